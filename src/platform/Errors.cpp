@@ -1,0 +1,22 @@
+#include "platform/Errors.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace rw {
+
+std::string OSErrorMessage(int Code) {
+  if (Code == 0) return "A Win32 API function failed";
+  return "Win32 Error.  Code: " + std::to_string(Code) + ".\n" + std::strerror(Code);
+}
+
+void RaiseOSError(int Code) { throw EOSError(Code, OSErrorMessage(Code)); }
+
+void RaiseLastOSError() { RaiseOSError(errno); }
+
+std::string WithFullStop(const std::string& Message) {
+  if (!Message.empty() && static_cast<unsigned char>(Message.back()) > '.') return Message + ".";
+  return Message;
+}
+
+}  // namespace rw

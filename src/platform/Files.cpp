@@ -1,0 +1,150 @@
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Errors.h"
+
+namespace rw {
+
+TFile::~TFile() { Close(); }
+
+TFile::TFile(TFile&& Other) noexcept : FHandle(Other.FHandle) { Other.FHandle = -1; }
+
+TFile& TFile::operator=(TFile&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    FHandle = Other.FHandle;
+    Other.FHandle = -1;
+  }
+  return *this;
+}
+
+void TFile::Close() {
+  if (FHandle >= 0) {
+    ::close(FHandle);
+    FHandle = -1;
+  }
+}
+
+TFile TFile::OpenRead(const std::string& FileName) {
+  int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseLastOSError();
+  TFile f(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) RaiseLastOSError();
+  if (S_ISDIR(st.st_mode)) RaiseOSError(EISDIR);
+  // Shared lock: other readers may hold it too; a writer that asks for an exclusive lock waits
+  // or fails. Advisory only, and never fatal here.
+  (void)::flock(fd, LOCK_SH | LOCK_NB);
+  return f;
+}
+
+TFile TFile::Create(const std::string& FileName) {
+  int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) RaiseLastOSError();
+  TFile f(fd);
+  (void)::flock(fd, LOCK_EX | LOCK_NB);
+  return f;
+}
+
+size_t TFile::Read(void* Dest, size_t Count) {
+  size_t done = 0;
+  auto* p = static_cast<char*>(Dest);
+  while (done < Count) {
+    ssize_t n = ::read(FHandle, p + done, Count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseLastOSError();
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+size_t TFile::ReadAt(void* Dest, size_t Count, int64_t Position) {
+  if (Position < 0) return 0;
+  size_t done = 0;
+  auto* p = static_cast<char*>(Dest);
+  while (done < Count) {
+    ssize_t n = ::pread(FHandle, p + done, Count - done, static_cast<off_t>(Position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseLastOSError();
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void TFile::Write(const void* Data, size_t Count) {
+  size_t done = 0;
+  auto* p = static_cast<const char*>(Data);
+  while (done < Count) {
+    ssize_t n = ::write(FHandle, p + done, Count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseLastOSError();
+    }
+    if (n == 0) RaiseOSError(ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+}
+
+int64_t TFile::Seek(int64_t Position) {
+  off_t r = ::lseek(FHandle, static_cast<off_t>(Position), SEEK_SET);
+  if (r < 0) RaiseLastOSError();
+  return r;
+}
+
+int64_t TFile::Position() const {
+  off_t r = ::lseek(FHandle, 0, SEEK_CUR);
+  if (r < 0) RaiseLastOSError();
+  return r;
+}
+
+int64_t TFile::Size() const {
+  struct stat st {};
+  if (::fstat(FHandle, &st) != 0) RaiseLastOSError();
+  return st.st_size;
+}
+
+void TFile::Truncate(int64_t Size) {
+  if (::ftruncate(FHandle, static_cast<off_t>(Size)) != 0) RaiseLastOSError();
+}
+
+bool FileExists(const std::string& FileName) {
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsDirectory(const std::string& FileName) {
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }
+
+bool SameFile(const std::string& A, const std::string& B) {
+  struct stat a {}, b {};
+  if (::stat(A.c_str(), &a) != 0 || ::stat(B.c_str(), &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int32_t MulDiv(int32_t Number, int32_t Numerator, int32_t Denominator) {
+  if (Denominator == 0) return -1;
+  int64_t product = static_cast<int64_t>(Number) * Numerator;
+  int64_t half = std::llabs(static_cast<int64_t>(Denominator)) / 2;
+  // Round half away from zero, as the platform's MulDiv does.
+  int64_t q = ((product < 0) != (Denominator < 0)) ? (product - half) / Denominator
+                                                    : (product + half) / Denominator;
+  return static_cast<int32_t>(q);
+}
+
+}  // namespace rw
