@@ -1,0 +1,53 @@
+#pragma once
+// The media description of one source file (a row of the file list), the container signature
+// test, and the comparisons against the first file of the list.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rw {
+
+struct TVideoFileInfo {
+  std::string FileName;
+  std::string TypeName;
+  int64_t FileSize = 0;
+  double FrameRate = 0;
+  uint16_t Width = 0;
+  uint16_t Height = 0;
+  bool HasAudio = false;
+  uint8_t AudioChannels = 0;
+  uint32_t AudioSampleRate = 0;
+  uint16_t AudioBitsPerSample = 0;
+  uint16_t AudioFormatTag = 0;
+  double Duration = 0;
+  uint32_t VideoFourCC = 0;
+  bool VideoMismatch = false;
+  bool VideoFormatDiffers = false;
+  bool FrameSizeDiffers = false;
+  bool FrameRateDiffers = false;
+  bool AudioMismatch = false;
+};
+
+enum class TVideoFileType {
+  vftUnknown,
+  vftAVI,
+  vftMPEG1Video,
+  vftMPEG1System,
+  vftMPEG2System,
+  vftASF,
+  vftRealMedia,
+};
+
+// Names the container from the first 20 bytes of the file. Raises the system failure when the
+// file cannot be opened.
+TVideoFileType DetectFileType(const std::string& FileName);
+void GetVideoFileTypeName(const std::string& FileName, std::string& TypeName);
+
+// Reads the file's headers with the AVI reader and describes it. Raises the reader's errors.
+std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName);
+
+// True when A's video matches B's; records in A which parts differ.
+bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B);
+bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B);
+
+}  // namespace rw
