@@ -1,0 +1,167 @@
+#pragma once
+// The AVI reader: walks the first RIFF 'AVI ' container, reads the main header and every
+// stream's header and format and, unless only the headers are wanted, builds a per-stream
+// index of all data chunks from the legacy 'idx1' index or the OpenDML 'indx'/'ix##' indexes.
+// Chunks are then read by number, or walked over all streams in time order.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/MemBuf.h"
+#include "media/RiffFormat.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+namespace rw {
+
+class TFileReadBuffer;
+class TAVIFileReader;
+
+// The reader's error class. Messages: "The file has unknown format", "The header is not
+// found", "The data is not found", "The main header is not found", "The stream header is not
+// found", "The stream format is not found", "The index is not found", "Unsupported type of
+// super index: N", "Unsupported type of chunk index: N".
+class EAVIReadError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// One data chunk of a stream. The stream keeps its entries packed in 21 bytes each.
+struct TAVIIndexEntry {
+  int64_t FilePos = 0;    // absolute position of the chunk's data (after its 8-byte header)
+  uint32_t Size = 0;      // data bytes
+  bool KeyFrame = false;
+  int64_t StreamPos = 0;  // bytes of the same stream before this chunk
+};
+
+// One entry of the chunk list of the level being walked.
+struct TRIFFChunkInfo {
+  uint32_t Id = 0;
+  uint32_t ListType = 0;  // list type of a 'LIST' chunk, 0 for every other chunk
+  int64_t DataPos = 0;    // after the list type ('LIST') or after the 8-byte header
+  uint32_t Size = 0;      // size field as stored
+};
+
+class TAVIStream {
+public:
+  static constexpr uint32_t IndexEntrySize = 21;
+
+  TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize);
+  TAVIStream(const TAVIStream&) = delete;
+  TAVIStream& operator=(const TAVIStream&) = delete;
+
+  // Header as read, with SampleSize of fast sample-based audio and Handler of video streams
+  // adjusted in memory (see ReadHeaders).
+  TAVIStreamHeader Header;
+  std::string Format;     // the 'strf' bytes
+  std::string StreamId;   // two upper-case hexadecimal digits: '00', '01', ... '0A'
+  int32_t Width = 0;      // video streams only
+  int32_t Height = 0;
+  uint32_t ChunkCursor = 0;  // next chunk of the time-ordered walk
+
+  // Little-endian fields of Format; a field that lies past the end of Format reads as 0.
+  uint16_t FormatWord(uint32_t Offset) const;
+  uint32_t FormatDWord(uint32_t Offset) const;
+
+  int64_t IndxPos() const { return FIndxPos; }    // 'indx' chunk header, -1 when none
+  uint32_t IndxSize() const { return FIndxSize; }
+
+  // ---- index and chunk access ----
+  uint32_t ChunkCount() const { return FIndex.Size() / IndexEntrySize; }
+  // Copies entry Index and returns true; false (Entry untouched) when out of range.
+  bool GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const;
+  // Reads chunk Index's data into Dest (at least its Size bytes). True exactly when all of
+  // them arrived; false for an index out of range or data past the end of the file.
+  bool ReadChunk(uint32_t Index, void* Dest) const;
+  // StreamPos of the entry, -1 when out of range.
+  int64_t GetChunkStreamPos(uint32_t Index) const;
+  // Start time of the chunk in seconds, -1.0 when out of range. A stream with Rate 0 has no
+  // defined times: its chunks come after every timed chunk (+infinity).
+  double GetChunkTime(uint32_t Index) const;
+
+  // ---- used while opening ----
+  // Reads 'strh', 'strf' and 'indx' of this stream's list; rescans the reader's chunk list.
+  void ReadHeaders(unsigned StreamIndex);
+  // Appends an entry; false (nothing added) once the reader's entry budget is spent.
+  bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos);
+  void ReadSuperIndex();
+  void ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position);
+
+private:
+  TAVIFileReader& FReader;
+  int64_t FStrlPos;
+  uint32_t FStrlSize;
+  int64_t FIndxPos = -1;
+  uint32_t FIndxSize = 0;
+  TMemoryBuf FIndex;
+  int64_t FStreamBytes = 0;  // StreamPos of the next entry
+};
+
+class TAVIFileReader {
+public:
+  TAVIFileReader() = default;
+  ~TAVIFileReader();
+  TAVIFileReader(const TAVIFileReader&) = delete;
+  TAVIFileReader& operator=(const TAVIFileReader&) = delete;
+
+  // Opens and parses the file. With HeaderOnly no index is read; otherwise every stream's
+  // index is complete on return. Raises EAVIReadError (or the system failure when the file
+  // cannot be opened); a reader that failed holds what was parsed so far.
+  void Open(const std::string& FileName, bool HeaderOnly);
+  void Close();
+  int64_t GetFileSize() const;
+
+  int StreamCount() const { return static_cast<int>(FStreams.size()); }
+  TAVIStream& Streams(int Index) { return *FStreams.at(static_cast<size_t>(Index)); }
+  const TAVIStream& Streams(int Index) const { return *FStreams.at(static_cast<size_t>(Index)); }
+  TAVIStream* VideoStream() const { return FVideoStream; }
+  TAVIStream* AudioStream() const { return FAudioStream; }
+  const TAVIMainHeader& MainHeader() const { return FMainHeader; }
+  bool IsOpenDML() const { return FIsOpenDML; }
+
+  // The time-ordered walk over the chunks of all streams. NextChunk gives the stream and chunk
+  // that start earliest (ties go to the lower stream index) and advances that stream's cursor;
+  // StreamIndex -1 means every stream is exhausted (ChunkIndex is then left alone).
+  void ResetChunkCursors();
+  void NextChunk(int& StreamIndex, uint32_t& ChunkIndex);
+
+  // ---- internal operations shared with TAVIStream ----
+  TFile& File() { return FFile; }
+  void Seek(int64_t Position) { FPosition = Position; }
+  int64_t Position() const { return FPosition; }
+  // Reads up to Count bytes at the current position and advances it; returns the count read.
+  uint32_t Read(void* Dest, uint32_t Count);
+  void ScanChunks(uint32_t Size);
+  const TRIFFChunkInfo* FindChunk(uint32_t Id, uint32_t ListType) const;
+  void ClearChunks() { FChunks.clear(); }
+  const std::vector<TRIFFChunkInfo>& Chunks() const { return FChunks; }
+  // Index entries may still be added; every entry stands for at least one 8-byte record of
+  // the file, so a file cannot rightly hold more than its size / 8.
+  bool TakeIndexEntry();
+
+private:
+  void ReadHeaders();
+  int64_t GetIndexBase();
+  void ReadOldIndex();
+  void ReadOpenDMLIndexes();
+
+  TFile FFile;
+  int64_t FPosition = 0;
+  int64_t FFileSize = 0;
+  std::vector<TRIFFChunkInfo> FChunks;
+  TAVIMainHeader FMainHeader;
+  int64_t FHdrlPos = 0;
+  uint32_t FHdrlSize = 0;
+  int64_t FMoviPos = 0;
+  uint32_t FMoviSize = 0;
+  int64_t FIdx1Pos = -1;
+  uint32_t FIdx1Size = 0;
+  std::vector<std::unique_ptr<TAVIStream>> FStreams;
+  TAVIStream* FVideoStream = nullptr;
+  TAVIStream* FAudioStream = nullptr;
+  bool FIsOpenDML = false;
+  uint64_t FIndexBudget = 0;
+};
+
+}  // namespace rw

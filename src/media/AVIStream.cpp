@@ -1,0 +1,77 @@
+// A stream's headers: 'strh', 'strf' and the position of its OpenDML 'indx' chunk.
+#include <algorithm>
+#include <cstdint>
+
+#include "media/AVIRead.h"
+
+namespace rw {
+
+namespace {
+// Audio above this many units per second is sample-based: its chunk times follow from bytes.
+constexpr double SampleBasedAudioRate = 500.0;
+}  // namespace
+
+TAVIStream::TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize)
+    : FReader(Reader), FStrlPos(StrlPos), FStrlSize(StrlSize) {
+  FIndex.SetDelta(1048576);
+}
+
+uint16_t TAVIStream::FormatWord(uint32_t Offset) const {
+  if (static_cast<uint64_t>(Offset) + 2 > Format.size()) return 0;
+  return GetLE16(Format.data() + Offset);
+}
+
+uint32_t TAVIStream::FormatDWord(uint32_t Offset) const {
+  if (static_cast<uint64_t>(Offset) + 4 > Format.size()) return 0;
+  return GetLE32(Format.data() + Offset);
+}
+
+void TAVIStream::ReadHeaders(unsigned StreamIndex) {
+  StreamId = StreamIdText(StreamIndex);
+  FReader.Seek(FStrlPos);
+  FReader.ScanChunks(FStrlSize);
+
+  const TRIFFChunkInfo* strh = FReader.FindChunk(riff::ckStrh, 0);
+  if (!strh) throw EAVIReadError("The stream header is not found");
+  // 56 bytes from the chunk's start even when the chunk is shorter; past the file's end 0.
+  uint8_t head[riff::StreamHeaderSize] = {};
+  FReader.Seek(strh->DataPos);
+  FReader.Read(head, sizeof head);
+  Header = LoadRecord<TAVIStreamHeader>(head);
+
+  const TRIFFChunkInfo* strf = FReader.FindChunk(riff::ckStrf, 0);
+  if (!strf) throw EAVIReadError("The stream format is not found");
+  // The format is as long as its chunk, but never longer than what the file holds.
+  int64_t avail = FReader.GetFileSize() - strf->DataPos;
+  uint32_t size = strf->Size;
+  if (avail < static_cast<int64_t>(size)) size = avail > 0 ? static_cast<uint32_t>(avail) : 0;
+  Format.assign(size, '\0');
+  FReader.Seek(strf->DataPos);
+  Format.resize(FReader.Read(Format.data(), size));
+
+  if (const TRIFFChunkInfo* indx = FReader.FindChunk(riff::ckIndx, 0)) {
+    FIndxPos = indx->DataPos - riff::ChunkHeaderSize;
+    FIndxSize = indx->Size;
+  } else {
+    FIndxPos = -1;
+    FIndxSize = 0;
+  }
+  FStreamBytes = 0;
+
+  if (Header.Type == riff::streamAuds && Header.SampleSize == 0 && Header.Scale != 0 &&
+      static_cast<double>(Header.Rate) / Header.Scale > SampleBasedAudioRate)
+    Header.SampleSize = FormatWord(riff::WaveBlockAlignOffset);
+
+  if (Header.Type == riff::streamVids) {
+    Width = static_cast<int32_t>(FormatDWord(riff::BmpWidthOffset));
+    if (Width == 0) Width = Header.Frame.right - Header.Frame.left;
+    // A negative height marks a top-down bitmap; the frame is as high as its magnitude.
+    const int64_t height = static_cast<int32_t>(FormatDWord(riff::BmpHeightOffset));
+    Height = static_cast<int32_t>(height < 0 ? std::min<int64_t>(-height, INT32_MAX) : height);
+    if (Height == 0) Height = Header.Frame.bottom - Header.Frame.top;
+    // The handler always names the codec actually stored.
+    Header.Handler = FormatDWord(riff::BmpCompressionOffset);
+  }
+}
+
+}  // namespace rw

@@ -1,0 +1,112 @@
+#include "support/Fixtures.h"
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+#include "support/TempDir.h"
+
+namespace rw::test {
+
+namespace {
+
+std::mutex CacheLock;
+
+TTempDir& Folder() {
+  static TTempDir dir;
+  return dir;
+}
+
+std::map<std::string, std::string>& Cache() {
+  static std::map<std::string, std::string> cache;
+  return cache;
+}
+
+std::string Key(const TClipSpec& S) {
+  return S.Codec + "_" + std::to_string(S.Width) + "x" + std::to_string(S.Height) + "_" +
+         S.Rate + "_" + std::to_string(S.Frames) + "_" + S.Audio + "_" +
+         std::to_string(S.Channels) + "_" + std::to_string(S.SampleRate) + "_" + S.Extra;
+}
+
+std::string AudioCodec(const std::string& Audio) {
+  if (Audio == "pcm") return "pcm_s16le";
+  if (Audio == "mp3") return "libmp3lame";
+  throw std::runtime_error("unknown fixture audio " + Audio);
+}
+
+}  // namespace
+
+std::string ShellQuote(const std::string& Text) {
+  std::string q = "'";
+  for (char c : Text) {
+    if (c == '\'')
+      q += "'\\''";
+    else
+      q += c;
+  }
+  return q + "'";
+}
+
+std::string RunTool(const std::string& Command) {
+  std::string out;
+  if (RunCommand(Command, &out) != 0) throw std::runtime_error("command failed: " + Command);
+  return out;
+}
+
+std::string FixtureFolder() { return Folder().Path().string(); }
+
+std::string MakeClip(const TClipSpec& S) {
+  std::lock_guard<std::mutex> lock(CacheLock);
+  const std::string key = Key(S);
+  auto it = Cache().find(key);
+  if (it != Cache().end()) return it->second;
+
+  const std::string file = Folder().File("clip_" + std::to_string(Cache().size()) + ".avi");
+  const std::string size = std::to_string(S.Width) + "x" + std::to_string(S.Height);
+  std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=" + size +
+                    ":rate=" + S.Rate;
+  if (S.Audio != "none")
+    cmd += " -f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(S.SampleRate);
+  cmd += " -frames:v " + std::to_string(S.Frames) + " -c:v " + S.Codec;
+  if (S.Codec == "rawvideo") cmd += " -pix_fmt bgr24";
+  if (S.Codec == "mjpeg") cmd += " -pix_fmt yuvj420p";
+  if (S.Audio != "none") {
+    // Sound as long as the video.
+    cmd += " -c:a " + AudioCodec(S.Audio) + " -ac " + std::to_string(S.Channels) +
+           " -shortest";
+  }
+  cmd += " " + S.Extra + " -f avi " + ShellQuote(file) + " 2>&1";
+  RunTool(cmd);
+  Cache()[key] = file;
+  return file;
+}
+
+std::string MakeOtherContainer(const std::string& Format) {
+  std::lock_guard<std::mutex> lock(CacheLock);
+  const std::string key = "container:" + Format;
+  auto it = Cache().find(key);
+  if (it != Cache().end()) return it->second;
+
+  static const std::map<std::string, std::string> Options = {
+      {"mpeg", "-c:v mpeg1video -f mpeg"},
+      {"vob", "-c:v mpeg2video -f vob"},
+      {"asf", "-c:v wmv2 -f asf"},
+      {"rm", "-c:v rv10 -f rm"},
+      {"mp4", "-c:v mpeg4 -f mp4"},
+  };
+  const std::string file = Folder().File("other_" + std::to_string(Cache().size()) + "." + Format);
+  std::string cmd;
+  if (Format == "wav") {
+    cmd = "ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=0.2 -f wav " + ShellQuote(file);
+  } else {
+    auto o = Options.find(Format);
+    if (o == Options.end()) throw std::runtime_error("unknown fixture container " + Format);
+    cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 5 " +
+          o->second + " " + ShellQuote(file);
+  }
+  RunTool(cmd + " 2>&1");
+  Cache()[key] = file;
+  return file;
+}
+
+}  // namespace rw::test

@@ -1,0 +1,36 @@
+#pragma once
+// Small media files made with the ffmpeg tool at test time, cached per test process: the same
+// request returns the file made the first time. Kept tiny (a few frames at small sizes) so
+// that the whole suite stays fast under the sanitizers.
+#include <string>
+
+namespace rw::test {
+
+struct TClipSpec {
+  std::string Codec = "mpeg4";  // mpeg4, mjpeg, rawvideo, ... (ffmpeg encoder names)
+  int Width = 64;
+  int Height = 48;
+  std::string Rate = "25";  // "25", "30000/1001", ...
+  int Frames = 10;
+  std::string Audio = "none";  // none, pcm (16-bit), mp3
+  int Channels = 2;
+  int SampleRate = 44100;
+  std::string Extra;  // further ffmpeg output options
+};
+
+// An AVI clip; raises std::runtime_error when ffmpeg fails.
+std::string MakeClip(const TClipSpec& Spec);
+
+// A short clip in another container ("mpeg", "vob", "asf", "rm", "wav", "mp4"), for the
+// signature test and the refusal of non-AVI files.
+std::string MakeOtherContainer(const std::string& Format);
+
+// The folder of this process's cached fixtures.
+std::string FixtureFolder();
+
+// The text ffmpeg or ffprobe prints for a command; raises when it fails.
+std::string RunTool(const std::string& Command);
+// A path quoted for the shell.
+std::string ShellQuote(const std::string& Text);
+
+}  // namespace rw::test
