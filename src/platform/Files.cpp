@@ -103,6 +103,12 @@ int64_t TFile::Seek(int64_t Position) {
   return r;
 }
 
+int64_t TFile::SeekEnd() {
+  off_t r = ::lseek(FHandle, 0, SEEK_END);
+  if (r < 0) RaiseLastOSError();
+  return r;
+}
+
 int64_t TFile::Position() const {
   off_t r = ::lseek(FHandle, 0, SEEK_CUR);
   if (r < 0) RaiseLastOSError();

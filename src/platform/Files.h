@@ -34,6 +34,8 @@ public:
   void Write(const void* Data, size_t Count);
   // Absolute seek from the start; returns the new position. Raises EOSError on failure.
   int64_t Seek(int64_t Position);
+  // Seeks to the end of the file; returns the new position. Raises EOSError on failure.
+  int64_t SeekEnd();
   int64_t Position() const;
   // Size from the end of the file; the file position is kept.
   int64_t Size() const;
