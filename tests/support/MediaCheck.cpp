@@ -1,5 +1,6 @@
 #include "support/MediaCheck.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -23,7 +24,9 @@ std::map<std::string, int> ProbePacketCounts(const std::string& FileName) {
   while (std::getline(lines, line)) {
     auto comma = line.find(',');
     if (comma == std::string::npos) continue;
-    counts[line.substr(0, comma)] += std::stoi(line.substr(comma + 1));
+    // A stream without packets may be reported as "N/A".
+    std::string n = line.substr(comma + 1);
+    counts[line.substr(0, comma)] += std::isdigit(static_cast<unsigned char>(n[0])) ? std::stoi(n) : 0;
   }
   return counts;
 }
