@@ -111,6 +111,8 @@ public:
   void Open(const std::string& FileName, bool HeaderOnly);
   void Close();
   int64_t GetFileSize() const;
+  // The size taken when the file was opened; every read of the parse is bounded by it.
+  int64_t FileSizeAtOpen() const { return FFileSize; }
 
   int StreamCount() const { return static_cast<int>(FStreams.size()); }
   TAVIStream& Streams(int Index) { return *FStreams.at(static_cast<size_t>(Index)); }

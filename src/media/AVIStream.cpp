@@ -42,7 +42,7 @@ void TAVIStream::ReadHeaders(unsigned StreamIndex) {
   const TRIFFChunkInfo* strf = FReader.FindChunk(riff::ckStrf, 0);
   if (!strf) throw EAVIReadError("The stream format is not found");
   // The format is as long as its chunk, but never longer than what the file holds.
-  int64_t avail = FReader.GetFileSize() - strf->DataPos;
+  int64_t avail = FReader.FileSizeAtOpen() - strf->DataPos;
   uint32_t size = strf->Size;
   if (avail < static_cast<int64_t>(size)) size = avail > 0 ? static_cast<uint32_t>(avail) : 0;
   Format.assign(size, '\0');

@@ -196,14 +196,16 @@ private:
     AppendLE16(d, 4);
     d += '\0';
     d += static_cast<char>(s.SuperIndexType);
-    AppendLE32(d, s.SuperEntriesInUse.value_or(static_cast<uint32_t>(s.StdIndexes)));
+    const int listed = s.StdIndexes * s.SuperIndexCopies;
+    AppendLE32(d, s.SuperEntriesInUse.value_or(static_cast<uint32_t>(listed)));
     AppendLE32(d, ChunkIdOf(s, Index));
     d.append(12, '\0');
-    for (int k = 0; k < s.StdIndexes; ++k) {
-      const auto& pos = FKnown.IxPos.empty() ? std::vector<int64_t>() : FKnown.IxPos[static_cast<size_t>(Index)];
-      const auto& size = FKnown.IxSize.empty() ? std::vector<uint32_t>() : FKnown.IxSize[static_cast<size_t>(Index)];
-      AppendLE64(d, pos.empty() ? 0 : static_cast<uint64_t>(pos[static_cast<size_t>(k)]));
-      AppendLE32(d, size.empty() ? 0 : size[static_cast<size_t>(k)]);
+    const size_t si = static_cast<size_t>(Index);
+    for (int k = 0; k < listed; ++k) {
+      const size_t part = static_cast<size_t>(k / s.SuperIndexCopies);
+      const bool known = !FKnown.IxPos.empty() && part < FKnown.IxPos[si].size();
+      AppendLE64(d, known ? static_cast<uint64_t>(FKnown.IxPos[si][part]) : 0);
+      AppendLE32(d, known ? FKnown.IxSize[si][part] : 0);
       AppendLE32(d, 0);
     }
     return d;

@@ -51,6 +51,7 @@ struct TBuildStream {
   std::optional<uint32_t> StdEntriesInUse;
   int StdIndexes = 1;  // standard indexes the stream's chunks are spread over
   bool IndxIsStdIndex = false;  // the 'indx' chunk itself is the stream's standard index
+  int SuperIndexCopies = 1;     // each standard index is listed this many times in a row
 };
 
 enum class TIndexKind { None, Idx1Relative, Idx1Absolute, OpenDML, Both };
