@@ -69,6 +69,8 @@ public:
 
   // ---- index and chunk access ----
   uint32_t ChunkCount() const { return FIndex.Size() / IndexEntrySize; }
+  // Bytes of memory the index holds (its allocation).
+  uint32_t IndexMemory() const { return FIndex.Capacity(); }
   // Copies entry Index and returns true; false (Entry untouched) when out of range.
   bool GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const;
   // Reads chunk Index's data into Dest (at least its Size bytes). True exactly when all of
