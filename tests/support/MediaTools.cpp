@@ -1,0 +1,102 @@
+#include "support/MediaTools.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+#include "support/Fixtures.h"
+#include "support/TempDir.h"
+
+namespace rw::test {
+
+void MakeClipFile(const std::string& FileName, const TClip& Clip) {
+  std::ostringstream cmd;
+  const std::string size = std::to_string(Clip.Width) + "x" + std::to_string(Clip.Height);
+  cmd << "ffmpeg -nostdin -v error -y -f lavfi -i ";
+  if (Clip.Color.empty())
+    cmd << "testsrc2=size=" << size << ":rate=" << Clip.Rate;
+  else
+    cmd << "color=c=" << Clip.Color << ":size=" << size << ":rate=" << Clip.Rate;
+  if (!Clip.AudioCodec.empty()) {
+    cmd << " -f lavfi -i ";
+    if (Clip.Silent)
+      cmd << "anullsrc=r=" << Clip.SampleRate;
+    else
+      cmd << "sine=frequency=440:sample_rate=" << Clip.SampleRate;
+    cmd << " -ac " << Clip.Channels << " -c:a " << Clip.AudioCodec;
+  }
+  cmd << " -t " << Clip.Seconds << " -c:v " << Clip.VideoCodec;
+  if (Clip.VideoCodec == "rawvideo") cmd << " -pix_fmt bgr24";
+  if (Clip.VideoCodec == "mjpeg") cmd << " -pix_fmt yuvj420p";
+  cmd << " " << ShellQuote(FileName) << " 2>&1";
+  std::string out;
+  if (RunCommand(cmd.str(), &out) != 0) throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
+}
+
+std::map<std::string, std::string> ProbeStream(const std::string& FileName, const std::string& Stream) {
+  std::string out;
+  RunCommand("ffprobe -v error -select_streams " + Stream + " -show_streams -of default=nw=1 " + ShellQuote(FileName),
+             &out);
+  std::map<std::string, std::string> fields;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t eq = line.find('=');
+    if (eq != std::string::npos && !fields.count(line.substr(0, eq)))
+      fields[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return fields;
+}
+
+int ProbeStreamCount(const std::string& FileName) {
+  std::string out;
+  RunCommand("ffprobe -v error -show_entries stream=index -of csv=p=0 " + ShellQuote(FileName), &out);
+  int n = 0;
+  for (char c : out) n += c == '\n';
+  return n;
+}
+
+double DecodedDuration(const std::string& FileName, const std::string& Stream) {
+  // The last decoded frame's end, as ffprobe reports it frame by frame.
+  std::string out;
+  RunCommand("ffprobe -v error -select_streams " + Stream +
+                 " -show_entries frame=best_effort_timestamp_time,pkt_duration_time -of csv=p=0 " + ShellQuote(FileName),
+             &out);
+  double end = 0;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    double t = 0, d = 0;
+    if (std::sscanf(line.c_str(), "%lf,%lf", &t, &d) >= 1) end = std::max(end, t + d);
+  }
+  return end;
+}
+
+std::string GreyFrame(const std::string& FileName, int N) {
+  std::string out;
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -vf 'select=eq(n\\," + std::to_string(N) +
+                 ")' -frames:v 1 -f rawvideo -pix_fmt gray -",
+             &out);
+  return out;
+}
+
+std::vector<TSilence> SilentStretches(const std::string& FileName) {
+  std::string out;
+  RunCommand("ffmpeg -nostdin -v info -nostats -i " + ShellQuote(FileName) +
+                 " -vn -af silencedetect=noise=-50dB:d=0.1 -f null - 2>&1",
+             &out);
+  std::vector<TSilence> list;
+  auto valueAfter = [&](size_t At, const char* Key) { return std::atof(out.c_str() + At + std::strlen(Key)); };
+  for (size_t at = out.find("silence_start: "); at != std::string::npos; at = out.find("silence_start: ", at + 1))
+    list.push_back({valueAfter(at, "silence_start: "), -1});
+  size_t i = 0;
+  for (size_t at = out.find("silence_end: "); at != std::string::npos && i < list.size();
+       at = out.find("silence_end: ", at + 1))
+    list[i++].End = valueAfter(at, "silence_end: ");
+  return list;
+}
+
+}  // namespace rw::test

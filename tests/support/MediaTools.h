@@ -1,0 +1,44 @@
+#pragma once
+// Clips of a given length, colour and sound made with ffmpeg at test time, and the checks of
+// recompressed output that look at its pictures, sound and timing (ffprobe, ffmpeg).
+#include <map>
+#include <string>
+#include <vector>
+
+namespace rw::test {
+
+// A small generated clip: a plain colour or a moving test picture, with or without a tone.
+struct TClip {
+  int Width = 160;
+  int Height = 120;
+  std::string Rate = "25";
+  double Seconds = 1.0;
+  std::string VideoCodec = "mpeg4";
+  std::string Color;  // empty: the moving test picture
+  // Sound: none when AudioCodec is empty.
+  std::string AudioCodec = "pcm_s16le";
+  int SampleRate = 44100;
+  int Channels = 2;
+  bool Silent = false;  // silence instead of a tone
+};
+
+// Writes the clip as an AVI file (or another container by the name's extension); raises
+// std::runtime_error when ffmpeg fails.
+void MakeClipFile(const std::string& FileName, const TClip& Clip);
+
+// The ffprobe fields of one stream ("v:0", "a:0"): codec_name, width, r_frame_rate, ...
+std::map<std::string, std::string> ProbeStream(const std::string& FileName, const std::string& Stream);
+// Number of streams of the file.
+int ProbeStreamCount(const std::string& FileName);
+// Duration of a stream in seconds, counted by decoding it.
+double DecodedDuration(const std::string& FileName, const std::string& Stream);
+// Frame N of the first video stream as 8-bit grey, Width x Height bytes.
+std::string GreyFrame(const std::string& FileName, int N);
+// The times where the sound falls silent and sounds again (silencedetect).
+struct TSilence {
+  double Start = 0;
+  double End = 0;
+};
+std::vector<TSilence> SilentStretches(const std::string& FileName);
+
+}  // namespace rw::test
