@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "streamcopy/AVIWrite.h"
 #include "support/MediaCheck.h"
+#include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -19,46 +18,24 @@ using test::U32At;
 constexpr int W = 16, H = 16, FrameBytes = W * H * 3;
 
 TAVIStreamHeader VideoHeader(uint32_t Type = riff::streamVids) {
-  TAVIStreamHeader h;
+  TAVIStreamHeader h = test::VideoHeader(25, 1, 0);
   h.Type = Type;
-  h.Scale = 1;
-  h.Rate = 25;
   h.Length = 12345;  // the writer recomputes it
   return h;
 }
 
+// A bitmap header cut or padded to Size bytes.
 std::string BitmapFormat(size_t Size = 40) {
-  std::string f(std::max<size_t>(Size, 40), '\0');
-  PutLE32(f.data(), 40);
-  PutLE32(f.data() + 4, W);
-  PutLE32(f.data() + 8, H);
-  PutLE16(f.data() + 12, 1);
-  PutLE16(f.data() + 14, 24);
-  PutLE32(f.data() + 20, FrameBytes);
+  std::string f = test::BitmapInfo(W, H, 0);
   f.resize(Size);
   return f;
 }
 
 // 8-bit mono PCM at 8000 Hz: every chunk size decodes, odd ones included.
 TAVIStreamHeader PcmHeader(uint32_t SampleSize = 1) {
-  TAVIStreamHeader h;
-  h.Type = riff::streamAuds;
-  h.Scale = 1;
-  h.Rate = 8000;
-  h.SampleSize = SampleSize;
-  return h;
+  return test::AudioHeader(8000, 1, SampleSize);
 }
-
-std::string PcmFormat() {
-  std::string f(18, '\0');
-  PutLE16(f.data(), 1);
-  PutLE16(f.data() + 2, 1);
-  PutLE32(f.data() + 4, 8000);
-  PutLE32(f.data() + 8, 8000);
-  PutLE16(f.data() + 12, 1);
-  PutLE16(f.data() + 14, 8);
-  return f;
-}
+std::string PcmFormat() { return test::WaveFormat(1, 1, 8000, 8, 1); }
 
 void AddVideo(TAVIFileWriter& Writer, int Id, const std::string& Format = BitmapFormat()) {
   Writer.AddStream(Id, VideoHeader(), Format.data(), static_cast<uint32_t>(Format.size()));
