@@ -155,6 +155,7 @@ TEST_F(AVIJoin, SourcesWithoutVideoOrWithoutVideoLength) {
   Join({zero1, zero2});
   EXPECT_EQ(Log.Percents, (std::vector<double>{0, 0, 0, 0, 50, 50, 50, 50}));
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 8u);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 8);
 }
 
 bool HoldsOpen(const std::string& FileName) {
@@ -187,6 +188,7 @@ TEST_F(AVIJoin, FailuresReleaseTheOutputAndADamagedSourceOnlyEndsItself) {
   test::SimpleAVI(3, false, test::TIndexKind::Idx1Relative).Write(good);
   Join({damaged, good});
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 7u);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 7);
   EXPECT_FALSE(HoldsOpen(Out));
 }
 
