@@ -43,20 +43,24 @@ std::string Bytes(const TAVIStreamHeader& Header) {
   return s;
 }
 
-TAVIStreamHeader VideoHeader(uint32_t Rate, uint32_t Scale, uint32_t Handler) {
+namespace {
+TAVIStreamHeader StreamHeader(uint32_t Type, uint32_t Rate, uint32_t Scale) {
   TAVIStreamHeader h;
-  h.Type = riff::streamVids;
-  h.Handler = Handler;
+  h.Type = Type;
   h.Rate = Rate;
   h.Scale = Scale;
   return h;
 }
+}  // namespace
+
+TAVIStreamHeader VideoHeader(uint32_t Rate, uint32_t Scale, uint32_t Handler) {
+  TAVIStreamHeader h = StreamHeader(riff::streamVids, Rate, Scale);
+  h.Handler = Handler;
+  return h;
+}
 
 TAVIStreamHeader AudioHeader(uint32_t Rate, uint32_t Scale, uint32_t SampleSize) {
-  TAVIStreamHeader h;
-  h.Type = riff::streamAuds;
-  h.Rate = Rate;
-  h.Scale = Scale;
+  TAVIStreamHeader h = StreamHeader(riff::streamAuds, Rate, Scale);
   h.SampleSize = SampleSize;
   return h;
 }
