@@ -130,21 +130,25 @@ public:
   void ResetChunkCursors();
   void NextChunk(int& StreamIndex, uint32_t& ChunkIndex);
 
-  // ---- internal operations shared with TAVIStream ----
+  // The open file, for readers that go through it at their own positions.
   TFile& File() { return FFile; }
+
+private:
+  friend class TAVIStream;
+
+  // The parse's own file position: reads are positioned (pread), so a seek costs nothing.
   void Seek(int64_t Position) { FPosition = Position; }
   int64_t Position() const { return FPosition; }
   // Reads up to Count bytes at the current position and advances it; returns the count read.
   uint32_t Read(void* Dest, uint32_t Count);
+  // Lists the chunks of one container, from the current position (just after its form or
+  // list type) for its size field; replaces the chunk list.
   void ScanChunks(uint32_t Size);
   const TRIFFChunkInfo* FindChunk(uint32_t Id, uint32_t ListType) const;
   void ClearChunks() { FChunks.clear(); }
-  const std::vector<TRIFFChunkInfo>& Chunks() const { return FChunks; }
   // Index entries may still be added; every entry stands for at least one 8-byte record of
   // the file, so a file cannot rightly hold more than its size / 8.
   bool TakeIndexEntry();
-
-private:
   void ReadHeaders();
   int64_t GetIndexBase();
   void ReadOldIndex();

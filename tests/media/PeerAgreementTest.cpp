@@ -123,8 +123,8 @@ TEST_P(PeerAgreement, ChunksMatchProbedPackets) {
 }
 
 TEST_P(PeerAgreement, FileInfoMatchesProbedStreams) {
-  const TClipSpec& spec = GetParam();
-  const std::string file = test::MakeClip(spec);
+  const TClipSpec& clip = GetParam();
+  const std::string file = test::MakeClip(clip);
   auto info = CreateVideoFileInfo(file);
   auto video = ProbeStream(file, "v:0");
   EXPECT_EQ(info->TypeName, "AVI");
@@ -132,17 +132,17 @@ TEST_P(PeerAgreement, FileInfoMatchesProbedStreams) {
   EXPECT_EQ(info->Width, std::stoi(video["width"]));
   EXPECT_EQ(info->Height, std::stoi(video["height"]));
   EXPECT_NEAR(info->FrameRate, Fraction(video["r_frame_rate"]), 1e-9);
-  EXPECT_NEAR(info->FrameRate, Fraction(spec.Rate), 1e-9);
-  EXPECT_EQ(info->Duration, std::nearbyint(spec.Frames / Fraction(spec.Rate)));
-  EXPECT_EQ(info->HasAudio, spec.Audio != "none");
+  EXPECT_NEAR(info->FrameRate, Fraction(clip.Rate), 1e-9);
+  EXPECT_EQ(info->Duration, std::nearbyint(clip.Frames / Fraction(clip.Rate)));
+  EXPECT_EQ(info->HasAudio, clip.Audio != "none");
   if (!info->HasAudio) return;
   auto audio = ProbeStream(file, "a:0");
   EXPECT_EQ(info->AudioFormatTag, std::stoul(audio["codec_tag"], nullptr, 16));
   EXPECT_EQ(info->AudioChannels, std::stoi(audio["channels"]));
   EXPECT_EQ(info->AudioSampleRate, std::stoul(audio["sample_rate"]));
   EXPECT_EQ(info->AudioBitsPerSample, std::stoi(audio["bits_per_sample"]));
-  EXPECT_EQ(info->AudioChannels, spec.Channels);
-  EXPECT_EQ(info->AudioSampleRate, static_cast<uint32_t>(spec.SampleRate));
+  EXPECT_EQ(info->AudioChannels, clip.Channels);
+  EXPECT_EQ(info->AudioSampleRate, static_cast<uint32_t>(clip.SampleRate));
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, PeerAgreement, ::testing::ValuesIn(PeerClips()),

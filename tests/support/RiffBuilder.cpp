@@ -172,8 +172,8 @@ public:
   }
 
 private:
-  std::vector<std::pair<uint32_t, TBuildChunk>> EntriesOf(int Stream, int Part, uint64_t Base,
-                                                          int Parts) const {
+  std::vector<std::pair<uint32_t, TBuildChunk>> EntriesOf(int Stream, int Slice, uint64_t Base,
+                                                          int Slices) const {
     std::vector<std::pair<uint32_t, TBuildChunk>> r;
     size_t total = 0;
     for (const auto& c : FB.ChunkList) total += c.Stream == Stream;
@@ -181,7 +181,7 @@ private:
     for (size_t i = 0; i < FB.ChunkList.size(); ++i) {
       const TBuildChunk& c = FB.ChunkList[i];
       if (c.Stream != Stream) continue;
-      if (static_cast<int>(j * static_cast<size_t>(Parts) / std::max<size_t>(total, 1)) == Part)
+      if (static_cast<int>(j * static_cast<size_t>(Slices) / std::max<size_t>(total, 1)) == Slice)
         r.emplace_back(static_cast<uint32_t>(FKnown.DataPos.empty() ? 0 : FKnown.DataPos[i] - Base), c);
       ++j;
     }
