@@ -38,18 +38,19 @@ std::vector<std::string> TFileList::FileNames() const {
   return names;
 }
 
+// Batches nest: a command that runs while AddFiles lets window messages be handled must not
+// end the batch around it.
 void TFileList::BeginListUpdate() {
-  FUpdating = true;
-  FView.BeginUpdate();
+  if (FUpdateDepth++ == 0) FView.BeginUpdate();
 }
 
 void TFileList::EndListUpdate() {
-  FUpdating = false;
-  FView.EndUpdate();
+  if (FUpdateDepth == 0) return;
+  if (--FUpdateDepth == 0) FView.EndUpdate();
 }
 
 void TFileList::ListChanged() {
-  if (FUpdating) return;
+  if (Updating()) return;
   FView.UpdateActions();
   UpdateStatusBar();
 }

@@ -174,9 +174,10 @@ public:
   void UpdateStatusBar();
 
   // Stops change handling (actions, status bar) and the view's repainting for a batch.
+  // Batches nest; the view is told at the outermost begin and end only.
   void BeginListUpdate();
   void EndListUpdate();
-  bool Updating() const { return FUpdating; }
+  bool Updating() const { return FUpdateDepth > 0; }
 
   // Widths for AutoSizeColumns: per column, the widest of its caption and its texts as
   // Measure sees them, + 20.
@@ -205,7 +206,7 @@ private:
   TDescribeFile FDescribe;
   std::vector<TItem> FItems;
   int FSelected = -1;
-  bool FUpdating = false;
+  int FUpdateDepth = 0;  // FUpdating is FUpdateDepth > 0
   std::string FLastOpenFolder;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 
 #include "app/FileList.h"
@@ -27,6 +28,8 @@ public:
   int Pumps = 0;
   bool Busy = false;
   bool Frozen = false;
+  std::vector<bool> FrozenAtPumps;
+  std::function<void()> OnPump;  // a command the user runs while messages are handled
 
   void UpdateActions() override { ++ActionUpdates; }
   void AutoSizeColumns() override { ++ColumnSizings; }
@@ -42,6 +45,8 @@ public:
   void ProcessMessages() override {
     ++Pumps;
     Log.push_back(Panels[0]);
+    FrozenAtPumps.push_back(Frozen);
+    if (OnPump) OnPump();
   }
   int TextWidth(const std::string& Text) override { return static_cast<int>(Text.size()) * 4; }
   void SetBusyCursor(bool Value) override { Busy = Value; }
@@ -174,6 +179,21 @@ TEST_F(FileListTest, UnexpectedErrorStillEndsTheBatch) {
   EXPECT_FALSE(View.Frozen);
   EXPECT_FALSE(failing.Updating());
   EXPECT_EQ(View.ColumnSizings, 2);
+}
+
+TEST_F(FileListTest, CommandRunWhileTheBatchHandlesMessagesDoesNotEndTheBatch) {
+  List.AddFiles({"/a/one.avi"});
+  List.SetSelected(0);
+  View.OnPump = [this] {
+    if (View.Pumps == 2) List.DeleteSelected();
+  };
+  View.FrozenAtPumps.clear();
+  List.AddFiles({"/a/two.avi", "/a/small.avi", "/a/mjpg.avi"});
+  EXPECT_EQ(View.FrozenAtPumps, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(View.Rows, (std::vector<std::string>{"two.avi", "small.avi", "mjpg.avi"}));
+  EXPECT_EQ(VideoFlags(), (std::vector<bool>{false, true, true}));
+  EXPECT_FALSE(View.Frozen);
+  EXPECT_FALSE(List.Updating());
 }
 
 TEST_F(FileListTest, MovingTheFirstRowRecomputesFlags) {
