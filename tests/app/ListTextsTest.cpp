@@ -27,13 +27,8 @@ TEST(ListTexts, DurationOfValuesNoFileHoldsStaysDefined) {
   EXPECT_FALSE(FormatDuration(std::numeric_limits<double>::infinity()).empty());
 }
 
-TEST(ListTexts, FourCCReadsLowestByteFirst) {
-  EXPECT_EQ(FourCCToStr(0), "");
-  EXPECT_EQ(FourCCToStr(0x58564944), "DIVX");
+TEST(ListTexts, TypeIsAviWithTheCodecLowestByteFirstEvenWhenTheCodecIsZero) {
   EXPECT_EQ(FourCCToStr(0x20495641), "AVI ");
-}
-
-TEST(ListTexts, TypeIsAviWithTheCodecEvenWhenTheCodecIsZero) {
   TVideoFileInfo info;
   info.TypeName = "AVI";
   EXPECT_EQ(TypeText(info), "AVI:");
@@ -53,10 +48,7 @@ TEST(ListTexts, FrameRateIsWholeOrHasTwoDecimals) {
   // Seven significant digits before the two decimals.
   EXPECT_EQ(FrameRateText(123456.789, "."), "123456.80");
   EXPECT_FALSE(FrameRateText(1e12 / 3, ".").empty());
-}
-
-TEST(ListTexts, FrameRateUsesTheLocaleSeparator) {
-  EXPECT_EQ(FrameRateText(29.97), "29.97");  // the C locale
+  EXPECT_EQ(FrameRateText(29.97), "29.97");  // the C locale's separator
 }
 
 TEST(ListTexts, AudioNamesRateAndMonoOrStereo) {
