@@ -40,11 +40,14 @@ public:
   }
 };
 
+// One line of tab-separated fields. Control characters (a tab or line break in a file name,
+// a codec code of odd bytes) are printed as '?', so every row stays one line of nine fields.
 void PrintLine(const std::vector<std::string>& Fields) {
   std::string line;
   for (size_t i = 0; i < Fields.size(); ++i) {
     if (i) line += '\t';
-    line += Fields[i];
+    for (char c : Fields[i])
+      line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
   }
   line += '\n';
   std::fwrite(line.data(), 1, line.size(), stdout);

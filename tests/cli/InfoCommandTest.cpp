@@ -98,6 +98,15 @@ TEST(InfoCommand, ReportsFilesThatCannotBeAddedAndKeepsTheRest) {
   EXPECT_EQ(run.Out, std::string(cHeader) + "There are no selected files.\t\n");
 }
 
+TEST(InfoCommand, ControlCharactersInANameCannotBreakTheRows) {
+  TTempDir dir;
+  const std::string odd = Place(dir, "a\tb\nc.avi", TClipSpec());
+  TRun run = RunInfo(dir, ShellQuote(odd));
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, std::string(cHeader) + "a?b?c.avi\t00:00\tAVI:FMP4\t64x48\t25\tnone\t" +
+                         dir.Path().string() + "\t0\t0\n1 file(s)\tTotal duration: 00:00\n");
+}
+
 TEST(InfoCommand, UsageErrorsAndHelp) {
   TTempDir dir;
   EXPECT_EQ(RunInfo(dir, "").Status, 2);
