@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+#include "../streamcopy/JoinCheck.h"
+#include "support/Fixtures.h"
+#include "support/MediaCheck.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace rw {
+namespace {
+
+struct TRun {
+  int Status;
+  std::string Output;  // standard output and standard error
+};
+
+TRun Cli(const std::string& Args) {
+  TRun r;
+  r.Status = test::RunCommand(test::ShellQuote(std::getenv("RW_CLI")) + " join " + Args + " 2>&1",
+                              &r.Output);
+  return r;
+}
+
+test::TClipSpec Clip(int Width, const std::string& Audio) {
+  test::TClipSpec s;
+  s.Width = Width;
+  s.Frames = 6;
+  s.Audio = Audio;
+  return s;
+}
+
+class JoinCommand : public ::testing::Test {
+protected:
+  test::TTempDir Dir;
+  std::string Out = Dir.File("out.avi");
+  std::string Q(const std::string& S) { return test::ShellQuote(S); }
+};
+
+TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
+  std::string a = test::MakeClip(Clip(64, "mp3")), b = test::MakeClip(Clip(64, "mp3"));
+  TRun r = Cli("-o " + Q(Out) + " " + Q(a) + " " + Q(b));
+  ASSERT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  auto one = test::ProbePacketCounts(a);
+  EXPECT_EQ(test::ProbePacketCounts(Out),
+            (std::map<std::string, int>{{"video", 2 * one["video"]}, {"audio", 2 * one["audio"]}}));
+
+  std::string before = test::Checksum(Out);
+  r = Cli("-o " + Q(Out) + " " + Q(a));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output, "The \"" + Out + "\" file already exists. \r\nDo you want to overwrite it?\n");
+  EXPECT_EQ(test::Checksum(Out), before);
+  r = Cli("--yes -o " + Q(Out) + " " + Q(a));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::ProbePacketCounts(Out), one);
+}
+
+TEST_F(JoinCommand, AFileThatCannotBeAddedEndsTheCommand) {
+  std::string text = Dir.File("notes.txt");
+  test::WriteFileBytes(text, "not a video at all, but long enough to be looked at");
+  TRun r = Cli("-o " + Q(Out) + " " + Q(test::MakeClip(Clip(64, "pcm"))) + " " + Q(text));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output, "Unable to add file " + text + ": The file has unknown format.\n");
+  EXPECT_FALSE(std::filesystem::exists(Out));
+  EXPECT_EQ(Cli("").Status, 2);
+  EXPECT_EQ(Cli("--copy --recompress -o " + Q(Out) + " " + Q(text)).Status, 2);
+}
+
+TEST_F(JoinCommand, DecidesBetweenCopyAndRecompressionAsTheJoinOptionsDo) {
+  std::string pcm = test::MakeClip(Clip(64, "pcm")), silent = test::MakeClip(Clip(64, "none"));
+  std::string wide = test::MakeClip(Clip(80, "pcm"));
+  const std::string notAvailable = "Joining with recompression is not available yet.\n";
+
+  // Different video formats: recompression, and --copy refused with the note.
+  EXPECT_EQ(Cli("-o " + Q(Out) + " " + Q(pcm) + " " + Q(wide)).Output, notAvailable);
+  TRun r = Cli("--copy -o " + Q(Out) + " " + Q(pcm) + " " + Q(wide));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output, "<-- impossible because the selected files have different formats\n");
+
+  // Sound would be lost: recompression by default, --copy joins without sound.
+  EXPECT_EQ(Cli("-o " + Q(Out) + " " + Q(pcm) + " " + Q(silent)).Output, notAvailable);
+  r = Cli("--copy -o " + Q(Out) + " " + Q(pcm) + " " + Q(silent));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(r.Output, "- files will be joined without sound (audio formats differ)\n");
+  EXPECT_EQ(test::ProbePacketCounts(Out), (std::map<std::string, int>{{"video", 12}}));
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+
+  // No file has sound: copied by default; --recompress asks for recompression.
+  EXPECT_EQ(Cli("--yes -o " + Q(Out) + " " + Q(silent) + " " + Q(silent)).Status, 0);
+  r = Cli("--recompress --yes -o " + Q(Out) + " " + Q(silent));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output, notAvailable);
+}
+
+TEST_F(JoinCommand, CtrlCStopsTheJoinAndKeepsAFinishedOutput) {
+  std::string a = Dir.File("a.avi"), b = Dir.File("b.avi");
+  test::MakeSparseRawAVI(a, 400);
+  test::MakeSparseRawAVI(b, 400);
+  std::string cli = std::getenv("RW_CLI");
+  std::vector<std::string> args = {cli, "join", "-o", Out, a, b};
+  std::vector<char*> argv;
+  for (auto& s : args) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  // Interrupt once the copy is well under way.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  auto written = [&] {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(Out, ec);
+    return ec ? 0 : size;
+  };
+  while (written() < (50u << 20) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  int frames = test::ProbePacketCounts(Out)["video"];
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 800);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+}
+
+}  // namespace
+}  // namespace rw
