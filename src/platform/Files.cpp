@@ -32,12 +32,15 @@ void TFile::Close() {
 }
 
 TFile TFile::OpenRead(const std::string& FileName) {
-  int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a named pipe or a device cannot hold the program up at open time.
+  int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) RaiseLastOSError();
   TFile f(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) RaiseLastOSError();
   if (S_ISDIR(st.st_mode)) RaiseOSError(EISDIR);
+  if (!S_ISREG(st.st_mode)) throw EFOpenError("Cannot open file " + FileName + ": not a regular file");
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // Shared lock: other readers may hold it too; a writer that asks for an exclusive lock waits
   // or fails. Advisory only, and never fatal here.
   (void)::flock(fd, LOCK_SH | LOCK_NB);
