@@ -74,13 +74,20 @@ void TEncoderStream::Send(const AVFrame* Frame) {
 TRenderOutput::TRenderOutput(const std::string& FileName) {
   QuietLibraries();
   CheckAV(avformat_alloc_output_context2(&FOutput, nullptr, "avi", nullptr), "Cannot set up the AVI writer");
-  CheckAV(avio_open(&FOutput->pb, FileURL(FileName).c_str(), AVIO_FLAG_WRITE), "Cannot create " + FileName);
+  const int err = avio_open(&FOutput->pb, FileURL(FileName).c_str(), AVIO_FLAG_WRITE);
+  if (err < 0) {
+    Release();
+    CheckAV(err, "Cannot create " + FileName);
+  }
 }
 
-TRenderOutput::~TRenderOutput() {
+TRenderOutput::~TRenderOutput() { Release(); }
+
+void TRenderOutput::Release() {
   FStreams.clear();
   if (FOutput) avio_closep(&FOutput->pb);
   avformat_free_context(FOutput);
+  FOutput = nullptr;
 }
 
 TEncoderStream& TRenderOutput::Add(TCodecContextPtr Codec, const TCompressorFilter* Compressor) {

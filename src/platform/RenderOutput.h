@@ -46,6 +46,7 @@ public:
 
 private:
   TEncoderStream& Add(TCodecContextPtr Codec, const TCompressorFilter* Compressor);
+  void Release();
 
   AVFormatContext* FOutput = nullptr;
   std::vector<std::unique_ptr<TEncoderStream>> FStreams;

@@ -302,6 +302,20 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       Exception);
 }
 
+TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
+  const std::string two = Dir.File("two.avi");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=1:s=64x48 -f lavfi -i testsrc=d=2:s=64x48 "
+                             "-map 0 -map 1 -c:v mpeg4 " + test::ShellQuote(two)), 0);
+  TMediaInfo info = GetMediaInfo(two);
+  EXPECT_NEAR(info.Length, 2.0, 0.05);
+  EXPECT_FALSE(info.HasAudio);
+  const std::string sound = Dir.File("s.wav");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(sound)), 0);
+  info = GetMediaInfo(sound);
+  EXPECT_EQ(info.Length, 0);
+  EXPECT_TRUE(info.HasAudio);
+}
+
 TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
   EXPECT_NO_THROW(CheckDSResult(0));
   auto text = [](TMediaResult R) {
