@@ -33,10 +33,10 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
   return true;
 }
 
-TJoinFacts FactsOf(const TFileList& List) {
-  std::vector<const TVideoFileInfo*> rows;
+TFileInfoList RowsOf(const TFileList& List) {
+  TFileInfoList rows;
   for (int i = 0; i < List.Count(); ++i) rows.push_back(&List.Info(i));
-  return GetJoinFacts(rows);
+  return rows;
 }
 
 int JoinWithoutRecompression(const TJoinOptions& Options, const TFileList& List, bool DropAudio) {
@@ -46,6 +46,20 @@ int JoinWithoutRecompression(const TJoinOptions& Options, const TFileList& List,
   joiner.FDropAudio = DropAudio;
   try {
     joiner.Execute();
+  } catch (const std::exception& E) {
+    Fail(std::string("Join fails: ") + E.what());
+    return 1;
+  }
+  return TTerminalProgress::Interrupted() ? ExitInterrupted : 0;
+}
+
+int JoinWithRecompression(const TJoinOptions& Options, const TFileList& List) {
+  TTerminalProgress progress;
+  try {
+    RunRecompressJoin(RowsOf(List), List.FileNames(), Options.OutFileName, Options.Recompression, progress);
+  } catch (const ERecompressOption& E) {
+    std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
+    return 2;
   } catch (const std::exception& E) {
     Fail(std::string("Join fails: ") + E.what());
     return 1;
@@ -72,7 +86,7 @@ int RunJoin(const TArgs& Args) {
   TFileList list(view);
   if (!AddFiles(list, options.Files)) return 1;
 
-  const TJoinFacts facts = FactsOf(list);
+  const TJoinFacts facts = GetJoinFacts(RowsOf(list));
   bool copy = DefaultJoinWORecomp(facts);
   if (options.Mode == TJoinOptions::TMode::Copy) {
     if (!facts.CanJoinWORecomp) {
@@ -89,10 +103,7 @@ int RunJoin(const TArgs& Args) {
          "\" file already exists. \r\nDo you want to overwrite it?");
     return 1;
   }
-  if (!copy) {
-    Fail("Joining with recompression is not available yet.");
-    return 1;
-  }
+  if (!copy) return JoinWithRecompression(options, list);
   if (facts.DropAudio && !facts.NoAudio) Fail(cNoteWithoutSound);
   return JoinWithoutRecompression(options, list, facts.DropAudio);
 }

@@ -20,11 +20,14 @@ void JoinUsage(FILE* Out) {
                "when their video formats agree and no sound would be lost.\n"
                "Ctrl+C stops the join; OUT is finished and kept.\n"
                "\n"
-               "Exit status: 0 joined, 1 failed, 2 usage error, 130 stopped by Ctrl+C.\n");
+               "Exit status: 0 joined, 1 failed, 2 usage error, 130 stopped by Ctrl+C.\n"
+               "\n");
+  RecompressUsage(Out);
 }
 
 std::string TJoinOptions::Parse(const TArgs& Args) {
   bool options = true;
+  std::string error;
   for (size_t i = 0; i < Args.size(); ++i) {
     const std::string& arg = Args[i];
     if (!options || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -42,11 +45,17 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
       TMode mode = arg == "--copy" ? TMode::Copy : TMode::Recompress;
       if (Mode != TMode::Default && Mode != mode) return "--copy and --recompress exclude each other";
       Mode = mode;
+    } else if (ParseRecompressOption(Args, i, Recompression, error)) {
+      if (!error.empty()) return error;
     } else {
       return "unknown option '" + arg + "'";
     }
   }
   if (Help) return "";
+  if (Recompression.Any()) {
+    if (Mode == TMode::Copy) return "the recompression options exclude --copy";
+    Mode = TMode::Recompress;
+  }
   if (OutFileName.empty()) return "the output file is missing (-o OUT)";
   if (Files.empty()) return "no files to join";
   return "";

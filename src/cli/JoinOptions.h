@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/RecompressJoin.h"
 
 namespace rw::cli {
 
@@ -18,6 +19,8 @@ struct TJoinOptions {
   TMode Mode = TMode::Default;
   bool Help = false;
   std::vector<std::string> Files;
+  // --size, --rate, --resize, --vcodec, --acodec; any of them implies --recompress.
+  TRecompressSettings Recompression;
 
   // Reads the arguments after the verb; returns the text of a usage error, or "".
   std::string Parse(const TArgs& Args);

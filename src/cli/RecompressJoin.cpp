@@ -32,14 +32,14 @@ TResizeMethod ResizeMethodOf(const std::string& Name) {
       {"letterbox", rmLetterbox}, {"crop", rmCrop}, {"stretch", rmStretch}, {"none", rmNoResize}};
   for (const auto& [name, method] : Methods)
     if (Lower(Name) == name) return method;
-  throw Exception("unknown resize method '" + Name + "' (letterbox, crop, stretch or none)");
+  throw ERecompressOption("unknown resize method '" + Name + "' (letterbox, crop, stretch or none)");
 }
 
 void ParseSize(const std::string& Text, int32_t& Width, int32_t& Height) {
   char* end = nullptr;
   const long w = std::strtol(Text.c_str(), &end, 10);
   const long h = *end == 'x' || *end == 'X' ? std::strtol(end + 1, &end, 10) : 0;
-  if (*end || w < 1 || h < 1 || w > 16384 || h > 16384) throw Exception("invalid frame size '" + Text + "' (WxH)");
+  if (*end || w < 1 || h < 1 || w > 16384 || h > 16384) throw ERecompressOption("invalid frame size '" + Text + "' (WxH)");
   Width = static_cast<int32_t>(w);
   Height = static_cast<int32_t>(h);
 }
@@ -62,7 +62,7 @@ std::shared_ptr<TCompressorFilter> ChooseCompressor(bool Audio, const std::strin
       if ((monikers[i] && monikers[i]->EncoderName() == Given) || Lower(names[i]) == Lower(Given))
         index = static_cast<int>(i);
     if (index < 0)
-      throw Exception(std::string("unknown ") + (Audio ? "audio" : "video") + " compressor '" + Given +
+      throw ERecompressOption(std::string("unknown ") + (Audio ? "audio" : "video") + " compressor '" + Given +
                       "' (see reelwright-cli compressors)");
   }
   return GetCompressorFilter(monikers, index);
@@ -107,10 +107,13 @@ void RunRecompressJoin(const TFileInfoList& Infos, const std::vector<std::string
   joiner.FWidth = d.Width;
   joiner.FHeight = d.Height;
   if (!Settings.Size.empty()) ParseSize(Settings.Size, joiner.FWidth, joiner.FHeight);
-  joiner.FFrameRate = ParseFrameRate(Settings.Rate.empty() ? d.FrameRates[static_cast<size_t>(d.FrameRateIndex)]
-                                                           : Settings.Rate);
-  if (!(joiner.FFrameRate > 0 && joiner.FFrameRate <= 1000))
-    throw Exception("invalid frame rate '" + Settings.Rate + "'");
+  const std::string rate = Settings.Rate.empty() ? d.FrameRates[static_cast<size_t>(d.FrameRateIndex)] : Settings.Rate;
+  try {
+    joiner.FFrameRate = ParseFrameRate(rate);
+  } catch (const Exception&) {
+    joiner.FFrameRate = 0;
+  }
+  if (!(joiner.FFrameRate > 0 && joiner.FFrameRate <= 1000)) throw ERecompressOption("invalid frame rate '" + rate + "'");
   joiner.FResizeMethod = Settings.Resize.empty() ? (d.ResizeIndex == riNoResize ? rmNoResize : rmLetterbox)
                                                  : ResizeMethodOf(Settings.Resize);
   joiner.FVideoCompressor = ChooseCompressor(false, Settings.VideoCodec);

@@ -9,8 +9,15 @@
 #include "app/JoinDefaults.h"
 #include "app/Progress.h"
 #include "cli/Commands.h"
+#include "platform/Errors.h"
 
 namespace rw::cli {
+
+// A recompression option whose value is not understood.
+class ERecompressOption : public Exception {
+public:
+  using Exception::Exception;
+};
 
 // The recompression options as given; empty texts take the proposed defaults.
 struct TRecompressSettings {
@@ -28,7 +35,8 @@ bool ParseRecompressOption(const TArgs& Args, size_t& I, TRecompressSettings& Se
 void RecompressUsage(FILE* Out);
 
 // Joins Files (described by Infos, in the same order) into OutFileName by recompression,
-// reporting to Progress; a bad option value or a failed join raises rw::Exception.
+// reporting to Progress. A bad option value raises ERecompressOption before anything is
+// written; a failed join raises its error.
 void RunRecompressJoin(const TFileInfoList& Infos, const std::vector<std::string>& Files,
                        const std::string& OutFileName, const TRecompressSettings& Settings, IProgress& Progress);
 
