@@ -3,7 +3,7 @@
 # different sizes, rates and sound formats, letterboxed to 640 x 480 at 25 frames per second,
 # MPEG-4 part 2 video and MP3 sound, into an AVI file. The sources are made at run time.
 #
-#   bench/recompress_join.sh [path/to/reelwright-cli] [seconds per source]
+#   bench/recompress-bench.sh [path/to/reelwright-cli] [seconds per source]
 set -euo pipefail
 CLI=${1:-build-bench/bin/reelwright-cli}
 SECONDS_EACH=${2:-10}
