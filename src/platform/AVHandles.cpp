@@ -1,5 +1,6 @@
 #include "platform/AVHandles.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
@@ -58,11 +59,19 @@ TMediaMajorType MajorTypeOf(const AVStream* Stream) {
 }
 
 double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
+  double length = 0;
   if (Stream->duration != AV_NOPTS_VALUE && Stream->duration > 0)
-    return static_cast<double>(Stream->duration) * av_q2d(Stream->time_base);
-  if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0)
-    return static_cast<double>(Input->duration) / AV_TIME_BASE;
-  return 0;
+    length = static_cast<double>(Stream->duration) * av_q2d(Stream->time_base);
+  else if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0)
+    length = static_cast<double>(Input->duration) / AV_TIME_BASE;
+  // A header may claim any length. Every frame takes at least a chunk header of 8 bytes in
+  // the file, so no video stream is longer than the file's size allows; the render never
+  // pads a damaged file out to years of black.
+  const AVRational rate = Stream->avg_frame_rate.num > 0 ? Stream->avg_frame_rate : Stream->r_frame_rate;
+  const int64_t size = Input->pb ? avio_size(Input->pb) : -1;
+  if (MajorTypeOf(Stream) == TMediaMajorType::mtVideo && rate.num > 0 && rate.den > 0 && size > 0)
+    length = std::min(length, static_cast<double>(size / 8) / av_q2d(rate));
+  return length;
 }
 
 AVRational FrameRateOf(double FPS) { return av_d2q(FPS, 65535); }

@@ -184,6 +184,11 @@ struct TFitCase {
   bool LeftBlack;    // column 5 of the middle row
 };
 
+std::string FitCaseName(const ::testing::TestParamInfo<TFitCase>& Info) {
+  static const char* const Names[] = {"Stretch", "Crop", "Letterbox", "NoResize"};
+  return Names[Info.param.Method];
+}
+
 class DSJoinFitTest : public DSJoinTest, public ::testing::WithParamInterface<TFitCase> {};
 
 TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
@@ -214,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(Methods, DSJoinFitTest,
                          ::testing::Values(TFitCase{rmLetterbox, true, true, false},
                                            TFitCase{rmCrop, false, false, false},
                                            TFitCase{rmStretch, false, false, false},
-                                           TFitCase{rmNoResize, true, false, false}));
+                                           TFitCase{rmNoResize, true, false, false}),
+                         FitCaseName);
 
 // A render long enough to be reported on: 40 s of a one-frame-a-second clip at 640 x 480.
 class DSJoinLongTest : public DSJoinTest {
@@ -302,6 +308,19 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       Exception);
 }
 
+TEST_F(DSJoinTest, ATimelineWithoutDurationGivesAnEmptyFile) {
+  TDSVideoJoiner j;
+  j.FFiles = {Dir.File("s.wav")};
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(j.FFiles[0])), 0);
+  j.FOutFileName = Dir.File("out.avi");
+  double last = -1;
+  j.OnProgress = [&](TDSVideoJoiner&, bool&, double Percent) { last = Percent; };
+  j.Join();
+  EXPECT_TRUE(last == -1 || last == 0) << last;
+  EXPECT_EQ(test::ProbeStreamCount(j.FOutFileName), 2);
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+}
+
 TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
   const std::string two = Dir.File("two.avi");
   ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=1:s=64x48 -f lavfi -i testsrc=d=2:s=64x48 "
@@ -314,6 +333,23 @@ TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
   info = GetMediaInfo(sound);
   EXPECT_EQ(info.Length, 0);
   EXPECT_TRUE(info.HasAudio);
+}
+
+TEST_F(DSJoinTest, ALengthBeyondWhatTheFileHoldsIsCut) {
+  // A one-second clip whose headers claim 2^31 - 1 frames.
+  TClip c;
+  c.Seconds = 1;
+  c.AudioCodec.clear();
+  const std::string f = Clip("bogus.avi", c);
+  std::string bytes = test::ReadFileBytes(f);
+  for (const char* id : {"avih", "strh"}) {
+    const size_t at = bytes.find(id) + 8 + (id[1] == 'v' ? 16 : 32);
+    bytes.replace(at, 4, "\xff\xff\xff\x7f");
+  }
+  test::WriteFileBytes(f, bytes);
+  const double most = static_cast<double>(bytes.size()) / 8 / 25;
+  EXPECT_LE(GetMediaInfo(f).Length, most);
+  EXPECT_GE(GetMediaInfo(f).Length, 1.0);
 }
 
 TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
