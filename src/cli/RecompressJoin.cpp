@@ -114,8 +114,10 @@ void RunRecompressJoin(const TFileInfoList& Infos, const std::vector<std::string
     joiner.FFrameRate = 0;
   }
   if (!(joiner.FFrameRate > 0 && joiner.FFrameRate <= 1000)) throw ERecompressOption("invalid frame rate '" + rate + "'");
-  joiner.FResizeMethod = Settings.Resize.empty() ? (d.ResizeIndex == riNoResize ? rmNoResize : rmLetterbox)
-                                                 : ResizeMethodOf(Settings.Resize);
+  if (Settings.Resize.empty())
+    ResizeMethodOfItem(d.ResizeIndex, joiner.FResizeMethod);
+  else
+    joiner.FResizeMethod = ResizeMethodOf(Settings.Resize);
   joiner.FVideoCompressor = ChooseCompressor(false, Settings.VideoCodec);
   joiner.FAudioCompressor = ChooseCompressor(true, Settings.AudioCodec);
 

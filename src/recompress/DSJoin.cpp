@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "platform/CompressorRegistry.h"
 #include "platform/Errors.h"
@@ -13,6 +14,13 @@ namespace rw {
 
 namespace {
 constexpr int32_t WaitInterval = 300;  // milliseconds between progress reports
+}
+
+bool ResizeMethodOfItem(int ItemIndex, TResizeMethod& Method) {
+  static const TResizeMethod Items[] = {rmLetterbox, rmCrop, rmStretch, rmNoResize};
+  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(std::size(Items))) return false;
+  Method = Items[ItemIndex];
+  return true;
 }
 
 int32_t StretchModeOf(TResizeMethod Method) {

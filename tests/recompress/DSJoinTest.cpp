@@ -368,6 +368,19 @@ TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
   EXPECT_EQ(text(-1), "DirectShow Error: FFFFFFFF");
 }
 
+TEST(ResizeMethodOfItem, FollowsTheOrderOfTheList) {
+  TResizeMethod m = rmStretch;
+  ASSERT_TRUE(ResizeMethodOfItem(0, m));
+  EXPECT_EQ(m, rmLetterbox);
+  ASSERT_TRUE(ResizeMethodOfItem(3, m));
+  EXPECT_EQ(m, rmNoResize);
+  EXPECT_FALSE(ResizeMethodOfItem(-1, m));
+  EXPECT_FALSE(ResizeMethodOfItem(4, m));
+  EXPECT_EQ(m, rmNoResize);
+  EXPECT_EQ(StretchModeOf(rmNoResize), RESIZEF_CROP);
+  EXPECT_EQ(StretchModeOf(rmCrop), RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX);
+}
+
 TEST(RenderPercent, StaysWithinRange) {
   EXPECT_DOUBLE_EQ(RenderPercent(5, 20), 25.0);
   EXPECT_DOUBLE_EQ(RenderPercent(0, 0), 0.0);
