@@ -25,9 +25,19 @@ snd="aresample=44100,aformat=channel_layouts=stereo"
 graph="[0:v]$fit[v0];[1:v]$fit[v1];[2:v]$fit[v2];[0:a]$snd[a0];[1:a]$snd[a1];[2:a]$snd[a2];"
 graph+="[v0][a0][v1][a1][v2][a2]concat=n=3:v=1:a=1[v][a]"
 
-hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown "$DIR/result.md" \
-  -n reelwright-cli "$CLI join --recompress --yes -o rw.avi --size 640x480 --rate 25 --resize letterbox --vcodec mpeg4 --acodec libmp3lame a.avi b.avi c.avi" \
-  -n ffmpeg "ffmpeg -nostdin -v error -y -i a.avi -i b.avi -i c.avi -filter_complex '$graph' -map '[v]' -map '[a]' -c:v mpeg4 -c:a libmp3lame ff.avi"
+rw_cmd="$CLI join --recompress --yes -o rw.avi --size 640x480 --rate 25 --resize letterbox --vcodec mpeg4 --acodec libmp3lame a.avi b.avi c.avi"
+ff_cmd="ffmpeg -nostdin -v error -y -i a.avi -i b.avi -i c.avi -filter_complex '$graph' -map '[v]' -map '[a]' -c:v mpeg4 -c:a libmp3lame ff.avi"
+hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown "$DIR/result.md" -n reelwright-cli "$rw_cmd" -n ffmpeg "$ff_cmd"
+
+# On a shared machine the load drifts between hyperfine's two series; pairs run alternately
+# see the same load.
+for _ in $(seq "${RUNS:-5}"); do
+  /usr/bin/time -f "reelwright-cli %e %U %S" bash -c "$rw_cmd" 2>>times.txt
+  /usr/bin/time -f "ffmpeg %e %U %S" bash -c "$ff_cmd" 2>>times.txt
+done
+awk '{w[$1]+=$2; c[$1]+=$3+$4; n[$1]++}
+     END {for (k in w) printf "alternating %s: wall %.3f s, CPU %.3f s (mean of %d)\n", k, w[k]/n[k], c[k]/n[k], n[k];
+          printf "ratio of means: wall %.2f, CPU %.2f\n", w["reelwright-cli"]/w["ffmpeg"], c["reelwright-cli"]/c["ffmpeg"]}' times.txt
 cat "$DIR/result.md"
 for f in rw.avi ff.avi; do
   ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate,channels,duration -of compact "$f"
