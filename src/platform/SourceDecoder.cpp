@@ -25,8 +25,9 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaMajorType Type
 
 bool TSourceDecoder::Receive(AVFrame* Frame) {
   int err = avcodec_receive_frame(FCodec.get(), Frame);
-  if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return false;
-  CheckAV(err, "Decoding failed");
+  if (err == AVERROR(ENOMEM)) CheckAV(err, "Decoding failed");
+  // Nothing yet, the end, or damaged data: the damaged part is skipped, as players do.
+  if (err < 0) return false;
   int64_t pts = Frame->best_effort_timestamp;
   if (pts == AV_NOPTS_VALUE) pts = FNextPts;
   const int64_t duration = Frame->pkt_duration > 0 ? Frame->pkt_duration : 0;
@@ -49,8 +50,8 @@ bool TSourceDecoder::Next(AVFrame* Frame) {
     }
     if (FPacket->stream_index == FStream->index) {
       err = avcodec_send_packet(FCodec.get(), FPacket.get());
-      // A damaged packet is skipped, as players do; anything else ends the render.
-      if (err < 0 && err != AVERROR_INVALIDDATA && err != AVERROR(EAGAIN)) {
+      // A damaged packet is skipped; only running out of memory ends the render.
+      if (err == AVERROR(ENOMEM)) {
         av_packet_unref(FPacket.get());
         CheckAV(err, "Decoding failed");
       }

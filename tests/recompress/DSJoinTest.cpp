@@ -321,6 +321,29 @@ TEST_F(DSJoinTest, ATimelineWithoutDurationGivesAnEmptyFile) {
   EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
 }
 
+TEST_F(DSJoinTest, DamagedSourcesAreJoinedAsFarAsTheyDecode) {
+  TClip c;
+  c.Seconds = 1;
+  const std::string flipped = Clip("flipped.avi", c), cut = Clip("cut.avi", c);
+  std::string bytes = test::ReadFileBytes(flipped);
+  for (size_t at = bytes.size() / 4; at < bytes.size() * 3 / 4; at += 97) bytes[at] = static_cast<char>(~bytes[at]);
+  test::WriteFileBytes(flipped, bytes);
+  bytes = test::ReadFileBytes(cut);
+  test::WriteFileBytes(cut, bytes.substr(0, bytes.size() / 2));
+
+  TDSVideoJoiner j;
+  j.FFiles = {flipped, cut};
+  j.FOutFileName = Dir.File("out.avi");
+  j.FVideoCompressor = Encoder("mpeg4");
+  try {
+    j.Join();
+  } catch (const Exception& E) {
+    ADD_FAILURE() << E.what();
+  }
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  EXPECT_GT(test::DecodedDuration(j.FOutFileName, "v:0"), 1.0);
+}
+
 TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
   const std::string two = Dir.File("two.avi");
   ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=1:s=64x48 -f lavfi -i testsrc=d=2:s=64x48 "
