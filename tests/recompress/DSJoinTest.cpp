@@ -298,7 +298,15 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       Exception);
   EXPECT_EQ(std::filesystem::file_size(j.FOutFileName), 0u);
 
+  // An output that is one of the sources is refused before the source is touched.
   j.FVideoCompressor.reset();
+  const std::string source = j.FFiles[0];
+  const auto size = std::filesystem::file_size(source);
+  j.FOutFileName = Dir.File("./a.avi");
+  EXPECT_THROW(j.Join(), Exception);
+  EXPECT_EQ(std::filesystem::file_size(source), size);
+
+  j.FOutFileName = Dir.File("out.avi");
   j.FFiles.push_back(Dir.File("none.avi"));
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
