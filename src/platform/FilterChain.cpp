@@ -68,6 +68,15 @@ void TFilterChain::Push(AVFrame* Frame) {
       return;
     }
     Build(Frame);
+    FSampleRate = Frame->sample_rate;
+    FSampleFormat = Frame->format;
+    FChannels = Frame->ch_layout.nb_channels;
+  } else if (Frame && Frame->nb_samples > 0 &&
+             (Frame->sample_rate != FSampleRate || Frame->format != FSampleFormat ||
+              Frame->ch_layout.nb_channels != FChannels)) {
+    // Sound whose format changes inside a stream comes from damaged data; it is left out
+    // (the stretch is padded with silence) rather than ending the render.
+    return;
   }
   CheckAV(av_buffersrc_add_frame_flags(FSource, Frame, AV_BUFFERSRC_FLAG_KEEP_REF), "Filtering failed");
 }

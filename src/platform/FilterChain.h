@@ -27,6 +27,10 @@ private:
   AVFilterContext* FSource = nullptr;
   AVFilterContext* FSink = nullptr;
   bool FEnded = false;
+  // The sound format the chain was built for.
+  int FSampleRate = 0;
+  int FSampleFormat = -1;
+  int FChannels = 0;
 };
 
 // Decodes a source and runs its frames through a chain.
