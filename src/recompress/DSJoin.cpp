@@ -162,12 +162,16 @@ void TDSVideoJoiner::WaitForRender(TRenderEngine& Engine) {
   if (event == EC_ERRORABORT) throw Exception(Engine.GetErrorText());
 }
 
-void TDSVideoJoiner::RenderToFile(const std::string& FileName) {
+void TDSVideoJoiner::CheckOutputFile(const std::string& FileName) {
   // Emptying an output that is one of the sources would lose that source.
   for (const std::string& name : FFiles)
     if (SameFile(name, FileName)) throw Exception("The output file " + FileName + " is one of the files to join");
   // The output is created empty before anything else; it raises the system's failure.
   TFile::Create(FileName).Close();
+}
+
+void TDSVideoJoiner::RenderToFile(const std::string& FileName) {
+  CheckOutputFile(FileName);
   TRenderEngine engine;
   engine.SetTimelineObject(FTimeline.get());
   engine.ConnectFrontEnd();

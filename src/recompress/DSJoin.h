@@ -79,6 +79,7 @@ private:
   void InitAudioType();
   TTimelineTrack* AddGroup(const TMediaType& Type, bool Video);
   void AddSource(const std::string& FileName);
+  void CheckOutputFile(const std::string& FileName);
   void RenderToFile(const std::string& FileName);
   void WaitForRender(TRenderEngine& Engine);
   void ReleaseTimeline();
