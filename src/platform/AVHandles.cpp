@@ -4,6 +4,9 @@
 #include <mutex>
 #include <new>
 
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
 namespace rw {
 
 TFramePtr NewFrame() {
@@ -32,6 +35,14 @@ void QuietLibraries() {
 int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input) {
   QuietLibraries();
   Input.reset();
+  // Regular files only: a named pipe or a device would hold the open up.
+  try {
+    TFile::OpenRead(FileName);
+  } catch (const EOSError& E) {
+    return E.ErrorCode ? AVERROR(E.ErrorCode) : AVERROR(EIO);
+  } catch (const Exception&) {
+    return AVERROR(EINVAL);
+  }
   // Local files only: a name is never taken as a protocol, and a playlist inside a file may
   // not reach other files or the network.
   TAVDictionary options;

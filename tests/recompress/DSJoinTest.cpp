@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "platform/CompressorRegistry.h"
 #include "platform/Errors.h"
@@ -305,6 +306,11 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FOutFileName = Dir.File("./a.avi");
   EXPECT_THROW(j.Join(), Exception);
   EXPECT_EQ(std::filesystem::file_size(source), size);
+
+  // A named pipe is refused at once instead of holding the join up.
+  const std::string pipe = Dir.File("pipe.avi");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_THROW(GetMediaInfo(pipe), Exception);
 
   j.FOutFileName = Dir.File("out.avi");
   j.FFiles.push_back(Dir.File("none.avi"));
