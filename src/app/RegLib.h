@@ -1,0 +1,35 @@
+#pragma once
+// Per-user settings: the window placement and the last-used folders. Every routine opens its own
+// access to the store for the one call and closes it before returning, also on error.
+//
+// A key such as "\Software\Kestrova\reelwright\forms\frmMain" names the settings of organisation
+// "Kestrova", application "reelwright" (the platform's native store), group "forms/frmMain".
+#include <memory>
+#include <string>
+
+class QSettings;
+class QWidget;
+
+namespace rw {
+
+enum class TRegRoot { CurrentUser };
+
+// Opens Key under Root, positioned on its group.
+std::unique_ptr<QSettings> OpenRegKey(TRegRoot Root, const std::string& Key);
+
+// The string value Name, or the empty string when it does not exist. Raises
+// "Invalid data type for '%s'" when the value is not a string.
+std::string ReadRegString(TRegRoot Root, const std::string& Key, const std::string& Name);
+// Stores Value as the string value Name. Raises "Failed to set data for '%s'" when the store
+// refuses the write.
+void WriteRegString(TRegRoot Root, const std::string& Key, const std::string& Name,
+                    const std::string& Value);
+
+// Restores "Top" and "Left" and, unless PositionOnly, "Width", "Height" and "WindowState"
+// (0 normal, 1 maximized, anything else ignored); each only when it exists.
+void LoadFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form, bool PositionOnly);
+// Stores the bounds and "WindowState" 0 of a normal window, only "WindowState" 1 of a maximized
+// one, nothing of a minimized one.
+void SaveFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form);
+
+}  // namespace rw
