@@ -1,0 +1,74 @@
+#pragma once
+// The report-style list of the main window (lvwFiles): whole-row single selection, no icons,
+// headers that do not sort, rows dragged to reorder them without a drag picture, local files
+// dropped from a file manager, and per-cell text colours for the highlighting.
+#include <QList>
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <QUrl>
+#include <functional>
+
+namespace rw {
+
+// Paints the cells with the default look, only changing the text colour of highlighted cells
+// and marking the drop-target row of a drag.
+class TFileListDelegate : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  // Whether the cell at Row, Column is painted in HighlightColor.
+  std::function<bool(int Row, int Column)> IsHighlighted;
+  static QColor HighlightColor() { return QColor(170, 50, 50); }
+
+  // The text colour a cell is painted with.
+  QColor TextColor(const QModelIndex& Index) const;
+  QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
+
+protected:
+  void initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const override;
+};
+
+class TFileListWidget : public QTreeWidget {
+  Q_OBJECT
+public:
+  explicit TFileListWidget(QWidget* Parent = nullptr);
+
+  TFileListDelegate& Delegate() { return *FDelegate; }
+
+  // The row under Pos (viewport coordinates), or -1.
+  int RowAt(const QPoint& Pos) const;
+
+  // Called while a drag is over the list with the cursor at Pos (viewport coordinates) and
+  // whether it comes from this list; answers whether the drop is accepted.
+  std::function<bool(const QPoint& Pos, bool FromSelf)> OnDragOver;
+  // Called when a drag of a row ends, wherever it ended.
+  std::function<void()> OnEndDrag;
+  // Called with the local files dropped from outside.
+  std::function<void(const QList<QUrl>& Urls)> OnDropFiles;
+  // Called for a double click on a row.
+  std::function<void()> OnDblClick;
+
+  // The row painted as the drop target (-1: none).
+  void SetDropHighlight(int Row);
+  int DropHighlight() const;
+
+  // Scrolls the rows by Pixels (negative: up).
+  void ScrollBy(int Pixels);
+
+protected:
+  void startDrag(Qt::DropActions SupportedActions) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dragMoveEvent(QDragMoveEvent* Event) override;
+  void dragLeaveEvent(QDragLeaveEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
+  void mouseDoubleClickEvent(QMouseEvent* Event) override;
+
+private:
+  bool FromSelf(const QDropEvent* Event) const;
+
+  TFileListDelegate* FDelegate;
+  QPersistentModelIndex FDropHighlight;
+};
+
+}  // namespace rw
