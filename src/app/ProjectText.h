@@ -14,6 +14,12 @@ std::string WriteProjectText(const std::vector<std::string>& Files);
 // and Tag. Raises "The project file is corrupted" for anything else.
 std::vector<std::string> ReadProjectText(std::string_view Text);
 
+// Reads the names a project file holds. Raises "Cannot open file " + name when it cannot be
+// opened, else "The project file is corrupted" for anything that is not a project file.
+std::vector<std::string> ReadProjectFile(const std::string& FileName);
+// Creates (or truncates) the file and writes Files into it. Raises "Cannot create file " + name.
+void WriteProjectFile(const std::string& FileName, const std::vector<std::string>& Files);
+
 inline constexpr const char* SProjectCorrupted = "The project file is corrupted";
 
 }  // namespace rw

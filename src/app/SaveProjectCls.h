@@ -30,7 +30,4 @@ private:
   IFileListView& FView;
 };
 
-// Reads the names a project file holds, without touching any list.
-std::vector<std::string> ReadProjectFile(const std::string& FileName);
-
 }  // namespace rw
