@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "app/MessageDlg.h"
 #include "app/ProdInfo.h"
+#include "app/QuitSignals.h"
 #include "ui/QtStrings.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     icon.addFile(":/icons/reelwright-64.png");
     QApplication::setWindowIcon(icon);
     frmMain.setWindowTitle(rw::TextToQ(rw::ProductInfo().Title));
+    rw::InstallQuitSignals(frmMain);
     frmMain.show();
     status = QApplication::exec();
   } catch (const std::exception& E) {

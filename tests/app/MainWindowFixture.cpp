@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QSettings>
+#include <QTest>
 
 #include "app/FileListWidget.h"
 #include "ui/QtStrings.h"
@@ -46,6 +47,12 @@ void MainWindow::TearDown() {
 TfrmMain& MainWindow::Window() {
   if (!FWindow) FWindow = std::make_unique<TfrmMain>();
   return *FWindow;
+}
+
+void MainWindow::ShowActive() {
+  Window().show();
+  Window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
 }
 
 void MainWindow::AddThroughDialog(const QStringList& Names) {

@@ -34,6 +34,8 @@ protected:
   // Destroys the window, which stores its settings.
   void CloseWindow() { FWindow.reset(); }
 
+  // Shows the window and makes it the active one, so that its shortcuts work.
+  void ShowActive();
   // Adds files through the Add Files dialog, the user picking Names in this order.
   void AddThroughDialog(const QStringList& Names);
   // Selects Row in the list view as a click would.
