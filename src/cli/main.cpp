@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "cli/Commands.h"
+#include "cli/ProjectArgs.h"
 #include "app/ProdInfo.h"
 #include "platform/Errors.h"
 
@@ -17,6 +18,9 @@ void Usage(FILE* Out) {
                "  info FILE...            describe AVI files as the file list shows them\n"
                "  join -o OUT FILE...     join AVI files into OUT\n"
                "  compressors             list the video and audio compressors\n"
+               "\n"
+               "info and join also take --project FILE.rwp: the files of a saved project,\n"
+               "in its order, in place of the option.\n"
                "\n"
                "Run 'reelwright-cli VERB --help' for the options of a verb.\n");
 }
@@ -39,6 +43,15 @@ int main(int argc, char** argv) {
   }
   rw::cli::TArgs args(argv + 2, argv + argc);
   try {
+    const bool join = !std::strcmp(verb, "join");
+    if (join || !std::strcmp(verb, "info")) {
+      const std::string error = rw::cli::ExpandProjectArgs(
+          args, join ? std::set<std::string>{"-o", "--output"} : std::set<std::string>{});
+      if (!error.empty()) {
+        std::fprintf(stderr, "reelwright-cli %s: %s\n", verb, error.c_str());
+        return 2;
+      }
+    }
     if (!std::strcmp(verb, "info")) return rw::cli::RunInfo(args);
     if (!std::strcmp(verb, "join")) return rw::cli::RunJoin(args);
     if (!std::strcmp(verb, "compressors")) return rw::cli::RunCompressors(args);
