@@ -150,7 +150,7 @@ void TfrmMain::CreateMenus() {
   PopupMenu->addAction(acnDelete);
   lvwFiles->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(lvwFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
-    PopupMenu->popup(lvwFiles->viewport()->mapToGlobal(Pos));
+    if (!FBusy) PopupMenu->popup(lvwFiles->viewport()->mapToGlobal(Pos));
   });
 }
 
@@ -274,10 +274,19 @@ int TfrmMain::TextWidth(const std::string& Text) {
 }
 
 void TfrmMain::SetBusyCursor(bool Busy) {
-  if (Busy)
+  // While a batch is added, pending window messages are handled between the files; no other
+  // command may start meanwhile. The callers update the actions after the batch.
+  FBusy = Busy;
+  if (Busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-  else
+    for (QAction* action : actions()) action->setEnabled(false);
+  } else {
     QApplication::restoreOverrideCursor();
+    for (QAction* action : {miLoadProject, miSaveProject, miExit, miHighlightDifferents,
+                            miHelpTopics, miAbout, acnAddFiles})
+      action->setEnabled(true);
+    UpdateActions();
+  }
 }
 
 void TfrmMain::SetStatusPanel(int Index, const std::string& Text, int Width) {
@@ -340,7 +349,7 @@ void TfrmMain::lvwFilesSelectionChanged() {
 }
 
 bool TfrmMain::lvwFilesDragOver(const QPoint& Pos, bool FromSelf) {
-  if (!FromSelf) return false;
+  if (!FromSelf || FBusy) return false;
   const int row = lvwFiles->RowAt(Pos);
   if (row >= 0) lvwFiles->SetDropHighlight(row);
   const int target = lvwFiles->DropHighlight();
@@ -389,6 +398,7 @@ void TfrmMain::dropEvent(QDropEvent* Event) {
 }
 
 void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
+  if (FBusy) return;
   RunGuarded(this, [&] {
     std::vector<std::string> names;
     GetDroppedFiles(Urls, names, true, false);

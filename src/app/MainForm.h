@@ -104,8 +104,8 @@ private:
   QLabel* FStatusPanels[2];
   QPersistentModelIndex FDropTarget;
   std::function<void()> FJoinHandler;
-  // Set while the window mirrors a selection the model made.
-  bool FSelecting = false;
+  // Set while a batch of files is added.
+  bool FBusy = false;
 };
 
 // Fills Names with the local files of a drop; OnlyExisting keeps only existing files (so

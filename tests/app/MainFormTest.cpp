@@ -200,6 +200,24 @@ TEST_F(MainWindow, DroppedFilesAndFolders) {
   EXPECT_EQ(Shown[0].Text.rfind("Unable to add file " + Dir.File("notes.avi") + ": ", 0), 0u);
 }
 
+TEST_F(MainWindow, NoOtherCommandStartsWhileABatchIsAdded) {
+  test::WriteFileBytes(Dir.File("a-notes.avi"), "not a video");
+  const QString good = Copy(Dir, "", "b.avi");
+  TfrmMain& w = Window();
+  std::vector<bool> duringBatch;
+  const TMessageBoxHook answer = MessageBoxHook();
+  MessageBoxHook() = [&](const TMessageRequest& Request) {
+    for (QAction* a : w.actions()) duringBatch.push_back(a->isEnabled());
+    w.WMDropFiles({QUrl::fromLocalFile(good)});  // a second drop meanwhile is refused
+    return answer(Request);
+  };
+  w.WMDropFiles({QUrl::fromLocalFile(PathToQ(Dir.File("a-notes.avi"))), QUrl::fromLocalFile(good)});
+  EXPECT_EQ(duringBatch, std::vector<bool>(w.actions().size(), false));
+  EXPECT_EQ(RowNames(), std::vector<std::string>{Dir.File("b.avi")});
+  EXPECT_TRUE(w.miLoadProject->isEnabled());
+  EXPECT_TRUE(w.acnClear->isEnabled());
+}
+
 TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
   AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"),
                     Copy(Dir, "mute", "c.avi"), Copy(Dir, "codec", "d.avi")});
@@ -230,8 +248,9 @@ TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
   TfrmMain& w = Window();
   w.acnPlay->trigger();  // no selection: nothing
   EXPECT_TRUE(Urls.Opened.isEmpty());
+  ShowActive();
   Click(0);
-  w.acnPlay->trigger();
+  QTest::keyClick(&w.FilesView(), Qt::Key_Return);
   w.miHelpTopics->trigger();
   ASSERT_EQ(Urls.Opened.size(), 2);
   EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.File("a.avi"))));
