@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/ProjectText.h"
 #include "support/Fixtures.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"
@@ -69,6 +70,16 @@ void SignatureSeeds(const fs::path& Folder) {
   Put(Folder, "short", "RIFF");
 }
 
+void ProjectSeeds(const fs::path& Folder) {
+  Put(Folder, "empty.rwp", WriteProjectText({}));
+  Put(Folder, "names.rwp",
+      WriteProjectText({"/clips/Bob's.avi", "/a\tb.avi", "", "/v/" + std::string(70, 'x'),
+                        std::string(63, 'a') + "\xC3\xA9" + std::string(80, 'b')}));
+  Put(Folder, "free.rwp",
+      "object P: TProjectSettings Name = P Tag = -1\n"
+      "  Files.Strings = ('a''b'#$41 + 'c' #9'd')\nend\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,5 +90,6 @@ int main(int argc, char** argv) {
   const fs::path root = argv[1];
   AviSeeds(root / "fuzz_avi_reader");
   SignatureSeeds(root / "fuzz_signature");
+  ProjectSeeds(root / "fuzz_project");
   return 0;
 }
