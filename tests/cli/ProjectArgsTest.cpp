@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/ProjectText.h"
 #include "cli/ProjectArgs.h"
 #include "platform/Errors.h"
+#include "support/Fixtures.h"
 #include "support/TempDir.h"
 
 namespace rw::cli {
@@ -40,6 +44,30 @@ TEST(ProjectArgs, MissingNamesAndBadProjects) {
   } catch (const Exception& E) {
     EXPECT_STREQ(E.what(), "The project file is corrupted");
   }
+}
+
+TEST(ProjectArgs, InfoListsTheProjectsFilesInItsOrder) {
+  test::TTempDir dir;
+  test::TClipSpec spec;
+  const std::string b = dir.File("b.avi"), a = dir.File("a.avi");
+  std::filesystem::copy_file(test::MakeClip(spec), b);
+  std::filesystem::copy_file(test::MakeClip(spec), a);
+  WriteProjectFile(dir.File("p.rwp"), {b, a, b});
+  const std::string cli = test::ShellQuote(std::getenv("RW_CLI"));
+  std::string out;
+  ASSERT_EQ(test::RunCommand(cli + " info --project " + test::ShellQuote(dir.File("p.rwp")), &out),
+            0);
+  std::vector<std::string> firstFields;
+  for (size_t at = out.find('\n') + 1; at < out.size(); at = out.find('\n', at) + 1)
+    firstFields.push_back(out.substr(at, out.find('\t', at) - at));
+  EXPECT_EQ(firstFields, (std::vector<std::string>{"b.avi", "a.avi", "b.avi", "3 file(s)"}));
+
+  // A damaged project is reported like every failure of the command line.
+  test::WriteFileBytes(dir.File("bad.rwp"), "not a project");
+  EXPECT_NE(test::RunCommand(cli + " info --project " + test::ShellQuote(dir.File("bad.rwp")) +
+                                 " 2>" + test::ShellQuote(dir.File("err.txt"))),
+            0);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("err.txt")), "The project file is corrupted.\n");
 }
 
 }  // namespace
