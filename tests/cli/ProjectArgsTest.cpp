@@ -7,6 +7,7 @@
 #include "cli/ProjectArgs.h"
 #include "platform/Errors.h"
 #include "support/Fixtures.h"
+#include "support/MediaCheck.h"
 #include "support/TempDir.h"
 
 namespace rw::cli {
@@ -68,6 +69,21 @@ TEST(ProjectArgs, InfoListsTheProjectsFilesInItsOrder) {
                                  " 2>" + test::ShellQuote(dir.File("err.txt"))),
             0);
   EXPECT_EQ(test::ReadFileBytes(dir.File("err.txt")), "The project file is corrupted.\n");
+}
+
+TEST(ProjectArgs, JoinTakesItsFilesFromTheProject) {
+  test::TTempDir dir;
+  test::TClipSpec spec;
+  spec.Audio = "pcm";
+  const std::string clip = test::MakeClip(spec);
+  WriteProjectFile(dir.File("p.rwp"), {clip, clip, clip});
+  const std::string out = dir.File("out.avi");
+  ASSERT_EQ(test::RunCommand(test::ShellQuote(std::getenv("RW_CLI")) + " join -o " +
+                             test::ShellQuote(out) + " --project " +
+                             test::ShellQuote(dir.File("p.rwp")) + " >/dev/null 2>&1"),
+            0);
+  EXPECT_EQ(test::ProbePacketCounts(out)["video"], 3 * spec.Frames);
+  EXPECT_EQ(test::DecodeErrors(out), "");
 }
 
 }  // namespace
