@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
     const bool join = !std::strcmp(verb, "join");
     if (join || !std::strcmp(verb, "info")) {
       const std::string error = rw::cli::ExpandProjectArgs(
-          args, join ? std::set<std::string>{"-o", "--output"} : std::set<std::string>{});
+          args, join ? std::set<std::string>{"-o", "--output", "--size", "--rate", "--resize",
+                                         "--vcodec", "--acodec"}
+               : std::set<std::string>{});
       if (!error.empty()) {
         std::fprintf(stderr, "reelwright-cli %s: %s\n", verb, error.c_str());
         return 2;
