@@ -133,6 +133,20 @@ double TAVIFileJoiner::Percent(size_t Source) const {
   return static_cast<double>(std::min<uint64_t>(percent, 100));
 }
 
+bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEntry& Entry) {
+  // A chunk that claims to reach past the end is not even given a buffer.
+  if (Entry.FilePos < 0 || Entry.FilePos + Entry.Size > ReadAhead.FileSize()) return false;
+  if (FChunkBuffer.size() < Entry.Size) FChunkBuffer.resize(Entry.Size);
+  if (Entry.Size == 0) return true;
+  try {
+    return ReadAhead.ReadAt(FChunkBuffer.data(), Entry.Size, Entry.FilePos) == Entry.Size;
+  } catch (const Exception&) {
+    // The window could not be loaded whole: the source was cut short after it was opened.
+    // The chunk counts when it is still there; a failing read raises the system's failure.
+    return FReader.File().ReadAt(FChunkBuffer.data(), Entry.Size, Entry.FilePos) == Entry.Size;
+  }
+}
+
 bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
   TReaderPass pass(FReader, FFiles[Index], false);
   const TAVIStream* video = FReader.VideoStream();
@@ -149,14 +163,8 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
     const TAVIStream* stream = &FReader.Streams(streamIndex);
     if (stream == video || stream == audio) {
       TAVIIndexEntry entry;
-      if (!stream->GetIndexEntry(chunk, entry)) break;
-      // A chunk that cannot be read completely (a damaged source) ends this source; one that
-      // claims to reach past the end is not even given a buffer.
-      if (entry.FilePos < 0 || entry.FilePos + entry.Size > readAhead.FileSize()) break;
-      if (FChunkBuffer.size() < entry.Size) FChunkBuffer.resize(entry.Size);
-      if (entry.Size > 0 &&
-          readAhead.ReadAt(FChunkBuffer.data(), entry.Size, entry.FilePos) != entry.Size)
-        break;
+      // A chunk that cannot be read completely (a damaged source) ends this source.
+      if (!stream->GetIndexEntry(chunk, entry) || !ReadChunkData(readAhead, entry)) break;
       FWriter.WriteChunk(stream == video ? VideoOut : AudioOut, FChunkBuffer.data(),
                          entry.KeyFrame, entry.Size);
     }

@@ -37,6 +37,8 @@ private:
   // Copies one source; false when the user cancelled.
   bool CopySource(size_t Index, IProgress& Progress);
   double Percent(size_t Source) const;
+  // Reads the chunk into the chunk buffer; false when the source does not hold it whole.
+  bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEntry& Entry);
 
   TProgressFactory FProgressFactory;
   TAVIFileReader FReader;

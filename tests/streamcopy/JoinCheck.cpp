@@ -19,6 +19,7 @@ public:
     TProgressTracker::SetProgress(Percent);
     FLog.Percents.push_back(Percent);
     if (++FLog.Reports == FLog.CancelAt) Cancel();
+    if (FLog.OnReport) FLog.OnReport(FLog.Reports);
   }
 
 protected:

@@ -2,6 +2,7 @@
 // Helpers of the join tests: a progress dialog that records and cancels, read-back of chunks
 // with our own reader, checksums of sources, and large sparse sources.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,10 +11,12 @@
 
 namespace rw::test {
 
-// Counts reports and presses Cancel right after report CancelAt (0: never).
+// Counts reports and presses Cancel right after report CancelAt (0: never). OnReport, when set,
+// runs at every report with its number: tests change the sources there, mid-join.
 struct TProgressLog {
   int Reports = 0;
   int CancelAt = 0;
+  std::function<void(int Report)> OnReport;
   std::vector<double> Percents;
   int Shows = 0, Hides = 0;
   std::string Caption, Text;

@@ -1,0 +1,104 @@
+// Sources that change under the stream-copy joiner once it has scanned them: cut short, removed
+// or replaced. A source cut short ends where its data ends; one that can no longer be opened
+// fails the join with the output finished. No source is ever written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+#include "JoinCheck.h"
+#include "platform/Errors.h"
+#include "streamcopy/AVIJoin.h"
+#include "support/MediaCheck.h"
+#include "support/RiffBuilder.h"
+#include "support/TempDir.h"
+
+namespace rw {
+namespace {
+
+constexpr uint32_t BigChunk = 64 * 1024;
+constexpr int BigChunks = 40;
+
+class JoinFault : public ::testing::Test {
+protected:
+  void SetUp() override {
+    test::SimpleAVI(4, false, test::TIndexKind::Idx1Relative).Write(Small);
+    // Larger than the joiner's read-ahead window, so a change mid-copy reaches its reads.
+    test::TAVIBuilder big;
+    big.AddStream(test::VideoHeader(25, 1), test::BitmapInfo(64, 48, FourCC("FMP4")));
+    big.StreamList[0].Header.Length = BigChunks;
+    for (int i = 0; i < BigChunks; ++i) big.AddChunk(0, BigChunk, i % 10 == 0);
+    big.Write(Big);
+    BigPositions = big.DataPositions;
+    SmallSum = test::Checksum(Small);
+  }
+  void TearDown() override { EXPECT_EQ(test::Checksum(Small), SmallSum); }
+
+  // Joins Small, Big, Small; Change runs at report number At.
+  void Join(int At, const std::function<void()>& Change) {
+    Log.OnReport = [At, Change](int Report) {
+      if (Report == At) Change();
+    };
+    TAVIFileJoiner joiner(test::RecordingProgress(Log));
+    joiner.FFiles = {Small, Big, Small};
+    joiner.FOutFileName = Out;
+    joiner.Execute();
+  }
+  // Chunks of Big that lie wholly within its first Size bytes.
+  int ChunksWithin(int64_t Size) const {
+    int n = 0;
+    while (n < BigChunks && BigPositions[n] + BigChunk <= Size) ++n;
+    return n;
+  }
+  // The output's video chunks are the sources' in order: all of Small, the first BigCount of
+  // Big, all of Small again.
+  void ExpectOutput(int BigCount) {
+    auto small = test::StreamChunks(Small, true);
+    auto got = test::StreamChunks(Out, true);
+    ASSERT_EQ(got.size(), 2 * small.size() + BigCount);
+    EXPECT_EQ(got.front().Data, small.front().Data);
+    for (int i = 0; i < BigCount; ++i) EXPECT_EQ(got[small.size() + i].Data.size(), BigChunk) << i;
+    EXPECT_EQ(got.back().Data, small.back().Data);
+    EXPECT_EQ(test::ProbePacketCounts(Out)["video"], static_cast<int>(got.size()));
+  }
+
+  test::TTempDir Dir;
+  std::string Small = Dir.File("small.avi"), Big = Dir.File("big.avi"), Out = Dir.File("out.avi");
+  std::vector<int64_t> BigPositions;
+  std::string SmallSum;
+  test::TProgressLog Log;
+};
+
+TEST_F(JoinFault, ASourceCutShortWhileItIsCopiedEndsWhereItsDataEnds) {
+  // After its third chunk, past the part already read ahead: the chunks still there are copied.
+  const int64_t cut = BigPositions[25] + BigChunk / 2;
+  Join(4 + 3, [&] { ASSERT_EQ(::truncate(Big.c_str(), cut), 0); });
+  ExpectOutput(ChunksWithin(cut));
+}
+
+TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFinished) {
+  const std::map<std::string, std::function<void()>> changes = {
+      {"Win32 Error.  Code: 2.\nNo such file or directory",
+       [&] { std::filesystem::remove(Big); }},
+      {"The file has unknown format", [&] { test::WriteFileBytes(Big, "no longer a video"); }},
+      // Cut short before it is opened: its index at the end is gone.
+      {"The index is not found", [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[30]), 0); }},
+  };
+  for (const auto& [message, change] : changes) {
+    SetUp();
+    try {
+      Join(1, change);
+      ADD_FAILURE() << "joined a source that is gone";
+    } catch (const Exception& E) {
+      EXPECT_EQ(std::string(E.what()), message);
+    }
+    EXPECT_EQ(Log.Hides, 1);
+    EXPECT_EQ(test::StreamChunks(Out, true).size(), 4u);
+    EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 4);
+    Log = test::TProgressLog{};
+  }
+}
+
+}  // namespace
+}  // namespace rw
