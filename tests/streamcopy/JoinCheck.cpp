@@ -69,10 +69,6 @@ bool ReadsAsOpenDML(const std::string& FileName) {
   return reader.IsOpenDML();
 }
 
-std::string Checksum(const std::string& FileName) {
-  return RunTool("cksum " + ShellQuote(FileName) + " | cut -d' ' -f1,2");
-}
-
 void PadToSize(const std::string& FileName, int64_t Size) {
   std::fstream f(FileName, std::ios::in | std::ios::out | std::ios::binary);
   f.seekg(0, std::ios::end);

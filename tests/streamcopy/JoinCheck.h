@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the join tests: a progress dialog that records and cancels, read-back of chunks
-// with our own reader, checksums of sources, and large sparse sources.
+// with our own reader, and large sparse sources.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,8 +31,6 @@ struct TChunkCopy {
 std::vector<TChunkCopy> StreamChunks(const std::string& FileName, bool Video);
 // Whether the reader took the file's OpenDML indexes.
 bool ReadsAsOpenDML(const std::string& FileName);
-
-std::string Checksum(const std::string& FileName);
 
 // Grows an AVI file to exactly Size bytes with a trailing JUNK chunk inside its RIFF, without
 // writing the filler (a sparse hole).

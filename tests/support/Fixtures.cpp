@@ -47,6 +47,10 @@ std::string ShellQuote(const std::string& Text) {
   return q + "'";
 }
 
+std::string Checksum(const std::string& FileName) {
+  return RunTool("cksum " + ShellQuote(FileName) + " | cut -d' ' -f1,2");
+}
+
 std::string RunTool(const std::string& Command) {
   std::string out;
   if (RunCommand(Command, &out) != 0) throw std::runtime_error("command failed: " + Command);

@@ -30,6 +30,8 @@ std::string FixtureFolder();
 
 // The text ffmpeg or ffprobe prints for a command; raises when it fails.
 std::string RunTool(const std::string& Command);
+// A checksum of the file's bytes, to show that a source was left as it was.
+std::string Checksum(const std::string& FileName);
 // A path quoted for the shell.
 std::string ShellQuote(const std::string& Text);
 
