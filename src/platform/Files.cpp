@@ -138,6 +138,11 @@ bool IsDirectory(const std::string& FileName) {
   return ::stat(FileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& FileName) {
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool DeleteFile(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }
 
 bool SameFile(const std::string& A, const std::string& B) {

@@ -48,6 +48,8 @@ private:
 
 bool FileExists(const std::string& FileName);
 bool IsDirectory(const std::string& FileName);
+// True for an existing regular file (not a folder, device, pipe or socket); links are followed.
+bool IsRegularFile(const std::string& FileName);
 // Deletes a file; false when it could not be deleted (errno tells why).
 bool DeleteFile(const std::string& FileName);
 // True when both names reach the same file (device and inode), whatever path names them.

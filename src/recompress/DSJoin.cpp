@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "app/JoinOutput.h"
 #include "platform/CompressorRegistry.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -164,8 +165,7 @@ void TDSVideoJoiner::WaitForRender(TRenderEngine& Engine) {
 
 void TDSVideoJoiner::CheckOutputFile(const std::string& FileName) {
   // Emptying an output that is one of the sources would lose that source.
-  for (const std::string& name : FFiles)
-    if (SameFile(name, FileName)) throw Exception("The output file " + FileName + " is one of the files to join");
+  CheckJoinOutput(FileName, FFiles);
   // The output is created empty before anything else; it raises the system's failure.
   TFile::Create(FileName).Close();
 }

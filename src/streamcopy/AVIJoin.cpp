@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/JoinOutput.h"
 #include "media/FileBufs.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -97,10 +98,8 @@ void TAVIFileJoiner::Join(IProgress& Progress) {
 void TAVIFileJoiner::ScanSources() {
   FTotalFrames = 0;
   FTotalSize = 0;
-  // An output that is one of the sources would be deleted before it is read.
-  for (const std::string& name : FFiles)
-    if (SameFile(name, FOutFileName))
-      throw Exception("The output file " + FOutFileName + " is one of the files to join");
+  // The output is deleted before the sources are read.
+  CheckJoinOutput(FOutFileName, FFiles);
   for (const std::string& name : FFiles) {
     TReaderPass pass(FReader, name, true);
     FTotalFrames += FReader.VideoStream()->Header.Length;

@@ -402,6 +402,32 @@ TEST_F(DSJoinTest, ALengthBeyondWhatTheFileHoldsIsCut) {
   EXPECT_GE(GetMediaInfo(f).Length, 1.0);
 }
 
+TEST_F(DSJoinTest, OutputsThatWouldDestroyASourceOrCannotBeWrittenLeaveTheSourcesAlone) {
+  TClip a;
+  a.Seconds = 0.4;
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a), Clip("b.avi", a)};
+  const std::string sums[] = {test::Checksum(j.FFiles[0]), test::Checksum(j.FFiles[1])};
+  const std::string link = Dir.File("link.avi");
+  std::filesystem::create_symlink(j.FFiles[1], link);
+  const std::string refusals[][2] = {
+      {link, "The output file " + link + " is one of the files to join"},
+      {"/dev/null", "The output file /dev/null is not a regular file"},
+      {j.FFiles[0] + "/out.avi", "Win32 Error.  Code: 20.\nNot a directory"},
+  };
+  for (const auto& [out, message] : refusals) {
+    j.FOutFileName = out;
+    try {
+      j.Join();
+      ADD_FAILURE() << "joined into " << out;
+    } catch (const Exception& E) {
+      EXPECT_EQ(std::string(E.what()), message);
+    }
+  }
+  EXPECT_EQ(test::Checksum(j.FFiles[0]), sums[0]);
+  EXPECT_EQ(test::Checksum(j.FFiles[1]), sums[1]);
+}
+
 TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
   EXPECT_NO_THROW(CheckDSResult(0));
   auto text = [](TMediaResult R) {

@@ -10,6 +10,7 @@
 #include "JoinCheck.h"
 #include "platform/Errors.h"
 #include "streamcopy/AVIJoin.h"
+#include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"
