@@ -31,6 +31,13 @@ void TFileList::InListUpdate(F&& Body) {
   EndListUpdate();
 }
 
+std::vector<const TVideoFileInfo*> TFileList::Infos() const {
+  std::vector<const TVideoFileInfo*> infos;
+  infos.reserve(FItems.size());
+  for (const TItem& item : FItems) infos.push_back(item.Info.get());
+  return infos;
+}
+
 std::vector<std::string> TFileList::FileNames() const {
   std::vector<std::string> names;
   names.reserve(FItems.size());

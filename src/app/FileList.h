@@ -16,9 +16,9 @@
 namespace rw {
 
 enum class TMessageKind { mkWarning, mkConfirmation, mkInformation };
-enum class TMessageButtons { mbOK, mbYesNo };
+enum class TMessageButtons { mbOK, mbYesNo, mbYesCancel };
 // mrNone: the dialog was closed without a button.
-enum class TMessageResult { mrNone, mrOK, mrYes, mrNo };
+enum class TMessageResult { mrNone, mrOK, mrYes, mrNo, mrCancel };
 
 // What the list model needs of the window. All calls come on the GUI thread.
 class IFileListView {
@@ -66,7 +66,7 @@ public:
   void AutoSizeColumns() override {}
   TMessageResult ShowMessageBox(const std::string&, TMessageKind,
                                 TMessageButtons Buttons) override {
-    return Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrYes : TMessageResult::mrOK;
+    return Buttons == TMessageButtons::mbOK ? TMessageResult::mrOK : TMessageResult::mrYes;
   }
   void ProcessMessages() override {}
   int TextWidth(const std::string& Text) override { return static_cast<int>(Text.size()) * 6; }
@@ -139,6 +139,8 @@ public:
   const std::string& Caption(int Row) const { return Text(Row, colFileName); }
   // The full file names in list order.
   std::vector<std::string> FileNames() const;
+  // The rows' descriptions in list order.
+  std::vector<const TVideoFileInfo*> Infos() const;
 
   // Index of the selected row, or -1.
   int Selected() const { return FSelected; }

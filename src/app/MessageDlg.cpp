@@ -24,13 +24,15 @@ TMessageResult ExecMessageBox(const TMessageRequest& Request) {
   // Line breaks of the messages are CR LF; the toolkit wants LF.
   QString text = TextToQ(Request.Text);
   text.replace("\r\n", "\n");
-  const bool yesNo = Request.Buttons == TMessageButtons::mbYesNo;
-  QMessageBox box(ToQtIcon(Request.Icon), TextToQ(Request.Caption), text,
-                  yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  if (Request.Buttons == TMessageButtons::mbYesNo) buttons = QMessageBox::Yes | QMessageBox::No;
+  if (Request.Buttons == TMessageButtons::mbYesCancel) buttons = QMessageBox::Yes | QMessageBox::Cancel;
+  QMessageBox box(ToQtIcon(Request.Icon), TextToQ(Request.Caption), text, buttons,
                   Request.Owner ? Request.Owner : QApplication::activeWindow());
   switch (box.exec()) {
     case QMessageBox::Yes: return TMessageResult::mrYes;
     case QMessageBox::No: return TMessageResult::mrNo;
+    case QMessageBox::Cancel: return TMessageResult::mrCancel;
     case QMessageBox::Ok: return TMessageResult::mrOK;
     default: return TMessageResult::mrNone;
   }

@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/JoinCls.h"
 #include "app/MainForm.h"
 #include "app/MessageDlg.h"
 #include "app/ProdInfo.h"
 #include "app/QuitSignals.h"
+#include "ui/JoinForm.h"
 #include "ui/QtStrings.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
     icon.addFile(":/icons/reelwright-64.png");
     QApplication::setWindowIcon(icon);
     frmMain.setWindowTitle(rw::TextToQ(rw::ProductInfo().Title));
+    // Created once, hidden; it lists the installed compressors now.
+    rw::TfrmJoin frmJoin(&frmMain, [&frmMain] { return frmMain.List().Infos(); });
+    frmMain.SetJoinHandler([&] { rw::JoinFilesCommand(&frmMain, frmMain.List(), frmJoin); });
     rw::InstallQuitSignals(frmMain);
     frmMain.show();
     status = QApplication::exec();

@@ -33,12 +33,6 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
   return true;
 }
 
-TFileInfoList RowsOf(const TFileList& List) {
-  TFileInfoList rows;
-  for (int i = 0; i < List.Count(); ++i) rows.push_back(&List.Info(i));
-  return rows;
-}
-
 int JoinWithoutRecompression(const TJoinOptions& Options, const TFileList& List, bool DropAudio) {
   TAVIFileJoiner joiner([] { return std::make_unique<TTerminalProgress>(); });
   joiner.FFiles = List.FileNames();
@@ -56,7 +50,7 @@ int JoinWithoutRecompression(const TJoinOptions& Options, const TFileList& List,
 int JoinWithRecompression(const TJoinOptions& Options, const TFileList& List) {
   TTerminalProgress progress;
   try {
-    RunRecompressJoin(RowsOf(List), List.FileNames(), Options.OutFileName, Options.Recompression, progress);
+    RunRecompressJoin(List.Infos(), List.FileNames(), Options.OutFileName, Options.Recompression, progress);
   } catch (const ERecompressOption& E) {
     std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
     return 2;
@@ -86,7 +80,7 @@ int RunJoin(const TArgs& Args) {
   TFileList list(view);
   if (!AddFiles(list, options.Files)) return 1;
 
-  const TJoinFacts facts = GetJoinFacts(RowsOf(list));
+  const TJoinFacts facts = GetJoinFacts(list.Infos());
   bool copy = DefaultJoinWORecomp(facts);
   if (options.Mode == TJoinOptions::TMode::Copy) {
     if (!facts.CanJoinWORecomp) {

@@ -1,0 +1,89 @@
+#include "app/JoinCls.h"
+
+#include <exception>
+
+#include "app/FileList.h"
+#include "app/JoinDefaults.h"
+#include "app/JoinFacts.h"
+#include "app/MessageDlg.h"
+#include "app/ProgressDlg.h"
+#include "recompress/DSJoin.h"
+#include "streamcopy/AVIJoin.h"
+#include "ui/JoinForm.h"
+
+namespace rw {
+
+TJoinWrapper::TJoinWrapper(QWidget* Owner, const TFileList& List, const TfrmJoin& Options)
+    : FOwner(Owner), FList(List), FOptions(Options) {}
+
+TJoinWrapper::~TJoinWrapper() = default;
+
+void TJoinWrapper::Run() {
+  if (FOptions.JoinWORecomp()) {
+    JoinAVIFiles();
+    return;
+  }
+  FProgress = std::make_unique<TfrmProgress>(FOwner);
+  FProgress->SetCaption("Joining...");
+  FProgress->SetText("The selected files are being joined. Please wait...");
+  FProgress->Show();
+  try {
+    JoinWithRecompression();
+  } catch (...) {
+    FProgress.reset();
+    throw;
+  }
+  FProgress.reset();
+}
+
+void TJoinWrapper::FillFileList(std::vector<std::string>& Files) const {
+  const std::vector<std::string> names = FList.FileNames();
+  Files.insert(Files.end(), names.begin(), names.end());
+}
+
+void TJoinWrapper::JoinAVIFiles() {
+  TAVIFileJoiner joiner(TfrmProgress::Factory(FOwner));
+  FillFileList(joiner.FFiles);
+  joiner.FOutFileName = FOptions.OutFileName();
+  joiner.FDropAudio = FOptions.DropAudio();
+  joiner.Execute();
+}
+
+void TJoinWrapper::JoinWithRecompression() {
+  TDSVideoJoiner joiner;
+  FillFileList(joiner.FFiles);
+  joiner.FOutFileName = FOptions.OutFileName();
+  joiner.FWidth = FOptions.FrameWidth();
+  joiner.FHeight = FOptions.FrameHeight();
+  joiner.FFrameRate = ParseFrameRate(FOptions.FrameRateText(), UserDecimalSeparator());
+  ResizeMethodOfItem(FOptions.ResizeMethodIndex(), joiner.FResizeMethod);
+  joiner.OnProgress = [this](TDSVideoJoiner& Sender, bool& Cancel, double Percent) {
+    JoinProgress(Sender, Cancel, Percent);
+  };
+  joiner.FVideoCompressor = FOptions.VideoCompressor();
+  joiner.FAudioCompressor = FOptions.AudioCompressor();
+  joiner.Join();
+}
+
+void TJoinWrapper::JoinProgress(TDSVideoJoiner&, bool& Cancel, double Percent) {
+  FProgress->SetProgress(Percent);
+  Cancel = FProgress->IsCancelled();
+}
+
+void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
+  TJoinWrapper wrapper(Owner, List, Options);
+  wrapper.Run();
+}
+
+void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) {
+  const TJoinFacts facts = GetJoinFacts(List.Infos());
+  if (!Options.ShowJoinOptions(facts.CanJoinWORecomp, facts.DropAudio, facts.NoAudio)) return;
+  try {
+    JoinFiles(Owner, List, Options);
+  } catch (const std::exception& E) {
+    ShowMessageBox(Owner, std::string("Join fails: ") + E.what(), TMessageKind::mkWarning,
+                   TMessageButtons::mbOK);
+  }
+}
+
+}  // namespace rw
