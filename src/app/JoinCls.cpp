@@ -5,6 +5,7 @@
 #include "app/FileList.h"
 #include "app/JoinDefaults.h"
 #include "app/JoinFacts.h"
+#include "app/MainForm.h"
 #include "app/MessageDlg.h"
 #include "app/ProgressDlg.h"
 #include "recompress/DSJoin.h"
@@ -84,6 +85,10 @@ void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) 
     ShowMessageBox(Owner, std::string("Join fails: ") + E.what(), TMessageKind::mkWarning,
                    TMessageButtons::mbOK);
   }
+}
+
+void InstallJoinFiles(TfrmMain& Main, TfrmJoin& Options) {
+  Main.SetJoinHandler([&Main, &Options] { JoinFilesCommand(&Main, Main.List(), Options); });
 }
 
 }  // namespace rw

@@ -13,6 +13,7 @@ namespace rw {
 class TDSVideoJoiner;
 class TFileList;
 class TfrmJoin;
+class TfrmMain;
 class TfrmProgress;
 
 class TJoinWrapper {
@@ -43,5 +44,9 @@ void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
 // The Join Files command: the three facts from the rows, the join options, the join; a failure
 // is shown as "Join fails: " + message. The list is never changed by a join.
 void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options);
+
+// Makes the window's Join Files action run the command with Options, which must outlive the
+// window's use of it.
+void InstallJoinFiles(TfrmMain& Main, TfrmJoin& Options);
 
 }  // namespace rw

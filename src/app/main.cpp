@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     frmMain.setWindowTitle(rw::TextToQ(rw::ProductInfo().Title));
     // Created once, hidden; it lists the installed compressors now.
     rw::TfrmJoin frmJoin(&frmMain, [&frmMain] { return frmMain.List().Infos(); });
-    frmMain.SetJoinHandler([&] { rw::JoinFilesCommand(&frmMain, frmMain.List(), frmJoin); });
+    rw::InstallJoinFiles(frmMain, frmJoin);
     rw::InstallQuitSignals(frmMain);
     frmMain.show();
     status = QApplication::exec();

@@ -18,8 +18,8 @@ void MainWindow::SetUp() {
   FSavedHook = MessageBoxHook();
   MessageBoxHook() = [this](const TMessageRequest& Request) {
     Shown.push_back(Request);
-    TMessageResult answer = Request.Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrYes
-                                                                        : TMessageResult::mrOK;
+    TMessageResult answer =
+        Request.Buttons == TMessageButtons::mbOK ? TMessageResult::mrOK : TMessageResult::mrYes;
     if (!Answers.empty()) {
       answer = Answers.front();
       Answers.pop_front();
