@@ -85,6 +85,7 @@ void TfrmJoin::CreateControls() {
 
   cbxJoinWORecomp = new QCheckBox("Join without recompression", this);
   lblNotes = new QLabel(this);
+  lblNotes->setWordWrap(true);
   auto* checkRow = new QHBoxLayout;
   checkRow->addWidget(cbxJoinWORecomp);
   checkRow->addWidget(lblNotes, 1);

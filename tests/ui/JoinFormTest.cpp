@@ -1,4 +1,8 @@
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QTableWidget>
+#include <QToolButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,7 +16,10 @@
 #include "app/MessageDlg.h"
 #include "platform/Errors.h"
 #include "support/TempDir.h"
+#include "app/FileList.h"
+#include "ui/CompressorOptions.h"
 #include "ui/EditLib.h"
+#include "ui/FileDlg.h"
 #include "ui/JoinForm.h"
 
 namespace rw {
@@ -211,6 +218,56 @@ TEST_F(JoinFormTest, PreferredCompressorsArePreselectedByName) {
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0], "Unable to find an optimum video compressor. We advice to install DivX.");
   EXPECT_EQ(none->AudioCompressor(), nullptr);  // "No-compressing" or nothing: no compressor
+}
+
+TEST_F(JoinFormTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm();
+  LastSaveFolder = "/videos";
+  const TFileDialogRunner saved = FileDialogRunner();
+  QString folderOffered;
+  FileDialogRunner() = [&](QFileDialog& Dialog) -> std::optional<QStringList> {
+    folderOffered = Dialog.directory().absolutePath();
+    return QStringList{"/exports/new/holiday.avi"};
+  };
+  Show(*form, {true, false, false}, [&] {
+    form->sbnSelectOutFile->click();
+    EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
+    FileDialogRunner() = [](QFileDialog&) -> std::optional<QStringList> { return std::nullopt; };
+    form->sbnSelectOutFile->click();  // cancelled: nothing changes
+    EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
+  });
+  FileDialogRunner() = saved;
+  EXPECT_EQ(folderOffered, "/videos");
+  EXPECT_EQ(LastSaveFolder, "/exports/new");
+  LastSaveFolder.clear();
+}
+
+TEST_F(JoinFormTest, CompressorOptionsReachTheCompressorOfTheJoin) {
+  Files = {Info(320, 240, 25)};
+  TCompressorLister mpeg4 = [](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
+    if (Audio) return;
+    Names->push_back("MPEG-4 part 2");
+    Monikers->push_back(std::make_shared<TCompressorMoniker>("mpeg4"));
+  };
+  auto form = MakeForm(mpeg4);
+  const TModalRunner saved = CompressorOptionsRunner();
+  CompressorOptionsRunner() = [](QDialog& Dialog) {
+    auto* table = Dialog.findChild<QTableWidget*>();
+    for (int row = 0; row < table->rowCount(); ++row)
+      if (table->item(row, 0)->text() == "b") table->item(row, 1)->setText("123456");
+    Dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    return Dialog.result();
+  };
+  Show(*form, {false, false, false}, [&] {
+    form->cbxVideoCompression->setCurrentIndex(0);
+    form->btnVideoCompOptions->click();
+  });
+  CompressorOptionsRunner() = saved;
+  EXPECT_TRUE(Messages.empty());
+  std::string bitRate;
+  ASSERT_EQ(form->VideoCompressor()->GetOption("b", bitRate), 0);
+  EXPECT_EQ(bitRate, "123456");
 }
 
 TEST_F(JoinFormTest, AFailedListingStillLeavesUsableLists) {
