@@ -223,7 +223,8 @@ TEST_F(JoinFormTest, PreferredCompressorsArePreselectedByName) {
 TEST_F(JoinFormTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm();
-  LastSaveFolder = "/videos";
+  test::TTempDir videos;
+  LastSaveFolder = videos.Path().string();
   const TFileDialogRunner saved = FileDialogRunner();
   QString folderOffered;
   FileDialogRunner() = [&](QFileDialog& Dialog) -> std::optional<QStringList> {
@@ -238,7 +239,7 @@ TEST_F(JoinFormTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
     EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
   });
   FileDialogRunner() = saved;
-  EXPECT_EQ(folderOffered, "/videos");
+  EXPECT_EQ(folderOffered.toStdString(), videos.Path().string());
   EXPECT_EQ(LastSaveFolder, "/exports/new");
   LastSaveFolder.clear();
 }
