@@ -5,8 +5,11 @@
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "app/MessageDlg.h"
 
 namespace rw {
 namespace {
@@ -29,6 +32,14 @@ void InstallQuitSignals(QWidget& MainWindow) {
     char buffer[16];
     while (::read(QuitPipe[0], buffer, sizeof buffer) > 0) {
     }
+    // No one is there to answer a message box any more (a settings failure at the end, say):
+    // what it would show goes to standard error, and a question gets the answer that changes
+    // nothing.
+    MessageBoxHook() = [](const TMessageRequest& Request) {
+      std::fprintf(stderr, "%s: %s\n", Request.Caption.c_str(), Request.Text.c_str());
+      return Request.Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrNo
+                                                         : TMessageResult::mrOK;
+    };
     // Open dialogs go first, then the main window, which ends the program.
     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     if (window) window->close();
