@@ -67,13 +67,16 @@ protected:
 };
 
 TEST_F(AVIIndexTest, LegacyIndexWithRelativeOrAbsoluteOffsets) {
-  for (TIndexKind kind : {TIndexKind::Idx1Relative, TIndexKind::Idx1Absolute}) {
-    TAVIBuilder b = Numbered(12, kind);
-    b.TopLevelJunk = std::string(300, '\0');  // 'movi' away from the start of the file
-    R.Open(Write(b), false);
-    EXPECT_FALSE(R.IsOpenDML());
-    ExpectBuilderIndex(b);
-  }
+  // 'movi' away from the start of the file; with the longer filler so far that absolute
+  // offsets, taken movi-relative, point past the end of the file.
+  for (size_t junk : {300, 20000})
+    for (TIndexKind kind : {TIndexKind::Idx1Relative, TIndexKind::Idx1Absolute}) {
+      TAVIBuilder b = Numbered(12, kind);
+      b.TopLevelJunk = std::string(junk, '\0');
+      R.Open(Write(b), false);
+      EXPECT_FALSE(R.IsOpenDML());
+      ExpectBuilderIndex(b);
+    }
 }
 
 TEST_F(AVIIndexTest, LegacyEntriesGoToTheStreamTheirIdNames) {
