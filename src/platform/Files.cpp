@@ -55,11 +55,16 @@ TFile TFile::Create(const std::string& FileName) {
   return f;
 }
 
-size_t TFile::Read(void* Dest, size_t Count) {
+namespace {
+
+// Reads until Count bytes arrived or the end of the file; Step(Dest, Count, Done) is one system
+// call. Interrupted calls are repeated; a failure raises the system's error.
+template <typename TStep>
+size_t ReadAll(void* Dest, size_t Count, TStep Step) {
   size_t done = 0;
   auto* p = static_cast<char*>(Dest);
   while (done < Count) {
-    ssize_t n = ::read(FHandle, p + done, Count - done);
+    ssize_t n = Step(p + done, Count - done, done);
     if (n < 0) {
       if (errno == EINTR) continue;
       RaiseLastOSError();
@@ -70,20 +75,17 @@ size_t TFile::Read(void* Dest, size_t Count) {
   return done;
 }
 
+}  // namespace
+
+size_t TFile::Read(void* Dest, size_t Count) {
+  return ReadAll(Dest, Count, [this](char* To, size_t Left, size_t) { return ::read(FHandle, To, Left); });
+}
+
 size_t TFile::ReadAt(void* Dest, size_t Count, int64_t Position) {
   if (Position < 0) return 0;
-  size_t done = 0;
-  auto* p = static_cast<char*>(Dest);
-  while (done < Count) {
-    ssize_t n = ::pread(FHandle, p + done, Count - done, static_cast<off_t>(Position + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseLastOSError();
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return ReadAll(Dest, Count, [this, Position](char* To, size_t Left, size_t Done) {
+    return ::pread(FHandle, To, Left, static_cast<off_t>(Position + static_cast<int64_t>(Done)));
+  });
 }
 
 void TFile::Write(const void* Data, size_t Count) {
