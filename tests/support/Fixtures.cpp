@@ -59,6 +59,11 @@ std::string RunTool(const std::string& Command) {
 
 std::string FixtureFolder() { return Folder().Path().string(); }
 
+std::string Describe(const TClipSpec& Spec) {
+  return Spec.Codec + " " + std::to_string(Spec.Width) + "x" + std::to_string(Spec.Height) + " " +
+         Spec.Rate + " fps " + std::to_string(Spec.Frames) + " frames, audio " + Spec.Audio;
+}
+
 std::string MakeClip(const TClipSpec& S) {
   std::lock_guard<std::mutex> lock(CacheLock);
   const std::string key = Key(S);

@@ -2,6 +2,7 @@
 // Small media files made with the ffmpeg tool at test time, cached per test process: the same
 // request returns the file made the first time. Kept tiny (a few frames at small sizes) so
 // that the whole suite stays fast under the sanitizers.
+#include <ostream>
 #include <string>
 
 namespace rw::test {
@@ -17,6 +18,11 @@ struct TClipSpec {
   int SampleRate = 44100;
   std::string Extra;  // further ffmpeg output options
 };
+
+// Short text of a clip ("mpeg4 64x48 25 fps 10 frames, audio pcm"), also how test names show a
+// clip parameter.
+std::string Describe(const TClipSpec& Spec);
+inline void PrintTo(const TClipSpec& Spec, std::ostream* Out) { *Out << Describe(Spec); }
 
 // An AVI clip; raises std::runtime_error when ffmpeg fails.
 std::string MakeClip(const TClipSpec& Spec);
