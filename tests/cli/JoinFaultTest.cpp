@@ -15,6 +15,7 @@
 #include "../streamcopy/JoinCheck.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
+#include "support/MediaTools.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
@@ -99,6 +100,20 @@ TEST_F(JoinFaults, AFileSizeLimitReachedMidJoinFailsWithTheSystemsText) {
   // Without the limit the same join succeeds.
   EXPECT_EQ(Join({"--yes", "-o", Out, A, B}).Status, 0);
   EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 60);
+}
+
+TEST_F(JoinFaults, ARecompressionThatReachesAFileSizeLimitFailsWithTheSystemsText) {
+  test::TClip clip;
+  clip.Seconds = 2;
+  const std::string c = Dir.File("clip.avi");
+  test::MakeClipFile(c, clip);
+  Sums[c] = test::Checksum(c);
+  constexpr rlim_t limit = 48 * 1024;
+  const TRun r = Join({"--recompress", "-o", Out, c, c}, limit);
+  EXPECT_EQ(r.Status, 1) << r.Output;
+  EXPECT_EQ(r.Output.rfind("Join fails: ", 0), 0u) << r.Output;
+  EXPECT_NE(r.Output.find("File too large"), std::string::npos) << r.Output;
+  EXPECT_LE(fs::file_size(Out), limit);
 }
 
 TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
