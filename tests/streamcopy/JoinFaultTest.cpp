@@ -78,6 +78,13 @@ TEST_F(JoinFault, ASourceCutShortWhileItIsCopiedEndsWhereItsDataEnds) {
   ExpectOutput(ChunksWithin(cut));
 }
 
+TEST_F(JoinFault, ASourceThatFailsTheScanLeavesAnExistingOutputAlone) {
+  test::WriteFileBytes(Out, "the previous output");
+  test::WriteFileBytes(Big, "no longer a video");
+  EXPECT_THROW(Join(0, [] {}), EAVIReadError);
+  EXPECT_EQ(test::ReadFileBytes(Out), "the previous output");
+}
+
 TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFinished) {
   const std::map<std::string, std::function<void()>> changes = {
       {"Win32 Error.  Code: 2.\nNo such file or directory",
