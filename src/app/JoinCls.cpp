@@ -28,13 +28,12 @@ void TJoinWrapper::Run() {
   FProgress->SetCaption("Joining...");
   FProgress->SetText("The selected files are being joined. Please wait...");
   FProgress->Show();
-  try {
-    JoinWithRecompression();
-  } catch (...) {
-    FProgress.reset();
-    throw;
-  }
-  FProgress.reset();
+  // The dialog goes when the join ends, also by an error.
+  struct TDropProgress {
+    std::unique_ptr<TfrmProgress>& Progress;
+    ~TDropProgress() { Progress.reset(); }
+  } drop{FProgress};
+  JoinWithRecompression();
 }
 
 void TJoinWrapper::FillFileList(std::vector<std::string>& Files) const {
@@ -56,7 +55,7 @@ void TJoinWrapper::JoinWithRecompression() {
   joiner.FOutFileName = FOptions.OutFileName();
   joiner.FWidth = FOptions.FrameWidth();
   joiner.FHeight = FOptions.FrameHeight();
-  joiner.FFrameRate = ParseFrameRate(FOptions.FrameRateText(), UserDecimalSeparator());
+  joiner.FFrameRate = ParseFrameRate(FOptions.FrameRateText(), RateDecimalSeparator());
   ResizeMethodOfItem(FOptions.ResizeMethodIndex(), joiner.FResizeMethod);
   joiner.OnProgress = [this](TDSVideoJoiner& Sender, bool& Cancel, double Percent) {
     JoinProgress(Sender, Cancel, Percent);

@@ -79,13 +79,12 @@ std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator)
   return text;
 }
 
-std::string FrameRateText(double FrameRate) {
+std::string UserDecimalSeparator() {
   const std::lconv* conv = std::localeconv();
-  const char* separator = conv && conv->decimal_point && *conv->decimal_point
-                              ? conv->decimal_point
-                              : ".";
-  return FrameRateText(FrameRate, separator);
+  return conv && conv->decimal_point && *conv->decimal_point ? conv->decimal_point : ".";
 }
+
+std::string FrameRateText(double FrameRate) { return FrameRateText(FrameRate, UserDecimalSeparator()); }
 
 std::string AudioText(const TVideoFileInfo& Info) {
   if (!Info.HasAudio) return "none";

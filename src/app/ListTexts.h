@@ -11,6 +11,9 @@ namespace rw {
 std::string FormatDuration(double Seconds);
 // The four bytes of a four-character code, lowest first; empty for 0.
 std::string FourCCToStr(uint32_t Code);
+// The user's decimal separator, as the locale gives it ("." when it gives none).
+std::string UserDecimalSeparator();
+
 // 25 for a whole rate, else two decimals with DecimalSeparator (29.97).
 std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator);
 // The same with the user's decimal separator.

@@ -11,7 +11,6 @@
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <clocale>
 
 #include "app/FileList.h"
 #include "app/JoinFacts.h"
@@ -57,10 +56,7 @@ std::string Trimmed(const std::string& Text) {
 
 }  // namespace
 
-char UserDecimalSeparator() {
-  const char* point = std::localeconv()->decimal_point;
-  return point && point[0] ? point[0] : '.';
-}
+char RateDecimalSeparator() { return UserDecimalSeparator().front(); }
 
 TfrmJoin::TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
                    const TCompressorLister& ListCompressors)
@@ -205,12 +201,12 @@ void TfrmJoin::UpdateRecompControls() {
 }
 
 void TfrmJoin::FillFrameRates() {
-  SetItems(*cbxFameRate, rw::FillFrameRates(FFiles(), UserDecimalSeparator()));
+  SetItems(*cbxFameRate, rw::FillFrameRates(FFiles(), RateDecimalSeparator()));
   cbxFameRate->setCurrentIndex(0);
 }
 
 void TfrmJoin::SetDefaults() {
-  const TJoinDefaults d = ComputeJoinDefaults(FFiles(), Items(*cbxFameRate), UserDecimalSeparator());
+  const TJoinDefaults d = ComputeJoinDefaults(FFiles(), Items(*cbxFameRate), RateDecimalSeparator());
   edtFrameWidth->SetValue(d.Width);
   edtFrameHeight->SetValue(d.Height);
   for (size_t i = static_cast<size_t>(cbxFameRate->count()); i < d.FrameRates.size(); ++i)

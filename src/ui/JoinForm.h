@@ -92,7 +92,7 @@ private:
   bool FDropAudio = false;
 };
 
-// The user's decimal separator for frame-rate texts.
-char UserDecimalSeparator();
+// The separator of the frame-rate texts: the first byte of the user's decimal separator.
+char RateDecimalSeparator();
 
 }  // namespace rw
