@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FileList.h"
+#include "core/FileList.h"
 
 namespace {
 

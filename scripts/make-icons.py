@@ -2,7 +2,7 @@
 """Draws the tool-bar pictures and the application icon of Reelwright as PNG files.
 
 Each picture is a list of filled shapes painted in order, sampled 4 x 4 times per pixel for
-smooth edges. Run it again after changing a drawing:  scripts/make-icons.py src/app/icons
+smooth edges. Run it again after changing a drawing:  scripts/make-icons.py src/gui/icons
 """
 import math
 import struct

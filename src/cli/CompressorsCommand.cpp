@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/JoinDefaults.h"
+#include "core/JoinDefaults.h"
 #include "cli/Commands.h"
-#include "recompress/Compressors.h"
+#include "recompress/CompressorList.h"
 
 namespace rw::cli {
 

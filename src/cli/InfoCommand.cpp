@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/FileList.h"
+#include "core/FileList.h"
 #include "cli/Commands.h"
 
 namespace rw::cli {

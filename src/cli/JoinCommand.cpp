@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/FileList.h"
-#include "app/JoinFacts.h"
+#include "core/FileList.h"
+#include "core/JoinFacts.h"
 #include "cli/Commands.h"
 #include "cli/JoinOptions.h"
 #include "cli/TerminalProgress.h"
 #include "platform/Files.h"
-#include "streamcopy/AVIJoin.h"
+#include "streamcopy/StreamCopyJoiner.h"
 
 namespace rw::cli {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "cli/RecompressJoin.h"
+#include "cli/RecompressOptions.h"
 
 namespace rw::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/ProjectArgs.h"
 
-#include "app/ProjectText.h"
+#include "core/ProjectText.h"
 
 namespace rw::cli {
 

@@ -4,7 +4,7 @@
 // while it is shown acts as its Cancel button; a second Ctrl+C ends the program.
 #include <cstdio>
 
-#include "app/Progress.h"
+#include "join/JoinProgress.h"
 
 namespace rw::cli {
 

@@ -5,7 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ProjectArgs.h"
-#include "app/ProdInfo.h"
+#include "core/ProductInfo.h"
 #include "platform/Errors.h"
 
 namespace {

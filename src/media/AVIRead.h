@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "media/MemBuf.h"
+#include "media/MemoryBuffer.h"
 #include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"

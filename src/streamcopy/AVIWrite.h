@@ -8,8 +8,8 @@
 #include <string>
 
 #include "media/RiffFormat.h"
-#include "streamcopy/AVILegacyIndex.h"
-#include "streamcopy/OpenDMLIndex.h"
+#include "streamcopy/AVIWriteLegacyIndex.h"
+#include "streamcopy/AVIWriteOpenDMLIndex.h"
 #include "streamcopy/RiffOutput.h"
 
 namespace rw {

@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <thread>
 
-#include "../streamcopy/JoinCheck.h"
+#include "support/JoinCheck.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"

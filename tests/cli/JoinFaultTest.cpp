@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../streamcopy/JoinCheck.h"
+#include "support/JoinCheck.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"

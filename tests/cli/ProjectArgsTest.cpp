@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/ProjectText.h"
+#include "core/ProjectText.h"
 #include "cli/ProjectArgs.h"
 #include "platform/Errors.h"
 #include "support/Fixtures.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/ProjectText.h"
+#include "core/ProjectText.h"
 #include "support/Fixtures.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"

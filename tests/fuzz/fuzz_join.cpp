@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Progress.h"
+#include "join/JoinProgress.h"
 #include "fuzz/FuzzInput.h"
 #include "media/AVIRead.h"
-#include "streamcopy/AVIJoin.h"
+#include "streamcopy/StreamCopyJoiner.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz/FuzzInput.h"
-#include "media/VideoUtils.h"
+#include "media/VideoFileInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string& name = rw::fuzz::WriteInput(Data, Size);

@@ -3,8 +3,8 @@
 #include <random>
 #include <string>
 
-#include "media/FileBufs.h"
-#include "media/MemBuf.h"
+#include "media/FileReadBuffer.h"
+#include "media/MemoryBuffer.h"
 #include "support/TempDir.h"
 
 namespace rw {

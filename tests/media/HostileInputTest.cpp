@@ -6,7 +6,7 @@
 #include <random>
 
 #include "media/AVIRead.h"
-#include "media/VideoUtils.h"
+#include "media/VideoFileInfo.h"
 #include "support/Fixtures.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"

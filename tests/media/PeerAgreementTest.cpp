@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "media/AVIRead.h"
-#include "media/VideoUtils.h"
+#include "media/VideoFileInfo.h"
 #include "support/Fixtures.h"
 
 namespace rw {

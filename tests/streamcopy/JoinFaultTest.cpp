@@ -7,9 +7,9 @@
 #include <map>
 #include <unistd.h>
 
-#include "JoinCheck.h"
+#include "support/JoinCheck.h"
 #include "platform/Errors.h"
-#include "streamcopy/AVIJoin.h"
+#include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/RiffBuilder.h"

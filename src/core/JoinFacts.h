@@ -1,0 +1,32 @@
+#pragma once
+// The three facts the Join Files command derives from the list's rows, and what the join
+// options take from them: the default state of "Join without recompression" and the note
+// beside it. Shared by the window and the command line, so both decide alike.
+#include <string>
+#include <vector>
+
+#include "media/VideoFileInfo.h"
+
+namespace rw {
+
+struct TJoinFacts {
+  // No row's video format differs from the first row's.
+  bool CanJoinWORecomp = true;
+  // Some row has no sound or another sound format than the first row's.
+  bool DropAudio = false;
+  // No row has sound.
+  bool NoAudio = true;
+};
+
+// The facts over the rows, in list order, with their mismatch flags current.
+TJoinFacts GetJoinFacts(const std::vector<const TVideoFileInfo*>& Rows);
+
+// Stream copy is proposed when it is possible and would lose no sound.
+bool DefaultJoinWORecomp(const TJoinFacts& Facts);
+
+extern const char* const cNoteDifferentFormats;
+extern const char* const cNoteWithoutSound;
+// The note beside the check box: empty, or one of the two texts above.
+std::string JoinNotesText(const TJoinFacts& Facts);
+
+}  // namespace rw

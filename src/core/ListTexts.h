@@ -1,0 +1,33 @@
+#pragma once
+// The column texts of the file list, computed once when a row is made.
+#include <cstdint>
+#include <string>
+
+#include "core/FileList.h"
+
+namespace rw {
+
+// mm:ss, or hh:mm:ss from one hour on, of Seconds rounded to whole seconds (halves to even).
+std::string FormatDuration(double Seconds);
+// The four bytes of a four-character code, lowest first; empty for 0.
+std::string FourCCToStr(uint32_t Code);
+// The user's decimal separator, as the locale gives it ("." when it gives none).
+std::string UserDecimalSeparator();
+
+// 25 for a whole rate, else two decimals with DecimalSeparator (29.97).
+std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator);
+// The same with the user's decimal separator.
+std::string FrameRateText(double FrameRate);
+// "44KHz Stereo", "22KHz Mono" or "none".
+std::string AudioText(const TVideoFileInfo& Info);
+// "AVI:DIVX" for AVI files, else the container type name.
+std::string TypeText(const TVideoFileInfo& Info);
+// The part of a path after its last delimiter.
+std::string FileNameText(const std::string& FileName);
+// The folder of a path, without its last delimiter unless that is the root or follows
+// another delimiter: "/clips/a.avi" gives "/clips", "/a.avi" gives "/".
+std::string FolderText(const std::string& FileName);
+// The seven texts of a row for a description.
+TRowTexts RowTexts(const TVideoFileInfo& Info);
+
+}  // namespace rw

@@ -1,0 +1,100 @@
+#include "engine/AVHandles.h"
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+namespace rw {
+
+TFramePtr NewFrame() {
+  TFramePtr f(av_frame_alloc());
+  if (!f) throw std::bad_alloc();
+  return f;
+}
+
+TPacketPtr NewPacket() {
+  TPacketPtr p(av_packet_alloc());
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+void CheckAV(int Error, const std::string& Context) {
+  if (Error < 0) throw EMediaEngineError(ResultFromAVError(Error), Context + ": " + AVErrorText(Error));
+}
+
+std::string FileURL(const std::string& FileName) { return "file:" + FileName; }
+
+void QuietLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+}
+
+int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input) {
+  QuietLibraries();
+  Input.reset();
+  // Regular files only: a named pipe or a device would hold the open up.
+  try {
+    TFile::OpenRead(FileName);
+  } catch (const EOSError& E) {
+    return E.ErrorCode ? AVERROR(E.ErrorCode) : AVERROR(EIO);
+  } catch (const Exception&) {
+    return AVERROR(EINVAL);
+  }
+  // Local files only: a name is never taken as a protocol, and a playlist inside a file may
+  // not reach other files or the network.
+  TAVDictionary options;
+  av_dict_set(options.Address(), "protocol_whitelist", "file", 0);
+  AVFormatContext* ctx = nullptr;
+  int err = avformat_open_input(&ctx, FileURL(FileName).c_str(), nullptr, options.Address());
+  if (err < 0) return err;
+  TInputContextPtr owned(ctx);
+  err = avformat_find_stream_info(owned.get(), nullptr);
+  if (err < 0) return err;
+  Input = std::move(owned);
+  return 0;
+}
+
+TMediaMajorType MajorTypeOf(const AVStream* Stream) {
+  switch (Stream->codecpar->codec_type) {
+    case AVMEDIA_TYPE_VIDEO:
+      if (Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) return TMediaMajorType::mtNone;
+      return TMediaMajorType::mtVideo;
+    case AVMEDIA_TYPE_AUDIO:
+      return TMediaMajorType::mtAudio;
+    default:
+      return TMediaMajorType::mtNone;
+  }
+}
+
+double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
+  double length = 0;
+  if (Stream->duration != AV_NOPTS_VALUE && Stream->duration > 0)
+    length = static_cast<double>(Stream->duration) * av_q2d(Stream->time_base);
+  else if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0)
+    length = static_cast<double>(Input->duration) / AV_TIME_BASE;
+  // A header may claim any length. Every frame takes at least a chunk header of 8 bytes in
+  // the file, so no video stream is longer than the file's size allows; the render never
+  // pads a damaged file out to years of black.
+  const AVRational rate = Stream->avg_frame_rate.num > 0 ? Stream->avg_frame_rate : Stream->r_frame_rate;
+  const int64_t size = Input->pb ? avio_size(Input->pb) : -1;
+  if (MajorTypeOf(Stream) == TMediaMajorType::mtVideo && rate.num > 0 && rate.den > 0 && size > 0)
+    length = std::min(length, static_cast<double>(size / 8) / av_q2d(rate));
+  return length;
+}
+
+AVRational FrameRateOf(double FPS) { return av_d2q(FPS, 65535); }
+
+int FindSourceStream(const AVFormatContext* Input, TMediaMajorType Type) {
+  int found = -1;
+  for (unsigned i = 0; i < Input->nb_streams; ++i) {
+    if (MajorTypeOf(Input->streams[i]) != Type) continue;
+    found = static_cast<int>(i);
+    if (Type == TMediaMajorType::mtAudio) break;
+  }
+  return found;
+}
+
+}  // namespace rw

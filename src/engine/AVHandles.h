@@ -1,0 +1,101 @@
+#pragma once
+// Owners of the FFmpeg objects the media engine uses. Only files of the media engine include
+// this header; no FFmpeg type leaves src/platform.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/dict.h>
+}
+#include <memory>
+#include <string>
+
+#include "engine/MediaResult.h"
+#include "engine/MediaTimeline.h"
+
+namespace rw {
+
+struct TInputCloser {
+  void operator()(AVFormatContext* P) const { avformat_close_input(&P); }
+};
+struct TCodecContextFree {
+  void operator()(AVCodecContext* P) const { avcodec_free_context(&P); }
+};
+struct TFrameFree {
+  void operator()(AVFrame* P) const { av_frame_free(&P); }
+};
+struct TPacketFree {
+  void operator()(AVPacket* P) const { av_packet_free(&P); }
+};
+struct TFilterGraphFree {
+  void operator()(AVFilterGraph* P) const { avfilter_graph_free(&P); }
+};
+struct TAudioFifoFree {
+  void operator()(AVAudioFifo* P) const { av_audio_fifo_free(P); }
+};
+struct TFilterInOutFree {
+  void operator()(AVFilterInOut* P) const { avfilter_inout_free(&P); }
+};
+
+using TInputContextPtr = std::unique_ptr<AVFormatContext, TInputCloser>;
+using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
+using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
+using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
+using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphFree>;
+using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
+using TFilterInOutPtr = std::unique_ptr<AVFilterInOut, TFilterInOutFree>;
+
+// An option dictionary that frees itself.
+class TAVDictionary {
+public:
+  TAVDictionary() = default;
+  ~TAVDictionary() { av_dict_free(&FDict); }
+  TAVDictionary(const TAVDictionary&) = delete;
+  TAVDictionary& operator=(const TAVDictionary&) = delete;
+  AVDictionary** Address() { return &FDict; }
+  AVDictionary* Get() const { return FDict; }
+
+private:
+  AVDictionary* FDict = nullptr;
+};
+
+TFramePtr NewFrame();
+TPacketPtr NewPacket();
+
+// A failure inside the render: its result code and the text the user is shown.
+class EMediaEngineError : public std::exception {
+public:
+  EMediaEngineError(TMediaResult Code, std::string Text) : FCode(Code), FText(std::move(Text)) {}
+  const char* what() const noexcept override { return FText.c_str(); }
+  TMediaResult Code() const { return FCode; }
+
+private:
+  TMediaResult FCode;
+  std::string FText;
+};
+
+// Raises EMediaEngineError for a negative FFmpeg result, with Context before the library's text.
+void CheckAV(int Error, const std::string& Context);
+
+// The URL of a local file: never taken as another protocol, whatever the name holds.
+std::string FileURL(const std::string& FileName);
+// Keeps the libraries' console messages to errors.
+void QuietLibraries();
+
+// Opens a media file for reading and finds its streams; returns the FFmpeg error or 0.
+int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input);
+
+// The media type a stream is seen as: video (cover pictures excluded), audio or none.
+TMediaMajorType MajorTypeOf(const AVStream* Stream);
+// Length of a stream in seconds; the container's length when the stream has none, 0 when
+// neither is known.
+double StreamLength(const AVFormatContext* Input, const AVStream* Stream);
+// The frame rate the render uses for a group's output frame rate.
+AVRational FrameRateOf(double FPS);
+
+// The stream a source is read from: the last video stream (a later one overrides an earlier
+// one) or the first audio stream; -1 when there is none.
+int FindSourceStream(const AVFormatContext* Input, TMediaMajorType Type);
+
+}  // namespace rw

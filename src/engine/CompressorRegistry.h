@@ -1,0 +1,76 @@
+#pragma once
+// The compressors of the media engine: the encoders of each media type that the AVI writer can
+// carry. A moniker names one encoder; binding it gives an encoder object. Options set on an
+// encoder object are kept by the encoder for the rest of the run, so every later binding of
+// the same moniker (the join's included) sees them.
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/MediaResult.h"
+#include "engine/MediaTimeline.h"
+
+namespace rw {
+
+enum class TCompressorCategory { ccVideo, ccAudio };
+
+// One encoder option as the options dialog shows it.
+struct TCompressorOptionInfo {
+  std::string Name;
+  std::string Help;
+  std::string Value;  // the value in effect, as text
+};
+
+class TCompressorFilter {
+public:
+  explicit TCompressorFilter(std::string EncoderName) : FEncoderName(std::move(EncoderName)) {}
+  const std::string& EncoderName() const { return FEncoderName; }
+  // Sets an encoder option (bit rate "b", quality "qscale", ...); ME_INVALIDARG when the
+  // encoder has no such option or refuses the value.
+  TMediaResult SetOption(const std::string& Name, const std::string& Value);
+  TMediaResult GetOption(const std::string& Name, std::string& Value) const;
+  // The options set so far, in the order they were first set.
+  std::vector<std::pair<std::string, std::string>> Options() const;
+  // The encoder's own options with their values in effect.
+  TMediaResult ListOptions(std::vector<TCompressorOptionInfo>& List) const;
+
+private:
+  std::string FEncoderName;
+};
+
+class TCompressorMoniker {
+public:
+  explicit TCompressorMoniker(std::string EncoderName) : FEncoderName(std::move(EncoderName)) {}
+  // The property "FriendlyName": the encoder's long name.
+  TMediaResult ReadFriendlyName(std::string& Name) const;
+  // A new encoder object for this moniker.
+  TMediaResult BindToObject(std::shared_ptr<TCompressorFilter>& Filter) const;
+  const std::string& EncoderName() const { return FEncoderName; }
+
+private:
+  std::string FEncoderName;
+};
+
+using TCompressorMonikerPtr = std::shared_ptr<TCompressorMoniker>;
+
+class TMonikerEnumerator {
+public:
+  explicit TMonikerEnumerator(std::vector<std::string> Names) : FNames(std::move(Names)) {}
+  // The next moniker; ME_FALSE when there is none left.
+  TMediaResult Next(TCompressorMonikerPtr& Moniker);
+
+private:
+  std::vector<std::string> FNames;
+  size_t FNext = 0;
+};
+
+class TSystemDeviceEnum {
+public:
+  static TMediaResult Create(std::unique_ptr<TSystemDeviceEnum>& Enum);
+  // An enumerator over the category; ME_FALSE (and no enumerator) when the category is empty.
+  TMediaResult CreateClassEnumerator(TCompressorCategory Category,
+                                     std::unique_ptr<TMonikerEnumerator>& Enum) const;
+};
+
+}  // namespace rw

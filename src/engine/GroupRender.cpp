@@ -1,0 +1,225 @@
+#include "engine/GroupRender.h"
+
+#include <algorithm>
+
+#include "engine/RenderOutput.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace rw {
+
+namespace {
+
+int64_t UnitsAt(int64_t Time, AVRational UnitsPerSecond) {
+  return av_rescale_rnd(Time, UnitsPerSecond.num, static_cast<int64_t>(UnitsPerSecond.den) * UNITS, AV_ROUND_NEAR_INF);
+}
+
+std::string Rational(AVRational R) { return std::to_string(R.num) + "/" + std::to_string(R.den); }
+
+// The filters that fit a source frame into W x H for a stretch mode.
+std::string FitFilters(int32_t Mode, int W, int H) {
+  const std::string w = std::to_string(W), h = std::to_string(H);
+  const std::string centre = "pad=" + w + ":" + h + ":(ow-iw)/2:(oh-ih)/2:black";
+  switch (Mode) {
+    case RESIZEF_PRESERVEASPECTRATIO:
+      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=decrease," + centre;
+    case RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX:
+      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=increase,crop=" + w + ":" + h;
+    case RESIZEF_CROP:
+      return "crop=w='min(iw," + w + ")':h='min(ih," + h + ")'," + centre;
+    default:
+      return "scale=" + w + ":" + h;
+  }
+}
+
+}  // namespace
+
+std::vector<TGroupSegment> GroupSegments(const TTimelineTrack* Track, AVRational UnitsPerSecond, int64_t Total) {
+  std::vector<TGroupSegment> segments;
+  int64_t cursor = 0;
+  auto add = [&](int64_t End, const TTimelineSource* Source) {
+    End = std::min(End, Total);
+    if (End > cursor) segments.push_back({cursor, End, Source});
+    cursor = std::max(cursor, End);
+  };
+  if (Track)
+    for (const TTimelineSource& s : Track->Sources()) {
+      add(UnitsAt(s.Start(), UnitsPerSecond), nullptr);
+      add(UnitsAt(s.Stop(), UnitsPerSecond), &s);
+    }
+  add(Total, nullptr);
+  return segments;
+}
+
+TGroupRender::TGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, AVRational UnitsPerSecond,
+                           int64_t Duration)
+    : FGroup(Group), FEncoder(Encoder), FRate(UnitsPerSecond), FTotal(UnitsAt(Duration, UnitsPerSecond)) {
+  FSegments = GroupSegments(Group.Track(), FRate, FTotal);
+}
+
+int64_t TGroupRender::Position() const {
+  return av_rescale(FNext, static_cast<int64_t>(FRate.den) * UNITS, FRate.num);
+}
+
+void TGroupRender::OpenSource(const TTimelineSource& Source) {
+  const TMediaMajorType type = FGroup.MediaType().MajorType;
+  FDecoder = std::make_unique<TSourceDecoder>(Source.MediaName(), type, Source.MediaStart());
+  if (!FDecoder->HasStream()) {
+    FSourceEnded = true;
+    return;
+  }
+  FChain = std::make_unique<TFilterChain>(SourceChain(Source), FDecoder->TimeBase());
+  FPipeline = std::make_unique<TSourcePipeline>(*FDecoder, *FChain);
+}
+
+void TGroupRender::CloseSource() {
+  FPipeline.reset();
+  FChain.reset();
+  FDecoder.reset();
+  FSourceEnded = false;
+  SourceClosed();
+}
+
+void TGroupRender::Step() {
+  while (FNext < FTotal && FSegment < FSegments.size()) {
+    const TGroupSegment& seg = FSegments[FSegment];
+    if (FNext >= seg.End) {
+      CloseSource();
+      ++FSegment;
+      continue;
+    }
+    if (!seg.Source) {
+      EmitFill(seg.End - FNext);
+      return;
+    }
+    if (!FDecoder) OpenSource(*seg.Source);
+    if (!FSourceEnded) {
+      if (FPipeline->Next(FFrame.get())) {
+        const bool more = EmitSourceFrame(FFrame.get(), seg);
+        av_frame_unref(FFrame.get());
+        if (!more) FSourceEnded = true;
+        return;
+      }
+      FSourceEnded = true;
+    }
+    EmitTail(seg.End - FNext);
+    return;
+  }
+}
+
+TVideoGroupRender::TVideoGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration)
+    : TGroupRender(Group, Encoder, FrameRateOf(Group.OutputFPS()), Duration) {
+  const AVCodecContext* c = Encoder.Codec();
+  FBlack = NewFrame();
+  FBlack->format = c->pix_fmt;
+  FBlack->width = c->width;
+  FBlack->height = c->height;
+  CheckAV(av_frame_get_buffer(FBlack.get(), 0), "Out of memory");
+  ptrdiff_t lines[4];
+  for (int i = 0; i < 4; ++i) lines[i] = FBlack->linesize[i];
+  CheckAV(av_image_fill_black(FBlack->data, lines, c->pix_fmt, c->color_range, c->width, c->height),
+          "Cannot make a black frame");
+}
+
+std::string TVideoGroupRender::SourceChain(const TTimelineSource& Source) const {
+  const AVCodecContext* c = FEncoder.Codec();
+  return "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
+         FitFilters(Source.StretchMode(), c->width, c->height) + ",format=pix_fmts=" +
+         av_get_pix_fmt_name(c->pix_fmt) + ",setsar=1";
+}
+
+void TVideoGroupRender::Emit(const AVFrame* Frame) {
+  // The encoder takes its own reference; the stamp is set on a shallow copy.
+  TFramePtr f(av_frame_clone(Frame));
+  if (!f) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
+  f->pts = FNext++;
+  f->pict_type = AV_PICTURE_TYPE_NONE;
+  FEncoder.Send(f.get());
+}
+
+void TVideoGroupRender::EmitFill(int64_t /*Count*/) { Emit(FBlack.get()); }
+
+void TVideoGroupRender::EmitTail(int64_t /*Count*/) { Emit(FLast ? FLast.get() : FBlack.get()); }
+
+bool TVideoGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) {
+  const int64_t at = Segment.Begin + Frame->pts;
+  if (at >= Segment.End) return false;
+  if (at >= FNext) {
+    while (FNext < at) EmitTail(at - FNext);
+    Emit(Frame);
+  }
+  FLast.reset(av_frame_clone(Frame));
+  return FNext < Segment.End;
+}
+
+TAudioGroupRender::TAudioGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration)
+    : TGroupRender(Group, Encoder, AVRational{Encoder.Codec()->sample_rate, 1}, Duration) {
+  const AVCodecContext* c = Encoder.Codec();
+  FFrameSize = c->frame_size > 0 ? c->frame_size : c->sample_rate / 10;
+  FFifo.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, FFrameSize * 4));
+  if (!FFifo) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
+}
+
+std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) const {
+  const AVCodecContext* c = FEncoder.Codec();
+  char layout[128] = {};
+  av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);
+  const std::string rate = std::to_string(c->sample_rate);
+  return "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
+         ":sample_rates=" + rate + ":channel_layouts=" + layout;
+}
+
+void TAudioGroupRender::EmitFill(int64_t Count) {
+  const AVCodecContext* c = FEncoder.Codec();
+  const int n = static_cast<int>(std::min<int64_t>(Count, FFrameSize));
+  TFramePtr silence = NewFrame();
+  silence->format = c->sample_fmt;
+  silence->nb_samples = n;
+  CheckAV(av_channel_layout_copy(&silence->ch_layout, &c->ch_layout), "Out of memory");
+  CheckAV(av_frame_get_buffer(silence.get(), 0), "Out of memory");
+  av_samples_set_silence(silence->extended_data, 0, n, c->ch_layout.nb_channels, c->sample_fmt);
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), n), "Out of memory");
+  FNext += n;
+  Drain(false);
+}
+
+bool TAudioGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) {
+  const int take = static_cast<int>(std::min<int64_t>(Frame->nb_samples, Segment.End - FNext));
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(Frame->extended_data), take), "Out of memory");
+  FNext += take;
+  Drain(false);
+  return take == Frame->nb_samples && FNext < Segment.End;
+}
+
+void TAudioGroupRender::Drain(bool All) {
+  const AVCodecContext* c = FEncoder.Codec();
+  const bool shortLast = c->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+  while (true) {
+    const int queued = av_audio_fifo_size(FFifo.get());
+    if (queued <= 0 || (queued < FFrameSize && !All)) return;
+    const int n = std::min(queued, FFrameSize);
+    av_frame_unref(FChunk.get());
+    FChunk->format = c->sample_fmt;
+    FChunk->sample_rate = c->sample_rate;
+    FChunk->nb_samples = n < FFrameSize && !shortLast ? FFrameSize : n;
+    CheckAV(av_channel_layout_copy(&FChunk->ch_layout, &c->ch_layout), "Out of memory");
+    CheckAV(av_frame_get_buffer(FChunk.get(), 0), "Out of memory");
+    if (FChunk->nb_samples > n)
+      av_samples_set_silence(FChunk->extended_data, n, FChunk->nb_samples - n, c->ch_layout.nb_channels,
+                             c->sample_fmt);
+    if (av_audio_fifo_read(FFifo.get(), reinterpret_cast<void**>(FChunk->extended_data), n) != n)
+      throw EMediaEngineError(ME_FAIL, "Sound buffering failed");
+    FChunk->pts = FEncoded;
+    FEncoded += FChunk->nb_samples;
+    FEncoder.Send(FChunk.get());
+  }
+}
+
+void TAudioGroupRender::Flush() { Drain(true); }
+
+}  // namespace rw

@@ -1,0 +1,105 @@
+#pragma once
+// Renders one group of the timeline into its encoder, a little at a time: the group's sources
+// back to back, gaps filled with black frames or silence, every source cut or padded to its
+// stretch of the timeline so that video and sound stay together across sources. Part of the
+// render engine; raises EMediaEngineError.
+#include <memory>
+#include <vector>
+
+#include "engine/AVHandles.h"
+#include "engine/FilterChain.h"
+#include "engine/SourceDecoder.h"
+
+namespace rw {
+
+class TEncoderStream;
+
+// A stretch of the group's output, in output units (frames or samples): a source, or a gap
+// when Source is none.
+struct TGroupSegment {
+  int64_t Begin = 0;
+  int64_t End = 0;
+  const TTimelineSource* Source = nullptr;
+};
+
+// Cuts the track into segments up to Total units; UnitsPerSecond is a rational rate.
+std::vector<TGroupSegment> GroupSegments(const TTimelineTrack* Track, AVRational UnitsPerSecond, int64_t Total);
+
+class TGroupRender {
+public:
+  TGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, AVRational UnitsPerSecond, int64_t Duration);
+  virtual ~TGroupRender() = default;
+  bool Done() const { return FNext >= FTotal; }
+  // Timeline time rendered so far, in 100-nanosecond units.
+  int64_t Position() const;
+  // Renders at least one more unit; nothing once Done.
+  void Step();
+  // Hands what is still buffered to the encoder.
+  virtual void Flush() {}
+
+protected:
+  // Fills the units from FNext up to Count with black frames or silence.
+  virtual void EmitFill(int64_t Count) = 0;
+  virtual std::string SourceChain(const TTimelineSource& Source) const = 0;
+  // Emits the units of one filtered frame of the current source; false when the source has
+  // nothing more for its segment.
+  virtual bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) = 0;
+  // Fills the rest of a segment after its source has ended.
+  virtual void EmitTail(int64_t Count) { EmitFill(Count); }
+  virtual void SourceClosed() {}
+
+  const TTimelineGroup& FGroup;
+  TEncoderStream& FEncoder;
+  AVRational FRate;
+  int64_t FNext = 0;
+  int64_t FTotal = 0;
+
+private:
+  void OpenSource(const TTimelineSource& Source);
+  void CloseSource();
+
+  std::vector<TGroupSegment> FSegments;
+  size_t FSegment = 0;
+  std::unique_ptr<TSourceDecoder> FDecoder;
+  std::unique_ptr<TFilterChain> FChain;
+  std::unique_ptr<TSourcePipeline> FPipeline;
+  bool FSourceEnded = false;
+  TFramePtr FFrame = NewFrame();
+};
+
+class TVideoGroupRender : public TGroupRender {
+public:
+  TVideoGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration);
+
+protected:
+  void EmitFill(int64_t Count) override;
+  void EmitTail(int64_t Count) override;
+  std::string SourceChain(const TTimelineSource& Source) const override;
+  bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
+  void SourceClosed() override { FLast.reset(); }
+
+private:
+  void Emit(const AVFrame* Frame);
+  TFramePtr FBlack;
+  TFramePtr FLast;  // the last frame of the current source, repeated where frames are missing
+};
+
+class TAudioGroupRender : public TGroupRender {
+public:
+  TAudioGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration);
+  void Flush() override;
+
+protected:
+  void EmitFill(int64_t Count) override;
+  std::string SourceChain(const TTimelineSource& Source) const override;
+  bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
+
+private:
+  void Drain(bool All);
+  TAudioFifoPtr FFifo;
+  int FFrameSize = 0;
+  int64_t FEncoded = 0;
+  TFramePtr FChunk = NewFrame();
+};
+
+}  // namespace rw

@@ -1,0 +1,63 @@
+#include "engine/SourceDecoder.h"
+
+namespace rw {
+
+TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaMajorType Type, int64_t MediaStart)
+    : FPacket(NewPacket()) {
+  CheckAV(OpenMediaInput(FileName, FInput), "Cannot open " + FileName);
+  int index = FindSourceStream(FInput.get(), Type);
+  for (unsigned i = 0; i < FInput->nb_streams; ++i)
+    FInput->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+  if (index < 0) return;
+  FStream = FInput->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(FStream->codecpar->codec_id);
+  if (!codec) throw EMediaEngineError(ME_NOCODEC, "No decoder for " + FileName);
+  FCodec.reset(avcodec_alloc_context3(codec));
+  if (!FCodec) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
+  CheckAV(avcodec_parameters_to_context(FCodec.get(), FStream->codecpar), "Cannot decode " + FileName);
+  FCodec->thread_count = 0;
+  FCodec->pkt_timebase = FStream->time_base;
+  CheckAV(avcodec_open2(FCodec.get(), codec, nullptr), "Cannot decode " + FileName);
+  const int64_t start = FInput->start_time != AV_NOPTS_VALUE ? FInput->start_time : 0;
+  FOrigin = av_rescale_q(start, AV_TIME_BASE_Q, FStream->time_base) +
+            av_rescale_q(MediaStart, AVRational{1, UNITS}, FStream->time_base);
+}
+
+bool TSourceDecoder::Receive(AVFrame* Frame) {
+  int err = avcodec_receive_frame(FCodec.get(), Frame);
+  if (err == AVERROR(ENOMEM)) CheckAV(err, "Decoding failed");
+  // Nothing yet, the end, or damaged data: the damaged part is skipped, as players do.
+  if (err < 0) return false;
+  int64_t pts = Frame->best_effort_timestamp;
+  if (pts == AV_NOPTS_VALUE) pts = FNextPts;
+  const int64_t duration = Frame->pkt_duration > 0 ? Frame->pkt_duration : 0;
+  FNextPts = pts + duration;
+  Frame->pts = pts - FOrigin;
+  return true;
+}
+
+bool TSourceDecoder::Next(AVFrame* Frame) {
+  if (!FStream) return false;
+  while (true) {
+    if (Receive(Frame)) return true;
+    if (FFlushed) return false;
+    int err = av_read_frame(FInput.get(), FPacket.get());
+    if (err < 0) {
+      // The end of the file, or a read error: decode what the decoder still holds.
+      avcodec_send_packet(FCodec.get(), nullptr);
+      FFlushed = true;
+      continue;
+    }
+    if (FPacket->stream_index == FStream->index) {
+      err = avcodec_send_packet(FCodec.get(), FPacket.get());
+      // A damaged packet is skipped; only running out of memory ends the render.
+      if (err == AVERROR(ENOMEM)) {
+        av_packet_unref(FPacket.get());
+        CheckAV(err, "Decoding failed");
+      }
+    }
+    av_packet_unref(FPacket.get());
+  }
+}
+
+}  // namespace rw

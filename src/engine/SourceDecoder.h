@@ -1,0 +1,31 @@
+#pragma once
+// Reads one stream of a source file and decodes it: the last video stream or the first audio
+// stream. Frames carry timestamps relative to the chosen media start, in the stream's time
+// base. Part of the render engine; raises EMediaEngineError.
+#include <string>
+
+#include "engine/AVHandles.h"
+
+namespace rw {
+
+class TSourceDecoder {
+public:
+  TSourceDecoder(const std::string& FileName, TMediaMajorType Type, int64_t MediaStart);
+  bool HasStream() const { return FStream != nullptr; }
+  AVRational TimeBase() const { return FStream->time_base; }
+  // The next decoded frame; false once the stream is exhausted.
+  bool Next(AVFrame* Frame);
+
+private:
+  bool Receive(AVFrame* Frame);
+
+  TInputContextPtr FInput;
+  AVStream* FStream = nullptr;
+  TCodecContextPtr FCodec;
+  TPacketPtr FPacket;
+  int64_t FOrigin = 0;  // the media start in stream time
+  int64_t FNextPts = 0;  // estimate for frames without a timestamp
+  bool FFlushed = false;
+};
+
+}  // namespace rw

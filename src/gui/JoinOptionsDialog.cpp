@@ -1,0 +1,293 @@
+#include "gui/JoinOptionsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/FileList.h"
+#include "core/JoinFacts.h"
+#include "core/ListTexts.h"
+#include "gui/MessageBoxes.h"
+#include "platform/Files.h"
+#include "gui/CompressorOptionsDialog.h"
+#include "gui/NumericEdit.h"
+#include "gui/FileDialogs.h"
+#include "gui/QtStrings.h"
+
+namespace rw {
+
+namespace {
+
+constexpr const char* cNoCompressing = "No-compressing";
+
+std::vector<std::string> Items(const QComboBox& Box) {
+  std::vector<std::string> items;
+  for (int i = 0; i < Box.count(); ++i) items.push_back(TextFromQ(Box.itemText(i)));
+  return items;
+}
+
+void SetItems(QComboBox& Box, const std::vector<std::string>& List) {
+  Box.clear();
+  for (const std::string& s : List) Box.addItem(TextToQ(s));
+}
+
+// The name with its extension replaced by ".avi", or ".avi" appended when it has none.
+std::string WithAviExtension(const std::string& Name) {
+  const size_t slash = Name.find_last_of('/');
+  const size_t dot = Name.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+    return Name.substr(0, dot) + ".avi";
+  return Name + ".avi";
+}
+
+std::string Trimmed(const std::string& Text) {
+  const size_t first = Text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return Text.substr(first, Text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+}  // namespace
+
+char RateDecimalSeparator() { return UserDecimalSeparator().front(); }
+
+TfrmJoin::TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
+                   const TCompressorLister& ListCompressors)
+    : QDialog(Owner), FFiles(std::move(Files)) {
+  setObjectName("frmJoin");
+  setWindowTitle("Join Options");
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  CreateControls();
+  setFixedSize(477, 358);
+  FormCreate(ListCompressors);
+}
+
+void TfrmJoin::CreateControls() {
+  auto* outBox = new QGroupBox(" Output File ", this);
+  edtOutFileName = new QLineEdit(outBox);
+  sbnSelectOutFile = new QToolButton(outBox);
+  sbnSelectOutFile->setText("...");
+  auto* outRow = new QHBoxLayout(outBox);
+  outRow->addWidget(edtOutFileName);
+  outRow->addWidget(sbnSelectOutFile);
+
+  cbxJoinWORecomp = new QCheckBox("Join without recompression", this);
+  lblNotes = new QLabel(this);
+  lblNotes->setWordWrap(true);
+  auto* checkRow = new QHBoxLayout;
+  checkRow->addWidget(cbxJoinWORecomp);
+  checkRow->addWidget(lblNotes, 1);
+
+  gbxOutOptions = new QGroupBox(" Output Settings ", this);
+  edtFrameWidth = new TNaturalEdit(gbxOutOptions);
+  edtFrameHeight = new TNaturalEdit(gbxOutOptions);
+  for (TNaturalEdit* e : {edtFrameWidth, edtFrameHeight}) {
+    e->SetMinValue(16);
+    e->SetMaxValue(4096);
+    e->setFixedWidth(70);
+  }
+  edtFrameWidth->SetValue(320);
+  edtFrameHeight->SetValue(240);
+  lblSizeWarning = new QLabel(
+      "Note: Some video compressors can fail if Width or Height is not multiple 8.", gbxOutOptions);
+  lblSizeWarning->setWordWrap(true);
+  cbxFameRate = new QComboBox(gbxOutOptions);
+  cbxResizeMethod = new QComboBox(gbxOutOptions);
+  SetItems(*cbxResizeMethod, ResizeMethodItems());
+  cbxVideoCompression = new QComboBox(gbxOutOptions);
+  btnVideoCompOptions = new QPushButton("Options", gbxOutOptions);
+  cbxAudioCompression = new QComboBox(gbxOutOptions);
+  for (QComboBox* c : {cbxVideoCompression, cbxAudioCompression})
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+  auto* sizeRow = new QHBoxLayout;
+  sizeRow->addWidget(edtFrameWidth);
+  sizeRow->addWidget(new QLabel("x", gbxOutOptions));
+  sizeRow->addWidget(edtFrameHeight);
+  sizeRow->addStretch(1);
+  auto* grid = new QGridLayout(gbxOutOptions);
+  grid->addWidget(new QLabel("Frame Size", gbxOutOptions), 0, 0);
+  grid->addLayout(sizeRow, 0, 1);
+  grid->addWidget(lblSizeWarning, 1, 0, 1, 3);
+  grid->addWidget(new QLabel("Frame Rate", gbxOutOptions), 2, 0);
+  grid->addWidget(cbxFameRate, 2, 1);
+  grid->addWidget(new QLabel("Resize method", gbxOutOptions), 3, 0);
+  grid->addWidget(cbxResizeMethod, 3, 1);
+  grid->addWidget(new QLabel("Video Compression", gbxOutOptions), 4, 0);
+  grid->addWidget(cbxVideoCompression, 4, 1);
+  grid->addWidget(btnVideoCompOptions, 4, 2);
+  grid->addWidget(new QLabel("Audio Compression", gbxOutOptions), 5, 0);
+  grid->addWidget(cbxAudioCompression, 5, 1);
+  grid->setColumnStretch(1, 1);
+
+  Button1 = new QPushButton("Reset defaults", this);
+  btnJoin = new QPushButton("Join", this);
+  btnJoin->setDefault(true);
+  btnCancel = new QPushButton("Cancel", this);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Button1);
+  buttons->addStretch(1);
+  buttons->addWidget(btnJoin);
+  buttons->addWidget(btnCancel);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(outBox);
+  layout->addLayout(checkRow);
+  layout->addWidget(gbxOutOptions, 1);
+  layout->addLayout(buttons);
+
+  connect(cbxJoinWORecomp, &QCheckBox::clicked, this, &TfrmJoin::cbxJoinWORecompClick);
+  connect(sbnSelectOutFile, &QToolButton::clicked, this, &TfrmJoin::sbnSelectOutFileClick);
+  connect(btnJoin, &QPushButton::clicked, this, &TfrmJoin::btnJoinClick);
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btnVideoCompOptions, &QPushButton::clicked, this, &TfrmJoin::btnVideoCompOptionsClick);
+  connect(Button1, &QPushButton::clicked, this, &TfrmJoin::Button1Click);
+  connect(edtFrameWidth, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
+  connect(edtFrameHeight, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
+}
+
+void TfrmJoin::FormCreate(const TCompressorLister& ListCompressors) {
+  // A failed listing is reported once; both lists stay usable with what was listed.
+  std::vector<std::string> videoNames;
+  std::vector<std::string> audioNames{cNoCompressing};
+  FAudioCompressors.push_back(nullptr);
+  RunGuarded(this, [&] { ListCompressors(false, &videoNames, &FVideoCompressors); });
+  RunGuarded(this, [&] { ListCompressors(true, &audioNames, &FAudioCompressors); });
+  SetItems(*cbxVideoCompression, videoNames);
+  SetItems(*cbxAudioCompression, audioNames);
+  cbxVideoCompression->setCurrentIndex(-1);
+  cbxAudioCompression->setCurrentIndex(-1);
+  cbxResizeMethod->setCurrentIndex(riLetterbox);
+}
+
+bool TfrmJoin::ShowJoinOptions(bool CanJoinWORecomp, bool DropAudio, bool NoAudio) {
+  FCanJoinWORecomp = CanJoinWORecomp;
+  FDropAudio = DropAudio;
+  FNoAudio = NoAudio;
+  edtOutFileName->clear();
+  edtOutFileName->setFocus();
+  return exec() == QDialog::Accepted;
+}
+
+void TfrmJoin::showEvent(QShowEvent* Event) {
+  QDialog::showEvent(Event);
+  if (!Event->spontaneous()) FormShow();
+}
+
+void TfrmJoin::FormShow() {
+  const TJoinFacts facts{FCanJoinWORecomp, FDropAudio, FNoAudio};
+  lblNotes->setText(TextToQ(JoinNotesText(facts)));
+  cbxJoinWORecomp->setChecked(DefaultJoinWORecomp(facts));
+  cbxJoinWORecomp->setEnabled(FCanJoinWORecomp);
+  UpdateRecompControls();
+  FillFrameRates();
+  edtFrameWidthChange();
+  SetDefaults();
+  edtOutFileName->setFocus();
+}
+
+void TfrmJoin::UpdateRecompControls() {
+  lblNotes->setVisible(cbxJoinWORecomp->isChecked() || !cbxJoinWORecomp->isEnabled());
+  const bool recompress = !cbxJoinWORecomp->isChecked();
+  for (QWidget* w : gbxOutOptions->findChildren<QWidget*>()) w->setEnabled(recompress);
+}
+
+void TfrmJoin::FillFrameRates() {
+  SetItems(*cbxFameRate, rw::FillFrameRates(FFiles(), RateDecimalSeparator()));
+  cbxFameRate->setCurrentIndex(0);
+}
+
+void TfrmJoin::SetDefaults() {
+  const TJoinDefaults d = ComputeJoinDefaults(FFiles(), Items(*cbxFameRate), RateDecimalSeparator());
+  edtFrameWidth->SetValue(d.Width);
+  edtFrameHeight->SetValue(d.Height);
+  for (size_t i = static_cast<size_t>(cbxFameRate->count()); i < d.FrameRates.size(); ++i)
+    cbxFameRate->addItem(TextToQ(d.FrameRates[i]));
+  cbxFameRate->setCurrentIndex(d.FrameRateIndex);
+  cbxResizeMethod->setCurrentIndex(d.ResizeIndex);
+  cbxVideoCompression->setCurrentIndex(
+      SelectDefaultVideoCompressor(Items(*cbxVideoCompression), cbxVideoCompression->currentIndex()));
+  cbxAudioCompression->setCurrentIndex(
+      SelectDefaultAudioCompressor(Items(*cbxAudioCompression), cbxAudioCompression->currentIndex()));
+}
+
+void TfrmJoin::cbxJoinWORecompClick() {
+  UpdateRecompControls();
+  const std::string name = TextFromQ(edtOutFileName->text());
+  if (!Trimmed(name).empty()) edtOutFileName->setText(TextToQ(WithAviExtension(name)));
+}
+
+void TfrmJoin::sbnSelectOutFileClick() {
+  TFileSaveDialog dialog;
+  dialog.OwnerHandle = this;
+  if (!LastSaveFolder.empty()) dialog.InitialDir = LastSaveFolder;
+  dialog.Filter = "AVI File|*.avi";
+  dialog.DefaultExt = "avi";
+  dialog.Title = "Select the output file name";
+  dialog.Options &= ~ofnOverwritePrompt;
+  if (!dialog.Execute()) return;
+  LastSaveFolder = FolderText(dialog.FileName);
+  edtOutFileName->setText(PathToQ(dialog.FileName));
+}
+
+void TfrmJoin::btnJoinClick() {
+  const std::string name = OutFileName();
+  if (Trimmed(name).empty()) {
+    ShowMessageBox(this, "Please specify the output file", TMessageKind::mkInformation,
+                   TMessageButtons::mbOK);
+    edtOutFileName->setFocus();
+    return;
+  }
+  if (FileExists(name)) {
+    const std::string question =
+        "The \"" + name + "\" file already exists. \r\nDo you want to overwrite it?";
+    if (ShowMessageBox(this, question, TMessageKind::mkConfirmation, TMessageButtons::mbYesCancel) !=
+        TMessageResult::mrYes)
+      return;
+  }
+  accept();
+}
+
+void TfrmJoin::btnVideoCompOptionsClick() {
+  std::shared_ptr<TCompressorFilter> filter = VideoCompressor();
+  if (!filter) return;
+  if (!ShowCompressorOptions(this, *filter))
+    ShowMessageBox(this, "The selected compressor has no options", TMessageKind::mkInformation,
+                   TMessageButtons::mbOK);
+}
+
+void TfrmJoin::Button1Click() {
+  SetDefaults();
+  if (cbxVideoCompression->currentIndex() < 0)
+    ShowMessageBox(this, "Unable to find an optimum video compressor. We advice to install DivX.",
+                   TMessageKind::mkInformation, TMessageButtons::mbOK);
+}
+
+void TfrmJoin::edtFrameWidthChange() {
+  lblSizeWarning->setVisible(edtFrameWidth->Value() % 8 != 0 || edtFrameHeight->Value() % 8 != 0);
+}
+
+std::string TfrmJoin::OutFileName() const { return PathFromQ(edtOutFileName->text()); }
+bool TfrmJoin::JoinWORecomp() const { return cbxJoinWORecomp->isChecked(); }
+int TfrmJoin::FrameWidth() const { return edtFrameWidth->Value(); }
+int TfrmJoin::FrameHeight() const { return edtFrameHeight->Value(); }
+std::string TfrmJoin::FrameRateText() const { return TextFromQ(cbxFameRate->currentText()); }
+int TfrmJoin::ResizeMethodIndex() const { return cbxResizeMethod->currentIndex(); }
+
+std::shared_ptr<TCompressorFilter> TfrmJoin::VideoCompressor() const {
+  return GetCompressorFilter(FVideoCompressors, cbxVideoCompression->currentIndex());
+}
+
+std::shared_ptr<TCompressorFilter> TfrmJoin::AudioCompressor() const {
+  return GetCompressorFilter(FAudioCompressors, cbxAudioCompression->currentIndex());
+}
+
+}  // namespace rw

@@ -1,0 +1,481 @@
+#include "gui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCollator>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+
+#include "gui/FileListWidget.h"
+#include "core/ListTexts.h"
+#include "gui/MessageBoxes.h"
+#include "core/ProductInfo.h"
+#include "gui/ProjectCommands.h"
+#include "gui/SettingsStore.h"
+#include "platform/Files.h"
+#include "gui/AboutBox.h"
+#include "gui/FileDialogs.h"
+#include "gui/QtStrings.h"
+
+// The pictures live in the static library; their registration has to be pulled in by name.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
+namespace rw {
+namespace {
+
+constexpr int StatusPanelWidth = 50;
+constexpr int DragScrollMargin = 20;
+constexpr int DragScrollStep = 10;
+
+std::string PlacementKey() { return ProductInfo().RegKey + "\\forms\\frmMain"; }
+
+QAction* NewAction(QWidget* Owner, const char* Name, const QString& Caption,
+                   const char* Icon = nullptr) {
+  auto* action = new QAction(Caption, Owner);
+  action->setObjectName(Name);
+  action->setToolTip(Caption);
+  if (Icon) action->setIcon(QIcon(QString(":/icons/") + Icon + ".png"));
+  Owner->addAction(action);
+  return action;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* Parent) : QMainWindow(Parent) {
+  InitIconResources();
+  setObjectName("frmMain");
+  move(272, 138);
+  resize(565, 354);
+  setAcceptDrops(true);
+  FList = std::make_unique<TFileList>(*this);
+  CreateActions();
+  CreateList();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  FormDestroy();
+  // The rows go before the widgets that mirror them.
+  FList.reset();
+}
+
+void TfrmMain::CreateActions() {
+  acnAddFiles = NewAction(this, "acnAddFiles", "Add Files", "addfiles");
+  acnAddFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  acnJoinFile = NewAction(this, "acnJoinFile", "Join Files", "joinfiles");
+  acnJoinFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  acnPlay = NewAction(this, "acnPlay", "Play", "play");
+  acnMoveUp = NewAction(this, "acnMoveUp", "Move Up", "moveup");
+  acnMoveDown = NewAction(this, "acnMoveDown", "Move Down", "movedown");
+  acnDelete = NewAction(this, "acnDelete", "Delete");
+  acnDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+  acnClear = NewAction(this, "acnClear", "Clear", "clear");
+  miLoadProject = NewAction(this, "miLoadProject", "Load Project...");
+  miSaveProject = NewAction(this, "miSaveProject", "Save Project...");
+  miExit = NewAction(this, "miExit", "Exit");
+  miHighlightDifferents = NewAction(this, "miHighlightDifferents", "Highlight Differents");
+  miHighlightDifferents->setCheckable(true);
+  miHelpTopics = NewAction(this, "miHelpTopics", "Help Topics");
+  miHelpTopics->setShortcut(QKeySequence(Qt::Key_F1));
+  miAbout = NewAction(this, "miAbout", "About");
+
+  auto guarded = [this](void (TfrmMain::*Handler)()) {
+    return [this, Handler] { RunGuarded(this, [this, Handler] { (this->*Handler)(); }); };
+  };
+  connect(acnAddFiles, &QAction::triggered, this, guarded(&TfrmMain::acnAddFilesExecute));
+  connect(acnJoinFile, &QAction::triggered, this, [this] {
+    if (FJoinHandler) RunGuarded(this, FJoinHandler);
+  });
+  connect(acnPlay, &QAction::triggered, this, guarded(&TfrmMain::acnPlayExecute));
+  connect(acnMoveUp, &QAction::triggered, this, guarded(&TfrmMain::acnMoveUpExecute));
+  connect(acnMoveDown, &QAction::triggered, this, guarded(&TfrmMain::acnMoveDownExecute));
+  connect(acnDelete, &QAction::triggered, this, guarded(&TfrmMain::acnDeleteExecute));
+  connect(acnClear, &QAction::triggered, this, guarded(&TfrmMain::acnClearExecute));
+  connect(miLoadProject, &QAction::triggered, this,
+          [this] { RunGuarded(this, [this] { LoadProject(this, *FList, *this); }); });
+  connect(miSaveProject, &QAction::triggered, this,
+          [this] { RunGuarded(this, [this] { SaveProject(this, *FList, *this); }); });
+  connect(miExit, &QAction::triggered, this, &QWidget::close);
+  connect(miHighlightDifferents, &QAction::triggered, this,
+          guarded(&TfrmMain::miHighlightDifferentsClick));
+  connect(miHelpTopics, &QAction::triggered, this, guarded(&TfrmMain::miHelpTopicsClick));
+  connect(miAbout, &QAction::triggered, this, [] { ShowAbout(ProductInfo()); });
+}
+
+void TfrmMain::CreateMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->addAction(acnAddFiles);
+  file->addSeparator();
+  file->addAction(acnJoinFile);
+  file->addSeparator();
+  file->addAction(miLoadProject);
+  file->addAction(miSaveProject);
+  file->addSeparator();
+  file->addAction(miExit);
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  edit->addAction(acnMoveUp);
+  edit->addAction(acnMoveDown);
+  edit->addSeparator();
+  edit->addAction(acnClear);
+
+  QMenu* view = menuBar()->addMenu("&View");
+  view->addAction(miHighlightDifferents);
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->addAction(miHelpTopics);
+  help->addSeparator();
+  help->addAction(miAbout);
+
+  PopupMenu = new QMenu(this);
+  PopupMenu->setObjectName("PopupMenu");
+  PopupMenu->addAction(acnPlay);
+  PopupMenu->setDefaultAction(acnPlay);
+  PopupMenu->addSeparator();
+  PopupMenu->addAction(acnMoveUp);
+  PopupMenu->addAction(acnMoveDown);
+  PopupMenu->addSeparator();
+  PopupMenu->addAction(acnDelete);
+  lvwFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lvwFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
+    if (!FBusy) PopupMenu->popup(lvwFiles->viewport()->mapToGlobal(Pos));
+  });
+}
+
+void TfrmMain::CreateToolBar() {
+  ToolBar = addToolBar("ToolBar");
+  ToolBar->setObjectName("ToolBar");
+  ToolBar->setMovable(false);
+  ToolBar->setFloatable(false);
+  ToolBar->setIconSize(QSize(24, 24));
+  ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (QAction* action : {acnAddFiles, static_cast<QAction*>(nullptr), acnPlay, acnMoveUp,
+                          acnMoveDown, static_cast<QAction*>(nullptr), acnJoinFile,
+                          static_cast<QAction*>(nullptr), acnClear}) {
+    if (!action) {
+      ToolBar->addSeparator();
+      continue;
+    }
+    ToolBar->addAction(action);
+    if (QWidget* button = ToolBar->widgetForAction(action)) button->setFixedSize(34, 30);
+  }
+}
+
+void TfrmMain::CreateList() {
+  lvwFiles = new TFileListWidget(this);
+  setCentralWidget(lvwFiles);
+  QStringList captions;
+  for (const TFileListColumn& column : FileListColumns) captions << column.Caption;
+  lvwFiles->setHeaderLabels(captions);
+  for (int c = 0; c < colCount; ++c) {
+    const TFileListColumn& column = FileListColumns[c];
+    if (column.Width != cToolkitDefaultWidth) lvwFiles->setColumnWidth(c, column.Width);
+    if (column.Alignment == TColumnAlignment::caRight)
+      lvwFiles->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+  }
+  lvwFiles->Delegate().IsHighlighted = [this](int Row, int Column) {
+    return CellHighlighted(Row, Column);
+  };
+  lvwFiles->OnDragOver = [this](const QPoint& Pos, bool FromSelf) {
+    return lvwFilesDragOver(Pos, FromSelf);
+  };
+  lvwFiles->OnEndDrag = [this] { RunGuarded(this, [this] { lvwFilesEndDrag(); }); };
+  lvwFiles->OnDropFiles = [this](const QList<QUrl>& Urls) { WMDropFiles(Urls); };
+  lvwFiles->OnDblClick = [this] { acnPlay->trigger(); };
+  connect(lvwFiles, &QTreeWidget::itemSelectionChanged, this,
+          [this] { RunGuarded(this, [this] { lvwFilesSelectionChanged(); }); });
+}
+
+void TfrmMain::CreateStatusBar() {
+  for (int i = 0; i < 2; ++i) {
+    FStatusPanels[i] = new QLabel(this);
+    FStatusPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    FStatusPanels[i]->setFixedWidth(StatusPanelWidth);
+    statusBar()->addPermanentWidget(FStatusPanels[i]);
+  }
+  // The panels stand at the left, as the list's status reads.
+  statusBar()->addPermanentWidget(new QWidget(this), 1);
+  statusBar()->setSizeGripEnabled(true);
+}
+
+void TfrmMain::FormCreate() {
+  // A settings failure is shown and the window still comes up.
+  RunGuarded(this, [this] {
+    const std::string key = ProductInfo().RegKey;
+    LoadFormPlacement(TRegRoot::CurrentUser, PlacementKey(), *this, false);
+    FList->SetLastOpenFolder(ReadRegString(TRegRoot::CurrentUser, key, "LastOpenFolder"));
+    LastSaveFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastSaveFolder");
+    LastProjectFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastProjectFolder");
+  });
+  acnPlay->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+  acnMoveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+  acnMoveDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+  UpdateActions();
+  FList->UpdateStatusBar();
+}
+
+void TfrmMain::FormDestroy() {
+  // A settings failure is shown and the program still ends.
+  RunGuarded(this, [this] {
+    const std::string key = ProductInfo().RegKey;
+    SaveFormPlacement(TRegRoot::CurrentUser, PlacementKey(), *this);
+    WriteRegString(TRegRoot::CurrentUser, key, "LastOpenFolder", FList->LastOpenFolder());
+    WriteRegString(TRegRoot::CurrentUser, key, "LastSaveFolder", LastSaveFolder);
+    WriteRegString(TRegRoot::CurrentUser, key, "LastProjectFolder", LastProjectFolder);
+  });
+}
+
+void TfrmMain::SetJoinHandler(std::function<void()> Handler) {
+  FJoinHandler = std::move(Handler);
+  UpdateActions();
+}
+
+// ---- IFileListView
+
+void TfrmMain::UpdateActions() {
+  const int count = FList->Count();
+  const int selected = FList->Selected();
+  acnJoinFile->setEnabled(count > 0 && FJoinHandler != nullptr);
+  acnPlay->setEnabled(selected >= 0);
+  acnMoveUp->setEnabled(selected > 0);
+  acnMoveDown->setEnabled(selected >= 0 && selected < count - 1);
+  acnDelete->setEnabled(selected >= 0);
+  acnClear->setEnabled(count > 0);
+}
+
+void TfrmMain::AutoSizeColumns() {
+  const QFontMetrics metrics = lvwFiles->fontMetrics();
+  const auto widths = FList->AutoColumnWidths(
+      [&metrics](const std::string& Text) { return metrics.horizontalAdvance(TextToQ(Text)); });
+  for (int c = 0; c < colCount; ++c) lvwFiles->setColumnWidth(c, widths[c]);
+}
+
+TMessageResult TfrmMain::ShowMessageBox(const std::string& Text, TMessageKind Kind,
+                                        TMessageButtons Buttons) {
+  return rw::ShowMessageBox(this, Text, Kind, Buttons);
+}
+
+void TfrmMain::ProcessMessages() { QCoreApplication::processEvents(); }
+
+int TfrmMain::TextWidth(const std::string& Text) {
+  return FStatusPanels[0]->fontMetrics().horizontalAdvance(TextToQ(Text));
+}
+
+void TfrmMain::SetBusyCursor(bool Busy) {
+  // While a batch is added, pending window messages are handled between the files; no other
+  // command may start meanwhile. The callers update the actions after the batch.
+  FBusy = Busy;
+  if (Busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (QAction* action : actions()) action->setEnabled(false);
+  } else {
+    QApplication::restoreOverrideCursor();
+    for (QAction* action : {miLoadProject, miSaveProject, miExit, miHighlightDifferents,
+                            miHelpTopics, miAbout, acnAddFiles})
+      action->setEnabled(true);
+    UpdateActions();
+  }
+}
+
+void TfrmMain::SetStatusPanel(int Index, const std::string& Text, int Width) {
+  if (Index < 0 || Index > 1) return;
+  FStatusPanels[Index]->setText(TextToQ(Text));
+  if (Width >= 0) FStatusPanels[Index]->setFixedWidth(Width);
+}
+
+void TfrmMain::BeginUpdate() { lvwFiles->setUpdatesEnabled(false); }
+
+void TfrmMain::EndUpdate() { lvwFiles->setUpdatesEnabled(true); }
+
+void TfrmMain::RowInserted(int Row) {
+  auto* item = new QTreeWidgetItem;
+  for (int c = 0; c < colCount; ++c) {
+    item->setText(c, TextToQ(FList->Text(Row, c)));
+    if (FileListColumns[c].Alignment == TColumnAlignment::caRight)
+      item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+  }
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+  const QSignalBlocker blocker(lvwFiles);
+  lvwFiles->insertTopLevelItem(Row, item);
+}
+
+void TfrmMain::RowRemoved(int Row) {
+  const QSignalBlocker blocker(lvwFiles);
+  delete lvwFiles->takeTopLevelItem(Row);
+}
+
+void TfrmMain::RowsCleared() {
+  const QSignalBlocker blocker(lvwFiles);
+  lvwFiles->clear();
+}
+
+void TfrmMain::RowMoved(int From, int To) {
+  const QSignalBlocker blocker(lvwFiles);
+  QTreeWidgetItem* item = lvwFiles->takeTopLevelItem(From);
+  if (item) lvwFiles->insertTopLevelItem(To, item);
+}
+
+void TfrmMain::RowSelected(int Row) {
+  const QSignalBlocker blocker(lvwFiles);
+  QTreeWidgetItem* item = Row >= 0 ? lvwFiles->topLevelItem(Row) : nullptr;
+  if (!item) {
+    lvwFiles->clearSelection();
+    lvwFiles->setCurrentItem(nullptr);
+    return;
+  }
+  lvwFiles->setCurrentItem(item);
+  item->setSelected(true);
+  lvwFiles->scrollToItem(item, QAbstractItemView::EnsureVisible);
+  lvwFiles->viewport()->update();
+}
+
+// ---- list events
+
+void TfrmMain::lvwFilesSelectionChanged() {
+  const QList<QTreeWidgetItem*> items = lvwFiles->selectedItems();
+  FList->SetSelected(items.isEmpty() ? -1 : lvwFiles->indexOfTopLevelItem(items.first()));
+}
+
+bool TfrmMain::lvwFilesDragOver(const QPoint& Pos, bool FromSelf) {
+  if (!FromSelf || FBusy) return false;
+  const int row = lvwFiles->RowAt(Pos);
+  if (row >= 0) lvwFiles->SetDropHighlight(row);
+  const int target = lvwFiles->DropHighlight();
+  if (target >= 0) FDropTarget = lvwFiles->model()->index(target, 0);
+  if (Pos.y() < DragScrollMargin)
+    lvwFiles->ScrollBy(-DragScrollStep);
+  else if (Pos.y() > lvwFiles->viewport()->height() - DragScrollMargin)
+    lvwFiles->ScrollBy(DragScrollStep);
+  return true;
+}
+
+void TfrmMain::lvwFilesEndDrag() {
+  lvwFiles->SetDropHighlight(-1);
+  if (FList->Selected() >= 0 && FDropTarget.isValid())
+    FList->MoveItem(FList->Selected(), FDropTarget.row());
+  FDropTarget = QPersistentModelIndex();
+  UpdateActions();
+  FList->UpdateStatusBar();
+}
+
+bool TfrmMain::CellHighlighted(int Row, int Column) const {
+  if (!miHighlightDifferents->isChecked() || Row < 0 || Row >= FList->Count()) return false;
+  const TVideoFileInfo& info = FList->Info(Row);
+  switch (Column) {
+    case colType: return info.VideoFormatDiffers;
+    case colFrameSize: return info.FrameSizeDiffers;
+    case colFrameRate: return info.FrameRateDiffers;
+    case colAudio: return info.AudioMismatch;
+    default: return false;
+  }
+}
+
+// ---- drops
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {
+  if (Event->mimeData()->hasUrls())
+    Event->acceptProposedAction();
+  else
+    Event->ignore();
+}
+
+void TfrmMain::dropEvent(QDropEvent* Event) {
+  if (!Event->mimeData()->hasUrls()) return Event->ignore();
+  Event->acceptProposedAction();
+  WMDropFiles(Event->mimeData()->urls());
+}
+
+void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
+  if (FBusy) return;
+  RunGuarded(this, [&] {
+    std::vector<std::string> names;
+    GetDroppedFiles(Urls, names, true, false);
+    AddSortedFiles(std::move(names));
+  });
+}
+
+void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
+                     bool OnlyExisting, bool OnlyMissing) {
+  for (const QUrl& url : Urls) {
+    if (!url.isLocalFile()) continue;
+    const std::string name = PathFromQ(url.toLocalFile());
+    const bool exists = FileExists(name);
+    if ((!OnlyExisting || exists) && (!OnlyMissing || !exists)) Names.push_back(name);
+  }
+}
+
+void SortFileNames(std::vector<std::string>& Names) {
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::stable_sort(Names.begin(), Names.end(), [&](const std::string& A, const std::string& B) {
+    return collator.compare(PathToQ(A), PathToQ(B)) < 0;
+  });
+}
+
+void TfrmMain::AddSortedFiles(std::vector<std::string> Names) {
+  SortFileNames(Names);
+  FList->AddFiles(Names);
+  UpdateActions();
+  FList->UpdateStatusBar();
+}
+
+// ---- commands
+
+void TfrmMain::acnAddFilesExecute() {
+  TFileOpenDialog dialog;
+  dialog.OwnerHandle = this;
+  dialog.InitialDir = FList->LastOpenFolder();
+  dialog.Filter = "Video Files|*.mpeg;*.mpg;*.avi;*.wmv;*.rm;*.ram|All Files|*.*";
+  dialog.MultiSelect = true;
+  if (!dialog.Execute()) return;
+  FList->SetLastOpenFolder(FolderText(dialog.FileName));
+  AddSortedFiles(dialog.Files);
+}
+
+void TfrmMain::acnPlayExecute() {
+  const int row = FList->Selected();
+  if (row < 0) return;
+  // Nothing is reported when no program opens the file.
+  QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQ(FList->Info(row).FileName)));
+}
+
+void TfrmMain::acnMoveUpExecute() {
+  const int row = FList->Selected();
+  if (row < 0) return;
+  FList->MoveItem(row, row - 1);
+  UpdateActions();
+  FList->UpdateStatusBar();
+}
+
+void TfrmMain::acnMoveDownExecute() {
+  const int row = FList->Selected();
+  if (row < 0) return;
+  FList->MoveItem(row, row + 1);
+  UpdateActions();
+  FList->UpdateStatusBar();
+}
+
+void TfrmMain::acnDeleteExecute() { FList->DeleteSelected(); }
+
+void TfrmMain::acnClearExecute() { FList->Clear(); }
+
+void TfrmMain::miHighlightDifferentsClick() { lvwFiles->viewport()->update(); }
+
+void TfrmMain::miHelpTopicsClick() {
+  QDesktopServices::openUrl(
+      QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/manual.html"));
+}
+
+}  // namespace rw

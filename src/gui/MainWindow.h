@@ -1,0 +1,119 @@
+#pragma once
+// The main window: the file list with its tool bar, menus, context menu and status bar. The
+// list model (TFileList) does the list's work; the window shows it and wires the commands.
+#include <QMainWindow>
+#include <QPersistentModelIndex>
+#include <functional>
+#include <memory>
+
+#include "core/FileList.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace rw {
+
+class TFileListWidget;
+
+class TfrmMain : public QMainWindow, public IFileListView {
+  Q_OBJECT
+public:
+  explicit TfrmMain(QWidget* Parent = nullptr);
+  ~TfrmMain() override;
+
+  TFileList& List() { return *FList; }
+  TFileListWidget& FilesView() { return *lvwFiles; }
+
+  // The Join Files command; the action stays disabled until one is set.
+  void SetJoinHandler(std::function<void()> Handler);
+
+  // IFileListView
+  void UpdateActions() override;
+  void AutoSizeColumns() override;
+  TMessageResult ShowMessageBox(const std::string& Text, TMessageKind Kind,
+                                TMessageButtons Buttons) override;
+  void ProcessMessages() override;
+  int TextWidth(const std::string& Text) override;
+  void SetBusyCursor(bool Busy) override;
+  void SetStatusPanel(int Index, const std::string& Text, int Width) override;
+  void BeginUpdate() override;
+  void EndUpdate() override;
+  void RowInserted(int Row) override;
+  void RowRemoved(int Row) override;
+  void RowsCleared() override;
+  void RowMoved(int From, int To) override;
+  void RowSelected(int Row) override;
+
+  // Local files dropped onto the window: existing files only, sorted, then added.
+  void WMDropFiles(const QList<QUrl>& Urls);
+  // A row's drag over the list at Pos (list viewport coordinates); answers whether the drop
+  // is accepted.
+  bool lvwFilesDragOver(const QPoint& Pos, bool FromSelf);
+  // The end of a row's drag: the selected row moves to the last drop target.
+  void lvwFilesEndDrag();
+
+  // Whether a cell is painted in the highlight colour.
+  bool CellHighlighted(int Row, int Column) const;
+
+  QAction* acnAddFiles;
+  QAction* acnJoinFile;
+  QAction* acnPlay;
+  QAction* acnMoveUp;
+  QAction* acnMoveDown;
+  QAction* acnDelete;
+  QAction* acnClear;
+  QAction* miLoadProject;
+  QAction* miSaveProject;
+  QAction* miExit;
+  QAction* miHighlightDifferents;
+  QAction* miHelpTopics;
+  QAction* miAbout;
+
+protected:
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
+
+private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateList();
+  void CreateStatusBar();
+  void FormCreate();
+  void FormDestroy();
+
+  void acnAddFilesExecute();
+  void acnPlayExecute();
+  void acnMoveUpExecute();
+  void acnMoveDownExecute();
+  void acnDeleteExecute();
+  void acnClearExecute();
+  void miHighlightDifferentsClick();
+  void miHelpTopicsClick();
+  void lvwFilesSelectionChanged();
+
+  // Adds a batch of names sorted as the user's locale orders them, ignoring case.
+  void AddSortedFiles(std::vector<std::string> Names);
+
+  std::unique_ptr<TFileList> FList;
+  TFileListWidget* lvwFiles;
+  QToolBar* ToolBar;
+  QMenu* PopupMenu;
+  QLabel* FStatusPanels[2];
+  QPersistentModelIndex FDropTarget;
+  std::function<void()> FJoinHandler;
+  // Set while a batch of files is added.
+  bool FBusy = false;
+};
+
+// Fills Names with the local files of a drop; OnlyExisting keeps only existing files (so
+// folders are skipped), OnlyMissing only names of no existing file.
+void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
+                     bool OnlyExisting, bool OnlyMissing);
+
+// Sorts full file names ascending, comparing case-insensitively under the user's locale.
+void SortFileNames(std::vector<std::string>& Names);
+
+}  // namespace rw

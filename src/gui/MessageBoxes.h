@@ -1,0 +1,37 @@
+#pragma once
+// Modal message boxes centred on their owner, behind one replaceable hook so that tests can
+// answer them.
+#include <functional>
+#include <string>
+
+#include "core/FileList.h"
+
+class QWidget;
+
+namespace rw {
+
+enum class TMessageIcon { miWarning, miQuestion, miInformation, miError };
+
+struct TMessageRequest {
+  QWidget* Owner = nullptr;
+  std::string Caption;
+  std::string Text;
+  TMessageIcon Icon = TMessageIcon::miInformation;
+  TMessageButtons Buttons = TMessageButtons::mbOK;
+};
+
+using TMessageBoxHook = std::function<TMessageResult(const TMessageRequest& Request)>;
+// The function that shows every message box of the program.
+TMessageBoxHook& MessageBoxHook();
+
+// A warning ("Warning"), confirmation ("Confirm") or information box.
+TMessageResult ShowMessageBox(QWidget* Owner, const std::string& Text, TMessageKind Kind,
+                              TMessageButtons Buttons);
+// The default error display: the program's title as caption, a stop icon, OK, and the message
+// with a full stop appended when it ends in a character above '.'.
+void ShowErrorBox(QWidget* Owner, const std::string& Message);
+
+// Runs Body; an error that escapes it is shown in the default error display.
+void RunGuarded(QWidget* Owner, const std::function<void()>& Body);
+
+}  // namespace rw

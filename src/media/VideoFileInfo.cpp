@@ -1,0 +1,124 @@
+// The media description of a source file, the container signature test and the comparisons
+// against the first file of the list.
+#include "media/VideoFileInfo.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "media/AVIRead.h"
+#include "platform/Files.h"
+
+namespace rw {
+
+namespace {
+
+constexpr size_t SignatureSize = 20;
+
+TVideoFileType DetectMPEG(const uint8_t* b) {
+  if (b[1] != 0x00 || b[2] != 0x01) return TVideoFileType::vftUnknown;
+  if (b[3] == 0xBA)
+    return (b[4] & 0xC0) != 0 ? TVideoFileType::vftMPEG2System : TVideoFileType::vftMPEG1System;
+  if (b[3] == 0xB3) return TVideoFileType::vftMPEG1Video;
+  return TVideoFileType::vftUnknown;
+}
+
+TVideoFileType DetectSignature(const uint8_t* b) {
+  static const uint8_t ASFGuid[] = {0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF};
+  switch (b[0]) {
+    case 0x00:
+      return DetectMPEG(b);
+    case 0x30:
+      return std::memcmp(b + 1, ASFGuid, sizeof ASFGuid) == 0 ? TVideoFileType::vftASF
+                                                               : TVideoFileType::vftUnknown;
+    case 0x52:
+      return std::memcmp(b + 1, "IFF", 3) == 0 && std::memcmp(b + 8, "AVI", 3) == 0
+                 ? TVideoFileType::vftAVI
+                 : TVideoFileType::vftUnknown;
+    default:
+      return TVideoFileType::vftUnknown;
+  }
+}
+
+const char* TypeName(TVideoFileType Type) {
+  switch (Type) {
+    case TVideoFileType::vftAVI: return "AVI";
+    case TVideoFileType::vftMPEG1Video:
+    case TVideoFileType::vftMPEG1System: return "MPEG1";
+    case TVideoFileType::vftMPEG2System: return "MPEG2";
+    case TVideoFileType::vftASF: return "WMV";
+    case TVideoFileType::vftRealMedia: return "RealMedia";
+    case TVideoFileType::vftUnknown: break;
+  }
+  return "DirectShow";
+}
+
+}  // namespace
+
+TVideoFileType DetectFileType(const std::string& FileName) {
+  uint8_t b[SignatureSize];
+  size_t got = 0;
+  {
+    TFile f = TFile::OpenRead(FileName);
+    try {
+      got = f.ReadAt(b, sizeof b, 0);
+    } catch (const EOSError&) {
+      got = 0;  // a read error names the file as unknown
+    }
+  }
+  if (got < sizeof b) return TVideoFileType::vftUnknown;
+  TVideoFileType t = DetectSignature(b);
+  if (t == TVideoFileType::vftUnknown && std::memcmp(b + 1, "RMF", 3) == 0)
+    t = TVideoFileType::vftRealMedia;
+  return t;
+}
+
+void GetVideoFileTypeName(const std::string& FileName, std::string& Name) {
+  Name = TypeName(DetectFileType(FileName));
+}
+
+std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName) {
+  auto info = std::make_unique<TVideoFileInfo>();
+  info->FileName = FileName;
+  GetVideoFileTypeName(FileName, info->TypeName);
+
+  TAVIFileReader reader;
+  reader.Open(FileName, true);
+  info->FileSize = reader.GetFileSize();
+
+  const TAVIStream* video = reader.VideoStream();
+  if (!video) throw EAVIReadError("The file has no video stream");
+  const TAVIStreamHeader& vh = video->Header;
+  if (vh.Rate == 0 || vh.Scale == 0) throw EAVIReadError("The video frame rate is not defined");
+  info->VideoFourCC = vh.Handler;
+  info->Width = static_cast<uint16_t>(video->Width);
+  info->Height = static_cast<uint16_t>(video->Height);
+  info->FrameRate = static_cast<double>(vh.Rate) / vh.Scale;
+
+  if (const TAVIStream* audio = reader.AudioStream()) {
+    info->HasAudio = true;
+    info->AudioFormatTag = audio->FormatWord(riff::WaveFormatTagOffset);
+    info->AudioChannels = static_cast<uint8_t>(audio->FormatWord(riff::WaveChannelsOffset));
+    info->AudioSampleRate = audio->FormatDWord(riff::WaveSamplesPerSecOffset);
+    info->AudioBitsPerSample = audio->FormatWord(riff::WaveBitsPerSampleOffset);
+  }
+
+  // Rounded to the nearest whole second, halves to the even neighbour.
+  info->Duration =
+      std::nearbyint(static_cast<double>(vh.Scale) * static_cast<double>(vh.Length) / vh.Rate);
+  return info;
+}
+
+bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B) {
+  A.VideoFormatDiffers = A.TypeName != B.TypeName || A.VideoFourCC != B.VideoFourCC;
+  A.FrameSizeDiffers = A.Width != B.Width || A.Height != B.Height;
+  A.FrameRateDiffers = A.FrameRate != B.FrameRate;
+  return !A.VideoFormatDiffers && !A.FrameSizeDiffers && !A.FrameRateDiffers;
+}
+
+bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {
+  return A.HasAudio == B.HasAudio && A.AudioChannels == B.AudioChannels &&
+         A.AudioSampleRate == B.AudioSampleRate &&
+         A.AudioBitsPerSample == B.AudioBitsPerSample && A.AudioFormatTag == B.AudioFormatTag;
+}
+
+}  // namespace rw

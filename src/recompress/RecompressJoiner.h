@@ -1,0 +1,95 @@
+#pragma once
+// The recompressing joiner: places the source files back to back on the media engine's
+// timeline (one video group of RGB24 frames at the chosen size and frame rate, one audio group
+// of 44100 Hz 16-bit stereo PCM) and renders it into an AVI file through the chosen
+// compressors, reporting progress every 300 ms.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/MediaResult.h"
+#include "engine/MediaTimeline.h"
+
+namespace rw {
+
+class TCompressorFilter;
+class TRenderEngine;
+
+// How a source of another frame size is fitted.
+enum TResizeMethod : uint8_t { rmStretch = 0, rmCrop = 1, rmLetterbox = 2, rmNoResize = 3 };
+
+// The resize method of an item of the join options' list ("Letterbox", "Crop", "Stretch",
+// "No resize"); false for no selection or an index beyond the list.
+bool ResizeMethodOfItem(int ItemIndex, TResizeMethod& Method);
+
+// The engine's stretch mode for a resize method.
+int32_t StretchModeOf(TResizeMethod Method);
+
+// Raises "DirectShow Error: " + the code in upper-case hexadecimal for every nonzero result.
+void CheckDSResult(TMediaResult Result);
+
+// Probe of one source: the length of its (last) video stream in seconds, 0 without video, and
+// whether it has sound.
+struct TMediaInfo {
+  double Length = 0;
+  bool HasAudio = false;
+};
+TMediaInfo GetMediaInfo(const std::string& FileName);
+
+// Percentage of a render at Position of Duration (100 ns units), 0 to 100; a timeline of no
+// duration reports 0 until the render ends.
+double RenderPercent(int64_t Position, int64_t Duration);
+
+class TDSVideoJoiner {
+public:
+  // Sender, cancel (false before every call; true stops the join), percentage 0 to 100.
+  using TProgressEvent = std::function<void(TDSVideoJoiner& Sender, bool& Cancel, double Percent)>;
+
+  TDSVideoJoiner();
+  ~TDSVideoJoiner();
+  TDSVideoJoiner(const TDSVideoJoiner&) = delete;
+  TDSVideoJoiner& operator=(const TDSVideoJoiner&) = delete;
+
+  // Renders FFiles into FOutFileName. Returns when the render has finished or was cancelled;
+  // a render stopped by an error raises the engine's error text.
+  void Join();
+
+  // Settings, filled by the dispatcher before Join.
+  std::vector<std::string> FFiles;
+  std::string FOutFileName;
+  int32_t FWidth = 320;
+  double FFrameRate = 24.0;
+  int32_t FHeight = 240;
+  TResizeMethod FResizeMethod = rmLetterbox;
+  TProgressEvent OnProgress;
+  // None writes uncompressed video or sound.
+  std::shared_ptr<TCompressorFilter> FVideoCompressor;
+  std::shared_ptr<TCompressorFilter> FAudioCompressor;
+
+  // The timeline while a join runs (for inspection after BuildTimeline).
+  const TMediaTimeline* Timeline() const { return FTimeline.get(); }
+  const TMediaType& VideoType() const { return FVideoType; }
+  const TMediaType& AudioType() const { return FAudioType; }
+  void BuildTimeline();
+
+private:
+  void InitVideoType();
+  void InitAudioType();
+  TTimelineTrack* AddGroup(const TMediaType& Type, bool Video);
+  void AddSource(const std::string& FileName);
+  void CheckOutputFile(const std::string& FileName);
+  void RenderToFile(const std::string& FileName);
+  void WaitForRender(TRenderEngine& Engine);
+  void ReleaseTimeline();
+
+  std::unique_ptr<TMediaTimeline> FTimeline;
+  TTimelineTrack* FVideoTrack = nullptr;
+  TTimelineTrack* FAudioTrack = nullptr;
+  TMediaType FVideoType;
+  TMediaType FAudioType;
+  double FTimelinePos = 0;
+};
+
+}  // namespace rw

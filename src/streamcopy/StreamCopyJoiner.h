@@ -1,0 +1,53 @@
+#pragma once
+// Joins AVI files without recompression: every source is read with the AVI reader and its
+// video and audio chunks are copied, source after source and each source in time order, into
+// one file written by the AVI writer with the first source's headers.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "join/JoinProgress.h"
+#include "media/AVIRead.h"
+#include "streamcopy/AVIWrite.h"
+
+namespace rw {
+
+class TAVIFileJoiner {
+public:
+  // Sources that add up to this many bytes get OpenDML indexes beside 'idx1'.
+  static constexpr int64_t OpenDMLThreshold = 943718400;
+  // The copy reads the sources through a window of this size: chunks lie mostly in file
+  // order, so many small chunks become few large reads.
+  static constexpr uint32_t ReadAheadSize = 1 << 20;
+
+  explicit TAVIFileJoiner(TProgressFactory ProgressFactory);
+
+  std::vector<std::string> FFiles;
+  std::string FOutFileName;
+  bool FDropAudio = false;
+
+  // Runs the join with its own progress dialog. A cancel ends it normally with the output
+  // finished; errors are raised after the dialog is gone.
+  void Execute();
+
+private:
+  void Join(IProgress& Progress);
+  void ScanSources();
+  void PrepareOutput();
+  // Copies one source; false when the user cancelled.
+  bool CopySource(size_t Index, IProgress& Progress);
+  double Percent(size_t Source) const;
+  // Reads the chunk into the chunk buffer; false when the source does not hold it whole.
+  bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEntry& Entry);
+
+  TProgressFactory FProgressFactory;
+  TAVIFileReader FReader;
+  TAVIFileWriter FWriter;
+  uint32_t FFramesCopied = 0;
+  uint32_t FTotalFrames = 0;
+  int64_t FTotalSize = 0;
+  bool FHasAudioOut = false;
+  std::vector<uint8_t> FChunkBuffer;
+};
+
+}  // namespace rw

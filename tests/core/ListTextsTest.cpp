@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/ListTexts.h"
+
+namespace rw {
+namespace {
+
+TEST(ListTexts, DurationRoundsHalvesToEvenAndAddsHoursFromOneHourOn) {
+  EXPECT_EQ(FormatDuration(0), "00:00");
+  EXPECT_EQ(FormatDuration(2.5), "00:02");
+  EXPECT_EQ(FormatDuration(3.5), "00:04");
+  EXPECT_EQ(FormatDuration(59.5), "01:00");
+  EXPECT_EQ(FormatDuration(3599), "59:59");
+  EXPECT_EQ(FormatDuration(3599.5), "01:00:00");
+  EXPECT_EQ(FormatDuration(3600), "01:00:00");
+  EXPECT_EQ(FormatDuration(3600 + 61), "01:01:01");
+  EXPECT_EQ(FormatDuration(100.0 * 3600), "100:00:00");
+}
+
+TEST(ListTexts, DurationOfValuesNoFileHoldsStaysDefined) {
+  EXPECT_EQ(FormatDuration(-5), "00:00");
+  EXPECT_EQ(FormatDuration(std::numeric_limits<double>::quiet_NaN()), "00:00");
+  EXPECT_FALSE(FormatDuration(1e30).empty());
+  EXPECT_FALSE(FormatDuration(std::numeric_limits<double>::infinity()).empty());
+}
+
+TEST(ListTexts, TypeIsAviWithTheCodecLowestByteFirstEvenWhenTheCodecIsZero) {
+  EXPECT_EQ(FourCCToStr(0x20495641), "AVI ");
+  TVideoFileInfo info;
+  info.TypeName = "AVI";
+  EXPECT_EQ(TypeText(info), "AVI:");
+  info.VideoFourCC = 0x44495658;  // 'XVID'
+  EXPECT_EQ(TypeText(info), "AVI:XVID");
+  info.TypeName = "MPEG1";
+  EXPECT_EQ(TypeText(info), "MPEG1");
+}
+
+TEST(ListTexts, FrameRateIsWholeOrHasTwoDecimals) {
+  EXPECT_EQ(FrameRateText(25.0, "."), "25");
+  EXPECT_EQ(FrameRateText(4294967295.0, "."), "4294967295");
+  EXPECT_EQ(FrameRateText(29.97, "."), "29.97");
+  EXPECT_EQ(FrameRateText(30000.0 / 1001, "."), "29.97");
+  EXPECT_EQ(FrameRateText(23.976, ","), "23,98");
+  EXPECT_EQ(FrameRateText(12.5, "."), "12.50");
+  // Seven significant digits before the two decimals.
+  EXPECT_EQ(FrameRateText(123456.789, "."), "123456.80");
+  EXPECT_FALSE(FrameRateText(1e12 / 3, ".").empty());
+  EXPECT_EQ(FrameRateText(29.97), "29.97");  // the C locale's separator
+}
+
+TEST(ListTexts, AudioNamesRateAndMonoOrStereo) {
+  TVideoFileInfo info;
+  EXPECT_EQ(AudioText(info), "none");
+  info.HasAudio = true;
+  info.AudioSampleRate = 44100;
+  info.AudioChannels = 2;
+  EXPECT_EQ(AudioText(info), "44KHz Stereo");
+  info.AudioChannels = 6;
+  EXPECT_EQ(AudioText(info), "44KHz Stereo");
+  info.AudioSampleRate = 22050;
+  info.AudioChannels = 1;
+  EXPECT_EQ(AudioText(info), "22KHz Mono");
+  info.AudioSampleRate = 999;
+  EXPECT_EQ(AudioText(info), "0KHz Mono");
+}
+
+TEST(ListTexts, FolderKeepsTheRootAndDoubledDelimiters) {
+  EXPECT_EQ(FolderText("/clips/a.avi"), "/clips");
+  EXPECT_EQ(FolderText("/a.avi"), "/");
+  EXPECT_EQ(FolderText("a.avi"), "");
+  EXPECT_EQ(FolderText("clips//a.avi"), "clips//");
+  EXPECT_EQ(FolderText("/clips/"), "/clips");
+  EXPECT_EQ(FileNameText("/clips/a b.avi"), "a b.avi");
+  EXPECT_EQ(FileNameText("a.avi"), "a.avi");
+  EXPECT_EQ(FileNameText("/clips/"), "");
+}
+
+TEST(ListTexts, RowTextsFollowTheColumns) {
+  TVideoFileInfo info;
+  info.FileName = "/clips/take 1.avi";
+  info.TypeName = "AVI";
+  info.VideoFourCC = 0x3234504D;  // 'MP42'
+  info.Width = 65535;
+  info.Height = 480;
+  info.FrameRate = 25;
+  info.Duration = 61;
+  const TRowTexts texts = RowTexts(info);
+  EXPECT_EQ(texts[colFileName], "take 1.avi");
+  EXPECT_EQ(texts[colDuration], "01:01");
+  EXPECT_EQ(texts[colType], "AVI:MP42");
+  EXPECT_EQ(texts[colFrameSize], "65535x480");
+  EXPECT_EQ(texts[colFrameRate], "25");
+  EXPECT_EQ(texts[colAudio], "none");
+  EXPECT_EQ(texts[colFolder], "/clips");
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,147 @@
+// Join Files through the real window: the options dialog is answered as a user would, the
+// joiner runs with its progress dialog, and the output is checked by ffprobe and ffmpeg.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "gui/JoinFilesCommand.h"
+#include "gui/ProgressDialog.h"
+#include "support/Fixtures.h"
+#include "gui/MainWindowFixture.h"
+#include "support/MediaCheck.h"
+#include "gui/JoinOptionsDialog.h"
+
+namespace rw::test {
+namespace {
+
+class JoinFilesTest : public MainWindow {
+protected:
+  // The options dialog is the window's child: it goes first.
+  void TearDown() override {
+    FOptions.reset();
+    MainWindow::TearDown();
+  }
+
+  // A window with Files in its list and the join options wired to Join Files.
+  void Prepare(const std::vector<std::string>& Files) {
+    Window().List().AddFiles(Files);
+    FOptions = std::make_unique<TfrmJoin>(&Window(), [this] { return Window().List().Infos(); });
+    InstallJoinFiles(Window(), *FOptions);
+    Window().UpdateActions();
+  }
+
+  // Presses Join Files; Answer fills the options dialog once it shows, then Join is pressed.
+  void JoinFiles(const std::function<void(TfrmJoin&)>& Answer) {
+    QTimer::singleShot(0, FOptions.get(), [this, Answer] {
+      Answer(*FOptions);
+      if (FOptions->isVisible()) FOptions->btnJoin->click();
+      if (FOptions->isVisible()) FOptions->reject();
+    });
+    ASSERT_TRUE(Window().acnJoinFile->isEnabled());
+    Window().acnJoinFile->trigger();
+  }
+
+  // Presses Cancel in the progress dialog once the join has polled it Polls times.
+  void CancelWhenProgressShows(int Polls) {
+    auto* poll = new QTimer(&Window());
+    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, Polls, seen = 0]() mutable {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<TfrmProgress*>(w); progress && progress->isVisible() && ++seen >= Polls) {
+          WindowEnabledDuringJoin = Window().isEnabled();
+          progress->btnCancel->click();
+          poll->stop();
+        }
+    });
+    poll->start(0);
+  }
+
+  std::unique_ptr<TfrmJoin> FOptions;
+  bool WindowEnabledDuringJoin = true;
+};
+
+TClipSpec Clip(const std::string& Codec, int Width, int Height, int Frames) {
+  TClipSpec c;
+  c.Codec = Codec;
+  c.Width = Width;
+  c.Height = Height;
+  c.Frames = Frames;
+  c.Audio = "pcm";
+  return c;
+}
+
+TEST_F(JoinFilesTest, MatchingFilesAreCopiedAndTheListStaysAsItWas) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
+  const std::string b = MakeClip(Clip("mpeg4", 64, 48, 15));
+  Prepare({a, b, a});
+  const std::string out = Dir.File("joined.avi");
+  JoinFiles([&](TfrmJoin& Options) {
+    EXPECT_TRUE(Options.cbxJoinWORecomp->isChecked());
+    Options.edtOutFileName->setText(QString::fromStdString(out));
+  });
+  EXPECT_TRUE(Shown.empty()) << Shown.front().Text;
+  EXPECT_EQ(DecodeErrors(out), "");
+  EXPECT_EQ(ProbePacketCounts(out)["video"], 35);
+  EXPECT_EQ(RowNames().size(), 3u);
+  EXPECT_TRUE(Window().isEnabled());
+}
+
+TEST_F(JoinFilesTest, DifferentFilesAreRecompressedToTheProposedSize) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
+  const std::string b = MakeClip(Clip("mjpeg", 80, 64, 10));
+  Prepare({a, b});
+  const std::string out = Dir.File("recompressed.avi");
+  JoinFiles([&](TfrmJoin& Options) {
+    EXPECT_FALSE(Options.cbxJoinWORecomp->isEnabled());
+    Options.edtOutFileName->setText(QString::fromStdString(out));
+  });
+  EXPECT_TRUE(Shown.empty()) << Shown.front().Text;
+  EXPECT_EQ(DecodeErrors(out), "");
+  const std::string size = RunTool("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 " + ShellQuote(out));
+  EXPECT_EQ(size, "64,48\n");
+  EXPECT_NEAR(ProbePacketCounts(out)["video"], 20, 1);
+  EXPECT_TRUE(Window().isEnabled());
+}
+
+TEST_F(JoinFilesTest, CancelStopsTheJoinSilentlyAndKeepsADecodableOutput) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 250));
+  Prepare({a, a, a, a});
+  const std::string out = Dir.File("cancelled.avi");
+  JoinFiles([&](TfrmJoin& Options) {
+    Options.edtOutFileName->setText(QString::fromStdString(out));
+    CancelWhenProgressShows(100);
+  });
+  EXPECT_TRUE(Shown.empty());
+  EXPECT_FALSE(WindowEnabledDuringJoin);
+  EXPECT_EQ(DecodeErrors(out), "");
+  const int frames = ProbePacketCounts(out)["video"];
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 1000);
+  EXPECT_TRUE(Window().isEnabled());
+}
+
+TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
+  const std::string b = MakeClip(Clip("mjpeg", 80, 64, 10));
+  WriteFileBytes(Dir.File("plain"), "not a folder");
+  for (const std::vector<std::string>& files : {std::vector<std::string>{a, a}, std::vector<std::string>{a, b}}) {
+    Shown.clear();
+    FOptions.reset();
+    CloseWindow();
+    Prepare(files);
+    JoinFiles([&](TfrmJoin& Options) {
+      Options.edtOutFileName->setText(QString::fromStdString(Dir.File("plain") + "/out.avi"));
+    });
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Caption, "Warning");
+    EXPECT_EQ(Shown[0].Text.rfind("Join fails: ", 0), 0u) << Shown[0].Text;
+    EXPECT_TRUE(Window().isEnabled());
+    EXPECT_EQ(ReadFileBytes(Dir.File("plain")), "not a folder");
+  }
+}
+
+}  // namespace
+}  // namespace rw::test

@@ -1,0 +1,294 @@
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "core/JoinFacts.h"
+#include "gui/MessageBoxes.h"
+#include "platform/Errors.h"
+#include "support/TempDir.h"
+#include "core/FileList.h"
+#include "gui/CompressorOptionsDialog.h"
+#include "gui/NumericEdit.h"
+#include "gui/FileDialogs.h"
+#include "gui/JoinOptionsDialog.h"
+
+namespace rw {
+namespace {
+
+TVideoFileInfo Info(uint16_t Width, uint16_t Height, double Rate) {
+  TVideoFileInfo i;
+  i.TypeName = "AVI";
+  i.Width = Width;
+  i.Height = Height;
+  i.FrameRate = Rate;
+  return i;
+}
+
+// Compressor lists of the test's choosing, in place of the installed encoders.
+TCompressorLister FakeCompressors(std::vector<std::string> Video, std::vector<std::string> Audio) {
+  return [=](bool IsAudio, std::vector<std::string>* Names, TMonikerList* Monikers) {
+    for (const std::string& n : IsAudio ? Audio : Video) {
+      Names->push_back(n);
+      Monikers->push_back(std::make_shared<TCompressorMoniker>("pcm_s16le"));
+    }
+  };
+}
+
+std::vector<std::string> Items(const QComboBox& Box) {
+  std::vector<std::string> items;
+  for (int i = 0; i < Box.count(); ++i) items.push_back(Box.itemText(i).toStdString());
+  return items;
+}
+
+class JoinFormTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    MessageBoxHook() = [this](const TMessageRequest& R) {
+      Messages.push_back(R.Text);
+      return Answer;
+    };
+  }
+  void TearDown() override { MessageBoxHook() = nullptr; }
+
+  // Shows the dialog for Files with the facts, runs Act inside it, then cancels it unless Act
+  // closed it; returns what ShowJoinOptions returned.
+  bool Show(TfrmJoin& Form, TJoinFacts Facts, const std::function<void()>& Act) {
+    QTimer::singleShot(0, &Form, [&] {
+      Act();
+      if (Form.isVisible()) Form.reject();
+    });
+    return Form.ShowJoinOptions(Facts.CanJoinWORecomp, Facts.DropAudio, Facts.NoAudio);
+  }
+
+  std::vector<TVideoFileInfo> Files;
+  TFileInfoList List() const {
+    TFileInfoList l;
+    for (const TVideoFileInfo& f : Files) l.push_back(&f);
+    return l;
+  }
+  std::unique_ptr<TfrmJoin> MakeForm(TCompressorLister Lister = FakeCompressors({}, {})) {
+    return std::make_unique<TfrmJoin>(nullptr, [this] { return List(); }, Lister);
+  }
+
+  std::vector<std::string> Messages;
+  TMessageResult Answer = TMessageResult::mrOK;
+};
+
+TEST_F(JoinFormTest, DefaultsComeFromTheSmallestFrameAndLowestRate) {
+  Files = {Info(352, 288, 29.97), Info(720, 576, 25)};
+  auto form = MakeForm();
+  Show(*form, {false, false, true}, [&] {
+    EXPECT_EQ(form->FrameWidth(), 352);
+    EXPECT_EQ(form->FrameHeight(), 288);
+    EXPECT_EQ(form->cbxResizeMethod->currentText().toStdString(), "Letterbox");
+    EXPECT_EQ(Items(*form->cbxFameRate), (std::vector<std::string>{"24.00", "25.00", "29.97"}));
+    EXPECT_EQ(form->FrameRateText(), "25.00");
+    EXPECT_FALSE(form->lblSizeWarning->isVisible());
+    // Typing a width that is not a multiple of 8 shows the warning; 328 hides it again.
+    form->edtFrameWidth->setText("330");
+    EXPECT_TRUE(form->lblSizeWarning->isVisible());
+    form->edtFrameWidth->setText("328");
+    EXPECT_FALSE(form->lblSizeWarning->isVisible());
+  });
+
+  Files = {Info(356, 240, 100)};
+  Show(*form, {true, false, true}, [&] {
+    EXPECT_EQ(form->FrameWidth(), 352);
+    EXPECT_EQ(form->FrameHeight(), 240);
+    EXPECT_EQ(form->cbxResizeMethod->currentText().toStdString(), "No resize");
+    // Sorted as text: "100.00" before "24.00".
+    EXPECT_EQ(Items(*form->cbxFameRate)[0], "100.00");
+    EXPECT_EQ(form->FrameRateText(), "100.00");
+  });
+}
+
+TEST_F(JoinFormTest, NoteAndCheckBoxFollowTheFacts) {
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm();
+  // Matching files: checked, enabled, no note, recompression settings disabled.
+  Show(*form, {true, false, false}, [&] {
+    EXPECT_TRUE(form->cbxJoinWORecomp->isChecked());
+    EXPECT_TRUE(form->cbxJoinWORecomp->isEnabled());
+    EXPECT_EQ(form->lblNotes->text(), "");
+    EXPECT_FALSE(form->edtFrameWidth->isEnabled());
+  });
+  // Different video: the note shows, the box is unchecked and disabled, settings enabled.
+  Show(*form, {false, false, false}, [&] {
+    EXPECT_EQ(form->lblNotes->text(), "<-- impossible because the selected files have different formats");
+    EXPECT_TRUE(form->lblNotes->isVisible());
+    EXPECT_FALSE(form->cbxJoinWORecomp->isChecked());
+    EXPECT_FALSE(form->cbxJoinWORecomp->isEnabled());
+    EXPECT_TRUE(form->cbxFameRate->isEnabled());
+  });
+  // Some files silent: the note is set but hidden until the box is checked.
+  Show(*form, {true, true, false}, [&] {
+    EXPECT_EQ(form->lblNotes->text(), "- files will be joined without sound (audio formats differ)");
+    EXPECT_FALSE(form->lblNotes->isVisible());
+    EXPECT_FALSE(form->cbxJoinWORecomp->isChecked());
+    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_TRUE(form->lblNotes->isVisible());
+    EXPECT_FALSE(form->cbxVideoCompression->isEnabled());
+  });
+  // No file has sound: checked, no note, although sound would be dropped.
+  Show(*form, {true, true, true}, [&] {
+    EXPECT_TRUE(form->cbxJoinWORecomp->isChecked());
+    EXPECT_EQ(form->lblNotes->text(), "");
+  });
+}
+
+TEST_F(JoinFormTest, CheckBoxGivesTheNameAnAviExtension) {
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm();
+  Show(*form, {true, false, false}, [&] {
+    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_EQ(form->edtOutFileName->text(), "");  // nothing written into an empty name
+    form->edtOutFileName->setText("/out/a.mov");
+    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_EQ(form->edtOutFileName->text(), "/out/a.avi");
+    form->edtOutFileName->setText("/out.d/clip");
+    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_EQ(form->edtOutFileName->text(), "/out.d/clip.avi");
+  });
+}
+
+TEST_F(JoinFormTest, JoinAsksForANameAndBeforeOverwriting) {
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm();
+  test::TTempDir dir;
+  const std::string existing = dir.File("out.avi");
+  test::WriteFileBytes(existing, "keep");
+  bool accepted = Show(*form, {true, false, false}, [&] {
+    form->edtOutFileName->setText("   ");
+    QTest::mouseClick(form->btnJoin, Qt::LeftButton);
+    EXPECT_TRUE(form->isVisible());
+    form->edtOutFileName->setText(QString::fromStdString(existing));
+    form->edtFrameWidth->setText("200");
+    Answer = TMessageResult::mrCancel;
+    QTest::mouseClick(form->btnJoin, Qt::LeftButton);
+    EXPECT_TRUE(form->isVisible());  // Cancel keeps the dialog and its settings
+    EXPECT_EQ(form->edtFrameWidth->text(), "200");
+  });
+  EXPECT_FALSE(accepted);
+  ASSERT_EQ(Messages.size(), 2u);
+  EXPECT_EQ(Messages[0], "Please specify the output file");
+  EXPECT_EQ(Messages[1], "The \"" + existing + "\" file already exists. \r\nDo you want to overwrite it?");
+  EXPECT_EQ(test::ReadFileBytes(existing), "keep");
+
+  Answer = TMessageResult::mrYes;
+  accepted = Show(*form, {true, false, false}, [&] {
+    form->edtOutFileName->setText(QString::fromStdString(existing));
+    QTest::mouseClick(form->btnJoin, Qt::LeftButton);
+  });
+  EXPECT_TRUE(accepted);
+  EXPECT_EQ(form->OutFileName(), existing);
+}
+
+TEST_F(JoinFormTest, PreferredCompressorsArePreselectedByName) {
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm(FakeCompressors({"Cinepak", "XviD MPEG-4", "DivX 6 codec", "MJPEG"},
+                                       {"MPEG Layer-3", "PCM"}));
+  Show(*form, {false, false, false}, [&] {
+    EXPECT_EQ(form->cbxVideoCompression->currentText(), "DivX 6 codec");
+    EXPECT_EQ(form->cbxAudioCompression->currentText(), "MPEG Layer-3");
+    EXPECT_EQ(form->cbxAudioCompression->itemText(0), "No-compressing");
+  });
+
+  auto xvidOnly = MakeForm(FakeCompressors({"xvid"}, {}));
+  Show(*xvidOnly, {false, false, false}, [&] { EXPECT_EQ(xvidOnly->cbxVideoCompression->currentText(), "xvid"); });
+
+  // With no preferred compressor nothing is selected, and Reset defaults says so only then.
+  auto none = MakeForm(FakeCompressors({"Cinepak", "MJPEG"}, {}));
+  Show(*none, {false, false, false}, [&] {
+    EXPECT_EQ(none->cbxVideoCompression->currentIndex(), -1);
+    QTest::mouseClick(none->Button1, Qt::LeftButton);
+    none->cbxVideoCompression->setCurrentIndex(1);
+    QTest::mouseClick(none->Button1, Qt::LeftButton);
+    EXPECT_EQ(none->cbxVideoCompression->currentIndex(), 1);  // a choice the rules leave alone
+  });
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_EQ(Messages[0], "Unable to find an optimum video compressor. We advice to install DivX.");
+  EXPECT_EQ(none->AudioCompressor(), nullptr);  // "No-compressing" or nothing: no compressor
+}
+
+TEST_F(JoinFormTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm();
+  test::TTempDir videos;
+  LastSaveFolder = videos.Path().string();
+  const TFileDialogRunner saved = FileDialogRunner();
+  QString folderOffered;
+  FileDialogRunner() = [&](QFileDialog& Dialog) -> std::optional<QStringList> {
+    folderOffered = Dialog.directory().absolutePath();
+    return QStringList{"/exports/new/holiday.avi"};
+  };
+  Show(*form, {true, false, false}, [&] {
+    form->sbnSelectOutFile->click();
+    EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
+    FileDialogRunner() = [](QFileDialog&) -> std::optional<QStringList> { return std::nullopt; };
+    form->sbnSelectOutFile->click();  // cancelled: nothing changes
+    EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
+  });
+  FileDialogRunner() = saved;
+  EXPECT_EQ(folderOffered.toStdString(), videos.Path().string());
+  EXPECT_EQ(LastSaveFolder, "/exports/new");
+  LastSaveFolder.clear();
+}
+
+TEST_F(JoinFormTest, CompressorOptionsReachTheCompressorOfTheJoin) {
+  Files = {Info(320, 240, 25)};
+  TCompressorLister mpeg4 = [](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
+    if (Audio) return;
+    Names->push_back("MPEG-4 part 2");
+    Monikers->push_back(std::make_shared<TCompressorMoniker>("mpeg4"));
+  };
+  auto form = MakeForm(mpeg4);
+  const TModalRunner saved = CompressorOptionsRunner();
+  CompressorOptionsRunner() = [](QDialog& Dialog) {
+    auto* table = Dialog.findChild<QTableWidget*>();
+    for (int row = 0; row < table->rowCount(); ++row)
+      if (table->item(row, 0)->text() == "b") table->item(row, 1)->setText("123456");
+    Dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    return Dialog.result();
+  };
+  Show(*form, {false, false, false}, [&] {
+    form->cbxVideoCompression->setCurrentIndex(0);
+    form->btnVideoCompOptions->click();
+  });
+  CompressorOptionsRunner() = saved;
+  EXPECT_TRUE(Messages.empty());
+  std::string bitRate;
+  ASSERT_EQ(form->VideoCompressor()->GetOption("b", bitRate), 0);
+  EXPECT_EQ(bitRate, "123456");
+}
+
+TEST_F(JoinFormTest, AFailedListingStillLeavesUsableLists) {
+  std::vector<std::string> shown;
+  MessageBoxHook() = [&](const TMessageRequest& R) {
+    shown.push_back(R.Text);
+    return TMessageResult::mrOK;
+  };
+  TCompressorLister failing = [](bool, std::vector<std::string>* Names, TMonikerList* Monikers) {
+    Names->push_back("First");
+    Monikers->push_back(std::make_shared<TCompressorMoniker>("mpeg4"));
+    throw Exception("DirectShow Error: 80004005");
+  };
+  Files = {Info(320, 240, 25)};
+  auto form = MakeForm(failing);
+  EXPECT_EQ(shown.size(), 2u);
+  EXPECT_EQ(form->cbxVideoCompression->count(), 1);
+  EXPECT_EQ(form->cbxAudioCompression->itemText(0), "No-compressing");
+  EXPECT_EQ(form->VideoCompressor(), nullptr);  // nothing selected
+}
+
+}  // namespace
+}  // namespace rw

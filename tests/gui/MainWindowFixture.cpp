@@ -1,0 +1,78 @@
+#include "gui/MainWindowFixture.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QSettings>
+#include <QTest>
+
+#include "gui/FileListWidget.h"
+#include "gui/QtStrings.h"
+
+namespace rw::test {
+
+void MainWindow::SetUp() {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     TextToQ(Dir.File("config")));
+  LastSaveFolder.clear();
+  LastProjectFolder.clear();
+  FSavedHook = MessageBoxHook();
+  MessageBoxHook() = [this](const TMessageRequest& Request) {
+    Shown.push_back(Request);
+    TMessageResult answer =
+        Request.Buttons == TMessageButtons::mbOK ? TMessageResult::mrOK : TMessageResult::mrYes;
+    if (!Answers.empty()) {
+      answer = Answers.front();
+      Answers.pop_front();
+    }
+    return answer;
+  };
+  FSavedRunner = FileDialogRunner();
+  FileDialogRunner() = [this](QFileDialog& Dialog) {
+    DialogFilters = Dialog.nameFilters();
+    DialogFolder = Dialog.directory().absolutePath();
+    std::optional<QStringList> answer = DialogAnswer;
+    DialogAnswer.reset();
+    return answer;
+  };
+  QDesktopServices::setUrlHandler("file", &Urls, "Open");
+}
+
+void MainWindow::TearDown() {
+  FWindow.reset();
+  QDesktopServices::unsetUrlHandler("file");
+  MessageBoxHook() = FSavedHook;
+  FileDialogRunner() = FSavedRunner;
+}
+
+TfrmMain& MainWindow::Window() {
+  if (!FWindow) FWindow = std::make_unique<TfrmMain>();
+  return *FWindow;
+}
+
+void MainWindow::ShowActive() {
+  Window().show();
+  Window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+}
+
+void MainWindow::AddThroughDialog(const QStringList& Names) {
+  DialogAnswer = Names;
+  Window().acnAddFiles->trigger();
+}
+
+void MainWindow::Click(int Row) {
+  TFileListWidget& view = Window().FilesView();
+  view.setCurrentItem(view.topLevelItem(Row));
+}
+
+std::vector<std::string> MainWindow::RowNames() { return Window().List().FileNames(); }
+
+QString MainWindow::Panel(int Index) {
+  return Window().findChild<QLabel*>(QString("StatusPanel%1").arg(Index))->text();
+}
+
+int MainWindow::PanelWidth(int Index) {
+  return Window().findChild<QLabel*>(QString("StatusPanel%1").arg(Index))->width();
+}
+
+}  // namespace rw::test

@@ -1,0 +1,348 @@
+#include <QAction>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTest>
+#include <filesystem>
+
+#include "gui/MainWindowFixture.h"
+#include "gui/FileListWidget.h"
+#include "core/ProjectText.h"
+#include "support/Fixtures.h"
+#include "gui/QtStrings.h"
+
+namespace rw::test {
+namespace {
+
+// Clips that differ from the first in one respect each.
+std::string Clip(const std::string& Kind) {
+  TClipSpec spec;
+  spec.Audio = "pcm";
+  if (Kind == "size") spec.Width = 80;
+  if (Kind == "mute") spec.Audio = "none";
+  if (Kind == "codec") spec.Codec = "mjpeg";
+  return MakeClip(spec);
+}
+
+// A copy of a clip under another name in Dir.
+QString Copy(TTempDir& Dir, const std::string& Kind, const std::string& Name) {
+  const std::string target = Dir.File(Name);
+  std::filesystem::copy_file(Clip(Kind), target,
+                             std::filesystem::copy_options::overwrite_existing);
+  return PathToQ(target);
+}
+
+std::vector<bool> Enabled(TfrmMain& W) {
+  return {W.acnPlay->isEnabled(), W.acnMoveUp->isEnabled(), W.acnMoveDown->isEnabled(),
+          W.acnDelete->isEnabled(), W.acnClear->isEnabled()};
+}
+
+TEST_F(MainWindow, CommandsAreEnabledByRowsAndSelection) {
+  TfrmMain& w = Window();
+  EXPECT_EQ(w.windowTitle(), "");  // the caption is set by the program at start-up
+  EXPECT_EQ(w.geometry(), QRect(272, 138, 565, 354));
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{false, false, false, false, false}));
+  EXPECT_TRUE(w.acnAddFiles->isEnabled());
+  EXPECT_FALSE(w.acnJoinFile->isEnabled());
+  for (QAction* a : {w.miLoadProject, w.miSaveProject, w.miExit, w.miHighlightDifferents,
+                     w.miHelpTopics, w.miAbout})
+    EXPECT_TRUE(a->isEnabled());
+  EXPECT_EQ(Panel(0), "There are no selected files.");
+  EXPECT_EQ(PanelWidth(1), 50);
+
+  AddThroughDialog({Copy(Dir, "", "one.avi")});
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{false, false, false, false, true}));
+  EXPECT_EQ(Panel(0), "1 file(s)");
+  EXPECT_EQ(Panel(1), "Total duration: 00:00");
+  Click(0);
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{true, false, false, true, true}));
+  EXPECT_EQ(Panel(0), "one.avi");
+
+  AddThroughDialog({Copy(Dir, "", "two.avi"), Copy(Dir, "", "zz.avi")});
+  Click(0);
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{true, false, true, true, true}));
+  Click(1);
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{true, true, true, true, true}));
+  Click(2);
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{true, true, false, true, true}));
+
+  // Join Files waits for its command, then follows the rows.
+  int joins = 0;
+  w.SetJoinHandler([&] { ++joins; });
+  EXPECT_TRUE(w.acnJoinFile->isEnabled());
+  w.acnJoinFile->trigger();
+  EXPECT_EQ(joins, 1);
+}
+
+TEST_F(MainWindow, AddFilesSortsTheBatchAndRemembersTheFolder) {
+  const QString b = Copy(Dir, "", "b.avi"), a = Copy(Dir, "", "A.avi"),
+                c = Copy(Dir, "", "c.avi");
+  AddThroughDialog({c, a, b});
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("A.avi"), Dir.File("b.avi"),
+                                                   Dir.File("c.avi")}));
+  EXPECT_EQ(DialogFilters, (QStringList{"Video Files (*.mpeg *.mpg *.avi *.wmv *.rm *.ram)",
+                                        "All Files (*)"}));
+  EXPECT_EQ(Window().List().LastOpenFolder(), Dir.Path().string());
+  // The next dialog opens there; a cancelled one changes nothing.
+  AddThroughDialog({});
+  DialogAnswer.reset();
+  Window().acnAddFiles->trigger();
+  EXPECT_EQ(DialogFolder.toStdString(), Dir.Path().string());
+  EXPECT_EQ(Window().List().Count(), 3);
+}
+
+TEST_F(MainWindow, MovingRowsByCommandsAndByDragging) {
+  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"),
+                    Copy(Dir, "", "c.avi"), Copy(Dir, "", "d.avi")});
+  TfrmMain& w = Window();
+  EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
+
+  // b becomes the first row: every row is compared with it again.
+  Click(1);
+  w.acnMoveUp->trigger();
+  EXPECT_EQ(w.List().Caption(0), "b.avi");
+  EXPECT_EQ(w.List().Selected(), 0);
+  EXPECT_FALSE(w.List().Info(0).FrameSizeDiffers);
+  EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
+  EXPECT_FALSE(w.acnMoveUp->isEnabled());
+  EXPECT_EQ(Panel(0), "b.avi");
+
+  // Keyboard: Ctrl+Down moves it back.
+  ShowActive();
+  QTest::keyClick(&w.FilesView(), Qt::Key_Down, Qt::ControlModifier);
+  EXPECT_EQ(w.List().Caption(1), "b.avi");
+  EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
+
+  // Drag a to the row of d, leave the list, release: a is last.
+  Click(0);
+  TFileListWidget& view = w.FilesView();
+  const QPoint overD = view.visualItemRect(view.topLevelItem(3)).center();
+  EXPECT_FALSE(w.lvwFilesDragOver(overD, false));
+  EXPECT_TRUE(w.lvwFilesDragOver(overD, true));
+  EXPECT_TRUE(w.lvwFilesDragOver(QPoint(5, view.viewport()->height() + 50), true));
+  w.lvwFilesEndDrag();
+  EXPECT_EQ(RowNames().back(), Dir.File("a.avi"));
+  EXPECT_EQ(w.List().Selected(), 3);
+  EXPECT_FALSE(w.acnMoveDown->isEnabled());
+  // A drag without a target moves nothing.
+  Click(0);
+  w.lvwFilesEndDrag();
+  EXPECT_EQ(w.List().Caption(0), "b.avi");
+}
+
+TEST_F(MainWindow, DraggingNearTheEdgesScrolls) {
+  QStringList names;
+  for (int i = 0; i < 40; ++i) names << Copy(Dir, "", "f" + std::to_string(100 + i) + ".avi");
+  AddThroughDialog(names);
+  TfrmMain& w = Window();
+  w.resize(400, 200);
+  w.show();
+  QScrollBar* bar = w.FilesView().verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 30);
+  bar->setValue(30);
+  w.lvwFilesDragOver(QPoint(5, 5), true);
+  EXPECT_EQ(bar->value(), 20);
+  w.lvwFilesDragOver(QPoint(5, w.FilesView().viewport()->height() - 5), true);
+  w.lvwFilesDragOver(QPoint(5, w.FilesView().viewport()->height() - 5), true);
+  EXPECT_EQ(bar->value(), 40);
+  w.lvwFilesDragOver(QPoint(5, w.FilesView().viewport()->height() / 2), true);
+  EXPECT_EQ(bar->value(), 40);
+}
+
+TEST_F(MainWindow, DeleteAndClear) {
+  AddThroughDialog({Copy(Dir, "size", "a.avi"), Copy(Dir, "", "b.avi"), Copy(Dir, "", "c.avi")});
+  TfrmMain& w = Window();
+  EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
+  ShowActive();
+  Click(0);
+  QTest::keyClick(&w.FilesView(), Qt::Key_Delete);
+  EXPECT_EQ(w.List().Count(), 2);
+  EXPECT_FALSE(w.List().Info(1).FrameSizeDiffers);  // compared with the new first row
+  Click(1);
+  w.acnDelete->trigger();
+  EXPECT_EQ(w.List().Selected(), 0);
+  EXPECT_EQ(w.FilesView().currentItem(), w.FilesView().topLevelItem(0));
+  w.acnDelete->trigger();
+  EXPECT_EQ(Panel(0), "There are no selected files.");
+  EXPECT_FALSE(w.acnDelete->isEnabled());
+
+  AddThroughDialog({Copy(Dir, "", "a.avi")});
+  Answers = {TMessageResult::mrNo};
+  w.acnClear->trigger();
+  EXPECT_EQ(Shown.back().Caption, "Confirm");
+  EXPECT_EQ(Shown.back().Text, "Are you sure you want to remove all files from the list?");
+  EXPECT_EQ(w.List().Count(), 1);
+  w.acnClear->trigger();
+  EXPECT_EQ(w.List().Count(), 0);
+  EXPECT_EQ(w.FilesView().topLevelItemCount(), 0);
+  EXPECT_FALSE(w.acnClear->isEnabled());
+}
+
+TEST_F(MainWindow, DroppedFilesAndFolders) {
+  const QString b = Copy(Dir, "", "b.avi"), a = Copy(Dir, "", "a.avi");
+  std::filesystem::create_directory(Dir.File("folder.avi"));
+  const QList<QUrl> drop{QUrl::fromLocalFile(b), QUrl::fromLocalFile(PathToQ(Dir.File("folder.avi"))),
+                         QUrl::fromLocalFile(a), QUrl("https://example.com/x.avi")};
+  Window().WMDropFiles(drop);
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("a.avi"), Dir.File("b.avi")}));
+  EXPECT_TRUE(Shown.empty());
+  EXPECT_TRUE(Window().List().LastOpenFolder().empty());
+
+  Window().WMDropFiles({QUrl::fromLocalFile(PathToQ(Dir.File("folder.avi")))});
+  EXPECT_EQ(Window().List().Count(), 2);
+  EXPECT_TRUE(Shown.empty());
+
+  // A dropped file that is not an AVI file is refused with the list's message.
+  test::WriteFileBytes(Dir.File("notes.avi"), "just some text, not a video");
+  Window().WMDropFiles({QUrl::fromLocalFile(PathToQ(Dir.File("notes.avi")))});
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Caption, "Warning");
+  EXPECT_EQ(Shown[0].Text.rfind("Unable to add file " + Dir.File("notes.avi") + ": ", 0), 0u);
+}
+
+TEST_F(MainWindow, NoOtherCommandStartsWhileABatchIsAdded) {
+  test::WriteFileBytes(Dir.File("a-notes.avi"), "not a video");
+  const QString good = Copy(Dir, "", "b.avi");
+  TfrmMain& w = Window();
+  std::vector<bool> duringBatch;
+  const TMessageBoxHook answer = MessageBoxHook();
+  MessageBoxHook() = [&](const TMessageRequest& Request) {
+    for (QAction* a : w.actions()) duringBatch.push_back(a->isEnabled());
+    w.WMDropFiles({QUrl::fromLocalFile(good)});  // a second drop meanwhile is refused
+    return answer(Request);
+  };
+  w.WMDropFiles({QUrl::fromLocalFile(PathToQ(Dir.File("a-notes.avi"))), QUrl::fromLocalFile(good)});
+  EXPECT_EQ(duringBatch, std::vector<bool>(w.actions().size(), false));
+  EXPECT_EQ(RowNames(), std::vector<std::string>{Dir.File("b.avi")});
+  EXPECT_TRUE(w.miLoadProject->isEnabled());
+  EXPECT_TRUE(w.acnClear->isEnabled());
+}
+
+TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
+  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"),
+                    Copy(Dir, "mute", "c.avi"), Copy(Dir, "codec", "d.avi")});
+  TfrmMain& w = Window();
+  TFileListDelegate& paint = w.FilesView().Delegate();
+  auto red = [&](int Row) {
+    std::string cells;
+    for (int c = 0; c < colCount; ++c)
+      cells += paint.TextColor(w.FilesView().model()->index(Row, c)) ==
+                       TFileListDelegate::HighlightColor()
+                   ? 'R'
+                   : '.';
+    return cells;
+  };
+  EXPECT_EQ(red(1), ".......");
+  w.miHighlightDifferents->trigger();
+  EXPECT_TRUE(w.miHighlightDifferents->isChecked());
+  EXPECT_EQ(red(0), ".......");
+  EXPECT_EQ(red(1), "...R...");
+  EXPECT_EQ(red(2), ".....R.");
+  EXPECT_EQ(red(3), "..R....");
+  w.miHighlightDifferents->trigger();
+  EXPECT_EQ(red(1), ".......");
+}
+
+TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
+  AddThroughDialog({Copy(Dir, "", "a.avi")});
+  TfrmMain& w = Window();
+  w.acnPlay->trigger();  // no selection: nothing
+  EXPECT_TRUE(Urls.Opened.isEmpty());
+  ShowActive();
+  Click(0);
+  QTest::keyClick(&w.FilesView(), Qt::Key_Return);
+  w.miHelpTopics->trigger();
+  ASSERT_EQ(Urls.Opened.size(), 2);
+  EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.File("a.avi"))));
+  EXPECT_TRUE(Urls.Opened[1].toLocalFile().endsWith("/manual.html"));
+}
+
+TEST_F(MainWindow, SettingsSurviveARestart) {
+  TfrmMain& w = Window();
+  w.setGeometry(30, 40, 500, 300);
+  w.List().SetLastOpenFolder("/clips");
+  LastProjectFolder = "/projects";
+  CloseWindow();
+
+  LastProjectFolder.clear();
+  TfrmMain& again = Window();
+  EXPECT_EQ(again.geometry(), QRect(30, 40, 500, 300));
+  EXPECT_EQ(again.List().LastOpenFolder(), "/clips");
+  EXPECT_EQ(LastProjectFolder, "/projects");
+  EXPECT_EQ(LastSaveFolder, "");
+  EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(MainWindow, BrokenSettingsAreReportedAndTheWindowStillWorks) {
+  {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "reelwright");
+    s.setValue("forms/frmMain/Top", "high");
+  }
+  TfrmMain& w = Window();
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Caption, "Reelwright");
+  EXPECT_EQ(Shown[0].Icon, TMessageIcon::miError);
+  // No full stop after a closing apostrophe.
+  EXPECT_EQ(Shown[0].Text, "Invalid data type for 'Top'");
+  EXPECT_EQ(Panel(0), "There are no selected files.");
+  EXPECT_TRUE(w.acnAddFiles->isEnabled());
+
+  // Settings that cannot be written are reported and the window still goes.
+  test::WriteFileBytes(Dir.File("blocked"), "x");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, TextToQ(Dir.File("blocked")));
+  CloseWindow();
+  ASSERT_EQ(Shown.size(), 2u);
+  EXPECT_EQ(Shown[1].Text.rfind("Failed to set data for '", 0), 0u);
+}
+
+TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
+  const QString a = Copy(Dir, "", "Bob's clip.avi"), b = Copy(Dir, "size", "b.avi");
+  TfrmMain& w = Window();
+  w.WMDropFiles({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)});
+  ASSERT_EQ(w.List().Count(), 3);
+  const std::vector<std::string> listed = RowNames();
+
+  // The dialog adds the extension; here the answer carries it.
+  DialogAnswer = QStringList{PathToQ(Dir.File("list.rwp"))};
+  w.miSaveProject->trigger();
+  const std::string prefix = "    '" + Dir.File("Bob") + "'#39's clip.avi'";
+  const std::string saved = ReadFileBytes(Dir.File("list.rwp"));
+  EXPECT_EQ(saved, WriteProjectText(w.List().FileNames()));
+  EXPECT_NE(saved.find(prefix), std::string::npos);
+  EXPECT_EQ(LastProjectFolder, Dir.Path().string());
+
+  // Loading replaces the list in the stored order, the file name with the apostrophe included.
+  w.List().RemoveAll();
+  DialogAnswer = QStringList{PathToQ(Dir.File("list.rwp"))};
+  w.miLoadProject->trigger();
+  EXPECT_EQ(RowNames(), listed);
+  EXPECT_EQ(listed[1], Dir.File("Bob's clip.avi"));
+  EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
+  EXPECT_TRUE(w.acnClear->isEnabled());
+  EXPECT_TRUE(Shown.empty());
+
+  // A damaged file leaves the list alone; a moved source is asked about.
+  test::WriteFileBytes(Dir.File("bad.rwp"), "object TProjectSettings\r\n  Files.Strings = (");
+  DialogAnswer = QStringList{PathToQ(Dir.File("bad.rwp"))};
+  w.miLoadProject->trigger();
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Text, "The project file is corrupted.");
+  EXPECT_EQ(w.List().Count(), 3);
+
+  WriteProjectFile(Dir.File("moved.rwp"), {Dir.File("gone.avi"), Dir.File("b.avi")});
+  DialogAnswer = QStringList{PathToQ(Dir.File("moved.rwp"))};
+  w.miLoadProject->trigger();
+  ASSERT_EQ(Shown.size(), 2u);
+  EXPECT_EQ(Shown[1].Buttons, TMessageButtons::mbYesNo);
+  EXPECT_NE(Shown[1].Text.find("Do you want to continue add other files?"), std::string::npos);
+  EXPECT_EQ(RowNames(), std::vector<std::string>{Dir.File("b.avi")});
+
+  // The empty list saves as the two object lines and loads back empty.
+  w.List().RemoveAll();
+  DialogAnswer = QStringList{PathToQ(Dir.File("empty.rwp"))};
+  w.miSaveProject->trigger();
+  EXPECT_EQ(ReadFileBytes(Dir.File("empty.rwp")), "object TProjectSettings\r\nend\r\n");
+}
+
+}  // namespace
+}  // namespace rw::test

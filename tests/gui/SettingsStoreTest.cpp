@@ -1,0 +1,133 @@
+#include <QSettings>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "gui/SettingsStore.h"
+#include "platform/Errors.h"
+#include "support/TempDir.h"
+#include "gui/QtStrings.h"
+
+namespace rw {
+namespace {
+
+const std::string Key = "\\Software\\Kestrova\\reelwright";
+const std::string FormKey = Key + "\\forms\\frmMain";
+
+// Every test gets its own settings folder.
+class Settings : public ::testing::Test {
+protected:
+  void SetUp() override {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       TextToQ(FDir.Path().string()));
+  }
+
+  // The stored text of a value as the settings file holds it; "-" when missing.
+  QString Stored(const QString& Name) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "reelwright");
+    return s.value(Name, "-").toString();
+  }
+  void Store(const QString& Name, const QVariant& Value) {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "reelwright");
+    s.setValue(Name, Value);
+  }
+
+  test::TTempDir FDir;
+};
+
+
+TEST_F(Settings, FirstRunReadsNothingAndANormalExitWritesEveryValue) {
+  QWidget form;
+  form.setGeometry(272, 138, 565, 354);
+  EXPECT_EQ(ReadRegString(TRegRoot::CurrentUser, Key, "LastOpenFolder"), "");
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
+  EXPECT_EQ(form.geometry(), QRect(272, 138, 565, 354));
+
+  form.setGeometry(10, 20, 300, 200);
+  SaveFormPlacement(TRegRoot::CurrentUser, FormKey, form);
+  WriteRegString(TRegRoot::CurrentUser, Key, "LastOpenFolder", "/clips/été");
+  WriteRegString(TRegRoot::CurrentUser, Key, "LastSaveFolder", "");
+  EXPECT_EQ(Stored("forms/frmMain/Top"), "20");
+  EXPECT_EQ(Stored("forms/frmMain/Left"), "10");
+  EXPECT_EQ(Stored("forms/frmMain/Width"), "300");
+  EXPECT_EQ(Stored("forms/frmMain/Height"), "200");
+  EXPECT_EQ(Stored("forms/frmMain/WindowState"), "0");
+  EXPECT_EQ(Stored("LastSaveFolder"), "");
+  EXPECT_EQ(ReadRegString(TRegRoot::CurrentUser, Key, "LastOpenFolder"), "/clips/été");
+
+  QWidget next;
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, next, false);
+  EXPECT_EQ(next.pos(), QPoint(10, 20));
+  EXPECT_EQ(next.size(), QSize(300, 200));
+  EXPECT_FALSE(next.isMaximized());
+}
+
+TEST_F(Settings, MaximizedKeepsTheNormalBoundsAndMinimizedWritesNothing) {
+  QWidget form;
+  form.setGeometry(10, 20, 300, 200);
+  SaveFormPlacement(TRegRoot::CurrentUser, FormKey, form);
+
+  form.setGeometry(0, 0, 1000, 700);
+  form.setWindowState(Qt::WindowMaximized);
+  SaveFormPlacement(TRegRoot::CurrentUser, FormKey, form);
+  EXPECT_EQ(Stored("forms/frmMain/WindowState"), "1");
+  EXPECT_EQ(Stored("forms/frmMain/Width"), "300");
+
+  QWidget next;
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, next, false);
+  EXPECT_EQ(next.size(), QSize(300, 200));
+  EXPECT_TRUE(next.isMaximized());
+
+  next.setWindowState(Qt::WindowMinimized);
+  next.setGeometry(1, 2, 3, 4);
+  SaveFormPlacement(TRegRoot::CurrentUser, FormKey, next);
+  EXPECT_EQ(Stored("forms/frmMain/WindowState"), "1");
+  EXPECT_EQ(Stored("forms/frmMain/Top"), "20");
+}
+
+TEST_F(Settings, UnknownWindowStateIsIgnoredAndPositionOnlySkipsTheSize) {
+  Store("forms/frmMain/Top", 5);
+  Store("forms/frmMain/Width", 400);
+  Store("forms/frmMain/WindowState", 2);
+  QWidget form;
+  form.setGeometry(272, 138, 565, 354);
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, true);
+  EXPECT_EQ(form.geometry(), QRect(272, 5, 565, 354));
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
+  EXPECT_EQ(form.geometry(), QRect(272, 5, 400, 354));
+  EXPECT_EQ(form.windowState(), Qt::WindowNoState);
+}
+
+TEST_F(Settings, ValuesOfTheWrongTypeAreReportedByName) {
+  Store("forms/frmMain/Left", "wide");
+  Store("LastProjectFolder", QStringList{"a", "b"});
+  QWidget form;
+  try {
+    LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
+    ADD_FAILURE();
+  } catch (const Exception& E) {
+    EXPECT_STREQ(E.what(), "Invalid data type for 'Left'");
+  }
+  try {
+    ReadRegString(TRegRoot::CurrentUser, Key, "LastProjectFolder");
+    ADD_FAILURE();
+  } catch (const Exception& E) {
+    EXPECT_STREQ(E.what(), "Invalid data type for 'LastProjectFolder'");
+  }
+}
+
+TEST_F(Settings, ARefusedWriteIsReportedByName) {
+  // A plain file where the settings folder should be: nothing can be stored.
+  test::WriteFileBytes(FDir.File("blocked"), "x");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, TextToQ(FDir.File("blocked")));
+  try {
+    WriteRegString(TRegRoot::CurrentUser, Key, "LastSaveFolder", "/x");
+    ADD_FAILURE();
+  } catch (const Exception& E) {
+    EXPECT_STREQ(E.what(), "Failed to set data for 'LastSaveFolder'");
+  }
+  QWidget form;
+  EXPECT_THROW(SaveFormPlacement(TRegRoot::CurrentUser, FormKey, form), Exception);
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include "media/AVIRead.h"
+#include "media/VideoFileInfo.h"
+#include "support/Fixtures.h"
+#include "support/RiffBuilder.h"
+#include "support/TempDir.h"
+
+namespace rw {
+namespace {
+
+using test::TAVIBuilder;
+using test::TIndexKind;
+
+class VideoUtilsTest : public ::testing::Test {
+protected:
+  std::string WriteBytes(const std::string& Bytes) {
+    std::string f = Dir.File("f" + std::to_string(++Count));
+    test::WriteFileBytes(f, Bytes);
+    return f;
+  }
+  std::string TypeOf(const std::string& Bytes) {
+    std::string name;
+    GetVideoFileTypeName(WriteBytes(Bytes), name);
+    return name;
+  }
+  // The error that describing the file raises, "" when it is described.
+  std::string InfoError(const std::string& File) {
+    try {
+      CreateVideoFileInfo(File);
+    } catch (const Exception& e) {
+      return e.what();
+    }
+    return "";
+  }
+  std::unique_ptr<TVideoFileInfo> Info(uint32_t Rate, uint32_t Scale, uint32_t Length) {
+    TAVIBuilder b = test::SimpleAVI(1, false, TIndexKind::None);
+    b.StreamList[0].Header.Rate = Rate;
+    b.StreamList[0].Header.Scale = Scale;
+    b.StreamList[0].Header.Length = Length;
+    return CreateVideoFileInfo(WriteBytes(b.Build()));
+  }
+  test::TTempDir Dir;
+  int Count = 0;
+};
+
+std::string Pad(std::string Head) {
+  Head.resize(20, '\x11');
+  return Head;
+}
+
+TEST_F(VideoUtilsTest, SignaturesName20ByteHeads) {
+  EXPECT_EQ(TypeOf(Pad(std::string("RIFF\x10\0\0\0AVI ", 12))), "AVI");
+  EXPECT_EQ(TypeOf(Pad(std::string("RIFF\x10\0\0\0AVIX", 12))), "AVI");
+  EXPECT_EQ(TypeOf(std::string("RIFF\x10\0\0\0AVI ", 12) + std::string(7, '\0')), "DirectShow");
+  EXPECT_EQ(TypeOf(Pad(std::string("RIFF\x10\0\0\0WAVE", 12))), "DirectShow");
+  EXPECT_EQ(TypeOf(Pad(std::string("\0\0\1\xBA\x44", 5))), "MPEG2");
+  EXPECT_EQ(TypeOf(Pad(std::string("\0\0\1\xBA\x21", 5))), "MPEG1");
+  EXPECT_EQ(TypeOf(Pad(std::string("\0\0\1\xB3", 4))), "MPEG1");
+  EXPECT_EQ(TypeOf(Pad(std::string("\0\0\1\xE0", 4))), "DirectShow");
+  EXPECT_EQ(TypeOf(Pad(std::string("\0\1\1\xB3", 4))), "DirectShow");
+  EXPECT_EQ(TypeOf(Pad(".RMF")), "RealMedia");
+  EXPECT_EQ(TypeOf(Pad("xRMF")), "RealMedia");
+  EXPECT_EQ(TypeOf(Pad("RRMF")), "RealMedia");
+  EXPECT_EQ(TypeOf(Pad(std::string("\x30\x26\xB2\x75\x8E\x66\xCF", 7))), "WMV");
+  EXPECT_EQ(TypeOf(Pad(std::string("\x30\x26\xB2\x75\x8E\x66\x00", 7))), "DirectShow");
+  EXPECT_EQ(TypeOf("hello"), "DirectShow");
+  EXPECT_EQ(DetectFileType(WriteBytes("")), TVideoFileType::vftUnknown);
+  EXPECT_EQ(DetectFileType(WriteBytes(Pad(std::string("\0\0\1\xB3", 4)))),
+            TVideoFileType::vftMPEG1Video);
+  EXPECT_EQ(DetectFileType(WriteBytes(Pad(std::string("\0\0\1\xBA\x21", 5)))),
+            TVideoFileType::vftMPEG1System);
+}
+
+TEST_F(VideoUtilsTest, NonAVIFilesAreRefused) {
+  struct TCase {
+    const char* Format;
+    const char* TypeName;
+  };
+  for (const TCase& c : {TCase{"mpeg", "MPEG1"}, TCase{"vob", "MPEG2"}, TCase{"asf", "WMV"},
+                         TCase{"rm", "RealMedia"}, TCase{"wav", "DirectShow"},
+                         TCase{"mp4", "DirectShow"}}) {
+    const std::string f = test::MakeOtherContainer(c.Format);
+    std::string name;
+    GetVideoFileTypeName(f, name);
+    EXPECT_EQ(name, c.TypeName) << c.Format;
+    EXPECT_EQ(InfoError(f), "The file has unknown format") << c.Format;
+  }
+  EXPECT_EQ(InfoError(WriteBytes("just some text, not a video file\n")),
+            "The file has unknown format");
+  EXPECT_EQ(InfoError(WriteBytes("RIFF\x04")), "The file has unknown format");  // 5 bytes
+  const std::string missing = "Win32 Error.  Code: 2.\nNo such file or directory";
+  EXPECT_EQ(InfoError(Dir.File("none.avi")), missing);
+  std::string name;
+  EXPECT_THROW(GetVideoFileTypeName(Dir.File("none.avi"), name), EOSError);
+  EXPECT_EQ(InfoError(Dir.Path().string()), "Win32 Error.  Code: 21.\nIs a directory");
+}
+
+TEST_F(VideoUtilsTest, DescribesVideoAndAudio) {
+  TAVIBuilder b = test::SimpleAVI(3, true, TIndexKind::None);
+  b.StreamList[1].Format = test::WaveFormat(0x55, 0x0102, 48000, 0, 1);
+  const std::string f = WriteBytes(b.Build());
+  auto info = CreateVideoFileInfo(f);
+  EXPECT_EQ(info->FileName, f);
+  EXPECT_EQ(info->TypeName, "AVI");
+  EXPECT_EQ(info->FileSize, static_cast<int64_t>(b.Build().size()));
+  EXPECT_EQ(info->VideoFourCC, FourCC("FMP4"));
+  EXPECT_EQ(info->Width, 64);
+  EXPECT_EQ(info->Height, 48);
+  EXPECT_TRUE(info->HasAudio);
+  EXPECT_EQ(info->AudioFormatTag, 0x55);
+  EXPECT_EQ(info->AudioChannels, 2);  // the low byte of the channel count
+  EXPECT_EQ(info->AudioSampleRate, 48000u);
+  EXPECT_EQ(info->AudioBitsPerSample, 0);
+  EXPECT_FALSE(info->VideoMismatch || info->AudioMismatch);
+
+  auto silent = Info(25, 1, 10);
+  EXPECT_FALSE(silent->HasAudio);
+  EXPECT_EQ(silent->AudioChannels + silent->AudioSampleRate + silent->AudioBitsPerSample +
+                silent->AudioFormatTag,
+            0u);
+  EXPECT_TRUE(SameAudioFormat(*silent, *Info(30, 1, 10)));
+}
+
+TEST_F(VideoUtilsTest, FrameRateAndRoundedDuration) {
+  auto ntsc = Info(30000, 1001, 2997);
+  EXPECT_DOUBLE_EQ(ntsc->FrameRate, 30000.0 / 1001.0);
+  EXPECT_EQ(ntsc->Duration, 100);
+  EXPECT_EQ(Info(25, 1, 2512)->Duration, 100);
+  EXPECT_EQ(Info(25, 1, 2513)->Duration, 101);
+  // Halves go to the even neighbour.
+  EXPECT_EQ(Info(2, 1, 201)->Duration, 100);
+  EXPECT_EQ(Info(2, 1, 203)->Duration, 102);
+  // A large length does not overflow.
+  EXPECT_EQ(Info(1, 1000, 0xFFFFFFFFu)->Duration, 4294967295000.0);
+}
+
+TEST_F(VideoUtilsTest, FilesThatCannotBeDescribed) {
+  TAVIBuilder b;
+  b.AddStream(test::AudioHeader(44100, 1, 0), test::WaveFormat(1, 2, 44100, 16, 4));
+  EXPECT_EQ(InfoError(WriteBytes(b.Build())), "The file has no video stream");
+  const std::string undefined = "The video frame rate is not defined";
+  EXPECT_THROW(Info(0, 1, 10), EAVIReadError);
+  EXPECT_THROW(Info(25, 0, 10), EAVIReadError);
+  try {
+    Info(0, 0, 10);
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.what(), undefined);
+  }
+}
+
+TEST(VideoFormatComparison, RecordsWhatDiffers) {
+  TVideoFileInfo first;
+  first.TypeName = "AVI";
+  first.VideoFourCC = FourCC("DIVX");
+  first.Width = 320;
+  first.Height = 240;
+  first.FrameRate = 25;
+  TVideoFileInfo a = first;
+  EXPECT_TRUE(SameVideoFormat(a, first));
+  a.FrameRate = 25.000001;
+  EXPECT_FALSE(SameVideoFormat(a, first));
+  EXPECT_TRUE(a.FrameRateDiffers);
+  EXPECT_FALSE(a.FrameSizeDiffers || a.VideoFormatDiffers);
+
+  a = first;
+  a.VideoFourCC = FourCC("divx");
+  a.Height = 288;
+  EXPECT_FALSE(SameVideoFormat(a, first));
+  EXPECT_TRUE(a.VideoFormatDiffers && a.FrameSizeDiffers);
+  EXPECT_FALSE(a.FrameRateDiffers);
+
+  a = first;
+  a.TypeName = "avi";
+  EXPECT_FALSE(SameVideoFormat(a, first));
+  EXPECT_TRUE(a.VideoFormatDiffers);
+  // Fixing the difference clears the flag again.
+  a.TypeName = "AVI";
+  EXPECT_TRUE(SameVideoFormat(a, first));
+  EXPECT_FALSE(a.VideoFormatDiffers);
+}
+
+TEST(AudioFormatComparison, EveryFieldCounts) {
+  TVideoFileInfo stereo;
+  stereo.HasAudio = true;
+  stereo.AudioFormatTag = 1;
+  stereo.AudioChannels = 2;
+  stereo.AudioSampleRate = 44100;
+  stereo.AudioBitsPerSample = 16;
+  TVideoFileInfo b = stereo;
+  EXPECT_TRUE(SameAudioFormat(b, stereo));
+  b.AudioChannels = 1;
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
+  b = stereo;
+  b.AudioSampleRate = 48000;
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
+  b = stereo;
+  b.AudioBitsPerSample = 8;
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
+  b = stereo;
+  b.AudioFormatTag = 0x55;
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
+  EXPECT_FALSE(SameAudioFormat(TVideoFileInfo(), stereo));
+}
+
+}  // namespace
+}  // namespace rw

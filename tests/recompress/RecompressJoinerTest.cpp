@@ -1,0 +1,467 @@
+#include "recompress/RecompressJoiner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "engine/CompressorRegistry.h"
+#include "platform/Errors.h"
+#include "recompress/CompressorList.h"
+#include "support/Fixtures.h"
+#include "support/MediaCheck.h"
+#include "support/MediaTools.h"
+#include "support/TempDir.h"
+
+namespace rw {
+namespace {
+
+using test::TClip;
+
+std::shared_ptr<TCompressorFilter> Encoder(const std::string& Name) {
+  std::shared_ptr<TCompressorFilter> f;
+  EXPECT_EQ(TCompressorMoniker(Name).BindToObject(f), ME_OK);
+  return f;
+}
+
+class DSJoinTest : public ::testing::Test {
+protected:
+  std::string Clip(const std::string& Name, const TClip& C) {
+    std::string f = Dir.File(Name);
+    test::MakeClipFile(f, C);
+    return f;
+  }
+  test::TTempDir Dir;
+};
+
+TEST_F(DSJoinTest, TimelinePlacesSourcesBackToBack) {
+  TClip a;
+  a.Seconds = 1.0;
+  TClip b = a;
+  b.Seconds = 0.6;
+  b.AudioCodec.clear();
+  TClip c = a;
+  c.Seconds = 2.0;
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
+  // A file without video adds no time.
+  const std::string soundOnly = Dir.File("s.wav");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(soundOnly)), 0);
+  j.FFiles.insert(j.FFiles.begin() + 1, soundOnly);
+  j.FResizeMethod = rmNoResize;
+  j.BuildTimeline();
+
+  EXPECT_EQ(j.VideoType().SizeImage, 230400u);
+  EXPECT_EQ(j.VideoType().SampleSize, 230400u);
+  const TTimelineGroup* video = nullptr;
+  const TTimelineGroup* audio = nullptr;
+  ASSERT_EQ(j.Timeline()->GetGroup(0, video), ME_OK);
+  ASSERT_EQ(j.Timeline()->GetGroup(1, audio), ME_OK);
+  EXPECT_EQ(video->MediaType().MajorType, TMediaMajorType::mtVideo);
+  EXPECT_DOUBLE_EQ(video->OutputFPS(), 24.0);
+
+  const auto& vs = video->Track()->Sources();
+  ASSERT_EQ(vs.size(), 4u);
+  const int64_t spans[][2] = {{0, 10000000}, {10000000, 10000000}, {10000000, 16000000}, {16000000, 36000000}};
+  for (size_t i = 0; i < vs.size(); ++i) {
+    EXPECT_NEAR(vs[i].Start(), spans[i][0], 400000) << i;
+    EXPECT_NEAR(vs[i].Stop(), spans[i][1], 400000) << i;
+    EXPECT_EQ(vs[i].MediaStart(), 0);
+    EXPECT_EQ(vs[i].MediaStop(), vs[i].Stop() - vs[i].Start());
+    EXPECT_EQ(vs[i].StretchMode(), RESIZEF_CROP);
+  }
+  // The sound-only file spans no time; the silent file leaves its stretch empty.
+  const auto& as = audio->Track()->Sources();
+  ASSERT_EQ(as.size(), 3u);
+  EXPECT_EQ(as[0].MediaName(), j.FFiles[0]);
+  EXPECT_EQ(as[1].Start(), as[1].Stop());
+  EXPECT_EQ(as[2].MediaName(), j.FFiles[3]);
+  EXPECT_EQ(as[2].Start(), vs[3].Start());
+}
+
+TEST_F(DSJoinTest, MixedSourcesJoinToTheChosenFormat) {
+  TClip a;
+  a.Width = 320;
+  a.Height = 240;
+  a.Rate = "30";
+  a.AudioCodec = "libmp3lame";
+  a.SampleRate = 48000;
+  TClip b;
+  b.Width = 176;
+  b.Height = 144;
+  b.Rate = "15";
+  b.VideoCodec = "mjpeg";
+  b.SampleRate = 22050;
+  b.Channels = 1;
+  TClip c;
+  c.Width = 200;
+  c.Height = 100;
+  c.Seconds = 0.8;
+  c.VideoCodec = "rawvideo";
+  c.AudioCodec.clear();
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
+  j.FOutFileName = Dir.File("out.mpeg");  // an AVI file, whatever the extension
+  j.FWidth = 160;
+  j.FHeight = 120;
+  j.FFrameRate = 25;
+  j.FVideoCompressor = Encoder("mpeg4");
+  j.FAudioCompressor = Encoder("libmp3lame");
+  j.Join();
+
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  std::string format;
+  test::RunCommand("ffprobe -v error -show_entries format=format_name -of csv=p=0 " + test::ShellQuote(j.FOutFileName),
+                   &format);
+  EXPECT_EQ(format, "avi\n");
+  auto v = test::ProbeStream(j.FOutFileName, "v:0");
+  EXPECT_EQ(v["codec_name"], "mpeg4");
+  EXPECT_EQ(v["width"], "160");
+  EXPECT_EQ(v["height"], "120");
+  EXPECT_EQ(v["r_frame_rate"], "25/1");
+  auto s = test::ProbeStream(j.FOutFileName, "a:0");
+  EXPECT_EQ(s["codec_name"], "mp3");
+  EXPECT_EQ(s["sample_rate"], "44100");
+  EXPECT_EQ(s["channels"], "2");
+  // The sum of the sources, within one frame per source.
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 2.8, 3 / 25.0);
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 2.8, 3 / 25.0);
+}
+
+TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
+  // Red with a tone, green without sound, blue with a tone of another format.
+  TClip a;
+  a.Color = "red";
+  a.Seconds = 1.0;
+  TClip b = a;
+  b.Color = "lime";
+  b.Seconds = 0.6;
+  b.AudioCodec.clear();
+  TClip c = a;
+  c.Color = "blue";
+  c.Rate = "12";
+  c.SampleRate = 8000;
+  c.Channels = 1;
+  c.AudioCodec = "pcm_u8";
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
+  j.FOutFileName = Dir.File("out.avi");
+  j.FWidth = 64;
+  j.FHeight = 48;
+  j.FFrameRate = 25;
+  j.Join();
+
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  auto v = test::ProbeStream(j.FOutFileName, "v:0");
+  EXPECT_EQ(v["codec_name"], "rawvideo");
+  EXPECT_EQ(v["pix_fmt"], "bgr24");
+  auto s = test::ProbeStream(j.FOutFileName, "a:0");
+  EXPECT_EQ(s["codec_name"], "pcm_s16le");
+  EXPECT_EQ(s["sample_rate"], "44100");
+  EXPECT_EQ(s["channels"], "2");
+
+  // Each source's pictures start at its frame of the timeline: frame 24 is red, 25 green,
+  // 39 green, 40 blue (grey levels of the three colours differ).
+  auto grey = [&](int N) { return static_cast<unsigned char>(test::GreyFrame(j.FOutFileName, N).at(64 * 24 + 32)); };
+  const int red = grey(24), green = grey(25), blue = grey(40);
+  EXPECT_EQ(grey(0), red);
+  EXPECT_EQ(grey(39), green);
+  EXPECT_GT(std::abs(red - green), 30);
+  EXPECT_GT(std::abs(green - blue), 30);
+  // The silent stretch is that of the green source, within 40 ms at each boundary.
+  auto silence = test::SilentStretches(j.FOutFileName);
+  ASSERT_EQ(silence.size(), 1u);
+  EXPECT_NEAR(silence[0].Start, 1.0, 0.04);
+  EXPECT_NEAR(silence[0].End, 1.6, 0.04);
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 2.6, 0.04);
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 2.6, 0.04);
+}
+
+// Grey level at (X, Y) of the first frame of a 160 x 120 output.
+struct TFitCase {
+  TResizeMethod Method;
+  bool TopBlack;     // row 10
+  bool Row35Black;   // letterbox bars are 45 rows high, "no resize" bars 30
+  bool LeftBlack;    // column 5 of the middle row
+};
+
+std::string FitCaseName(const ::testing::TestParamInfo<TFitCase>& Info) {
+  static const char* const Names[] = {"Stretch", "Crop", "Letterbox", "NoResize"};
+  return Names[Info.param.Method];
+}
+
+class DSJoinFitTest : public DSJoinTest, public ::testing::WithParamInterface<TFitCase> {};
+
+TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
+  TClip wide;
+  wide.Width = 320;
+  wide.Height = 60;
+  wide.Color = "white";
+  wide.Seconds = 0.2;
+  wide.AudioCodec.clear();
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("wide.avi", wide)};
+  j.FOutFileName = Dir.File("out.avi");
+  j.FWidth = 160;
+  j.FHeight = 120;
+  j.FResizeMethod = GetParam().Method;
+  j.Join();
+  const std::string f = test::GreyFrame(j.FOutFileName, 0);
+  ASSERT_EQ(f.size(), 160u * 120u);
+  auto black = [&](int X, int Y) { return static_cast<unsigned char>(f[static_cast<size_t>(Y * 160 + X)]) < 40; };
+  EXPECT_EQ(black(80, 10), GetParam().TopBlack);
+  EXPECT_EQ(black(80, 35), GetParam().Row35Black);
+  EXPECT_EQ(black(5, 60), GetParam().LeftBlack);
+  EXPECT_FALSE(black(80, 60));
+  EXPECT_EQ(black(80, 110), GetParam().TopBlack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, DSJoinFitTest,
+                         ::testing::Values(TFitCase{rmLetterbox, true, true, false},
+                                           TFitCase{rmCrop, false, false, false},
+                                           TFitCase{rmStretch, false, false, false},
+                                           TFitCase{rmNoResize, true, false, false}),
+                         FitCaseName);
+
+// A render long enough to be reported on: 40 s of a one-frame-a-second clip at 640 x 480.
+class DSJoinLongTest : public DSJoinTest {
+protected:
+  void SetUp() override {
+    TClip slow;
+    slow.Rate = "1";
+    slow.Seconds = 40;
+    slow.AudioCodec.clear();
+    J.FFiles = {Clip("slow.avi", slow)};
+    J.FOutFileName = Dir.File("out.avi");
+    J.FWidth = 640;
+    J.FHeight = 480;
+    J.FFrameRate = 25;
+    J.FVideoCompressor = Encoder("mpeg4");
+  }
+  TDSVideoJoiner J;
+};
+
+TEST_F(DSJoinLongTest, CancelAtTheFirstReportLeavesAReadableFile) {
+  int calls = 0;
+  J.OnProgress = [&](TDSVideoJoiner& Sender, bool& Cancel, double Percent) {
+    EXPECT_EQ(&Sender, &J);
+    EXPECT_FALSE(Cancel);
+    EXPECT_GE(Percent, 0.0);
+    EXPECT_LT(Percent, 100.0);
+    ++calls;
+    Cancel = true;
+  };
+  J.Join();
+  EXPECT_EQ(calls, 1);
+  EXPECT_GT(std::filesystem::file_size(J.FOutFileName), 0u);
+  EXPECT_EQ(test::DecodeErrors(J.FOutFileName), "");
+  EXPECT_LT(test::DecodedDuration(J.FOutFileName, "v:0"), 40.0);
+}
+
+TEST_F(DSJoinLongTest, ARenderStoppedByAnErrorFailsTheJoin) {
+  // The second source disappears while the first is rendered.
+  TClip tail;
+  tail.AudioCodec.clear();
+  J.FFiles.push_back(Clip("tail.avi", tail));
+  J.OnProgress = [&](TDSVideoJoiner&, bool&, double) { std::filesystem::remove(J.FFiles[1]); };
+  try {
+    J.Join();
+    FAIL() << "the join reported success";
+  } catch (const Exception& E) {
+    EXPECT_NE(std::string(E.what()).find("tail.avi"), std::string::npos) << E.what();
+  }
+  EXPECT_EQ(test::DecodeErrors(J.FOutFileName), "");
+}
+
+TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
+  TClip a;
+  a.AudioCodec.clear();
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a)};
+
+  j.FOutFileName = Dir.File("missing/out.avi");
+  EXPECT_THROW(
+      try { j.Join(); } catch (const EOSError& E) {
+        EXPECT_STREQ(E.what(), "Win32 Error.  Code: 2.\nNo such file or directory");
+        throw;
+      },
+      EOSError);
+
+  // An encoder that cannot take the frame size: the output stays, created empty.
+  j.FOutFileName = Dir.File("out.avi");
+  test::WriteFileBytes(j.FOutFileName, "old contents");
+  j.FVideoCompressor = Encoder("h261");
+  EXPECT_THROW(
+      try { j.Join(); } catch (const Exception& E) {
+        EXPECT_STREQ(E.what(), "DirectShow Error: 80070057");
+        throw;
+      },
+      Exception);
+  EXPECT_EQ(std::filesystem::file_size(j.FOutFileName), 0u);
+
+  // An output that is one of the sources is refused before the source is touched.
+  j.FVideoCompressor.reset();
+  const std::string source = j.FFiles[0];
+  const auto size = std::filesystem::file_size(source);
+  j.FOutFileName = Dir.File("./a.avi");
+  EXPECT_THROW(j.Join(), Exception);
+  EXPECT_EQ(std::filesystem::file_size(source), size);
+
+  // A named pipe is refused at once instead of holding the join up.
+  const std::string pipe = Dir.File("pipe.avi");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_THROW(GetMediaInfo(pipe), Exception);
+
+  j.FOutFileName = Dir.File("out.avi");
+  j.FFiles.push_back(Dir.File("none.avi"));
+  EXPECT_THROW(
+      try { j.Join(); } catch (const Exception& E) {
+        EXPECT_STREQ(E.what(), "DirectShow Error: 80070002");
+        throw;
+      },
+      Exception);
+}
+
+TEST_F(DSJoinTest, ATimelineWithoutDurationGivesAnEmptyFile) {
+  TDSVideoJoiner j;
+  j.FFiles = {Dir.File("s.wav")};
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(j.FFiles[0])), 0);
+  j.FOutFileName = Dir.File("out.avi");
+  double last = -1;
+  j.OnProgress = [&](TDSVideoJoiner&, bool&, double Percent) { last = Percent; };
+  j.Join();
+  EXPECT_TRUE(last == -1 || last == 0) << last;
+  EXPECT_EQ(test::ProbeStreamCount(j.FOutFileName), 2);
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+}
+
+TEST_F(DSJoinTest, DamagedSourcesAreJoinedAsFarAsTheyDecode) {
+  TClip c;
+  c.Seconds = 1;
+  const std::string cut = Clip("cut.avi", c);
+  c.AudioCodec = "libmp3lame";
+  const std::string flipped = Clip("flipped.avi", c);
+  std::string bytes = test::ReadFileBytes(flipped);
+  for (size_t at = bytes.size() / 4; at < bytes.size() * 3 / 4; at += 97) bytes[at] = static_cast<char>(~bytes[at]);
+  test::WriteFileBytes(flipped, bytes);
+  bytes = test::ReadFileBytes(cut);
+  test::WriteFileBytes(cut, bytes.substr(0, bytes.size() / 2));
+
+  // MP3 sound whose sample rate changes halfway.
+  const std::string mixed = Dir.File("mixed.avi");
+  const std::string q1 = test::ShellQuote(Dir.File("1.mp3")), q2 = test::ShellQuote(Dir.File("2.mp3")),
+                    q12 = test::ShellQuote(Dir.File("12.mp3"));
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=1:sample_rate=44100 " + q1 +
+                             " && ffmpeg -nostdin -v error -f lavfi -i sine=d=1:sample_rate=22050 " + q2 + " && cat " +
+                             q1 + " " + q2 + " > " + q12 +
+                             " && ffmpeg -nostdin -v error -f lavfi -i testsrc=d=2:s=64x48 -i " + q12 +
+                             " -c:v mpeg4 -c:a copy " + test::ShellQuote(mixed)),
+            0);
+
+  TDSVideoJoiner j;
+  j.FFiles = {flipped, cut, mixed};
+  j.FOutFileName = Dir.File("out.avi");
+  j.FVideoCompressor = Encoder("mpeg4");
+  try {
+    j.Join();
+  } catch (const Exception& E) {
+    ADD_FAILURE() << E.what();
+  }
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  EXPECT_GT(test::DecodedDuration(j.FOutFileName, "v:0"), 3.0);
+}
+
+TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
+  const std::string two = Dir.File("two.avi");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=1:s=64x48 -f lavfi -i testsrc=d=2:s=64x48 "
+                             "-map 0 -map 1 -c:v mpeg4 " + test::ShellQuote(two)), 0);
+  TMediaInfo info = GetMediaInfo(two);
+  EXPECT_NEAR(info.Length, 2.0, 0.05);
+  EXPECT_FALSE(info.HasAudio);
+  const std::string sound = Dir.File("s.wav");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(sound)), 0);
+  info = GetMediaInfo(sound);
+  EXPECT_EQ(info.Length, 0);
+  EXPECT_TRUE(info.HasAudio);
+}
+
+TEST_F(DSJoinTest, ALengthBeyondWhatTheFileHoldsIsCut) {
+  // A one-second clip whose headers claim 2^31 - 1 frames.
+  TClip c;
+  c.Seconds = 1;
+  c.AudioCodec.clear();
+  const std::string f = Clip("bogus.avi", c);
+  std::string bytes = test::ReadFileBytes(f);
+  for (const char* id : {"avih", "strh"}) {
+    const size_t at = bytes.find(id) + 8 + (id[1] == 'v' ? 16 : 32);
+    bytes.replace(at, 4, "\xff\xff\xff\x7f");
+  }
+  test::WriteFileBytes(f, bytes);
+  const double most = static_cast<double>(bytes.size()) / 8 / 25;
+  EXPECT_LE(GetMediaInfo(f).Length, most);
+  EXPECT_GE(GetMediaInfo(f).Length, 1.0);
+}
+
+TEST_F(DSJoinTest, OutputsThatWouldDestroyASourceOrCannotBeWrittenLeaveTheSourcesAlone) {
+  TClip a;
+  a.Seconds = 0.4;
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a), Clip("b.avi", a)};
+  const std::string sums[] = {test::Checksum(j.FFiles[0]), test::Checksum(j.FFiles[1])};
+  const std::string link = Dir.File("link.avi");
+  std::filesystem::create_symlink(j.FFiles[1], link);
+  const std::string refusals[][2] = {
+      {link, "The output file " + link + " is one of the files to join"},
+      {"/dev/null", "The output file /dev/null is not a regular file"},
+      {j.FFiles[0] + "/out.avi", "Win32 Error.  Code: 20.\nNot a directory"},
+  };
+  for (const auto& [out, message] : refusals) {
+    j.FOutFileName = out;
+    try {
+      j.Join();
+      ADD_FAILURE() << "joined into " << out;
+    } catch (const Exception& E) {
+      EXPECT_EQ(std::string(E.what()), message);
+    }
+  }
+  EXPECT_EQ(test::Checksum(j.FFiles[0]), sums[0]);
+  EXPECT_EQ(test::Checksum(j.FFiles[1]), sums[1]);
+}
+
+TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
+  EXPECT_NO_THROW(CheckDSResult(0));
+  auto text = [](TMediaResult R) {
+    try {
+      CheckDSResult(R);
+    } catch (const Exception& E) {
+      return std::string(E.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(text(1), "DirectShow Error: 1");
+  EXPECT_EQ(text(0x2A), "DirectShow Error: 2A");
+  EXPECT_EQ(text(ME_ABORT), "DirectShow Error: 80004004");
+  EXPECT_EQ(text(-1), "DirectShow Error: FFFFFFFF");
+}
+
+TEST(ResizeMethodOfItem, FollowsTheOrderOfTheList) {
+  TResizeMethod m = rmStretch;
+  ASSERT_TRUE(ResizeMethodOfItem(0, m));
+  EXPECT_EQ(m, rmLetterbox);
+  ASSERT_TRUE(ResizeMethodOfItem(3, m));
+  EXPECT_EQ(m, rmNoResize);
+  EXPECT_FALSE(ResizeMethodOfItem(-1, m));
+  EXPECT_FALSE(ResizeMethodOfItem(4, m));
+  EXPECT_EQ(m, rmNoResize);
+  EXPECT_EQ(StretchModeOf(rmNoResize), RESIZEF_CROP);
+  EXPECT_EQ(StretchModeOf(rmCrop), RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX);
+}
+
+TEST(RenderPercent, StaysWithinRange) {
+  EXPECT_DOUBLE_EQ(RenderPercent(5, 20), 25.0);
+  EXPECT_DOUBLE_EQ(RenderPercent(0, 0), 0.0);
+  EXPECT_DOUBLE_EQ(RenderPercent(30, 20), 100.0);
+}
+
+}  // namespace
+}  // namespace rw

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+#include "support/JoinCheck.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "streamcopy/StreamCopyJoiner.h"
+#include "support/Fixtures.h"
+#include "support/MediaCheck.h"
+#include "support/RiffBuilder.h"
+#include "support/TempDir.h"
+
+namespace rw {
+namespace {
+
+using test::TProgressLog;
+
+test::TClipSpec Clip(int Frames, const std::string& Audio = "pcm") {
+  test::TClipSpec s;
+  s.Frames = Frames;
+  s.Audio = Audio;
+  return s;
+}
+
+class AVIJoin : public ::testing::Test {
+protected:
+  // Joins Files into Out, keeping the sources' checksums to compare afterwards.
+  void Join(const std::vector<std::string>& Files, bool DropAudio = false) {
+    for (const auto& f : Files) Sums[f] = test::Checksum(f);
+    TAVIFileJoiner joiner(test::RecordingProgress(Log));
+    joiner.FFiles = Files;
+    joiner.FOutFileName = Out;
+    joiner.FDropAudio = DropAudio;
+    joiner.Execute();
+  }
+  void TearDown() override {
+    for (const auto& [file, sum] : Sums) EXPECT_EQ(test::Checksum(file), sum) << file;
+  }
+  // The output holds exactly the sources' chunks of the stream, in order.
+  void ExpectChunksOf(const std::vector<std::string>& Files, bool Video) {
+    std::vector<test::TChunkCopy> expected;
+    for (const auto& f : Files)
+      for (auto& c : test::StreamChunks(f, Video)) expected.push_back(std::move(c));
+    auto got = test::StreamChunks(Out, Video);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].Data, expected[i].Data) << i;
+      EXPECT_EQ(got[i].KeyFrame, expected[i].KeyFrame) << i;
+    }
+  }
+
+  test::TTempDir Dir;
+  std::string Out = Dir.File("out.avi");
+  TProgressLog Log;
+  std::map<std::string, std::string> Sums;
+};
+
+TEST_F(AVIJoin, CopiesEveryChunkOfEverySourceInOrder) {
+  std::string a = test::MakeClip(Clip(10)), b = test::MakeClip(Clip(17));
+  test::WriteFileBytes(Out, "an older output");
+  Join({a, b, a});
+
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  auto counts = test::ProbePacketCounts(Out);
+  auto ca = test::ProbePacketCounts(a), cb = test::ProbePacketCounts(b);
+  EXPECT_EQ(counts["video"], 2 * ca["video"] + cb["video"]);
+  EXPECT_EQ(counts["audio"], 2 * ca["audio"] + cb["audio"]);
+  ExpectChunksOf({a, b, a}, true);
+  ExpectChunksOf({a, b, a}, false);
+  EXPECT_FALSE(test::ReadsAsOpenDML(Out));
+
+  EXPECT_EQ(Log.Shows, 1);
+  EXPECT_EQ(Log.Hides, 1);
+  EXPECT_EQ(Log.Caption, "Joining...");
+  EXPECT_EQ(Log.Text, "The selected file is being joined. Please wait...");
+  ASSERT_FALSE(Log.Percents.empty());
+  EXPECT_EQ(Log.Percents.back(), 100);
+  for (size_t i = 1; i < Log.Percents.size(); ++i) EXPECT_GE(Log.Percents[i], Log.Percents[i - 1]);
+}
+
+TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
+  std::string silent = test::MakeClip(Clip(8, "none")), loud = test::MakeClip(Clip(9));
+  Join({loud, silent}, true);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::ProbePacketCounts(Out), (std::map<std::string, int>{{"video", 17}}));
+  // Dropped sound chunks are still reported.
+  EXPECT_EQ(Log.Reports, 17 + test::ProbePacketCounts(loud)["audio"]);
+
+  Join({silent, loud});
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::ProbePacketCounts(Out), (std::map<std::string, int>{{"video", 17}}));
+  ExpectChunksOf({silent, loud}, true);
+}
+
+TEST_F(AVIJoin, CancelLeavesAFinishedFileWithTheChunksCopiedSoFar) {
+  std::string a = test::MakeClip(Clip(10)), b = test::MakeClip(Clip(12));
+  auto perSource = [](const std::string& f) {
+    auto c = test::ProbePacketCounts(f);
+    return c["video"] + c["audio"];
+  };
+  const int na = perSource(a), nb = perSource(b);
+  // The first chunk, inside the second source, and during the third source.
+  for (int n : {1, na + 3, na + nb + 5}) {
+    Log = TProgressLog{};
+    Log.CancelAt = n;
+    Join({a, b, a});
+    EXPECT_EQ(Log.Reports, n);
+    EXPECT_EQ(test::DecodeErrors(Out), "") << n;
+    auto counts = test::ProbePacketCounts(Out);
+    EXPECT_EQ(counts["video"] + counts["audio"], n) << n;
+  }
+}
+
+TEST_F(AVIJoin, RefusesAnOutputThatIsOneOfTheSources) {
+  std::string a = Dir.File("a.avi"), b = Dir.File("b.avi");
+  std::filesystem::copy_file(test::MakeClip(Clip(5)), a);
+  std::filesystem::copy_file(test::MakeClip(Clip(6)), b);
+  Out = Dir.File("other-name.avi");
+  std::filesystem::create_hard_link(b, Out);
+  try {
+    Join({a, b});
+    FAIL() << "joined into a source";
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()), "The output file " + Out + " is one of the files to join");
+  }
+  EXPECT_TRUE(FileExists(b));
+  EXPECT_EQ(Log.Hides, 1);
+}
+
+TEST_F(AVIJoin, SourcesWithoutVideoOrWithoutVideoLength) {
+  std::string a = test::MakeClip(Clip(5));
+  std::string soundOnly = Dir.File("sound.avi");
+  test::TAVIBuilder s;
+  s.AddStream(test::AudioHeader(44100, 1, 4), test::WaveFormat(1, 2, 44100, 16, 4));
+  s.AddChunk(0, 1764);
+  s.Write(soundOnly);
+  try {
+    Join({a, soundOnly});
+    FAIL() << "joined a file without video";
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()), "The file " + soundOnly + " has no video stream");
+  }
+  EXPECT_FALSE(FileExists(Out));  // refused before the output was touched
+
+  // Every source declares a video length of 0: the percentage goes by sources.
+  std::string zero1 = Dir.File("z1.avi"), zero2 = Dir.File("z2.avi");
+  for (const auto& f : {zero1, zero2}) {
+    test::TAVIBuilder z = test::SimpleAVI(4, false, test::TIndexKind::Idx1Relative);
+    z.StreamList[0].Header.Length = 0;
+    z.Write(f);
+  }
+  Join({zero1, zero2});
+  EXPECT_EQ(Log.Percents, (std::vector<double>{0, 0, 0, 0, 50, 50, 50, 50}));
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 8u);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 8);
+}
+
+bool HoldsOpen(const std::string& FileName) {
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    if (std::filesystem::read_symlink(fd.path(), ec) == FileName) return true;
+  }
+  return false;
+}
+
+TEST_F(AVIJoin, FailuresReleaseTheOutputAndADamagedSourceOnlyEndsItself) {
+  // A first source whose video format is too short for the writer.
+  std::string bad = Dir.File("bad.avi");
+  test::TAVIBuilder b = test::SimpleAVI(3, false, test::TIndexKind::Idx1Relative);
+  b.StreamList[0].Format.resize(20);
+  b.Write(bad);
+  EXPECT_THROW(Join({bad}), Exception);
+  EXPECT_FALSE(HoldsOpen(Out));
+
+  // A source whose index lists one more chunk than the file holds.
+  std::string damaged = Dir.File("damaged.avi");
+  test::TAVIBuilder d = test::SimpleAVI(4, false, test::TIndexKind::Idx1Absolute);
+  std::string entry = "00dc";
+  AppendLE32(entry, riff::AVIIF_KEYFRAME);
+  AppendLE32(entry, 0x7FFFFFF0);
+  AppendLE32(entry, 0x7FFFFFF0);
+  d.ExtraIdx1 = entry;
+  d.Write(damaged);
+  std::string good = Dir.File("good.avi");
+  test::SimpleAVI(3, false, test::TIndexKind::Idx1Relative).Write(good);
+  Join({damaged, good});
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 7u);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 7);
+  EXPECT_FALSE(HoldsOpen(Out));
+}
+
+TEST_F(AVIJoin, IndexModeFollowsTheSourcesTotalSize) {
+  std::string a = test::MakeClip(Clip(5));
+  std::string big = Dir.File("big.avi");
+  const int64_t threshold = TAVIFileJoiner::OpenDMLThreshold;
+  for (int64_t total : {threshold - 1, threshold}) {
+    std::filesystem::remove(big);
+    std::filesystem::copy_file(a, big);
+    test::PadToSize(big, total - static_cast<int64_t>(std::filesystem::file_size(a)));
+    Join({a, big});
+    auto top = test::ListTopLevel(Out);
+    EXPECT_EQ(test::ReadsAsOpenDML(Out), total == threshold) << total;
+    EXPECT_EQ(top.back().Id, "RIFF");
+    EXPECT_EQ(test::DecodeErrors(Out), "");
+    ExpectChunksOf({a, big}, true);
+  }
+}
+
+TEST_F(AVIJoin, OutputPast1GiBGetsASecondRiffPartWithOpenDMLIndexes) {
+  std::string a = Dir.File("raw1.avi"), b = Dir.File("raw2.avi");
+  test::MakeSparseRawAVI(a, 560);
+  test::MakeSparseRawAVI(b, 560);
+  Join({a, b});
+  EXPECT_GT(std::filesystem::file_size(Out), uint64_t{1} << 30);
+  auto top = test::ListTopLevel(Out);
+  ASSERT_EQ(top.size(), 2u);
+  EXPECT_EQ(top[1].Id, "RIFF");
+  EXPECT_EQ(top[1].ListType, "AVI ");
+  EXPECT_TRUE(test::ReadsAsOpenDML(Out));
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 1120);
+  TAVIFileReader reader;
+  reader.Open(Out, false);
+  EXPECT_EQ(reader.VideoStream()->ChunkCount(), 1120u);
+  EXPECT_LT(reader.MainHeader().TotalFrames, 1120u);  // the first part's frames only
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  std::filesystem::remove(Out);
+}
+
+}  // namespace
+}  // namespace rw
