@@ -17,6 +17,7 @@
 #include "core/ListTexts.h"
 #include "gui/MessageBoxes.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "gui/CompressorOptionsDialog.h"
 #include "gui/NumericEdit.h"
 #include "gui/FileDialogs.h"
@@ -25,8 +26,6 @@
 namespace rw {
 
 namespace {
-
-constexpr const char* cNoCompressing = "No-compressing";
 
 std::vector<std::string> Items(const QComboBox& Box) {
   std::vector<std::string> items;
@@ -46,12 +45,6 @@ std::string WithAviExtension(const std::string& Name) {
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
     return Name.substr(0, dot) + ".avi";
   return Name + ".avi";
-}
-
-std::string Trimmed(const std::string& Text) {
-  const size_t first = Text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return Text.substr(first, Text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 }  // namespace
@@ -157,10 +150,9 @@ void TfrmJoin::CreateControls() {
 void TfrmJoin::FormCreate(const TCompressorLister& ListCompressors) {
   // A failed listing is reported once; both lists stay usable with what was listed.
   std::vector<std::string> videoNames;
-  std::vector<std::string> audioNames{cNoCompressing};
-  FAudioCompressors.push_back(nullptr);
-  RunGuarded(this, [&] { ListCompressors(false, &videoNames, &FVideoCompressors); });
-  RunGuarded(this, [&] { ListCompressors(true, &audioNames, &FAudioCompressors); });
+  std::vector<std::string> audioNames;
+  RunGuarded(this, [&] { ListJoinCompressors(false, videoNames, FVideoCompressors, ListCompressors); });
+  RunGuarded(this, [&] { ListJoinCompressors(true, audioNames, FAudioCompressors, ListCompressors); });
   SetItems(*cbxVideoCompression, videoNames);
   SetItems(*cbxAudioCompression, audioNames);
   cbxVideoCompression->setCurrentIndex(-1);

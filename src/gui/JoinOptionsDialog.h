@@ -24,10 +24,6 @@ namespace rw {
 
 class TNaturalEdit;
 
-// Lists the video (Audio false) or audio compressors: names and monikers in step.
-using TCompressorLister =
-    std::function<void(bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers)>;
-
 class TfrmJoin : public QDialog {
   Q_OBJECT
 public:

@@ -8,6 +8,7 @@
 #include "engine/CompressorRegistry.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "engine/MediaDetector.h"
 #include "engine/RenderEngine.h"
 
@@ -17,11 +18,13 @@ namespace {
 constexpr int32_t WaitInterval = 300;  // milliseconds between progress reports
 }
 
-bool ResizeMethodOfItem(int ItemIndex, TResizeMethod& Method) {
-  static const TResizeMethod Items[] = {rmLetterbox, rmCrop, rmStretch, rmNoResize};
-  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(std::size(Items))) return false;
-  Method = Items[ItemIndex];
-  return true;
+bool ResizeMethodOfWord(const std::string& Word, TResizeMethod& Method) {
+  for (const TResizeMethodEntry& e : ResizeMethods)
+    if (LowerASCII(Word) == e.Word) {
+      Method = e.Method;
+      return true;
+    }
+  return false;
 }
 
 int32_t StretchModeOf(TResizeMethod Method) {

@@ -17,12 +17,6 @@ bool IsVideoType(uint32_t Type) { return Type == riff::streamVids || Type == rif
 
 }  // namespace
 
-uint32_t StrToFourCC(const std::string& Text) {
-  std::string t = Text;
-  while (t.size() < 4) t += ' ';
-  return MakeFourCC(t[0], t[1], t[2], t[3]);
-}
-
 uint32_t StreamChunkId(uint32_t StreamNumber, uint32_t StreamType) {
   std::string n = std::to_string(StreamNumber);
   if (n.size() < 2) n = "0" + n;

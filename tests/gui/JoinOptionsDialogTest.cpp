@@ -50,7 +50,7 @@ std::vector<std::string> Items(const QComboBox& Box) {
   return items;
 }
 
-class JoinFormTest : public ::testing::Test {
+class JoinOptionsDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
     MessageBoxHook() = [this](const TMessageRequest& R) {
@@ -84,7 +84,7 @@ protected:
   TMessageResult Answer = TMessageResult::mrOK;
 };
 
-TEST_F(JoinFormTest, DefaultsComeFromTheSmallestFrameAndLowestRate) {
+TEST_F(JoinOptionsDialogTest, DefaultsComeFromTheSmallestFrameAndLowestRate) {
   Files = {Info(352, 288, 29.97), Info(720, 576, 25)};
   auto form = MakeForm();
   Show(*form, {false, false, true}, [&] {
@@ -112,7 +112,7 @@ TEST_F(JoinFormTest, DefaultsComeFromTheSmallestFrameAndLowestRate) {
   });
 }
 
-TEST_F(JoinFormTest, NoteAndCheckBoxFollowTheFacts) {
+TEST_F(JoinOptionsDialogTest, NoteAndCheckBoxFollowTheFacts) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm();
   // Matching files: checked, enabled, no note, recompression settings disabled.
@@ -146,7 +146,7 @@ TEST_F(JoinFormTest, NoteAndCheckBoxFollowTheFacts) {
   });
 }
 
-TEST_F(JoinFormTest, CheckBoxGivesTheNameAnAviExtension) {
+TEST_F(JoinOptionsDialogTest, CheckBoxGivesTheNameAnAviExtension) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm();
   Show(*form, {true, false, false}, [&] {
@@ -161,7 +161,7 @@ TEST_F(JoinFormTest, CheckBoxGivesTheNameAnAviExtension) {
   });
 }
 
-TEST_F(JoinFormTest, JoinAsksForANameAndBeforeOverwriting) {
+TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm();
   test::TTempDir dir;
@@ -193,7 +193,7 @@ TEST_F(JoinFormTest, JoinAsksForANameAndBeforeOverwriting) {
   EXPECT_EQ(form->OutFileName(), existing);
 }
 
-TEST_F(JoinFormTest, PreferredCompressorsArePreselectedByName) {
+TEST_F(JoinOptionsDialogTest, PreferredCompressorsArePreselectedByName) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm(FakeCompressors({"Cinepak", "XviD MPEG-4", "DivX 6 codec", "MJPEG"},
                                        {"MPEG Layer-3", "PCM"}));
@@ -220,7 +220,7 @@ TEST_F(JoinFormTest, PreferredCompressorsArePreselectedByName) {
   EXPECT_EQ(none->AudioCompressor(), nullptr);  // "No-compressing" or nothing: no compressor
 }
 
-TEST_F(JoinFormTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
+TEST_F(JoinOptionsDialogTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm();
   test::TTempDir videos;
@@ -244,7 +244,7 @@ TEST_F(JoinFormTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
   LastSaveFolder.clear();
 }
 
-TEST_F(JoinFormTest, CompressorOptionsReachTheCompressorOfTheJoin) {
+TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   Files = {Info(320, 240, 25)};
   TCompressorLister mpeg4 = [](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
     if (Audio) return;
@@ -271,7 +271,7 @@ TEST_F(JoinFormTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   EXPECT_EQ(bitRate, "123456");
 }
 
-TEST_F(JoinFormTest, AFailedListingStillLeavesUsableLists) {
+TEST_F(JoinOptionsDialogTest, AFailedListingStillLeavesUsableLists) {
   std::vector<std::string> shown;
   MessageBoxHook() = [&](const TMessageRequest& R) {
     shown.push_back(R.Text);
