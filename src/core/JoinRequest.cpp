@@ -31,9 +31,13 @@ void TJoinWrapper::Run() {
   JoinWithRecompression();
 }
 
+void TJoinWrapper::FillFileList(std::vector<std::string>& Files) const {
+  Files.insert(Files.end(), FRequest.Files.begin(), FRequest.Files.end());
+}
+
 void TJoinWrapper::JoinAVIFiles() {
   TAVIFileJoiner joiner(FProgressFactory);
-  joiner.FFiles = FRequest.Files;
+  FillFileList(joiner.FFiles);
   joiner.FOutFileName = FRequest.OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.Execute();
@@ -42,7 +46,7 @@ void TJoinWrapper::JoinAVIFiles() {
 void TJoinWrapper::JoinWithRecompression() {
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
-  joiner.FFiles = FRequest.Files;
+  FillFileList(joiner.FFiles);
   joiner.FOutFileName = FRequest.OutFileName;
   joiner.FWidth = r.Width;
   joiner.FHeight = r.Height;

@@ -46,6 +46,8 @@ public:
 private:
   void JoinAVIFiles();
   void JoinWithRecompression();
+  // Appends the request's files, in join order, to a joiner's file list.
+  void FillFileList(std::vector<std::string>& Files) const;
   void JoinProgress(TDSVideoJoiner& Sender, bool& Cancel, double Percent);
 
   TJoinRequest FRequest;
