@@ -60,14 +60,14 @@ char RateDecimalSeparator() { return UserDecimalSeparator().front(); }
 
 TfrmJoin::TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
                    const TCompressorLister& ListCompressors)
-    : QDialog(Owner), FFiles(std::move(Files)) {
+    : QDialog(Owner), FFiles(std::move(Files)), FListCompressors(ListCompressors) {
   setObjectName("frmJoin");
   setWindowTitle("Join Options");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   CreateControls();
   setFixedSize(477, 358);
-  FormCreate(ListCompressors);
+  FormCreate();
 }
 
 void TfrmJoin::CreateControls() {
@@ -154,18 +154,21 @@ void TfrmJoin::CreateControls() {
   connect(edtFrameHeight, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
 }
 
-void TfrmJoin::FormCreate(const TCompressorLister& ListCompressors) {
+void TfrmJoin::FormCreate() { cbxResizeMethod->setCurrentIndex(riLetterbox); }
+
+void TfrmJoin::ListCompressors() {
+  const TCompressorLister list = std::move(FListCompressors);
+  FListCompressors = nullptr;
   // A failed listing is reported once; both lists stay usable with what was listed.
   std::vector<std::string> videoNames;
   std::vector<std::string> audioNames{cNoCompressing};
   FAudioCompressors.push_back(nullptr);
-  RunGuarded(this, [&] { ListCompressors(false, &videoNames, &FVideoCompressors); });
-  RunGuarded(this, [&] { ListCompressors(true, &audioNames, &FAudioCompressors); });
+  RunGuarded(this, [&] { list(false, &videoNames, &FVideoCompressors); });
+  RunGuarded(this, [&] { list(true, &audioNames, &FAudioCompressors); });
   SetItems(*cbxVideoCompression, videoNames);
   SetItems(*cbxAudioCompression, audioNames);
   cbxVideoCompression->setCurrentIndex(-1);
   cbxAudioCompression->setCurrentIndex(-1);
-  cbxResizeMethod->setCurrentIndex(riLetterbox);
 }
 
 bool TfrmJoin::ShowJoinOptions(bool CanJoinWORecomp, bool DropAudio, bool NoAudio) {
@@ -183,6 +186,7 @@ void TfrmJoin::showEvent(QShowEvent* Event) {
 }
 
 void TfrmJoin::FormShow() {
+  if (FListCompressors) ListCompressors();
   const TJoinFacts facts{FCanJoinWORecomp, FDropAudio, FNoAudio};
   lblNotes->setText(TextToQ(JoinNotesText(facts)));
   cbxJoinWORecomp->setChecked(DefaultJoinWORecomp(facts));
