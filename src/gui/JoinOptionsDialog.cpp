@@ -159,12 +159,23 @@ void TfrmJoin::FormCreate() { cbxResizeMethod->setCurrentIndex(riLetterbox); }
 void TfrmJoin::ListCompressors() {
   const TCompressorLister list = std::move(FListCompressors);
   FListCompressors = nullptr;
-  // A failed listing is reported once; both lists stay usable with what was listed.
+  // A failed listing is reported once, and the same failure of both lists (no media engine)
+  // once; both lists stay usable with what was listed.
+  std::string reported;
+  auto guarded = [&](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
+    try {
+      list(Audio, Names, Monikers);
+    } catch (const std::exception& E) {
+      if (reported == E.what()) return;
+      reported = E.what();
+      ShowErrorBox(this, reported);
+    }
+  };
   std::vector<std::string> videoNames;
   std::vector<std::string> audioNames{cNoCompressing};
   FAudioCompressors.push_back(nullptr);
-  RunGuarded(this, [&] { list(false, &videoNames, &FVideoCompressors); });
-  RunGuarded(this, [&] { list(true, &audioNames, &FAudioCompressors); });
+  guarded(false, &videoNames, &FVideoCompressors);
+  guarded(true, &audioNames, &FAudioCompressors);
   SetItems(*cbxVideoCompression, videoNames);
   SetItems(*cbxAudioCompression, audioNames);
   cbxVideoCompression->setCurrentIndex(-1);
