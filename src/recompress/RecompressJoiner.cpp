@@ -6,6 +6,7 @@
 
 #include "join/OutputCheck.h"
 #include "engine/CompressorRegistry.h"
+#include "engine/EngineLoader.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -45,7 +46,11 @@ void CheckDSResult(TMediaResult Result) {
   if (Result == ME_OK) return;
   char code[16];
   std::snprintf(code, sizeof code, "%X", static_cast<uint32_t>(Result));
-  throw Exception(std::string("DirectShow Error: ") + code);
+  std::string message = std::string("DirectShow Error: ") + code;
+  // The engine's own words tell a frame size an encoder refuses from a missing encoder.
+  const std::string reason = MediaEngineReason(Result);
+  if (!reason.empty()) message += ": " + reason;
+  throw Exception(message);
 }
 
 TMediaInfo GetMediaInfo(const std::string& FileName) {

@@ -21,7 +21,9 @@ class TRenderEngine;
 // The engine's stretch mode for a resize method.
 int32_t StretchModeOf(TResizeMethod Method);
 
-// Raises "DirectShow Error: " + the code in upper-case hexadecimal for every nonzero result.
+// Raises "DirectShow Error: " + the code in upper-case hexadecimal for every nonzero result,
+// followed by ": " and the engine's reason when the engine's last failed call on this thread
+// returned that code.
 void CheckDSResult(TMediaResult Result);
 
 // Probe of one source: the length of its (last) video stream in seconds, 0 without video, and
