@@ -56,7 +56,8 @@ TFile TFile::Create(const std::string& FileName) {
 }
 
 TFile TFile::CreateNew(const std::string& FileName, unsigned Mode) {
-  int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(Mode));
+  int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                  static_cast<mode_t>(Mode));
   if (fd < 0) RaiseLastOSError();
   return TFile(fd);
 }

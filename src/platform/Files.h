@@ -63,7 +63,8 @@ bool DeleteFile(const std::string& FileName);
 // True when something other than a folder has this name: a file, a device, or a symbolic
 // link even when it points nowhere.
 bool NameExists(const std::string& FileName);
-// Permission bits (read, write, execute) of an existing regular file (links followed); false when there is none.
+// Permission bits (read, write, execute) of an existing regular file (links followed); false
+// when there is none.
 bool RegularFileMode(const std::string& FileName, unsigned& Mode);
 // Renames From to To in one step, replacing To (a file, or the symbolic link itself, never its
 // target). Raises EOSError on failure.

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 #include <sys/resource.h>
@@ -35,7 +36,9 @@ struct TRun {
 
 // Runs `reelwright-cli join Args...` in a child process. With FileSizeLimit, no file of the
 // child may grow past that many bytes: SIGXFSZ is ignored, so a write past it fails with EFBIG.
-TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFINITY) {
+// WhileRunning, when given, is called with the child's id once it runs. Status -1: killed.
+TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFINITY,
+          const std::function<void(pid_t)>& WhileRunning = {}) {
   std::vector<std::string> args = {std::getenv("RW_CLI"), "join"};
   args.insert(args.end(), Args.begin(), Args.end());
   std::vector<char*> argv;
@@ -56,6 +59,7 @@ TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFI
     ::_exit(127);
   }
   ::close(out[1]);
+  if (WhileRunning) WhileRunning(pid);
   TRun r;
   char buf[4096];
   ssize_t n;
@@ -194,52 +198,33 @@ TEST_F(JoinFaults, ASymbolicLinkAsOutputIsReplacedByEitherJoinAndItsTargetLeftAl
   EXPECT_FALSE(fs::exists(Dir.File("nowhere.avi")));
 }
 
-// Kills a join of two 400 MiB sources once its temporary file holds At bytes (0: at once);
-// returns how far it had got.
-uintmax_t KillMidJoin(const std::vector<std::string>& Args, const std::string& Temp, uintmax_t At) {
-  std::vector<std::string> args = {std::getenv("RW_CLI"), "join"};
-  args.insert(args.end(), Args.begin(), Args.end());
-  std::vector<char*> argv;
-  for (auto& s : args) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  std::error_code ec;
-  while (At > 0 && std::chrono::steady_clock::now() < deadline) {
-    const uintmax_t size = fs::file_size(Temp, ec);
-    if (!ec && size >= At) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  const uintmax_t reached = fs::file_size(Temp, ec);
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status));
-  return ec ? 0 : reached;
-}
-
 TEST_F(JoinFaults, AJoinKilledAtAnyPointLeavesAtMostItsTemporaryFileBesideTheOutput) {
   const std::string a = Dir.File("big-a.avi"), b = Dir.File("big-b.avi");
   test::MakeSparseRawAVI(a, 400);
   test::MakeSparseRawAVI(b, 400);
   const std::string temp = Dir.File(".out.avi.part");
-  std::set<std::string> before = Names();
-
-  // No output yet: the name stays free.
-  KillMidJoin({"-o", Out, a, b}, temp, 0);
-  EXPECT_FALSE(fs::exists(Out));
-
   test::WriteFileBytes(Out, "the output the user agreed to replace");
   Sums[Out] = test::Checksum(Out);
-  before.insert("out.avi");
-  for (const uintmax_t at : {uintmax_t{1} << 20, uintmax_t{40} << 20}) {
+  std::set<std::string> before = Names();
+
+  // SIGKILL at once, and once 1 MiB and 40 MiB of the 800 MiB are written.
+  for (const uintmax_t at : {uintmax_t{0}, uintmax_t{1} << 20, uintmax_t{40} << 20}) {
     SCOPED_TRACE(at);
     fs::remove(temp);
-    EXPECT_GE(KillMidJoin({"--yes", "-o", Out, a, b}, temp, at), at);
+    const TRun r = Join({"--yes", "-o", Out, a, b}, RLIM_INFINITY, [&](pid_t Pid) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      auto belowAt = [&] {
+        std::error_code ec;
+        return fs::file_size(temp, ec) < at || ec;
+      };
+      while (at > 0 && belowAt() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ::kill(Pid, SIGKILL);
+    });
+    EXPECT_EQ(r.Status, -1) << r.Output;
+    if (at > 0) {
+      EXPECT_GE(fs::file_size(temp), at);
+    }
     std::set<std::string> left = Names();
     left.erase(".out.avi.part");
     EXPECT_EQ(left, before);
