@@ -16,8 +16,6 @@ namespace rw::cli {
 
 namespace {
 
-constexpr int ExitInterrupted = 130;
-
 void Fail(const std::string& Message) { std::fprintf(stderr, "%s\n", Message.c_str()); }
 
 // Adds every file in order; false (after the message) when one cannot be added.
@@ -34,15 +32,18 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
   return true;
 }
 
-// Runs the request with the terminal's progress; the exit status.
+// Runs the request with the terminal's progress; the exit status: 128 + the signal that
+// stopped the join (130 for Ctrl+C), whose output is finished and in place.
 int Join(TJoinRequest Request) {
+  TStopSignals signals;
   try {
     JoinFiles(std::move(Request), [] { return std::make_unique<TTerminalProgress>(); });
   } catch (const std::exception& E) {
     Fail(std::string("Join fails: ") + E.what());
     return 1;
   }
-  return TTerminalProgress::Interrupted() ? ExitInterrupted : 0;
+  const int stop = TStopSignals::Received();
+  return stop != 0 ? 128 + stop : 0;
 }
 
 }  // namespace
@@ -76,9 +77,11 @@ int RunJoin(const TArgs& Args) {
     copy = false;
   }
 
-  if (FileExists(options.OutFileName) && !options.Overwrite) {
+  // A symbolic link is a name the join would replace, even when it points nowhere.
+  if (NameExists(options.OutFileName) && !options.Overwrite) {
     Fail("The \"" + options.OutFileName +
          "\" file already exists. \r\nDo you want to overwrite it?");
+    Fail("Run the command with --yes to replace it.");
     return 1;
   }
   TJoinRequest request;

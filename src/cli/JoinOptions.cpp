@@ -11,16 +11,20 @@ void JoinUsage(FILE* Out) {
                "Joins the AVI files, in the given order, into OUT.\n"
                "\n"
                "  -o, --output OUT  the file to write\n"
-               "  -y, --yes         replace OUT when it exists\n"
+               "  -y, --yes         replace OUT when it exists (a symbolic link OUT is\n"
+               "                    itself replaced; the file it points to is left alone)\n"
                "  --copy            join without recompression (the sound is left out when\n"
                "                    the files' sound formats differ)\n"
                "  --recompress      join with recompression\n"
                "\n"
                "Without --copy or --recompress the files are joined without recompression\n"
                "when their video formats agree and no sound would be lost.\n"
-               "Ctrl+C stops the join; OUT is finished and kept.\n"
+               "The join is written to .NAME.part beside OUT (NAME: OUT's file name) and\n"
+               "renamed to OUT when it ends; a failed join leaves an existing OUT as it was.\n"
+               "Ctrl+C, SIGTERM or SIGHUP stops the join; OUT is finished and kept.\n"
                "\n"
-               "Exit status: 0 joined, 1 failed, 2 usage error, 130 stopped by Ctrl+C.\n"
+               "Exit status: 0 joined, 1 failed, 2 usage error, 128 + the signal when stopped\n"
+               "(130 for Ctrl+C).\n"
                "\n");
   RecompressUsage(Out);
 }

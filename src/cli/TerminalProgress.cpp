@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -9,14 +10,35 @@ namespace rw::cli {
 
 namespace {
 
-volatile std::sig_atomic_t Interrupts = 0;
-struct sigaction PreviousAction;
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void OnInterrupt(int) { Interrupts = 1; }
+volatile std::sig_atomic_t ReceivedSignal = 0;
+struct sigaction PreviousActions[std::size(StopSignals)];
+
+extern "C" void OnStopSignal(int Signal) {
+  if (ReceivedSignal == 0) ReceivedSignal = Signal;
+}
 
 constexpr int BarWidth = 30;
 
 }  // namespace
+
+TStopSignals::TStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (int s : StopSignals) sigaddset(&action.sa_mask, s);
+  action.sa_flags = SA_RESTART;
+  for (size_t i = 0; i < std::size(StopSignals); ++i)
+    sigaction(StopSignals[i], &action, &PreviousActions[i]);
+}
+
+TStopSignals::~TStopSignals() {
+  for (size_t i = 0; i < std::size(StopSignals); ++i)
+    sigaction(StopSignals[i], &PreviousActions[i], nullptr);
+}
+
+int TStopSignals::Received() { return ReceivedSignal; }
 
 TTerminalProgress::TTerminalProgress(FILE* Out) : FOut(Out), FDraw(::isatty(::fileno(Out)) != 0) {}
 
@@ -24,15 +46,8 @@ TTerminalProgress::~TTerminalProgress() {
   if (FShown) HideView();
 }
 
-bool TTerminalProgress::Interrupted() { return Interrupts != 0; }
-
 void TTerminalProgress::ShowView() {
   FShown = true;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program
-  sigaction(SIGINT, &action, &PreviousAction);
   if (FDraw) std::fprintf(FOut, "%s\n", Text().c_str());
   Draw();
 }
@@ -40,12 +55,11 @@ void TTerminalProgress::ShowView() {
 void TTerminalProgress::HideView() {
   if (!FShown) return;
   FShown = false;
-  sigaction(SIGINT, &PreviousAction, nullptr);
   if (FDraw) std::fputc('\n', FOut);
 }
 
 void TTerminalProgress::ProcessMessages() {
-  if (Interrupts) Cancel();
+  if (TStopSignals::Received() != 0) Cancel();
 }
 
 void TTerminalProgress::ShowBar(int) { Draw(); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/ListTexts.h"
+#include "join/OutputTransaction.h"
 #include "platform/Errors.h"
 
 namespace rw {
@@ -74,6 +75,8 @@ void TFileList::SelectRow(int Row) {
 }
 
 void TFileList::AddFile(const std::string& FileName) {
+  // What a killed join left beside its output is no source for another.
+  if (IsJoinTempFileName(FileName)) throw Exception("The file is an unfinished join output");
   TItem item{FDescribe(FileName), {}};
   if (!item.Info) throw Exception("The file has unknown format");
   item.Texts = RowTexts(*item.Info);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "join/OutputCheck.h"
+#include "join/OutputTransaction.h"
 #include "recompress/RecompressJoiner.h"
 #include "streamcopy/StreamCopyJoiner.h"
 
@@ -11,11 +13,18 @@ TJoinWrapper::TJoinWrapper(TJoinRequest Request, TProgressFactory ProgressFactor
     : FRequest(std::move(Request)), FProgressFactory(std::move(ProgressFactory)) {}
 
 void TJoinWrapper::Run() {
-  if (FRequest.JoinWORecomp) {
-    // The stream-copy joiner shows its own progress from the factory.
-    JoinAVIFiles();
-    return;
-  }
+  // The joiner writes beside the output; only a join that ends normally (finished or
+  // cancelled) replaces it, and an error removes what was written.
+  CheckJoinOutput(FRequest.OutFileName, FRequest.Files);
+  TOutputTransaction output(FRequest.OutFileName);
+  if (FRequest.JoinWORecomp)
+    JoinAVIFiles(output.TempFileName());
+  else
+    RunRecompression(output.TempFileName());
+  output.Commit();
+}
+
+void TJoinWrapper::RunRecompression(const std::string& OutFileName) {
   FProgress = FProgressFactory();
   FProgress->SetCaption("Joining...");
   FProgress->SetText("The selected files are being joined. Please wait...");
@@ -28,26 +37,27 @@ void TJoinWrapper::Run() {
       Progress.reset();
     }
   } drop{FProgress};
-  JoinWithRecompression();
+  JoinWithRecompression(OutFileName);
 }
 
 void TJoinWrapper::FillFileList(std::vector<std::string>& Files) const {
   Files.insert(Files.end(), FRequest.Files.begin(), FRequest.Files.end());
 }
 
-void TJoinWrapper::JoinAVIFiles() {
+void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName) {
+  // The stream-copy joiner shows its own progress from the factory.
   TAVIFileJoiner joiner(FProgressFactory);
   FillFileList(joiner.FFiles);
-  joiner.FOutFileName = FRequest.OutFileName;
+  joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.Execute();
 }
 
-void TJoinWrapper::JoinWithRecompression() {
+void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName) {
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
   FillFileList(joiner.FFiles);
-  joiner.FOutFileName = FRequest.OutFileName;
+  joiner.FOutFileName = OutFileName;
   joiner.FWidth = r.Width;
   joiner.FHeight = r.Height;
   joiner.FFrameRate = r.FrameRate;

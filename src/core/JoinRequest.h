@@ -1,7 +1,8 @@
 #pragma once
 // One join as a front end asks for it (the window's join options or the command line's
 // arguments fill the request), and the one run that carries it out: the stream-copy joiner,
-// or the recompressing joiner with a progress shown and hidden in one place.
+// or the recompressing joiner with a progress shown and hidden in one place, writing a
+// temporary file that replaces the output only when the join ends normally.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,8 +35,8 @@ struct TJoinRequest {
   TRecompression Recompression;
 };
 
-// The dispatcher: runs the request's joiner once. Errors pass through unchanged; a cancel
-// returns normally with the output finished.
+// The dispatcher: runs the request's joiner once. Errors pass through unchanged and leave an
+// existing output as it was; a cancel returns normally with the output finished and in place.
 class TJoinWrapper {
 public:
   // ProgressFactory makes the progress of the join (the window's dialog, the terminal's bar).
@@ -44,8 +45,10 @@ public:
   void Run();
 
 private:
-  void JoinAVIFiles();
-  void JoinWithRecompression();
+  // Each writes OutFileName, the temporary file.
+  void JoinAVIFiles(const std::string& OutFileName);
+  void RunRecompression(const std::string& OutFileName);
+  void JoinWithRecompression(const std::string& OutFileName);
   // Appends the request's files, in join order, to a joiner's file list.
   void FillFileList(std::vector<std::string>& Files) const;
   void JoinProgress(TDSVideoJoiner& Sender, bool& Cancel, double Percent);

@@ -253,7 +253,7 @@ void TfrmJoin::btnJoinClick() {
     edtOutFileName->setFocus();
     return;
   }
-  if (FileExists(name)) {
+  if (NameExists(name)) {  // also a symbolic link that points nowhere: the join replaces it
     const std::string question =
         "The \"" + name + "\" file already exists. \r\nDo you want to overwrite it?";
     if (ShowMessageBox(this, question, TMessageKind::mkConfirmation, TMessageButtons::mbYesCancel) !=

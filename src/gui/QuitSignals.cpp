@@ -16,13 +16,17 @@ namespace {
 
 // The signal handler only writes a byte here; the GUI thread reads it in its event loop.
 int QuitPipe[2] = {-1, -1};
+volatile std::sig_atomic_t FirstSignal = 0;
 
-extern "C" void OnQuitSignal(int) {
+extern "C" void OnQuitSignal(int Signal) {
+  if (FirstSignal == 0) FirstSignal = Signal;
   const char byte = 1;
   [[maybe_unused]] ssize_t n = ::write(QuitPipe[1], &byte, 1);
 }
 
 }  // namespace
+
+int QuitSignal() { return FirstSignal; }
 
 void InstallQuitSignals(QWidget& MainWindow) {
   if (QuitPipe[0] >= 0 || ::pipe2(QuitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
@@ -40,8 +44,11 @@ void InstallQuitSignals(QWidget& MainWindow) {
       return Request.Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrNo
                                                          : TMessageResult::mrOK;
     };
-    // Open dialogs go first, then the main window, which ends the program.
+    // Open dialogs go first (a join's progress dialog cancels the join, which then finishes
+    // and keeps its output), then the main window, which ends the program.
     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w != window && w->isVisible()) w->close();
     if (window) window->close();
   });
   struct sigaction action {};

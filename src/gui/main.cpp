@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
     rw::InstallQuitSignals(frmMain);
     frmMain.show();
     status = QApplication::exec();
+    // Asked to stop by a signal: the window closed as at File, Exit, but the exit tells why.
+    if (const int signal = rw::QuitSignal()) status = 128 + signal;
   } catch (const std::exception& E) {
     rw::ShowErrorBox(nullptr, E.what());
   }

@@ -55,7 +55,17 @@ TFile TFile::Create(const std::string& FileName) {
   return f;
 }
 
+TFile TFile::CreateNew(const std::string& FileName, unsigned Mode) {
+  int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                  static_cast<mode_t>(Mode));
+  if (fd < 0) RaiseLastOSError();
+  return TFile(fd);
+}
+
 namespace {
+
+// Whether a failed sync means only that the file system cannot sync this kind of file.
+bool SyncUnsupported(int Code) { return Code == EINVAL || Code == ENOTSUP || Code == EROFS; }
 
 // Reads until Count bytes arrived or the end of the file; Step(Dest, Count, Done) is one system
 // call. Interrupted calls are repeated; a failure raises the system's error.
@@ -130,6 +140,16 @@ void TFile::Truncate(int64_t Size) {
   if (::ftruncate(FHandle, static_cast<off_t>(Size)) != 0) RaiseLastOSError();
 }
 
+bool TFile::SetMode(unsigned Mode) { return ::fchmod(FHandle, static_cast<mode_t>(Mode)) == 0; }
+
+void TFile::Sync() {
+  while (::fsync(FHandle) != 0) {
+    if (errno == EINTR) continue;
+    if (SyncUnsupported(errno)) return;
+    RaiseLastOSError();
+  }
+}
+
 bool FileExists(const std::string& FileName) {
   struct stat st {};
   return ::stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -146,6 +166,28 @@ bool IsRegularFile(const std::string& FileName) {
 }
 
 bool DeleteFile(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }
+
+bool NameExists(const std::string& FileName) {
+  struct stat st {};
+  return ::lstat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool RegularFileMode(const std::string& FileName, unsigned& Mode) {
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  Mode = st.st_mode & 0777;
+  return true;
+}
+
+void RenameFile(const std::string& From, const std::string& To) {
+  if (::rename(From.c_str(), To.c_str()) != 0) RaiseLastOSError();
+}
+
+void SyncFolder(const std::string& Folder) {
+  int fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) RaiseLastOSError();
+  TFile(fd).Sync();
+}
 
 bool SameFile(const std::string& A, const std::string& B) {
   struct stat a {}, b {};

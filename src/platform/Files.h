@@ -20,6 +20,9 @@ public:
   static TFile OpenRead(const std::string& FileName);
   // Creates or truncates for writing; no other reader or writer takes the lock meanwhile.
   static TFile Create(const std::string& FileName);
+  // Creates a file that must not exist yet, with Mode less the process's umask. Raises the
+  // system failure (EEXIST when the name is taken).
+  static TFile CreateNew(const std::string& FileName, unsigned Mode);
 
   bool IsOpen() const { return FHandle >= 0; }
   int Handle() const { return FHandle; }
@@ -40,8 +43,13 @@ public:
   // Size from the end of the file; the file position is kept.
   int64_t Size() const;
   void Truncate(int64_t Size);
+  // Sets the permission bits; false when the file system does not keep them.
+  bool SetMode(unsigned Mode);
+  // Waits until the file's data have reached the disk. Raises EOSError on failure.
+  void Sync();
 
 private:
+  friend void SyncFolder(const std::string& Folder);
   explicit TFile(int Handle) : FHandle(Handle) {}
   int FHandle = -1;
 };
@@ -52,6 +60,17 @@ bool IsDirectory(const std::string& FileName);
 bool IsRegularFile(const std::string& FileName);
 // Deletes a file; false when it could not be deleted (errno tells why).
 bool DeleteFile(const std::string& FileName);
+// True when something other than a folder has this name: a file, a device, or a symbolic
+// link even when it points nowhere.
+bool NameExists(const std::string& FileName);
+// Permission bits (read, write, execute) of an existing regular file (links followed); false
+// when there is none.
+bool RegularFileMode(const std::string& FileName, unsigned& Mode);
+// Renames From to To in one step, replacing To (a file, or the symbolic link itself, never its
+// target). Raises EOSError on failure.
+void RenameFile(const std::string& From, const std::string& To);
+// Makes the folder's entries (a rename in it) reach the disk. Raises EOSError on failure.
+void SyncFolder(const std::string& Folder);
 // True when both names reach the same file (device and inode), whatever path names them.
 bool SameFile(const std::string& A, const std::string& B);
 

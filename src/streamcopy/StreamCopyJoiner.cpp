@@ -98,7 +98,7 @@ void TAVIFileJoiner::Join(IProgress& Progress) {
 void TAVIFileJoiner::ScanSources() {
   FTotalFrames = 0;
   FTotalSize = 0;
-  // The output is deleted before the sources are read.
+  // The output is checked before the sources are read.
   CheckJoinOutput(FOutFileName, FFiles);
   for (const std::string& name : FFiles) {
     TReaderPass pass(FReader, name, true);
@@ -108,12 +108,8 @@ void TAVIFileJoiner::ScanSources() {
 }
 
 void TAVIFileJoiner::PrepareOutput() {
-  if (FileExists(FOutFileName)) {
-    DeleteFile(FOutFileName);
-    if (FileExists(FOutFileName))
-      throw Exception("Unable to overwrite the file " + FOutFileName +
-                      ".\r\nPossible the file is blocked by other application.");
-  }
+  // The output name is the join's own temporary file, beside the file it will replace: it is
+  // written in place, and an existing file of that name is never deleted here.
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
   const TAVIStream& video = *FReader.VideoStream();
   FWriter.AddStream(VideoOut, video.Header, video.Format.data(),

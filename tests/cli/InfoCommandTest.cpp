@@ -84,12 +84,17 @@ TEST(InfoCommand, ReportsFilesThatCannotBeAddedAndKeepsTheRest) {
   const std::string missing = dir.File("missing.avi");
   TClipSpec spec;
   const std::string clip = Place(dir, "clip.avi", spec);
+  // What a killed join leaves beside its output, although it may read as an AVI file.
+  const std::string part = dir.File(".joined.avi.part");
+  std::filesystem::copy_file(clip, part);
 
-  TRun run = RunInfo(dir, ShellQuote(text) + " " + ShellQuote(clip) + " " + ShellQuote(missing));
+  TRun run = RunInfo(dir, ShellQuote(text) + " " + ShellQuote(clip) + " " + ShellQuote(missing) +
+                              " " + ShellQuote(part));
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, "Unable to add file " + text + ": The file has unknown format.\n"
                      "Unable to add file " + missing +
-                     ": Win32 Error.  Code: 2.\nNo such file or directory.\n");
+                     ": Win32 Error.  Code: 2.\nNo such file or directory.\n"
+                     "Unable to add file " + part + ": The file is an unfinished join output.\n");
   EXPECT_EQ(run.Out, std::string(cHeader) + "clip.avi\t00:00\tAVI:FMP4\t64x48\t25\tnone\t" +
                          dir.Path().string() + "\t0\t0\n1 file(s)\tTotal duration: 00:00\n");
 

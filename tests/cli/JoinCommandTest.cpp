@@ -58,7 +58,8 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   std::string before = test::Checksum(Out);
   r = Cli("-o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "The \"" + Out + "\" file already exists. \r\nDo you want to overwrite it?\n");
+  EXPECT_EQ(r.Output, "The \"" + Out + "\" file already exists. \r\nDo you want to overwrite it?\n"
+                      "Run the command with --yes to replace it.\n");
   EXPECT_EQ(test::Checksum(Out), before);
   r = Cli("--yes -o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 0) << r.Output;
@@ -108,35 +109,50 @@ TEST_F(JoinCommand, DecidesBetweenCopyAndRecompressionAsTheJoinOptionsDo) {
   EXPECT_TRUE(recompressed());
 }
 
-TEST_F(JoinCommand, CtrlCStopsTheJoinAndKeepsAFinishedOutput) {
+TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {
   std::string a = Dir.File("a.avi"), b = Dir.File("b.avi");
   test::MakeSparseRawAVI(a, 400);
   test::MakeSparseRawAVI(b, 400);
+  const std::string temp = Dir.File(".out.avi.part");
   std::string cli = std::getenv("RW_CLI");
-  std::vector<std::string> args = {cli, "join", "-o", Out, a, b};
+  std::vector<std::string> args = {cli, "join", "--yes", "-o", Out, a, b};
   std::vector<char*> argv;
   for (auto& s : args) argv.push_back(s.data());
   argv.push_back(nullptr);
-  pid_t pid;
-  ASSERT_EQ(posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-  // Interrupt once the copy is well under way.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  auto written = [&] {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(Out, ec);
-    return ec ? 0 : size;
+  // The signals sent one after the other once the join has written At bytes: the first one
+  // stops it and gives the exit status; the others come while it finishes and are ignored.
+  // (Signals pending together are delivered lowest number first: the first is the lowest.)
+  struct TCase {
+    std::vector<int> Signals;
+    uintmax_t At;
   };
-  while (written() < (50u << 20) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ::kill(pid, SIGINT);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 130);
-  int frames = test::ProbePacketCounts(Out)["video"];
-  EXPECT_GT(frames, 0);
-  EXPECT_LT(frames, 800);
-  EXPECT_EQ(test::DecodeErrors(Out), "");
+  for (const TCase& c : {TCase{{SIGINT}, 50u << 20}, TCase{{SIGTERM, SIGTERM}, 5u << 20},
+                         TCase{{SIGHUP, SIGINT, SIGTERM}, 100u << 20}}) {
+    SCOPED_TRACE(c.Signals[0]);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto written = [&] {
+      std::error_code ec;
+      auto size = std::filesystem::file_size(temp, ec);
+      return ec ? 0 : size;
+    };
+    while (written() < c.At && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int signal : c.Signals) {
+      ::kill(pid, signal);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + c.Signals[0]);
+    int frames = test::ProbePacketCounts(Out)["video"];
+    EXPECT_GE(frames, static_cast<int>(c.At >> 20) - 1);
+    EXPECT_LT(frames, 800);
+    EXPECT_EQ(test::DecodeErrors(Out), "");
+    EXPECT_FALSE(std::filesystem::exists(temp));
+  }
 }
 
 }  // namespace

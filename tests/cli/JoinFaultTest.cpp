@@ -1,12 +1,17 @@
 // reelwright-cli join against outputs it cannot or must not write: a file-size limit reached
-// mid-join, folders it cannot create the output in, and names that reach a source or a file
-// that is not a regular file. Each fails with "Join fails: ..." and exit status 1, and nothing
-// but the output is touched.
+// mid-join, folders it cannot create the output in, names that reach a source or a file that is
+// not a regular file, and a process killed mid-join. A failure ends with "Join fails: ..." and
+// exit status 1; an existing output stays byte for byte as it was, nothing is left beside it,
+// and no other file is touched.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <set>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -31,7 +36,9 @@ struct TRun {
 
 // Runs `reelwright-cli join Args...` in a child process. With FileSizeLimit, no file of the
 // child may grow past that many bytes: SIGXFSZ is ignored, so a write past it fails with EFBIG.
-TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFINITY) {
+// WhileRunning, when given, is called with the child's id once it runs. Status -1: killed.
+TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFINITY,
+          const std::function<void(pid_t)>& WhileRunning = {}) {
   std::vector<std::string> args = {std::getenv("RW_CLI"), "join"};
   args.insert(args.end(), Args.begin(), Args.end());
   std::vector<char*> argv;
@@ -52,6 +59,7 @@ TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFI
     ::_exit(127);
   }
   ::close(out[1]);
+  if (WhileRunning) WhileRunning(pid);
   TRun r;
   char buf[4096];
   ssize_t n;
@@ -84,6 +92,12 @@ protected:
     EXPECT_EQ(R.Status, 1) << R.Output;
     EXPECT_EQ(R.Output, "Join fails: " + Message + "\n");
   }
+  // The names in the test's folder.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir.Path())) names.insert(e.path().filename());
+    return names;
+  }
 
   test::TTempDir Dir;
   std::string A = Dir.File("a.avi"), B = Dir.File("b.avi"), Bystander = Dir.File("notes.txt");
@@ -91,29 +105,33 @@ protected:
   std::map<std::string, std::string> Sums;
 };
 
-TEST_F(JoinFaults, AFileSizeLimitReachedMidJoinFailsWithTheSystemsText) {
-  constexpr rlim_t limit = 256 * 1024;
-  test::WriteFileBytes(Out, "the output the user agreed to replace");
-  ExpectFails(Join({"--yes", "-o", Out, A, B}, limit), "Win32 Error.  Code: 27.\nFile too large");
-  EXPECT_LE(fs::file_size(Out), limit);
-
-  // Without the limit the same join succeeds.
-  EXPECT_EQ(Join({"--yes", "-o", Out, A, B}).Status, 0);
-  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 60);
-}
-
-TEST_F(JoinFaults, ARecompressionThatReachesAFileSizeLimitFailsWithTheSystemsText) {
+TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothingBeside) {
   test::TClip clip;
   clip.Seconds = 2;
   const std::string c = Dir.File("clip.avi");
   test::MakeClipFile(c, clip);
+  test::WriteFileBytes(Out, "the output the user agreed to replace");
+  ::chmod(Out.c_str(), 0640);
   Sums[c] = test::Checksum(c);
-  constexpr rlim_t limit = 48 * 1024;
-  const TRun r = Join({"--recompress", "-o", Out, c, c}, limit);
+  Sums[Out] = test::Checksum(Out);
+  const std::set<std::string> before = Names();
+
+  // By stream copy and by recompression: the system's text, and no stub of either file.
+  ExpectFails(Join({"--yes", "-o", Out, A, B}, 256 * 1024), "Win32 Error.  Code: 27.\nFile too large");
+  EXPECT_EQ(Names(), before);
+  const TRun r = Join({"--recompress", "--yes", "-o", Out, c, c}, 48 * 1024);
   EXPECT_EQ(r.Status, 1) << r.Output;
   EXPECT_EQ(r.Output.rfind("Join fails: ", 0), 0u) << r.Output;
   EXPECT_NE(r.Output.find("File too large"), std::string::npos) << r.Output;
-  EXPECT_LE(fs::file_size(Out), limit);
+  EXPECT_EQ(Names(), before);
+
+  // Without the limit the same join replaces the output, which keeps its permissions.
+  Sums.erase(Out);
+  EXPECT_EQ(Join({"--yes", "-o", Out, A, B}).Status, 0);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 60);
+  EXPECT_EQ(fs::status(Out).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Names(), before);
 }
 
 TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
@@ -150,6 +168,75 @@ TEST_F(JoinFaults, AnOutputThatIsASourceOrNotARegularFileIsRefusedEvenWhenReplac
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   ExpectFails(Join({"--yes", "-o", pipe, A, B}), "The output file " + pipe + " is not a regular file");
   EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+TEST_F(JoinFaults, ASymbolicLinkAsOutputIsReplacedByEitherJoinAndItsTargetLeftAlone) {
+  const std::string link = Dir.File("link.avi");
+  fs::create_symlink(Bystander, link);
+  // Even pointing nowhere, the link is a name the join would replace: only with --yes.
+  const std::string dangling = Dir.File("dangling.avi");
+  fs::create_symlink(Dir.File("nowhere.avi"), dangling);
+  TRun r = Join({"-o", dangling, A});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output, "The \"" + dangling + "\" file already exists. \r\nDo you want to overwrite it?\n"
+                      "Run the command with --yes to replace it.\n");
+  EXPECT_TRUE(fs::is_symlink(dangling));
+
+  test::TClip clip;
+  clip.Seconds = 0.4;
+  const std::string c = Dir.File("clip.avi");
+  test::MakeClipFile(c, clip);
+  for (const std::string mode : {"--copy", "--recompress"}) {
+    SCOPED_TRACE(mode);
+    fs::remove(link);
+    fs::create_symlink(Bystander, link);
+    r = Join({mode, "--yes", "-o", link, c, c});
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_NEAR(test::ProbePacketCounts(link)["video"], 20, 1);
+  }
+  EXPECT_FALSE(fs::exists(Dir.File("nowhere.avi")));
+}
+
+TEST_F(JoinFaults, AJoinKilledAtAnyPointLeavesAtMostItsTemporaryFileBesideTheOutput) {
+  const std::string a = Dir.File("big-a.avi"), b = Dir.File("big-b.avi");
+  test::MakeSparseRawAVI(a, 400);
+  test::MakeSparseRawAVI(b, 400);
+  const std::string temp = Dir.File(".out.avi.part");
+  test::WriteFileBytes(Out, "the output the user agreed to replace");
+  Sums[Out] = test::Checksum(Out);
+  std::set<std::string> before = Names();
+
+  // SIGKILL at once, and once 1 MiB and 40 MiB of the 800 MiB are written.
+  for (const uintmax_t at : {uintmax_t{0}, uintmax_t{1} << 20, uintmax_t{40} << 20}) {
+    SCOPED_TRACE(at);
+    fs::remove(temp);
+    const TRun r = Join({"--yes", "-o", Out, a, b}, RLIM_INFINITY, [&](pid_t Pid) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+      auto belowAt = [&] {
+        std::error_code ec;
+        return fs::file_size(temp, ec) < at || ec;
+      };
+      while (at > 0 && belowAt() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ::kill(Pid, SIGKILL);
+    });
+    EXPECT_EQ(r.Status, -1) << r.Output;
+    if (at > 0) {
+      EXPECT_GE(fs::file_size(temp), at);
+    }
+    std::set<std::string> left = Names();
+    left.erase(".out.avi.part");
+    EXPECT_EQ(left, before);
+  }
+
+  // The join runs again beside what the killed one left, and leaves that alone.
+  Sums.erase(Out);
+  const TRun r = Join({"--yes", "-o", Out, A, B});
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 60);
+  before.insert(".out.avi.part");
+  EXPECT_EQ(Names(), before);
 }
 
 }  // namespace

@@ -6,10 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <csignal>
+#include <filesystem>
 #include <functional>
 
 #include "gui/JoinFilesCommand.h"
 #include "gui/ProgressDialog.h"
+#include "gui/QuitSignals.h"
 #include "support/Fixtures.h"
 #include "gui/MainWindowFixture.h"
 #include "support/MediaCheck.h"
@@ -47,13 +50,17 @@ protected:
 
   // Presses Cancel in the progress dialog once the join has polled it Polls times.
   void CancelWhenProgressShows(int Polls) {
+    WhenProgressShows(Polls, [](TfrmProgress& Progress) { Progress.btnCancel->click(); });
+  }
+  void WhenProgressShows(int Polls, std::function<void(TfrmProgress&)> Action) {
     auto* poll = new QTimer(&Window());
-    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, Polls, seen = 0]() mutable {
+    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, Polls, Action, seen = 0]() mutable {
       for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* progress = qobject_cast<TfrmProgress*>(w); progress && progress->isVisible() && ++seen >= Polls) {
           WindowEnabledDuringJoin = Window().isEnabled();
-          progress->btnCancel->click();
           poll->stop();
+          Action(*progress);
+          return;
         }
     });
     poll->start(0);
@@ -121,6 +128,26 @@ TEST_F(JoinFilesTest, CancelStopsTheJoinSilentlyAndKeepsADecodableOutput) {
   EXPECT_GT(frames, 0);
   EXPECT_LT(frames, 1000);
   EXPECT_TRUE(Window().isEnabled());
+}
+
+TEST_F(JoinFilesTest, ASessionStopDuringAJoinCancelsItKeepsWhatWasJoinedAndClosesTheWindow) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 250));
+  Prepare({a, a, a, a});
+  InstallQuitSignals(Window());
+  Window().show();
+  const std::string out = Dir.File("stopped.avi");
+  WriteFileBytes(out, "the output the user agreed to replace");
+  JoinFiles([&](TfrmJoin& Options) {
+    Options.edtOutFileName->setText(QString::fromStdString(out));
+    WhenProgressShows(100, [](TfrmProgress&) { ::raise(SIGTERM); });
+  });
+  EXPECT_EQ(QuitSignal(), SIGTERM);
+  EXPECT_FALSE(Window().isVisible());
+  EXPECT_EQ(DecodeErrors(out), "");
+  const int frames = ProbePacketCounts(out)["video"];
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 1000);
+  EXPECT_FALSE(std::filesystem::exists(Dir.File(".stopped.avi.part")));
 }
 
 TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack) {

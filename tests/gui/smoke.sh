@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real reelwright under a virtual X server: it opens its main window with the
 # caption "Reelwright", without any FFmpeg library in memory (the media engine waits for the
-# join options), and, asked by the session to stop, exits cleanly with its settings written. Skipped (77) when Xvfb or xwininfo is missing.
+# join options), and, asked by the session to stop, closes as at File, Exit (its settings
+# written) and exits with 143 (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing.
 set -euo pipefail
 exe=$1
 for tool in Xvfb xwininfo; do
@@ -46,7 +47,7 @@ kill -TERM "$app_pid"
 status=0
 wait "$app_pid" || status=$?
 app_pid=
-[ "$status" -eq 0 ] || { echo "exit status $status"; cat "$work/app.log"; exit 1; }
+[ "$status" -eq 143 ] || { echo "exit status $status (not 128 + SIGTERM)"; cat "$work/app.log"; exit 1; }
 
 conf="$work/config/Kestrova/reelwright.conf"
 [ -f "$conf" ] || { echo "no settings written"; exit 1; }

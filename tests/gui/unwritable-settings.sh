@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real reelwright offscreen with a configuration folder that cannot be made (its
-# parent is a regular file). It comes up, and asked by the session to stop it ends with status 0
-# although nothing can be stored: the failure goes to standard error, as no one is there to
-# answer a message box.
+# parent is a regular file). It comes up, and asked by the session to stop it closes as at
+# File, Exit and ends with status 143 (128 + SIGTERM), although nothing can be stored: the
+# failure goes to standard error, as no one is there to answer a message box.
 set -euo pipefail
 exe=$1
 work=$(mktemp -d)
@@ -44,7 +44,7 @@ fi
 status=0
 wait "$app_pid" || status=$?
 app_pid=
-[ "$status" -eq 0 ] || { echo "exit status $status"; cat "$work/app.log"; exit 1; }
+[ "$status" -eq 143 ] || { echo "exit status $status (not 128 + SIGTERM)"; cat "$work/app.log"; exit 1; }
 grep -q "Failed to set data for '" "$work/app.log" || { echo "no settings failure reported:"; cat "$work/app.log"; exit 1; }
 [ -f "$work/file" ] && [ "$(cat "$work/file")" = "not a folder" ] || { echo "the blocking file changed"; exit 1; }
 echo "ok"
