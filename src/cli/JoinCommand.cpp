@@ -44,6 +44,7 @@ int JoinWithoutRecompression(const TJoinOptions& Options, const TFileList& List,
     Fail(std::string("Join fails: ") + E.what());
     return 1;
   }
+  for (const std::string& warning : joiner.Warnings()) Fail("Warning: " + warning + ".");
   return TTerminalProgress::Interrupted() ? ExitInterrupted : 0;
 }
 

@@ -18,7 +18,7 @@ std::string UserDecimalSeparator();
 std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator);
 // The same with the user's decimal separator.
 std::string FrameRateText(double FrameRate);
-// "44KHz Stereo", "22KHz Mono" or "none".
+// "44KHz Stereo", "22KHz Mono", "48KHz 6ch" (other channel counts) or "none".
 std::string AudioText(const TVideoFileInfo& Info);
 // "AVI:DIVX" for AVI files, else the container type name.
 std::string TypeText(const TVideoFileInfo& Info);

@@ -47,6 +47,11 @@ void TJoinWrapper::JoinAVIFiles() {
   joiner.FOutFileName = FOptions.OutFileName();
   joiner.FDropAudio = FOptions.DropAudio();
   joiner.Execute();
+  // Sources that gave less than they declare were joined as far as they could be read.
+  std::string text;
+  for (const std::string& warning : joiner.Warnings()) text += warning + ".\n";
+  if (!text.empty())
+    ShowMessageBox(FOwner, text, TMessageKind::mkWarning, TMessageButtons::mbOK);
 }
 
 void TJoinWrapper::JoinWithRecompression() {
