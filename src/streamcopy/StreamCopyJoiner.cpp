@@ -139,7 +139,7 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
                                    const TAVIIndexEntry& Entry) {
   // A chunk that claims to reach past the end is not even given a buffer.
   const int64_t start = Entry.FilePos - static_cast<int64_t>(ChunkDataAt);
-  if (start < 0 || Entry.FilePos + Entry.Size > ReadAhead.FileSize()) return false;
+  if (start < 0 || Entry.FilePos > ReadAhead.FileSize() - Entry.Size) return false;
   const uint32_t count = Entry.Size + static_cast<uint32_t>(ChunkDataAt);
   if (count < Entry.Size) return false;
   if (FChunkBuffer.size() < count) FChunkBuffer.resize(count);
