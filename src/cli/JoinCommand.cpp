@@ -37,7 +37,10 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
 int Join(TJoinRequest Request) {
   TStopSignals signals;
   try {
-    JoinFiles(std::move(Request), [] { return std::make_unique<TTerminalProgress>(); });
+    const std::vector<std::string> warnings =
+        JoinFiles(std::move(Request), [] { return std::make_unique<TTerminalProgress>(); });
+    // Sources that gave less than they declare were joined as far as they could be read.
+    for (const std::string& warning : warnings) Fail("Warning: " + warning + ".");
   } catch (const std::exception& E) {
     Fail(std::string("Join fails: ") + E.what());
     return 1;

@@ -51,6 +51,7 @@ void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName) {
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.Execute();
+  FWarnings = joiner.Warnings();
 }
 
 void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName) {
@@ -75,9 +76,10 @@ void TJoinWrapper::JoinProgress(TDSVideoJoiner&, bool& Cancel, double Percent) {
   Cancel = FProgress->IsCancelled();
 }
 
-void JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory) {
+std::vector<std::string> JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory) {
   TJoinWrapper wrapper(std::move(Request), std::move(ProgressFactory));
   wrapper.Run();
+  return wrapper.Warnings();
 }
 
 }  // namespace rw

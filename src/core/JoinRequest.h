@@ -43,6 +43,9 @@ public:
   TJoinWrapper(TJoinRequest Request, TProgressFactory ProgressFactory);
 
   void Run();
+  // What a join that went through says about its sources: those joined only as far as they
+  // could be read, each named.
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
 
 private:
   // Each writes OutFileName, the temporary file.
@@ -54,11 +57,12 @@ private:
   void JoinProgress(TDSVideoJoiner& Sender, bool& Cancel, double Percent);
 
   TJoinRequest FRequest;
+  std::vector<std::string> FWarnings;
   TProgressFactory FProgressFactory;
   std::unique_ptr<IProgress> FProgress;
 };
 
-// Runs one request.
-void JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory);
+// Runs one request; returns its warnings.
+std::vector<std::string> JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory);
 
 }  // namespace rw

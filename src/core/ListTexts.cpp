@@ -92,8 +92,10 @@ std::string FrameRateText(double FrameRate) { return FrameRateText(FrameRate, Us
 
 std::string AudioText(const TVideoFileInfo& Info) {
   if (!Info.HasAudio) return "none";
-  return std::to_string(Info.AudioSampleRate / 1000) + "KHz" +
-         (Info.AudioChannels == 1 ? " Mono" : " Stereo");
+  const std::string rate = std::to_string(Info.AudioSampleRate / 1000) + "KHz";
+  if (Info.AudioChannels == 1) return rate + " Mono";
+  if (Info.AudioChannels == 2) return rate + " Stereo";
+  return rate + " " + std::to_string(Info.AudioChannels) + "ch";
 }
 
 std::string TypeText(const TVideoFileInfo& Info) {

@@ -18,7 +18,7 @@ std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator)
 std::string FrameRateText(double FrameRate);
 // A rate as the join options offer it: two decimals with DecimalSeparator (24 -> "24.00").
 std::string FormatFrameRate(double Rate, char DecimalSeparator = '.');
-// "44KHz Stereo", "22KHz Mono" or "none".
+// "44KHz Stereo", "22KHz Mono", "48KHz 6ch" (other channel counts) or "none".
 std::string AudioText(const TVideoFileInfo& Info);
 // "AVI:DIVX" for AVI files, else the container type name.
 std::string TypeText(const TVideoFileInfo& Info);

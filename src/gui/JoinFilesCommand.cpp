@@ -32,7 +32,12 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
 }
 
 void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
-  rw::JoinFiles(JoinRequestOf(List, Options), TfrmProgress::Factory(Owner));
+  const std::vector<std::string> warnings =
+      rw::JoinFiles(JoinRequestOf(List, Options), TfrmProgress::Factory(Owner));
+  // Sources that gave less than they declare were joined as far as they could be read.
+  std::string text;
+  for (const std::string& warning : warnings) text += warning + ".\n";
+  if (!text.empty()) ShowMessageBox(Owner, text, TMessageKind::mkWarning, TMessageButtons::mbOK);
 }
 
 void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) {

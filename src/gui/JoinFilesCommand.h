@@ -13,7 +13,8 @@ struct TJoinRequest;
 // The join the dialog's settings describe for the list's files.
 TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options);
 
-// Runs one join with the dialog's settings, its progress in a dialog owned by Owner.
+// Runs one join with the dialog's settings, its progress in a dialog owned by Owner; warnings
+// about sources joined only in part are shown together after it.
 void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
 
 // The Join Files command: the three facts from the rows, the join options, the join; a failure

@@ -13,6 +13,9 @@ TAVIFileReader::~TAVIFileReader() {
 void TAVIFileReader::Close() {
   FVideoStream = nullptr;
   FAudioStream = nullptr;
+  FQueue.clear();
+  FQueueValid = false;
+  FIndexIsWalked = false;
   FStreams.clear();
   FFile.Close();
 }
@@ -29,8 +32,9 @@ void TAVIFileReader::ScanChunks(uint32_t Size) {
   ClearChunks();
   const int64_t end = FPosition + static_cast<int64_t>(Size) - 4;
   // Every pass moves on by at least 8 bytes and a short header read ends the level, so the
-  // walk stays within the file whatever the size fields claim.
-  while (FPosition < end) {
+  // walk stays within the file whatever the size fields claim; a level of more chunks than any
+  // header holds is cut, so that neither time nor memory follows a file's made-up lists.
+  while (FPosition < end && FChunks.size() < MaxLevelChunks) {
     uint8_t head[riff::ListHeaderSize];
     uint32_t got = Read(head, sizeof head);
     if (got < riff::ChunkHeaderSize) break;
@@ -69,6 +73,7 @@ void TAVIFileReader::Open(const std::string& FileName, bool HeaderOnly) {
   if (Read(head, sizeof head) < sizeof head || GetLE32(head) != riff::ckRIFF ||
       GetLE32(head + 8) != riff::formAVI)
     throw EAVIReadError("The file has unknown format");
+  FRiffEnd = static_cast<int64_t>(ChunkSpan(GetLE32(head + 4)));
   ScanChunks(GetLE32(head + 4));
 
   const TRIFFChunkInfo* hdrl = FindChunk(riff::ckLIST, riff::listHdrl);
@@ -86,12 +91,7 @@ void TAVIFileReader::Open(const std::string& FileName, bool HeaderOnly) {
   ReadHeaders();
   ClearChunks();
 
-  if (!HeaderOnly) {
-    if (FIsOpenDML)
-      ReadOpenDMLIndexes();
-    else
-      ReadOldIndex();
-  }
+  if (!HeaderOnly) ReadIndexes();
 }
 
 void TAVIFileReader::ReadHeaders() {
@@ -105,9 +105,11 @@ void TAVIFileReader::ReadHeaders() {
   Read(main, sizeof main);
   FMainHeader = LoadRecord<TAVIMainHeader>(main);
 
-  // All streams are made before any is read: reading one rescans the chunk list.
+  // All streams are made before any is read: reading one rescans the chunk list. Chunk ids
+  // can name no more than MaxStreams streams; later lists are left alone.
   for (const TRIFFChunkInfo& c : FChunks)
-    if (c.Id == riff::ckLIST && c.ListType == riff::listStrl)
+    if (c.Id == riff::ckLIST && c.ListType == riff::listStrl &&
+        FStreams.size() < static_cast<size_t>(MaxStreams))
       FStreams.push_back(std::make_unique<TAVIStream>(*this, c.DataPos, c.Size));
 
   for (size_t i = 0; i < FStreams.size(); ++i) {
@@ -119,6 +121,19 @@ void TAVIFileReader::ReadHeaders() {
       FVideoStream = &s;
     if (type == riff::streamAuds && !FAudioStream) FAudioStream = &s;
   }
+}
+
+TAVIStream* TAVIFileReader::StreamOfChunkId(const uint8_t* Id) const {
+  // The stream number is two upper-case hexadecimal digits, as StreamIdText writes it.
+  auto digit = [](uint8_t C) {
+    if (C >= '0' && C <= '9') return C - '0';
+    if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+    return -1;
+  };
+  const int high = digit(Id[0]), low = digit(Id[1]);
+  if (high < 0 || low < 0) return nullptr;
+  const size_t n = static_cast<size_t>(high * 16 + low);
+  return n < FStreams.size() ? FStreams[n].get() : nullptr;
 }
 
 bool TAVIFileReader::TakeIndexEntry() {

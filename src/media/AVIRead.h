@@ -1,11 +1,13 @@
 #pragma once
 // The AVI reader: walks the first RIFF 'AVI ' container, reads the main header and every
 // stream's header and format and, unless only the headers are wanted, builds a per-stream
-// index of all data chunks from the legacy 'idx1' index or the OpenDML 'indx'/'ix##' indexes.
+// index of all data chunks from the legacy 'idx1' index or the OpenDML 'indx'/'ix##' indexes,
+// or, where those are missing, damaged or cut short, by walking the 'movi' lists themselves.
 // Chunks are then read by number, or walked over all streams in time order.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/MemoryBuffer.h"
@@ -20,8 +22,8 @@ class TAVIFileReader;
 
 // The reader's error class. Messages: "The file has unknown format", "The header is not
 // found", "The data is not found", "The main header is not found", "The stream header is not
-// found", "The stream format is not found", "The index is not found", "Unsupported type of
-// super index: N", "Unsupported type of chunk index: N".
+// found", "The stream format is not found". A missing or damaged index is no error: the
+// chunks are then found by walking the data.
 class EAVIReadError : public Exception {
 public:
   using Exception::Exception;
@@ -76,6 +78,9 @@ public:
   // Reads chunk Index's data into Dest (at least its Size bytes). True exactly when all of
   // them arrived; false for an index out of range or data past the end of the file.
   bool ReadChunk(uint32_t Index, void* Dest) const;
+  // True when the 8 bytes of a chunk header name this stream (the first two characters of the
+  // id) and a data size of Size: the header an index entry of Size bytes must point behind.
+  bool IsChunkHeader(const uint8_t* Header, uint32_t Size) const;
   // StreamPos of the entry, -1 when out of range.
   int64_t GetChunkStreamPos(uint32_t Index) const;
   // Start time of the chunk in seconds, -1.0 when out of range. A stream with Rate 0 has no
@@ -87,8 +92,14 @@ public:
   void ReadHeaders(unsigned StreamIndex);
   // Appends an entry; false (nothing added) once the reader's entry budget is spent.
   bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos);
-  void ReadSuperIndex();
-  void ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position);
+  // Both false when an index has a type it cannot have (a damaged index).
+  bool ReadSuperIndex();
+  bool ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position);
+  // Moves the index out into Saved (and back), leaving this stream without entries.
+  void SwapIndex(TMemoryBuf& Saved, int64_t& SavedBytes);
+  // Takes the key-frame flags of the entries of Earlier (an index moved out by SwapIndex) that
+  // lie at the same file positions as entries of this index.
+  void TakeKeyFrames(const TMemoryBuf& Earlier);
 
 private:
   TAVIFileReader& FReader;
@@ -116,6 +127,11 @@ public:
   // The size taken when the file was opened; every read of the parse is bounded by it.
   int64_t FileSizeAtOpen() const { return FFileSize; }
 
+  // Stream lists past this many are ignored: chunk ids name streams by two hexadecimal digits.
+  static constexpr int MaxStreams = 256;
+  // A level of the RIFF tree is walked for at most this many chunks (headers hold a handful).
+  static constexpr size_t MaxLevelChunks = 4096;
+
   int StreamCount() const { return static_cast<int>(FStreams.size()); }
   TAVIStream& Streams(int Index) { return *FStreams.at(static_cast<size_t>(Index)); }
   const TAVIStream& Streams(int Index) const { return *FStreams.at(static_cast<size_t>(Index)); }
@@ -126,9 +142,18 @@ public:
 
   // The time-ordered walk over the chunks of all streams. NextChunk gives the stream and chunk
   // that start earliest (ties go to the lower stream index) and advances that stream's cursor;
-  // StreamIndex -1 means every stream is exhausted (ChunkIndex is then left alone).
+  // StreamIndex -1 means every stream is exhausted (ChunkIndex is then left alone). The walk
+  // keeps the streams in time order between calls: a cursor changed by hand takes effect at
+  // the next ResetChunkCursors or IndexFromMovi.
   void ResetChunkCursors();
   void NextChunk(int& StreamIndex, uint32_t& ChunkIndex);
+
+  // True when the indexes came from walking the 'movi' lists rather than from the file's index.
+  bool IndexIsWalked() const { return FIndexIsWalked; }
+  // For a file whose index proved wrong while it was read: replaces every stream's index by
+  // one found by walking the 'movi' lists; the time-ordered walk goes on from each stream's
+  // ChunkCursor. False (nothing changed) when the indexes already came from that walk.
+  bool IndexFromMovi();
 
   // The open file, for readers that go through it at their own positions.
   TFile& File() { return FFile; }
@@ -151,8 +176,25 @@ private:
   bool TakeIndexEntry();
   void ReadHeaders();
   int64_t GetIndexBase();
-  void ReadOldIndex();
-  void ReadOpenDMLIndexes();
+  // Both false when the index is damaged.
+  bool ReadOldIndex();
+  bool ReadOpenDMLIndexes();
+  // The stream whose chunk ids begin with these two characters, or null.
+  TAVIStream* StreamOfChunkId(const uint8_t* Id) const;
+
+  // ---- the walk of the data (AVIReadMoviWalk.cpp) ----
+  enum class TIndexState { Whole, Short, Wrong };
+  // Reads the file's index and, unless it looks whole, the walk of the data.
+  void ReadIndexes();
+  // Whether the index read agrees with the stream headers and its first entries with the data.
+  TIndexState CheckIndex();
+  // Replaces the indexes by the walk's; with KeepBetter, the earlier indexes stay when the
+  // walk finds no more video chunks (nor more chunks at all).
+  void WalkMovi(bool KeepBetter);
+  // Adds the chunks of the span [Begin, End) of the file to their streams.
+  void WalkMoviList(TFileReadBuffer& Buffer, int64_t Begin, int64_t End);
+  // Rebuilds the order of the time-ordered walk from the cursors.
+  void QueueStreams();
 
   TFile FFile;
   int64_t FPosition = 0;
@@ -169,7 +211,13 @@ private:
   TAVIStream* FVideoStream = nullptr;
   TAVIStream* FAudioStream = nullptr;
   bool FIsOpenDML = false;
+  bool FIndexIsWalked = false;
+  int64_t FRiffEnd = 0;  // just after the first RIFF container, as its size claims
   uint64_t FIndexBudget = 0;
+  // Streams with chunks left, by the start time of their next chunk then stream index: a heap
+  // with the earliest on top. Rebuilt when FQueueValid is false.
+  std::vector<std::pair<double, int>> FQueue;
+  bool FQueueValid = false;
 };
 
 }  // namespace rw

@@ -1,6 +1,9 @@
 // A stream's chunk index: packed 21-byte entries, and chunk access by number.
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "media/AVIRead.h"
 
@@ -13,8 +16,17 @@ constexpr uint32_t KeyFrameAt = 12;
 constexpr uint32_t StreamPosAt = 13;
 }  // namespace
 
+namespace {
+// A small index grows by its own size, a large one by 1 MiB at a time: many short streams
+// cost little memory, a long one few reallocations.
+constexpr uint32_t FirstIndexStep = 64 * TAVIStream::IndexEntrySize;
+constexpr uint32_t LastIndexStep = 1048576;
+}  // namespace
+
 bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos) {
   if (!FReader.TakeIndexEntry()) return false;
+  if (FIndex.Size() == FIndex.Capacity())
+    FIndex.SetDelta(std::clamp(FIndex.Capacity(), FirstIndexStep, LastIndexStep));
   uint8_t e[IndexEntrySize];
   PutLE64(e, static_cast<uint64_t>(FilePos));
   PutLE32(e + SizeAt, Size);
@@ -47,6 +59,34 @@ bool TAVIStream::ReadChunk(uint32_t Index, void* Dest) const {
   if (e.Size == 0) return true;
   if (e.FilePos < 0 || e.FilePos > std::numeric_limits<int64_t>::max() - e.Size) return false;
   return FReader.File().ReadAt(Dest, e.Size, e.FilePos) == e.Size;
+}
+
+bool TAVIStream::IsChunkHeader(const uint8_t* Header, uint32_t Size) const {
+  return Header[0] == static_cast<uint8_t>(StreamId[0]) &&
+         Header[1] == static_cast<uint8_t>(StreamId[1]) && GetLE32(Header + 4) == Size;
+}
+
+void TAVIStream::SwapIndex(TMemoryBuf& Saved, int64_t& SavedBytes) {
+  FIndex.Swap(Saved);
+  std::swap(FStreamBytes, SavedBytes);
+}
+
+void TAVIStream::TakeKeyFrames(const TMemoryBuf& Earlier) {
+  // The earlier index may list its chunks in any order (or point anywhere); this one runs in
+  // file order. Both are walked once after the earlier one is sorted by position.
+  std::vector<std::pair<int64_t, uint8_t>> earlier(Earlier.Size() / IndexEntrySize);
+  for (size_t j = 0; j < earlier.size(); ++j) {
+    const uint8_t* e = Earlier.Memory() + j * IndexEntrySize;
+    earlier[j] = {static_cast<int64_t>(GetLE64(e)), e[KeyFrameAt]};
+  }
+  std::sort(earlier.begin(), earlier.end());
+  size_t j = 0;
+  for (uint32_t i = 0; i < ChunkCount() && j < earlier.size(); ++i) {
+    uint8_t* e = FIndex.Memory() + static_cast<size_t>(i) * IndexEntrySize;
+    const int64_t pos = static_cast<int64_t>(GetLE64(e));
+    while (j < earlier.size() && earlier[j].first < pos) ++j;
+    if (j < earlier.size() && earlier[j].first == pos) e[KeyFrameAt] = earlier[j].second;
+  }
 }
 
 }  // namespace rw

@@ -28,8 +28,7 @@ int64_t TAVIFileReader::GetIndexBase() {
   return moviRelative;
 }
 
-void TAVIFileReader::ReadOldIndex() {
-  if (FIdx1Pos < 0) throw EAVIReadError("The index is not found");
+bool TAVIFileReader::ReadOldIndex() {
   const uint32_t n = FIdx1Size / riff::Idx1EntrySize;
   TFileReadBuffer buffer(FFile, IndexWindow);
   const int64_t base = GetIndexBase();
@@ -38,18 +37,14 @@ void TAVIFileReader::ReadOldIndex() {
     if (buffer.ReadAt(e, sizeof e, FIdx1Pos + static_cast<int64_t>(i) * sizeof e) < sizeof e)
       break;
     // Only the stream number (the first two characters of the chunk id) is examined, so
-    // palette changes and the like count as chunks of their stream.
-    TAVIStream* owner = nullptr;
-    for (auto& s : FStreams)
-      if (e[0] == static_cast<uint8_t>(s->StreamId[0]) &&
-          e[1] == static_cast<uint8_t>(s->StreamId[1])) {
-        owner = s.get();
-        break;
-      }
+    // palette changes and the like count as chunks of their stream; 'rec ' lists, 'JUNK' and
+    // numbers without a stream belong to none.
+    TAVIStream* owner = StreamOfChunkId(e);
     if (!owner) continue;
     const bool key = (GetLE32(e + 4) & riff::AVIIF_KEYFRAME) != 0;
     if (!owner->AddIndexEntry(GetLE32(e + 12), key, base + GetLE32(e + 8))) break;
   }
+  return true;
 }
 
 }  // namespace rw

@@ -1,7 +1,5 @@
 // The OpenDML two-level index: an 'indx' super index in each stream list pointing to
 // 'ix##' standard indexes anywhere in the file.
-#include <string>
-
 #include "media/AVIRead.h"
 #include "media/FileReadBuffer.h"
 
@@ -27,36 +25,35 @@ bool ReadIndexHeader(TFileReadBuffer& Buffer, int64_t Position, TIndexHeader& He
 }
 }  // namespace
 
-void TAVIFileReader::ReadOpenDMLIndexes() {
-  for (auto& s : FStreams) s->ReadSuperIndex();
+bool TAVIFileReader::ReadOpenDMLIndexes() {
+  for (auto& s : FStreams)
+    if (!s->ReadSuperIndex()) return false;
+  return true;
 }
 
-void TAVIStream::ReadSuperIndex() {
+bool TAVIStream::ReadSuperIndex() {
   // A stream without its own 'indx' in an OpenDML file has no index position: no entries.
-  if (FIndxPos < 0) return;
+  if (FIndxPos < 0) return true;
   TFileReadBuffer buffer(FReader.File(), IndexWindow);
   TIndexHeader h;
-  if (!ReadIndexHeader(buffer, FIndxPos, h)) return;
-  if (h.Type == riff::AVI_INDEX_OF_CHUNKS) {
-    ReadStandardIndex(buffer, FIndxPos);
-    return;
-  }
-  if (h.Type != riff::AVI_INDEX_OF_INDEXES)
-    throw EAVIReadError("Unsupported type of super index: " + std::to_string(h.Type));
+  if (!ReadIndexHeader(buffer, FIndxPos, h)) return true;
+  if (h.Type == riff::AVI_INDEX_OF_CHUNKS) return ReadStandardIndex(buffer, FIndxPos);
+  if (h.Type != riff::AVI_INDEX_OF_INDEXES) return false;
   for (uint32_t i = 0; i < h.EntriesInUse; ++i) {
     uint8_t e[riff::SuperIndexEntrySize];
     const int64_t at = FIndxPos + riff::IndexHeaderSize +
                        static_cast<int64_t>(i) * riff::SuperIndexEntrySize;
     if (buffer.ReadAt(e, sizeof e, at) < sizeof e) break;
-    ReadStandardIndex(buffer, static_cast<int64_t>(GetLE64(e)));
+    if (!ReadStandardIndex(buffer, static_cast<int64_t>(GetLE64(e)))) return false;
   }
+  return true;
 }
 
-void TAVIStream::ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position) {
+bool TAVIStream::ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position) {
   TIndexHeader h;
-  if (!ReadIndexHeader(Buffer, Position, h)) return;
-  if (h.Type != riff::AVI_INDEX_OF_CHUNKS)
-    throw EAVIReadError("Unsupported type of chunk index: " + std::to_string(h.Type));
+  // A standard index past the end of the file (a file cut short) holds nothing.
+  if (!ReadIndexHeader(Buffer, Position, h)) return true;
+  if (h.Type != riff::AVI_INDEX_OF_CHUNKS) return false;
   for (uint32_t i = 0; i < h.EntriesInUse; ++i) {
     uint8_t e[riff::StdIndexEntrySize];
     const int64_t at =
@@ -68,6 +65,7 @@ void TAVIStream::ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position) {
                        (size & riff::StdIndexNoKeyFrame) == 0, pos))
       break;
   }
+  return true;
 }
 
 }  // namespace rw

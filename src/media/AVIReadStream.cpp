@@ -41,8 +41,10 @@ void TAVIStream::ReadHeaders(unsigned StreamIndex) {
 
   const TRIFFChunkInfo* strf = FReader.FindChunk(riff::ckStrf, 0);
   if (!strf) throw EAVIReadError("The stream format is not found");
-  // The format is as long as its chunk, but never longer than what the file holds.
-  int64_t avail = FReader.FileSizeAtOpen() - strf->DataPos;
+  // The format is as long as its chunk, but never longer than what the file holds nor than
+  // its stream list: formats of several streams never share the file's bytes.
+  const int64_t strlEnd = FStrlPos + static_cast<int64_t>(FStrlSize) - 4;
+  int64_t avail = std::min(FReader.FileSizeAtOpen(), strlEnd) - strf->DataPos;
   uint32_t size = strf->Size;
   if (avail < static_cast<int64_t>(size)) size = avail > 0 ? static_cast<uint32_t>(avail) : 0;
   Format.assign(size, '\0');

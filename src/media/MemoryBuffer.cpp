@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "platform/Errors.h"
 
@@ -36,6 +37,13 @@ void TMemoryBuf::Clear() {
   FMemory = nullptr;
   FSize = 0;
   FCapacity = 0;
+}
+
+void TMemoryBuf::Swap(TMemoryBuf& Other) noexcept {
+  std::swap(FMemory, Other.FMemory);
+  std::swap(FCapacity, Other.FCapacity);
+  std::swap(FSize, Other.FSize);
+  std::swap(FDelta, Other.FDelta);
 }
 
 }  // namespace rw

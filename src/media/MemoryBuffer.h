@@ -19,6 +19,8 @@ public:
   void Append(const void* Data, uint32_t Count);
   // Frees the memory.
   void Clear();
+  // Exchanges contents (memory, size, capacity and delta) with Other.
+  void Swap(TMemoryBuf& Other) noexcept;
 
   uint8_t* Memory() { return FMemory; }
   const uint8_t* Memory() const { return FMemory; }

@@ -2,6 +2,7 @@
 // against the first file of the list.
 #include "media/VideoFileInfo.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -13,6 +14,18 @@ namespace rw {
 namespace {
 
 constexpr size_t SignatureSize = 20;
+
+// WAVE_FORMAT_EXTENSIBLE: 22 bytes after the wave format header, the sub-format GUID last.
+constexpr uint16_t WaveFormatExtensible = 0xFFFE;
+constexpr uint32_t WaveExtraSizeOffset = 16;
+constexpr uint16_t WaveExtensibleExtraSize = 22;
+constexpr size_t WaveSubFormatOffset = 24;
+constexpr size_t WaveSubFormatSize = 16;
+
+// Two rates that differ by at most 10 ppm are one rate written two ways.
+bool SameRate(double A, double B) {
+  return std::fabs(A - B) <= 1e-5 * std::max(std::fabs(A), std::fabs(B));
+}
 
 TVideoFileType DetectMPEG(const uint8_t* b) {
   if (b[1] != 0x00 || b[2] != 0x01) return TVideoFileType::vftUnknown;
@@ -100,6 +113,15 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
     info->AudioChannels = static_cast<uint8_t>(audio->FormatWord(riff::WaveChannelsOffset));
     info->AudioSampleRate = audio->FormatDWord(riff::WaveSamplesPerSecOffset);
     info->AudioBitsPerSample = audio->FormatWord(riff::WaveBitsPerSampleOffset);
+    info->AudioBlockAlign = audio->FormatWord(riff::WaveBlockAlignOffset);
+    // The reader has already given fast sample-based sound its block size as SampleSize.
+    const TAVIStreamHeader& ah = audio->Header;
+    info->AudioSampleSize = ah.SampleSize;
+    info->AudioRate = ah.Scale ? static_cast<double>(ah.Rate) / ah.Scale : 0;
+    if (info->AudioFormatTag == WaveFormatExtensible &&
+        audio->FormatWord(WaveExtraSizeOffset) >= WaveExtensibleExtraSize &&
+        audio->Format.size() >= WaveSubFormatOffset + WaveSubFormatSize)
+      info->AudioSubFormat = audio->Format.substr(WaveSubFormatOffset, WaveSubFormatSize);
   }
 
   // Rounded to the nearest whole second, halves to the even neighbour.
@@ -111,14 +133,16 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
 bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B) {
   A.VideoFormatDiffers = A.TypeName != B.TypeName || A.VideoFourCC != B.VideoFourCC;
   A.FrameSizeDiffers = A.Width != B.Width || A.Height != B.Height;
-  A.FrameRateDiffers = A.FrameRate != B.FrameRate;
+  A.FrameRateDiffers = !SameRate(A.FrameRate, B.FrameRate);
   return !A.VideoFormatDiffers && !A.FrameSizeDiffers && !A.FrameRateDiffers;
 }
 
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {
   return A.HasAudio == B.HasAudio && A.AudioChannels == B.AudioChannels &&
          A.AudioSampleRate == B.AudioSampleRate &&
-         A.AudioBitsPerSample == B.AudioBitsPerSample && A.AudioFormatTag == B.AudioFormatTag;
+         A.AudioBitsPerSample == B.AudioBitsPerSample && A.AudioFormatTag == B.AudioFormatTag &&
+         A.AudioBlockAlign == B.AudioBlockAlign && A.AudioSampleSize == B.AudioSampleSize &&
+         SameRate(A.AudioRate, B.AudioRate) && A.AudioSubFormat == B.AudioSubFormat;
 }
 
 }  // namespace rw

@@ -19,6 +19,13 @@ struct TVideoFileInfo {
   uint32_t AudioSampleRate = 0;
   uint16_t AudioBitsPerSample = 0;
   uint16_t AudioFormatTag = 0;
+  // What else a decoder needs to read joined sound as one stream: the block size, the timing
+  // (SampleSize 0: one block per chunk of 1 / AudioRate seconds; else bytes / SampleSize
+  // units of 1 / AudioRate seconds) and, for WAVE_FORMAT_EXTENSIBLE, the 16-byte sub-format.
+  uint16_t AudioBlockAlign = 0;
+  uint32_t AudioSampleSize = 0;
+  double AudioRate = 0;
+  std::string AudioSubFormat;
   double Duration = 0;
   uint32_t VideoFourCC = 0;
   bool VideoMismatch = false;
@@ -46,8 +53,11 @@ void GetVideoFileTypeName(const std::string& FileName, std::string& TypeName);
 // Reads the file's headers with the AVI reader and describes it. Raises the reader's errors.
 std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName);
 
-// True when A's video matches B's; records in A which parts differ.
+// True when A's video matches B's; records in A which parts differ. Frame rates match when
+// they differ by at most 10 ppm (30000/1001 and 2997/100 are the same rate).
 bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B);
+// True when A's sound can be joined to B's into one stream: same format tag, channels, sample
+// rate, bits, block align, timing and sub-format.
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B);
 
 }  // namespace rw

@@ -13,6 +13,8 @@ namespace {
 
 constexpr int VideoOut = 0;
 constexpr int AudioOut = 1;
+// The chunk buffer holds the chunk's header before its data.
+constexpr size_t ChunkDataAt = riff::ChunkHeaderSize;
 
 // Closes the reader when a pass over one source ends, also on errors.
 class TReaderPass {
@@ -66,6 +68,7 @@ void TAVIFileJoiner::Execute() {
 void TAVIFileJoiner::Join(IProgress& Progress) {
   if (FFiles.empty()) throw Exception("There are no files to join");
   FFramesCopied = 0;
+  FWarnings.clear();
   ScanSources();
   FWriter.SetIndexMode(FTotalSize < OpenDMLThreshold ? TAVIFileWriter::imLegacy
                                                      : TAVIFileWriter::imBoth);
@@ -128,18 +131,24 @@ double TAVIFileJoiner::Percent(size_t Source) const {
   return static_cast<double>(std::min<uint64_t>(percent, 100));
 }
 
-bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEntry& Entry) {
+bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream& Stream,
+                                   const TAVIIndexEntry& Entry) {
   // A chunk that claims to reach past the end is not even given a buffer.
-  if (Entry.FilePos < 0 || Entry.FilePos + Entry.Size > ReadAhead.FileSize()) return false;
-  if (FChunkBuffer.size() < Entry.Size) FChunkBuffer.resize(Entry.Size);
-  if (Entry.Size == 0) return true;
+  const int64_t start = Entry.FilePos - static_cast<int64_t>(ChunkDataAt);
+  if (start < 0 || Entry.FilePos > ReadAhead.FileSize() - Entry.Size) return false;
+  const uint32_t count = Entry.Size + static_cast<uint32_t>(ChunkDataAt);
+  if (count < Entry.Size) return false;
+  if (FChunkBuffer.size() < count) FChunkBuffer.resize(count);
+  bool whole;
   try {
-    return ReadAhead.ReadAt(FChunkBuffer.data(), Entry.Size, Entry.FilePos) == Entry.Size;
+    whole = ReadAhead.ReadAt(FChunkBuffer.data(), count, start) == count;
   } catch (const Exception&) {
     // The window could not be loaded whole: the source was cut short after it was opened.
     // The chunk counts when it is still there; a failing read raises the system's failure.
-    return FReader.File().ReadAt(FChunkBuffer.data(), Entry.Size, Entry.FilePos) == Entry.Size;
+    whole = FReader.File().ReadAt(FChunkBuffer.data(), count, start) == count;
   }
+  // The index must point just behind this stream's chunk of this size, not into other data.
+  return whole && Stream.IsChunkHeader(FChunkBuffer.data(), Entry.Size);
 }
 
 bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
@@ -148,6 +157,7 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
   // Sound goes to the output only when it has a sound stream (from the first source).
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
+  uint32_t frames = 0, sounds = 0;
 
   FReader.ResetChunkCursors();
   for (;;) {
@@ -158,16 +168,42 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
     const TAVIStream* stream = &FReader.Streams(streamIndex);
     if (stream == video || stream == audio) {
       TAVIIndexEntry entry;
-      // A chunk that cannot be read completely (a damaged source) ends this source.
-      if (!stream->GetIndexEntry(chunk, entry) || !ReadChunkData(readAhead, entry)) break;
-      FWriter.WriteChunk(stream == video ? VideoOut : AudioOut, FChunkBuffer.data(),
+      if (!stream->GetIndexEntry(chunk, entry)) break;
+      if (!ReadChunkData(readAhead, *stream, entry)) {
+        // The index points elsewhere or past the data: the source is read on by walking its
+        // data, from where each stream stands. Where that walk is what failed, the source
+        // ends here (it was damaged or cut short).
+        FReader.Streams(streamIndex).ChunkCursor = chunk;
+        if (FReader.IndexFromMovi()) continue;
+        break;
+      }
+      FWriter.WriteChunk(stream == video ? VideoOut : AudioOut, FChunkBuffer.data() + ChunkDataAt,
                          entry.KeyFrame, entry.Size);
+      ++(stream == video ? frames : sounds);
     }
     if (stream == video) ++FFramesCopied;
     Progress.SetProgress(Percent(Index));
     if (Progress.IsCancelled()) return false;
   }
+  CheckContribution(Index, frames, sounds);
   return true;
+}
+
+void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds) {
+  const std::string& name = FFiles[Index];
+  if (Frames == 0) throw Exception("No video frame could be read from the file " + name);
+  // Frames are one chunk each; a source more than one frame and 1 % short has lost data.
+  const TAVIStreamHeader& video = FReader.VideoStream()->Header;
+  if (video.SampleSize == 0 && video.Length > Frames) {
+    const uint64_t missing = video.Length - Frames;
+    if (missing > 1 && missing * 100 > video.Length)
+      FWarnings.push_back("Only " + std::to_string(Frames) + " of the " +
+                          std::to_string(video.Length) + " frames of the file " + name +
+                          " could be read");
+  }
+  const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
+  if (audio && audio->Header.Length > 0 && Sounds == 0)
+    FWarnings.push_back("No sound could be read from the file " + name);
 }
 
 }  // namespace rw

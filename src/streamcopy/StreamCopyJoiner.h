@@ -27,8 +27,12 @@ public:
   bool FDropAudio = false;
 
   // Runs the join with its own progress dialog. A cancel ends it normally with the output
-  // finished; errors are raised after the dialog is gone.
+  // finished; errors are raised after the dialog is gone. A source that gives no video frame
+  // at all fails the join, naming it.
   void Execute();
+  // After Execute: one text, naming the file, per source that gave clearly fewer frames than
+  // its header declares or no sound although it declares some. The front ends show them.
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
 
 private:
   void Join(IProgress& Progress);
@@ -37,8 +41,12 @@ private:
   // Copies one source; false when the user cancelled.
   bool CopySource(size_t Index, IProgress& Progress);
   double Percent(size_t Source) const;
-  // Reads the chunk into the chunk buffer; false when the source does not hold it whole.
-  bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEntry& Entry);
+  // Reads the chunk with its 8-byte header into the chunk buffer; false when the source does
+  // not hold it whole or the header there is not the one of Stream's chunk of that size.
+  bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream& Stream,
+                     const TAVIIndexEntry& Entry);
+  // What a source gave against what its headers declare: a failure or a warning.
+  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds);
 
   TProgressFactory FProgressFactory;
   TAVIFileReader FReader;
@@ -47,7 +55,8 @@ private:
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
-  std::vector<uint8_t> FChunkBuffer;
+  std::vector<uint8_t> FChunkBuffer;  // the chunk header, then its data
+  std::vector<std::string> FWarnings;
 };
 
 }  // namespace rw

@@ -64,6 +64,19 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   r = Cli("--yes -o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_EQ(test::ProbePacketCounts(Out), one);
+
+  // A source cut short (its index gone with its end) is joined as far as it holds, with a
+  // warning that names it.
+  std::string cut = Dir.File("cut.avi"), bytes = test::ReadFileBytes(a);
+  auto movi = test::ListChunks(bytes, test::FindChunk(test::ListChunks(bytes, 12, bytes.size()),
+                                                      "LIST", "movi"));
+  test::WriteFileBytes(cut, bytes.substr(0, movi[movi.size() / 2].Offset));
+  r = Cli("--yes -o " + Q(Out) + " " + Q(a) + " " + Q(cut));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_NE(r.Output.find("Warning: Only "), std::string::npos) << r.Output;
+  EXPECT_NE(r.Output.find(" frames of the file " + cut + " could be read.\n"), std::string::npos)
+      << r.Output;
+  EXPECT_GT(test::ProbePacketCounts(Out)["video"], one["video"]);
 }
 
 TEST_F(JoinCommand, AFileThatCannotBeAddedEndsTheCommand) {

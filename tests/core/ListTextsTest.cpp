@@ -52,15 +52,17 @@ TEST(ListTexts, FrameRateIsWholeOrHasTwoDecimals) {
   EXPECT_EQ(FrameRateText(29.97), "29.97");  // the C locale's separator
 }
 
-TEST(ListTexts, AudioNamesRateAndMonoOrStereo) {
+TEST(ListTexts, AudioNamesRateAndChannels) {
   TVideoFileInfo info;
   EXPECT_EQ(AudioText(info), "none");
   info.HasAudio = true;
   info.AudioSampleRate = 44100;
   info.AudioChannels = 2;
   EXPECT_EQ(AudioText(info), "44KHz Stereo");
+  // More than two channels are not stereo: their count is said.
+  info.AudioSampleRate = 48000;
   info.AudioChannels = 6;
-  EXPECT_EQ(AudioText(info), "44KHz Stereo");
+  EXPECT_EQ(AudioText(info), "48KHz 6ch");
   info.AudioSampleRate = 22050;
   info.AudioChannels = 1;
   EXPECT_EQ(AudioText(info), "22KHz Mono");

@@ -46,6 +46,19 @@ void AviSeeds(const fs::path& Folder) {
   }
   Put(Folder, "eleven.avi", many.Build());
 
+  // No index: the data is walked, into a 'rec ' list and a second RIFF part, past filler.
+  auto id = [](const char* Text) { return MakeFourCC(Text[0], Text[1], Text[2], Text[3]); };
+  TAVIBuilder walked = SimpleAVI(0, true, TIndexKind::None);
+  std::string bytes = walked.Build();
+  const std::string movi =
+      List(riff::listMovi, Chunk(id("00dc"), "v0") +
+                               List(riff::listRec, Chunk(id("00dc"), "v1") + Chunk(id("01wb"), "a1")) +
+                               Chunk(riff::ckJUNK, "filler") + Chunk(id("00dc"), "v2"));
+  const size_t at = bytes.find("movi") - 8;
+  bytes = Riff(riff::formAVI, bytes.substr(12, at - 12) + movi) +
+          Riff(riff::formAVIX, List(riff::listMovi, Chunk(id("00dc"), "v3")));
+  Put(Folder, "walked.avi", bytes);
+
   const TClipSpec clips[] = {
       {"mpeg4", 32, 24, "25", 3, "mp3", 2, 44100, ""},
       {"mjpeg", 32, 24, "30000/1001", 2, "pcm", 1, 22050, ""},

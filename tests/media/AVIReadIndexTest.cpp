@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "media/AVIRead.h"
 #include "support/RiffBuilder.h"
@@ -136,24 +138,146 @@ TEST_F(AVIIndexTest, IndxHoldingTheChunksItself) {
   ExpectBuilderIndex(b);
 }
 
-TEST_F(AVIIndexTest, OpenDMLIndexTypesAndCounts) {
+TEST_F(AVIIndexTest, OpenDMLIndexCounts) {
+  // An index that agrees with the headers is believed: no entries for a stream that declares
+  // no length.
   TAVIBuilder b = Numbered(4, TIndexKind::OpenDML);
-  b.StreamList[1].SuperIndexType = 2;
-  EXPECT_EQ(OpenError(b), "Unsupported type of super index: 2");
-  b = Numbered(4, TIndexKind::OpenDML);
-  b.StreamList[0].StdIndexType = 3;
-  EXPECT_EQ(OpenError(b), "Unsupported type of chunk index: 3");
-
-  // Zero entries in use at either level yield no entries; the other stream is unaffected.
-  b = Numbered(4, TIndexKind::OpenDML);
-  b.StreamList[0].SuperEntriesInUse = 0;
   b.StreamList[1].StdEntriesInUse = 0;
   EXPECT_EQ(OpenError(b), "");
-  EXPECT_EQ(R.Streams(0).ChunkCount(), 0u);
+  EXPECT_FALSE(R.IndexIsWalked());
+  EXPECT_EQ(R.Streams(0).ChunkCount(), 4u);
   EXPECT_EQ(R.Streams(1).ChunkCount(), 0u);
-  b.StreamList[1].StdEntriesInUse.reset();
+  // One that lists no video at all is not: the data is walked.
+  b.StreamList[0].SuperEntriesInUse = 0;
   EXPECT_EQ(OpenError(b), "");
+  EXPECT_TRUE(R.IndexIsWalked());
+  EXPECT_EQ(R.Streams(0).ChunkCount(), 4u);
   EXPECT_EQ(R.Streams(1).ChunkCount(), 4u);
+}
+
+// Where the index is missing, damaged, cut short or points elsewhere, the data is walked:
+// every chunk the file still holds, at its place, with its contents. Key frames come from
+// what is left of the index; chunks it does not list count as key frames.
+TEST_F(AVIIndexTest, DataIsWalkedWhereTheIndexFails) {
+  constexpr int Frames = 12;
+  auto numbered = [](TIndexKind Kind) {
+    TAVIBuilder b = Numbered(Frames, Kind);
+    b.StreamList[0].Header.Length = Frames;
+    return b;
+  };
+  auto idx1At = [](const std::string& Bytes) { return Bytes.rfind("idx1") + 8; };
+  // The data of stream Stream's 'indx' chunk.
+  auto indxData = [](const std::string& Bytes, int Stream) {
+    size_t at = Bytes.find("indx");
+    if (Stream) at = Bytes.find("indx", at + 4);
+    return at + 8;
+  };
+  struct TCase {
+    const char* Name;
+    TIndexKind Kind;
+    std::function<void(std::string&)> Damage;
+    size_t IndexedFrames = 0;  // leading video chunks whose key-frame flags survive
+  };
+  const std::vector<TCase> cases = {
+      {"no index", TIndexKind::None, [](std::string&) {}},
+      {"idx1 cut after 5 entries", TIndexKind::Idx1Relative,
+       [&](std::string& B) { B.resize(idx1At(B) + 5 * 16); }, 3},
+      // The later entries are right and give their key frames.
+      {"idx1 with a first entry past the end", TIndexKind::Idx1Relative,
+       [&](std::string& B) { PutLE32(B.data() + idx1At(B) + 8, 0x7FFFFFF0u); }, Frames},
+      // The first video entry points at the first sound chunk: read as absolute offsets,
+      // every entry points elsewhere.
+      {"idx1 with a first entry pointing elsewhere", TIndexKind::Idx1Relative,
+       [&](std::string& B) { B.replace(idx1At(B) + 8, 4, B.substr(idx1At(B) + 24, 4)); }},
+      {"OpenDML indexes past the end", TIndexKind::OpenDML,
+       [&](std::string& B) {
+         for (int s : {0, 1}) PutLE64(B.data() + indxData(B, s) + 24, 0x7FFFFFFF00ull);
+       }},
+      {"OpenDML super index of a bad type", TIndexKind::OpenDML,
+       [&](std::string& B) { B[indxData(B, 1) + 3] = 2; }, Frames},
+      {"OpenDML standard index of a bad type", TIndexKind::OpenDML,
+       [&](std::string& B) { B[B.find("ix00") + 8 + 3] = 3; }},
+      {"OpenDML file cut in half", TIndexKind::OpenDML,
+       [&](std::string& B) { B.resize(B.find("ix00") / 2); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TAVIBuilder b = numbered(c.Kind);
+    std::string bytes = b.Build();
+    c.Damage(bytes);
+    const std::string f = Dir.File(std::string(c.Name) + ".avi");
+    test::WriteFileBytes(f, bytes);
+    R.Open(f, false);
+    EXPECT_TRUE(R.IndexIsWalked());
+    uint32_t next[2] = {0, 0};
+    for (size_t i = 0; i < b.ChunkList.size(); ++i) {
+      const test::TBuildChunk& k = b.ChunkList[i];
+      if (b.DataPositions[i] + static_cast<int64_t>(k.Data.size()) > static_cast<int64_t>(bytes.size()))
+        break;
+      const uint32_t n = next[k.Stream]++;
+      TAVIIndexEntry e;
+      ASSERT_TRUE(R.Streams(k.Stream).GetIndexEntry(n, e)) << i;
+      EXPECT_EQ(e.FilePos, b.DataPositions[i]);
+      EXPECT_EQ(e.KeyFrame, k.Stream == 0 && n < c.IndexedFrames ? k.KeyFrame : true) << i;
+      std::string data(e.Size, '\0');
+      ASSERT_TRUE(R.Streams(k.Stream).ReadChunk(n, data.data()));
+      EXPECT_EQ(data, k.Data);
+    }
+    EXPECT_EQ(R.Streams(0).ChunkCount(), next[0]);
+    EXPECT_EQ(R.Streams(1).ChunkCount(), next[1]);
+    EXPECT_GT(next[0], 0u);
+  }
+}
+
+// The walk goes into 'rec ' lists and the RIFF parts after the first, passes over indexes and
+// filler, finds its way past bytes that are no chunk and ends where the file ends, also when
+// the 'movi' size was never written.
+TEST_F(AVIIndexTest, WalkFollowsListsPartsAndDamage) {
+  using test::Chunk;
+  using test::List;
+  auto id = [](const char* Text) { return MakeFourCC(Text[0], Text[1], Text[2], Text[3]); };
+  TAVIMainHeader main;
+  main.Streams = 2;
+  std::string hdrl =
+      Chunk(riff::ckAvih, test::Bytes(main)) +
+      List(riff::listStrl, Chunk(riff::ckStrh, test::Bytes(test::VideoHeader(25, 1))) +
+                               Chunk(riff::ckStrf, test::BitmapInfo(64, 48, FourCC("FMP4")))) +
+      List(riff::listStrl, Chunk(riff::ckStrh, test::Bytes(test::AudioHeader(44100, 1152, 0))) +
+                               Chunk(riff::ckStrf, test::WaveFormat(0x55, 2, 44100, 0, 1152)));
+  std::string ix = "ix00" + std::string(4, '\0') + Chunk(id("00dc"), "not a chunk");
+  std::string movi = Chunk(id("00dc"), "v0") +
+                     List(riff::listRec, Chunk(id("00dc"), "v1") + Chunk(id("01wb"), "a1")) +
+                     Chunk(riff::ckJUNK, std::string(30, 'j')) + std::string(13, '\xEE') +
+                     Chunk(id("00dc"), "v2") + Chunk(id("ix00"), ix) + Chunk(id("05dc"), "no stream");
+  std::string first = test::Riff(riff::formAVI, List(riff::listHdrl, hdrl) + List(riff::listMovi, movi));
+  std::string second = test::Riff(riff::formAVIX, List(riff::listMovi, Chunk(id("00dc"), "v3") +
+                                                                      Chunk(id("01wb"), "a2")));
+  std::string cut = Chunk(id("00dc"), std::string(100, 'c')).substr(0, 60);
+  auto expect = [&](const std::vector<std::string>& Video, const std::vector<std::string>& Audio) {
+    for (int s : {0, 1}) {
+      const auto& want = s ? Audio : Video;
+      ASSERT_EQ(R.Streams(s).ChunkCount(), want.size()) << s;
+      for (uint32_t i = 0; i < want.size(); ++i) {
+        TAVIIndexEntry e;
+        ASSERT_TRUE(R.Streams(s).GetIndexEntry(i, e));
+        std::string data(e.Size, '\0');
+        ASSERT_TRUE(R.Streams(s).ReadChunk(i, data.data()));
+        EXPECT_EQ(data, want[i]);
+      }
+    }
+  };
+  const std::string f = Dir.File("walk.avi");
+  test::WriteFileBytes(f, first + second + cut);
+  R.Open(f, false);
+  expect({"v0", "v1", "v2", "v3"}, {"a1", "a2"});
+
+  // The 'movi' size as a recording that stopped leaves it: the walk runs to the end.
+  std::string unwritten = first;
+  const size_t moviAt = unwritten.find("movi") - 8;
+  PutLE32(unwritten.data() + moviAt + 4, 0);
+  test::WriteFileBytes(f, unwritten + second + cut);
+  R.Open(f, false);
+  expect({"v0", "v1", "v2", "v3"}, {"a1", "a2"});
 }
 
 TEST_F(AVIIndexTest, StreamWithoutIndxInAnOpenDMLFileHasNoEntries) {

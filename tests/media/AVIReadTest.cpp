@@ -150,8 +150,8 @@ TEST_F(AVIReaderTest, StructuralErrors) {
 
 TEST_F(AVIReaderTest, ReaderIsReusableAfterAFailure) {
   TAVIBuilder bad = test::SimpleAVI(3, false, TIndexKind::None);
-  EXPECT_EQ(OpenError(bad, true), "");
-  EXPECT_EQ(OpenError(bad, false), "The index is not found");
+  bad.StreamList[0].OmitStrf = true;
+  EXPECT_EQ(OpenError(bad, false), "The stream format is not found");
   R.Open(Write(test::SimpleAVI(4, true, TIndexKind::Idx1Relative)), false);
   EXPECT_EQ(R.StreamCount(), 2);
   EXPECT_EQ(R.Streams(0).ChunkCount(), 4u);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "media/AVIRead.h"
 #include "media/VideoFileInfo.h"
 #include "support/Fixtures.h"
@@ -158,10 +161,20 @@ TEST(VideoFormatComparison, RecordsWhatDiffers) {
   first.FrameRate = 25;
   TVideoFileInfo a = first;
   EXPECT_TRUE(SameVideoFormat(a, first));
-  a.FrameRate = 25.000001;
+  // Rates are compared by value, to within 10 ppm: one rate written as two fractions matches.
+  a.FrameRate = 25.0002;
+  EXPECT_TRUE(SameVideoFormat(a, first));
+  a.FrameRate = 25.0003;
   EXPECT_FALSE(SameVideoFormat(a, first));
   EXPECT_TRUE(a.FrameRateDiffers);
   EXPECT_FALSE(a.FrameSizeDiffers || a.VideoFormatDiffers);
+  TVideoFileInfo ntsc = first;
+  ntsc.FrameRate = 30000.0 / 1001;
+  a = ntsc;
+  a.FrameRate = 2997.0 / 100;
+  EXPECT_TRUE(SameVideoFormat(a, ntsc));
+  a.FrameRate = 30;
+  EXPECT_FALSE(SameVideoFormat(a, ntsc));
 
   a = first;
   a.VideoFourCC = FourCC("divx");
@@ -201,6 +214,37 @@ TEST(AudioFormatComparison, EveryFieldCounts) {
   b.AudioFormatTag = 0x55;
   EXPECT_FALSE(SameAudioFormat(b, stereo));
   EXPECT_FALSE(SameAudioFormat(TVideoFileInfo(), stereo));
+}
+
+// Sound that one decoder cannot read as one stream never matches, also where tag, channels,
+// rate and bits agree: ffmpeg writes AC3 5.1 and 6-channel PCM both as WAVE_FORMAT_EXTENSIBLE
+// 16-bit, and 32-bit integer and float PCM differ only in the sub-format; MP3 with frames
+// timed per chunk (VBR) and by bytes (CBR, as mencoder writes it) cannot share one header.
+TEST_F(VideoUtilsTest, SoundThatCannotBeOneStreamDoesNotMatch) {
+  std::vector<std::unique_ptr<TVideoFileInfo>> infos;
+  for (const char* codec : {"ac3", "pcm_s16le", "pcm_s32le", "pcm_f32le"}) {
+    test::TClipSpec clip;
+    clip.Frames = 5;
+    clip.Audio = codec;
+    clip.Channels = 6;
+    clip.SampleRate = 48000;
+    infos.push_back(CreateVideoFileInfo(test::MakeClip(clip)));
+    EXPECT_EQ(infos.back()->AudioChannels, 6) << codec;
+  }
+  auto mp3 = [&](uint32_t Scale, uint32_t Rate, uint32_t SampleSize, uint16_t BlockAlign) {
+    TAVIBuilder b = test::SimpleAVI(5, false, TIndexKind::Idx1Relative);
+    b.AddStream(test::AudioHeader(Rate, Scale, SampleSize),
+                test::WaveFormat(0x55, 2, 44100, 0, BlockAlign));
+    return CreateVideoFileInfo(WriteBytes(b.Build()));
+  };
+  infos.push_back(mp3(1152, 44100, 0, 1152));  // VBR
+  infos.push_back(mp3(1, 16000, 1, 1));        // CBR at 128 kbit/s
+  infos.push_back(mp3(1, 24000, 1, 1));        // CBR at 192 kbit/s
+  for (size_t i = 0; i < infos.size(); ++i)
+    for (size_t j = 0; j < infos.size(); ++j)
+      EXPECT_EQ(SameAudioFormat(*infos[i], *infos[j]), i == j) << i << " " << j;
+  // The same sound written again matches, however its timing fractions are reduced.
+  EXPECT_TRUE(SameAudioFormat(*mp3(1152, 44100, 0, 1152), *mp3(128, 4900, 0, 1152)));
 }
 
 }  // namespace

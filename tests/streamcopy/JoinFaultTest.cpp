@@ -1,6 +1,7 @@
 // Sources that change under the stream-copy joiner once it has scanned them: cut short, removed
-// or replaced. A source cut short ends where its data ends; one that can no longer be opened
-// fails the join with the output finished. No source is ever written.
+// or replaced. A source cut short ends where its data ends, named in a warning; one that can no
+// longer be opened, or gives no picture, fails the join with the output finished. No source is
+// ever written.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -45,6 +46,7 @@ protected:
     joiner.FFiles = {Small, Big, Small};
     joiner.FOutFileName = Out;
     joiner.Execute();
+    Warnings = joiner.Warnings();
   }
   // Chunks of Big that lie wholly within its first Size bytes.
   int ChunksWithin(int64_t Size) const {
@@ -69,13 +71,21 @@ protected:
   std::vector<int64_t> BigPositions;
   std::string SmallSum;
   test::TProgressLog Log;
+  std::vector<std::string> Warnings;
 };
 
-TEST_F(JoinFault, ASourceCutShortWhileItIsCopiedEndsWhereItsDataEnds) {
-  // After its third chunk, past the part already read ahead: the chunks still there are copied.
-  const int64_t cut = BigPositions[25] + BigChunk / 2;
-  Join(4 + 3, [&] { ASSERT_EQ(::truncate(Big.c_str(), cut), 0); });
-  ExpectOutput(ChunksWithin(cut));
+TEST_F(JoinFault, ASourceCutShortEndsWhereItsDataEndsWithAWarning) {
+  // After its third chunk, past the part already read ahead; and before it is opened, its
+  // index at the end gone: the chunks still there are copied, and the source is named.
+  for (int at : {4 + 3, 1}) {
+    SetUp();
+    Log = test::TProgressLog{};
+    const int64_t cut = BigPositions[25] + BigChunk / 2;
+    Join(at, [&] { ASSERT_EQ(::truncate(Big.c_str(), cut), 0); });
+    ExpectOutput(ChunksWithin(cut));
+    EXPECT_EQ(Warnings, std::vector<std::string>{"Only 25 of the 40 frames of the file " + Big +
+                                                 " could be read"});
+  }
 }
 
 TEST_F(JoinFault, ASourceThatFailsTheScanLeavesAnExistingOutputAlone) {
@@ -90,8 +100,9 @@ TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFi
       {"Win32 Error.  Code: 2.\nNo such file or directory",
        [&] { std::filesystem::remove(Big); }},
       {"The file has unknown format", [&] { test::WriteFileBytes(Big, "no longer a video"); }},
-      // Cut short before it is opened: its index at the end is gone.
-      {"The index is not found", [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[30]), 0); }},
+      // Cut short before its first picture.
+      {"No video frame could be read from the file " + Big,
+       [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[0]), 0); }},
   };
   for (const auto& [message, change] : changes) {
     SetUp();

@@ -34,7 +34,9 @@ protected:
     joiner.FFiles = Files;
     joiner.FOutFileName = Out;
     joiner.FDropAudio = DropAudio;
+    Warnings.clear();
     joiner.Execute();
+    Warnings = joiner.Warnings();
   }
   void TearDown() override {
     for (const auto& [file, sum] : Sums) EXPECT_EQ(test::Checksum(file), sum) << file;
@@ -56,6 +58,7 @@ protected:
   std::string Out = Dir.File("out.avi");
   TProgressLog Log;
   std::map<std::string, std::string> Sums;
+  std::vector<std::string> Warnings;
 };
 
 TEST_F(AVIJoin, CopiesEveryChunkOfEverySourceInOrder) {
@@ -79,6 +82,54 @@ TEST_F(AVIJoin, CopiesEveryChunkOfEverySourceInOrder) {
   ASSERT_FALSE(Log.Percents.empty());
   EXPECT_EQ(Log.Percents.back(), 100);
   for (size_t i = 1; i < Log.Percents.size(); ++i) EXPECT_GE(Log.Percents[i], Log.Percents[i - 1]);
+}
+
+// Sources that other tools join: the index cut away, its first entry or one in the middle
+// pointing at the other stream's chunk, the file cut in half. Each is read by walking its data
+// (the middle one from the chunk whose header disagrees); the output decodes cleanly with every
+// frame the sources hold, and the source cut short is named in a warning.
+TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
+  const std::string a = test::MakeClip(Clip(10, "mp3"));
+  const std::string bytes = test::ReadFileBytes(a);
+  const auto top = test::ListChunks(bytes, 12, bytes.size());
+  const uint64_t idx1 = test::FindChunk(top, "idx1").DataPos();
+  auto variant = [&](const std::string& Name, const std::string& Bytes) {
+    const std::string f = Dir.File(Name);
+    test::WriteFileBytes(f, Bytes);
+    return f;
+  };
+  // Entry K of 'idx1' takes the offset of entry K + 1, a chunk of the other stream.
+  auto misplaced = [&](size_t K) {
+    std::string b = bytes;
+    b.replace(idx1 + 16 * K + 8, 4, bytes.substr(idx1 + 16 * (K + 1) + 8, 4));
+    return b;
+  };
+  const std::string noIndex = variant("no-index.avi", bytes.substr(0, idx1 - 8));
+  const std::string badFirst = variant("bad-first.avi", misplaced(0));
+  const std::string badMiddle = variant("bad-middle.avi", misplaced(9));
+  // Cut between two chunks: a chunk cut in two is left out, where ffmpeg passes on its part.
+  const auto chunks = test::ListChunks(bytes, test::FindChunk(top, "LIST", "movi"));
+  const std::string half = variant("half.avi", bytes.substr(0, chunks[chunks.size() / 2].Offset));
+  Join({a, noIndex, badFirst, badMiddle, half});
+
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  auto whole = test::ProbePacketCounts(a), halfCount = test::ProbePacketCounts(half);
+  ASSERT_GT(halfCount["video"], 2);
+  ASSERT_LT(halfCount["video"], 8);
+  auto counts = test::ProbePacketCounts(Out);
+  EXPECT_EQ(counts["video"], 4 * whole["video"] + halfCount["video"]);
+  EXPECT_EQ(counts["audio"], 4 * whole["audio"] + halfCount["audio"]);
+  // The pictures are the sources' own, in order (ffmpeg counts no empty chunk, we copy them).
+  const auto wholeChunks = test::StreamChunks(a, true);
+  const size_t halfChunks = test::StreamChunks(half, true).size();
+  const auto got = test::StreamChunks(Out, true);
+  ASSERT_EQ(got.size(), 4 * wholeChunks.size() + halfChunks);
+  for (size_t i = 0; i < got.size(); ++i)
+    EXPECT_EQ(got[i].Data, wholeChunks[i % wholeChunks.size()].Data) << i;
+  EXPECT_EQ(Warnings, (std::vector<std::string>{
+                          "Only " + std::to_string(halfChunks) + " of the " +
+                          std::to_string(wholeChunks.size()) + " frames of the file " + half +
+                          " could be read"}));
 }
 
 TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
@@ -156,6 +207,29 @@ TEST_F(AVIJoin, SourcesWithoutVideoOrWithoutVideoLength) {
   EXPECT_EQ(Log.Percents, (std::vector<double>{0, 0, 0, 0, 50, 50, 50, 50}));
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 8u);
   EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 8);
+
+  // A source whose sound declares a length but gives none is joined with a warning; one that
+  // gives no picture at all fails the join, named, with the output finished.
+  std::string mute = Dir.File("mute.avi"), blank = Dir.File("blank.avi");
+  test::TAVIBuilder m = test::SimpleAVI(4, false, test::TIndexKind::Idx1Relative);
+  m.AddStream(test::AudioHeader(44100, 1, 4), test::WaveFormat(1, 2, 44100, 16, 4));
+  m.StreamList[1].Header.Length = 44100;
+  m.Write(mute);
+  Join({a, mute});
+  EXPECT_EQ(Warnings, std::vector<std::string>{"No sound could be read from the file " + mute});
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 9u);
+  test::TAVIBuilder v = test::SimpleAVI(0, true, test::TIndexKind::None);
+  v.StreamList[0].Header.Length = 25;
+  v.AddChunk(1, 1764);
+  v.Write(blank);
+  try {
+    Join({a, blank, a});
+    FAIL() << "joined a source without pictures";
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()), "No video frame could be read from the file " + blank);
+  }
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 5u);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 5);
 }
 
 bool HoldsOpen(const std::string& FileName) {

@@ -13,7 +13,7 @@ struct TClipSpec {
   int Height = 48;
   std::string Rate = "25";  // "25", "30000/1001", ...
   int Frames = 10;
-  std::string Audio = "none";  // none, pcm (16-bit), mp3
+  std::string Audio = "none";  // none, pcm (16-bit), mp3, or an ffmpeg encoder name (ac3)
   int Channels = 2;
   int SampleRate = 44100;
   std::string Extra;  // further ffmpeg output options

@@ -1,0 +1,177 @@
+// Choosing between the file's own index and a walk of its data: when the index is missing,
+// damaged, cut short or points elsewhere, every stream's chunks are found by walking the
+// 'movi' lists of the first RIFF container and of the RIFF parts after it, within the file's
+// real size, as other players do.
+#include <algorithm>
+#include <memory>
+
+#include "media/AVIRead.h"
+#include "media/FileReadBuffer.h"
+
+namespace rw {
+
+namespace {
+
+// Chunk headers lie mostly in file order: they are read through a window of this size.
+constexpr uint32_t WalkWindow = 65536;
+
+bool IsLetter(uint8_t C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
+bool IsHexDigit(uint8_t C) { return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'F'); }
+bool IsPrintable(const uint8_t* Id) {
+  return std::all_of(Id, Id + 4, [](uint8_t C) { return C >= 0x20 && C < 0x7F; });
+}
+
+}  // namespace
+
+void TAVIFileReader::ReadIndexes() {
+  const bool present = FIsOpenDML || FIdx1Pos >= 0;
+  TIndexState state = TIndexState::Wrong;
+  if (present && (FIsOpenDML ? ReadOpenDMLIndexes() : ReadOldIndex())) state = CheckIndex();
+  if (state != TIndexState::Whole) WalkMovi(state == TIndexState::Short);
+}
+
+TAVIFileReader::TIndexState TAVIFileReader::CheckIndex() {
+  uint64_t total = 0;
+  for (auto& s : FStreams) {
+    total += s->ChunkCount();
+    // A stream that declares a length but has no entries at all.
+    if (s->ChunkCount() == 0 && s->Header.Length > 0) return TIndexState::Short;
+  }
+  if (total == 0) return TIndexState::Short;
+  // Video frames are one chunk each: fewer entries than the declared length.
+  if (FVideoStream && FVideoStream->Header.SampleSize == 0 &&
+      (FVideoStream->ChunkCount() == 0 ||
+       FVideoStream->ChunkCount() < FVideoStream->Header.Length))
+    return TIndexState::Short;
+  // The first entry of every stream must point just behind a header of its own chunk.
+  for (auto& s : FStreams) {
+    TAVIIndexEntry e;
+    if (!s->GetIndexEntry(0, e)) continue;
+    uint8_t head[riff::ChunkHeaderSize];
+    if (e.FilePos < static_cast<int64_t>(sizeof head) ||
+        FFile.ReadAt(head, sizeof head, e.FilePos - static_cast<int64_t>(sizeof head)) <
+            sizeof head ||
+        !s->IsChunkHeader(head, e.Size))
+      return TIndexState::Wrong;
+  }
+  return TIndexState::Whole;
+}
+
+bool TAVIFileReader::IndexFromMovi() {
+  if (FIndexIsWalked) return false;
+  WalkMovi(false);
+  return true;
+}
+
+void TAVIFileReader::WalkMovi(bool KeepBetter) {
+  const size_t n = FStreams.size();
+  auto saved = std::make_unique<TMemoryBuf[]>(n);
+  auto savedBytes = std::make_unique<int64_t[]>(n);
+  for (size_t i = 0; i < n; ++i) {
+    savedBytes[i] = 0;
+    FStreams[i]->SwapIndex(saved[i], savedBytes[i]);
+  }
+  FIndexBudget = static_cast<uint64_t>(FFileSize) / 8;
+
+  TFileReadBuffer buffer(FFile, WalkWindow);
+  const int64_t moviEnd = FMoviPos + static_cast<int64_t>(FMoviSize) - 4;
+  if (FMoviSize < 4 || moviEnd > FFileSize) {
+    // The list's size was never written (a recording that stopped) or the file was cut: the
+    // data runs on to the end of the file, RIFF parts after the first included.
+    WalkMoviList(buffer, FMoviPos, FFileSize);
+  } else {
+    WalkMoviList(buffer, FMoviPos, moviEnd);
+    // The RIFF parts that follow the first one, each with its own 'movi' list.
+    int64_t pos = FRiffEnd;
+    uint8_t head[riff::ListHeaderSize];
+    while (pos + static_cast<int64_t>(sizeof head) <= FFileSize &&
+           FFile.ReadAt(head, sizeof head, pos) == sizeof head && GetLE32(head) == riff::ckRIFF) {
+      const uint32_t size = GetLE32(head + 4);
+      Seek(pos + static_cast<int64_t>(sizeof head));
+      ScanChunks(size);
+      if (const TRIFFChunkInfo* movi = FindChunk(riff::ckLIST, riff::listMovi)) {
+        const int64_t end = movi->DataPos + static_cast<int64_t>(movi->Size) - 4;
+        WalkMoviList(buffer, movi->DataPos, std::min(end, FFileSize));
+      }
+      ClearChunks();
+      pos += static_cast<int64_t>(ChunkSpan(size));
+    }
+  }
+
+  uint64_t walkedVideo = 0, walkedAll = 0, earlierVideo = 0, earlierAll = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t walked = FStreams[i]->ChunkCount();
+    const uint64_t earlier = saved[i].Size() / TAVIStream::IndexEntrySize;
+    walkedAll += walked;
+    earlierAll += earlier;
+    if (FStreams[i].get() == FVideoStream) {
+      walkedVideo = walked;
+      earlierVideo = earlier;
+    }
+  }
+  const bool better = walkedVideo > earlierVideo ||
+                      (walkedVideo == earlierVideo && walkedAll > earlierAll);
+  if (KeepBetter && !better) {
+    for (size_t i = 0; i < n; ++i) FStreams[i]->SwapIndex(saved[i], savedBytes[i]);
+    return;
+  }
+  // The data says nothing of key frames: they come from the earlier index where it lists the
+  // same chunk, and every other chunk counts as one.
+  for (size_t i = 0; i < n; ++i) FStreams[i]->TakeKeyFrames(saved[i]);
+  FIndexIsWalked = true;
+  FQueueValid = false;
+}
+
+void TAVIFileReader::WalkMoviList(TFileReadBuffer& Buffer, int64_t Begin, int64_t End) {
+  int64_t pos = Begin;
+  // After bytes that are no chunk header, only a header that can be nothing else ends the
+  // search, which goes on byte by byte.
+  bool lost = false;
+  while (pos + static_cast<int64_t>(riff::ChunkHeaderSize) <= End) {
+    uint8_t h[riff::ListHeaderSize];
+    const uint32_t got = Buffer.ReadAt(h, sizeof h, pos);
+    if (got < riff::ChunkHeaderSize) return;
+    const uint32_t id = GetLE32(h);
+    const uint32_t size = GetLE32(h + 4);
+    const int64_t dataEnd = pos + static_cast<int64_t>(riff::ChunkHeaderSize) + size;
+    const bool fits = dataEnd <= End;
+    const int64_t next = pos + static_cast<int64_t>(ChunkSpan(size));
+
+    if ((id == riff::ckLIST || id == riff::ckRIFF) && got == sizeof h) {
+      const uint32_t type = GetLE32(h + 8);
+      if (type == riff::listRec || type == riff::listMovi ||
+          (id == riff::ckRIFF && (type == riff::formAVIX || type == riff::formAVI))) {
+        // A list of data chunks, or a further RIFF part: its chunks follow, as far as the
+        // file holds them.
+        pos += riff::ListHeaderSize;
+        lost = false;
+        continue;
+      }
+      if (!lost && fits) {
+        pos = next;
+        continue;
+      }
+    }
+    // An index that the file ends in: the data is over.
+    if (id == riff::ckIdx1 && !fits && !lost) return;
+    TAVIStream* stream = IsLetter(h[2]) && IsLetter(h[3]) ? StreamOfChunkId(h) : nullptr;
+    if (stream && fits) {
+      if (!stream->AddIndexEntry(size, true, pos + static_cast<int64_t>(riff::ChunkHeaderSize)))
+        return;
+      pos = next;
+      lost = false;
+      continue;
+    }
+    const bool named = h[0] == 'i' && h[1] == 'x' && IsHexDigit(h[2]) && IsHexDigit(h[3]);
+    if (fits && (named || id == riff::ckJUNK || (!lost && IsPrintable(h)))) {
+      // An index, filler or any other named chunk: passed over.
+      pos = next;
+      lost = false;
+      continue;
+    }
+    lost = true;
+    ++pos;
+  }
+}
+
+}  // namespace rw
