@@ -117,12 +117,17 @@ void TAVIFileJoiner::PrepareOutput() {
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
   const TAVIStream& video = *FReader.VideoStream();
   FWriter.AddStream(VideoOut, video.Header, video.Format.data(),
-                    static_cast<uint32_t>(video.Format.size()));
+                    static_cast<uint32_t>(video.Format.size()), video.VideoProps);
   const TAVIStream* audio = FReader.AudioStream();
   FHasAudioOut = audio && !FDropAudio;
-  if (FHasAudioOut)
+  FSoundSync.reset();
+  if (FHasAudioOut) {
     FWriter.AddStream(AudioOut, audio->Header, audio->Format.data(),
                       static_cast<uint32_t>(audio->Format.size()));
+    FSoundSync = std::make_unique<TSoundSync>(video.Header, audio->Header, audio->Format);
+    FSoundSync->SetSilenceBudget(SilenceAllowance +
+                                 SilencePerSourceByte * static_cast<uint64_t>(FTotalSize));
+  }
 }
 
 double TAVIFileJoiner::Percent(size_t Source) const {
@@ -152,7 +157,13 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
   // Sound goes to the output only when it has a sound stream (from the first source).
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
+  const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
+    FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
+  };
+  if (FSoundSync)
+    FSoundSync->BeginSource(video->Header, audio ? &audio->Header : nullptr, video->ChunkCount());
 
+  bool cancelled = false;
   FReader.ResetChunkCursors();
   for (;;) {
     int streamIndex = -1;
@@ -164,14 +175,23 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
       TAVIIndexEntry entry;
       // A chunk that cannot be read completely (a damaged source) ends this source.
       if (!stream->GetIndexEntry(chunk, entry) || !ReadChunkData(readAhead, entry)) break;
-      FWriter.WriteChunk(stream == video ? VideoOut : AudioOut, FChunkBuffer.data(),
-                         entry.KeyFrame, entry.Size);
+      if (stream == video) {
+        FWriter.WriteChunk(VideoOut, FChunkBuffer.data(), entry.KeyFrame, entry.Size);
+        if (FSoundSync) FSoundSync->PictureWritten();
+      } else {
+        FSoundSync->CopySound(FChunkBuffer.data(), entry.Size, entry.KeyFrame, writeSound);
+      }
     }
     if (stream == video) ++FFramesCopied;
     Progress.SetProgress(Percent(Index));
-    if (Progress.IsCancelled()) return false;
+    if (Progress.IsCancelled()) {
+      cancelled = true;
+      break;
+    }
   }
-  return true;
+  // Also a source cut short or a cancelled join ends with sound up to its last picture.
+  if (FSoundSync) FSoundSync->EndSource(writeSound);
+  return !cancelled;
 }
 
 }  // namespace rw

@@ -1,14 +1,17 @@
 #pragma once
 // Joins AVI files without recompression: every source is read with the AVI reader and its
 // video and audio chunks are copied, source after source and each source in time order, into
-// one file written by the AVI writer with the first source's headers.
+// one file written by the AVI writer with the first source's headers. Each source's sound is
+// kept with its pictures: silence fills where it is shorter, it is cut where it is longer.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "join/JoinProgress.h"
 #include "media/AVIRead.h"
 #include "streamcopy/AVIWrite.h"
+#include "streamcopy/SoundSync.h"
 
 namespace rw {
 
@@ -19,6 +22,10 @@ public:
   // The copy reads the sources through a window of this size: chunks lie mostly in file
   // order, so many small chunks become few large reads.
   static constexpr uint32_t ReadAheadSize = 1 << 20;
+  // Silence made to keep sound with pictures never exceeds this many bytes plus
+  // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
+  static constexpr uint64_t SilenceAllowance = 16 << 20;
+  static constexpr uint64_t SilencePerSourceByte = 16;
 
   explicit TAVIFileJoiner(TProgressFactory ProgressFactory);
 
@@ -47,6 +54,7 @@ private:
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
+  std::unique_ptr<TSoundSync> FSoundSync;  // while the output has sound
   std::vector<uint8_t> FChunkBuffer;
 };
 

@@ -1,0 +1,164 @@
+#include "streamcopy/SoundSync.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rw {
+
+namespace {
+
+long double StartSeconds(const TAVIStreamHeader& H) {
+  if (H.Scale == 0 || H.Rate == 0) return 0;
+  return static_cast<long double>(H.Start) * H.Scale / H.Rate;
+}
+
+}  // namespace
+
+TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
+                       const std::string& SoundFormat)
+    : FVideoScale(Video.Scale),
+      FVideoRate(Video.Rate),
+      FSoundScale(Sound.Scale),
+      FSoundRate(Sound.Rate),
+      FSampleSize(Sound.SampleSize),
+      FVideoStart(StartSeconds(Video)),
+      FSoundStart(StartSeconds(Sound)),
+      FSilence(SoundFormat, Sound.SampleSize) {
+  FEnabled = FVideoScale != 0 && FVideoRate != 0 && FSoundScale != 0 && FSoundRate != 0;
+}
+
+int64_t TSoundSync::UnitsAt(long double Seconds) const {
+  const long double ticks = (Seconds - FSoundStart) * FSoundRate / FSoundScale;
+  // Far beyond any real stream: the caller's bounds then decide.
+  const long double clamped = std::clamp<long double>(ticks, -1e15L, 1e15L);
+  return static_cast<int64_t>(std::llround(clamped)) * std::max<int64_t>(FSampleSize, 1);
+}
+
+long double TSoundSync::PictureTime(uint64_t N) const {
+  return FVideoStart + static_cast<long double>(N) * FVideoScale / FVideoRate;
+}
+
+void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound,
+                             uint32_t Pictures) {
+  FFirstPicture = FPictures;
+  FListedPictures = Pictures;
+  FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video);
+  FStartPending = true;
+  FSkipUnits = 0;
+}
+
+void TSoundSync::PlaceSourceStart(const TWrite& Write) {
+  FStartPending = false;
+  // Never later than the end of the source's pictures: sound that starts after them is cut.
+  const int64_t end = UnitsAt(PictureTime(FFirstPicture + FListedPictures));
+  const int64_t target = std::min(UnitsAt(PictureTime(FFirstPicture) + FDelay), end);
+  const int64_t gap = target - static_cast<int64_t>(FUnits);
+  if (gap > 0)
+    WriteSilence(gap, Write);
+  else
+    FSkipUnits = -gap;
+}
+
+uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units) const {
+  if (Units <= 0) return 0;
+  if (FSampleSize == 0) return Size;  // one chunk is one block
+  const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(Units), Size);
+  if (FSilence.Kind() == TSilenceMaker::TKind::Samples) {
+    const uint32_t align = FSilence.BlockAlign();
+    return static_cast<uint32_t>((wanted + align / 2) / align * align);
+  }
+  if (FSilence.Kind() == TSilenceMaker::TKind::MpegFrames) {
+    const int64_t boundary = NearestMpegFrameBoundary(Data, Size, wanted);
+    if (boundary >= 0) return static_cast<uint32_t>(boundary);
+  }
+  return wanted * 2 >= Size ? Size : 0;
+}
+
+void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write) {
+  if (!FEnabled) {
+    Write(Data, Size, KeyFrame);
+    FUnits += UnitsOf(Size);
+    return;
+  }
+  FSilence.Learn(Data, Size);
+  if (FStartPending) PlaceSourceStart(Write);
+
+  // Sound that would play over the previous source's pictures is left out.
+  if (FSkipUnits > 0) {
+    if (UnitsOf(Size) <= FSkipUnits) {
+      FSkipUnits -= UnitsOf(Size);
+      return;
+    }
+    const uint32_t skip = CutBytes(Data, Size, FSkipUnits);
+    FSkipUnits = 0;
+    Data += skip;
+    Size -= skip;
+    if (Size == 0) return;
+  }
+
+  // Sound past the source's last picture is left out.
+  const int64_t room =
+      UnitsAt(PictureTime(FFirstPicture + FListedPictures)) - static_cast<int64_t>(FUnits);
+  if (room <= 0) return;
+  uint32_t take = Size;
+  if (UnitsOf(Size) > room) take = CutBytes(Data, Size, room);
+  if (take == 0) return;
+  Write(Data, take, KeyFrame);
+  FUnits += UnitsOf(take);
+}
+
+void TSoundSync::EndSource(const TWrite& Write) {
+  if (!FEnabled) return;
+  FStartPending = false;
+  const int64_t gap = UnitsAt(PictureTime(FPictures)) - static_cast<int64_t>(FUnits);
+  if (gap > 0) WriteSilence(gap, Write);
+}
+
+void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
+  const auto seconds = [&](int64_t U) {
+    return static_cast<double>(static_cast<long double>(U) / std::max<uint32_t>(FSampleSize, 1) *
+                               FSoundScale / FSoundRate);
+  };
+  int64_t left = Units;
+  bool missing = !FSilence.Ready();
+  auto emit = [&](uint32_t Bytes) {
+    if (Bytes > FSilenceBudget) {
+      missing = true;
+      return false;
+    }
+    FSilenceBudget -= Bytes;
+    Write(FBlock.data(), Bytes, true);
+    FUnits += UnitsOf(Bytes);
+    left -= UnitsOf(Bytes);
+    return true;
+  };
+
+  if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::Samples && FSampleSize != 0) {
+    // Chunks of about one picture's time, a whole number of samples each.
+    const uint32_t align = FSilence.BlockAlign();
+    const long double perPicture = static_cast<long double>(FVideoScale) / FVideoRate *
+                                   FSoundRate / FSoundScale * FSampleSize;
+    const uint64_t chunk = std::max<uint64_t>(
+        align, static_cast<uint64_t>(std::min<long double>(perPicture, 1 << 20)) / align * align);
+    while (left * 2 >= static_cast<int64_t>(align)) {
+      const uint64_t bytes =
+          std::min<uint64_t>(chunk, (static_cast<uint64_t>(left) + align / 2) / align * align);
+      if (FBlock.size() != bytes) FSilence.Samples(FBlock, static_cast<uint32_t>(bytes));
+      if (!emit(static_cast<uint32_t>(bytes))) break;
+    }
+  } else if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::MpegFrames) {
+    // Whole frames: one chunk each, as many as are nearest to the gap.
+    while (left > 0) {
+      const uint32_t next = FSilence.NextFrameSize();
+      if (FSampleSize != 0 && static_cast<uint64_t>(left) * 2 < next) break;
+      FSilence.NextFrame(FBlock);
+      if (!emit(static_cast<uint32_t>(FBlock.size()))) break;
+    }
+  } else {
+    missing = true;
+  }
+  // What is left after whole samples or frames is rounding, not missing silence.
+  if (missing && left > 0) FMissingSilence += seconds(left);
+}
+
+}  // namespace rw
