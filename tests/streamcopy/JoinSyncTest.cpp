@@ -42,18 +42,32 @@ struct TSyncCase {
   std::string Codec;
   bool ByteTimed = false;  // MP3 timed by bytes (sample size 1) instead of one frame per chunk
   double Tolerance = 0;    // seconds: one sample, or half an MP3 frame
+  bool Mencoder = false;   // sound made by mencoder (constant-rate MP3, delay by -audio-delay)
 };
 
 void PrintTo(const TSyncCase& C, std::ostream* Out) {
-  *Out << C.Codec << (C.ByteTimed ? " timed by bytes" : "");
+  *Out << C.Codec << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "");
 }
 
 class JoinSync : public ::testing::TestWithParam<TSyncCase> {
 protected:
+  void SetUp() override {
+    if (GetParam().Mencoder && test::RunCommand("command -v mencoder >/dev/null") != 0)
+      GTEST_SKIP() << "mencoder is not installed";
+  }
+
   // A flash-and-beep clip of 2 s of pictures; its sound is SoundSeconds long and starts Delay
   // seconds late by the stream header's Start.
   std::string Clip(const std::string& Name, double SoundSeconds, double Delay = 0) {
     const std::string file = Dir.File(Name + ".avi");
+    if (GetParam().Mencoder) {
+      const std::string pcm = Dir.File(Name + "-pcm.avi");
+      test::MakeFlashBeepClip(pcm, 2, SoundSeconds, "pcm_s16le");
+      test::RunTool("mencoder -really-quiet -ovc copy -oac mp3lame -lameopts cbr:br=64 -audio-delay " +
+                    std::to_string(Delay) + " " + test::ShellQuote(pcm) + " -o " +
+                    test::ShellQuote(file) + " 2>&1");
+      return file;
+    }
     test::MakeFlashBeepClip(file, 2, SoundSeconds, GetParam().Codec);
     EditSound(file, [&](TAVIStreamHeader& H, std::string& Format) {
       if (GetParam().ByteTimed) {
@@ -129,7 +143,8 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
 INSTANTIATE_TEST_SUITE_P(Sound, JoinSync,
                          ::testing::Values(TSyncCase{"pcm_s16le", false, 1.0 / 44100},
                                            TSyncCase{"libmp3lame", false, 1152.0 / 44100 / 2},
-                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2}));
+                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2},
+                                           TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true}));
 
 }  // namespace
 }  // namespace rw
