@@ -10,6 +10,7 @@
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
+#include "support/MediaTools.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
@@ -155,6 +156,33 @@ TEST_F(AVIJoin, CancelLeavesAFinishedFileWithThePicturesCopiedSoFarAndTheirSound
     EXPECT_GE(sound, pictures * 1764u) << n;
     EXPECT_LT(sound, (pictures + 1) * 1764u) << n;
   }
+}
+
+TEST_F(AVIJoin, OutputKeepsTheFirstSourcesAspectAndGivesTopDownPicturesPositiveHeights) {
+  // 16:9 pictures whose codec carries no aspect: only the video properties header tells it.
+  test::TClipSpec wide = Clip(5, "none");
+  wide.Codec = "rawvideo";
+  wide.Extra = "-aspect 16:9";
+  const std::string a = test::MakeClip(wide);
+  Join({a, a});
+  EXPECT_EQ(test::ProbeStream(Out, "v:0")["display_aspect_ratio"], "16:9");
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+
+  // Uncompressed RGB stored top row first: the bitmap height is negative.
+  const std::string topDown = Dir.File("top-down.avi");
+  test::TAVIBuilder b;
+  b.Main.Flags = riff::AVIF_HASINDEX;
+  b.AddStream(test::VideoHeader(25, 1, 0), test::BitmapInfo(16, -8, 0, 24));
+  for (int i = 0; i < 3; ++i) b.AddChunk(0, 16 * 8 * 3);
+  b.Write(topDown);
+  Join({topDown, topDown});
+  TAVIFileReader reader;
+  reader.Open(Out, false);
+  EXPECT_EQ(reader.MainHeader().Height, 8u);
+  EXPECT_EQ(reader.VideoStream()->Header.Frame.bottom, 8);
+  EXPECT_EQ(static_cast<int32_t>(reader.VideoStream()->FormatDWord(riff::BmpHeightOffset)), -8);
+  EXPECT_EQ(reader.VideoStream()->ChunkCount(), 6u);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
 }
 
 TEST_F(AVIJoin, RefusesAnOutputThatIsOneOfTheSources) {
