@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "media/RiffFormat.h"
+#include "streamcopy/Ac3Frames.h"
 
 namespace rw {
 
@@ -14,6 +15,7 @@ constexpr uint16_t TagALaw = 0x0006;
 constexpr uint16_t TagMuLaw = 0x0007;
 constexpr uint16_t TagMpeg = 0x0050;
 constexpr uint16_t TagMpegLayer3 = 0x0055;
+constexpr uint16_t TagAc3 = 0x2000;
 constexpr uint16_t TagExtensible = 0xFFFE;
 // WAVE_FORMAT_EXTENSIBLE: the sub-format GUID, whose first two bytes are the format tag.
 constexpr uint32_t ExtensibleSubFormatOffset = 24;
@@ -72,26 +74,6 @@ bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Head
   return true;
 }
 
-int64_t NearestMpegFrameBoundary(const uint8_t* Data, uint32_t Size, uint64_t Wanted) {
-  TMpegAudioHeader h;
-  if (!ParseMpegAudioHeader(Data, Size, h)) return -1;
-  // Boundaries: the start, the end of every whole frame that follows, and the chunk's end.
-  uint64_t best = 0;
-  auto consider = [&](uint64_t Boundary) {
-    if ((Boundary > Wanted ? Boundary - Wanted : Wanted - Boundary) <
-        (best > Wanted ? best - Wanted : Wanted - best))
-      best = Boundary;
-  };
-  uint64_t pos = 0;
-  while (pos < Size && ParseMpegAudioHeader(Data + pos, Size - pos, h) &&
-         pos + h.FrameSize <= Size) {
-    pos += h.FrameSize;
-    consider(pos);
-  }
-  consider(Size);
-  return static_cast<int64_t>(best);
-}
-
 TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
   auto word = [&](uint32_t Offset) -> uint16_t {
     return Offset + 2 <= Format.size() ? GetLE16(Format.data() + Offset) : 0;
@@ -118,7 +100,12 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
       break;
     case TagMpeg:
     case TagMpegLayer3:
-      FKind = TKind::MpegFrames;
+      FKind = TKind::Frames;
+      FFrames = TFrames::Mpeg;
+      break;
+    case TagAc3:
+      FKind = TKind::Frames;
+      FFrames = TFrames::Ac3;
       break;
     default:
       FKind = TKind::None;
@@ -128,8 +115,50 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
     FBlockAlign = SampleSize;
 }
 
+uint32_t TSilenceMaker::FrameAt(const uint8_t* P, size_t Avail) const {
+  if (FFrames == TFrames::Ac3) return Ac3FrameSize(P, Avail);
+  TMpegAudioHeader h;
+  return ParseMpegAudioHeader(P, Avail, h) ? h.FrameSize : 0;
+}
+
+int64_t TSilenceMaker::NearestFrameBoundary(const uint8_t* Data, uint32_t Size,
+                                            uint64_t Wanted) const {
+  if (FKind != TKind::Frames || FrameAt(Data, Size) == 0) return -1;
+  // Boundaries: the start, the end of every whole frame that follows, and the chunk's end.
+  uint64_t best = 0;
+  auto distance = [&](uint64_t B) { return B > Wanted ? B - Wanted : Wanted - B; };
+  auto consider = [&](uint64_t B) {
+    if (distance(B) < distance(best)) best = B;
+  };
+  uint64_t pos = 0;
+  while (pos < Size) {
+    const uint32_t frame = FrameAt(Data + pos, Size - pos);
+    if (frame == 0 || pos + frame > Size) break;
+    pos += frame;
+    consider(pos);
+  }
+  consider(Size);
+  return static_cast<int64_t>(best);
+}
+
 void TSilenceMaker::Learn(const uint8_t* Data, uint32_t Size) {
-  if (FKind != TKind::MpegFrames || FHaveHeader) return;
+  if (FKind != TKind::Frames || FHaveHeader) return;
+  if (FFrames == TFrames::Ac3)
+    LearnAc3(Data, Size);
+  else
+    LearnMpeg(Data, Size);
+}
+
+void TSilenceMaker::LearnAc3(const uint8_t* Data, uint32_t Size) {
+  for (uint32_t at = 0; at + 1 < Size; ++at) {
+    if (Ac3FrameSize(Data + at, Size - at) == 0) continue;
+    FAc3Frame = MakeSilentAc3Frame(Data + at, Size - at);
+    FHaveHeader = !FAc3Frame.empty();
+    return;
+  }
+}
+
+void TSilenceMaker::LearnMpeg(const uint8_t* Data, uint32_t Size) {
   // The first header that the next frame's header confirms (or that ends the chunk).
   for (uint32_t at = 0; at + HeaderBytes <= Size; ++at) {
     TMpegAudioHeader h, next;
@@ -155,12 +184,17 @@ void TSilenceMaker::Samples(std::vector<uint8_t>& Block, uint32_t Bytes) const {
 }
 
 uint32_t TSilenceMaker::NextFrameSize() const {
+  if (FFrames == TFrames::Ac3) return static_cast<uint32_t>(FAc3Frame.size());
   const uint64_t rate = FHeader.SampleRate;
   const bool padded = FPaddingRest + FSlotNumerator % rate >= rate;
   return static_cast<uint32_t>(FSlotNumerator / rate + (padded ? 1 : 0)) * FSlotBytes;
 }
 
 void TSilenceMaker::NextFrame(std::vector<uint8_t>& Block) {
+  if (FFrames == TFrames::Ac3) {
+    Block = FAc3Frame;
+    return;
+  }
   const uint64_t rate = FHeader.SampleRate;
   FPaddingRest += FSlotNumerator % rate;
   const bool padded = FPaddingRest >= rate;

@@ -1,7 +1,8 @@
 #pragma once
-// The blocks of a sound stream as the stream-copy join sees them: MPEG audio frame headers
-// (where a chunk's frames begin and end), and silence in the stream's own format (zero PCM
-// samples, or whole MPEG audio frames with the stream's header and empty data).
+// The blocks of a sound stream as the stream-copy join sees them: MPEG audio and AC-3 frame
+// headers (where a chunk's frames begin and end), and silence in the stream's own format (zero
+// PCM samples, whole MPEG audio frames with the stream's header and empty data, or AC-3 frames
+// that code every channel with no bits).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,41 +23,48 @@ struct TMpegAudioHeader {
 // can measure (no sync word, reserved values, free-format bit rate).
 bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Header);
 
-// The byte length of the whole MPEG audio frames at the start of Data that best fits Wanted
-// bytes: the frame boundary nearest to it. -1 when Data does not begin with a run of frames
-// that this can follow (the caller then keeps or drops whole chunks).
-int64_t NearestMpegFrameBoundary(const uint8_t* Data, uint32_t Size, uint64_t Wanted);
-
 // Makes silence for one sound stream, from its format ('strf') and the sample size of its
 // header. PCM (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio
-// gets silent frames once it has seen one frame header of the stream (Learn). Other formats
+// and AC-3 get silent frames once a frame of the stream has been seen (Learn). Other formats
 // have no silence this join can make.
 class TSilenceMaker {
 public:
-  enum class TKind { None, Samples, MpegFrames };
+  enum class TKind { None, Samples, Frames };
 
   TSilenceMaker(const std::string& Format, uint32_t SampleSize);
 
   TKind Kind() const { return FKind; }
   // Bytes of one sample of all channels (PCM kinds).
   uint32_t BlockAlign() const { return FBlockAlign; }
-  // Takes the MPEG frame header of the stream from a chunk of it, once.
+  // Takes the frame header of the stream from a chunk of it, until one is found.
   void Learn(const uint8_t* Data, uint32_t Size);
   // Whether a silent block can be made now.
-  bool Ready() const { return FKind == TKind::Samples || (FKind == TKind::MpegFrames && FHaveHeader); }
+  bool Ready() const { return FKind == TKind::Samples || (FKind == TKind::Frames && FHaveHeader); }
   // Fills Block with Bytes bytes of silent samples (a whole number of samples).
   void Samples(std::vector<uint8_t>& Block, uint32_t Bytes) const;
-  // Fills Block with the next silent MPEG frame. Frames follow the padding pattern of the
+  // Fills Block with the next silent frame. MPEG frames follow the padding pattern of the
   // stream's bit rate, so a run of them has the stream's byte rate.
   void NextFrame(std::vector<uint8_t>& Block);
   // The size of the frame NextFrame makes next.
   uint32_t NextFrameSize() const;
+  // The byte length of the whole frames at the start of Data that best fits Wanted bytes: the
+  // frame boundary nearest to it (the chunk's end counts as one). -1 when Data does not begin
+  // with a frame of this stream's kind (the caller then keeps or drops whole chunks).
+  int64_t NearestFrameBoundary(const uint8_t* Data, uint32_t Size, uint64_t Wanted) const;
 
 private:
+  enum class TFrames { Mpeg, Ac3 };
+  // Size of the frame at P of this stream's kind, 0 when there is none.
+  uint32_t FrameAt(const uint8_t* P, size_t Avail) const;
+  void LearnMpeg(const uint8_t* Data, uint32_t Size);
+  void LearnAc3(const uint8_t* Data, uint32_t Size);
+
   TKind FKind = TKind::None;
+  TFrames FFrames = TFrames::Mpeg;
   uint32_t FBlockAlign = 1;
   uint8_t FSilentByte = 0;
   bool FHaveHeader = false;
+  std::vector<uint8_t> FAc3Frame;  // the silent AC-3 frame, made once
   TMpegAudioHeader FHeader;
   uint64_t FSlotNumerator = 0;  // frame length in slots = FSlotNumerator / FHeader.SampleRate
   uint64_t FPaddingRest = 0;

@@ -67,10 +67,8 @@ uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units)
     const uint32_t align = FSilence.BlockAlign();
     return static_cast<uint32_t>((wanted + align / 2) / align * align);
   }
-  if (FSilence.Kind() == TSilenceMaker::TKind::MpegFrames) {
-    const int64_t boundary = NearestMpegFrameBoundary(Data, Size, wanted);
-    if (boundary >= 0) return static_cast<uint32_t>(boundary);
-  }
+  const int64_t boundary = FSilence.NearestFrameBoundary(Data, Size, wanted);
+  if (boundary >= 0) return static_cast<uint32_t>(boundary);
   return wanted * 2 >= Size ? Size : 0;
 }
 
@@ -146,7 +144,7 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
       if (FBlock.size() != bytes) FSilence.Samples(FBlock, static_cast<uint32_t>(bytes));
       if (!emit(static_cast<uint32_t>(bytes))) break;
     }
-  } else if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::MpegFrames) {
+  } else if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::Frames) {
     // Whole frames: one chunk each, as many as are nearest to the gap.
     while (left > 0) {
       const uint32_t next = FSilence.NextFrameSize();
