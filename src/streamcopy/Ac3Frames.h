@@ -13,7 +13,7 @@ namespace rw {
 uint32_t Ac3FrameSize(const uint8_t* P, size_t Avail);
 
 // A frame that decodes to silence, of the same size and format as the whole AC-3 frame at
-// Frame; empty when Frame is not one.
+// Frame; empty when Frame is not one or holds fewer than its first 16 bytes.
 std::vector<uint8_t> MakeSilentAc3Frame(const uint8_t* Frame, size_t Size);
 
 }  // namespace rw

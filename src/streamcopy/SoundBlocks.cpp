@@ -16,6 +16,8 @@ constexpr uint16_t TagMuLaw = 0x0007;
 constexpr uint16_t TagMpeg = 0x0050;
 constexpr uint16_t TagMpegLayer3 = 0x0055;
 constexpr uint16_t TagAc3 = 0x2000;
+// Bytes of an AC-3 frame's start that hold everything its silent frame copies.
+constexpr uint32_t Ac3LearnBytes = 16;
 constexpr uint16_t TagExtensible = 0xFFFE;
 // WAVE_FORMAT_EXTENSIBLE: the sub-format GUID, whose first two bytes are the format tag.
 constexpr uint32_t ExtensibleSubFormatOffset = 24;
@@ -153,6 +155,7 @@ void TSilenceMaker::LearnAc3(const uint8_t* Data, uint32_t Size) {
   for (uint32_t at = 0; at + 1 < Size; ++at) {
     if (Ac3FrameSize(Data + at, Size - at) == 0) continue;
     FAc3Frame = MakeSilentAc3Frame(Data + at, Size - at);
+    if (FAc3Frame.empty() && Size - at >= Ac3LearnBytes) FKind = TKind::None;  // tried once
     FHaveHeader = !FAc3Frame.empty();
     return;
   }
