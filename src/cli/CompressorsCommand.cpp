@@ -33,10 +33,10 @@ int RunCompressors(const TArgs& Args) {
     std::fprintf(stderr, "reelwright-cli compressors: unexpected argument '%s'\n", Args[0].c_str());
     return 2;
   }
-  std::vector<std::string> videoNames, audioNames = {"No-compressing"};
-  TMonikerList video, audio = {nullptr};
-  EnumCompressors(false, &videoNames, &video);
-  EnumCompressors(true, &audioNames, &audio);
+  std::vector<std::string> videoNames, audioNames;
+  TMonikerList video, audio;
+  ListJoinCompressors(false, videoNames, video);
+  ListJoinCompressors(true, audioNames, audio);
   PrintList("Video compressors:", videoNames, video, SelectDefaultVideoCompressor(videoNames, -1));
   std::printf("\n");
   PrintList("Audio compressors:", audioNames, audio, SelectDefaultAudioCompressor(audioNames, -1));

@@ -2,14 +2,15 @@
 // would whether they are joined without recompression, and runs the join.
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "core/FileList.h"
 #include "core/JoinFacts.h"
+#include "core/JoinRequest.h"
 #include "cli/Commands.h"
 #include "cli/JoinOptions.h"
 #include "cli/TerminalProgress.h"
 #include "platform/Files.h"
-#include "streamcopy/StreamCopyJoiner.h"
 
 namespace rw::cli {
 
@@ -33,27 +34,10 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
   return true;
 }
 
-int JoinWithoutRecompression(const TJoinOptions& Options, const TFileList& List, bool DropAudio) {
-  TAVIFileJoiner joiner([] { return std::make_unique<TTerminalProgress>(); });
-  joiner.FFiles = List.FileNames();
-  joiner.FOutFileName = Options.OutFileName;
-  joiner.FDropAudio = DropAudio;
+// Runs the request with the terminal's progress; the exit status.
+int Join(TJoinRequest Request) {
   try {
-    joiner.Execute();
-  } catch (const std::exception& E) {
-    Fail(std::string("Join fails: ") + E.what());
-    return 1;
-  }
-  return TTerminalProgress::Interrupted() ? ExitInterrupted : 0;
-}
-
-int JoinWithRecompression(const TJoinOptions& Options, const TFileList& List) {
-  TTerminalProgress progress;
-  try {
-    RunRecompressJoin(List.Infos(), List.FileNames(), Options.OutFileName, Options.Recompression, progress);
-  } catch (const ERecompressOption& E) {
-    std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
-    return 2;
+    JoinFiles(std::move(Request), [] { return std::make_unique<TTerminalProgress>(); });
   } catch (const std::exception& E) {
     Fail(std::string("Join fails: ") + E.what());
     return 1;
@@ -97,9 +81,25 @@ int RunJoin(const TArgs& Args) {
          "\" file already exists. \r\nDo you want to overwrite it?");
     return 1;
   }
-  if (!copy) return JoinWithRecompression(options, list);
-  if (facts.DropAudio && !facts.NoAudio) Fail(cNoteWithoutSound);
-  return JoinWithoutRecompression(options, list, facts.DropAudio);
+  TJoinRequest request;
+  request.Files = list.FileNames();
+  request.OutFileName = options.OutFileName;
+  request.JoinWORecomp = copy;
+  if (copy) {
+    request.DropAudio = facts.DropAudio;
+    if (facts.DropAudio && !facts.NoAudio) Fail(cNoteWithoutSound);
+  } else {
+    try {
+      request.Recompression = RecompressionOf(list.Infos(), options.Recompression);
+    } catch (const ERecompressOption& E) {
+      std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
+      return 2;
+    } catch (const std::exception& E) {
+      Fail(std::string("Join fails: ") + E.what());
+      return 1;
+    }
+  }
+  return Join(std::move(request));
 }
 
 }  // namespace rw::cli

@@ -1,11 +1,10 @@
 #include "cli/RecompressOptions.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "platform/Errors.h"
+#include "platform/Text.h"
 #include "recompress/CompressorList.h"
-#include "recompress/RecompressJoiner.h"
 
 namespace rw::cli {
 
@@ -21,20 +20,6 @@ constexpr TOptionName OptionNames[] = {
     {"--acodec", &TRecompressSettings::AudioCodec},
 };
 
-std::string Lower(std::string Text) {
-  std::transform(Text.begin(), Text.end(), Text.begin(), [](unsigned char C) { return std::tolower(C); });
-  return Text;
-}
-
-// The resize methods by name, in the order the join options offer them.
-TResizeMethod ResizeMethodOf(const std::string& Name) {
-  static const std::pair<const char*, TResizeMethod> Methods[] = {
-      {"letterbox", rmLetterbox}, {"crop", rmCrop}, {"stretch", rmStretch}, {"none", rmNoResize}};
-  for (const auto& [name, method] : Methods)
-    if (Lower(Name) == name) return method;
-  throw ERecompressOption("unknown resize method '" + Name + "' (letterbox, crop, stretch or none)");
-}
-
 void ParseSize(const std::string& Text, int32_t& Width, int32_t& Height) {
   char* end = nullptr;
   const long w = std::strtol(Text.c_str(), &end, 10);
@@ -49,21 +34,15 @@ void ParseSize(const std::string& Text, int32_t& Width, int32_t& Height) {
 std::shared_ptr<TCompressorFilter> ChooseCompressor(bool Audio, const std::string& Given) {
   std::vector<std::string> names;
   TMonikerList monikers;
-  if (Audio) {
-    names.push_back("No-compressing");
-    monikers.push_back(nullptr);
-  }
-  EnumCompressors(Audio, &names, &monikers);
+  ListJoinCompressors(Audio, names, monikers);
   int index = -1;
   if (Given.empty()) {
     index = Audio ? SelectDefaultAudioCompressor(names, -1) : SelectDefaultVideoCompressor(names, -1);
-  } else if (Lower(Given) != "none") {
-    for (size_t i = 0; i < names.size() && index < 0; ++i)
-      if ((monikers[i] && monikers[i]->EncoderName() == Given) || Lower(names[i]) == Lower(Given))
-        index = static_cast<int>(i);
+  } else if (LowerASCII(Given) != "none") {
+    index = FindCompressor(names, monikers, Given);
     if (index < 0)
       throw ERecompressOption(std::string("unknown ") + (Audio ? "audio" : "video") + " compressor '" + Given +
-                      "' (see reelwright-cli compressors)");
+                              "' (see reelwright-cli compressors)");
   }
   return GetCompressorFilter(monikers, index);
 }
@@ -98,43 +77,26 @@ void RecompressUsage(FILE* Out) {
                "  --acodec NAME     audio compressor, or none for PCM sound\n");
 }
 
-void RunRecompressJoin(const TFileInfoList& Infos, const std::vector<std::string>& Files,
-                       const std::string& OutFileName, const TRecompressSettings& Settings, IProgress& Progress) {
+TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings) {
   const TJoinDefaults d = ComputeJoinDefaults(Infos, FillFrameRates(Infos));
-  TDSVideoJoiner joiner;
-  joiner.FFiles = Files;
-  joiner.FOutFileName = OutFileName;
-  joiner.FWidth = d.Width;
-  joiner.FHeight = d.Height;
-  if (!Settings.Size.empty()) ParseSize(Settings.Size, joiner.FWidth, joiner.FHeight);
+  TRecompression r;
+  r.Width = d.Width;
+  r.Height = d.Height;
+  if (!Settings.Size.empty()) ParseSize(Settings.Size, r.Width, r.Height);
   const std::string rate = Settings.Rate.empty() ? d.FrameRates[static_cast<size_t>(d.FrameRateIndex)] : Settings.Rate;
   try {
-    joiner.FFrameRate = ParseFrameRate(rate);
+    r.FrameRate = ParseFrameRate(rate);
   } catch (const Exception&) {
-    joiner.FFrameRate = 0;
+    r.FrameRate = 0;
   }
-  if (!(joiner.FFrameRate > 0 && joiner.FFrameRate <= 1000)) throw ERecompressOption("invalid frame rate '" + rate + "'");
+  if (!(r.FrameRate > 0 && r.FrameRate <= 1000)) throw ERecompressOption("invalid frame rate '" + rate + "'");
   if (Settings.Resize.empty())
-    ResizeMethodOfItem(d.ResizeIndex, joiner.FResizeMethod);
-  else
-    joiner.FResizeMethod = ResizeMethodOf(Settings.Resize);
-  joiner.FVideoCompressor = ChooseCompressor(false, Settings.VideoCodec);
-  joiner.FAudioCompressor = ChooseCompressor(true, Settings.AudioCodec);
-
-  Progress.SetCaption("Joining...");
-  Progress.SetText("The selected files are being joined. Please wait...");
-  Progress.Show();
-  joiner.OnProgress = [&Progress](TDSVideoJoiner&, bool& Cancel, double Percent) {
-    Progress.SetProgress(Percent);
-    Cancel = Progress.IsCancelled();
-  };
-  try {
-    joiner.Join();
-  } catch (...) {
-    Progress.Hide();
-    throw;
-  }
-  Progress.Hide();
+    ResizeMethodOfItem(d.ResizeIndex, r.ResizeMethod);
+  else if (!ResizeMethodOfWord(Settings.Resize, r.ResizeMethod))
+    throw ERecompressOption("unknown resize method '" + Settings.Resize + "' (letterbox, crop, stretch or none)");
+  r.VideoCompressor = ChooseCompressor(false, Settings.VideoCodec);
+  r.AudioCompressor = ChooseCompressor(true, Settings.AudioCodec);
+  return r;
 }
 
 }  // namespace rw::cli

@@ -1,14 +1,14 @@
 #pragma once
-// The recompressing join of `reelwright-cli join`: its options (--size, --rate, --resize,
-// --vcodec, --acodec) and the run. Whatever is not given is what the join options dialog
+// The recompression options of `reelwright-cli join` (--size, --rate, --resize, --vcodec,
+// --acodec) and the settings they make. Whatever is not given is what the join options dialog
 // proposes for the same files.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "core/JoinDefaults.h"
-#include "join/JoinProgress.h"
 #include "cli/Commands.h"
+#include "core/JoinDefaults.h"
+#include "core/JoinRequest.h"
 #include "platform/Errors.h"
 
 namespace rw::cli {
@@ -34,10 +34,8 @@ struct TRecompressSettings {
 bool ParseRecompressOption(const TArgs& Args, size_t& I, TRecompressSettings& Settings, std::string& Error);
 void RecompressUsage(FILE* Out);
 
-// Joins Files (described by Infos, in the same order) into OutFileName by recompression,
-// reporting to Progress. A bad option value raises ERecompressOption before anything is
-// written; a failed join raises its error.
-void RunRecompressJoin(const TFileInfoList& Infos, const std::vector<std::string>& Files,
-                       const std::string& OutFileName, const TRecompressSettings& Settings, IProgress& Progress);
+// The settings of a recompressing join of the files described by Infos (in join order): the
+// options given, the proposals for the rest. A bad option value raises ERecompressOption.
+TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings);
 
 }  // namespace rw::cli

@@ -4,17 +4,13 @@
 #include <charconv>
 #include <cstdio>
 
+#include "core/ListTexts.h"
 #include "platform/Errors.h"
+#include "platform/Text.h"
 
 namespace rw {
 
 namespace {
-
-std::string LowerASCII(std::string Text) {
-  for (char& c : Text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return Text;
-}
 
 // The last of Names holding the first of Keys that any name holds.
 int SelectByPreference(const std::vector<std::string>& Names, const std::vector<std::string>& Keys, int Current) {
@@ -30,14 +26,6 @@ int SelectByPreference(const std::vector<std::string>& Names, const std::vector<
 }
 
 }  // namespace
-
-std::string FormatFrameRate(double Rate, char DecimalSeparator) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f", Rate);
-  std::string text = buf;
-  std::replace(text.begin(), text.end(), '.', DecimalSeparator);
-  return text;
-}
 
 int AddFrameRate(std::vector<std::string>& List, double Rate, char DecimalSeparator) {
   const std::string text = FormatFrameRate(Rate, DecimalSeparator);

@@ -9,21 +9,12 @@
 #include <vector>
 
 #include "media/VideoFileInfo.h"
+#include "recompress/ResizeMethods.h"
 
 namespace rw {
 
 using TFileInfoList = std::vector<const TVideoFileInfo*>;
 
-// Items of the resize-method list, in the order offered.
-inline const std::vector<std::string>& ResizeMethodItems() {
-  static const std::vector<std::string> Items = {"Letterbox", "Crop", "Stretch", "No resize"};
-  return Items;
-}
-constexpr int riLetterbox = 0;
-constexpr int riNoResize = 3;
-
-// A rate in fixed notation with two decimals and the given decimal separator (24 -> "24.00").
-std::string FormatFrameRate(double Rate, char DecimalSeparator = '.');
 // Index of the rate's text in List; the text is appended when it is not there yet.
 int AddFrameRate(std::vector<std::string>& List, double Rate, char DecimalSeparator = '.');
 // The rates offered: those of the entries, then 24, 25 and 29.97, once each, sorted as text.

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "media/RiffFormat.h"
+
 namespace rw {
 
 namespace {
@@ -39,6 +41,13 @@ size_t LastDelimiter(const std::string& FileName) {
   return FileName.find_last_of(cPathDelimiters);
 }
 
+// Text with its decimal point replaced by DecimalSeparator.
+std::string WithDecimalSeparator(std::string Text, const std::string& DecimalSeparator) {
+  const size_t point = Text.find('.');
+  if (point != std::string::npos) Text.replace(point, 1, DecimalSeparator);
+  return Text;
+}
+
 }  // namespace
 
 std::string FormatDuration(double Seconds) {
@@ -53,11 +62,8 @@ std::string FormatDuration(double Seconds) {
   return hh == 0 ? text : TwoDigits(hh) + ":" + text;
 }
 
-std::string FourCCToStr(uint32_t Code) {
-  if (Code == 0) return {};
-  std::string text(4, '\0');
-  for (int i = 0; i < 4; ++i) text[i] = static_cast<char>((Code >> (8 * i)) & 0xFF);
-  return text;
+std::string FormatFrameRate(double Rate, char DecimalSeparator) {
+  return WithDecimalSeparator(ToChars(Rate, std::chars_format::fixed, 2), std::string(1, DecimalSeparator));
 }
 
 std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator) {
@@ -74,9 +80,7 @@ std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator)
     for (char& c : text)
       if (c == 'e') c = 'E';
   }
-  const size_t point = text.find('.');
-  if (point != std::string::npos) text.replace(point, 1, DecimalSeparator);
-  return text;
+  return WithDecimalSeparator(text, DecimalSeparator);
 }
 
 std::string UserDecimalSeparator() {

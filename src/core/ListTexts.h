@@ -9,8 +9,6 @@ namespace rw {
 
 // mm:ss, or hh:mm:ss from one hour on, of Seconds rounded to whole seconds (halves to even).
 std::string FormatDuration(double Seconds);
-// The four bytes of a four-character code, lowest first; empty for 0.
-std::string FourCCToStr(uint32_t Code);
 // The user's decimal separator, as the locale gives it ("." when it gives none).
 std::string UserDecimalSeparator();
 
@@ -18,6 +16,8 @@ std::string UserDecimalSeparator();
 std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator);
 // The same with the user's decimal separator.
 std::string FrameRateText(double FrameRate);
+// A rate as the join options offer it: two decimals with DecimalSeparator (24 -> "24.00").
+std::string FormatFrameRate(double Rate, char DecimalSeparator = '.');
 // "44KHz Stereo", "22KHz Mono" or "none".
 std::string AudioText(const TVideoFileInfo& Info);
 // "AVI:DIVX" for AVI files, else the container type name.

@@ -2,25 +2,16 @@
 // The compressors of the media engine: the encoders of each media type that the AVI writer can
 // carry. A moniker names one encoder; binding it gives an encoder object. Options set on an
 // encoder object are kept by the encoder for the rest of the run, so every later binding of
-// the same moniker (the join's included) sees them.
+// the same moniker (the join's included) sees them. The engine module does the work: the
+// first enumerator loads it, and every call below raises rw::Exception when it cannot be.
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/MediaResult.h"
-#include "engine/MediaTimeline.h"
+#include "engine/EngineModule.h"
 
 namespace rw {
-
-enum class TCompressorCategory { ccVideo, ccAudio };
-
-// One encoder option as the options dialog shows it.
-struct TCompressorOptionInfo {
-  std::string Name;
-  std::string Help;
-  std::string Value;  // the value in effect, as text
-};
 
 class TCompressorFilter {
 public:
@@ -67,6 +58,7 @@ private:
 
 class TSystemDeviceEnum {
 public:
+  // Loads the media engine: raises rw::Exception with the reason when it cannot be loaded.
   static TMediaResult Create(std::unique_ptr<TSystemDeviceEnum>& Enum);
   // An enumerator over the category; ME_FALSE (and no enumerator) when the category is empty.
   TMediaResult CreateClassEnumerator(TCompressorCategory Category,

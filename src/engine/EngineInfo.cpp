@@ -1,9 +1,11 @@
 #include "engine/EngineInfo.h"
 
-extern "C" {
-#include <libavutil/avutil.h>
-}
+#include "engine/EngineLoader.h"
 
 namespace rw {
-std::string MediaEngineVersion() { return std::string("FFmpeg ") + av_version_info(); }
+std::string MediaEngineVersion() {
+  std::string text;
+  MediaEngine().Version(text);
+  return text;
+}
 }  // namespace rw

@@ -1,6 +1,7 @@
 #pragma once
 // The media detector: opens a media file and tells, for each of its video and audio streams,
-// the stream's major type and its length in seconds.
+// the stream's major type and its length in seconds. The engine module does the work; the
+// first detector loads it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,8 +11,11 @@
 
 namespace rw {
 
+class IEngineDetector;
+
 class TMediaDetector {
 public:
+  // Raises rw::Exception when the media engine cannot be loaded.
   TMediaDetector();
   ~TMediaDetector();
   TMediaDetector(const TMediaDetector&) = delete;
@@ -26,8 +30,7 @@ public:
   TMediaResult GetStreamType(TMediaMajorType& Type) const;
 
 private:
-  struct TImpl;
-  std::unique_ptr<TImpl> FImpl;
+  std::unique_ptr<IEngineDetector> FImpl;
 };
 
 }  // namespace rw

@@ -4,7 +4,6 @@
 // the layout of the platform's classic result codes so that callers can print them in
 // hexadecimal.
 #include <cstdint>
-#include <string>
 
 namespace rw {
 
@@ -33,12 +32,5 @@ constexpr int32_t EC_USERABORT = 2;
 constexpr int32_t EC_ERRORABORT = 3;
 
 inline bool Succeeded(TMediaResult Result) { return Result >= 0; }
-
-// Maps an FFmpeg error (AVERROR...) onto a result code: system errors keep their errno in the
-// low 16 bits under 0x8007xxxx, the libraries' own errors get codes of the engine.
-TMediaResult ResultFromAVError(int Error);
-
-// Text of an FFmpeg error code.
-std::string AVErrorText(int Error);
 
 }  // namespace rw

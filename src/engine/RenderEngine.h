@@ -3,25 +3,20 @@
 // own worker thread. The caller connects the timeline, names the output, connects each
 // group's output pin to the writer (through a compressor or uncompressed), runs the render
 // and waits on it with a time-out, reading the position in between; Stop ends it early and
-// still completes the file written so far.
+// still completes the file written so far. The engine module does the work.
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "engine/MediaResult.h"
-#include "engine/MediaTimeline.h"
+#include "engine/EngineModule.h"
 
 namespace rw {
 
 class TCompressorFilter;
 
-// The output of one group of the connected timeline.
-struct TGroupPin {
-  int32_t Group = -1;
-};
-
 class TRenderEngine {
 public:
+  // Raises rw::Exception when the media engine cannot be loaded.
   TRenderEngine();
   // Stops a render that still runs.
   ~TRenderEngine();
@@ -55,8 +50,7 @@ public:
   TMediaResult GetErrorCode() const;
 
 private:
-  struct TImpl;
-  std::unique_ptr<TImpl> FImpl;
+  std::unique_ptr<IEngineRender> FImpl;
 };
 
 }  // namespace rw

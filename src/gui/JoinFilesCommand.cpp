@@ -5,74 +5,34 @@
 #include "core/FileList.h"
 #include "core/JoinDefaults.h"
 #include "core/JoinFacts.h"
+#include "core/JoinRequest.h"
+#include "gui/JoinOptionsDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ProgressDialog.h"
-#include "recompress/RecompressJoiner.h"
-#include "streamcopy/StreamCopyJoiner.h"
-#include "gui/JoinOptionsDialog.h"
 
 namespace rw {
 
-TJoinWrapper::TJoinWrapper(QWidget* Owner, const TFileList& List, const TfrmJoin& Options)
-    : FOwner(Owner), FList(List), FOptions(Options) {}
-
-TJoinWrapper::~TJoinWrapper() = default;
-
-void TJoinWrapper::Run() {
-  if (FOptions.JoinWORecomp()) {
-    JoinAVIFiles();
-    return;
+TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
+  TJoinRequest request;
+  request.Files = List.FileNames();
+  request.OutFileName = Options.OutFileName();
+  request.JoinWORecomp = Options.JoinWORecomp();
+  request.DropAudio = Options.DropAudio();
+  if (!request.JoinWORecomp) {
+    TRecompression& r = request.Recompression;
+    r.Width = Options.FrameWidth();
+    r.Height = Options.FrameHeight();
+    r.FrameRate = ParseFrameRate(Options.FrameRateText(), RateDecimalSeparator());
+    ResizeMethodOfItem(Options.ResizeMethodIndex(), r.ResizeMethod);
+    r.VideoCompressor = Options.VideoCompressor();
+    r.AudioCompressor = Options.AudioCompressor();
   }
-  FProgress = std::make_unique<TfrmProgress>(FOwner);
-  FProgress->SetCaption("Joining...");
-  FProgress->SetText("The selected files are being joined. Please wait...");
-  FProgress->Show();
-  // The dialog goes when the join ends, also by an error.
-  struct TDropProgress {
-    std::unique_ptr<TfrmProgress>& Progress;
-    ~TDropProgress() { Progress.reset(); }
-  } drop{FProgress};
-  JoinWithRecompression();
-}
-
-void TJoinWrapper::FillFileList(std::vector<std::string>& Files) const {
-  const std::vector<std::string> names = FList.FileNames();
-  Files.insert(Files.end(), names.begin(), names.end());
-}
-
-void TJoinWrapper::JoinAVIFiles() {
-  TAVIFileJoiner joiner(TfrmProgress::Factory(FOwner));
-  FillFileList(joiner.FFiles);
-  joiner.FOutFileName = FOptions.OutFileName();
-  joiner.FDropAudio = FOptions.DropAudio();
-  joiner.Execute();
-}
-
-void TJoinWrapper::JoinWithRecompression() {
-  TDSVideoJoiner joiner;
-  FillFileList(joiner.FFiles);
-  joiner.FOutFileName = FOptions.OutFileName();
-  joiner.FWidth = FOptions.FrameWidth();
-  joiner.FHeight = FOptions.FrameHeight();
-  joiner.FFrameRate = ParseFrameRate(FOptions.FrameRateText(), RateDecimalSeparator());
-  ResizeMethodOfItem(FOptions.ResizeMethodIndex(), joiner.FResizeMethod);
-  joiner.OnProgress = [this](TDSVideoJoiner& Sender, bool& Cancel, double Percent) {
-    JoinProgress(Sender, Cancel, Percent);
-  };
-  joiner.FVideoCompressor = FOptions.VideoCompressor();
-  joiner.FAudioCompressor = FOptions.AudioCompressor();
-  joiner.Join();
-}
-
-void TJoinWrapper::JoinProgress(TDSVideoJoiner&, bool& Cancel, double Percent) {
-  FProgress->SetProgress(Percent);
-  Cancel = FProgress->IsCancelled();
+  return request;
 }
 
 void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
-  TJoinWrapper wrapper(Owner, List, Options);
-  wrapper.Run();
+  rw::JoinFiles(JoinRequestOf(List, Options), TfrmProgress::Factory(Owner));
 }
 
 void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) {

@@ -1,44 +1,19 @@
 #pragma once
-// The Join Files command and the dispatcher that turns a confirmed join into one run of one
-// joiner: the stream-copy joiner when "Join without recompression" is checked, else the
-// recompressing joiner with its own progress dialog.
-#include <memory>
-#include <string>
-#include <vector>
-
+// The window's Join Files command: the facts from the rows, the join options dialog, then one
+// join request filled from the dialog and run by the core's dispatcher.
 class QWidget;
 
 namespace rw {
 
-class TDSVideoJoiner;
 class TFileList;
 class TfrmJoin;
 class TfrmMain;
-class TfrmProgress;
+struct TJoinRequest;
 
-class TJoinWrapper {
-public:
-  TJoinWrapper(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
-  ~TJoinWrapper();
-  TJoinWrapper(const TJoinWrapper&) = delete;
-  TJoinWrapper& operator=(const TJoinWrapper&) = delete;
+// The join the dialog's settings describe for the list's files.
+TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options);
 
-  // Runs the chosen joiner; its errors pass through unchanged, a cancel returns normally.
-  void Run();
-
-private:
-  void JoinAVIFiles();
-  void JoinWithRecompression();
-  void FillFileList(std::vector<std::string>& Files) const;
-  void JoinProgress(TDSVideoJoiner& Sender, bool& Cancel, double Percent);
-
-  QWidget* FOwner;
-  const TFileList& FList;
-  const TfrmJoin& FOptions;
-  std::unique_ptr<TfrmProgress> FProgress;
-};
-
-// Runs one join with the dialog's settings.
+// Runs one join with the dialog's settings, its progress in a dialog owned by Owner.
 void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
 
 // The Join Files command: the three facts from the rows, the join options, the join; a failure

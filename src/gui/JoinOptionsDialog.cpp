@@ -17,6 +17,7 @@
 #include "core/ListTexts.h"
 #include "gui/MessageBoxes.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "gui/CompressorOptionsDialog.h"
 #include "gui/NumericEdit.h"
 #include "gui/FileDialogs.h"
@@ -25,8 +26,6 @@
 namespace rw {
 
 namespace {
-
-constexpr const char* cNoCompressing = "No-compressing";
 
 std::vector<std::string> Items(const QComboBox& Box) {
   std::vector<std::string> items;
@@ -48,26 +47,20 @@ std::string WithAviExtension(const std::string& Name) {
   return Name + ".avi";
 }
 
-std::string Trimmed(const std::string& Text) {
-  const size_t first = Text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return Text.substr(first, Text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 }  // namespace
 
 char RateDecimalSeparator() { return UserDecimalSeparator().front(); }
 
 TfrmJoin::TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
                    const TCompressorLister& ListCompressors)
-    : QDialog(Owner), FFiles(std::move(Files)) {
+    : QDialog(Owner), FFiles(std::move(Files)), FListCompressors(ListCompressors) {
   setObjectName("frmJoin");
   setWindowTitle("Join Options");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   CreateControls();
   setFixedSize(477, 358);
-  FormCreate(ListCompressors);
+  FormCreate();
 }
 
 void TfrmJoin::CreateControls() {
@@ -154,18 +147,31 @@ void TfrmJoin::CreateControls() {
   connect(edtFrameHeight, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
 }
 
-void TfrmJoin::FormCreate(const TCompressorLister& ListCompressors) {
-  // A failed listing is reported once; both lists stay usable with what was listed.
+void TfrmJoin::FormCreate() { cbxResizeMethod->setCurrentIndex(riLetterbox); }
+
+void TfrmJoin::ListCompressors() {
+  const TCompressorLister list = std::move(FListCompressors);
+  FListCompressors = nullptr;
+  // A failed listing is reported once, and the same failure of both lists (no media engine)
+  // once; both lists stay usable with what was listed.
+  std::string reported;
+  auto guarded = [&](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
+    try {
+      list(Audio, Names, Monikers);
+    } catch (const std::exception& E) {
+      if (reported == E.what()) return;
+      reported = E.what();
+      ShowErrorBox(this, reported);
+    }
+  };
   std::vector<std::string> videoNames;
-  std::vector<std::string> audioNames{cNoCompressing};
-  FAudioCompressors.push_back(nullptr);
-  RunGuarded(this, [&] { ListCompressors(false, &videoNames, &FVideoCompressors); });
-  RunGuarded(this, [&] { ListCompressors(true, &audioNames, &FAudioCompressors); });
+  std::vector<std::string> audioNames;
+  ListJoinCompressors(false, videoNames, FVideoCompressors, guarded);
+  ListJoinCompressors(true, audioNames, FAudioCompressors, guarded);
   SetItems(*cbxVideoCompression, videoNames);
   SetItems(*cbxAudioCompression, audioNames);
   cbxVideoCompression->setCurrentIndex(-1);
   cbxAudioCompression->setCurrentIndex(-1);
-  cbxResizeMethod->setCurrentIndex(riLetterbox);
 }
 
 bool TfrmJoin::ShowJoinOptions(bool CanJoinWORecomp, bool DropAudio, bool NoAudio) {
@@ -183,6 +189,7 @@ void TfrmJoin::showEvent(QShowEvent* Event) {
 }
 
 void TfrmJoin::FormShow() {
+  if (FListCompressors) ListCompressors();
   const TJoinFacts facts{FCanJoinWORecomp, FDropAudio, FNoAudio};
   lblNotes->setText(TextToQ(JoinNotesText(facts)));
   cbxJoinWORecomp->setChecked(DefaultJoinWORecomp(facts));

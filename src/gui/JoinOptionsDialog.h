@@ -2,8 +2,9 @@
 // The "Join Options" dialog between the Join Files command and the join: the output file,
 // stream copy or recompression, and for recompression the frame size, frame rate, resize
 // method and compressors, with defaults proposed from the listed files. Created once after the
-// main window; it lists the compressors once and holds the settings of the last confirmed join
-// until it is shown again.
+// main window; it lists the compressors once, when it is first shown (so that the media engine
+// is loaded only then), and holds the settings of the last confirmed join until it is shown
+// again.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -23,10 +24,6 @@ class QToolButton;
 namespace rw {
 
 class TNaturalEdit;
-
-// Lists the video (Audio false) or audio compressors: names and monikers in step.
-using TCompressorLister =
-    std::function<void(bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers)>;
 
 class TfrmJoin : public QDialog {
   Q_OBJECT
@@ -72,7 +69,8 @@ protected:
 
 private:
   void CreateControls();
-  void FormCreate(const TCompressorLister& ListCompressors);
+  void FormCreate();
+  void ListCompressors();
   void FormShow();
   void UpdateRecompControls();
   void FillFrameRates();
@@ -85,6 +83,7 @@ private:
   void edtFrameWidthChange();
 
   std::function<TFileInfoList()> FFiles;
+  TCompressorLister FListCompressors;  // emptied once the compressors are listed
   bool FCanJoinWORecomp = false;
   bool FNoAudio = false;
   TMonikerList FVideoCompressors;

@@ -77,11 +77,17 @@ constexpr uint32_t FourCC(const char (&Text)[N]) {
   static_assert(N == 5, "a four-character code has four characters");
   return MakeFourCC(Text[0], Text[1], Text[2], Text[3]);
 }
-// The code as its four characters in file order.
-inline std::string FourCCText(uint32_t Code) {
+// The code as its four characters in file order; empty for 0.
+inline std::string FourCCToStr(uint32_t Code) {
+  if (Code == 0) return {};
   std::string s(4, ' ');
   for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(Code >> (8 * i));
   return s;
+}
+// The first four characters of Text, padded with spaces, as a code.
+inline uint32_t StrToFourCC(std::string Text) {
+  while (Text.size() < 4) Text += ' ';
+  return MakeFourCC(Text[0], Text[1], Text[2], Text[3]);
 }
 
 namespace riff {

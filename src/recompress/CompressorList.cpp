@@ -1,5 +1,6 @@
 #include "recompress/CompressorList.h"
 
+#include "platform/Text.h"
 #include "recompress/RecompressJoiner.h"
 
 namespace rw {
@@ -24,6 +25,22 @@ std::shared_ptr<TCompressorFilter> GetCompressorFilter(const TMonikerList& List,
   std::shared_ptr<TCompressorFilter> filter;
   if (List[static_cast<size_t>(Index)]->BindToObject(filter) != ME_OK) return nullptr;
   return filter;
+}
+
+void ListJoinCompressors(bool Audio, std::vector<std::string>& Names, TMonikerList& Monikers,
+                         const TCompressorLister& Lister) {
+  if (Audio) {
+    Names.push_back(cNoCompressing);
+    Monikers.push_back(nullptr);
+  }
+  Lister(Audio, &Names, &Monikers);
+}
+
+int FindCompressor(const std::vector<std::string>& Names, const TMonikerList& Monikers, const std::string& Name) {
+  for (size_t i = 0; i < Names.size() && i < Monikers.size(); ++i)
+    if ((Monikers[i] && Monikers[i]->EncoderName() == Name) || LowerASCII(Names[i]) == LowerASCII(Name))
+      return static_cast<int>(i);
+  return -1;
 }
 
 }  // namespace rw

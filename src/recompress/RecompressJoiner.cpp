@@ -6,8 +6,10 @@
 
 #include "join/OutputCheck.h"
 #include "engine/CompressorRegistry.h"
+#include "engine/EngineLoader.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "engine/MediaDetector.h"
 #include "engine/RenderEngine.h"
 
@@ -17,11 +19,13 @@ namespace {
 constexpr int32_t WaitInterval = 300;  // milliseconds between progress reports
 }
 
-bool ResizeMethodOfItem(int ItemIndex, TResizeMethod& Method) {
-  static const TResizeMethod Items[] = {rmLetterbox, rmCrop, rmStretch, rmNoResize};
-  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(std::size(Items))) return false;
-  Method = Items[ItemIndex];
-  return true;
+bool ResizeMethodOfWord(const std::string& Word, TResizeMethod& Method) {
+  for (const TResizeMethodEntry& e : ResizeMethods)
+    if (LowerASCII(Word) == e.Word) {
+      Method = e.Method;
+      return true;
+    }
+  return false;
 }
 
 int32_t StretchModeOf(TResizeMethod Method) {
@@ -42,7 +46,11 @@ void CheckDSResult(TMediaResult Result) {
   if (Result == ME_OK) return;
   char code[16];
   std::snprintf(code, sizeof code, "%X", static_cast<uint32_t>(Result));
-  throw Exception(std::string("DirectShow Error: ") + code);
+  std::string message = std::string("DirectShow Error: ") + code;
+  // The engine's own words tell a frame size an encoder refuses from a missing encoder.
+  const std::string reason = MediaEngineReason(Result);
+  if (!reason.empty()) message += ": " + reason;
+  throw Exception(message);
 }
 
 TMediaInfo GetMediaInfo(const std::string& FileName) {

@@ -11,23 +11,19 @@
 
 #include "engine/MediaResult.h"
 #include "engine/MediaTimeline.h"
+#include "recompress/ResizeMethods.h"
 
 namespace rw {
 
 class TCompressorFilter;
 class TRenderEngine;
 
-// How a source of another frame size is fitted.
-enum TResizeMethod : uint8_t { rmStretch = 0, rmCrop = 1, rmLetterbox = 2, rmNoResize = 3 };
-
-// The resize method of an item of the join options' list ("Letterbox", "Crop", "Stretch",
-// "No resize"); false for no selection or an index beyond the list.
-bool ResizeMethodOfItem(int ItemIndex, TResizeMethod& Method);
-
 // The engine's stretch mode for a resize method.
 int32_t StretchModeOf(TResizeMethod Method);
 
-// Raises "DirectShow Error: " + the code in upper-case hexadecimal for every nonzero result.
+// Raises "DirectShow Error: " + the code in upper-case hexadecimal for every nonzero result,
+// followed by ": " and the engine's reason when the engine's last failed call on this thread
+// returned that code.
 void CheckDSResult(TMediaResult Result);
 
 // Probe of one source: the length of its (last) video stream in seconds, 0 without video, and

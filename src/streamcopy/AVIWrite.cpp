@@ -21,12 +21,6 @@ uint32_t BitmapRows(int32_t Height) {
 
 }  // namespace
 
-uint32_t StrToFourCC(const std::string& Text) {
-  std::string t = Text;
-  while (t.size() < 4) t += ' ';
-  return MakeFourCC(t[0], t[1], t[2], t[3]);
-}
-
 uint32_t StreamChunkId(uint32_t StreamNumber, uint32_t StreamType) {
   std::string n = std::to_string(StreamNumber);
   if (n.size() < 2) n = "0" + n;

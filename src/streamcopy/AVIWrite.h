@@ -87,7 +87,4 @@ private:
 
 // "00dc" for the first video stream added, "01wb" for a second stream of another type...
 uint32_t StreamChunkId(uint32_t StreamNumber, uint32_t StreamType);
-// The first four characters of Text (padded with spaces) as a four-character code.
-uint32_t StrToFourCC(const std::string& Text);
-
 }  // namespace rw

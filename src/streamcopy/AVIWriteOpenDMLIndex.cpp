@@ -54,7 +54,7 @@ void TOpenDMLIndex::FlushStandardIndex(TRiffOutput& Out, int64_t IndexBase) {
   uint8_t header[IndexHeaderData] = {};
   PutIndexHeader(header, 2, riff::AVI_INDEX_OF_CHUNKS, n, FChunkId);
   PutLE64(header + 12, static_cast<uint64_t>(IndexBase));
-  std::string id = "ix" + FourCCText(FChunkId).substr(0, 2);
+  std::string id = "ix" + FourCCToStr(FChunkId).substr(0, 2);
   Out.WriteChunkHeader(MakeFourCC(id[0], id[1], id[2], id[3]), IndexHeaderData + FStandard.Size());
   Out.Write(header, sizeof header);
   Out.Write(FStandard.Memory(), FStandard.Size());

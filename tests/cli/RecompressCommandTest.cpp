@@ -64,6 +64,12 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
     EXPECT_FALSE(std::filesystem::exists(bad)) << option;
   }
   EXPECT_EQ(Cli("join --copy --vcodec mpeg4 -o " + test::ShellQuote(bad) + " " + Sources()), 2);
+
+  // An encoder that refuses the frame size: the engine's code and its reason.
+  EXPECT_EQ(Cli("join --size 320x240 --vcodec h261 -o " + test::ShellQuote(bad) + " " + Sources(), &output), 1);
+  EXPECT_EQ(output, "Join fails: DirectShow Error: 80070057: The h261 encoder cannot take 320x240 frames at 25 fps: "
+                    "The specified picture size of 320x240 is not valid for the H.261 codec. Valid sizes are "
+                    "176x144, 352x288 (Invalid argument)\n");
 }
 
 TEST(RecompressJoinCommand, CompressorsListsBothKinds) {

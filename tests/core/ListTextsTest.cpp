@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/ListTexts.h"
+#include "media/RiffFormat.h"
 
 namespace rw {
 namespace {

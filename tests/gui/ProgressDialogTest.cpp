@@ -14,14 +14,14 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace rw {
 namespace {
 
-class ProgressDlg : public ::testing::Test {
+class ProgressDialogTest : public ::testing::Test {
 protected:
-  ProgressDlg() : Owner(std::make_unique<QMainWindow>()), main(*Owner) { main.show(); }
+  ProgressDialogTest() : Owner(std::make_unique<QMainWindow>()), main(*Owner) { main.show(); }
   std::unique_ptr<QMainWindow> Owner;
   QMainWindow& main;
 };
 
-TEST_F(ProgressDlg, ShowDisablesTheOtherWindowsAndHideGivesThemBack) {
+TEST_F(ProgressDialogTest, ShowDisablesTheOtherWindowsAndHideGivesThemBack) {
   QWidget other;
   other.show();
   auto dlg = std::make_unique<TfrmProgress>(&main);
@@ -49,7 +49,7 @@ TEST_F(ProgressDlg, ShowDisablesTheOtherWindowsAndHideGivesThemBack) {
   EXPECT_TRUE(other.isEnabled());
 }
 
-TEST_F(ProgressDlg, CancelKeepsTheDialogAndACloseRequestHidesIt) {
+TEST_F(ProgressDialogTest, CancelKeepsTheDialogAndACloseRequestHidesIt) {
   TfrmProgress dlg(&main);
   dlg.Show();
   dlg.SetProgress(99.9);
@@ -72,7 +72,7 @@ TEST_F(ProgressDlg, CancelKeepsTheDialogAndACloseRequestHidesIt) {
   EXPECT_TRUE(main.isEnabled());
 }
 
-TEST_F(ProgressDlg, TurningTheEstimateOffHidesTheTimeLabel) {
+TEST_F(ProgressDialogTest, TurningTheEstimateOffHidesTheTimeLabel) {
   TfrmProgress dlg(&main);
   dlg.Show();
   EXPECT_TRUE(dlg.lblTime->isVisible());

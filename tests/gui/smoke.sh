@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real reelwright under a virtual X server: it opens its main window with the
-# caption "Reelwright" and, asked by the session to stop, exits cleanly with its settings
-# written. Skipped (77) when Xvfb or xwininfo is missing.
+# caption "Reelwright", without any FFmpeg library in memory (the media engine waits for the
+# join options), and, asked by the session to stop, exits cleanly with its settings written. Skipped (77) when Xvfb or xwininfo is missing.
 set -euo pipefail
 exe=$1
 for tool in Xvfb xwininfo; do
@@ -37,6 +37,10 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$found" ] || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
+media='/(libav[a-z]*|libsw[a-z]*|reelwright-engine)\.so'
+if grep -qE "$media" "/proc/$app_pid/maps"; then
+  echo "media libraries loaded at start:"; grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
+fi
 
 kill -TERM "$app_pid"
 status=0

@@ -287,13 +287,17 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       },
       EOSError);
 
-  // An encoder that cannot take the frame size: the output stays, created empty.
+  // An encoder that cannot take the frame size: the code, then the engine's reason in the
+  // encoder's own words. The output stays, created empty.
   j.FOutFileName = Dir.File("out.avi");
   test::WriteFileBytes(j.FOutFileName, "old contents");
   j.FVideoCompressor = Encoder("h261");
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
-        EXPECT_STREQ(E.what(), "DirectShow Error: 80070057");
+        EXPECT_STREQ(E.what(),
+                     "DirectShow Error: 80070057: The h261 encoder cannot take 320x240 frames at 24 fps: The "
+                     "specified picture size of 320x240 is not valid for the H.261 codec. Valid sizes are "
+                     "176x144, 352x288 (Invalid argument)");
         throw;
       },
       Exception);
@@ -316,7 +320,7 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FFiles.push_back(Dir.File("none.avi"));
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
-        EXPECT_STREQ(E.what(), "DirectShow Error: 80070002");
+        EXPECT_EQ(E.what(), "DirectShow Error: 80070002: Cannot open " + j.FFiles[1] + ": No such file or directory");
         throw;
       },
       Exception);
@@ -442,6 +446,15 @@ TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
   EXPECT_EQ(text(0x2A), "DirectShow Error: 2A");
   EXPECT_EQ(text(ME_ABORT), "DirectShow Error: 80004004");
   EXPECT_EQ(text(-1), "DirectShow Error: FFFFFFFF");
+
+  // The engine's reason follows the code it came with, and only that code.
+  TCompressorFilter mpeg4("mpeg4");
+  const TMediaResult refused = mpeg4.SetOption("no_such_option", "1");
+  EXPECT_EQ(text(refused), "DirectShow Error: 80004002: The mpeg4 encoder has no option no_such_option");
+  EXPECT_EQ(text(ME_FAIL), "DirectShow Error: 80004005");
+  std::string value;
+  ASSERT_EQ(mpeg4.GetOption("b", value), ME_OK);
+  EXPECT_EQ(text(refused), "DirectShow Error: 80004002");  // a later call succeeded
 }
 
 TEST(ResizeMethodOfItem, FollowsTheOrderOfTheList) {

@@ -1,8 +1,9 @@
-#include "engine/RenderOutput.h"
+#include "engine/ffmpeg/RenderOutput.h"
 
-#include "engine/CompressorRegistry.h"
-
+#include <cstdio>
 #include <exception>
+
+#include "engine/ffmpeg/FFmpegEncoders.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -13,8 +14,8 @@ namespace rw {
 
 namespace {
 
-const AVCodec* FindEncoder(const TCompressorFilter* Compressor, const char* Uncompressed) {
-  const char* name = Compressor ? Compressor->EncoderName().c_str() : Uncompressed;
+const AVCodec* FindEncoder(const std::string* Encoder, const char* Uncompressed) {
+  const char* name = Encoder ? Encoder->c_str() : Uncompressed;
   const AVCodec* codec = avcodec_find_encoder_by_name(name);
   if (!codec) throw EMediaEngineError(ME_NOCODEC, std::string("No encoder ") + name);
   return codec;
@@ -90,18 +91,20 @@ void TRenderOutput::Release() {
   FOutput = nullptr;
 }
 
-TEncoderStream& TRenderOutput::Add(TCodecContextPtr Codec, const TCompressorFilter* Compressor) {
+TEncoderStream& TRenderOutput::Add(TCodecContextPtr Codec, const std::string* Encoder, const std::string& What) {
   TAVDictionary options;
-  if (Compressor)
-    for (const auto& [name, value] : Compressor->Options()) av_dict_set(options.Address(), name.c_str(), value.c_str(), 0);
+  if (Encoder)
+    for (const auto& [name, value] : KeptEncoderOptions(*Encoder)) av_dict_set(options.Address(), name.c_str(), value.c_str(), 0);
+  // An encoder that refuses the format or an option says why only in its log.
+  TLibraryMessages said;
   CheckAV(avcodec_open2(Codec.get(), Codec->codec, options.Address()),
-          std::string("Cannot open the encoder ") + Codec->codec->name);
+          std::string("The ") + Codec->codec->name + " encoder cannot take " + What);
   FStreams.push_back(std::make_unique<TEncoderStream>(FOutput, std::move(Codec)));
   return *FStreams.back();
 }
 
-TEncoderStream& TRenderOutput::AddVideo(const TMediaType& Type, double FPS, const TCompressorFilter* Compressor) {
-  const AVCodec* codec = FindEncoder(Compressor, "rawvideo");
+TEncoderStream& TRenderOutput::AddVideo(const TMediaType& Type, double FPS, const std::string* Encoder) {
+  const AVCodec* codec = FindEncoder(Encoder, "rawvideo");
   TCodecContextPtr ctx = NewCodecContext(codec);
   const AVRational rate = FrameRateOf(FPS);
   ctx->width = Type.Width;
@@ -110,20 +113,24 @@ TEncoderStream& TRenderOutput::AddVideo(const TMediaType& Type, double FPS, cons
   ctx->time_base = av_inv_q(rate);
   ctx->framerate = rate;
   ctx->sample_aspect_ratio = AVRational{1, 1};
-  return Add(std::move(ctx), Compressor);
+  char what[96];
+  std::snprintf(what, sizeof what, "%dx%d frames at %g fps", Type.Width, Type.Height, FPS);
+  return Add(std::move(ctx), Encoder, what);
 }
 
-TEncoderStream& TRenderOutput::AddAudio(const TMediaType& Type, const TCompressorFilter* Compressor) {
-  const AVCodec* codec = FindEncoder(Compressor, "pcm_s16le");
+TEncoderStream& TRenderOutput::AddAudio(const TMediaType& Type, const std::string* Encoder) {
+  const AVCodec* codec = FindEncoder(Encoder, "pcm_s16le");
   TCodecContextPtr ctx = NewCodecContext(codec);
   ctx->sample_fmt = AudioFormat(codec);
   ctx->sample_rate = static_cast<int>(Type.SamplesPerSec);
   av_channel_layout_default(&ctx->ch_layout, Type.Channels);
   ctx->time_base = AVRational{1, ctx->sample_rate};
-  return Add(std::move(ctx), Compressor);
+  return Add(std::move(ctx), Encoder,
+             std::to_string(Type.SamplesPerSec) + " Hz sound in " + std::to_string(Type.Channels) + " channels");
 }
 
 void TRenderOutput::Begin() {
+  TLibraryMessages said;
   CheckAV(avformat_write_header(FOutput, nullptr), "Cannot write the output");
   FBegun = true;
 }

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/AVHandles.h"
-#include "engine/FilterChain.h"
-#include "engine/SourceDecoder.h"
+#include "engine/ffmpeg/AVHandles.h"
+#include "engine/ffmpeg/FilterChain.h"
+#include "engine/ffmpeg/SourceDecoder.h"
 
 namespace rw {
 

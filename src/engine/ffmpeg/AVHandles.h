@@ -1,6 +1,7 @@
 #pragma once
-// Owners of the FFmpeg objects the media engine uses. Only files of the media engine include
-// this header; no FFmpeg type leaves src/platform.
+// Owners of the FFmpeg objects the media engine uses, its failure class and the helpers every
+// part of the engine shares. Only files of the engine module include this header; no FFmpeg
+// type leaves src/engine/ffmpeg.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
@@ -75,12 +76,38 @@ private:
   std::string FText;
 };
 
-// Raises EMediaEngineError for a negative FFmpeg result, with Context before the library's text.
+// Maps an FFmpeg error (AVERROR...) onto a result code: system errors keep their errno in the
+// low 16 bits under 0x8007xxxx, the libraries' own errors get codes of the engine.
+TMediaResult ResultFromAVError(int Error);
+
+// Text of an FFmpeg error code.
+std::string AVErrorText(int Error);
+
+// Collects the error messages the libraries log on this thread while it lives, in place of
+// printing them: an encoder that refuses a frame size says why only there. Scopes nest.
+class TLibraryMessages {
+public:
+  TLibraryMessages();
+  ~TLibraryMessages();
+  TLibraryMessages(const TLibraryMessages&) = delete;
+  TLibraryMessages& operator=(const TLibraryMessages&) = delete;
+  // The messages so far, on one line.
+  const std::string& Text() const { return FText; }
+  void Add(const std::string& Message);
+
+private:
+  std::string FText;
+  TLibraryMessages* FOuter;
+};
+
+// Raises EMediaEngineError for a negative FFmpeg result: Context, then the messages collected
+// by the innermost TLibraryMessages of this thread, then the library's text for the code.
 void CheckAV(int Error, const std::string& Context);
 
 // The URL of a local file: never taken as another protocol, whatever the name holds.
 std::string FileURL(const std::string& FileName);
-// Keeps the libraries' console messages to errors.
+// Keeps the libraries' console messages to errors, and routes them to TLibraryMessages while
+// one collects on the thread.
 void QuietLibraries();
 
 // Opens a media file for reading and finds its streams; returns the FFmpeg error or 0.

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/AVHandles.h"
+#include "engine/ffmpeg/AVHandles.h"
 
 namespace rw {
-
-class TCompressorFilter;
 
 // One encoder and the AVI stream it feeds.
 class TEncoderStream {
@@ -34,10 +32,11 @@ public:
   TRenderOutput(const TRenderOutput&) = delete;
   TRenderOutput& operator=(const TRenderOutput&) = delete;
 
-  // Opens the encoder for a video group: the compressor, or uncompressed 24-bit frames.
-  TEncoderStream& AddVideo(const TMediaType& Type, double FPS, const TCompressorFilter* Compressor);
-  // Opens the encoder for an audio group: the compressor, or 16-bit PCM.
-  TEncoderStream& AddAudio(const TMediaType& Type, const TCompressorFilter* Compressor);
+  // Opens the encoder for a video group: the named encoder with the options kept for it, or
+  // uncompressed 24-bit frames when Encoder is null.
+  TEncoderStream& AddVideo(const TMediaType& Type, double FPS, const std::string* Encoder);
+  // Opens the encoder for an audio group: the named encoder, or 16-bit PCM.
+  TEncoderStream& AddAudio(const TMediaType& Type, const std::string* Encoder);
 
   void Begin();
   // Drains the encoders and completes the file; safe to call once the header is written.
@@ -45,7 +44,8 @@ public:
   bool Begun() const { return FBegun; }
 
 private:
-  TEncoderStream& Add(TCodecContextPtr Codec, const TCompressorFilter* Compressor);
+  // Opens the encoder; What names the format it is asked to take, for the reason of a refusal.
+  TEncoderStream& Add(TCodecContextPtr Codec, const std::string* Encoder, const std::string& What);
   void Release();
 
   AVFormatContext* FOutput = nullptr;

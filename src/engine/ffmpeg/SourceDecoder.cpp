@@ -1,4 +1,4 @@
-#include "engine/SourceDecoder.h"
+#include "engine/ffmpeg/SourceDecoder.h"
 
 namespace rw {
 

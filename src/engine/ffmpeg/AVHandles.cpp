@@ -1,8 +1,15 @@
-#include "engine/AVHandles.h"
+#include "engine/ffmpeg/AVHandles.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <mutex>
 #include <new>
+
+extern "C" {
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+}
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -21,15 +28,84 @@ TPacketPtr NewPacket() {
   return p;
 }
 
+TMediaResult ResultFromAVError(int Error) {
+  if (Error >= 0) return ME_OK;
+  switch (Error) {
+    case AVERROR(ENOMEM):
+      return ME_OUTOFMEMORY;
+    case AVERROR(EINVAL):
+      return ME_INVALIDARG;
+    case AVERROR_INVALIDDATA:
+    case AVERROR_STREAM_NOT_FOUND:
+    case AVERROR_EOF:
+      return ME_INVALIDMEDIA;
+    case AVERROR_DECODER_NOT_FOUND:
+    case AVERROR_ENCODER_NOT_FOUND:
+    case AVERROR_PATCHWELCOME:
+      return ME_NOCODEC;
+    default:
+      break;
+  }
+  if (-Error > 0 && -Error < 0x10000)
+    return static_cast<int32_t>(0x80070000u | static_cast<uint32_t>(-Error));
+  return ME_FAIL;
+}
+
+std::string AVErrorText(int Error) {
+  char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(Error, buf, sizeof buf);
+  return buf;
+}
+
+namespace {
+
+thread_local TLibraryMessages* Collecting = nullptr;
+
+void LogMessage(void* Object, int Level, const char* Format, va_list Arguments) {
+  if (Collecting && Level <= AV_LOG_ERROR) {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, Format, Arguments);
+    Collecting->Add(line);
+    return;
+  }
+  av_log_default_callback(Object, Level, Format, Arguments);
+}
+
+}  // namespace
+
+TLibraryMessages::TLibraryMessages() : FOuter(Collecting) { Collecting = this; }
+TLibraryMessages::~TLibraryMessages() { Collecting = FOuter; }
+
+void TLibraryMessages::Add(const std::string& Message) {
+  // A message may come in pieces and over several lines; the reason is one line.
+  for (char c : Message) {
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    if (c == ' ' && (FText.empty() || FText.back() == ' ')) continue;
+    FText += c;
+  }
+  if (Message.find('\n') != std::string::npos) {
+    while (!FText.empty() && FText.back() == ' ') FText.pop_back();
+    if (!FText.empty() && FText.back() != '.') FText += '.';
+    if (!FText.empty()) FText += ' ';
+  }
+}
+
 void CheckAV(int Error, const std::string& Context) {
-  if (Error < 0) throw EMediaEngineError(ResultFromAVError(Error), Context + ": " + AVErrorText(Error));
+  if (Error >= 0) return;
+  std::string said = Collecting ? Collecting->Text() : std::string();
+  while (!said.empty() && (said.back() == ' ' || said.back() == '.')) said.pop_back();
+  const std::string text = AVErrorText(Error);
+  throw EMediaEngineError(ResultFromAVError(Error), Context + ": " + (said.empty() ? text : said + " (" + text + ")"));
 }
 
 std::string FileURL(const std::string& FileName) { return "file:" + FileName; }
 
 void QuietLibraries() {
   static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+  std::call_once(once, [] {
+    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_callback(LogMessage);
+  });
 }
 
 int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input) {

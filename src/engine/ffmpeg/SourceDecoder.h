@@ -4,7 +4,7 @@
 // base. Part of the render engine; raises EMediaEngineError.
 #include <string>
 
-#include "engine/AVHandles.h"
+#include "engine/ffmpeg/AVHandles.h"
 
 namespace rw {
 

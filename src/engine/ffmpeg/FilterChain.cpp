@@ -1,6 +1,6 @@
-#include "engine/FilterChain.h"
+#include "engine/ffmpeg/FilterChain.h"
 
-#include "engine/SourceDecoder.h"
+#include "engine/ffmpeg/SourceDecoder.h"
 
 extern "C" {
 #include <libavfilter/buffersink.h>

@@ -4,7 +4,7 @@
 // render engine; raises EMediaEngineError.
 #include <string>
 
-#include "engine/AVHandles.h"
+#include "engine/ffmpeg/AVHandles.h"
 
 namespace rw {
 

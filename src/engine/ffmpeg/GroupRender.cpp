@@ -1,8 +1,8 @@
-#include "engine/GroupRender.h"
+#include "engine/ffmpeg/GroupRender.h"
 
 #include <algorithm>
 
-#include "engine/RenderOutput.h"
+#include "engine/ffmpeg/RenderOutput.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>

@@ -1,0 +1,26 @@
+#pragma once
+// Loads the media engine module at its first use, once per process: the file named by the
+// environment variable REELWRIGHT_ENGINE when it is set (and only that one), otherwise
+// reelwright-engine.so beside the running executable, then in the lib/reelwright of the
+// prefix the executable is installed under (bin/../lib/reelwright), then in the configured
+// install prefix's lib/reelwright.
+// Until then the program has no FFmpeg library in memory.
+#include <string>
+#include <vector>
+
+#include "engine/EngineModule.h"
+
+namespace rw {
+
+// The loaded engine. Raises rw::Exception, at every call, when it cannot be loaded: where it
+// was looked for, why each file failed, and that stream copy still works. Thread-safe.
+IMediaEngine& MediaEngine();
+
+// The files MediaEngine tries, in order.
+std::vector<std::string> MediaEngineCandidates();
+
+// The engine's reason for the last failed call of this thread, when that call returned
+// Result; empty otherwise (also when the engine was never loaded).
+std::string MediaEngineReason(TMediaResult Result);
+
+}  // namespace rw
