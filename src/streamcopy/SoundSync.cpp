@@ -28,10 +28,10 @@ TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& So
 }
 
 int64_t TSoundSync::UnitsAt(long double Seconds) const {
-  const long double ticks = (Seconds - FSoundStart) * FSoundRate / FSoundScale;
-  // Far beyond any real stream: the caller's bounds then decide.
-  const long double clamped = std::clamp<long double>(ticks, -1e15L, 1e15L);
-  return static_cast<int64_t>(std::llround(clamped)) * std::max<int64_t>(FSampleSize, 1);
+  const long double ticks = std::round((Seconds - FSoundStart) * FSoundRate / FSoundScale);
+  // Far beyond any real stream (absurd clocks): the callers' bounds then decide.
+  const long double units = ticks * std::max<uint32_t>(FSampleSize, 1);
+  return static_cast<int64_t>(std::clamp<long double>(units, -1e18L, 1e18L));
 }
 
 long double TSoundSync::PictureTime(uint64_t N) const {
@@ -65,7 +65,7 @@ uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units)
   const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(Units), Size);
   if (FSilence.Kind() == TSilenceMaker::TKind::Samples) {
     const uint32_t align = FSilence.BlockAlign();
-    return static_cast<uint32_t>((wanted + align / 2) / align * align);
+    return static_cast<uint32_t>(std::min<uint64_t>((wanted + align / 2) / align * align, Size));
   }
   const int64_t boundary = FSilence.NearestFrameBoundary(Data, Size, wanted);
   if (boundary >= 0) return static_cast<uint32_t>(boundary);

@@ -13,6 +13,7 @@
 #include "support/JoinCheck.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -38,17 +39,45 @@ void EditSound(const std::string& FileName,
   test::WriteFileBytes(FileName, bytes);
 }
 
+// Rewrites the file with each sound chunk holding Frames of its chunks, as writers that
+// interleave by time do, so that a cut must find the frames inside a chunk.
+void RegroupSound(const std::string& FileName, int Frames) {
+  TAVIFileReader reader;
+  reader.Open(FileName, true);
+  test::TAVIBuilder b;
+  b.Main = reader.MainHeader();
+  b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
+  b.AddStream(reader.AudioStream()->Header, reader.AudioStream()->Format);
+  const auto video = test::StreamChunks(FileName, true), sound = test::StreamChunks(FileName, false);
+  size_t next = 0;
+  auto addSound = [&](size_t Until) {
+    while (next < Until) {
+      std::string group;
+      for (int k = 0; k < Frames && next < sound.size(); ++k) group += sound[next++].Data;
+      b.AddChunkData(1, group);
+    }
+  };
+  for (size_t v = 0; v < video.size(); ++v) {
+    b.AddChunkData(0, video[v].Data, video[v].KeyFrame);
+    addSound((v + 1) * sound.size() / video.size());
+  }
+  addSound(sound.size());
+  b.Write(FileName);
+}
+
 struct TSyncCase {
   std::string Codec;
   bool ByteTimed = false;  // MP3 timed by bytes (sample size 1) instead of one frame per chunk
   double Tolerance = 0;    // seconds: one sample, or half a compressed frame
   bool Mencoder = false;   // sound made by mencoder (constant-rate MP3, delay by -audio-delay)
   std::string Options = "";  // further ffmpeg options of the sound
+  int FramesPerChunk = 1;
 };
 
 void PrintTo(const TSyncCase& C, std::ostream* Out) {
   *Out << C.Codec << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
-       << (C.Options.empty() ? "" : " " + C.Options);
+       << (C.Options.empty() ? "" : " " + C.Options)
+       << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk" : "");
 }
 
 class JoinSync : public ::testing::TestWithParam<TSyncCase> {
@@ -82,6 +111,7 @@ protected:
       }
       H.Start = static_cast<uint32_t>(std::lround(Delay * H.Rate / H.Scale));
     });
+    if (GetParam().FramesPerChunk > 1) RegroupSound(file, GetParam().FramesPerChunk);
     return file;
   }
 
@@ -149,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Sound, JoinSync,
                          ::testing::Values(TSyncCase{"pcm_s16le", false, 1.0 / 44100},
                                            TSyncCase{"libmp3lame", false, 1152.0 / 44100 / 2},
                                            TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2},
+                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
                                            TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
                                            // 5.1: silent frames code a centre, surrounds and LFE
                                            TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
