@@ -24,7 +24,7 @@ public:
   static constexpr uint32_t ReadAheadSize = 1 << 20;
   // Silence made to keep sound with pictures never exceeds this many bytes plus
   // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
-  static constexpr uint64_t SilenceAllowance = 16 << 20;
+  static constexpr uint64_t SilenceAllowance = 1 << 20;
   static constexpr uint64_t SilencePerSourceByte = 16;
 
   explicit TAVIFileJoiner(TProgressFactory ProgressFactory);
