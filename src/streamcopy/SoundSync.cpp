@@ -41,7 +41,7 @@ long double TSoundSync::PictureTime(uint64_t N) const {
 void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound,
                              uint32_t Pictures) {
   FFirstPicture = FPictures;
-  FListedPictures = Pictures;
+  FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures));
   FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video);
   FStartPending = true;
   FSkipUnits = 0;
@@ -50,8 +50,7 @@ void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHead
 void TSoundSync::PlaceSourceStart(const TWrite& Write) {
   FStartPending = false;
   // Never later than the end of the source's pictures: sound that starts after them is cut.
-  const int64_t end = UnitsAt(PictureTime(FFirstPicture + FListedPictures));
-  const int64_t target = std::min(UnitsAt(PictureTime(FFirstPicture) + FDelay), end);
+  const int64_t target = std::min(UnitsAt(PictureTime(FFirstPicture) + FDelay), FEndUnits);
   const int64_t gap = target - static_cast<int64_t>(FUnits);
   if (gap > 0)
     WriteSilence(gap, Write);
@@ -95,8 +94,7 @@ void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, co
   }
 
   // Sound past the source's last picture is left out.
-  const int64_t room =
-      UnitsAt(PictureTime(FFirstPicture + FListedPictures)) - static_cast<int64_t>(FUnits);
+  const int64_t room = FEndUnits - static_cast<int64_t>(FUnits);
   if (room <= 0) return;
   uint32_t take = Size;
   if (UnitsOf(Size) > room) take = CutBytes(Data, Size, room);

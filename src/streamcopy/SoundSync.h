@@ -75,7 +75,7 @@ private:
 
   // The source being copied.
   uint64_t FFirstPicture = 0;  // output picture number of its first picture
-  uint32_t FListedPictures = 0;
+  int64_t FEndUnits = 0;       // sound units at the end of its listed pictures
   long double FDelay = 0;      // its sound's start after its first picture, in seconds
   bool FStartPending = false;  // its sound's start not yet placed
   int64_t FSkipUnits = 0;      // its sound to leave out before its first picture
