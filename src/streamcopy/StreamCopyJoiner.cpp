@@ -141,8 +141,14 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEn
   // A chunk that claims to reach past the end is not even given a buffer.
   if (Entry.FilePos < 0 || Entry.FilePos + Entry.Size > ReadAhead.FileSize()) return false;
   if (FChunkBuffer.size() < Entry.Size) FChunkBuffer.resize(Entry.Size);
+  FChunkData = FChunkBuffer.data();
   if (Entry.Size == 0) return true;
   try {
+    // A chunk that lies in the window is taken from there, without a copy.
+    if (const uint8_t* inWindow = ReadAhead.Peek(Entry.FilePos, Entry.Size)) {
+      FChunkData = inWindow;
+      return true;
+    }
     return ReadAhead.ReadAt(FChunkBuffer.data(), Entry.Size, Entry.FilePos) == Entry.Size;
   } catch (const Exception&) {
     // The window could not be loaded whole: the source was cut short after it was opened.
@@ -176,10 +182,10 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
       // A chunk that cannot be read completely (a damaged source) ends this source.
       if (!stream->GetIndexEntry(chunk, entry) || !ReadChunkData(readAhead, entry)) break;
       if (stream == video) {
-        FWriter.WriteChunk(VideoOut, FChunkBuffer.data(), entry.KeyFrame, entry.Size);
+        FWriter.WriteChunk(VideoOut, FChunkData, entry.KeyFrame, entry.Size);
         if (FSoundSync) FSoundSync->PictureWritten();
       } else {
-        FSoundSync->CopySound(FChunkBuffer.data(), entry.Size, entry.KeyFrame, writeSound);
+        FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
       }
     }
     if (stream == video) ++FFramesCopied;

@@ -44,7 +44,8 @@ private:
   // Copies one source; false when the user cancelled.
   bool CopySource(size_t Index, IProgress& Progress);
   double Percent(size_t Source) const;
-  // Reads the chunk into the chunk buffer; false when the source does not hold it whole.
+  // Makes FChunkData the chunk's bytes (in the read-ahead window or the chunk buffer); false
+  // when the source does not hold it whole.
   bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIIndexEntry& Entry);
 
   TProgressFactory FProgressFactory;
@@ -56,6 +57,7 @@ private:
   bool FHasAudioOut = false;
   std::unique_ptr<TSoundSync> FSoundSync;  // while the output has sound
   std::vector<uint8_t> FChunkBuffer;
+  const uint8_t* FChunkData = nullptr;
 };
 
 }  // namespace rw
