@@ -1,3 +1,4 @@
+// AC-3 frame sizes, and silent AC-3 frames made after a frame of the stream.
 #include "streamcopy/Ac3Frames.h"
 
 #include <array>

@@ -1,3 +1,5 @@
+// MPEG audio frame headers, frame boundaries inside a chunk, and silence in a sound stream's
+// own format.
 #include "streamcopy/SoundBlocks.h"
 
 #include <algorithm>

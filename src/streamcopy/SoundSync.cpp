@@ -1,3 +1,5 @@
+// Placing each source's sound against its pictures in a stream-copy join: silence before or
+// after it, cuts at its ends.
 #include "streamcopy/SoundSync.h"
 
 #include <algorithm>
@@ -111,17 +113,11 @@ void TSoundSync::EndSource(const TWrite& Write) {
 }
 
 void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
-  const auto seconds = [&](int64_t U) {
-    return static_cast<double>(static_cast<long double>(U) / std::max<uint32_t>(FSampleSize, 1) *
-                               FSoundScale / FSoundRate);
-  };
+  // Without a silent block of this format (or past the budget) the gap stays: sound after it
+  // comes that much early, until a later cut at a source's last picture puts it back in step.
   int64_t left = Units;
-  bool missing = !FSilence.Ready();
   auto emit = [&](uint32_t Bytes) {
-    if (Bytes > FSilenceBudget) {
-      missing = true;
-      return false;
-    }
+    if (Bytes > FSilenceBudget) return false;
     FSilenceBudget -= Bytes;
     Write(FBlock.data(), Bytes, true);
     FUnits += UnitsOf(Bytes);
@@ -150,11 +146,7 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
       FSilence.NextFrame(FBlock);
       if (!emit(static_cast<uint32_t>(FBlock.size()))) break;
     }
-  } else {
-    missing = true;
   }
-  // What is left after whole samples or frames is rounding, not missing silence.
-  if (missing && left > 0) FMissingSilence += seconds(left);
 }
 
 }  // namespace rw

@@ -6,7 +6,7 @@
 // start where it starts in the source relative to its first picture (the stream headers'
 // Start delays included) and to end at its last picture: missing sound becomes silence of the
 // stream's own format, sound past the last picture (or before the first) is cut. PCM is placed
-// to the sample, compressed sound to the block (one MPEG audio or AC3 frame).
+// to the sample, compressed sound to the block (one MPEG audio or AC-3 frame).
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,14 +39,8 @@ public:
   void EndSource(const TWrite& Write);
 
   // Silence is never written beyond this many bytes in all (a bound against absurd stream
-  // clocks); past it, it counts as missing.
+  // clocks); past it, gaps stay unfilled.
   void SetSilenceBudget(uint64_t Bytes) { FSilenceBudget = Bytes; }
-
-  // Seconds of silence that were needed but could not be made (a sound format without a
-  // silent block this join can make); sound after such a gap comes that much early.
-  double MissingSilence() const { return FMissingSilence; }
-  // Sound written so far, in the output's units: bytes (sample size set) or chunks.
-  uint64_t UnitsWritten() const { return FUnits; }
 
 private:
   // Output units of sound (bytes or chunks) from the stream start to an output time (seconds
@@ -80,7 +74,6 @@ private:
   bool FStartPending = false;  // its sound's start not yet placed
   int64_t FSkipUnits = 0;      // its sound to leave out before its first picture
   std::vector<uint8_t> FBlock;
-  double FMissingSilence = 0;
   uint64_t FSilenceBudget = UINT64_MAX;
 };
 
