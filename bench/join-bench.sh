@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Stream-copy join against its floor (cat of the same files) and ffmpeg's concat demuxer, side by
-# side with hyperfine, warm cache, every output on the same disk as the sources:
+# side with hyperfine in one run, warm cache (sources), every output on the same disk as the
+# sources, the dirty pages of the previous output flushed (sync) before each run:
 #   big    two clips of uncompressed 640x480 video, about 1.1 GB together (OpenDML output)
 #   small  two 10-minute 320x240 MPEG-4 clips with MP3 sound (about 38,000 chunks each)
 # Prints each case's times, the ratios to cat and the peak memory of reelwright-cli.
 #
-# Usage: bench/join-bench.sh [CLI] [WORKDIR]
+# Usage: [RUNS=10] bench/join-bench.sh [CLI] [WORKDIR]
 #   CLI      reelwright-cli of a Release build (default build-bench/bin/reelwright-cli)
 #   WORKDIR  where the clips and outputs go (default /tmp/rw-join-bench; about 5 GB free needed)
 set -euo pipefail
@@ -33,14 +34,16 @@ run_case() {
   printf "file '%s'\nfile '%s'\n" "$PWD/$a" "$PWD/$b" >"$name.list"
   echo "== $name: $(du -ch "$a" "$b" | tail -1 | cut -f1) in $(ls "$a" "$b" | tr '\n' ' ')"
   cat "$a" "$b" >/dev/null  # warm the cache
-  hyperfine --warmup 1 --runs 5 --export-json "$name.json" \
+  hyperfine --warmup 1 --runs "${RUNS:-10}" --prepare sync --export-json "$name.json" \
     -n cat "cat $a $b > $name-cat.out" \
     -n ffmpeg "ffmpeg -nostdin -v error -y -f concat -safe 0 -i $name.list -c copy $name-ffmpeg.avi" \
     -n reelwright "$CLI join --yes -o $name-rw.avi $a $b"
   python3 - "$name.json" <<'PY'
 import json, sys
-r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
-print("ratios to cat: reelwright %.2f, ffmpeg %.2f" % (r["reelwright"] / r["cat"], r["ffmpeg"] / r["cat"]))
+res = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
+for stat in ("mean", "median"):
+    r = {k: v[stat] for k, v in res.items()}
+    print("%s ratios to cat: reelwright %.2f, ffmpeg %.2f" % (stat, r["reelwright"] / r["cat"], r["ffmpeg"] / r["cat"]))
 PY
   echo "reelwright-cli peak memory: $(( $(peak_kib "$CLI" join --yes -o "$name-rw.avi" "$a" "$b") / 1024 )) MiB"
   rm -f "$name-cat.out" "$name-ffmpeg.avi" "$name-rw.avi"

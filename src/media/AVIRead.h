@@ -57,6 +57,7 @@ public:
   // adjusted in memory (see ReadHeaders).
   TAVIStreamHeader Header;
   std::string Format;     // the 'strf' bytes
+  std::string VideoProps;  // the 'vprp' bytes (frame aspect, fields), empty when none
   std::string StreamId;   // two upper-case hexadecimal digits: '00', '01', ... '0A'
   int32_t Width = 0;      // video streams only
   int32_t Height = 0;

@@ -9,6 +9,9 @@ namespace rw {
 namespace {
 // Audio above this many units per second is sample-based: its chunk times follow from bytes.
 constexpr double SampleBasedAudioRate = 500.0;
+// Video properties: nine fixed fields, then 32 bytes per field description (one or two).
+constexpr uint32_t VideoPropsMinSize = 36;
+constexpr uint32_t VideoPropsMaxSize = 1024;
 }  // namespace
 
 TAVIStream::TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize)
@@ -57,6 +60,13 @@ void TAVIStream::ReadHeaders(unsigned StreamIndex) {
   } else {
     FIndxPos = -1;
     FIndxSize = 0;
+  }
+  VideoProps.clear();
+  const TRIFFChunkInfo* vprp = FReader.FindChunk(riff::ckVprp, 0);
+  if (vprp && vprp->Size >= VideoPropsMinSize && vprp->Size <= VideoPropsMaxSize) {
+    VideoProps.assign(vprp->Size, '\0');
+    FReader.Seek(vprp->DataPos);
+    if (FReader.Read(VideoProps.data(), vprp->Size) < vprp->Size) VideoProps.clear();
   }
   FStreamBytes = 0;
 

@@ -62,4 +62,12 @@ uint32_t TFileReadBuffer::ReadAt(void* Dest, uint32_t Count, int64_t Position) {
   return static_cast<uint32_t>(n);
 }
 
+const uint8_t* TFileReadBuffer::Peek(int64_t Position, uint32_t Count) {
+  if (Position < 0 || Count > FBufferSize / 2 || Position + Count > FFileSize) return nullptr;
+  if (FWindowStart < 0 || FWindowStart > Position ||
+      Position + Count > FWindowStart + FBufferSize)
+    Fill(Position);
+  return FBuffer.get() + (Position - FWindowStart);
+}
+
 }  // namespace rw

@@ -20,6 +20,10 @@ public:
   // fewer at the end of the file, 0 at or past it. Reads of more than half the window bypass
   // it. Raises "Unable to read file" when a window load comes back short.
   uint32_t ReadAt(void* Dest, uint32_t Count, int64_t Position);
+  // The Count bytes at Position where they lie in the window (loaded as ReadAt would), valid
+  // until the next read; nullptr when they do not all lie in the file or are more than half
+  // the window. Raises as ReadAt does.
+  const uint8_t* Peek(int64_t Position, uint32_t Count);
 
   int64_t FileSize() const { return FFileSize; }
   uint32_t BufferSize() const { return FBufferSize; }

@@ -114,6 +114,7 @@ inline constexpr uint32_t ckStrn = FourCC("strn");
 inline constexpr uint32_t ckIndx = FourCC("indx");
 inline constexpr uint32_t ckIdx1 = FourCC("idx1");
 inline constexpr uint32_t ckDmlh = FourCC("dmlh");
+inline constexpr uint32_t ckVprp = FourCC("vprp");  // video properties (OpenDML)
 inline constexpr uint32_t ckJUNK = FourCC("JUNK");
 
 // Stream types.

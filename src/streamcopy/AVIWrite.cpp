@@ -15,6 +15,10 @@ constexpr uint32_t BufferSizeMargin = 1024;
 
 bool IsVideoType(uint32_t Type) { return Type == riff::streamVids || Type == riff::streamIavs; }
 
+uint32_t BitmapRows(int32_t Height) {
+  return Height < 0 ? 0u - static_cast<uint32_t>(Height) : static_cast<uint32_t>(Height);
+}
+
 }  // namespace
 
 uint32_t StreamChunkId(uint32_t StreamNumber, uint32_t StreamType) {
@@ -53,7 +57,7 @@ void TAVIFileWriter::WriteExtendedHeader() {
 }
 
 void TAVIFileWriter::AddStream(int StreamId, const TAVIStreamHeader& Header, const void* Format,
-                               uint32_t FormatSize) {
+                               uint32_t FormatSize, const std::string& VideoProps) {
   if (StreamId < 0 || StreamId >= MaxStreams) throw Exception("Abnormal stream id (must be 0..99)");
   TStreamSlot& slot = FStreams[StreamId];
   if (slot.ChunkId != 0) throw Exception("Not unique stream id");
@@ -61,13 +65,17 @@ void TAVIFileWriter::AddStream(int StreamId, const TAVIStreamHeader& Header, con
 
   const auto* format = static_cast<const uint8_t*>(Format);
   bool hasBitmapHeader = FormatSize >= riff::BmpHeaderSize;
+  // A negative bitmap height marks top-down rows; the frame is as high as its magnitude.
+  const uint32_t width = hasBitmapHeader ? GetLE32(format + riff::BmpWidthOffset) : 0;
+  const uint32_t height =
+      hasBitmapHeader ? BitmapRows(static_cast<int32_t>(GetLE32(format + riff::BmpHeightOffset))) : 0;
   TAVIStreamHeader header = Header;
   header.Length = 0;
   if (header.Type == riff::streamVids && hasBitmapHeader) {
     header.Frame.left = 0;
     header.Frame.top = 0;
-    header.Frame.right = static_cast<int16_t>(GetLE32(format + riff::BmpWidthOffset));
-    header.Frame.bottom = static_cast<int16_t>(GetLE32(format + riff::BmpHeightOffset));
+    header.Frame.right = static_cast<int16_t>(width);
+    header.Frame.bottom = static_cast<int16_t>(height);
   }
 
   int64_t strl = FOut.BeginList(riff::ckLIST, riff::listStrl);
@@ -79,6 +87,8 @@ void TAVIFileWriter::AddStream(int StreamId, const TAVIStreamHeader& Header, con
     FOut.WriteChunkHeader(riff::ckIndx, TOpenDMLIndex::ReservedSize);
     FOut.WriteZeros(TOpenDMLIndex::ReservedSize);
   }
+  if (!VideoProps.empty())
+    FOut.WriteChunk(riff::ckVprp, VideoProps.data(), static_cast<uint32_t>(VideoProps.size()));
   FOut.EndList(strl);
 
   slot.ChunkId = StreamChunkId(FMainHeader.Streams, Header.Type);
@@ -93,8 +103,8 @@ void TAVIFileWriter::AddStream(int StreamId, const TAVIStreamHeader& Header, con
         MulDiv(static_cast<int32_t>(Header.Scale), 1000000, static_cast<int32_t>(Header.Rate)));
     if (Header.Type == riff::streamVids) {
       if (!hasBitmapHeader) throw Exception("Invalid video format");
-      FMainHeader.Width = GetLE32(format + riff::BmpWidthOffset);
-      FMainHeader.Height = GetLE32(format + riff::BmpHeightOffset);
+      FMainHeader.Width = width;
+      FMainHeader.Height = height;
     } else {
       FMainHeader.Width = static_cast<uint32_t>(static_cast<int32_t>(Header.Frame.right));
       FMainHeader.Height = static_cast<uint32_t>(static_cast<int32_t>(Header.Frame.bottom));
@@ -139,7 +149,8 @@ void TAVIFileWriter::StartNewPart() {
   if (OpenDMLOn()) FlushStandardIndexes();
   EndMovieAndPart();
   FIndexBase = FOut.SeekEnd();
-  FRiffPos = FOut.BeginList(riff::ckRIFF, riff::formAVI);
+  // Parts after the first are OpenDML extension parts.
+  FRiffPos = FOut.BeginList(riff::ckRIFF, riff::formAVIX);
   FMoviPos = FOut.BeginList(riff::ckLIST, riff::listMovi);
   if (FFirstPart && FMainVideo >= 0) FMainHeader.TotalFrames = FStreams[FMainVideo].ChunkCount;
   FFirstPart = false;

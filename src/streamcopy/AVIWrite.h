@@ -1,6 +1,6 @@
 #pragma once
 // Writes an AVI file from ready-made stream headers and compressed chunks: the RIFF layout,
-// header space reserved and patched at the end, further RIFF parts past 1 GiB, the legacy
+// header space reserved and patched at the end, further 'AVIX' RIFF parts past 1 GiB, the legacy
 // 'idx1' index and the OpenDML super and standard indexes, as the index mode asks.
 #include <array>
 #include <cstdint>
@@ -33,8 +33,10 @@ public:
   void SetIndexMode(uint8_t Value) { FIndexMode = Value; }
 
   void BeginFile(const std::string& FileName, uint32_t MainFlags);
+  // VideoProps, when not empty, is written as the stream's video properties ('vprp': frame
+  // aspect, fields) after its format.
   void AddStream(int StreamId, const TAVIStreamHeader& Header, const void* Format,
-                 uint32_t FormatSize);
+                 uint32_t FormatSize, const std::string& VideoProps = {});
   void WriteChunk(int StreamId, const void* Data, bool KeyFrame, uint32_t Size);
   // Finishes the file and closes it; does nothing when no file is open.
   void CloseFile();

@@ -116,12 +116,17 @@ void TAVIFileJoiner::PrepareOutput() {
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
   const TAVIStream& video = *FReader.VideoStream();
   FWriter.AddStream(VideoOut, video.Header, video.Format.data(),
-                    static_cast<uint32_t>(video.Format.size()));
+                    static_cast<uint32_t>(video.Format.size()), video.VideoProps);
   const TAVIStream* audio = FReader.AudioStream();
   FHasAudioOut = audio && !FDropAudio;
-  if (FHasAudioOut)
+  FSoundSync.reset();
+  if (FHasAudioOut) {
     FWriter.AddStream(AudioOut, audio->Header, audio->Format.data(),
                       static_cast<uint32_t>(audio->Format.size()));
+    FSoundSync = std::make_unique<TSoundSync>(video.Header, audio->Header, audio->Format);
+    FSoundSync->SetSilenceBudget(SilenceAllowance +
+                                 SilencePerSourceByte * static_cast<uint64_t>(FTotalSize));
+  }
 }
 
 double TAVIFileJoiner::Percent(size_t Source) const {
@@ -139,16 +144,25 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
   const uint32_t count = Entry.Size + static_cast<uint32_t>(ChunkDataAt);
   if (count < Entry.Size) return false;
   if (FChunkBuffer.size() < count) FChunkBuffer.resize(count);
+  const uint8_t* chunk = FChunkBuffer.data();
   bool whole;
   try {
-    whole = ReadAhead.ReadAt(FChunkBuffer.data(), count, start) == count;
+    // A chunk that lies in the window is taken from there, without a copy.
+    if (const uint8_t* inWindow = ReadAhead.Peek(start, count)) {
+      chunk = inWindow;
+      whole = true;
+    } else {
+      whole = ReadAhead.ReadAt(FChunkBuffer.data(), count, start) == count;
+    }
   } catch (const Exception&) {
     // The window could not be loaded whole: the source was cut short after it was opened.
     // The chunk counts when it is still there; a failing read raises the system's failure.
+    chunk = FChunkBuffer.data();
     whole = FReader.File().ReadAt(FChunkBuffer.data(), count, start) == count;
   }
+  FChunkData = chunk + ChunkDataAt;
   // The index must point just behind this stream's chunk of this size, not into other data.
-  return whole && Stream.IsChunkHeader(FChunkBuffer.data(), Entry.Size);
+  return whole && Stream.IsChunkHeader(chunk, Entry.Size);
 }
 
 bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
@@ -158,7 +172,13 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
   uint32_t frames = 0, sounds = 0;
+  const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
+    FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
+  };
+  if (FSoundSync)
+    FSoundSync->BeginSource(video->Header, audio ? &audio->Header : nullptr, video->ChunkCount());
 
+  bool cancelled = false;
   FReader.ResetChunkCursors();
   for (;;) {
     int streamIndex = -1;
@@ -174,17 +194,31 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
         // data, from where each stream stands. Where that walk is what failed, the source
         // ends here (it was damaged or cut short).
         FReader.Streams(streamIndex).ChunkCursor = chunk;
-        if (FReader.IndexFromMovi()) continue;
+        if (FReader.IndexFromMovi()) {
+          if (FSoundSync) FSoundSync->SetSourcePictures(FReader.VideoStream()->ChunkCount());
+          continue;
+        }
         break;
       }
-      FWriter.WriteChunk(stream == video ? VideoOut : AudioOut, FChunkBuffer.data() + ChunkDataAt,
-                         entry.KeyFrame, entry.Size);
-      ++(stream == video ? frames : sounds);
+      if (stream == video) {
+        FWriter.WriteChunk(VideoOut, FChunkData, entry.KeyFrame, entry.Size);
+        if (FSoundSync) FSoundSync->PictureWritten();
+        ++frames;
+      } else {
+        FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
+        ++sounds;
+      }
     }
     if (stream == video) ++FFramesCopied;
     Progress.SetProgress(Percent(Index));
-    if (Progress.IsCancelled()) return false;
+    if (Progress.IsCancelled()) {
+      cancelled = true;
+      break;
+    }
   }
+  // Also a source cut short or a cancelled join ends with sound up to its last picture.
+  if (FSoundSync) FSoundSync->EndSource(writeSound);
+  if (cancelled) return false;
   CheckContribution(Index, frames, sounds);
   return true;
 }

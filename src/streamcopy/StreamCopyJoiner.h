@@ -1,14 +1,17 @@
 #pragma once
 // Joins AVI files without recompression: every source is read with the AVI reader and its
 // video and audio chunks are copied, source after source and each source in time order, into
-// one file written by the AVI writer with the first source's headers.
+// one file written by the AVI writer with the first source's headers. Each source's sound is
+// kept with its pictures: silence fills where it is shorter, it is cut where it is longer.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "join/JoinProgress.h"
 #include "media/AVIRead.h"
 #include "streamcopy/AVIWrite.h"
+#include "streamcopy/SoundSync.h"
 
 namespace rw {
 
@@ -19,6 +22,10 @@ public:
   // The copy reads the sources through a window of this size: chunks lie mostly in file
   // order, so many small chunks become few large reads.
   static constexpr uint32_t ReadAheadSize = 1 << 20;
+  // Silence made to keep sound with pictures never exceeds this many bytes plus
+  // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
+  static constexpr uint64_t SilenceAllowance = 1 << 20;
+  static constexpr uint64_t SilencePerSourceByte = 16;
 
   explicit TAVIFileJoiner(TProgressFactory ProgressFactory);
 
@@ -41,8 +48,9 @@ private:
   // Copies one source; false when the user cancelled.
   bool CopySource(size_t Index, IProgress& Progress);
   double Percent(size_t Source) const;
-  // Reads the chunk with its 8-byte header into the chunk buffer; false when the source does
-  // not hold it whole or the header there is not the one of Stream's chunk of that size.
+  // Makes FChunkData the chunk's bytes (in the read-ahead window or the chunk buffer, which
+  // holds the 8-byte header first); false when the source does not hold it whole or the
+  // header there is not the one of Stream's chunk of that size.
   bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream& Stream,
                      const TAVIIndexEntry& Entry);
   // What a source gave against what its headers declare: a failure or a warning.
@@ -55,7 +63,9 @@ private:
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
-  std::vector<uint8_t> FChunkBuffer;  // the chunk header, then its data
+  std::unique_ptr<TSoundSync> FSoundSync;  // while the output has sound
+  std::vector<uint8_t> FChunkBuffer;        // a chunk's header, then its data
+  const uint8_t* FChunkData = nullptr;
   std::vector<std::string> FWarnings;
 };
 

@@ -52,8 +52,14 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   ASSERT_EQ(r.Status, 0) << r.Output;
   EXPECT_EQ(test::DecodeErrors(Out), "");
   auto one = test::ProbePacketCounts(a);
-  EXPECT_EQ(test::ProbePacketCounts(Out),
-            (std::map<std::string, int>{{"video", 2 * one["video"]}, {"audio", 2 * one["audio"]}}));
+  // Every picture, and the sound (longer in the sources by the MP3 encoder's padding) cut to
+  // the pictures' end to the nearest frame.
+  auto soundWithPictures = [&] {
+    EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"),
+                1152.0 / 44100 / 2 + 1e-3);
+  };
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 2 * one["video"]);
+  soundWithPictures();
 
   std::string before = test::Checksum(Out);
   r = Cli("-o " + Q(Out) + " " + Q(a));
@@ -63,7 +69,8 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   EXPECT_EQ(test::Checksum(Out), before);
   r = Cli("--yes -o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 0) << r.Output;
-  EXPECT_EQ(test::ProbePacketCounts(Out), one);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], one["video"]);
+  soundWithPictures();
 
   // A source cut short (its index gone with its end) is joined as far as it holds, with a
   // warning that names it.
@@ -77,6 +84,7 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   EXPECT_NE(r.Output.find(" frames of the file " + cut + " could be read.\n"), std::string::npos)
       << r.Output;
   EXPECT_GT(test::ProbePacketCounts(Out)["video"], one["video"]);
+  soundWithPictures();
 }
 
 TEST_F(JoinCommand, AFileThatCannotBeAddedEndsTheCommand) {

@@ -99,4 +99,49 @@ std::vector<TSilence> SilentStretches(const std::string& FileName) {
   return list;
 }
 
+void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
+                       const std::string& AudioCodec, const std::string& AudioOptions) {
+  const std::string when = "lt(mod(t+0.8,1),0.04)";
+  std::ostringstream cmd;
+  cmd << "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=black:s=64x48:r=25:d=" << PictureSeconds
+      << ",drawbox=c=white:t=fill:enable='" << when << "'\" -f lavfi -i \"aevalsrc='if(" << when
+      << ",0.8*sin(2*PI*1000*t),0)':s=44100:d=" << SoundSeconds << "\" -c:v mpeg4 -c:a "
+      << AudioCodec << " " << AudioOptions << " " << ShellQuote(FileName) << " 2>&1";
+  std::string out;
+  if (RunCommand(cmd.str(), &out) != 0)
+    throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
+}
+
+TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName) {
+  TFlashesAndBeeps r;
+  constexpr size_t PictureBytes = 8 * 8;
+  std::string pictures;
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
+                 " -map 0:v:0 -fps_mode cfr -r 25 -vf scale=8:8 -f rawvideo -pix_fmt gray -",
+             &pictures);
+  bool bright = false;
+  for (size_t n = 0; n + PictureBytes <= pictures.size(); n += PictureBytes) {
+    unsigned sum = 0;
+    for (size_t i = 0; i < PictureBytes; ++i) sum += static_cast<uint8_t>(pictures[n + i]);
+    const bool now = sum > 128 * PictureBytes;
+    if (now && !bright) r.Flashes.push_back(static_cast<double>(n / PictureBytes) / 25);
+    bright = now;
+  }
+  constexpr int Rate = 44100;
+  std::string sound;
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
+                 " -map 0:a:0 -af aresample=async=1:first_pts=0 -ac 1 -ar 44100 -f s16le -",
+             &sound);
+  long last = -Rate;
+  for (size_t i = 0; i + 1 < sound.size(); i += 2) {
+    const long n = static_cast<long>(i / 2);
+    const int16_t v = static_cast<int16_t>(static_cast<uint8_t>(sound[i]) |
+                                           (static_cast<uint8_t>(sound[i + 1]) << 8));
+    if (std::abs(v) <= 3000) continue;
+    if (n - last > Rate / 10) r.Beeps.push_back(static_cast<double>(n) / Rate);
+    last = n;
+  }
+  return r;
+}
+
 }  // namespace rw::test

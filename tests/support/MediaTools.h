@@ -41,4 +41,17 @@ struct TSilence {
 };
 std::vector<TSilence> SilentStretches(const std::string& FileName);
 
+// A 64x48 25 fps MPEG-4 clip whose pictures flash white and whose mono 44.1 kHz sound beeps
+// (1 kHz, 40 ms) together, 0.2 s after the start and then every second: PictureSeconds of
+// pictures, SoundSeconds of sound encoded with AudioCodec and further ffmpeg AudioOptions.
+void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
+                       const std::string& AudioCodec, const std::string& AudioOptions = "");
+// When the pictures turn white and when the sound starts to beep after a quiet stretch, in
+// seconds from the file's zero, as ffmpeg decodes the file: pictures at a constant 25 per second
+// (an empty chunk repeats its picture), sound with any start delay played as silence.
+struct TFlashesAndBeeps {
+  std::vector<double> Flashes, Beeps;
+};
+TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName);
+
 }  // namespace rw::test

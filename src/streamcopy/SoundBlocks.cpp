@@ -1,0 +1,214 @@
+// MPEG audio frame headers, frame boundaries inside a chunk, and silence in a sound stream's
+// own format.
+#include "streamcopy/SoundBlocks.h"
+
+#include <algorithm>
+
+#include "media/RiffFormat.h"
+#include "streamcopy/Ac3Frames.h"
+
+namespace rw {
+
+namespace {
+
+constexpr uint16_t TagPCM = 0x0001;
+constexpr uint16_t TagFloat = 0x0003;
+constexpr uint16_t TagALaw = 0x0006;
+constexpr uint16_t TagMuLaw = 0x0007;
+constexpr uint16_t TagMpeg = 0x0050;
+constexpr uint16_t TagMpegLayer3 = 0x0055;
+constexpr uint16_t TagAc3 = 0x2000;
+// Bytes of an AC-3 frame's start that hold everything its silent frame copies.
+constexpr uint32_t Ac3LearnBytes = 16;
+constexpr uint16_t TagExtensible = 0xFFFE;
+// WAVE_FORMAT_EXTENSIBLE: the sub-format GUID, whose first two bytes are the format tag.
+constexpr uint32_t ExtensibleSubFormatOffset = 24;
+
+// Kilobits per second by bit-rate index: MPEG-1 layers I, II, III; MPEG-2/2.5 layer I, II+III.
+constexpr uint16_t Bitrates[5][15] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+};
+constexpr uint32_t SampleRates[3] = {44100, 48000, 32000};
+
+constexpr uint32_t HeaderBytes = 4;
+constexpr uint32_t ProtectionBit = 1u << 16;  // set: no CRC follows the header
+constexpr uint32_t PaddingBit = 1u << 9;
+
+// Slots of a frame times the sample rate, and the bytes of a slot.
+void FrameSlots(const TMpegAudioHeader& H, bool Mpeg1, uint64_t& Numerator, uint32_t& SlotBytes) {
+  if (H.Layer == 1) {
+    Numerator = uint64_t{12} * H.Bitrate;
+    SlotBytes = 4;
+  } else {
+    Numerator = uint64_t{H.Layer == 3 && !Mpeg1 ? 72u : 144u} * H.Bitrate;
+    SlotBytes = 1;
+  }
+}
+
+bool IsMpeg1(uint32_t Bits) { return ((Bits >> 19) & 3) == 3; }
+
+}  // namespace
+
+bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Header) {
+  if (Avail < HeaderBytes || P[0] != 0xFF || (P[1] & 0xE0) != 0xE0) return false;
+  const int version = (P[1] >> 3) & 3;  // 0: MPEG-2.5, 2: MPEG-2, 3: MPEG-1
+  const int layerBits = (P[1] >> 1) & 3;
+  const int bitrateIndex = P[2] >> 4;
+  const int rateIndex = (P[2] >> 2) & 3;
+  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+    return false;
+  TMpegAudioHeader h;
+  h.Bits = (uint32_t{P[0]} << 24) | (uint32_t{P[1]} << 16) | (uint32_t{P[2]} << 8) | P[3];
+  h.Layer = 4 - layerBits;
+  const bool mpeg1 = version == 3;
+  const int table = mpeg1 ? h.Layer - 1 : (h.Layer == 1 ? 3 : 4);
+  h.Bitrate = uint32_t{Bitrates[table][bitrateIndex]} * 1000;
+  h.SampleRate = SampleRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  h.Samples = h.Layer == 1 ? 384 : (h.Layer == 3 && !mpeg1 ? 576 : 1152);
+  uint64_t numerator = 0;
+  uint32_t slotBytes = 1;
+  FrameSlots(h, mpeg1, numerator, slotBytes);
+  const uint32_t padding = (P[2] >> 1) & 1;
+  h.FrameSize = static_cast<uint32_t>(numerator / h.SampleRate + padding) * slotBytes;
+  Header = h;
+  return true;
+}
+
+TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
+  auto word = [&](uint32_t Offset) -> uint16_t {
+    return Offset + 2 <= Format.size() ? GetLE16(Format.data() + Offset) : 0;
+  };
+  uint16_t tag = word(riff::WaveFormatTagOffset);
+  if (tag == TagExtensible) tag = word(ExtensibleSubFormatOffset);
+  const uint16_t bits = word(riff::WaveBitsPerSampleOffset);
+  FBlockAlign = std::max<uint32_t>(1, word(riff::WaveBlockAlignOffset));
+  switch (tag) {
+    case TagPCM:
+      FKind = TKind::Samples;
+      FSilentByte = bits > 0 && bits <= 8 ? 0x80 : 0x00;  // 8-bit PCM is unsigned
+      break;
+    case TagFloat:
+      FKind = TKind::Samples;
+      break;
+    case TagALaw:
+      FKind = TKind::Samples;
+      FSilentByte = 0xD5;
+      break;
+    case TagMuLaw:
+      FKind = TKind::Samples;
+      FSilentByte = 0xFF;
+      break;
+    case TagMpeg:
+    case TagMpegLayer3:
+      FKind = TKind::Frames;
+      FFrames = TFrames::Mpeg;
+      break;
+    case TagAc3:
+      FKind = TKind::Frames;
+      FFrames = TFrames::Ac3;
+      break;
+    default:
+      FKind = TKind::None;
+  }
+  // Samples are counted by the stream's sample size when it is a whole number of them.
+  if (FKind == TKind::Samples && SampleSize > FBlockAlign && SampleSize % FBlockAlign == 0)
+    FBlockAlign = SampleSize;
+}
+
+uint32_t TSilenceMaker::FrameAt(const uint8_t* P, size_t Avail) const {
+  if (FFrames == TFrames::Ac3) return Ac3FrameSize(P, Avail);
+  TMpegAudioHeader h;
+  return ParseMpegAudioHeader(P, Avail, h) ? h.FrameSize : 0;
+}
+
+int64_t TSilenceMaker::NearestFrameBoundary(const uint8_t* Data, uint32_t Size,
+                                            uint64_t Wanted) const {
+  if (FKind != TKind::Frames || FrameAt(Data, Size) == 0) return -1;
+  // Boundaries: the start, the end of every whole frame that follows, and the chunk's end.
+  uint64_t best = 0;
+  auto distance = [&](uint64_t B) { return B > Wanted ? B - Wanted : Wanted - B; };
+  auto consider = [&](uint64_t B) {
+    if (distance(B) < distance(best)) best = B;
+  };
+  uint64_t pos = 0;
+  while (pos < Size) {
+    const uint32_t frame = FrameAt(Data + pos, Size - pos);
+    if (frame == 0 || pos + frame > Size) break;
+    pos += frame;
+    consider(pos);
+  }
+  consider(Size);
+  return static_cast<int64_t>(best);
+}
+
+void TSilenceMaker::Learn(const uint8_t* Data, uint32_t Size) {
+  if (FKind != TKind::Frames || FHaveHeader) return;
+  if (FFrames == TFrames::Ac3)
+    LearnAc3(Data, Size);
+  else
+    LearnMpeg(Data, Size);
+}
+
+void TSilenceMaker::LearnAc3(const uint8_t* Data, uint32_t Size) {
+  for (uint32_t at = 0; at + 1 < Size; ++at) {
+    if (Ac3FrameSize(Data + at, Size - at) == 0) continue;
+    FAc3Frame = MakeSilentAc3Frame(Data + at, Size - at);
+    if (FAc3Frame.empty() && Size - at >= Ac3LearnBytes) FKind = TKind::None;  // tried once
+    FHaveHeader = !FAc3Frame.empty();
+    return;
+  }
+}
+
+void TSilenceMaker::LearnMpeg(const uint8_t* Data, uint32_t Size) {
+  // The first header that the next frame's header confirms (or that ends the chunk).
+  for (uint32_t at = 0; at + HeaderBytes <= Size; ++at) {
+    TMpegAudioHeader h, next;
+    if (!ParseMpegAudioHeader(Data + at, Size - at, h)) continue;
+    const uint64_t following = uint64_t{at} + h.FrameSize;
+    if (following + HeaderBytes <= Size &&
+        (!ParseMpegAudioHeader(Data + following, Size - following, next) ||
+         (next.Bits & 0xFFFE0C00u) != (h.Bits & 0xFFFE0C00u)))
+      continue;
+    if (following > Size) continue;
+    FHeader = h;
+    // The silent frame needs no CRC and takes its padding from the pattern below.
+    FHeader.Bits = (h.Bits | ProtectionBit) & ~PaddingBit;
+    FrameSlots(FHeader, IsMpeg1(FHeader.Bits), FSlotNumerator, FSlotBytes);
+    FPaddingRest = 0;
+    FHaveHeader = true;
+    return;
+  }
+}
+
+void TSilenceMaker::Samples(std::vector<uint8_t>& Block, uint32_t Bytes) const {
+  Block.assign(Bytes, FSilentByte);
+}
+
+uint32_t TSilenceMaker::NextFrameSize() const {
+  if (FFrames == TFrames::Ac3) return static_cast<uint32_t>(FAc3Frame.size());
+  const uint64_t rate = FHeader.SampleRate;
+  const bool padded = FPaddingRest + FSlotNumerator % rate >= rate;
+  return static_cast<uint32_t>(FSlotNumerator / rate + (padded ? 1 : 0)) * FSlotBytes;
+}
+
+void TSilenceMaker::NextFrame(std::vector<uint8_t>& Block) {
+  if (FFrames == TFrames::Ac3) {
+    Block = FAc3Frame;
+    return;
+  }
+  const uint64_t rate = FHeader.SampleRate;
+  FPaddingRest += FSlotNumerator % rate;
+  const bool padded = FPaddingRest >= rate;
+  if (padded) FPaddingRest -= rate;
+  const uint32_t size = static_cast<uint32_t>(FSlotNumerator / rate + (padded ? 1 : 0)) * FSlotBytes;
+  // Zero side information and no allocated bits: the frame decodes to silence.
+  Block.assign(std::max(size, HeaderBytes), 0);
+  const uint32_t bits = FHeader.Bits | (padded ? PaddingBit : 0);
+  for (int i = 0; i < 4; ++i) Block[i] = static_cast<uint8_t>(bits >> (24 - 8 * i));
+}
+
+}  // namespace rw

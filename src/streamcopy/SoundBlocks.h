@@ -1,0 +1,74 @@
+#pragma once
+// The blocks of a sound stream as the stream-copy join sees them: MPEG audio and AC-3 frame
+// headers (where a chunk's frames begin and end), and silence in the stream's own format (zero
+// PCM samples, whole MPEG audio frames with the stream's header and empty data, or AC-3 frames
+// that code every channel with no bits).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rw {
+
+// One MPEG audio (layer I, II or III) frame header.
+struct TMpegAudioHeader {
+  uint32_t Bits = 0;        // the four header bytes, first byte highest
+  uint32_t FrameSize = 0;   // bytes of the whole frame, padding included
+  uint32_t Samples = 0;     // samples per channel the frame decodes to
+  uint32_t SampleRate = 0;  // Hz
+  uint32_t Bitrate = 0;     // bits per second
+  int Layer = 0;            // 1, 2 or 3
+};
+
+// Reads the header at P (Avail bytes there); false when it is not a frame header this join
+// can measure (no sync word, reserved values, free-format bit rate).
+bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Header);
+
+// Makes silence for one sound stream, from its format ('strf') and the sample size of its
+// header. PCM (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio
+// and AC-3 get silent frames once a frame of the stream has been seen (Learn). Other formats
+// have no silence this join can make.
+class TSilenceMaker {
+public:
+  enum class TKind { None, Samples, Frames };
+
+  TSilenceMaker(const std::string& Format, uint32_t SampleSize);
+
+  TKind Kind() const { return FKind; }
+  // Bytes of one sample of all channels (PCM kinds).
+  uint32_t BlockAlign() const { return FBlockAlign; }
+  // Takes the frame header of the stream from a chunk of it, until one is found.
+  void Learn(const uint8_t* Data, uint32_t Size);
+  // Whether a silent block can be made now.
+  bool Ready() const { return FKind == TKind::Samples || (FKind == TKind::Frames && FHaveHeader); }
+  // Fills Block with Bytes bytes of silent samples (a whole number of samples).
+  void Samples(std::vector<uint8_t>& Block, uint32_t Bytes) const;
+  // Fills Block with the next silent frame. MPEG frames follow the padding pattern of the
+  // stream's bit rate, so a run of them has the stream's byte rate.
+  void NextFrame(std::vector<uint8_t>& Block);
+  // The size of the frame NextFrame makes next.
+  uint32_t NextFrameSize() const;
+  // The byte length of the whole frames at the start of Data that best fits Wanted bytes: the
+  // frame boundary nearest to it (the chunk's end counts as one). -1 when Data does not begin
+  // with a frame of this stream's kind (the caller then keeps or drops whole chunks).
+  int64_t NearestFrameBoundary(const uint8_t* Data, uint32_t Size, uint64_t Wanted) const;
+
+private:
+  enum class TFrames { Mpeg, Ac3 };
+  // Size of the frame at P of this stream's kind, 0 when there is none.
+  uint32_t FrameAt(const uint8_t* P, size_t Avail) const;
+  void LearnMpeg(const uint8_t* Data, uint32_t Size);
+  void LearnAc3(const uint8_t* Data, uint32_t Size);
+
+  TKind FKind = TKind::None;
+  TFrames FFrames = TFrames::Mpeg;
+  uint32_t FBlockAlign = 1;
+  uint8_t FSilentByte = 0;
+  bool FHaveHeader = false;
+  std::vector<uint8_t> FAc3Frame;  // the silent AC-3 frame, made once
+  TMpegAudioHeader FHeader;
+  uint64_t FSlotNumerator = 0;  // frame length in slots = FSlotNumerator / FHeader.SampleRate
+  uint64_t FPaddingRest = 0;
+  uint32_t FSlotBytes = 1;
+};
+
+}  // namespace rw

@@ -1,0 +1,152 @@
+// Placing each source's sound against its pictures in a stream-copy join: silence before or
+// after it, cuts at its ends.
+#include "streamcopy/SoundSync.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rw {
+
+namespace {
+
+long double StartSeconds(const TAVIStreamHeader& H) {
+  if (H.Scale == 0 || H.Rate == 0) return 0;
+  return static_cast<long double>(H.Start) * H.Scale / H.Rate;
+}
+
+}  // namespace
+
+TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
+                       const std::string& SoundFormat)
+    : FVideoScale(Video.Scale),
+      FVideoRate(Video.Rate),
+      FSoundScale(Sound.Scale),
+      FSoundRate(Sound.Rate),
+      FSampleSize(Sound.SampleSize),
+      FVideoStart(StartSeconds(Video)),
+      FSoundStart(StartSeconds(Sound)),
+      FSilence(SoundFormat, Sound.SampleSize) {
+  FEnabled = FVideoScale != 0 && FVideoRate != 0 && FSoundScale != 0 && FSoundRate != 0;
+}
+
+int64_t TSoundSync::UnitsAt(long double Seconds) const {
+  const long double ticks = std::round((Seconds - FSoundStart) * FSoundRate / FSoundScale);
+  // Far beyond any real stream (absurd clocks): the callers' bounds then decide.
+  const long double units = ticks * std::max<uint32_t>(FSampleSize, 1);
+  return static_cast<int64_t>(std::clamp<long double>(units, -1e18L, 1e18L));
+}
+
+long double TSoundSync::PictureTime(uint64_t N) const {
+  return FVideoStart + static_cast<long double>(N) * FVideoScale / FVideoRate;
+}
+
+void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound,
+                             uint32_t Pictures) {
+  FFirstPicture = FPictures;
+  FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures));
+  FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video);
+  FStartPending = true;
+  FSkipUnits = 0;
+}
+
+void TSoundSync::PlaceSourceStart(const TWrite& Write) {
+  FStartPending = false;
+  // Never later than the end of the source's pictures: sound that starts after them is cut.
+  const int64_t target = std::min(UnitsAt(PictureTime(FFirstPicture) + FDelay), FEndUnits);
+  const int64_t gap = target - static_cast<int64_t>(FUnits);
+  if (gap > 0)
+    WriteSilence(gap, Write);
+  else
+    FSkipUnits = -gap;
+}
+
+uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units) const {
+  if (Units <= 0) return 0;
+  if (FSampleSize == 0) return Size;  // one chunk is one block
+  const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(Units), Size);
+  if (FSilence.Kind() == TSilenceMaker::TKind::Samples) {
+    const uint32_t align = FSilence.BlockAlign();
+    return static_cast<uint32_t>(std::min<uint64_t>((wanted + align / 2) / align * align, Size));
+  }
+  const int64_t boundary = FSilence.NearestFrameBoundary(Data, Size, wanted);
+  if (boundary >= 0) return static_cast<uint32_t>(boundary);
+  return wanted * 2 >= Size ? Size : 0;
+}
+
+void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write) {
+  if (!FEnabled) {
+    Write(Data, Size, KeyFrame);
+    FUnits += UnitsOf(Size);
+    return;
+  }
+  FSilence.Learn(Data, Size);
+  if (FStartPending) PlaceSourceStart(Write);
+
+  // Sound that would play over the previous source's pictures is left out.
+  if (FSkipUnits > 0) {
+    if (UnitsOf(Size) <= FSkipUnits) {
+      FSkipUnits -= UnitsOf(Size);
+      return;
+    }
+    const uint32_t skip = CutBytes(Data, Size, FSkipUnits);
+    FSkipUnits = 0;
+    Data += skip;
+    Size -= skip;
+    if (Size == 0) return;
+  }
+
+  // Sound past the source's last picture is left out.
+  const int64_t room = FEndUnits - static_cast<int64_t>(FUnits);
+  if (room <= 0) return;
+  uint32_t take = Size;
+  if (UnitsOf(Size) > room) take = CutBytes(Data, Size, room);
+  if (take == 0) return;
+  Write(Data, take, KeyFrame);
+  FUnits += UnitsOf(take);
+}
+
+void TSoundSync::EndSource(const TWrite& Write) {
+  if (!FEnabled) return;
+  FStartPending = false;
+  const int64_t gap = UnitsAt(PictureTime(FPictures)) - static_cast<int64_t>(FUnits);
+  if (gap > 0) WriteSilence(gap, Write);
+}
+
+void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
+  // Without a silent block of this format (or past the budget) the gap stays: sound after it
+  // comes that much early, until a later cut at a source's last picture puts it back in step.
+  int64_t left = Units;
+  auto emit = [&](uint32_t Bytes) {
+    if (Bytes > FSilenceBudget) return false;
+    FSilenceBudget -= Bytes;
+    Write(FBlock.data(), Bytes, true);
+    FUnits += UnitsOf(Bytes);
+    left -= UnitsOf(Bytes);
+    return true;
+  };
+
+  if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::Samples && FSampleSize != 0) {
+    // Chunks of about one picture's time, a whole number of samples each.
+    const uint32_t align = FSilence.BlockAlign();
+    const long double perPicture = static_cast<long double>(FVideoScale) / FVideoRate *
+                                   FSoundRate / FSoundScale * FSampleSize;
+    const uint64_t chunk = std::max<uint64_t>(
+        align, static_cast<uint64_t>(std::min<long double>(perPicture, 1 << 20)) / align * align);
+    while (left * 2 >= static_cast<int64_t>(align)) {
+      const uint64_t bytes =
+          std::min<uint64_t>(chunk, (static_cast<uint64_t>(left) + align / 2) / align * align);
+      if (FBlock.size() != bytes) FSilence.Samples(FBlock, static_cast<uint32_t>(bytes));
+      if (!emit(static_cast<uint32_t>(bytes))) break;
+    }
+  } else if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::Frames) {
+    // Whole frames: one chunk each, as many as are nearest to the gap.
+    while (left > 0) {
+      const uint32_t next = FSilence.NextFrameSize();
+      if (FSampleSize != 0 && static_cast<uint64_t>(left) * 2 < next) break;
+      FSilence.NextFrame(FBlock);
+      if (!emit(static_cast<uint32_t>(FBlock.size()))) break;
+    }
+  }
+}
+
+}  // namespace rw

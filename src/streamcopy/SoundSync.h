@@ -1,0 +1,82 @@
+#pragma once
+// Keeps each source's sound with its pictures in a stream-copy join. AVI has no time stamps:
+// a stream's time is its position (with sample size 0 every chunk is one block of Scale/Rate
+// seconds, otherwise bytes / SampleSize x Scale/Rate), so any source whose sound is longer or
+// shorter than its pictures would shift every later source. Each source's sound is placed to
+// start where it starts in the source relative to its first picture (the stream headers'
+// Start delays included) and to end at its last picture: missing sound becomes silence of the
+// stream's own format, sound past the last picture (or before the first) is cut. PCM is placed
+// to the sample, compressed sound to the block (one MPEG audio or AC-3 frame).
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "media/RiffFormat.h"
+#include "streamcopy/SoundBlocks.h"
+
+namespace rw {
+
+class TSoundSync {
+public:
+  // Writes one sound chunk to the output.
+  using TWrite = std::function<void(const uint8_t* Data, uint32_t Size, bool KeyFrame)>;
+
+  // The output's video and sound stream headers and its sound format (the first source's).
+  TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
+             const std::string& SoundFormat);
+
+  // A source begins: its video header, its sound header (nullptr when it has no sound) and
+  // the pictures its index lists.
+  void BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound, uint32_t Pictures);
+  // The source's pictures were counted anew (its index was rebuilt from its data).
+  void SetSourcePictures(uint32_t Pictures) { FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures)); }
+  // One picture of the source was written.
+  void PictureWritten() { ++FPictures; }
+  // One sound chunk of the source, in time order: writes what of it belongs with the
+  // source's pictures, after any silence that must come first.
+  void CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write);
+  // The source ended (also when it was cut short or the join was cancelled): silence up to the
+  // end of its last picture written.
+  void EndSource(const TWrite& Write);
+
+  // Silence is never written beyond this many bytes in all (a bound against absurd stream
+  // clocks); past it, gaps stay unfilled.
+  void SetSilenceBudget(uint64_t Bytes) { FSilenceBudget = Bytes; }
+
+private:
+  // Output units of sound (bytes or chunks) from the stream start to an output time (seconds
+  // from the output's zero), rounded to the nearest.
+  int64_t UnitsAt(long double Seconds) const;
+  // Output time at the start of picture N of the output.
+  long double PictureTime(uint64_t N) const;
+  // Places the source's first sound: silence before it, or the part of it to leave out.
+  void PlaceSourceStart(const TWrite& Write);
+  void WriteSilence(int64_t Units, const TWrite& Write);
+  // Of Units wanted from the start of the chunk, the bytes to take: a whole number of samples
+  // for PCM, the nearest frame boundary for MPEG audio, else all or nothing by the nearer end.
+  uint32_t CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units) const;
+  int64_t UnitsOf(uint32_t Bytes) const { return FSampleSize ? Bytes : 1; }
+
+  // The output's clocks; without usable ones the sound is copied as it comes.
+  bool FEnabled = false;
+  uint32_t FVideoScale, FVideoRate;
+  uint32_t FSoundScale, FSoundRate, FSampleSize;
+  long double FVideoStart, FSoundStart;  // seconds of the headers' Start fields
+  TSilenceMaker FSilence;
+
+  // Output written so far.
+  uint64_t FPictures = 0;
+  uint64_t FUnits = 0;  // sound: bytes with a sample size, else chunks
+
+  // The source being copied.
+  uint64_t FFirstPicture = 0;  // output picture number of its first picture
+  int64_t FEndUnits = 0;       // sound units at the end of its listed pictures
+  long double FDelay = 0;      // its sound's start after its first picture, in seconds
+  bool FStartPending = false;  // its sound's start not yet placed
+  int64_t FSkipUnits = 0;      // its sound to leave out before its first picture
+  std::vector<uint8_t> FBlock;
+  uint64_t FSilenceBudget = UINT64_MAX;
+};
+
+}  // namespace rw

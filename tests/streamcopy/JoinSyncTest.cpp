@@ -1,0 +1,188 @@
+// What a viewer sees of a stream-copy join: clips whose pictures flash and whose sound beeps at
+// the same instants, with sound longer or shorter than the pictures or delayed by its stream
+// header, joined and decoded with ffmpeg; at every join point the beep must follow the flash
+// as it does in that source.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "media/AVIRead.h"
+#include "streamcopy/StreamCopyJoiner.h"
+#include "support/Fixtures.h"
+#include "support/JoinCheck.h"
+#include "support/MediaCheck.h"
+#include "support/MediaTools.h"
+#include "support/RiffBuilder.h"
+#include "support/TempDir.h"
+
+namespace rw {
+namespace {
+
+// Rewrites, in place, the sound stream's header and format of an AVI file.
+void EditSound(const std::string& FileName,
+               const std::function<void(TAVIStreamHeader&, std::string&)>& Edit) {
+  std::string bytes = test::ReadFileBytes(FileName);
+  auto riffList = test::ListChunks(bytes, 0, bytes.size()).at(0);
+  auto hdrl = test::FindChunk(test::ListChunks(bytes, riffList), "LIST", "hdrl");
+  for (const auto& strl : test::ListChunks(bytes, hdrl)) {
+    if (strl.ListType != "strl") continue;
+    auto inside = test::ListChunks(bytes, strl);
+    auto strh = test::FindChunk(inside, "strh"), strf = test::FindChunk(inside, "strf");
+    auto header = LoadRecord<TAVIStreamHeader>(bytes.data() + strh.DataPos());
+    if (header.Type != riff::streamAuds) continue;
+    std::string format = bytes.substr(strf.DataPos(), strf.Size);
+    Edit(header, format);
+    StoreRecord(bytes.data() + strh.DataPos(), header);
+    bytes.replace(strf.DataPos(), strf.Size, format);
+  }
+  test::WriteFileBytes(FileName, bytes);
+}
+
+// Rewrites the file with each sound chunk holding Frames of its chunks, as writers that
+// interleave by time do, so that a cut must find the frames inside a chunk.
+void RegroupSound(const std::string& FileName, int Frames) {
+  TAVIFileReader reader;
+  reader.Open(FileName, true);
+  test::TAVIBuilder b;
+  b.Main = reader.MainHeader();
+  b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
+  b.AddStream(reader.AudioStream()->Header, reader.AudioStream()->Format);
+  const auto video = test::StreamChunks(FileName, true), sound = test::StreamChunks(FileName, false);
+  size_t next = 0;
+  auto addSound = [&](size_t Until) {
+    while (next < Until) {
+      std::string group;
+      for (int k = 0; k < Frames && next < sound.size(); ++k) group += sound[next++].Data;
+      b.AddChunkData(1, group);
+    }
+  };
+  for (size_t v = 0; v < video.size(); ++v) {
+    b.AddChunkData(0, video[v].Data, video[v].KeyFrame);
+    addSound((v + 1) * sound.size() / video.size());
+  }
+  addSound(sound.size());
+  b.Write(FileName);
+}
+
+struct TSyncCase {
+  std::string Codec;
+  bool ByteTimed = false;  // MP3 timed by bytes (sample size 1) instead of one frame per chunk
+  double Tolerance = 0;    // seconds: one sample, or half a compressed frame
+  bool Mencoder = false;   // sound made by mencoder (constant-rate MP3, delay by -audio-delay)
+  std::string Options = "";  // further ffmpeg options of the sound
+  int FramesPerChunk = 1;
+};
+
+void PrintTo(const TSyncCase& C, std::ostream* Out) {
+  *Out << C.Codec << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
+       << (C.Options.empty() ? "" : " " + C.Options)
+       << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk" : "");
+}
+
+class JoinSync : public ::testing::TestWithParam<TSyncCase> {
+protected:
+  void SetUp() override {
+    if (GetParam().Mencoder && test::RunCommand("command -v mencoder >/dev/null") != 0)
+      GTEST_SKIP() << "mencoder is not installed";
+  }
+
+  // A flash-and-beep clip of 2 s of pictures; its sound is SoundSeconds long and starts Delay
+  // seconds late by the stream header's Start.
+  std::string Clip(const std::string& Name, double SoundSeconds, double Delay = 0) {
+    const std::string file = Dir.File(Name + ".avi");
+    if (GetParam().Mencoder) {
+      const std::string pcm = Dir.File(Name + "-pcm.avi");
+      test::MakeFlashBeepClip(pcm, 2, SoundSeconds, "pcm_s16le");
+      test::RunTool("mencoder -really-quiet -ovc copy -oac mp3lame -lameopts cbr:br=64 -audio-delay " +
+                    std::to_string(Delay) + " " + test::ShellQuote(pcm) + " -o " +
+                    test::ShellQuote(file) + " 2>&1");
+      return file;
+    }
+    test::MakeFlashBeepClip(file, 2, SoundSeconds, GetParam().Codec, GetParam().Options);
+    EditSound(file, [&](TAVIStreamHeader& H, std::string& Format) {
+      if (GetParam().ByteTimed) {
+        // 64 kbit/s MP3 as constant-rate writers describe it: time follows from bytes.
+        H.Scale = 1;
+        H.Rate = 8000;
+        H.SampleSize = 1;
+        PutLE32(Format.data() + riff::WaveAvgBytesPerSecOffset, 8000);
+        PutLE16(Format.data() + riff::WaveBlockAlignOffset, 1);
+      }
+      H.Start = static_cast<uint32_t>(std::lround(Delay * H.Rate / H.Scale));
+    });
+    if (GetParam().FramesPerChunk > 1) RegroupSound(file, GetParam().FramesPerChunk);
+    return file;
+  }
+
+  test::TTempDir Dir;
+};
+
+TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
+  const std::string delayed = Clip("delayed", 2, 0.3), longer = Clip("longer", 3),
+                    shorter = Clip("shorter", 1.4), plain = Clip("plain", 2);
+  const std::vector<std::string> files = {delayed, longer, shorter, delayed, plain, longer};
+  const std::string out = Dir.File("out.avi");
+  test::TProgressLog log;
+  TAVIFileJoiner joiner(test::RecordingProgress(log));
+  joiner.FFiles = files;
+  joiner.FOutFileName = out;
+  joiner.Execute();
+
+  // Decoded cleanly, with every frame's checksums right (the silent frames' included).
+  EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " + test::ShellQuote(out) +
+                          " -f null - 2>&1"),
+            "");
+  const test::TFlashesAndBeeps joined = test::FlashesAndBeeps(out);
+  const double tolerance = GetParam().Tolerance + 1e-4;
+  double joinPoint = 0;
+  auto firstFrom = [](const std::vector<double>& Times, double From) {
+    for (double t : Times)
+      if (t >= From - 1e-6) return t;
+    return -1.0;
+  };
+  for (size_t i = 0; i < files.size(); ++i) {
+    const test::TFlashesAndBeeps own = test::FlashesAndBeeps(files[i]);
+    ASSERT_FALSE(own.Flashes.empty() || own.Beeps.empty()) << files[i];
+    const double flash = firstFrom(joined.Flashes, joinPoint);
+    const double beep = firstFrom(joined.Beeps, joinPoint);
+    ASSERT_GE(flash, 0) << "source " << i;
+    ASSERT_GE(beep, 0) << "source " << i;
+    EXPECT_NEAR(flash - joinPoint, own.Flashes[0], 1e-6) << "source " << i;
+    EXPECT_NEAR(beep - flash, own.Beeps[0] - own.Flashes[0], tolerance)
+        << "source " << i << " starting at " << joinPoint << " s";
+    TAVIFileReader reader;
+    reader.Open(files[i], true);
+    const TAVIStreamHeader& v = reader.VideoStream()->Header;
+    joinPoint += static_cast<double>(v.Length) * v.Scale / v.Rate;
+  }
+
+  // The headers say what was written: sound, from its start delay, as long as the pictures.
+  TAVIFileReader reader;
+  reader.Open(out, false);
+  const TAVIStreamHeader& v = reader.VideoStream()->Header;
+  const TAVIStreamHeader& a = reader.AudioStream()->Header;
+  EXPECT_EQ(v.Length, reader.VideoStream()->ChunkCount());
+  EXPECT_NEAR(static_cast<double>(v.Length) * v.Scale / v.Rate, joinPoint, 1e-6);
+  const double soundUnits = a.SampleSize ? static_cast<double>(a.Length) : reader.AudioStream()->ChunkCount();
+  EXPECT_NEAR((a.Start + soundUnits) * a.Scale / a.Rate, joinPoint, tolerance);
+  uint32_t largest = 0;
+  for (uint32_t i = 0; i < reader.AudioStream()->ChunkCount(); ++i) {
+    TAVIIndexEntry e;
+    reader.AudioStream()->GetIndexEntry(i, e);
+    largest = std::max(largest, e.Size);
+  }
+  EXPECT_EQ(a.SuggestedBufferSize, largest + 1024);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sound, JoinSync,
+                         ::testing::Values(TSyncCase{"pcm_s16le", false, 1.0 / 44100},
+                                           TSyncCase{"libmp3lame", false, 1152.0 / 44100 / 2},
+                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2},
+                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
+                                           TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
+                                           // 5.1: silent frames code a centre, surrounds and LFE
+                                           TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
+
+}  // namespace
+}  // namespace rw
