@@ -137,7 +137,9 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
   ASSERT_LT(halfCount["video"], 8);
   auto counts = test::ProbePacketCounts(Out);
   EXPECT_EQ(counts["video"], 4 * whole["video"] + halfCount["video"]);
-  EXPECT_EQ(counts["audio"], 4 * whole["audio"] + halfCount["audio"]);
+  // Each source's sound ends with its pictures (cut to the nearest MP3 frame).
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"),
+              1152.0 / 44100 / 2 + 1e-3);
   // The pictures are the sources' own, in order (ffmpeg counts no empty chunk, we copy them).
   const auto wholeChunks = test::StreamChunks(a, true);
   const size_t halfChunks = test::StreamChunks(half, true).size();
