@@ -316,7 +316,7 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FFiles.push_back(Dir.File("none.avi"));
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
-        EXPECT_STREQ(E.what(), "DirectShow Error: 80070002");
+        EXPECT_EQ(std::string(E.what()), "Unable to read " + Dir.File("none.avi") + ": DirectShow Error: 80070002");
         throw;
       },
       Exception);
