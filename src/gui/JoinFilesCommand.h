@@ -13,11 +13,13 @@ struct TJoinRequest;
 // The join the dialog's settings describe for the list's files.
 TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options);
 
-// Runs one join with the dialog's settings, its progress in a dialog owned by Owner.
-void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
+// Runs one join with the dialog's settings, its progress in a dialog owned by Owner. False when
+// the user stopped it.
+bool JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
 
 // The Join Files command: the three facts from the rows, the join options, the join; a failure
-// is shown as "Join fails: " + message. The list is never changed by a join.
+// is shown as "Join fails: " + message, a finished join with the done message. The list is
+// never changed by a join.
 void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options);
 
 // Makes the window's Join Files action run the command with Options, which must outlive the

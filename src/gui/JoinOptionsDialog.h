@@ -50,6 +50,8 @@ public:
   QToolButton* sbnSelectOutFile;
   QCheckBox* cbxJoinWORecomp;
   QLabel* lblNotes;
+  // Below the note: the rows it is about and what differs in each.
+  QLabel* lblNoteFiles;
   QGroupBox* gbxOutOptions;
   TNaturalEdit* edtFrameWidth;
   TNaturalEdit* edtFrameHeight;
@@ -79,6 +81,8 @@ private:
   void btnVideoCompOptionsClick();
   void Button1Click();
   void edtFrameWidthChange();
+  // Grows the dialog to what its controls need now.
+  void FitToContent();
 
   std::function<TFileInfoList()> FFiles;
   bool FCanJoinWORecomp = false;

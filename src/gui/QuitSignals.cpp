@@ -40,8 +40,11 @@ void InstallQuitSignals(QWidget& MainWindow) {
       return Request.Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrNo
                                                          : TMessageResult::mrOK;
     };
-    // Open dialogs go first, then the main window, which ends the program.
+    // Open dialogs go first (closing a join's progress stops the join as Cancel does), then
+    // the main window, which ends the program.
     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    for (QWidget* other : QApplication::topLevelWidgets())
+      if (other != window && other->isVisible()) other->close();
     if (window) window->close();
   });
   struct sigaction action {};
