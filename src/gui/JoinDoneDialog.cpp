@@ -32,7 +32,10 @@ TfrmJoinDone::TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output)
   btnOpenFolder = new QPushButton("Open &Folder", this);
   btnPlay = new QPushButton("&Play", this);
   btnClose = new QPushButton("&Close", this);
+  // Enter and Escape close the message; the other buttons need their click or access key.
+  for (QPushButton* button : {btnOpenFolder, btnPlay}) button->setAutoDefault(false);
   btnClose->setDefault(true);
+  btnClose->setFocus();
 
   auto* message = new QHBoxLayout;
   message->addWidget(icon);
