@@ -299,10 +299,15 @@ void TfrmMain::UpdateActions() {
 
 void TfrmMain::AutoSizeColumns() {
   const QFontMetrics metrics = lvwFiles->fontMetrics();
-  // Most columns repeat a few texts (the same folder, frame size, sound): each is measured once.
-  std::unordered_map<std::string, int> measured;
+  // Each text is measured once and remembered, so a command on a long list (a delete) does
+  // not measure every row again; the memory is forgotten when the font changes or it grows
+  // past any list's size.
+  if (FMeasuredFont != lvwFiles->font() || FTextWidths.size() > 200000) {
+    FTextWidths.clear();
+    FMeasuredFont = lvwFiles->font();
+  }
   const auto widths = FList->AutoColumnWidths([&](const std::string& Text) {
-    auto [at, added] = measured.try_emplace(Text, 0);
+    auto [at, added] = FTextWidths.try_emplace(Text, 0);
     if (added) at->second = metrics.horizontalAdvance(TextToQ(Text));
     return at->second;
   });

@@ -1,10 +1,12 @@
 #pragma once
 // The main window: the file list with its tool bar, menus, context menu and status bar. The
 // list model (TFileList) does the list's work; the window shows it and wires the commands.
+#include <QFont>
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 #include "core/FileList.h"
 
@@ -121,6 +123,9 @@ private:
   QLabel* FStatusPanels[2];
   QPersistentModelIndex FDropTarget;
   QList<QTreeWidgetItem*> FPendingRows;
+  // The widths of the texts measured for the columns, in FMeasuredFont.
+  std::unordered_map<std::string, int> FTextWidths;
+  QFont FMeasuredFont;
   std::function<void()> FJoinHandler;
   // Set while a batch of files is added.
   bool FBusy = false;
