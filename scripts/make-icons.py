@@ -3,6 +3,7 @@
 
 Each picture is a list of filled shapes painted in order, sampled 4 x 4 times per pixel for
 smooth edges. Run it again after changing a drawing:  scripts/make-icons.py src/gui/icons
+The application icon is drawn in every size the desktop's icon theme installs.
 """
 import math
 import struct
@@ -174,6 +175,9 @@ def reel():
     return [(body, FILM), (ring(12, 12, 11, 10), OUTLINE)]
 
 
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     pictures = {
@@ -182,7 +186,9 @@ def main():
     }
     for name, layers in pictures.items():
         write_png(f"{out}/{name}.png", render(24, layers))
-    for size in (32, 64):
+    # The application icon in the sizes of the desktop's icon theme (hicolor); the window uses
+    # 32 and 64 from the program's resources.
+    for size in ICON_SIZES:
         write_png(f"{out}/reelwright-{size}.png", render(size, reel(), size / 24.0))
 
 

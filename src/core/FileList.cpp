@@ -1,6 +1,7 @@
 #include "core/FileList.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "core/ListTexts.h"
 #include "join/OutputTransaction.h"
@@ -95,12 +96,26 @@ void TFileList::AddFiles(const std::vector<std::string>& Names) {
   FView.SetBusyCursor(true);
   BeginListUpdate();
   try {
+    using TClock = std::chrono::steady_clock;
+    const auto textEvery = std::chrono::duration<double>(ProgressInterval);
+    const auto pumpEvery = std::chrono::duration<double>(MessageInterval);
+    TClock::time_point lastText, lastPump;
     const size_t n = Names.size();
     for (size_t i = 0; i < n; ++i) {
-      const std::string progress = std::to_string(i) + "/" + std::to_string(n) + " files added";
-      FView.SetStatusPanel(0, progress, FView.TextWidth(progress) + 10);
-      FView.SetStatusPanel(1, "", -1);
-      FView.ProcessMessages();
+      // A long batch shows its count as often as it can be read and handles window messages
+      // as often as the window needs; neither happens for every file.
+      const TClock::time_point now = TClock::now();
+      const bool showText = i == 0 || now - lastText >= textEvery;
+      if (showText) {
+        const std::string progress = std::to_string(i) + "/" + std::to_string(n) + " files added";
+        FView.SetStatusPanel(0, progress, FView.TextWidth(progress) + 10);
+        FView.SetStatusPanel(1, "", -1);
+        lastText = now;
+      }
+      if (showText || now - lastPump >= pumpEvery) {
+        FView.ProcessMessages();
+        lastPump = now;
+      }
       try {
         AddFile(Names[i]);
       } catch (const std::exception& E) {

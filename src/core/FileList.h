@@ -150,8 +150,8 @@ public:
   // Describes one file and appends its row; raises the description's error unchanged (and
   // then adds no row).
   void AddFile(const std::string& FileName);
-  // Appends the files in the given order, with progress in status panel 0 and, for a file
-  // that fails, a message that asks whether to go on with the rest. Ends with the mismatch
+  // Appends the files in the given order, with progress in status panel 0 (at the first file,
+  // then every ProgressInterval) and, for a file that fails, a message that asks whether to go on with the rest. Ends with the mismatch
   // flags and column widths updated; the caller then calls UpdateActions and UpdateStatusBar.
   void AddFiles(const std::vector<std::string>& Names);
   // Moves Row to position Target (last when Target is past the end) and selects it; the
@@ -185,6 +185,12 @@ public:
   // Measure sees them, + 20.
   std::array<int, colCount> AutoColumnWidths(
       const std::function<int(const std::string&)>& Measure) const;
+
+  // Seconds between two "n/m files added" texts of AddFiles (often enough to see it move,
+  // seldom enough to read it) and between two rounds of window messages, which keep the
+  // window painted. 0: before every file.
+  double ProgressInterval = 0.25;
+  double MessageInterval = 0.05;
 
   // The folder the Add Files dialog offers.
   const std::string& LastOpenFolder() const { return FLastOpenFolder; }

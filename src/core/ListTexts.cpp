@@ -1,6 +1,7 @@
 #include "core/ListTexts.h"
 
 #include <charconv>
+#include <cstdio>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -128,6 +129,107 @@ TRowTexts RowTexts(const TVideoFileInfo& Info) {
       AudioText(Info),
       FolderText(Info.FileName),
   };
+}
+
+std::string ShortRateText(double Rate, const std::string& DecimalSeparator) {
+  if (!std::isfinite(Rate) || std::fabs(Rate) >= 1e9) return FrameRateText(Rate, DecimalSeparator);
+  std::string text = ToChars(Rate, std::chars_format::fixed, 3);
+  while (!text.empty() && text.back() == '0') text.pop_back();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return WithDecimalSeparator(text, DecimalSeparator);
+}
+
+std::string AudioFormatName(uint16_t FormatTag) {
+  switch (FormatTag) {
+    case 0x0001: return "PCM";
+    case 0x0002: return "MS ADPCM";
+    case 0x0003: return "32-bit float";
+    case 0x0006: return "A-law";
+    case 0x0007: return "u-law";
+    case 0x0011: return "IMA ADPCM";
+    case 0x0050: return "MP2";
+    case 0x0055: return "MP3";
+    case 0x00FF: case 0x1610: case 0x706D: return "AAC";
+    case 0x0161: case 0x0162: case 0x0163: return "WMA";
+    case 0x2000: return "AC-3";
+    case 0x2001: return "DTS";
+    case 0xFFFE: return "extensible";
+    default: break;
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, "format 0x%04X", static_cast<unsigned>(FormatTag));
+  return text;
+}
+
+namespace {
+
+std::string ChannelsText(unsigned Channels) {
+  if (Channels == 1) return "Mono";
+  if (Channels == 2) return "Stereo";
+  return std::to_string(Channels) + " channels";
+}
+
+std::string CodecText(const TVideoFileInfo& Info) {
+  std::string code = FourCCToStr(Info.VideoFourCC);
+  while (!code.empty() && (code.back() == ' ' || code.back() == '\0')) code.pop_back();
+  if (Info.TypeName != "AVI") return Info.TypeName + (code.empty() ? "" : ":" + code);
+  return code.empty() ? "no codec code" : code;
+}
+
+// "A; the first file has B".
+std::string Against(const std::string& Row, const std::string& First) {
+  return Row + "; the first file has " + First;
+}
+
+std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& First) {
+  if (!Row.HasAudio) return Against("No sound", AudioFormatName(First.AudioFormatTag) + " sound");
+  if (!First.HasAudio) return Against(AudioFormatName(Row.AudioFormatTag) + " sound", "none");
+  std::string row, first;
+  auto part = [&](bool Differs, const std::string& A, const std::string& B) {
+    if (!Differs) return;
+    row += (row.empty() ? "" : ", ") + A;
+    first += (first.empty() ? "" : ", ") + B;
+  };
+  part(Row.AudioFormatTag != First.AudioFormatTag, AudioFormatName(Row.AudioFormatTag),
+       AudioFormatName(First.AudioFormatTag));
+  part(Row.AudioSampleRate != First.AudioSampleRate,
+       std::to_string(Row.AudioSampleRate) + " Hz", std::to_string(First.AudioSampleRate) + " Hz");
+  part(Row.AudioChannels != First.AudioChannels, ChannelsText(Row.AudioChannels),
+       ChannelsText(First.AudioChannels));
+  part(Row.AudioBitsPerSample != First.AudioBitsPerSample,
+       std::to_string(Row.AudioBitsPerSample) + "-bit",
+       std::to_string(First.AudioBitsPerSample) + "-bit");
+  if (row.empty()) return "";
+  return Against(row + " sound", first);
+}
+
+}  // namespace
+
+std::string DifferenceText(const TVideoFileInfo& Row, const TVideoFileInfo& First, int Column) {
+  const std::string separator = UserDecimalSeparator();
+  switch (Column) {
+    case colType:
+      if (Row.TypeName == First.TypeName && Row.VideoFourCC == First.VideoFourCC) return "";
+      return Against("Codec " + CodecText(Row), CodecText(First));
+    case colFrameSize:
+      if (Row.Width == First.Width && Row.Height == First.Height) return "";
+      return Against(std::to_string(Row.Width) + "x" + std::to_string(Row.Height),
+                     std::to_string(First.Width) + "x" + std::to_string(First.Height));
+    case colFrameRate:
+      if (Row.FrameRate == First.FrameRate) return "";
+      return Against(ShortRateText(Row.FrameRate, separator) + " fps",
+                     ShortRateText(First.FrameRate, separator));
+    case colAudio:
+      return SoundDifference(Row, First);
+    default:
+      return "";
+  }
+}
+
+std::string JoinProblemText(const TVideoFileInfo& Info) {
+  if (Info.HasIndex) return "";
+  return "The file has no index (a recording that was cut short?): it is joined as far as its "
+         "data can be read";
 }
 
 }  // namespace rw

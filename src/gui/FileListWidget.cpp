@@ -1,7 +1,10 @@
 #include "gui/FileListWidget.h"
 
 #include <QDrag>
+#include <QAbstractItemView>
 #include <QDragEnterEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
@@ -25,6 +28,20 @@ QSize TFileListDelegate::sizeHint(const QStyleOptionViewItem& Option,
                                   const QModelIndex& Index) const {
   QSize size = QStyledItemDelegate::sizeHint(Option, Index);
   return size.expandedTo(QSize(0, MinRowHeight));
+}
+
+bool TFileListDelegate::helpEvent(QHelpEvent* Event, QAbstractItemView* View,
+                                  const QStyleOptionViewItem& Option, const QModelIndex& Index) {
+  if (Event->type() != QEvent::ToolTip || !ToolTip || !Index.isValid())
+    return QStyledItemDelegate::helpEvent(Event, View, Option, Index);
+  const QString text = ToolTip(Index.row(), Index.column());
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+    Event->ignore();
+    return false;
+  }
+  QToolTip::showText(Event->globalPos(), text, View->viewport(), View->visualRect(Index));
+  return true;
 }
 
 void TFileListDelegate::initStyleOption(QStyleOptionViewItem* Option,
@@ -51,7 +68,10 @@ TFileListWidget::TFileListWidget(QWidget* Parent) : QTreeWidget(Parent) {
   setSortingEnabled(false);
   header()->setSectionsClickable(false);
   header()->setSectionsMovable(false);
-  header()->setStretchLastSection(false);
+  // The last column (the folder) reaches to the window's right edge, however wide it is.
+  header()->setStretchLastSection(true);
+  // Long names are cut in the middle, so the extension stays in sight.
+  setTextElideMode(Qt::ElideMiddle);
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   setDragEnabled(true);
   setAcceptDrops(true);

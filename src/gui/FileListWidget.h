@@ -19,11 +19,15 @@ public:
 
   // Whether the cell at Row, Column is painted in HighlightColor.
   std::function<bool(int Row, int Column)> IsHighlighted;
+  // The tooltip of the cell at Row, Column (empty: none).
+  std::function<QString(int Row, int Column)> ToolTip;
   static QColor HighlightColor() { return QColor(170, 50, 50); }
 
   // The text colour a cell is painted with.
   QColor TextColor(const QModelIndex& Index) const;
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
+  bool helpEvent(QHelpEvent* Event, QAbstractItemView* View, const QStyleOptionViewItem& Option,
+                 const QModelIndex& Index) override;
 
 protected:
   void initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const override;

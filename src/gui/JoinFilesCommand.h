@@ -14,11 +14,12 @@ struct TJoinRequest;
 TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options);
 
 // Runs one join with the dialog's settings, its progress in a dialog owned by Owner; warnings
-// about sources joined only in part are shown together after it.
-void JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
+// about sources joined only in part are shown together after it. False when the user stopped it.
+bool JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
 
 // The Join Files command: the three facts from the rows, the join options, the join; a failure
-// is shown as "Join fails: " + message. The list is never changed by a join.
+// is shown as "Join fails: " + message, a finished join with the done message. The list is
+// never changed by a join.
 void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options);
 
 // Makes the window's Join Files action run the command with Options, which must outlive the

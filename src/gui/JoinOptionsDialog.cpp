@@ -14,6 +14,7 @@
 
 #include "core/FileList.h"
 #include "core/JoinFacts.h"
+#include "core/JoinOutput.h"
 #include "core/ListTexts.h"
 #include "gui/MessageBoxes.h"
 #include "platform/Files.h"
@@ -26,6 +27,9 @@
 namespace rw {
 
 namespace {
+
+// A compressor list grows with its longest name up to this width; its drop-down shows more.
+constexpr int MaxCompressorListWidth = 480;
 
 std::vector<std::string> Items(const QComboBox& Box) {
   std::vector<std::string> items;
@@ -56,10 +60,12 @@ TfrmJoin::TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
     : QDialog(Owner), FFiles(std::move(Files)), FListCompressors(ListCompressors) {
   setObjectName("frmJoin");
   setWindowTitle("Join Options");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   CreateControls();
-  setFixedSize(477, 358);
+  // At least the designed size, and as large as its content needs: long compressor names and
+  // the wrapped notes are never clipped.
+  layout()->setSizeConstraint(QLayout::SetMinimumSize);
+  FitToContent();
   FormCreate();
 }
 
@@ -72,12 +78,17 @@ void TfrmJoin::CreateControls() {
   outRow->addWidget(edtOutFileName);
   outRow->addWidget(sbnSelectOutFile);
 
-  cbxJoinWORecomp = new QCheckBox("Join without recompression", this);
+  cbxJoinWORecomp = new QCheckBox("Join &without recompression", this);
   lblNotes = new QLabel(this);
   lblNotes->setWordWrap(true);
   auto* checkRow = new QHBoxLayout;
-  checkRow->addWidget(cbxJoinWORecomp);
+  checkRow->addWidget(cbxJoinWORecomp, 0, Qt::AlignLeft);
   checkRow->addWidget(lblNotes, 1);
+  lblNoteFiles = new QLabel(this);
+  lblNoteFiles->setObjectName("lblNoteFiles");
+  lblNoteFiles->setTextFormat(Qt::PlainText);
+  lblNoteFiles->setWordWrap(true);
+  lblNoteFiles->setIndent(20);
 
   gbxOutOptions = new QGroupBox(" Output Settings ", this);
   edtFrameWidth = new TNaturalEdit(gbxOutOptions);
@@ -96,33 +107,41 @@ void TfrmJoin::CreateControls() {
   cbxResizeMethod = new QComboBox(gbxOutOptions);
   SetItems(*cbxResizeMethod, ResizeMethodItems());
   cbxVideoCompression = new QComboBox(gbxOutOptions);
-  btnVideoCompOptions = new QPushButton("Options", gbxOutOptions);
+  btnVideoCompOptions = new QPushButton("&Options", gbxOutOptions);
   cbxAudioCompression = new QComboBox(gbxOutOptions);
-  for (QComboBox* c : {cbxVideoCompression, cbxAudioCompression})
-    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  for (QComboBox* c : {cbxVideoCompression, cbxAudioCompression}) {
+    c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    c->setMaximumWidth(MaxCompressorListWidth);
+  }
 
+  // A label whose access key moves the focus to Control.
+  auto Buddy = [this](const char* Caption, QWidget* Control) {
+    auto* label = new QLabel(Caption, gbxOutOptions);
+    label->setBuddy(Control);
+    return label;
+  };
   auto* sizeRow = new QHBoxLayout;
   sizeRow->addWidget(edtFrameWidth);
   sizeRow->addWidget(new QLabel("x", gbxOutOptions));
   sizeRow->addWidget(edtFrameHeight);
   sizeRow->addStretch(1);
   auto* grid = new QGridLayout(gbxOutOptions);
-  grid->addWidget(new QLabel("Frame Size", gbxOutOptions), 0, 0);
+  grid->addWidget(Buddy("Frame &Size", edtFrameWidth), 0, 0);
   grid->addLayout(sizeRow, 0, 1);
   grid->addWidget(lblSizeWarning, 1, 0, 1, 3);
-  grid->addWidget(new QLabel("Frame Rate", gbxOutOptions), 2, 0);
+  grid->addWidget(Buddy("Frame &Rate", cbxFameRate), 2, 0);
   grid->addWidget(cbxFameRate, 2, 1);
-  grid->addWidget(new QLabel("Resize method", gbxOutOptions), 3, 0);
+  grid->addWidget(Buddy("Resize &method", cbxResizeMethod), 3, 0);
   grid->addWidget(cbxResizeMethod, 3, 1);
-  grid->addWidget(new QLabel("Video Compression", gbxOutOptions), 4, 0);
+  grid->addWidget(Buddy("&Video Compression", cbxVideoCompression), 4, 0);
   grid->addWidget(cbxVideoCompression, 4, 1);
   grid->addWidget(btnVideoCompOptions, 4, 2);
-  grid->addWidget(new QLabel("Audio Compression", gbxOutOptions), 5, 0);
+  grid->addWidget(Buddy("&Audio Compression", cbxAudioCompression), 5, 0);
   grid->addWidget(cbxAudioCompression, 5, 1);
   grid->setColumnStretch(1, 1);
 
-  Button1 = new QPushButton("Reset defaults", this);
-  btnJoin = new QPushButton("Join", this);
+  Button1 = new QPushButton("Reset &defaults", this);
+  btnJoin = new QPushButton("&Join", this);
   btnJoin->setDefault(true);
   btnCancel = new QPushButton("Cancel", this);
   auto* buttons = new QHBoxLayout;
@@ -134,6 +153,7 @@ void TfrmJoin::CreateControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(outBox);
   layout->addLayout(checkRow);
+  layout->addWidget(lblNoteFiles);
   layout->addWidget(gbxOutOptions, 1);
   layout->addLayout(buttons);
 
@@ -192,17 +212,24 @@ void TfrmJoin::FormShow() {
   if (FListCompressors) ListCompressors();
   const TJoinFacts facts{FCanJoinWORecomp, FDropAudio, FNoAudio};
   lblNotes->setText(TextToQ(JoinNotesText(facts)));
+  // The rows the note is about, by number and name, with what differs.
+  std::string rows;
+  for (const std::string& line : JoinNoteRows(FFiles(), facts))
+    rows += (rows.empty() ? "" : "\n") + line;
+  lblNoteFiles->setText(PathToQ(rows));
   cbxJoinWORecomp->setChecked(DefaultJoinWORecomp(facts));
   cbxJoinWORecomp->setEnabled(FCanJoinWORecomp);
   UpdateRecompControls();
   FillFrameRates();
   edtFrameWidthChange();
   SetDefaults();
+  FitToContent();
   edtOutFileName->setFocus();
 }
 
 void TfrmJoin::UpdateRecompControls() {
   lblNotes->setVisible(cbxJoinWORecomp->isChecked() || !cbxJoinWORecomp->isEnabled());
+  lblNoteFiles->setVisible(lblNotes->isVisibleTo(this) && !lblNoteFiles->text().isEmpty());
   const bool recompress = !cbxJoinWORecomp->isChecked();
   for (QWidget* w : gbxOutOptions->findChildren<QWidget*>()) w->setEnabled(recompress);
 }
@@ -246,13 +273,19 @@ void TfrmJoin::sbnSelectOutFileClick() {
 }
 
 void TfrmJoin::btnJoinClick() {
-  const std::string name = OutFileName();
+  std::string name = OutFileName();
   if (Trimmed(name).empty()) {
     ShowMessageBox(this, "Please specify the output file", TMessageKind::mkInformation,
                    TMessageButtons::mbOK);
     edtOutFileName->setFocus();
     return;
   }
+  // A relative name is taken beside the first source (not in the program's working folder),
+  // and the full name is shown before anything is asked about it.
+  const TFileInfoList files = FFiles();
+  name = ResolveOutputFileName(name, files.empty() ? std::string() : files.front()->FileName,
+                               LastSaveFolder);
+  edtOutFileName->setText(PathToQ(name));
   if (NameExists(name)) {  // also a symbolic link that points nowhere: the join replaces it
     const std::string question =
         "The \"" + name + "\" file already exists. \r\nDo you want to overwrite it?";
@@ -280,6 +313,16 @@ void TfrmJoin::Button1Click() {
 
 void TfrmJoin::edtFrameWidthChange() {
   lblSizeWarning->setVisible(edtFrameWidth->Value() % 8 != 0 || edtFrameHeight->Value() % 8 != 0);
+  FitToContent();
+}
+
+void TfrmJoin::FitToContent() {
+  // The designed size at least; wider for long compressor names, taller for wrapped notes.
+  layout()->activate();
+  QSize wanted = sizeHint().expandedTo(QSize(477, 358));
+  if (layout()->hasHeightForWidth())
+    wanted.setHeight(std::max(wanted.height(), layout()->totalHeightForWidth(wanted.width())));
+  resize(size().expandedTo(wanted));
 }
 
 std::string TfrmJoin::OutFileName() const { return PathFromQ(edtOutFileName->text()); }

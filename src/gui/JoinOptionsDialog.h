@@ -51,6 +51,8 @@ public:
   QToolButton* sbnSelectOutFile;
   QCheckBox* cbxJoinWORecomp;
   QLabel* lblNotes;
+  // Below the note: the rows it is about and what differs in each.
+  QLabel* lblNoteFiles;
   QGroupBox* gbxOutOptions;
   TNaturalEdit* edtFrameWidth;
   TNaturalEdit* edtFrameHeight;
@@ -81,6 +83,8 @@ private:
   void btnVideoCompOptionsClick();
   void Button1Click();
   void edtFrameWidthChange();
+  // Grows the dialog to what its controls need now.
+  void FitToContent();
 
   std::function<TFileInfoList()> FFiles;
   TCompressorLister FListCompressors;  // emptied once the compressors are listed

@@ -4,26 +4,33 @@
 #include <QApplication>
 #include <QCollator>
 #include <QDesktopServices>
+#include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <unordered_map>
 
 #include "gui/FileListWidget.h"
 #include "core/ListTexts.h"
 #include "gui/MessageBoxes.h"
 #include "core/ProductInfo.h"
+#include "core/Project.h"
 #include "gui/ProjectCommands.h"
 #include "gui/SettingsStore.h"
 #include "platform/Files.h"
 #include "gui/AboutBox.h"
 #include "gui/FileDialogs.h"
+#include "gui/ProgressDialog.h"
 #include "gui/QtStrings.h"
 
 // The pictures live in the static library; their registration has to be pulled in by name.
@@ -33,8 +40,12 @@ namespace rw {
 namespace {
 
 constexpr int StatusPanelWidth = 50;
+constexpr int MaxAutoColumnWidth = 320;
 constexpr int DragScrollMargin = 20;
 constexpr int DragScrollStep = 10;
+
+constexpr const char* cStopJoinQuestion =
+    "A join is running. Do you want to stop it and quit?\r\nThe part joined so far is kept.";
 
 std::string PlacementKey() { return ProductInfo().RegKey + "\\forms\\frmMain"; }
 
@@ -42,7 +53,8 @@ QAction* NewAction(QWidget* Owner, const char* Name, const QString& Caption,
                    const char* Icon = nullptr) {
   auto* action = new QAction(Caption, Owner);
   action->setObjectName(Name);
-  action->setToolTip(Caption);
+  // The caption is also the hint, without its access-key marker.
+  action->setToolTip(QString(Caption).remove('&'));
   if (Icon) action->setIcon(QIcon(QString(":/icons/") + Icon + ".png"));
   Owner->addAction(action);
   return action;
@@ -72,31 +84,40 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::CreateActions() {
-  acnAddFiles = NewAction(this, "acnAddFiles", "Add Files", "addfiles");
+  acnAddFiles = NewAction(this, "acnAddFiles", "&Add Files", "addfiles");
   acnAddFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  acnJoinFile = NewAction(this, "acnJoinFile", "Join Files", "joinfiles");
+  acnJoinFile = NewAction(this, "acnJoinFile", "&Join Files", "joinfiles");
   acnJoinFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  acnPlay = NewAction(this, "acnPlay", "Play", "play");
-  acnMoveUp = NewAction(this, "acnMoveUp", "Move Up", "moveup");
-  acnMoveDown = NewAction(this, "acnMoveDown", "Move Down", "movedown");
-  acnDelete = NewAction(this, "acnDelete", "Delete");
+  acnPlay = NewAction(this, "acnPlay", "&Play", "play");
+  acnMoveUp = NewAction(this, "acnMoveUp", "Move &Up", "moveup");
+  acnMoveDown = NewAction(this, "acnMoveDown", "Move Do&wn", "movedown");
+  acnDelete = NewAction(this, "acnDelete", "&Delete");
   acnDelete->setShortcut(QKeySequence(Qt::Key_Delete));
-  acnClear = NewAction(this, "acnClear", "Clear", "clear");
-  miLoadProject = NewAction(this, "miLoadProject", "Load Project...");
-  miSaveProject = NewAction(this, "miSaveProject", "Save Project...");
-  miExit = NewAction(this, "miExit", "Exit");
-  miHighlightDifferents = NewAction(this, "miHighlightDifferents", "Highlight Differents");
+  acnClear = NewAction(this, "acnClear", "&Clear", "clear");
+  miLoadProject = NewAction(this, "miLoadProject", "&Load Project...");
+  miSaveProject = NewAction(this, "miSaveProject", "&Save Project...");
+  miExit = NewAction(this, "miExit", "E&xit");
+  miExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  miHighlightDifferents = NewAction(this, "miHighlightDifferents", "&Highlight Differents");
   miHighlightDifferents->setCheckable(true);
-  miHelpTopics = NewAction(this, "miHelpTopics", "Help Topics");
+  miHelpTopics = NewAction(this, "miHelpTopics", "Help &Topics");
   miHelpTopics->setShortcut(QKeySequence(Qt::Key_F1));
-  miAbout = NewAction(this, "miAbout", "About");
+  miAbout = NewAction(this, "miAbout", "&About");
 
   auto guarded = [this](void (TfrmMain::*Handler)()) {
     return [this, Handler] { RunGuarded(this, [this, Handler] { (this->*Handler)(); }); };
   };
   connect(acnAddFiles, &QAction::triggered, this, guarded(&TfrmMain::acnAddFilesExecute));
   connect(acnJoinFile, &QAction::triggered, this, [this] {
-    if (FJoinHandler) RunGuarded(this, FJoinHandler);
+    if (!FJoinHandler || FJoinRunning) return;
+    FJoinRunning = true;
+    RunGuarded(this, FJoinHandler);
+    FJoinRunning = false;
+    // The window was asked to close meanwhile: it closes now that the join has ended.
+    if (FCloseAfterJoin) {
+      FCloseAfterJoin = false;
+      close();
+    }
   });
   connect(acnPlay, &QAction::triggered, this, guarded(&TfrmMain::acnPlayExecute));
   connect(acnMoveUp, &QAction::triggered, this, guarded(&TfrmMain::acnMoveUpExecute));
@@ -188,6 +209,9 @@ void TfrmMain::CreateList() {
   lvwFiles->Delegate().IsHighlighted = [this](int Row, int Column) {
     return CellHighlighted(Row, Column);
   };
+  lvwFiles->Delegate().ToolTip = [this](int Row, int Column) {
+    return PathToQ(CellToolTip(Row, Column));
+  };
   lvwFiles->OnDragOver = [this](const QPoint& Pos, bool FromSelf) {
     return lvwFilesDragOver(Pos, FromSelf);
   };
@@ -211,14 +235,32 @@ void TfrmMain::CreateStatusBar() {
 }
 
 void TfrmMain::FormCreate() {
-  // A settings failure is shown and the window still comes up.
-  RunGuarded(this, [this] {
-    const std::string key = ProductInfo().RegKey;
-    LoadFormPlacement(TRegRoot::CurrentUser, PlacementKey(), *this, false);
+  // Each setting is read on its own: a bad one is skipped and the others are kept, so the
+  // next exit does not store empty folders over good ones. The problems are shown once, and
+  // the window still comes up.
+  std::vector<std::string> problems;
+  auto read = [&problems](const std::function<void()>& Body) {
+    try {
+      Body();
+    } catch (const std::exception& E) {
+      if (std::find(problems.begin(), problems.end(), E.what()) == problems.end())
+        problems.push_back(E.what());
+    }
+  };
+  const std::string key = ProductInfo().RegKey;
+  read([&] { LoadFormPlacement(TRegRoot::CurrentUser, PlacementKey(), *this, false); });
+  read([&] {
     FList->SetLastOpenFolder(ReadRegString(TRegRoot::CurrentUser, key, "LastOpenFolder"));
-    LastSaveFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastSaveFolder");
+  });
+  read([&] { LastSaveFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastSaveFolder"); });
+  read([&] {
     LastProjectFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastProjectFolder");
   });
+  if (!problems.empty()) {
+    std::string text = problems.front();
+    for (size_t i = 1; i < problems.size(); ++i) text += "\n" + problems[i];
+    ShowErrorBox(this, text);
+  }
   acnPlay->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
   acnMoveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
   acnMoveDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
@@ -257,9 +299,22 @@ void TfrmMain::UpdateActions() {
 
 void TfrmMain::AutoSizeColumns() {
   const QFontMetrics metrics = lvwFiles->fontMetrics();
-  const auto widths = FList->AutoColumnWidths(
-      [&metrics](const std::string& Text) { return metrics.horizontalAdvance(TextToQ(Text)); });
-  for (int c = 0; c < colCount; ++c) lvwFiles->setColumnWidth(c, widths[c]);
+  // Each text is measured once and remembered, so a command on a long list (a delete) does
+  // not measure every row again; the memory is forgotten when the font changes or it grows
+  // past any list's size.
+  if (FMeasuredFont != lvwFiles->font() || FTextWidths.size() > 200000) {
+    FTextWidths.clear();
+    FMeasuredFont = lvwFiles->font();
+  }
+  const auto widths = FList->AutoColumnWidths([&](const std::string& Text) {
+    auto [at, added] = FTextWidths.try_emplace(Text, 0);
+    if (added) at->second = metrics.horizontalAdvance(TextToQ(Text));
+    return at->second;
+  });
+  // One long name does not push the other columns away: it is cut in the middle, whole in its
+  // tooltip.
+  for (int c = 0; c < colCount; ++c)
+    lvwFiles->setColumnWidth(c, std::min(widths[c], MaxAutoColumnWidth));
 }
 
 TMessageResult TfrmMain::ShowMessageBox(const std::string& Text, TMessageKind Kind,
@@ -297,37 +352,63 @@ void TfrmMain::SetStatusPanel(int Index, const std::string& Text, int Width) {
 
 void TfrmMain::BeginUpdate() { lvwFiles->setUpdatesEnabled(false); }
 
-void TfrmMain::EndUpdate() { lvwFiles->setUpdatesEnabled(true); }
+void TfrmMain::EndUpdate() {
+  FlushPendingRows();
+  lvwFiles->setUpdatesEnabled(true);
+}
+
+void TfrmMain::FlushPendingRows() {
+  if (FPendingRows.isEmpty()) return;
+  const QSignalBlocker blocker(lvwFiles);
+  lvwFiles->addTopLevelItems(FPendingRows);
+  FPendingRows.clear();
+}
 
 void TfrmMain::RowInserted(int Row) {
   auto* item = new QTreeWidgetItem;
   for (int c = 0; c < colCount; ++c) {
-    item->setText(c, TextToQ(FList->Text(Row, c)));
+    item->setText(c, c == colFileName || c == colFolder ? PathToQ(FList->Text(Row, c))
+                                                        : TextToQ(FList->Text(Row, c)));
     if (FileListColumns[c].Alignment == TColumnAlignment::caRight)
       item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
+  // A file that cannot be joined as it is shows it when it is added; its tooltip says why.
+  if (!JoinProblemText(FList->Info(Row)).empty())
+    item->setIcon(colFileName, style()->standardIcon(QStyle::SP_MessageBoxWarning));
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+  // Rows appended during a batch go to the list together at its end: one insertion instead of
+  // thousands.
+  if (FList->Updating() && Row == lvwFiles->topLevelItemCount() + FPendingRows.size()) {
+    FPendingRows.append(item);
+    return;
+  }
+  FlushPendingRows();
   const QSignalBlocker blocker(lvwFiles);
   lvwFiles->insertTopLevelItem(Row, item);
 }
 
 void TfrmMain::RowRemoved(int Row) {
+  FlushPendingRows();
   const QSignalBlocker blocker(lvwFiles);
   delete lvwFiles->takeTopLevelItem(Row);
 }
 
 void TfrmMain::RowsCleared() {
+  qDeleteAll(FPendingRows);
+  FPendingRows.clear();
   const QSignalBlocker blocker(lvwFiles);
   lvwFiles->clear();
 }
 
 void TfrmMain::RowMoved(int From, int To) {
+  FlushPendingRows();
   const QSignalBlocker blocker(lvwFiles);
   QTreeWidgetItem* item = lvwFiles->takeTopLevelItem(From);
   if (item) lvwFiles->insertTopLevelItem(To, item);
 }
 
 void TfrmMain::RowSelected(int Row) {
+  FlushPendingRows();
   const QSignalBlocker blocker(lvwFiles);
   QTreeWidgetItem* item = Row >= 0 ? lvwFiles->topLevelItem(Row) : nullptr;
   if (!item) {
@@ -382,6 +463,49 @@ bool TfrmMain::CellHighlighted(int Row, int Column) const {
   }
 }
 
+// ---- closing
+
+TfrmProgress* TfrmMain::RunningProgress() const {
+  for (TfrmProgress* progress : findChildren<TfrmProgress*>())
+    if (progress->isVisible() || !progress->Cancelled()) return progress;
+  return nullptr;
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+  if (!FJoinRunning) {
+    QMainWindow::closeEvent(Event);
+    return;
+  }
+  // A join runs inside this command: the window closes when it has ended. Stopping it finishes
+  // the output as Cancel does; the question goes on the progress dialog, the one window that
+  // is enabled.
+  Event->ignore();
+  if (FCloseAfterJoin) return;
+  if (TfrmProgress* progress = RunningProgress(); progress && !progress->Cancelled()) {
+    if (rw::ShowMessageBox(progress, cStopJoinQuestion, TMessageKind::mkConfirmation,
+                           TMessageButtons::mbYesNo) != TMessageResult::mrYes)
+      return;
+    progress->Cancel();
+  }
+  FCloseAfterJoin = true;
+}
+
+std::string TfrmMain::CellToolTip(int Row, int Column) const {
+  if (Row < 0 || Row >= FList->Count()) return {};
+  const TVideoFileInfo& info = FList->Info(Row);
+  switch (Column) {
+    case colFileName: {
+      // The whole name, however the column cuts it, and what stops the file being joined.
+      const std::string problem = JoinProblemText(info);
+      return problem.empty() ? info.FileName : info.FileName + "\n" + problem + ".";
+    }
+    case colFolder:
+      return FList->Text(Row, colFolder);
+    default:
+      return CellHighlighted(Row, Column) ? DifferenceText(info, FList->Info(0), Column) : "";
+  }
+}
+
 // ---- drops
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {
@@ -406,6 +530,28 @@ void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
   });
 }
 
+void TfrmMain::OpenCommandLine(const QStringList& Names) {
+  if (FBusy || Names.isEmpty()) return;
+  RunGuarded(this, [&] {
+    std::vector<std::string> files;
+    std::string project;
+    for (const QString& name : Names) {
+      const QString path = name.startsWith("file:") ? QUrl(name).toLocalFile()
+                                                    : QDir::cleanPath(QFileInfo(name).absoluteFilePath());
+      if (path.isEmpty()) continue;
+      if (project.empty() && path.endsWith(".rwp", Qt::CaseInsensitive))
+        project = PathFromQ(path);
+      else
+        files.push_back(PathFromQ(path));
+    }
+    if (!project.empty()) {
+      LastProjectFolder = FolderText(project);
+      TProjectSettings(*FList, *this).LoadFromFile(project);
+    }
+    if (!files.empty()) AddSortedFiles(std::move(files));
+  });
+}
+
 void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
                      bool OnlyExisting, bool OnlyMissing) {
   for (const QUrl& url : Urls) {
@@ -419,9 +565,20 @@ void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
 void SortFileNames(std::vector<std::string>& Names) {
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
-  std::stable_sort(Names.begin(), Names.end(), [&](const std::string& A, const std::string& B) {
-    return collator.compare(PathToQ(A), PathToQ(B)) < 0;
-  });
+  // Each name is converted once, not at every comparison. (Sort keys would be quicker still,
+  // but under the C locale they ignore the case setting.)
+  struct TConverted {
+    QString Text;
+    std::string Name;
+  };
+  std::vector<TConverted> converted;
+  converted.reserve(Names.size());
+  for (std::string& name : Names) converted.push_back({PathToQ(name), std::move(name)});
+  std::stable_sort(converted.begin(), converted.end(),
+                   [&collator](const TConverted& A, const TConverted& B) {
+                     return collator.compare(A.Text, B.Text) < 0;
+                   });
+  for (size_t i = 0; i < converted.size(); ++i) Names[i] = std::move(converted[i].Name);
 }
 
 void TfrmMain::AddSortedFiles(std::vector<std::string> Names) {
@@ -473,9 +630,19 @@ void TfrmMain::acnClearExecute() { FList->Clear(); }
 
 void TfrmMain::miHighlightDifferentsClick() { lvwFiles->viewport()->update(); }
 
+QString ManualPath(const QString& ProgramFolder) {
+#ifndef RW_DOC_FROM_BIN
+#define RW_DOC_FROM_BIN "../share/doc/reelwright"
+#endif
+  // Beside the program in the build, under share/doc when installed.
+  const QString besides = ProgramFolder + "/manual.html";
+  const QString installed = QDir::cleanPath(ProgramFolder + "/" + RW_DOC_FROM_BIN + "/manual.html");
+  if (!QFileInfo::exists(besides) && QFileInfo::exists(installed)) return installed;
+  return besides;
+}
+
 void TfrmMain::miHelpTopicsClick() {
-  QDesktopServices::openUrl(
-      QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/manual.html"));
+  QDesktopServices::openUrl(QUrl::fromLocalFile(ManualPath(QCoreApplication::applicationDirPath())));
 }
 
 }  // namespace rw

@@ -1,10 +1,12 @@
 #pragma once
 // The main window: the file list with its tool bar, menus, context menu and status bar. The
 // list model (TFileList) does the list's work; the window shows it and wires the commands.
+#include <QFont>
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 #include "core/FileList.h"
 
@@ -12,10 +14,12 @@ class QAction;
 class QLabel;
 class QMenu;
 class QToolBar;
+class QTreeWidgetItem;
 
 namespace rw {
 
 class TFileListWidget;
+class TfrmProgress;
 
 class TfrmMain : public QMainWindow, public IFileListView {
   Q_OBJECT
@@ -48,6 +52,10 @@ public:
 
   // Local files dropped onto the window: existing files only, sorted, then added.
   void WMDropFiles(const QList<QUrl>& Urls);
+  // The names given on the command line (what a file manager's "Open with" passes): the first
+  // project (".rwp") replaces the list, then the other files are added, sorted, as a drop adds
+  // them. Relative names are taken in the working folder; "file:" addresses are accepted.
+  void OpenCommandLine(const QStringList& Names);
   // A row's drag over the list at Pos (list viewport coordinates); answers whether the drop
   // is accepted.
   bool lvwFilesDragOver(const QPoint& Pos, bool FromSelf);
@@ -56,6 +64,10 @@ public:
 
   // Whether a cell is painted in the highlight colour.
   bool CellHighlighted(int Row, int Column) const;
+  // The tooltip of a cell: the full name (and why the file cannot be joined as it is) on the
+  // file name, the folder on the folder, and on a highlighted cell what differs from the first
+  // file. Empty: none.
+  std::string CellToolTip(int Row, int Column) const;
 
   QAction* acnAddFiles;
   QAction* acnJoinFile;
@@ -74,8 +86,15 @@ public:
 protected:
   void dragEnterEvent(QDragEnterEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
+  // While a join runs, asks whether to stop it; the window then closes when the join ends.
+  void closeEvent(QCloseEvent* Event) override;
 
 private:
+  // Puts the rows appended during a batch into the list view.
+  void FlushPendingRows();
+  // The progress dialog of the join in progress, or none.
+  TfrmProgress* RunningProgress() const;
+
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
@@ -103,15 +122,26 @@ private:
   QMenu* PopupMenu;
   QLabel* FStatusPanels[2];
   QPersistentModelIndex FDropTarget;
+  QList<QTreeWidgetItem*> FPendingRows;
+  // The widths of the texts measured for the columns, in FMeasuredFont.
+  std::unordered_map<std::string, int> FTextWidths;
+  QFont FMeasuredFont;
   std::function<void()> FJoinHandler;
   // Set while a batch of files is added.
   bool FBusy = false;
+  // Set while the Join Files command runs, and when the window was asked to close meanwhile.
+  bool FJoinRunning = false;
+  bool FCloseAfterJoin = false;
 };
 
 // Fills Names with the local files of a drop; OnlyExisting keeps only existing files (so
 // folders are skipped), OnlyMissing only names of no existing file.
 void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
                      bool OnlyExisting, bool OnlyMissing);
+
+// The user manual for a program in ProgramFolder: manual.html beside it (the build), else the
+// installed one under share/doc/reelwright.
+QString ManualPath(const QString& ProgramFolder);
 
 // Sorts full file names ascending, comparing case-insensitively under the user's locale.
 void SortFileNames(std::vector<std::string>& Names);

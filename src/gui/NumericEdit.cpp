@@ -78,6 +78,12 @@ void TNaturalEdit::keyPressEvent(QKeyEvent* Event) {
     Event->accept();
     return;
   }
+  // Select-all, undo and redo work as in every edit field.
+  if (Event->matches(QKeySequence::SelectAll) || Event->matches(QKeySequence::Undo) ||
+      Event->matches(QKeySequence::Redo)) {
+    QLineEdit::keyPressEvent(Event);
+    return;
+  }
   // Only digits and backspace are typed; keys that carry no character (caret movement,
   // Delete) and the dialog keys keep their usual meaning. Every other character, the
   // clipboard shortcuts among them, is dropped.

@@ -44,11 +44,11 @@ void InstallQuitSignals(QWidget& MainWindow) {
       return Request.Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrNo
                                                          : TMessageResult::mrOK;
     };
-    // Open dialogs go first (a join's progress dialog cancels the join, which then finishes
-    // and keeps its output), then the main window, which ends the program.
+    // Open dialogs go first (closing a join's progress stops the join as Cancel does), then
+    // the main window, which ends the program.
     if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w != window && w->isVisible()) w->close();
+    for (QWidget* other : QApplication::topLevelWidgets())
+      if (other != window && other->isVisible()) other->close();
     if (window) window->close();
   });
   struct sigaction action {};

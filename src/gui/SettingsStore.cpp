@@ -1,12 +1,17 @@
 #include "gui/SettingsStore.h"
 
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QStringList>
 #include <QWidget>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/Files.h"
 
 namespace rw {
 namespace {
@@ -56,7 +61,71 @@ std::optional<int> ReadInteger(QSettings& S, const std::string& Name) {
   return value;
 }
 
+// Smallest window a stored placement may give, and how much of it stays on a screen: enough
+// of its top to grab it by the title bar.
+constexpr int MinFormWidth = 160;
+constexpr int MinFormHeight = 120;
+constexpr int VisibleEdge = 100;
+constexpr int VisibleTop = 50;
+
+// The files the native store would read for Organisation and Application (none where the
+// store is not a file). Opening a named pipe or a device for reading would block start-up
+// or read something that is not settings, so anything but a regular file is refused.
+void CheckSettingsFiles(const QString& Organisation, const QString& Application) {
+#ifndef Q_OS_WIN
+  // The store's folder, as the toolkit resolves it, from a name that holds no settings.
+  const QString probe =
+      QSettings(QSettings::NativeFormat, QSettings::UserScope, "reelwright-settings-probe")
+          .fileName();
+  const QString folder = QFileInfo(probe).path();
+  for (const QString& name : {folder + "/" + Organisation + "/" + Application + ".conf",
+                              folder + "/" + Organisation + ".conf"}) {
+    const std::string file = QFile::encodeName(name).toStdString();
+    if (FileExists(file) && !IsRegularFile(file))
+      throw Exception("The settings file " + file + " is not a regular file");
+  }
+#else
+  (void)Organisation;
+  (void)Application;
+#endif
+}
+
+// Value clamped into [Low, High]; High wins when High < Low.
+long long Bound(long long Value, long long Low, long long High) {
+  return std::min(std::max(Value, Low), High);
+}
+
 }  // namespace
+
+QRect ClampToScreens(long long Left, long long Top, long long Width, long long Height) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.isEmpty())
+    return QRect(static_cast<int>(Bound(Left, -100000, 100000)),
+                 static_cast<int>(Bound(Top, -100000, 100000)),
+                 static_cast<int>(Bound(Width, MinFormWidth, 100000)),
+                 static_cast<int>(Bound(Height, MinFormHeight, 100000)));
+  // The screen that shows the most of the window, else the primary one.
+  QScreen* target = QGuiApplication::primaryScreen();
+  long long best = 0;
+  for (QScreen* screen : screens) {
+    const QRect a = screen->availableGeometry();
+    const long long w = std::min<long long>(Left + Width, a.x() + a.width()) - std::max<long long>(Left, a.x());
+    const long long h = std::min<long long>(Top + Height, a.y() + a.height()) - std::max<long long>(Top, a.y());
+    if (w > 0 && h > 0 && w * h > best) {
+      best = w * h;
+      target = screen;
+    }
+  }
+  const QRect a = target->availableGeometry();
+  const long long width = Bound(Width, MinFormWidth, a.width());
+  const long long height = Bound(Height, MinFormHeight, a.height());
+  // Part of the window may hang over the screen's edges, but its title bar stays on it.
+  const long long visible = std::min<long long>(VisibleEdge, width);
+  const long long left = Bound(Left, a.x() - width + visible, a.x() + a.width() - visible);
+  const long long top = Bound(Top, a.y(), a.y() + a.height() - VisibleTop);
+  return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
+               static_cast<int>(height));
+}
 
 std::unique_ptr<QSettings> OpenRegKey(TRegRoot /*Root*/, const std::string& Key) {
   // "Software", then the organisation and the application; the rest is the group.
@@ -70,6 +139,7 @@ std::unique_ptr<QSettings> OpenRegKey(TRegRoot /*Root*/, const std::string& Key)
   QStringList group;
   for (size_t i = first + 2; i < parts.size(); ++i) group << ToQ(parts[i]);
 
+  CheckSettingsFiles(ToQ(organisation), ToQ(application));
   auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                               ToQ(organisation), ToQ(application));
   if (!group.isEmpty()) settings->beginGroup(group.join('/'));
@@ -92,18 +162,41 @@ void WriteRegString(TRegRoot Root, const std::string& Key, const std::string& Na
 
 void LoadFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form, bool PositionOnly) {
   auto s = OpenRegKey(Root, Key);
-  auto top = ReadInteger(*s, "Top");
-  if (top) Form.move(Form.x(), *top);
-  auto left = ReadInteger(*s, "Left");
-  if (left) Form.move(*left, Form.y());
-  if (PositionOnly) return;
-  if (auto width = ReadInteger(*s, "Width")) Form.resize(*width, Form.height());
-  if (auto height = ReadInteger(*s, "Height")) Form.resize(Form.width(), *height);
-  if (auto state = ReadInteger(*s, "WindowState")) {
+  // Each value is read on its own: a bad one is skipped and the others still apply.
+  std::vector<std::string> problems;
+  auto read = [&](const std::string& Name) -> std::optional<int> {
+    try {
+      return ReadInteger(*s, Name);
+    } catch (const std::exception& E) {
+      problems.push_back(E.what());
+      return std::nullopt;
+    }
+  };
+  const auto top = read("Top");
+  const auto left = read("Left");
+  std::optional<int> width, height, state;
+  if (!PositionOnly) {
+    width = read("Width");
+    height = read("Height");
+    state = read("WindowState");
+  }
+  if (top || left || width || height) {
+    const QRect placed = ClampToScreens(left.value_or(Form.x()), top.value_or(Form.y()),
+                                        width.value_or(Form.width()),
+                                        height.value_or(Form.height()));
+    Form.move(placed.topLeft());
+    if (placed.size() != Form.size()) Form.resize(placed.size());
+  }
+  if (state) {
     if (*state == 0)
       Form.setWindowState(Form.windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
     else if (*state == 1)
       Form.setWindowState((Form.windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+  }
+  if (!problems.empty()) {
+    std::string text = problems.front();
+    for (size_t i = 1; i < problems.size(); ++i) text += "\n" + problems[i];
+    throw Exception(text);
   }
 }
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include <QRect>
+
 class QSettings;
 class QWidget;
 
@@ -14,7 +16,8 @@ namespace rw {
 
 enum class TRegRoot { CurrentUser };
 
-// Opens Key under Root, positioned on its group.
+// Opens Key under Root, positioned on its group. Raises "The settings file %s is not a regular
+// file" when the store's file is a named pipe, a device or a folder: reading it could block.
 std::unique_ptr<QSettings> OpenRegKey(TRegRoot Root, const std::string& Key);
 
 // The string value Name, or the empty string when it does not exist. Raises
@@ -26,8 +29,15 @@ void WriteRegString(TRegRoot Root, const std::string& Key, const std::string& Na
                     const std::string& Value);
 
 // Restores "Top" and "Left" and, unless PositionOnly, "Width", "Height" and "WindowState"
-// (0 normal, 1 maximized, anything else ignored); each only when it exists.
+// (0 normal, 1 maximized, anything else ignored); each only when it exists. Each value is read
+// on its own: one of the wrong type is skipped, the others apply, and the problems are raised
+// together at the end, one per line. The bounds are clamped to the screens (ClampToScreens).
 void LoadFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form, bool PositionOnly);
+// A window's bounds moved and cut to fit the screens: no larger than the available area of the
+// screen that shows most of it (the primary one when none does), at least 160 x 120, its top
+// edge on that screen and at least 100 pixels of its width on it.
+QRect ClampToScreens(long long Left, long long Top, long long Width, long long Height);
+
 // Stores the bounds and "WindowState" 0 of a normal window, only "WindowState" 1 of a maximized
 // one, nothing of a minimized one.
 void SaveFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form);

@@ -1,6 +1,8 @@
 // reelwright: the window program.
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
+#include <cstdio>
 
 #include "gui/JoinFilesCommand.h"
 #include "gui/MainWindow.h"
@@ -15,19 +17,29 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName("Kestrova");
   QApplication::setApplicationName("reelwright");
   QApplication::setApplicationDisplayName(rw::TextToQ(rw::ProductInfo().Title));
+  // Names after the program's own: AVI files to add, or a project to open.
+  QStringList names = QApplication::arguments().mid(1);
+  if (!names.isEmpty() && (names.front() == "--help" || names.front() == "-h")) {
+    std::printf("Usage: reelwright [FILE.avi...] [PROJECT.rwp]\n"
+                "Opens the window with the files in its list, or with the project's files.\n");
+    return 0;
+  }
+  if (!names.isEmpty() && names.front() == "--") names.removeFirst();
   int status = 1;
   try {
     rw::TfrmMain frmMain;
     QIcon icon;
     icon.addFile(":/icons/reelwright-32.png");
     icon.addFile(":/icons/reelwright-64.png");
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(QIcon::fromTheme("reelwright", icon));
     frmMain.setWindowTitle(rw::TextToQ(rw::ProductInfo().Title));
     // Created once, hidden; it lists the installed compressors now.
     rw::TfrmJoin frmJoin(&frmMain, [&frmMain] { return frmMain.List().Infos(); });
     rw::InstallJoinFiles(frmMain, frmJoin);
     rw::InstallQuitSignals(frmMain);
     frmMain.show();
+    // The files are added once the window shows, so their progress can be seen.
+    QTimer::singleShot(0, &frmMain, [&frmMain, names] { frmMain.OpenCommandLine(names); });
     status = QApplication::exec();
     // Asked to stop by a signal: the window closed as at File, Exit, but the exit tells why.
     if (const int signal = rw::QuitSignal()) status = 128 + signal;

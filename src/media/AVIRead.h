@@ -140,6 +140,9 @@ public:
   TAVIStream* AudioStream() const { return FAudioStream; }
   const TAVIMainHeader& MainHeader() const { return FMainHeader; }
   bool IsOpenDML() const { return FIsOpenDML; }
+  // Whether the file has an index to read ('idx1', or OpenDML 'indx'); known after a
+  // header-only open too.
+  bool HasIndex() const { return FIsOpenDML || FIdx1Pos >= 0; }
 
   // The time-ordered walk over the chunks of all streams. NextChunk gives the stream and chunk
   // that start earliest (ties go to the lower stream index) and advances that stream's cursor;

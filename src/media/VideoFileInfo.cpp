@@ -97,6 +97,7 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
   TAVIFileReader reader;
   reader.Open(FileName, true);
   info->FileSize = reader.GetFileSize();
+  info->HasIndex = reader.HasIndex();
 
   const TAVIStream* video = reader.VideoStream();
   if (!video) throw EAVIReadError("The file has no video stream");

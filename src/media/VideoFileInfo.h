@@ -28,6 +28,8 @@ struct TVideoFileInfo {
   std::string AudioSubFormat;
   double Duration = 0;
   uint32_t VideoFourCC = 0;
+  // The file has a chunk index; without one its chunks cannot be copied (stream copy).
+  bool HasIndex = true;
   bool VideoMismatch = false;
   bool VideoFormatDiffers = false;
   bool FrameSizeDiffers = false;

@@ -19,4 +19,9 @@ std::string WithFullStop(const std::string& Message) {
   return Message;
 }
 
+std::string MessageNamingFile(const std::string& FileName, const std::string& Message) {
+  if (!FileName.empty() && Message.find(FileName) != std::string::npos) return Message;
+  return "Unable to read " + FileName + ": " + Message;
+}
+
 }  // namespace rw

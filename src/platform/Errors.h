@@ -37,6 +37,10 @@ std::string OSErrorMessage(int Code);
 [[noreturn]] void RaiseLastOSError();
 [[noreturn]] void RaiseOSError(int Code);
 
+// The message of an error that concerns the file FileName: "Unable to read " + FileName + ": "
+// + Message, or Message as it is when it names the file already.
+std::string MessageNamingFile(const std::string& FileName, const std::string& Message);
+
 // The application's default error display appends a full stop to a message whose last
 // character sorts after '.'.
 std::string WithFullStop(const std::string& Message);

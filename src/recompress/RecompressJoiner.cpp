@@ -132,7 +132,13 @@ void TDSVideoJoiner::BuildTimeline() {
 }
 
 void TDSVideoJoiner::AddSource(const std::string& FileName) {
-  const TMediaInfo info = GetMediaInfo(FileName);
+  TMediaInfo info;
+  try {
+    info = GetMediaInfo(FileName);
+  } catch (const std::exception& E) {
+    // The error names the source it concerns.
+    throw Exception(MessageNamingFile(FileName, E.what()));
+  }
   const double length = info.Length;
   TTimelineSource src;
   src.SetStartStop2(FTimelinePos, FTimelinePos + length);

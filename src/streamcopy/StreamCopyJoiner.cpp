@@ -21,8 +21,15 @@ class TReaderPass {
 public:
   TReaderPass(TAVIFileReader& Reader, const std::string& FileName, bool HeaderOnly)
       : FReader(Reader) {
+    // The reader's and the system's errors name the source they concern.
     try {
       FReader.Open(FileName, HeaderOnly);
+    } catch (const EAVIReadError& E) {
+      FReader.Close();
+      throw EAVIReadError(MessageNamingFile(FileName, E.what()));
+    } catch (const EOSError& E) {
+      FReader.Close();
+      throw EOSError(E.ErrorCode, MessageNamingFile(FileName, E.what()));
     } catch (...) {
       FReader.Close();
       throw;

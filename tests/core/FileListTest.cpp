@@ -104,6 +104,9 @@ protected:
 
   FileListTest() {
     View.List = &List;
+    // Progress and messages before every file, as a slow disk would show them.
+    List.ProgressInterval = 0;
+    List.MessageInterval = 0;
     Files["/a/one.avi"] = Video(cDIVX, 640, 25, 44100);
     Files["/a/two.avi"] = Video(cDIVX, 640, 25, 44100);
     Files["/a/small.avi"] = Video(cDIVX, 320, 25, 44100);
@@ -143,6 +146,14 @@ TEST_F(FileListTest, AddFilesReadsEachFileOnceKeepsOrderAndDuplicates) {
   EXPECT_EQ(View.ColumnSizings, 1);
   EXPECT_FALSE(View.Busy);
   EXPECT_FALSE(View.Frozen);
+
+  // A quick batch shows its count once: a text replaced at once could not be read.
+  List.ProgressInterval = 0.25;
+  List.MessageInterval = 0.05;
+  View.Log.clear();
+  List.AddFiles({"/a/one.avi", "/a/one.avi", "/a/one.avi"});
+  ASSERT_FALSE(View.Log.empty());
+  for (const std::string& text : View.Log) EXPECT_EQ(text, "0/3 files added");
   EXPECT_FALSE(List.Updating());
 }
 

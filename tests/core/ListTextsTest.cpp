@@ -100,5 +100,50 @@ TEST(ListTexts, RowTextsFollowTheColumns) {
   EXPECT_EQ(texts[colFolder], "/clips");
 }
 
+// The tooltips of highlighted cells name the difference against the first file, and only a
+// difference; several sound differences are named together.
+TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
+  TVideoFileInfo first;
+  first.TypeName = "AVI";
+  first.VideoFourCC = FourCC("DIVX");
+  first.Width = 640;
+  first.Height = 480;
+  first.FrameRate = 25;
+  first.HasAudio = true;
+  first.AudioFormatTag = 0x55;
+  first.AudioSampleRate = 44100;
+  first.AudioChannels = 2;
+  first.AudioBitsPerSample = 16;
+  TVideoFileInfo row = first;
+  for (int c = 0; c < colCount; ++c) EXPECT_EQ(DifferenceText(row, first, c), "") << c;
+
+  row.VideoFourCC = FourCC("XVID");
+  row.Width = 352;
+  row.FrameRate = 12.5;
+  row.AudioFormatTag = 0x50;
+  EXPECT_EQ(DifferenceText(row, first, colType), "Codec XVID; the first file has DIVX");
+  EXPECT_EQ(DifferenceText(row, first, colFrameSize), "352x480; the first file has 640x480");
+  EXPECT_EQ(DifferenceText(row, first, colFrameRate), "12.5 fps; the first file has 25");
+  EXPECT_EQ(DifferenceText(row, first, colAudio), "MP2 sound; the first file has MP3");
+  EXPECT_EQ(DifferenceText(row, first, colDuration), "");
+
+  row.AudioSampleRate = 22050;
+  row.AudioChannels = 1;
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "MP2, 22050 Hz, Mono sound; the first file has MP3, 44100 Hz, Stereo");
+  row.HasAudio = false;
+  EXPECT_EQ(DifferenceText(row, first, colAudio), "No sound; the first file has MP3 sound");
+  first.HasAudio = false;
+  row.HasAudio = true;
+  EXPECT_EQ(DifferenceText(row, first, colAudio), "MP2 sound; the first file has none");
+
+  EXPECT_EQ(AudioFormatName(1), "PCM");
+  EXPECT_EQ(AudioFormatName(0x1234), "format 0x1234");
+  EXPECT_EQ(ShortRateText(29.97, ","), "29,97");
+  EXPECT_EQ(ShortRateText(24000.0 / 1001, "."), "23.976");
+  EXPECT_EQ(ShortRateText(25, "."), "25");
+  EXPECT_EQ(JoinProblemText(first), "");
+}
+
 }  // namespace
 }  // namespace rw

@@ -10,6 +10,11 @@
 #include <filesystem>
 #include <functional>
 
+#include <QLabel>
+#include <filesystem>
+
+#include "core/JoinOutput.h"
+#include "gui/JoinDoneDialog.h"
 #include "gui/JoinFilesCommand.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QuitSignals.h"
@@ -17,6 +22,7 @@
 #include "gui/MainWindowFixture.h"
 #include "support/MediaCheck.h"
 #include "gui/JoinOptionsDialog.h"
+#include "gui/QtStrings.h"
 
 namespace rw::test {
 namespace {
@@ -24,8 +30,20 @@ namespace {
 class JoinFilesTest : public MainWindow {
 protected:
   // The options dialog is the window's child: it goes first.
+  void SetUp() override {
+    MainWindow::SetUp();
+    FSavedDone = JoinDoneRunner();
+    // The done message is read and answered with Open Folder.
+    JoinDoneRunner() = [this](QDialog& Dialog) {
+      auto& done = static_cast<TfrmJoinDone&>(Dialog);
+      DoneTexts.push_back(done.lblText->text().toStdString());
+      done.btnOpenFolder->click();
+      return Dialog.result();
+    };
+  }
   void TearDown() override {
     FOptions.reset();
+    JoinDoneRunner() = FSavedDone;
     MainWindow::TearDown();
   }
 
@@ -68,6 +86,8 @@ protected:
 
   std::unique_ptr<TfrmJoin> FOptions;
   bool WindowEnabledDuringJoin = true;
+  std::vector<std::string> DoneTexts;
+  TModalRunner FSavedDone;
 };
 
 TClipSpec Clip(const std::string& Codec, int Width, int Height, int Frames) {
@@ -81,19 +101,28 @@ TClipSpec Clip(const std::string& Codec, int Width, int Height, int Frames) {
 }
 
 TEST_F(JoinFilesTest, MatchingFilesAreCopiedAndTheListStaysAsItWas) {
-  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
-  const std::string b = MakeClip(Clip("mpeg4", 64, 48, 15));
+  const std::string a = Dir.File("a.avi"), b = Dir.File("b.avi");
+  std::filesystem::copy_file(MakeClip(Clip("mpeg4", 64, 48, 25)), a);
+  std::filesystem::copy_file(MakeClip(Clip("mpeg4", 64, 48, 15)), b);
   Prepare({a, b, a});
+  // A name without a folder lands beside the first source, and the dialog shows where.
   const std::string out = Dir.File("joined.avi");
   JoinFiles([&](TfrmJoin& Options) {
     EXPECT_TRUE(Options.cbxJoinWORecomp->isChecked());
-    Options.edtOutFileName->setText(QString::fromStdString(out));
+    Options.edtOutFileName->setText("joined.avi");
   });
+  EXPECT_EQ(FOptions->edtOutFileName->text().toStdString(), out);
   EXPECT_TRUE(Shown.empty()) << Shown.front().Text;
   EXPECT_EQ(DecodeErrors(out), "");
-  EXPECT_EQ(ProbePacketCounts(out)["video"], 35);
+  EXPECT_EQ(ProbePacketCounts(out)["video"], 65);
   EXPECT_EQ(RowNames().size(), 3u);
   EXPECT_TRUE(Window().isEnabled());
+  // The done message: the full name, the duration and the size; Open Folder opens its folder.
+  ASSERT_EQ(DoneTexts.size(), 1u);
+  EXPECT_EQ(DoneTexts[0], "The files are joined into\n" + out + "\n\nDuration: 00:03\nSize: " +
+                              FileSizeText(static_cast<int64_t>(std::filesystem::file_size(out))));
+  ASSERT_EQ(Urls.Opened.size(), 1);
+  EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.Path().string())));
 }
 
 TEST_F(JoinFilesTest, DifferentFilesAreRecompressedToTheProposedSize) {
@@ -122,6 +151,7 @@ TEST_F(JoinFilesTest, CancelStopsTheJoinSilentlyAndKeepsADecodableOutput) {
     CancelWhenProgressShows(100);
   });
   EXPECT_TRUE(Shown.empty());
+  EXPECT_TRUE(DoneTexts.empty());  // a stopped join says nothing
   EXPECT_FALSE(WindowEnabledDuringJoin);
   EXPECT_EQ(DecodeErrors(out), "");
   const int frames = ProbePacketCounts(out)["video"];
@@ -148,6 +178,45 @@ TEST_F(JoinFilesTest, ASessionStopDuringAJoinCancelsItKeepsWhatWasJoinedAndClose
   EXPECT_GT(frames, 0);
   EXPECT_LT(frames, 1000);
   EXPECT_FALSE(std::filesystem::exists(Dir.File(".stopped.avi.part")));
+}
+
+TEST_F(JoinFilesTest, ClosingTheWindowDuringAJoinAsksAndStopsItOnlyOnYes) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 250));
+  Prepare({a, a, a, a});
+  Window().show();
+  const std::string out = Dir.File("closed.avi");
+  // The first close is answered No and the join goes on; the second Yes, and it stops.
+  Answers = {TMessageResult::mrNo, TMessageResult::mrYes};
+  int closes = 0;
+  JoinFiles([&](TfrmJoin& Options) {
+    Options.edtOutFileName->setText(QString::fromStdString(out));
+    auto* poll = new QTimer(&Window());
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll, seen = 0]() mutable {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<TfrmProgress*>(w);
+        if (!progress || !progress->isVisible() || ++seen % 60 != 0) continue;
+        ++closes;
+        Window().close();
+        if (closes == 1) {
+          EXPECT_TRUE(Window().isVisible());
+        } else {
+          poll->stop();
+        }
+      }
+    });
+    poll->start(0);
+  });
+  EXPECT_EQ(closes, 2);
+  ASSERT_EQ(Shown.size(), 2u);
+  EXPECT_EQ(Shown[0].Caption, "Confirm");
+  EXPECT_EQ(Shown[0].Text.rfind("A join is running. Do you want to stop it and quit?", 0), 0u);
+  EXPECT_TRUE(DoneTexts.empty());
+  // The window closed once the join had stopped, its output finished as Cancel leaves it.
+  EXPECT_FALSE(Window().isVisible());
+  EXPECT_EQ(DecodeErrors(out), "");
+  const int frames = ProbePacketCounts(out)["video"];
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 1000);
 }
 
 TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack) {

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -167,16 +168,19 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
   test::TTempDir dir;
   const std::string existing = dir.File("out.avi");
   test::WriteFileBytes(existing, "keep");
+  // A name without a folder is taken beside the first file, which the question then names.
+  Files[0].FileName = dir.File("first.avi");
   bool accepted = Show(*form, {true, false, false}, [&] {
     form->edtOutFileName->setText("   ");
     QTest::mouseClick(form->btnJoin, Qt::LeftButton);
     EXPECT_TRUE(form->isVisible());
-    form->edtOutFileName->setText(QString::fromStdString(existing));
+    form->edtOutFileName->setText("out.avi");
     form->edtFrameWidth->setText("200");
     Answer = TMessageResult::mrCancel;
     QTest::mouseClick(form->btnJoin, Qt::LeftButton);
     EXPECT_TRUE(form->isVisible());  // Cancel keeps the dialog and its settings
     EXPECT_EQ(form->edtFrameWidth->text(), "200");
+    EXPECT_EQ(form->edtOutFileName->text().toStdString(), existing);
   });
   EXPECT_FALSE(accepted);
   ASSERT_EQ(Messages.size(), 2u);
@@ -191,6 +195,31 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
   });
   EXPECT_TRUE(accepted);
   EXPECT_EQ(form->OutFileName(), existing);
+}
+
+TEST_F(JoinOptionsDialogTest, TheDialogFitsItsContentAndNamesTheRowsThatDiffer) {
+  Files = {Info(320, 240, 25), Info(352, 240, 25)};
+  Files[0].FileName = "/clips/a.avi";
+  Files[1].FileName = "/clips/wide.avi";
+  Files[1].VideoMismatch = Files[1].FrameSizeDiffers = true;
+  const std::string longName = "A video compressor with a very long name that a fixed dialog clips";
+  auto form = MakeForm(FakeCompressors({longName}, {}));
+  Show(*form, {false, false, true}, [&] {
+    EXPECT_EQ(form->lblNoteFiles->text(), "2. wide.avi: 352x240; the first file has 320x240");
+    EXPECT_TRUE(form->lblNoteFiles->isVisible());
+    form->edtFrameWidth->setText("330");
+    QApplication::processEvents();
+    // Nothing is cut: the long name, the wrapped warning, the rows, and the designed size at least.
+    EXPECT_GE(form->cbxVideoCompression->width(), form->cbxVideoCompression->sizeHint().width());
+    EXPECT_TRUE(form->lblSizeWarning->isVisible());
+    EXPECT_GE(form->lblSizeWarning->height(),
+              form->lblSizeWarning->heightForWidth(form->lblSizeWarning->width()));
+    EXPECT_GE(form->width(), 477);
+    EXPECT_GE(form->height(), 358);
+  });
+  // Matching files: no rows to name.
+  Files[1] = Info(320, 240, 25);
+  Show(*form, {true, false, true}, [&] { EXPECT_FALSE(form->lblNoteFiles->isVisible()); });
 }
 
 TEST_F(JoinOptionsDialogTest, PreferredCompressorsArePreselectedByName) {

@@ -1,5 +1,12 @@
 #include <QAction>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolTip>
+#include <sys/stat.h>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTest>
@@ -8,7 +15,9 @@
 #include "gui/MainWindowFixture.h"
 #include "gui/FileListWidget.h"
 #include "core/ProjectText.h"
+#include "media/RiffFormat.h"
 #include "support/Fixtures.h"
+#include "support/RiffBuilder.h"
 #include "gui/QtStrings.h"
 
 namespace rw::test {
@@ -233,14 +242,105 @@ TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
     return cells;
   };
   EXPECT_EQ(red(1), ".......");
+  EXPECT_EQ(w.CellToolTip(1, colFrameSize), "");
   w.miHighlightDifferents->trigger();
   EXPECT_TRUE(w.miHighlightDifferents->isChecked());
   EXPECT_EQ(red(0), ".......");
   EXPECT_EQ(red(1), "...R...");
   EXPECT_EQ(red(2), ".....R.");
   EXPECT_EQ(red(3), "..R....");
+  // Each red cell says what differs; the others say nothing but the names.
+  EXPECT_EQ(w.CellToolTip(1, colFrameSize), "80x48; the first file has 64x48");
+  EXPECT_EQ(w.CellToolTip(2, colAudio), "No sound; the first file has PCM sound");
+  EXPECT_EQ(w.CellToolTip(3, colType), "Codec MJPG; the first file has FMP4");
+  EXPECT_EQ(w.CellToolTip(1, colType), "");
+  EXPECT_EQ(w.CellToolTip(1, colFileName), Dir.File("b.avi"));
+  // The tooltip a pointer resting on the cell gets.
+  ShowActive();
+  TFileListWidget& view = w.FilesView();
+  const QRect cell = view.visualRect(view.model()->index(1, colFrameSize));
+  QHelpEvent help(QEvent::ToolTip, cell.center(), view.viewport()->mapToGlobal(cell.center()));
+  QApplication::sendEvent(view.viewport(), &help);
+  EXPECT_EQ(QToolTip::text(), "80x48; the first file has 64x48");
+  QToolTip::hideText();
   w.miHighlightDifferents->trigger();
   EXPECT_EQ(red(1), ".......");
+  EXPECT_EQ(w.CellToolTip(1, colFrameSize), "");
+}
+
+TEST_F(MainWindow, LongNamesAndWideWindowsKeepEveryColumnInSight) {
+  const std::string longName = std::string(200, 'x') + ".avi";
+  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "", longName)});
+  TfrmMain& w = Window();
+  w.resize(1400, 400);
+  ShowActive();
+  TFileListWidget& view = w.FilesView();
+  // The long name is cut (its tooltip has it whole); the other columns stay near.
+  EXPECT_LE(view.columnWidth(colFileName), 320);
+  EXPECT_EQ(view.textElideMode(), Qt::ElideMiddle);
+  EXPECT_EQ(w.CellToolTip(1, colFileName), Dir.File(longName));
+  // The headers reach across the whole window.
+  QHeaderView* header = view.header();
+  EXPECT_EQ(header->sectionViewportPosition(colFolder) + header->sectionSize(colFolder),
+            view.viewport()->width());
+}
+
+TEST_F(MainWindow, AFileWithoutAnIndexIsFlaggedWhenItIsAdded) {
+  test::TAVIBuilder b;
+  b.AddStream(test::VideoHeader(25, 1), test::BitmapInfo(64, 48, FourCC("FMP4")));
+  b.StreamList[0].Header.Length = 3;
+  for (int i = 0; i < 3; ++i) b.AddChunk(0, 100, true);
+  b.Index = test::TIndexKind::None;
+  b.Write(Dir.File("noindex.avi"));
+  AddThroughDialog({Copy(Dir, "", "a.avi"), PathToQ(Dir.File("noindex.avi"))});
+  TfrmMain& w = Window();
+  ASSERT_EQ(w.List().Count(), 2);
+  EXPECT_TRUE(Shown.empty());
+  EXPECT_FALSE(w.FilesView().topLevelItem(1)->icon(colFileName).isNull());
+  EXPECT_TRUE(w.FilesView().topLevelItem(0)->icon(colFileName).isNull());
+  EXPECT_EQ(w.CellToolTip(1, colFileName),
+            Dir.File("noindex.avi") +
+                "\nThe file has no index (a recording that was cut short?): it is joined as far "
+                "as its data can be read.");
+}
+
+TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
+  Copy(Dir, "", "b.avi");
+  Copy(Dir, "", "a.avi");
+  // Relative names are taken in the working folder; the batch is sorted like a drop.
+  const std::filesystem::path saved = std::filesystem::current_path();
+  std::filesystem::current_path(Dir.Path());
+  Window().OpenCommandLine({"b.avi", "./a.avi"});
+  std::filesystem::current_path(saved);
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("a.avi"), Dir.File("b.avi")}));
+
+  // A project replaces the list; a file beside it is added after its files.
+  WriteProjectFile(Dir.File("p.rwp"), {Dir.File("b.avi")});
+  Window().OpenCommandLine({QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString(),
+                            PathToQ(Dir.File("a.avi"))});
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("b.avi"), Dir.File("a.avi")}));
+  EXPECT_EQ(LastProjectFolder, Dir.Path().string());
+  EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(MainWindow, MenusHaveAccessKeysAndCtrlQQuits) {
+  TfrmMain& w = Window();
+  for (QAction* menu : w.menuBar()->actions()) {
+    QSet<QChar> keys;
+    for (QAction* item : menu->menu()->actions()) {
+      if (item->isSeparator()) continue;
+      const int amp = item->text().indexOf('&');
+      ASSERT_GE(amp, 0) << item->text().toStdString();
+      const QChar key = item->text().at(amp + 1).toLower();
+      EXPECT_FALSE(keys.contains(key)) << item->text().toStdString();
+      keys.insert(key);
+      EXPECT_FALSE(item->toolTip().contains('&'));
+    }
+  }
+  EXPECT_EQ(w.acnJoinFile->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  ShowActive();
+  QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
@@ -255,6 +355,15 @@ TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
   ASSERT_EQ(Urls.Opened.size(), 2);
   EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.File("a.avi"))));
   EXPECT_TRUE(Urls.Opened[1].toLocalFile().endsWith("/manual.html"));
+
+  // The manual beside the program (a build), else the installed one under share/doc.
+  std::filesystem::create_directories(Dir.File("usr/bin"));
+  std::filesystem::create_directories(Dir.File("usr/share/doc/reelwright"));
+  test::WriteFileBytes(Dir.File("usr/share/doc/reelwright/manual.html"), "<html></html>");
+  EXPECT_EQ(ManualPath(PathToQ(Dir.File("usr/bin"))).toStdString(),
+            Dir.File("usr/share/doc/reelwright/manual.html"));
+  test::WriteFileBytes(Dir.File("usr/bin/manual.html"), "<html></html>");
+  EXPECT_EQ(ManualPath(PathToQ(Dir.File("usr/bin"))).toStdString(), Dir.File("usr/bin/manual.html"));
 }
 
 TEST_F(MainWindow, SettingsSurviveARestart) {
@@ -277,22 +386,58 @@ TEST_F(MainWindow, BrokenSettingsAreReportedAndTheWindowStillWorks) {
   {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "reelwright");
     s.setValue("forms/frmMain/Top", "high");
+    s.setValue("forms/frmMain/WindowState", "abc");
+    // Bounds no screen holds: the window stays on the screen and at a sane size.
+    s.setValue("forms/frmMain/Left", 2000000000);
+    s.setValue("forms/frmMain/Width", 2147483647);
+    s.setValue("forms/frmMain/Height", 2147483647);
+    s.setValue("LastSaveFolder", "/exports");
+    s.setValue("LastProjectFolder", QStringList{"not", "a folder"});
   }
   TfrmMain& w = Window();
+  // Every bad value is skipped and named, in one box; the good ones are kept.
   ASSERT_EQ(Shown.size(), 1u);
   EXPECT_EQ(Shown[0].Caption, "Reelwright");
   EXPECT_EQ(Shown[0].Icon, TMessageIcon::miError);
   // No full stop after a closing apostrophe.
-  EXPECT_EQ(Shown[0].Text, "Invalid data type for 'Top'");
+  EXPECT_EQ(Shown[0].Text,
+            "Invalid data type for 'Top'\nInvalid data type for 'WindowState'\n"
+            "Invalid data type for 'LastProjectFolder'");
+  EXPECT_EQ(LastSaveFolder, "/exports");
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_LE(w.width(), screen.width());
+  EXPECT_LE(w.height(), screen.height());
+  EXPECT_LT(w.x(), screen.right());
   EXPECT_EQ(Panel(0), "There are no selected files.");
   EXPECT_TRUE(w.acnAddFiles->isEnabled());
+  // The folder read well survives the next exit.
+  CloseWindow();
+  QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Kestrova", "reelwright");
+  EXPECT_EQ(s.value("LastSaveFolder").toString(), "/exports");
+  EXPECT_LE(s.value("forms/frmMain/Width").toInt(), screen.width());
 
   // Settings that cannot be written are reported and the window still goes.
+  Shown.clear();
+  Window();
   test::WriteFileBytes(Dir.File("blocked"), "x");
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, TextToQ(Dir.File("blocked")));
   CloseWindow();
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Text.rfind("Failed to set data for '", 0), 0u);
+}
+
+TEST_F(MainWindow, ASettingsFileThatIsNotARegularFileIsNotRead) {
+  // A named pipe would block the start for ever: it is neither read nor written.
+  std::filesystem::create_directories(Dir.File("config/Kestrova"));
+  const std::string pipe = Dir.File("config/Kestrova/reelwright.conf");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  TfrmMain& w = Window();
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Text, "The settings file " + pipe + " is not a regular file.");
+  EXPECT_EQ(w.geometry(), QRect(272, 138, 565, 354));
+  CloseWindow();
   ASSERT_EQ(Shown.size(), 2u);
-  EXPECT_EQ(Shown[1].Text.rfind("Failed to set data for '", 0), 0u);
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 }
 
 TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {

@@ -74,6 +74,13 @@ TEST(NaturalEdit, OnlyDigitsAndBackspaceAreTyped) {
   e.selectAll();
   QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);  // clipboard shortcuts are dropped
   EXPECT_EQ(e.text(), "1");
+  // Select-all and undo work as in any edit field.
+  e.setText("120");
+  QTest::keyClick(&e, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(&e, "7");
+  EXPECT_EQ(e.text(), "7");
+  QTest::keyClick(&e, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(e.text(), "120");
 }
 
 }  // namespace

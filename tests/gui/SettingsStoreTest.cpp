@@ -1,3 +1,5 @@
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -95,6 +97,24 @@ TEST_F(Settings, UnknownWindowStateIsIgnoredAndPositionOnlySkipsTheSize) {
   LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
   EXPECT_EQ(form.geometry(), QRect(272, 5, 400, 354));
   EXPECT_EQ(form.windowState(), Qt::WindowNoState);
+}
+
+TEST_F(Settings, PlacementIsClampedToTheScreens) {
+  // Sizes no screen holds and positions beyond every screen: the window lands on a screen,
+  // no larger than it. (Such a size once took the memory of the machine.)
+  Store("forms/frmMain/Top", -2000000000);
+  Store("forms/frmMain/Left", 2000000000);
+  Store("forms/frmMain/Width", 2147483647);
+  Store("forms/frmMain/Height", 2147483647);
+  QWidget form;
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(form.size(), screen.size());
+  EXPECT_TRUE(screen.contains(form.pos())) << form.x() << "," << form.y();
+  // A window hanging partly over an edge keeps its place; a tiny one gets a usable size.
+  EXPECT_EQ(ClampToScreens(screen.right() - 150, 10, 400, 300),
+            QRect(screen.right() - 150, 10, 400, 300));
+  EXPECT_EQ(ClampToScreens(10, 10, -5, 0).size(), QSize(160, 120));
 }
 
 TEST_F(Settings, ValuesOfTheWrongTypeAreReportedByName) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Starts the real reelwright under a virtual X server: it opens its main window with the
-# caption "Reelwright", without any FFmpeg library in memory (the media engine waits for the
-# join options), and, asked by the session to stop, closes as at File, Exit (its settings
-# written) and exits with 143 (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing.
+# Starts the real reelwright under a virtual X server with two AVI files on its command line:
+# it opens its main window with the caption "Reelwright" without any FFmpeg library in memory
+# (the media engine waits for the join options), and (where xdotool is installed)
+# joins them from the keyboard as a user would: Ctrl+S, a name without a folder, Enter; the
+# output lands beside the first file and the done message shows. Asked by the session to stop,
+# it closes as at File, Exit (its settings written) and exits with 143 (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing.
 set -euo pipefail
 exe=$1
 for tool in Xvfb xwininfo; do
@@ -26,21 +28,53 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
 export HOME="$work" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 
-"$exe" >"$work/app.log" 2>&1 &
-app_pid=$!
-found=
-for _ in $(seq 300); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"Reelwright": ("reelwright"'; then
-    found=1
-    break
-  fi
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
+mkdir "$work/clips"
+for name in b a; do
+  ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -c:v mpeg4 \
+    "$work/clips/$name.avi" || { echo "ffmpeg could not make a clip"; exit 1; }
 done
-[ -n "$found" ] || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
+
+(cd "$work" && exec "$exe" clips/b.avi "$work/clips/a.avi" >"$work/app.log" 2>&1) &
+app_pid=$!
+# Waits until a window with this caption exists.
+wait_window() {
+  for _ in $(seq 300); do
+    xwininfo -root -tree 2>/dev/null | grep -q "\"$1[^\"]*\": (\"reelwright\"" && return 0
+    kill -0 "$app_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+wait_window Reelwright || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
 media='/(libav[a-z]*|libsw[a-z]*|reelwright-engine)\.so'
 if grep -qE "$media" "/proc/$app_pid/maps"; then
   echo "media libraries loaded at start:"; grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
+fi
+
+if command -v xdotool >/dev/null; then
+  main=$(xdotool search --name '^Reelwright$' | head -n1)
+  sleep 1  # the files on the command line are added once the window shows
+  xdotool windowfocus --sync "$main"
+  xdotool key --clearmodifiers ctrl+s
+  wait_window "Join Options" || { echo "Ctrl+S showed no join options"; cat "$work/app.log"; exit 1; }
+  sleep 0.5
+  xdotool type --delay 20 joined.avi
+  xdotool key Return
+  wait_window "Join Complete" || { echo "no done message"; cat "$work/app.log"; exit 1; }
+  [ -s "$work/clips/joined.avi" ] || { echo "the output is not beside the first file"; ls -R "$work"; exit 1; }
+  frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
+    -of csv=p=0 "$work/clips/joined.avi")
+  [ "$frames" = 20 ] || { echo "the output has $frames frames, not 20"; exit 1; }
+  # Enter closes the message (it opens no folder: nothing else appears).
+  xdotool key Return
+  for _ in $(seq 50); do
+    xwininfo -root -tree 2>/dev/null | grep -q '"Join Complete' || break
+    sleep 0.1
+  done
+  xwininfo -root -tree 2>/dev/null | grep -q '"Join Complete' && { echo "Enter left the done message open"; exit 1; }
+  grep -q "launcher" "$work/app.log" && { echo "Enter opened something:"; cat "$work/app.log"; exit 1; }
+else
+  echo "xdotool is not installed: the join from the keyboard is skipped"
 fi
 
 kill -TERM "$app_pid"

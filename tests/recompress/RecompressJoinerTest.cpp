@@ -320,7 +320,9 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FFiles.push_back(Dir.File("none.avi"));
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
-        EXPECT_EQ(E.what(), "DirectShow Error: 80070002: Cannot open " + j.FFiles[1] + ": No such file or directory");
+        EXPECT_EQ(std::string(E.what()), "Unable to read " + Dir.File("none.avi") +
+                                             ": DirectShow Error: 80070002: Cannot open " + j.FFiles[1] +
+                                             ": No such file or directory");
         throw;
       },
       Exception);

@@ -110,7 +110,8 @@ TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFi
       Join(1, change);
       ADD_FAILURE() << "joined a source that is gone";
     } catch (const Exception& E) {
-      EXPECT_EQ(std::string(E.what()), message);
+      // The message names the source it concerns.
+      EXPECT_EQ(std::string(E.what()), "Unable to read " + Big + ": " + message);
     }
     EXPECT_EQ(Log.Hides, 1);
     EXPECT_EQ(test::StreamChunks(Out, true).size(), 4u);
