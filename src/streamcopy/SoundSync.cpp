@@ -30,9 +30,12 @@ TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& So
 }
 
 int64_t TSoundSync::UnitsAt(long double Seconds) const {
+  // A stream without a clock (no rate or scale) has no position in time.
+  if (!FEnabled) return 0;
   const long double ticks = std::round((Seconds - FSoundStart) * FSoundRate / FSoundScale);
   // Far beyond any real stream (absurd clocks): the callers' bounds then decide.
   const long double units = ticks * std::max<uint32_t>(FSampleSize, 1);
+  if (std::isnan(units)) return 0;
   return static_cast<int64_t>(std::clamp<long double>(units, -1e18L, 1e18L));
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix, as a user would with --prefix ~/.local, and checks
-# that it is a desktop program there: both executables in bin/, a valid menu entry that opens
+# that it is a desktop program there: both executables in bin/ with the media engine in
+# lib/reelwright, a valid menu entry that opens
 # AVI files and projects, the project files' type, the icon in the theme's sizes, and the
 # manual under share/doc where Help looks for it (not in bin/).
 set -euo pipefail
@@ -14,6 +15,10 @@ for exe in reelwright reelwright-cli; do
   [ -x "$prefix/bin/$exe" ] || fail "bin/$exe is missing"
 done
 [ -e "$prefix/bin/manual.html" ] && fail "the manual lies in bin/"
+# The media engine lies in lib/reelwright, where the installed programs find it.
+[ -f "$prefix/lib/reelwright/reelwright-engine.so" ] || fail "no media engine in lib/reelwright"
+(unset REELWRIGHT_ENGINE; "$prefix/bin/reelwright-cli" compressors >/dev/null) \
+  || fail "the installed reelwright-cli does not find its media engine"
 [ -s "$prefix/share/doc/reelwright/manual.html" ] || fail "no manual under share/doc/reelwright"
 
 entry="$prefix/share/applications/reelwright.desktop"
@@ -43,7 +48,9 @@ for size in 16 22 24 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/reelwright.png"
   [ -f "$icon" ] || fail "no ${size}x${size} icon"
   # A PNG whose header gives the size its folder names.
-  read -r w h < <(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); assert d[:8]==b"\x89PNG\r\n\x1a\n"; print(*struct.unpack(">II", d[16:24]))' "$icon")
+  [ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "the ${size}x${size} icon is no PNG"
+  read -r b0 b1 b2 b3 b4 b5 b6 b7 < <(od -An -tu1 -j16 -N8 "$icon")
+  w=$(( (b0 << 24) | (b1 << 16) | (b2 << 8) | b3 )) h=$(( (b4 << 24) | (b5 << 16) | (b6 << 8) | b7 ))
   [ "$w" = "$size" ] && [ "$h" = "$size" ] || fail "the ${size}x${size} icon is ${w}x${h}"
   sizes=$((sizes + 1))
 done
