@@ -128,7 +128,10 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
     return true;
   };
 
-  if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::Samples && FSampleSize != 0) {
+  // A sample larger than any real one (a hostile format) gets no silence.
+  constexpr uint32_t MaxBlock = 1 << 20;
+  if (FSilence.Ready() && FSilence.Kind() == TSilenceMaker::TKind::Samples && FSampleSize != 0 &&
+      FSilence.BlockAlign() <= MaxBlock) {
     // Chunks of about one picture's time, a whole number of samples each.
     const uint32_t align = FSilence.BlockAlign();
     const long double perPicture = static_cast<long double>(FVideoScale) / FVideoRate *
@@ -138,6 +141,7 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
     while (left * 2 >= static_cast<int64_t>(align)) {
       const uint64_t bytes =
           std::min<uint64_t>(chunk, (static_cast<uint64_t>(left) + align / 2) / align * align);
+      if (bytes > FSilenceBudget) break;
       if (FBlock.size() != bytes) FSilence.Samples(FBlock, static_cast<uint32_t>(bytes));
       if (!emit(static_cast<uint32_t>(bytes))) break;
     }
@@ -145,6 +149,7 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
     // Whole frames: one chunk each, as many as are nearest to the gap.
     while (left > 0) {
       const uint32_t next = FSilence.NextFrameSize();
+      if (next > MaxBlock || next > FSilenceBudget) break;
       if (FSampleSize != 0 && static_cast<uint64_t>(left) * 2 < next) break;
       FSilence.NextFrame(FBlock);
       if (!emit(static_cast<uint32_t>(FBlock.size()))) break;
