@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "recompress/CompressorList.h"
+#include "recompress/RecompressJoiner.h"
 
 namespace rw::cli {
 
@@ -77,7 +78,7 @@ void RecompressUsage(FILE* Out) {
                "  --acodec NAME     audio compressor, or none for PCM sound\n");
 }
 
-TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings) {
+TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings, std::string* Note) {
   const TJoinDefaults d = ComputeJoinDefaults(Infos, FillFrameRates(Infos));
   TRecompression r;
   r.Width = d.Width;
@@ -96,6 +97,8 @@ TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSett
     throw ERecompressOption("unknown resize method '" + Settings.Resize + "' (letterbox, crop, stretch or none)");
   r.VideoCompressor = ChooseCompressor(false, Settings.VideoCodec);
   r.AudioCompressor = ChooseCompressor(true, Settings.AudioCodec);
+  const std::string note = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
+  if (Note) *Note = note;
   return r;
 }
 

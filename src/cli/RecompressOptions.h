@@ -35,7 +35,9 @@ bool ParseRecompressOption(const TArgs& Args, size_t& I, TRecompressSettings& Se
 void RecompressUsage(FILE* Out);
 
 // The settings of a recompressing join of the files described by Infos (in join order): the
-// options given, the proposals for the rest. A bad option value raises ERecompressOption.
-TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings);
+// options given, the proposals for the rest. A bad option value raises ERecompressOption. A
+// frame size the video compressor cannot hold is fitted to one it can; Note then tells how.
+TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings,
+                               std::string* Note = nullptr);
 
 }  // namespace rw::cli

@@ -22,6 +22,14 @@ TMediaResult TCompressorFilter::ListOptions(std::vector<TCompressorOptionInfo>& 
   return MediaEngine().ListEncoderOptions(FEncoderName, List);
 }
 
+TMediaResult TCompressorFilter::FitFrameSize(int32_t& Width, int32_t& Height, std::string& Why) const {
+  return MediaEngine().FitFrameSize(FEncoderName, Width, Height, Why);
+}
+
+TMediaResult TCompressorFilter::CheckFormat(const TMediaType& Type, double FPS) const {
+  return MediaEngine().CheckEncoder(FEncoderName, Type, FPS);
+}
+
 TMediaResult TCompressorMoniker::ReadFriendlyName(std::string& Name) const {
   return MediaEngine().EncoderLongName(FEncoderName, Name);
 }

@@ -25,6 +25,12 @@ public:
   std::vector<std::pair<std::string, std::string>> Options() const;
   // The encoder's own options with their values in effect.
   TMediaResult ListOptions(std::vector<TCompressorOptionInfo>& List) const;
+  // The largest frame size up to Width x Height the encoder takes: ME_OK when it takes it as
+  // it is, ME_FALSE with the size changed and the reason in Why.
+  TMediaResult FitFrameSize(int32_t& Width, int32_t& Height, std::string& Why) const;
+  // Tries the encoder with a group's format (FPS: the video group's frame rate): ME_OK when it
+  // makes a file that decodes, else a failure with the engine's reason.
+  TMediaResult CheckFormat(const TMediaType& Type, double FPS) const;
 
 private:
   std::string FEncoderName;

@@ -65,11 +65,27 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
   }
   EXPECT_EQ(Cli("join --copy --vcodec mpeg4 -o " + test::ShellQuote(bad) + " " + Sources()), 2);
 
-  // An encoder that refuses the frame size: the engine's code and its reason.
-  EXPECT_EQ(Cli("join --size 320x240 --vcodec h261 -o " + test::ShellQuote(bad) + " " + Sources(), &output), 1);
-  EXPECT_EQ(output, "Join fails: DirectShow Error: 80070057: The h261 encoder cannot take 320x240 frames at 25 fps: "
-                    "The specified picture size of 320x240 is not valid for the H.261 codec. Valid sizes are "
-                    "176x144, 352x288 (Invalid argument)\n");
+  // A frame size the compressor's 4:2:0 pictures cannot hold is fitted, with a note.
+  std::string fitted;
+  ASSERT_EQ(Cli("join --size 97x65 --vcodec mpeg4 -o " + test::ShellQuote(out) + " --yes " + Sources(), &fitted), 0)
+      << fitted;
+  EXPECT_NE(fitted.find("Note: the mpeg4 compressor takes only frame sizes that are even: 97x65 becomes 96x64."),
+            std::string::npos)
+      << fitted;
+  v = test::ProbeStream(out, "v:0");
+  EXPECT_EQ(v["width"] + "x" + v["height"], "96x64");
+  EXPECT_EQ(test::DecodeErrors(out), "");
+
+  // A compressor that cannot take the format refuses with its reason before anything is
+  // written (AMV needs heights that are a multiple of 16).
+  std::string refused;
+  EXPECT_EQ(Cli("join --size 96x40 --vcodec amv -o " + test::ShellQuote(bad) + " " + Sources(), &refused), 1);
+  EXPECT_EQ(refused.rfind("Join fails: DirectShow Error: 80004005: Encoding with amv failed: Heights which are not a "
+                         "multiple of 16",
+                         0),
+            0u)
+      << refused;
+  EXPECT_FALSE(std::filesystem::exists(bad));
 }
 
 TEST(RecompressJoinCommand, CompressorsListsBothKinds) {

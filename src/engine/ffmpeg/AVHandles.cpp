@@ -1,6 +1,7 @@
 #include "engine/ffmpeg/AVHandles.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -161,7 +162,16 @@ double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
   return length;
 }
 
-AVRational FrameRateOf(double FPS) { return av_d2q(FPS, 65535); }
+AVRational FrameRateOf(double FPS) {
+  // The rates of NTSC television, given as 29.97, 23.98 or 59.94 (two decimals), are
+  // 30000/1001, 24000/1001 and 60000/1001: MPEG encoders take only those, and players
+  // expect them.
+  const double whole = std::round(FPS * 1.001);
+  if (whole >= 1 && whole <= 1000 && std::fabs(FPS - std::round(FPS)) > 0.001 &&
+      std::fabs(FPS - whole / 1.001) < 0.0051)
+    return AVRational{static_cast<int>(whole) * 1000, 1001};
+  return av_d2q(FPS, 65535);
+}
 
 int FindSourceStream(const AVFormatContext* Input, TMediaMajorType Type) {
   int found = -1;

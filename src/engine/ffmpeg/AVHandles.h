@@ -118,7 +118,7 @@ TMediaMajorType MajorTypeOf(const AVStream* Stream);
 // Length of a stream in seconds; the container's length when the stream has none, 0 when
 // neither is known.
 double StreamLength(const AVFormatContext* Input, const AVStream* Stream);
-// The frame rate the render uses for a group's output frame rate.
+// The frame rate the render uses for a group's output frame rate: 29.97 is 30000/1001.
 AVRational FrameRateOf(double FPS);
 
 // The stream a source is read from: the last video stream (a later one overrides an earlier

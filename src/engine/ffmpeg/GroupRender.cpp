@@ -58,8 +58,15 @@ std::vector<TGroupSegment> GroupSegments(const TTimelineTrack* Track, AVRational
 
 TGroupRender::TGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, AVRational UnitsPerSecond,
                            int64_t Duration)
-    : FGroup(Group), FEncoder(Encoder), FRate(UnitsPerSecond), FTotal(UnitsAt(Duration, UnitsPerSecond)) {
-  FSegments = GroupSegments(Group.Track(), FRate, FTotal);
+    : FGroup(Group),
+      FEncoder(Encoder),
+      FRate(UnitsPerSecond),
+      FTotal(UnitsAt(Duration, UnitsPerSecond) + Encoder.Tail()),
+      FLead(Encoder.Lead()) {
+  FSegments = GroupSegments(Group.Track(), FRate, UnitsAt(Duration, UnitsPerSecond));
+  // The encoder's tail: filler after the timeline's end.
+  const int64_t end = FSegments.empty() ? 0 : FSegments.back().End;
+  if (FTotal > end) FSegments.push_back({end, FTotal, nullptr});
 }
 
 int64_t TGroupRender::Position() const {
@@ -134,10 +141,12 @@ std::string TVideoGroupRender::SourceChain(const TTimelineSource& Source) const 
 }
 
 void TVideoGroupRender::Emit(const AVFrame* Frame) {
+  const int64_t at = FNext++;
+  if (at < FLead) return;
   // The encoder takes its own reference; the stamp is set on a shallow copy.
   TFramePtr f(av_frame_clone(Frame));
   if (!f) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
-  f->pts = FNext++;
+  f->pts = at - FLead;
   f->pict_type = AV_PICTURE_TYPE_NONE;
   FEncoder.Send(f.get());
 }
@@ -161,8 +170,22 @@ TAudioGroupRender::TAudioGroupRender(const TTimelineGroup& Group, TEncoderStream
     : TGroupRender(Group, Encoder, AVRational{Encoder.Codec()->sample_rate, 1}, Duration) {
   const AVCodecContext* c = Encoder.Codec();
   FFrameSize = c->frame_size > 0 ? c->frame_size : c->sample_rate / 10;
+  FToSkip = FLead;
   FFifo.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, FFrameSize * 4));
   if (!FFifo) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
+  // A decoder that drops the start of the sound gets silence to drop.
+  for (int64_t left = -FLead; left > 0; left -= FFrameSize) WriteSilence(static_cast<int>(std::min<int64_t>(left, FFrameSize)));
+}
+
+void TAudioGroupRender::WriteSilence(int Count) {
+  const AVCodecContext* c = FEncoder.Codec();
+  TFramePtr silence = NewFrame();
+  silence->format = c->sample_fmt;
+  silence->nb_samples = Count;
+  CheckAV(av_channel_layout_copy(&silence->ch_layout, &c->ch_layout), "Out of memory");
+  CheckAV(av_frame_get_buffer(silence.get(), 0), "Out of memory");
+  av_samples_set_silence(silence->extended_data, 0, Count, c->ch_layout.nb_channels, c->sample_fmt);
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), Count), "Out of memory");
 }
 
 std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) const {
@@ -175,15 +198,8 @@ std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) co
 }
 
 void TAudioGroupRender::EmitFill(int64_t Count) {
-  const AVCodecContext* c = FEncoder.Codec();
   const int n = static_cast<int>(std::min<int64_t>(Count, FFrameSize));
-  TFramePtr silence = NewFrame();
-  silence->format = c->sample_fmt;
-  silence->nb_samples = n;
-  CheckAV(av_channel_layout_copy(&silence->ch_layout, &c->ch_layout), "Out of memory");
-  CheckAV(av_frame_get_buffer(silence.get(), 0), "Out of memory");
-  av_samples_set_silence(silence->extended_data, 0, n, c->ch_layout.nb_channels, c->sample_fmt);
-  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), n), "Out of memory");
+  WriteSilence(n);
   FNext += n;
   Drain(false);
 }
@@ -201,6 +217,12 @@ void TAudioGroupRender::Drain(bool All) {
   const bool shortLast = c->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
   while (true) {
     const int queued = av_audio_fifo_size(FFifo.get());
+    if (FToSkip > 0 && queued > 0) {
+      const int n = static_cast<int>(std::min<int64_t>(FToSkip, queued));
+      av_audio_fifo_drain(FFifo.get(), n);
+      FToSkip -= n;
+      continue;
+    }
     if (queued <= 0 || (queued < FFrameSize && !All)) return;
     const int n = std::min(queued, FFrameSize);
     av_frame_unref(FChunk.get());

@@ -51,8 +51,9 @@ protected:
   const TTimelineGroup& FGroup;
   TEncoderStream& FEncoder;
   AVRational FRate;
-  int64_t FNext = 0;
-  int64_t FTotal = 0;
+  int64_t FNext = 0;   // the next unit of the group's output
+  int64_t FTotal = 0;  // the group's units, and the encoder's tail of filler
+  int64_t FLead = 0;   // the units of the start the encoder is not given (TEncoderStream::Lead)
 
 private:
   void OpenSource(const TTimelineSource& Source);
@@ -96,6 +97,8 @@ protected:
 
 private:
   void Drain(bool All);
+  void WriteSilence(int Count);
+  int64_t FToSkip = 0;  // of the lead, the samples not yet skipped
   TAudioFifoPtr FFifo;
   int FFrameSize = 0;
   int64_t FEncoded = 0;
