@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -86,6 +88,42 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
             0u)
       << refused;
   EXPECT_FALSE(std::filesystem::exists(bad));
+}
+
+TEST(RecompressJoinCommand, AHostileIndexCannotMakeTheJoinRunOutOfMemory) {
+  // An 'idx1' entry that gives one sound chunk a size of 2 GiB moves every later sound chunk
+  // hours ahead; filling that gap with silence took 3.6 GB. The sound stays where it is, and
+  // the join takes what joining a sane file takes.
+  test::TTempDir dir;
+  test::TClip c;
+  c.Seconds = 2;
+  c.Flash = 1.2;
+  const std::string hostile = dir.File("hostile.avi");
+  test::MakeClipFile(hostile, c);
+  std::string bytes = test::ReadFileBytes(hostile);
+  const size_t idx1 = bytes.find("idx1");
+  ASSERT_NE(idx1, std::string::npos);
+  size_t sound = bytes.find("01wb", idx1);
+  sound = bytes.find("01wb", sound + 16);
+  ASSERT_NE(sound, std::string::npos);
+  bytes.replace(sound + 12, 4, "\xf0\xff\xff\x7f");
+  test::WriteFileBytes(hostile, bytes);
+
+  const std::string out = dir.File("out.avi");
+  std::string output;
+  ASSERT_EQ(Cli("join --recompress --acodec libmp3lame -o " + test::ShellQuote(out) + " " + test::ShellQuote(hostile),
+                &output),
+            0)
+      << output;
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 1500 * 1024) << "kB at most";
+  EXPECT_EQ(test::DecodeErrors(out), "");
+  EXPECT_NEAR(test::DecodedDuration(out, "a:0"), 2.0, 0.1);
+  const auto flashes = test::FlashTimes(out), beeps = test::BeepOnsets(out);
+  ASSERT_EQ(flashes.size(), 1u);
+  ASSERT_EQ(beeps.size(), 1u);
+  EXPECT_NEAR(beeps[0] - flashes[0], 0, 0.05);
 }
 
 TEST(RecompressJoinCommand, CompressorsListsBothKinds) {

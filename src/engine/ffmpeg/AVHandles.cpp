@@ -152,13 +152,24 @@ double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
     length = static_cast<double>(Stream->duration) * av_q2d(Stream->time_base);
   else if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0)
     length = static_cast<double>(Input->duration) / AV_TIME_BASE;
-  // A header may claim any length. Every frame takes at least a chunk header of 8 bytes in
-  // the file, so no video stream is longer than the file's size allows; the render never
-  // pads a damaged file out to years of black.
+  if (MajorTypeOf(Stream) != TMediaMajorType::mtVideo) return length;
+  // A header may claim any length, or none. What the file holds is in its index: the last
+  // picture's time and one frame more. That length wins over a header that is longer (a damaged
+  // file is never padded out to years of black) or gives none.
   const AVRational rate = Stream->avg_frame_rate.num > 0 ? Stream->avg_frame_rate : Stream->r_frame_rate;
+  const double frame = rate.num > 0 && rate.den > 0 ? 1 / av_q2d(rate) : 0;
+  auto* st = const_cast<AVStream*>(Stream);
+  const int entries = avformat_index_get_entries_count(st);
+  if (entries > 0) {
+    const AVIndexEntry* last = avformat_index_get_entry(st, entries - 1);
+    if (last && last->timestamp != AV_NOPTS_VALUE && last->timestamp >= 0) {
+      const double held = static_cast<double>(last->timestamp) * av_q2d(Stream->time_base) + frame;
+      if (length <= 0 || length > held) length = held;
+    }
+  }
+  // Without an index, every picture takes at least a chunk header of 8 bytes of the file.
   const int64_t size = Input->pb ? avio_size(Input->pb) : -1;
-  if (MajorTypeOf(Stream) == TMediaMajorType::mtVideo && rate.num > 0 && rate.den > 0 && size > 0)
-    length = std::min(length, static_cast<double>(size / 8) / av_q2d(rate));
+  if (frame > 0 && size > 0) length = std::min(length, static_cast<double>(size / 8) * frame);
   return length;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/ffmpeg/GroupRender.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/ffmpeg/RenderOutput.h"
 
@@ -193,7 +194,7 @@ std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) co
   char layout[128] = {};
   av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);
   const std::string rate = std::to_string(c->sample_rate);
-  return "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
+  return "aresample=" + rate + ",aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
          ":sample_rates=" + rate + ":channel_layouts=" + layout;
 }
 
@@ -205,11 +206,33 @@ void TAudioGroupRender::EmitFill(int64_t Count) {
 }
 
 bool TAudioGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) {
-  const int take = static_cast<int>(std::min<int64_t>(Frame->nb_samples, Segment.End - FNext));
-  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(Frame->extended_data), take), "Out of memory");
+  // AVI sound is a sequence of samples: it is placed as it comes. Only its start is taken from
+  // its time: sound that starts after its pictures begins with silence, sound before them is
+  // cut. A damaged time stamp can thus never make more than the source's stretch of silence,
+  // and that is made a frame at a time.
+  int offset = 0;
+  if (!FStarted) {
+    FStarted = true;
+    if (Frame->pts != AV_NOPTS_VALUE && Frame->pts > 0)
+      for (int64_t left = std::min(Frame->pts, Segment.End - FNext); left > 0;) {
+        const int64_t before = FNext;
+        EmitFill(left);
+        left -= FNext - before;
+      }
+    else if (Frame->pts != AV_NOPTS_VALUE && Frame->pts < 0)
+      offset = static_cast<int>(std::min<int64_t>(-Frame->pts, Frame->nb_samples));
+  }
+  const int take = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(Frame->nb_samples - offset, Segment.End - FNext)));
+  const AVSampleFormat format = static_cast<AVSampleFormat>(Frame->format);
+  const int channels = Frame->ch_layout.nb_channels;
+  const bool planar = av_sample_fmt_is_planar(format);
+  const int step = av_get_bytes_per_sample(format) * (planar ? 1 : channels);
+  std::vector<uint8_t*> planes(static_cast<size_t>(planar ? channels : 1));
+  for (size_t i = 0; i < planes.size(); ++i) planes[i] = Frame->extended_data[i] + static_cast<ptrdiff_t>(offset) * step;
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(planes.data()), take), "Out of memory");
   FNext += take;
   Drain(false);
-  return take == Frame->nb_samples && FNext < Segment.End;
+  return offset + take == Frame->nb_samples && FNext < Segment.End;
 }
 
 void TAudioGroupRender::Drain(bool All) {

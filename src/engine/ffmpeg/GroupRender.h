@@ -94,9 +94,11 @@ protected:
   void EmitFill(int64_t Count) override;
   std::string SourceChain(const TTimelineSource& Source) const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
+  void SourceClosed() override { FStarted = false; }
 
 private:
   void Drain(bool All);
+  bool FStarted = false;  // the current source's first sound was placed
   void WriteSilence(int Count);
   int64_t FToSkip = 0;  // of the lead, the samples not yet skipped
   TAudioFifoPtr FFifo;
