@@ -132,6 +132,12 @@ TEST(RecompressJoinCommand, CompressorsListsBothKinds) {
   EXPECT_NE(output.find("Video compressors:"), std::string::npos);
   EXPECT_NE(output.find(" mpeg4 "), std::string::npos);
   EXPECT_NE(output.find("none                 No-compressing"), std::string::npos);
+  // LAME, the better MP3 encoder, comes after libshine, so the last "mp3" entry, the one
+  // proposed, is LAME's.
+  EXPECT_NE(output.find("\n* libmp3lame           libmp3lame MP3 (MPEG audio layer 3)\n"), std::string::npos) << output;
+  EXPECT_LT(output.find(" libshine "), output.find(" libmp3lame "));
+  // Entries that never work with the join's formats are not offered.
+  for (const char* never : {" h261 ", " g723_1 ", " flac "}) EXPECT_EQ(output.find(never), std::string::npos) << never;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 
 #include "engine/CompressorRegistry.h"
@@ -348,6 +349,40 @@ TEST_F(DSJoinLongTest, ARenderStoppedByAnErrorFailsTheJoin) {
     EXPECT_NE(std::string(E.what()).find("tail.avi"), std::string::npos) << E.what();
   }
   EXPECT_EQ(test::DecodeErrors(J.FOutFileName), "");
+}
+
+TEST_F(DSJoinTest, EveryListedCompressorMakesAFileThatDecodes) {
+  // Each entry of both lists, as a user would pick it, at the size the list was made for: a
+  // few frames, a few tenths of a second of sound.
+  TClip c;
+  c.Width = 320;
+  c.Height = 240;
+  c.Seconds = 0.12;
+  const std::string source = Clip("a.avi", c);
+  std::string failures;
+  for (bool audio : {false, true}) {
+    std::vector<std::string> names;
+    TMonikerList monikers;
+    ListJoinCompressors(audio, names, monikers);
+    ASSERT_GT(names.size(), audio ? 10u : 20u);
+    std::set<std::string> unique(names.begin(), names.end());
+    EXPECT_EQ(unique.size(), names.size()) << "two entries read the same";
+    for (size_t i = audio ? 1 : 0; i < monikers.size(); ++i) {
+      TDSVideoJoiner j;
+      j.FFiles = {source};
+      j.FOutFileName = Dir.File(monikers[i]->EncoderName() + ".avi");
+      (audio ? j.FAudioCompressor : j.FVideoCompressor) = GetCompressorFilter(monikers, static_cast<int>(i));
+      try {
+        j.Join();
+        const std::string errors = test::DecodeErrors(j.FOutFileName);
+        if (!errors.empty()) failures += monikers[i]->EncoderName() + ": " + errors + "\n";
+      } catch (const Exception& E) {
+        failures += monikers[i]->EncoderName() + ": " + E.what() + "\n";
+      }
+      std::filesystem::remove(j.FOutFileName);
+    }
+  }
+  EXPECT_EQ(failures, "");
 }
 
 TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
