@@ -244,6 +244,13 @@ TEST_P(DSJoinSyncTest, EveryBoundaryKeepsItsSourcesSync) {
   EXPECT_NE(first.find("0,0.000000,"), std::string::npos) << first;
   EXPECT_NE(first.find("1,0.000000,"), std::string::npos) << first;
   EXPECT_EQ(first.find(",0\n"), std::string::npos) << first;
+  // Pictures as AVI players expect them: 4:2:0, no B-frames, NTSC rates as 30000/1001.
+  auto v = test::ProbeStream(j.FOutFileName, "v:0");
+  EXPECT_TRUE(v["pix_fmt"] == "yuv420p" || v["pix_fmt"] == "yuvj420p") << v["pix_fmt"];
+  EXPECT_EQ(v["has_b_frames"], "0");
+  if (GetParam().Rate == 29.97) {
+    EXPECT_EQ(v["r_frame_rate"], "30000/1001");
+  }
   // The sound lasts as long as the pictures, within a frame.
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 3.2, 2 * halfFrame);
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 3.2, 2 * halfFrame);

@@ -207,6 +207,8 @@ TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format)
   for (const auto& [option, value] : EncoderOptionsInEffect(name, KeptEncoderOptions(name)))
     if (SetContextOption(ctx.get(), option, value) < 0)
       throw EMediaEngineError(ME_INVALIDARG, "The " + name + " encoder does not accept " + option + " = " + value);
+  // MPEG-2 without B-frames says so in its stream, so that decoders hold no picture back.
+  if (Codec->id == AV_CODEC_ID_MPEG2VIDEO && ctx->max_b_frames == 0) ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
   // An encoder that refuses the format or an option says why only in its log.
   TLibraryMessages said;
   CheckAV(avcodec_open2(ctx.get(), Codec, nullptr), "The " + name + " encoder cannot take " + FormatText(Format));
