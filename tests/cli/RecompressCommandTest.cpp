@@ -61,11 +61,28 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
 
   // Values that are not understood are usage errors, and nothing is written.
   const std::string bad = dir.File("bad.avi");
-  for (const char* option : {"--size 96", "--rate fast", "--resize zoom", "--vcodec nothing", "--acodec mpeg4"}) {
+  for (const char* option : {"--size 96", "--rate fast", "--resize zoom", "--vcodec nothing", "--acodec mpeg4",
+                             "--vopt no_such_option=1", "--vopt b=lots", "--aopt b", "--acodec none --aopt b=64k"}) {
     EXPECT_EQ(Cli(std::string("join ") + option + " -o " + test::ShellQuote(bad) + " " + Sources()), 2) << option;
     EXPECT_FALSE(std::filesystem::exists(bad)) << option;
   }
   EXPECT_EQ(Cli("join --copy --vcodec mpeg4 -o " + test::ShellQuote(bad) + " " + Sources()), 2);
+
+  // The compressor's own options reach it: the coarsest quantizer makes a smaller file.
+  const std::string fine = dir.File("fine.avi"), coarse = dir.File("coarse.avi");
+  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=2 -o " + test::ShellQuote(fine) + " " + Sources()), 0);
+  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=31 --vopt g=300 -o " + test::ShellQuote(coarse) + " " + Sources()), 0);
+  auto videoBytes = [](const std::string& File) {
+    std::string sum;
+    test::RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " +
+                         test::ShellQuote(File) + " | awk '{s+=$1} END {print s}'",
+                     &sum);
+    return std::atol(sum.c_str());
+  };
+  EXPECT_LT(videoBytes(coarse) * 2, videoBytes(fine));
+  EXPECT_EQ(Cli("join --vcodec mpeg4 --vopt no_such_option=1 -o " + test::ShellQuote(bad) + " " + Sources(), &output), 2);
+  EXPECT_NE(output.find("--vopt no_such_option=1: The mpeg4 encoder has no option no_such_option"), std::string::npos)
+      << output;
 
   // A frame size the compressor's 4:2:0 pictures cannot hold is fitted, with a note.
   std::string fitted;

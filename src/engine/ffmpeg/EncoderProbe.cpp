@@ -185,6 +185,7 @@ private:
       CheckAV(av_frame_get_buffer(f.get(), 0), "Out of memory");
       CheckAV(sws_scale_frame(sws.get(), f.get(), grey.get()), "Cannot make pictures for the encoder");
       f->pts = i;
+      if (FEncoder->flags & AV_CODEC_FLAG_QSCALE) f->quality = FEncoder->global_quality;
       Encode(St, f.get());
     }
   }

@@ -172,10 +172,14 @@ TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) {
   return ME_OK;
 }
 
-TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value) {
+TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value,
+                              std::string& Said) {
   TCodecContextPtr ctx = OptionContext(Encoder);
   if (!ctx) return ME_NOCODEC;
+  // A refused value is explained in the library's log, kept for the reason.
+  TLibraryMessages said;
   int err = SetContextOption(ctx.get(), Name, Value);
+  Said = said.Text();
   if (err < 0) return err == AVERROR_OPTION_NOT_FOUND ? ME_NOINTERFACE : ME_INVALIDARG;
   TOptionStore::Instance().Set(Encoder, Name, Value);
   return ME_OK;

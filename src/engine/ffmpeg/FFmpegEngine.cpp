@@ -93,10 +93,13 @@ public:
   TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name,
                                 const std::string& Value) override {
     return EngineCall([&] {
-      const TMediaResult r = rw::SetEncoderOption(Encoder, Name, Value);
+      std::string said;
+      const TMediaResult r = rw::SetEncoderOption(Encoder, Name, Value, said);
+      while (!said.empty() && (said.back() == ' ' || said.back() == '.')) said.pop_back();
       if (r == ME_NOINTERFACE) return Failed(r, "The " + Encoder + " encoder has no option " + Name);
       if (r == ME_INVALIDARG)
-        return Failed(r, "The " + Encoder + " encoder does not accept " + Name + " = " + Value);
+        return Failed(r, "The " + Encoder + " encoder does not accept " + Name + " = " + Value +
+                             (said.empty() ? std::string() : ": " + said));
       return r;
     });
   }
