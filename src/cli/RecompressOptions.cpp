@@ -34,6 +34,16 @@ void ParseSize(const std::string& Text, int32_t& Width, int32_t& Height) {
 // The compressor named on the command line (its name or its display name), none for "none";
 // otherwise the proposed one.
 std::shared_ptr<TCompressorFilter> ChooseCompressor(bool Audio, const std::string& Given) {
+  if (!Given.empty() && LowerASCII(Given) != "none") {
+    // A compressor named by its encoder's name is tried alone: trying every one to list them
+    // takes seconds.
+    std::unique_ptr<TSystemDeviceEnum> devices;
+    CheckDSResult(TSystemDeviceEnum::Create(devices));
+    TCompressorMonikerPtr moniker;
+    if (devices->FindMoniker(Audio ? TCompressorCategory::ccAudio : TCompressorCategory::ccVideo, Given, moniker) ==
+        ME_OK)
+      return GetCompressorFilter(TMonikerList{moniker}, 0);
+  }
   std::vector<std::string> names;
   TMonikerList monikers;
   ListJoinCompressors(Audio, names, monikers);

@@ -66,4 +66,12 @@ TMediaResult TSystemDeviceEnum::CreateClassEnumerator(TCompressorCategory Catego
   return ME_OK;
 }
 
+TMediaResult TSystemDeviceEnum::FindMoniker(TCompressorCategory Category, const std::string& Encoder,
+                                           TCompressorMonikerPtr& Moniker) const {
+  Moniker.reset();
+  const TMediaResult r = MediaEngine().IsListed(Category, Encoder);
+  if (r == ME_OK) Moniker = std::make_shared<TCompressorMoniker>(Encoder);
+  return r;
+}
+
 }  // namespace rw

@@ -69,6 +69,9 @@ public:
   // An enumerator over the category; ME_FALSE (and no enumerator) when the category is empty.
   TMediaResult CreateClassEnumerator(TCompressorCategory Category,
                                      std::unique_ptr<TMonikerEnumerator>& Enum) const;
+  // The moniker of one encoder of the category, found without listing (and trying) the others;
+  // ME_FALSE (and none) when the category's enumerator would not give it.
+  TMediaResult FindMoniker(TCompressorCategory Category, const std::string& Encoder, TCompressorMonikerPtr& Moniker) const;
 };
 
 }  // namespace rw

@@ -73,6 +73,8 @@ public:
 
   // The encoders of the category that the AVI writer can carry, by name; ME_FALSE when none.
   virtual TMediaResult ListEncoders(TCompressorCategory Category, std::vector<std::string>& Names) = 0;
+  // ME_OK when ListEncoders lists the encoder, ME_FALSE when it does not; tries that one only.
+  virtual TMediaResult IsListed(TCompressorCategory Category, const std::string& Encoder) = 0;
   // The encoder's long name; ME_NOCODEC when there is no such encoder.
   virtual TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) = 0;
   // Options of an encoder, kept per encoder name for the rest of the process.

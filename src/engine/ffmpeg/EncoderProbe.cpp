@@ -94,8 +94,8 @@ private:
 };
 
 // The sample: pictures of distinct grey levels, or sound that is silent but for a tone burst.
-constexpr int ProbeFrames = 8;
-int LevelOf(int Frame) { return 24 + 26 * Frame; }
+constexpr int ProbeFrames = 5;
+int LevelOf(int Frame) { return 30 + 40 * Frame; }
 constexpr int BurstStart = 4410;  // samples
 constexpr int BurstLength = 2205;
 

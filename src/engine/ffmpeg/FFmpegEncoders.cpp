@@ -1,9 +1,12 @@
 #include "engine/ffmpeg/FFmpegEncoders.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "engine/ffmpeg/AVHandles.h"
 #include "engine/ffmpeg/EncoderProbe.h"
@@ -133,25 +136,61 @@ std::string OptionText(AVCodecContext* Context, const char* Name) {
 
 }  // namespace
 
-std::vector<std::string> ListEncoders(TCompressorCategory Category) {
-  const AVMediaType type = Category == TCompressorCategory::ccVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
+namespace {
+
+// The encoders of the type that AVI can carry and players play, in the order they are listed.
+std::vector<const AVCodec*> Candidates(AVMediaType Type) {
   const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
-  std::vector<std::string> names;
-  if (!avi) return names;
   std::vector<const AVCodec*> encoders;
+  if (!avi) return encoders;
   void* it = nullptr;
   while (const AVCodec* c = av_codec_iterate(&it)) {
-    if (!av_codec_is_encoder(c) || c->type != type || IsHardwareEncoder(c)) continue;
+    if (!av_codec_is_encoder(c) || c->type != Type || IsHardwareEncoder(c)) continue;
     if (avformat_query_codec(avi, c->id, FF_COMPLIANCE_NORMAL) != 1) continue;
     if (std::any_of(std::begin(Unplayable), std::end(Unplayable), [&](const char* N) { return N == std::string(c->name); }))
       continue;
-    // Only what opens with the join's formats and makes a file that decodes.
-    if (!Works(c)) continue;
     encoders.push_back(c);
   }
   PutPreferredLast(encoders);
-  for (const AVCodec* c : encoders) names.emplace_back(c->name);
+  return encoders;
+}
+
+AVMediaType TypeOf(TCompressorCategory Category) {
+  return Category == TCompressorCategory::ccVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
+}
+
+}  // namespace
+
+std::vector<std::string> ListEncoders(TCompressorCategory Category) {
+  const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
+  // Only what opens with the join's formats and makes a file that decodes. The tries are
+  // independent: they run side by side, a few at a time.
+  std::vector<char> works(candidates.size(), 0);
+  std::atomic<size_t> next{0};
+  auto worker = [&] {
+    for (size_t i; (i = next++) < candidates.size();) works[i] = Works(candidates[i]);
+  };
+  const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> threads;
+  try {
+    for (unsigned t = 1; t < count; ++t) threads.emplace_back(worker);
+  } catch (const std::system_error&) {
+    // Fewer helpers: the calling thread does the rest.
+  }
+  worker();
+  for (std::thread& t : threads) t.join();
+  std::vector<std::string> names;
+  for (size_t i = 0; i < candidates.size(); ++i)
+    if (works[i]) names.emplace_back(candidates[i]->name);
   return names;
+}
+
+TMediaResult CheckListed(TCompressorCategory Category, const std::string& Encoder) {
+  const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
+  auto at = std::find_if(candidates.begin(), candidates.end(), [&](const AVCodec* C) { return Encoder == C->name; });
+  if (at == candidates.end()) return ME_NOCODEC;
+  ProbeEncoder(*at, ListingFormat((*at)->type));
+  return ME_OK;
 }
 
 TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) {

@@ -11,6 +11,9 @@
 namespace rw {
 
 std::vector<std::string> ListEncoders(TCompressorCategory Category);
+// ME_OK when the encoder is one ListEncoders lists (ME_NOCODEC when it is not of the category
+// or not offered at all); raises EMediaEngineError with the reason when its try fails.
+TMediaResult CheckListed(TCompressorCategory Category, const std::string& Encoder);
 TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name);
 
 // Sets an option of the encoder: ME_NOINTERFACE when it has no such option, ME_INVALIDARG when

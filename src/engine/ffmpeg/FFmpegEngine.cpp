@@ -83,6 +83,16 @@ public:
     });
   }
 
+  TMediaResult IsListed(TCompressorCategory Category, const std::string& Encoder) override {
+    return EngineCall([&] {
+      try {
+        return CheckListed(Category, Encoder) == ME_OK ? ME_OK : ME_FALSE;
+      } catch (const EMediaEngineError&) {
+        return ME_FALSE;
+      }
+    });
+  }
+
   TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) override {
     return EngineCall([&] {
       const TMediaResult r = rw::EncoderLongName(Encoder, Name);
