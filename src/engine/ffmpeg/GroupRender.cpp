@@ -74,30 +74,32 @@ int64_t TGroupRender::Position() const {
   return av_rescale(FNext, static_cast<int64_t>(FRate.den) * UNITS, FRate.num);
 }
 
-void TGroupRender::OpenSource(const TTimelineSource& Source) {
-  const TMediaMajorType type = FGroup.MediaType().MajorType;
-  FDecoder = std::make_unique<TSourceDecoder>(Source.MediaName(), type, Source.MediaStart());
-  if (!FDecoder->HasStream()) {
-    FSourceEnded = true;
-    return;
+void TGroupRender::StartReader() {
+  std::vector<TSourceJob> jobs;
+  FJobOf.assign(FSegments.size(), 0);
+  for (size_t i = 0; i < FSegments.size(); ++i) {
+    if (!FSegments[i].Source) continue;
+    FJobOf[i] = jobs.size();
+    jobs.push_back({FSegments[i].Source, FGroup.MediaType().MajorType, SourceChain(*FSegments[i].Source)});
   }
-  FChain = std::make_unique<TFilterChain>(SourceChain(Source), FDecoder->TimeBase());
-  FPipeline = std::make_unique<TSourcePipeline>(*FDecoder, *FChain);
+  // A few pictures ahead (they are large), more sound frames (they are small).
+  const bool video = FGroup.MediaType().MajorType == TMediaMajorType::mtVideo;
+  FReader = std::make_unique<TSourceReader>(std::move(jobs), video ? 6 : 32);
 }
 
-void TGroupRender::CloseSource() {
-  FPipeline.reset();
-  FChain.reset();
-  FDecoder.reset();
+void TGroupRender::EndSegment() {
+  const TGroupSegment& seg = FSegments[FSegment];
+  if (seg.Source && !FSourceEnded) FReader->Skip(FJobOf[FSegment]);
   FSourceEnded = false;
   SourceClosed();
 }
 
 void TGroupRender::Step() {
+  if (!FReader) StartReader();
   while (FNext < FTotal && FSegment < FSegments.size()) {
     const TGroupSegment& seg = FSegments[FSegment];
     if (FNext >= seg.End) {
-      CloseSource();
+      EndSegment();
       ++FSegment;
       continue;
     }
@@ -105,12 +107,15 @@ void TGroupRender::Step() {
       EmitFill(seg.End - FNext);
       return;
     }
-    if (!FDecoder) OpenSource(*seg.Source);
     if (!FSourceEnded) {
-      if (FPipeline->Next(FFrame.get())) {
+      const size_t job = FJobOf[FSegment];
+      if (FReader->Next(job, FFrame.get())) {
         const bool more = EmitSourceFrame(FFrame.get(), seg);
         av_frame_unref(FFrame.get());
-        if (!more) FSourceEnded = true;
+        if (!more) {
+          FSourceEnded = true;
+          FReader->Skip(job);
+        }
         return;
       }
       FSourceEnded = true;
