@@ -202,6 +202,9 @@ bool TfrmJoin::ShowJoinOptions(bool CanJoinWORecomp, bool DropAudio, bool NoAudi
   FNoAudio = NoAudio;
   edtOutFileName->clear();
   edtOutFileName->setFocus();
+  // The compressors are listed (each tried once) before the dialog appears, so it answers
+  // from the moment it is seen.
+  if (FListCompressors) ListCompressors();
   return exec() == QDialog::Accepted;
 }
 

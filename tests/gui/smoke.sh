@@ -57,7 +57,7 @@ if command -v xdotool >/dev/null; then
   xdotool windowfocus --sync "$main"
   xdotool key --clearmodifiers ctrl+s
   wait_window "Join Options" || { echo "Ctrl+S showed no join options"; cat "$work/app.log"; exit 1; }
-  sleep 0.5
+  sleep 1
   xdotool type --delay 20 joined.avi
   xdotool key Return
   wait_window "Join Complete" || { echo "no done message"; cat "$work/app.log"; exit 1; }
