@@ -96,9 +96,7 @@ int RunJoin(const TArgs& Args) {
     if (facts.DropAudio && !facts.NoAudio) Fail(cNoteWithoutSound);
   } else {
     try {
-      std::string note;
-      request.Recompression = RecompressionOf(list.Infos(), options.Recompression, &note);
-      if (!note.empty()) Fail(note);
+      request.Recompression = RecompressionOf(list.Infos(), options.Recompression);
     } catch (const ERecompressOption& E) {
       std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
       return 2;
