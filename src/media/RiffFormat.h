@@ -172,6 +172,11 @@ inline constexpr uint32_t WaveAvgBytesPerSecOffset = 8;
 inline constexpr uint32_t WaveBlockAlignOffset = 12;
 inline constexpr uint32_t WaveBitsPerSampleOffset = 14;
 
+// WAVE_FORMAT_EXTENSIBLE: its tag, and where its sub-format GUID (whose first two bytes are
+// the real format tag) stands in the wave format.
+inline constexpr uint16_t waveFormatExtensible = 0xFFFE;
+inline constexpr size_t waveSubFormatOffset = 24;
+
 }  // namespace riff
 
 // The 'avih' record, byte for byte as stored.

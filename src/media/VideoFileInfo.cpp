@@ -16,10 +16,8 @@ namespace {
 constexpr size_t SignatureSize = 20;
 
 // WAVE_FORMAT_EXTENSIBLE: 22 bytes after the wave format header, the sub-format GUID last.
-constexpr uint16_t WaveFormatExtensible = 0xFFFE;
 constexpr uint32_t WaveExtraSizeOffset = 16;
 constexpr uint16_t WaveExtensibleExtraSize = 22;
-constexpr size_t WaveSubFormatOffset = 24;
 constexpr size_t WaveSubFormatSize = 16;
 
 // Two rates that differ by at most 10 ppm are one rate written two ways.
@@ -119,10 +117,10 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
     const TAVIStreamHeader& ah = audio->Header;
     info->AudioSampleSize = ah.SampleSize;
     info->AudioRate = ah.Scale ? static_cast<double>(ah.Rate) / ah.Scale : 0;
-    if (info->AudioFormatTag == WaveFormatExtensible &&
+    if (info->AudioFormatTag == riff::waveFormatExtensible &&
         audio->FormatWord(WaveExtraSizeOffset) >= WaveExtensibleExtraSize &&
-        audio->Format.size() >= WaveSubFormatOffset + WaveSubFormatSize)
-      info->AudioSubFormat = audio->Format.substr(WaveSubFormatOffset, WaveSubFormatSize);
+        audio->Format.size() >= riff::waveSubFormatOffset + WaveSubFormatSize)
+      info->AudioSubFormat = audio->Format.substr(riff::waveSubFormatOffset, WaveSubFormatSize);
   }
 
   // Rounded to the nearest whole second, halves to the even neighbour.

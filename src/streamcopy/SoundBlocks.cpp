@@ -20,9 +20,6 @@ constexpr uint16_t TagMpegLayer3 = 0x0055;
 constexpr uint16_t TagAc3 = 0x2000;
 // Bytes of an AC-3 frame's start that hold everything its silent frame copies.
 constexpr uint32_t Ac3LearnBytes = 16;
-constexpr uint16_t TagExtensible = 0xFFFE;
-// WAVE_FORMAT_EXTENSIBLE: the sub-format GUID, whose first two bytes are the format tag.
-constexpr uint32_t ExtensibleSubFormatOffset = 24;
 
 // Kilobits per second by bit-rate index: MPEG-1 layers I, II, III; MPEG-2/2.5 layer I, II+III.
 constexpr uint16_t Bitrates[5][15] = {
@@ -83,7 +80,7 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
     return Offset + 2 <= Format.size() ? GetLE16(Format.data() + Offset) : 0;
   };
   uint16_t tag = word(riff::WaveFormatTagOffset);
-  if (tag == TagExtensible) tag = word(ExtensibleSubFormatOffset);
+  if (tag == riff::waveFormatExtensible) tag = word(riff::waveSubFormatOffset);
   const uint16_t bits = word(riff::WaveBitsPerSampleOffset);
   FBlockAlign = std::max<uint32_t>(1, word(riff::WaveBlockAlignOffset));
   switch (tag) {
