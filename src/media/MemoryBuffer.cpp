@@ -13,7 +13,8 @@ TMemoryBuf::~TMemoryBuf() { Clear(); }
 
 void TMemoryBuf::SetSize(uint32_t NewSize) {
   if (NewSize > FCapacity) {
-    uint64_t grown = static_cast<uint64_t>(FCapacity) + FDelta;
+    const uint64_t step = FDelta > FCapacity / 2 ? FDelta : FCapacity / 2;
+    uint64_t grown = static_cast<uint64_t>(FCapacity) + step;
     uint64_t target = grown < NewSize ? NewSize : grown;
     if (target > std::numeric_limits<uint32_t>::max()) target = NewSize;
     void* p = std::realloc(FMemory, static_cast<size_t>(target));

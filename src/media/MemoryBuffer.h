@@ -13,7 +13,8 @@ public:
   TMemoryBuf(const TMemoryBuf&) = delete;
   TMemoryBuf& operator=(const TMemoryBuf&) = delete;
 
-  // Makes Size equal to NewSize, growing the allocation by at least Delta when needed; never
+  // Makes Size equal to NewSize, growing the allocation by at least Delta, and by half of
+  // what it holds, when needed (so that appending one entry at a time stays linear); never
   // shrinks it. Raises when the memory cannot be had.
   void SetSize(uint32_t NewSize);
   void Append(const void* Data, uint32_t Count);

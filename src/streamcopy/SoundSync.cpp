@@ -119,9 +119,11 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
   // Without a silent block of this format (or past the budget) the gap stays: sound after it
   // comes that much early, until a later cut at a source's last picture puts it back in step.
   int64_t left = Units;
+  // Each chunk also costs its header and its index entries in the output.
+  constexpr uint64_t ChunkOverhead = 8 + 16 + 8;
   auto emit = [&](uint32_t Bytes) {
-    if (Bytes > FSilenceBudget) return false;
-    FSilenceBudget -= Bytes;
+    if (Bytes + ChunkOverhead > FSilenceBudget) return false;
+    FSilenceBudget -= Bytes + ChunkOverhead;
     Write(FBlock.data(), Bytes, true);
     FUnits += UnitsOf(Bytes);
     left -= UnitsOf(Bytes);
