@@ -111,7 +111,9 @@ public:
   TProbe(const AVCodec* Codec, const TEncoderFormat& Format) : FCodec(Codec), FFormat(Format) {}
 
   TEncoderBehaviour Run() {
-    FEncoder = OpenEncoder(FCodec, FFormat);
+    // One thread: the sample is a few frames, and some encoders' worker threads wait for each
+    // other by spinning, which on a busy machine (or under a sanitizer) can run for minutes.
+    FEncoder = OpenEncoder(FCodec, FFormat, 1);
     WriteSample();
     const TDecoded d = ReadBack();
     const std::string what = std::string("The ") + FCodec->name + " encoder ";

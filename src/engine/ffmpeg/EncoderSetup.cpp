@@ -185,10 +185,10 @@ std::string FormatText(const TEncoderFormat& Format) {
   return text;
 }
 
-TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format) {
+TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format, int Threads) {
   TCodecContextPtr ctx(avcodec_alloc_context3(Codec));
   if (!ctx) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
-  ctx->thread_count = 0;
+  ctx->thread_count = Threads;
   if (Format.Video) {
     ctx->width = Format.Width;
     ctx->height = Format.Height;

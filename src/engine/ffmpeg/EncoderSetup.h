@@ -48,7 +48,8 @@ bool GetContextOption(AVCodecContext* Context, const std::string& Name, std::str
 
 // Opens the encoder for the format with the options in effect. The output needs no B-frames:
 // AVI players show reordered pictures late.
-TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format);
+// Threads: how many threads the encoder may use; 0 lets it choose.
+TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format, int Threads = 0);
 
 // Text of a format for messages: "320x240 frames at 25 fps", "44100 Hz sound in 2 channels".
 std::string FormatText(const TEncoderFormat& Format);

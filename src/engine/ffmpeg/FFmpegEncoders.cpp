@@ -1,12 +1,9 @@
 #include "engine/ffmpeg/FFmpegEncoders.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "engine/ffmpeg/AVHandles.h"
 #include "engine/ffmpeg/EncoderProbe.h"
@@ -163,22 +160,11 @@ AVMediaType TypeOf(TCompressorCategory Category) {
 
 std::vector<std::string> ListEncoders(TCompressorCategory Category) {
   const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
-  // Only what opens with the join's formats and makes a file that decodes. The tries are
-  // independent: they run side by side, a few at a time.
+  // Only what opens with the join's formats and makes a file that decodes. The tries run one
+  // after the other: some encoder libraries keep thread pools and global state that tries
+  // running side by side contend for.
   std::vector<char> works(candidates.size(), 0);
-  std::atomic<size_t> next{0};
-  auto worker = [&] {
-    for (size_t i; (i = next++) < candidates.size();) works[i] = Works(candidates[i]);
-  };
-  const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-  std::vector<std::thread> threads;
-  try {
-    for (unsigned t = 1; t < count; ++t) threads.emplace_back(worker);
-  } catch (const std::system_error&) {
-    // Fewer helpers: the calling thread does the rest.
-  }
-  worker();
-  for (std::thread& t : threads) t.join();
+  for (size_t i = 0; i < candidates.size(); ++i) works[i] = Works(candidates[i]);
   std::vector<std::string> names;
   for (size_t i = 0; i < candidates.size(); ++i)
     if (works[i]) names.emplace_back(candidates[i]->name);
