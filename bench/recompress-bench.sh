@@ -26,7 +26,8 @@ graph="[0:v]$fit[v0];[1:v]$fit[v1];[2:v]$fit[v2];[0:a]$snd[a0];[1:a]$snd[a1];[2:
 graph+="[v0][a0][v1][a1][v2][a2]concat=n=3:v=1:a=1[v][a]"
 
 rw_cmd="$CLI join --recompress --yes -o rw.avi --size 640x480 --rate 25 --resize letterbox --vcodec mpeg4 --acodec libmp3lame a.avi b.avi c.avi"
-ff_cmd="ffmpeg -nostdin -v error -y -i a.avi -i b.avi -i c.avi -filter_complex '$graph' -map '[v]' -map '[a]' -c:v mpeg4 -c:a libmp3lame ff.avi"
+# The same encoders with reelwright's defaults for them: MPEG-4 at quantizer 3, MP3 at 192 kbit/s.
+ff_cmd="ffmpeg -nostdin -v error -y -i a.avi -i b.avi -i c.avi -filter_complex '$graph' -map '[v]' -map '[a]' -c:v mpeg4 -q:v 3 -c:a libmp3lame -b:a 192k ff.avi"
 hyperfine --warmup 1 --runs "${RUNS:-5}" --export-markdown "$DIR/result.md" -n reelwright-cli "$rw_cmd" -n ffmpeg "$ff_cmd"
 
 # On a shared machine the load drifts between hyperfine's two series; pairs run alternately

@@ -96,7 +96,9 @@ int RunJoin(const TArgs& Args) {
     if (facts.DropAudio && !facts.NoAudio) Fail(cNoteWithoutSound);
   } else {
     try {
-      request.Recompression = RecompressionOf(list.Infos(), options.Recompression);
+      std::string note;
+      request.Recompression = RecompressionOf(list.Infos(), options.Recompression, &note);
+      if (!note.empty()) Fail(note);
     } catch (const ERecompressOption& E) {
       std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
       return 2;

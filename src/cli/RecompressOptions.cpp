@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 
+#include "engine/EngineLoader.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "recompress/CompressorList.h"
+#include "recompress/RecompressJoiner.h"
 
 namespace rw::cli {
 
@@ -32,6 +34,16 @@ void ParseSize(const std::string& Text, int32_t& Width, int32_t& Height) {
 // The compressor named on the command line (its name or its display name), none for "none";
 // otherwise the proposed one.
 std::shared_ptr<TCompressorFilter> ChooseCompressor(bool Audio, const std::string& Given) {
+  if (!Given.empty() && LowerASCII(Given) != "none") {
+    // A compressor named by its encoder's name is tried alone: trying every one to list them
+    // takes seconds.
+    std::unique_ptr<TSystemDeviceEnum> devices;
+    CheckDSResult(TSystemDeviceEnum::Create(devices));
+    TCompressorMonikerPtr moniker;
+    if (devices->FindMoniker(Audio ? TCompressorCategory::ccAudio : TCompressorCategory::ccVideo, Given, moniker) ==
+        ME_OK)
+      return GetCompressorFilter(TMonikerList{moniker}, 0);
+  }
   std::vector<std::string> names;
   TMonikerList monikers;
   ListJoinCompressors(Audio, names, monikers);
@@ -47,13 +59,38 @@ std::shared_ptr<TCompressorFilter> ChooseCompressor(bool Audio, const std::strin
   return GetCompressorFilter(monikers, index);
 }
 
+// Sets the KEY=VALUE options on the compressor, as its options dialog would; one it does not
+// have or refuses is a usage error that says why.
+void SetCompressorOptions(const char* Option, TCompressorFilter* Compressor, const std::vector<std::string>& Options) {
+  for (const std::string& o : Options) {
+    if (!Compressor) throw ERecompressOption(std::string(Option) + " " + o + ": no compressor takes it (uncompressed)");
+    const size_t eq = o.find('=');
+    const TMediaResult r = Compressor->SetOption(o.substr(0, eq), o.substr(eq + 1));
+    if (r != ME_OK) {
+      const std::string reason = MediaEngineReason(r);
+      throw ERecompressOption(std::string(Option) + " " + o + ": " +
+                              (reason.empty() ? "the " + Compressor->EncoderName() + " compressor refuses it" : reason));
+    }
+  }
+}
+
 }  // namespace
 
 bool TRecompressSettings::Any() const {
-  return !Size.empty() || !Rate.empty() || !Resize.empty() || !VideoCodec.empty() || !AudioCodec.empty();
+  return !Size.empty() || !Rate.empty() || !Resize.empty() || !VideoCodec.empty() || !AudioCodec.empty() ||
+         !VideoOptions.empty() || !AudioOptions.empty();
 }
 
 bool ParseRecompressOption(const TArgs& Args, size_t& I, TRecompressSettings& Settings, std::string& Error) {
+  for (const auto& [name, list] : {std::pair{"--vopt", &Settings.VideoOptions}, std::pair{"--aopt", &Settings.AudioOptions}}) {
+    if (Args[I] != name) continue;
+    const std::string value = I + 1 < Args.size() ? Args[I + 1] : "";
+    if (value.find('=') == std::string::npos || value.front() == '=')
+      Error = std::string("option ") + name + " needs KEY=VALUE";
+    else
+      list->push_back(Args[++I]);
+    return true;
+  }
   for (const TOptionName& o : OptionNames) {
     if (Args[I] != o.Name) continue;
     if (I + 1 >= Args.size() || Args[I + 1].empty())
@@ -74,10 +111,14 @@ void RecompressUsage(FILE* Out) {
                "  --rate FPS        output frame rate\n"
                "  --resize METHOD   letterbox, crop, stretch or none\n"
                "  --vcodec NAME     video compressor (reelwright-cli compressors), or none\n"
-               "  --acodec NAME     audio compressor, or none for PCM sound\n");
+               "  --acodec NAME     audio compressor, or none for PCM sound\n"
+               "  --vopt KEY=VALUE  an option of the video compressor (repeatable): its own\n"
+               "                    options (bit rate b=1500k, crf=20, preset=slow...) or\n"
+               "                    qscale (constant quantizer or quality)\n"
+               "  --aopt KEY=VALUE  an option of the audio compressor (b=256k, qscale=2...)\n");
 }
 
-TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings) {
+TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings, std::string* Note) {
   const TJoinDefaults d = ComputeJoinDefaults(Infos, FillFrameRates(Infos));
   TRecompression r;
   r.Width = d.Width;
@@ -96,6 +137,10 @@ TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSett
     throw ERecompressOption("unknown resize method '" + Settings.Resize + "' (letterbox, crop, stretch or none)");
   r.VideoCompressor = ChooseCompressor(false, Settings.VideoCodec);
   r.AudioCompressor = ChooseCompressor(true, Settings.AudioCodec);
+  SetCompressorOptions("--vopt", r.VideoCompressor.get(), Settings.VideoOptions);
+  SetCompressorOptions("--aopt", r.AudioCompressor.get(), Settings.AudioOptions);
+  const std::string note = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
+  if (Note) *Note = note;
   return r;
 }
 

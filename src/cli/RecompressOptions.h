@@ -1,6 +1,6 @@
 #pragma once
 // The recompression options of `reelwright-cli join` (--size, --rate, --resize, --vcodec,
-// --acodec) and the settings they make. Whatever is not given is what the join options dialog
+// --acodec, --vopt, --aopt) and the settings they make. Whatever is not given is what the join options dialog
 // proposes for the same files.
 #include <cstdio>
 #include <string>
@@ -26,6 +26,9 @@ struct TRecompressSettings {
   std::string Resize;      // letterbox, crop, stretch, none
   std::string VideoCodec;  // a compressor's name (see `compressors`) or none
   std::string AudioCodec;
+  // --vopt and --aopt KEY=VALUE, in the order given: the compressor's own options.
+  std::vector<std::string> VideoOptions;
+  std::vector<std::string> AudioOptions;
   bool Any() const;
 };
 
@@ -35,7 +38,10 @@ bool ParseRecompressOption(const TArgs& Args, size_t& I, TRecompressSettings& Se
 void RecompressUsage(FILE* Out);
 
 // The settings of a recompressing join of the files described by Infos (in join order): the
-// options given, the proposals for the rest. A bad option value raises ERecompressOption.
-TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings);
+// options given, the proposals for the rest. A bad option value raises ERecompressOption, and so
+// does a compressor option that the chosen compressor does not have or refuses. A
+// frame size the video compressor cannot hold is fitted to one it can; Note then tells how.
+TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSettings& Settings,
+                               std::string* Note = nullptr);
 
 }  // namespace rw::cli

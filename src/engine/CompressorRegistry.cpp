@@ -22,6 +22,14 @@ TMediaResult TCompressorFilter::ListOptions(std::vector<TCompressorOptionInfo>& 
   return MediaEngine().ListEncoderOptions(FEncoderName, List);
 }
 
+TMediaResult TCompressorFilter::FitFrameSize(int32_t& Width, int32_t& Height, std::string& Why) const {
+  return MediaEngine().FitFrameSize(FEncoderName, Width, Height, Why);
+}
+
+TMediaResult TCompressorFilter::CheckFormat(const TMediaType& Type, double FPS) const {
+  return MediaEngine().CheckEncoder(FEncoderName, Type, FPS);
+}
+
 TMediaResult TCompressorMoniker::ReadFriendlyName(std::string& Name) const {
   return MediaEngine().EncoderLongName(FEncoderName, Name);
 }
@@ -56,6 +64,14 @@ TMediaResult TSystemDeviceEnum::CreateClassEnumerator(TCompressorCategory Catego
   if (r != ME_OK) return r;
   Enum = std::make_unique<TMonikerEnumerator>(std::move(names));
   return ME_OK;
+}
+
+TMediaResult TSystemDeviceEnum::FindMoniker(TCompressorCategory Category, const std::string& Encoder,
+                                           TCompressorMonikerPtr& Moniker) const {
+  Moniker.reset();
+  const TMediaResult r = MediaEngine().IsListed(Category, Encoder);
+  if (r == ME_OK) Moniker = std::make_shared<TCompressorMoniker>(Encoder);
+  return r;
 }
 
 }  // namespace rw

@@ -25,6 +25,12 @@ public:
   std::vector<std::pair<std::string, std::string>> Options() const;
   // The encoder's own options with their values in effect.
   TMediaResult ListOptions(std::vector<TCompressorOptionInfo>& List) const;
+  // The largest frame size up to Width x Height the encoder takes: ME_OK when it takes it as
+  // it is, ME_FALSE with the size changed and the reason in Why.
+  TMediaResult FitFrameSize(int32_t& Width, int32_t& Height, std::string& Why) const;
+  // Tries the encoder with a group's format (FPS: the video group's frame rate): ME_OK when it
+  // makes a file that decodes, else a failure with the engine's reason.
+  TMediaResult CheckFormat(const TMediaType& Type, double FPS) const;
 
 private:
   std::string FEncoderName;
@@ -63,6 +69,9 @@ public:
   // An enumerator over the category; ME_FALSE (and no enumerator) when the category is empty.
   TMediaResult CreateClassEnumerator(TCompressorCategory Category,
                                      std::unique_ptr<TMonikerEnumerator>& Enum) const;
+  // The moniker of one encoder of the category, found without listing (and trying) the others;
+  // ME_FALSE (and none) when the category's enumerator would not give it.
+  TMediaResult FindMoniker(TCompressorCategory Category, const std::string& Encoder, TCompressorMonikerPtr& Moniker) const;
 };
 
 }  // namespace rw

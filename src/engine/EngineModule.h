@@ -73,6 +73,8 @@ public:
 
   // The encoders of the category that the AVI writer can carry, by name; ME_FALSE when none.
   virtual TMediaResult ListEncoders(TCompressorCategory Category, std::vector<std::string>& Names) = 0;
+  // ME_OK when ListEncoders lists the encoder, ME_FALSE when it does not; tries that one only.
+  virtual TMediaResult IsListed(TCompressorCategory Category, const std::string& Encoder) = 0;
   // The encoder's long name; ME_NOCODEC when there is no such encoder.
   virtual TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) = 0;
   // Options of an encoder, kept per encoder name for the rest of the process.
@@ -83,6 +85,13 @@ public:
   virtual TMediaResult KeptEncoderOptions(const std::string& Encoder,
                                           std::vector<std::pair<std::string, std::string>>& Options) = 0;
   virtual TMediaResult ListEncoderOptions(const std::string& Encoder, std::vector<TCompressorOptionInfo>& List) = 0;
+  // The largest frame size up to Width x Height that the encoder takes: ME_OK when it takes the
+  // size as it is; ME_FALSE with the size changed and the reason in Why.
+  virtual TMediaResult FitFrameSize(const std::string& Encoder, int32_t& Width, int32_t& Height, std::string& Why) = 0;
+  // Tries the encoder with a group's format (and frame rate, for video) as the render would use
+  // it, with the options in effect: ME_OK when it makes a file that decodes, else a failure
+  // whose reason says why. The answer is kept for the run.
+  virtual TMediaResult CheckEncoder(const std::string& Encoder, const TMediaType& Type, double FPS) = 0;
 
 protected:
   ~IMediaEngine() = default;
@@ -90,7 +99,7 @@ protected:
 
 // The module's one exported function: the engine, or null when InterfaceVersion is not the
 // module's own.
-constexpr int32_t MediaEngineInterfaceVersion = 1;
+constexpr int32_t MediaEngineInterfaceVersion = 2;
 constexpr const char* MediaEngineEntryName = "ReelwrightMediaEngine";
 using TMediaEngineEntry = IMediaEngine* (*)(int32_t InterfaceVersion);
 

@@ -11,6 +11,7 @@
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ProgressDialog.h"
+#include "recompress/RecompressJoiner.h"
 
 namespace rw {
 
@@ -54,6 +55,8 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
     ResizeMethodOfItem(Options.ResizeMethodIndex(), r.ResizeMethod);
     r.VideoCompressor = Options.VideoCompressor();
     r.AudioCompressor = Options.AudioCompressor();
+    // A size the compressor cannot hold becomes the one the dialog's note named.
+    FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
   }
   return request;
 }

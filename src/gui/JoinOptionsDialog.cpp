@@ -19,6 +19,7 @@
 #include "gui/MessageBoxes.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "recompress/RecompressJoiner.h"
 #include "gui/CompressorOptionsDialog.h"
 #include "gui/NumericEdit.h"
 #include "gui/FileDialogs.h"
@@ -30,6 +31,7 @@ namespace {
 
 // A compressor list grows with its longest name up to this width; its drop-down shows more.
 constexpr int MaxCompressorListWidth = 480;
+const char* const cSizeWarning = "Note: Some video compressors can fail if Width or Height is not multiple 8.";
 
 std::vector<std::string> Items(const QComboBox& Box) {
   std::vector<std::string> items;
@@ -100,8 +102,7 @@ void TfrmJoin::CreateControls() {
   }
   edtFrameWidth->SetValue(320);
   edtFrameHeight->SetValue(240);
-  lblSizeWarning = new QLabel(
-      "Note: Some video compressors can fail if Width or Height is not multiple 8.", gbxOutOptions);
+  lblSizeWarning = new QLabel(cSizeWarning, gbxOutOptions);
   lblSizeWarning->setWordWrap(true);
   cbxFameRate = new QComboBox(gbxOutOptions);
   cbxResizeMethod = new QComboBox(gbxOutOptions);
@@ -165,6 +166,7 @@ void TfrmJoin::CreateControls() {
   connect(Button1, &QPushButton::clicked, this, &TfrmJoin::Button1Click);
   connect(edtFrameWidth, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
   connect(edtFrameHeight, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
+  connect(cbxVideoCompression, &QComboBox::currentIndexChanged, this, &TfrmJoin::edtFrameWidthChange);
 }
 
 void TfrmJoin::FormCreate() { cbxResizeMethod->setCurrentIndex(riLetterbox); }
@@ -315,7 +317,18 @@ void TfrmJoin::Button1Click() {
 }
 
 void TfrmJoin::edtFrameWidthChange() {
-  lblSizeWarning->setVisible(edtFrameWidth->Value() % 8 != 0 || edtFrameHeight->Value() % 8 != 0);
+  // A size the selected compressor cannot hold: the note says which size the join makes.
+  std::string note;
+  try {
+    if (const std::shared_ptr<TCompressorFilter> video = VideoCompressor()) {
+      int32_t w = FrameWidth(), h = FrameHeight();
+      note = FitFrameSize(video.get(), w, h);
+    }
+  } catch (const std::exception&) {
+    // Without the media engine there is no compressor to ask; the join reports it.
+  }
+  lblSizeWarning->setText(note.empty() ? cSizeWarning : TextToQ(note));
+  lblSizeWarning->setVisible(!note.empty() || edtFrameWidth->Value() % 8 != 0 || edtFrameHeight->Value() % 8 != 0);
   FitToContent();
 }
 

@@ -71,6 +71,17 @@ TMediaInfo GetMediaInfo(const std::string& FileName) {
   return info;
 }
 
+std::string FitFrameSize(const TCompressorFilter* Video, int32_t& Width, int32_t& Height) {
+  if (!Video) return "";
+  const int32_t w = Width, h = Height;
+  std::string why;
+  const TMediaResult r = Video->FitFrameSize(Width, Height, why);
+  if (r == ME_OK) return "";
+  CheckDSResult(r == ME_FALSE ? ME_OK : r);
+  return "Note: " + why + ": " + std::to_string(w) + "x" + std::to_string(h) + " becomes " + std::to_string(Width) +
+         "x" + std::to_string(Height) + ".";
+}
+
 double RenderPercent(int64_t Position, int64_t Duration) {
   if (Duration <= 0) return 0;
   const double percent = 100.0 * static_cast<double>(Position) / static_cast<double>(Duration);
@@ -140,6 +151,8 @@ void TDSVideoJoiner::AddSource(const std::string& FileName) {
     throw Exception(MessageNamingFile(FileName, E.what()));
   }
   const double length = info.Length;
+  // A source that would add nothing to the output is a source lost: the join stops, naming it.
+  if (!(length > 0)) throw Exception("The file " + FileName + " holds no pictures that can be read");
   TTimelineSource src;
   src.SetStartStop2(FTimelinePos, FTimelinePos + length);
   src.SetMediaName(FileName);
@@ -177,6 +190,22 @@ void TDSVideoJoiner::WaitForRender(TRenderEngine& Engine) {
   if (event == EC_ERRORABORT) throw Exception(Engine.GetErrorText());
 }
 
+void TDSVideoJoiner::CheckCompressors() {
+  // Found before the output is touched: a frame size the video compressor cannot hold, and a
+  // compressor that cannot take the join's formats or makes what does not decode.
+  if (FVideoCompressor) {
+    int32_t w = FWidth, h = FHeight;
+    std::string why;
+    const TMediaResult r = FVideoCompressor->FitFrameSize(w, h, why);
+    if (r == ME_FALSE)
+      throw Exception("Cannot join into " + std::to_string(FWidth) + "x" + std::to_string(FHeight) + " frames: " + why +
+                      " (" + std::to_string(w) + "x" + std::to_string(h) + " would do)");
+    CheckDSResult(r);
+    CheckDSResult(FVideoCompressor->CheckFormat(FVideoType, FFrameRate));
+  }
+  if (FAudioCompressor) CheckDSResult(FAudioCompressor->CheckFormat(FAudioType, 0));
+}
+
 void TDSVideoJoiner::CheckOutputFile(const std::string& FileName) {
   // Emptying an output that is one of the sources would lose that source.
   CheckJoinOutput(FileName, FFiles);
@@ -210,6 +239,7 @@ void TDSVideoJoiner::ReleaseTimeline() {
 
 void TDSVideoJoiner::Join() {
   BuildTimeline();
+  CheckCompressors();
   RenderToFile(FOutFileName);
   ReleaseTimeline();
 }

@@ -34,6 +34,11 @@ struct TMediaInfo {
 };
 TMediaInfo GetMediaInfo(const std::string& FileName);
 
+// Fits Width x Height to what the video compressor takes (whole chroma samples: even sizes
+// for 4:2:0); returns the note that tells the user how and why the size changed, or "" when
+// the compressor takes it (or is none). Raises when the media engine cannot be loaded.
+std::string FitFrameSize(const TCompressorFilter* Video, int32_t& Width, int32_t& Height);
+
 // Percentage of a render at Position of Duration (100 ns units), 0 to 100; a timeline of no
 // duration reports 0 until the render ends.
 double RenderPercent(int64_t Position, int64_t Duration);
@@ -49,7 +54,9 @@ public:
   TDSVideoJoiner& operator=(const TDSVideoJoiner&) = delete;
 
   // Renders FFiles into FOutFileName. Returns when the render has finished or was cancelled;
-  // a render stopped by an error raises the engine's error text.
+  // a render stopped by an error raises the engine's error text. A source that gives no
+  // pictures, or a compressor that cannot take the format, fails the join before the output is
+  // touched.
   void Join();
 
   // Settings, filled by the dispatcher before Join.
@@ -75,6 +82,7 @@ private:
   void InitAudioType();
   TTimelineTrack* AddGroup(const TMediaType& Type, bool Video);
   void AddSource(const std::string& FileName);
+  void CheckCompressors();
   void CheckOutputFile(const std::string& FileName);
   void RenderToFile(const std::string& FileName);
   void WaitForRender(TRenderEngine& Engine);

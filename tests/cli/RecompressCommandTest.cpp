@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -59,17 +61,86 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
 
   // Values that are not understood are usage errors, and nothing is written.
   const std::string bad = dir.File("bad.avi");
-  for (const char* option : {"--size 96", "--rate fast", "--resize zoom", "--vcodec nothing", "--acodec mpeg4"}) {
+  for (const char* option : {"--size 96", "--rate fast", "--resize zoom", "--vcodec nothing", "--acodec mpeg4",
+                             "--vopt no_such_option=1", "--vopt b=lots", "--aopt b", "--acodec none --aopt b=64k"}) {
     EXPECT_EQ(Cli(std::string("join ") + option + " -o " + test::ShellQuote(bad) + " " + Sources()), 2) << option;
     EXPECT_FALSE(std::filesystem::exists(bad)) << option;
   }
   EXPECT_EQ(Cli("join --copy --vcodec mpeg4 -o " + test::ShellQuote(bad) + " " + Sources()), 2);
 
-  // An encoder that refuses the frame size: the engine's code and its reason.
-  EXPECT_EQ(Cli("join --size 320x240 --vcodec h261 -o " + test::ShellQuote(bad) + " " + Sources(), &output), 1);
-  EXPECT_EQ(output, "Join fails: DirectShow Error: 80070057: The h261 encoder cannot take 320x240 frames at 25 fps: "
-                    "The specified picture size of 320x240 is not valid for the H.261 codec. Valid sizes are "
-                    "176x144, 352x288 (Invalid argument)\n");
+  // The compressor's own options reach it: the coarsest quantizer makes a smaller file.
+  const std::string fine = dir.File("fine.avi"), coarse = dir.File("coarse.avi");
+  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=2 -o " + test::ShellQuote(fine) + " " + Sources()), 0);
+  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=31 --vopt g=300 -o " + test::ShellQuote(coarse) + " " + Sources()), 0);
+  auto videoBytes = [](const std::string& File) {
+    std::string sum;
+    test::RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " +
+                         test::ShellQuote(File) + " | awk '{s+=$1} END {print s}'",
+                     &sum);
+    return std::atol(sum.c_str());
+  };
+  EXPECT_LT(videoBytes(coarse) * 2, videoBytes(fine));
+  EXPECT_EQ(Cli("join --vcodec mpeg4 --vopt no_such_option=1 -o " + test::ShellQuote(bad) + " " + Sources(), &output), 2);
+  EXPECT_NE(output.find("--vopt no_such_option=1: The mpeg4 encoder has no option no_such_option"), std::string::npos)
+      << output;
+
+  // A frame size the compressor's 4:2:0 pictures cannot hold is fitted, with a note.
+  std::string fitted;
+  ASSERT_EQ(Cli("join --size 97x65 --vcodec mpeg4 -o " + test::ShellQuote(out) + " --yes " + Sources(), &fitted), 0)
+      << fitted;
+  EXPECT_NE(fitted.find("Note: the mpeg4 compressor takes only frame sizes that are even: 97x65 becomes 96x64."),
+            std::string::npos)
+      << fitted;
+  v = test::ProbeStream(out, "v:0");
+  EXPECT_EQ(v["width"] + "x" + v["height"], "96x64");
+  EXPECT_EQ(test::DecodeErrors(out), "");
+
+  // A compressor that cannot take the format refuses with its reason before anything is
+  // written (AMV needs heights that are a multiple of 16).
+  std::string refused;
+  EXPECT_EQ(Cli("join --size 96x40 --vcodec amv -o " + test::ShellQuote(bad) + " " + Sources(), &refused), 1);
+  EXPECT_EQ(refused.rfind("Join fails: DirectShow Error: 80004005: Encoding with amv failed: Heights which are not a "
+                         "multiple of 16",
+                         0),
+            0u)
+      << refused;
+  EXPECT_FALSE(std::filesystem::exists(bad));
+}
+
+TEST(RecompressJoinCommand, AHostileIndexCannotMakeTheJoinRunOutOfMemory) {
+  // An 'idx1' entry that gives one sound chunk a size of 2 GiB moves every later sound chunk
+  // hours ahead; filling that gap with silence took 3.6 GB. The sound stays where it is, and
+  // the join takes what joining a sane file takes.
+  test::TTempDir dir;
+  test::TClip c;
+  c.Seconds = 2;
+  c.Flash = 1.2;
+  const std::string hostile = dir.File("hostile.avi");
+  test::MakeClipFile(hostile, c);
+  std::string bytes = test::ReadFileBytes(hostile);
+  const size_t idx1 = bytes.find("idx1");
+  ASSERT_NE(idx1, std::string::npos);
+  size_t sound = bytes.find("01wb", idx1);
+  sound = bytes.find("01wb", sound + 16);
+  ASSERT_NE(sound, std::string::npos);
+  bytes.replace(sound + 12, 4, "\xf0\xff\xff\x7f");
+  test::WriteFileBytes(hostile, bytes);
+
+  const std::string out = dir.File("out.avi");
+  std::string output;
+  ASSERT_EQ(Cli("join --recompress --acodec libmp3lame -o " + test::ShellQuote(out) + " " + test::ShellQuote(hostile),
+                &output),
+            0)
+      << output;
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 1500 * 1024) << "kB at most";
+  EXPECT_EQ(test::DecodeErrors(out), "");
+  EXPECT_NEAR(test::DecodedDuration(out, "a:0"), 2.0, 0.1);
+  const auto flashes = test::FlashTimes(out), beeps = test::BeepOnsets(out);
+  ASSERT_EQ(flashes.size(), 1u);
+  ASSERT_EQ(beeps.size(), 1u);
+  EXPECT_NEAR(beeps[0] - flashes[0], 0, 0.05);
 }
 
 TEST(RecompressJoinCommand, CompressorsListsBothKinds) {
@@ -78,6 +149,12 @@ TEST(RecompressJoinCommand, CompressorsListsBothKinds) {
   EXPECT_NE(output.find("Video compressors:"), std::string::npos);
   EXPECT_NE(output.find(" mpeg4 "), std::string::npos);
   EXPECT_NE(output.find("none                 No-compressing"), std::string::npos);
+  // LAME, the better MP3 encoder, comes after libshine, so the last "mp3" entry, the one
+  // proposed, is LAME's.
+  EXPECT_NE(output.find("\n* libmp3lame           libmp3lame MP3 (MPEG audio layer 3)\n"), std::string::npos) << output;
+  EXPECT_LT(output.find(" libshine "), output.find(" libmp3lame "));
+  // Entries that never work with the join's formats are not offered.
+  for (const char* never : {" h261 ", " g723_1 ", " flac "}) EXPECT_EQ(output.find(never), std::string::npos) << never;
 }
 
 }  // namespace

@@ -292,6 +292,13 @@ TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   Show(*form, {false, false, false}, [&] {
     form->cbxVideoCompression->setCurrentIndex(0);
     form->btnVideoCompOptions->click();
+    // A size MPEG-4's 4:2:0 pictures cannot hold: the note tells what the join makes.
+    form->edtFrameWidth->setText("321");
+    EXPECT_TRUE(form->lblSizeWarning->isVisible());
+    EXPECT_EQ(form->lblSizeWarning->text().toStdString(),
+              "Note: the mpeg4 compressor takes only frame sizes that are even: 321x240 becomes 320x240.");
+    form->edtFrameWidth->setText("320");
+    EXPECT_FALSE(form->lblSizeWarning->isVisible());
   });
   CompressorOptionsRunner() = saved;
   EXPECT_TRUE(Messages.empty());

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 
 #include "engine/CompressorRegistry.h"
@@ -44,10 +46,6 @@ TEST_F(DSJoinTest, TimelinePlacesSourcesBackToBack) {
   c.Seconds = 2.0;
   TDSVideoJoiner j;
   j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
-  // A file without video adds no time.
-  const std::string soundOnly = Dir.File("s.wav");
-  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(soundOnly)), 0);
-  j.FFiles.insert(j.FFiles.begin() + 1, soundOnly);
   j.FResizeMethod = rmNoResize;
   j.BuildTimeline();
 
@@ -61,8 +59,8 @@ TEST_F(DSJoinTest, TimelinePlacesSourcesBackToBack) {
   EXPECT_DOUBLE_EQ(video->OutputFPS(), 24.0);
 
   const auto& vs = video->Track()->Sources();
-  ASSERT_EQ(vs.size(), 4u);
-  const int64_t spans[][2] = {{0, 10000000}, {10000000, 10000000}, {10000000, 16000000}, {16000000, 36000000}};
+  ASSERT_EQ(vs.size(), 3u);
+  const int64_t spans[][2] = {{0, 10000000}, {10000000, 16000000}, {16000000, 36000000}};
   for (size_t i = 0; i < vs.size(); ++i) {
     EXPECT_NEAR(vs[i].Start(), spans[i][0], 400000) << i;
     EXPECT_NEAR(vs[i].Stop(), spans[i][1], 400000) << i;
@@ -70,13 +68,12 @@ TEST_F(DSJoinTest, TimelinePlacesSourcesBackToBack) {
     EXPECT_EQ(vs[i].MediaStop(), vs[i].Stop() - vs[i].Start());
     EXPECT_EQ(vs[i].StretchMode(), RESIZEF_CROP);
   }
-  // The sound-only file spans no time; the silent file leaves its stretch empty.
+  // The silent file leaves its stretch empty.
   const auto& as = audio->Track()->Sources();
-  ASSERT_EQ(as.size(), 3u);
+  ASSERT_EQ(as.size(), 2u);
   EXPECT_EQ(as[0].MediaName(), j.FFiles[0]);
-  EXPECT_EQ(as[1].Start(), as[1].Stop());
-  EXPECT_EQ(as[2].MediaName(), j.FFiles[3]);
-  EXPECT_EQ(as[2].Start(), vs[3].Start());
+  EXPECT_EQ(as[1].MediaName(), j.FFiles[2]);
+  EXPECT_EQ(as[1].Start(), vs[2].Start());
 }
 
 TEST_F(DSJoinTest, MixedSourcesJoinToTheChosenFormat) {
@@ -177,6 +174,102 @@ TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 2.6, 0.04);
 }
 
+// One encoder pair and the output rate it is tried at.
+struct TSyncCase {
+  const char* Video;
+  const char* Audio;
+  double Rate;
+  int BFrames = 0;  // B-frames the user asked for in the compressor's options
+};
+
+void PrintTo(const TSyncCase& Case, std::ostream* Out) {
+  *Out << Case.Video << " + " << Case.Audio << " at " << Case.Rate << " fps, " << Case.BFrames << " B-frames";
+}
+
+std::string SyncCaseName(const ::testing::TestParamInfo<TSyncCase>& Info) {
+  std::string name = std::string(Info.param.Video) + "_" + Info.param.Audio +
+                     (Info.param.BFrames ? "_bf" + std::to_string(Info.param.BFrames) : "");
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+class DSJoinSyncTest : public DSJoinTest, public ::testing::WithParamInterface<TSyncCase> {};
+
+TEST_P(DSJoinSyncTest, EveryBoundaryKeepsItsSourcesSync) {
+  // Three sources of other rates and sound formats, each with a flash and a beep; the second
+  // one's beep comes 60 ms after its flash, and that offset must stay.
+  TClip a;
+  a.Rate = "25";
+  a.Flash = 0.4;
+  TClip b;
+  b.Rate = "30";
+  b.Width = 176;
+  b.Height = 144;
+  b.SampleRate = 48000;
+  b.Channels = 1;
+  b.Flash = 0.6;
+  b.BeepDelay = 0.06;
+  TClip c;
+  c.Rate = "15";
+  c.VideoCodec = "mjpeg";
+  c.SampleRate = 22050;
+  c.Seconds = 1.2;
+  c.Flash = 0.2;
+  TDSVideoJoiner j;
+  j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
+  j.FOutFileName = Dir.File("out.avi");
+  j.FWidth = 160;
+  j.FHeight = 120;
+  j.FFrameRate = GetParam().Rate;
+  j.FVideoCompressor = Encoder(GetParam().Video);
+  j.FAudioCompressor = Encoder(GetParam().Audio);
+  // B-frames make players show pictures late; the join makes up for it.
+  ASSERT_EQ(j.FVideoCompressor->SetOption("bf", std::to_string(GetParam().BFrames)), ME_OK);
+  j.Join();
+  j.FVideoCompressor->SetOption("bf", "0");
+
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  const std::vector<double> flashes = test::FlashTimes(j.FOutFileName);
+  const std::vector<double> beeps = test::BeepOnsets(j.FOutFileName);
+  ASSERT_EQ(flashes.size(), 3u);
+  ASSERT_EQ(beeps.size(), 3u);
+  const double halfFrame = 0.5 / GetParam().Rate;
+  const double starts[] = {0, 1, 2}, offsets[] = {0, 0.06, 0};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NEAR(beeps[i] - flashes[i], offsets[i], halfFrame) << "source " << i;
+    // Neither the pictures nor the sound of a source are moved as a whole.
+    EXPECT_NEAR(beeps[i], starts[i] + (i == 2 ? 0.2 : i == 1 ? 0.66 : 0.4), halfFrame) << "source " << i;
+  }
+  // The first picture and the first sound both start at 0, without an empty leading chunk.
+  std::string first;
+  test::RunCommand("ffprobe -v error -show_entries packet=stream_index,dts_time,size -read_intervals %+#6 -of csv=p=0 " +
+                       test::ShellQuote(j.FOutFileName),
+                   &first);
+  EXPECT_NE(first.find("0,0.000000,"), std::string::npos) << first;
+  EXPECT_NE(first.find("1,0.000000,"), std::string::npos) << first;
+  EXPECT_EQ(first.find(",0\n"), std::string::npos) << first;
+  // Pictures as AVI players expect them: 4:2:0, no B-frames, NTSC rates as 30000/1001.
+  auto v = test::ProbeStream(j.FOutFileName, "v:0");
+  EXPECT_TRUE(v["pix_fmt"] == "yuv420p" || v["pix_fmt"] == "yuvj420p") << v["pix_fmt"];
+  if (GetParam().BFrames == 0) {
+    EXPECT_EQ(v["has_b_frames"], "0");
+  }
+  if (GetParam().Rate == 29.97) {
+    EXPECT_EQ(v["r_frame_rate"], "30000/1001");
+  }
+  // The sound lasts as long as the pictures, within a frame.
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 3.2, 2 * halfFrame);
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 3.2, 2 * halfFrame);
+}
+
+INSTANTIATE_TEST_SUITE_P(EncoderPairs, DSJoinSyncTest,
+                         ::testing::Values(TSyncCase{"libx264", "libmp3lame", 25}, TSyncCase{"mpeg4", "aac", 25},
+                                           TSyncCase{"libxvid", "libvorbis", 25}, TSyncCase{"mjpeg", "libshine", 25},
+                                           TSyncCase{"mpeg2video", "ac3", 29.97},
+                                           TSyncCase{"mpeg4", "libtwolame", 25, 2}),
+                         SyncCaseName);
+
 // Grey level at (X, Y) of the first frame of a 160 x 120 output.
 struct TFitCase {
   TResizeMethod Method;
@@ -273,6 +366,40 @@ TEST_F(DSJoinLongTest, ARenderStoppedByAnErrorFailsTheJoin) {
   EXPECT_EQ(test::DecodeErrors(J.FOutFileName), "");
 }
 
+TEST_F(DSJoinTest, EveryListedCompressorMakesAFileThatDecodes) {
+  // Each entry of both lists, as a user would pick it, at the size the list was made for: a
+  // few frames, a few tenths of a second of sound.
+  TClip c;
+  c.Width = 320;
+  c.Height = 240;
+  c.Seconds = 0.12;
+  const std::string source = Clip("a.avi", c);
+  std::string failures;
+  for (bool audio : {false, true}) {
+    std::vector<std::string> names;
+    TMonikerList monikers;
+    ListJoinCompressors(audio, names, monikers);
+    ASSERT_GT(names.size(), audio ? 10u : 20u);
+    std::set<std::string> unique(names.begin(), names.end());
+    EXPECT_EQ(unique.size(), names.size()) << "two entries read the same";
+    for (size_t i = audio ? 1 : 0; i < monikers.size(); ++i) {
+      TDSVideoJoiner j;
+      j.FFiles = {source};
+      j.FOutFileName = Dir.File(monikers[i]->EncoderName() + ".avi");
+      (audio ? j.FAudioCompressor : j.FVideoCompressor) = GetCompressorFilter(monikers, static_cast<int>(i));
+      try {
+        j.Join();
+        const std::string errors = test::DecodeErrors(j.FOutFileName);
+        if (!errors.empty()) failures += monikers[i]->EncoderName() + ": " + errors + "\n";
+      } catch (const Exception& E) {
+        failures += monikers[i]->EncoderName() + ": " + E.what() + "\n";
+      }
+      std::filesystem::remove(j.FOutFileName);
+    }
+  }
+  EXPECT_EQ(failures, "");
+}
+
 TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   TClip a;
   a.AudioCodec.clear();
@@ -288,7 +415,7 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       EOSError);
 
   // An encoder that cannot take the frame size: the code, then the engine's reason in the
-  // encoder's own words. The output stays, created empty.
+  // encoder's own words. It is found before the output is touched.
   j.FOutFileName = Dir.File("out.avi");
   test::WriteFileBytes(j.FOutFileName, "old contents");
   j.FVideoCompressor = Encoder("h261");
@@ -301,7 +428,19 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
         throw;
       },
       Exception);
-  EXPECT_EQ(std::filesystem::file_size(j.FOutFileName), 0u);
+  EXPECT_EQ(test::ReadFileBytes(j.FOutFileName), "old contents");
+  // A size its pictures cannot hold, given by a caller that did not fit it.
+  j.FVideoCompressor = Encoder("mpeg4");
+  j.FWidth = 321;
+  EXPECT_THROW(
+      try { j.Join(); } catch (const Exception& E) {
+        EXPECT_STREQ(E.what(), "Cannot join into 321x240 frames: the mpeg4 compressor takes only frame sizes that are "
+                               "even (320x240 would do)");
+        throw;
+      },
+      Exception);
+  EXPECT_EQ(test::ReadFileBytes(j.FOutFileName), "old contents");
+  j.FWidth = 320;
 
   // An output that is one of the sources is refused before the source is touched.
   j.FVideoCompressor.reset();
@@ -328,17 +467,32 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       Exception);
 }
 
-TEST_F(DSJoinTest, ATimelineWithoutDurationGivesAnEmptyFile) {
-  TDSVideoJoiner j;
-  j.FFiles = {Dir.File("s.wav")};
-  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(j.FFiles[0])), 0);
-  j.FOutFileName = Dir.File("out.avi");
-  double last = -1;
-  j.OnProgress = [&](TDSVideoJoiner&, bool&, double Percent) { last = Percent; };
-  j.Join();
-  EXPECT_TRUE(last == -1 || last == 0) << last;
-  EXPECT_EQ(test::ProbeStreamCount(j.FOutFileName), 2);
-  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
+  // A sound-only file, and an AVI file whose video header the engine cannot read (an empty
+  // format chunk): either would add nothing, and the join would report success without it.
+  TClip a;
+  a.Seconds = 0.4;
+  const std::string good = Clip("a.avi", a);
+  const std::string sound = Dir.File("s.wav");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(sound)), 0);
+  const std::string empty = Clip("empty.avi", a);
+  std::string bytes = test::ReadFileBytes(empty);
+  const size_t strf = bytes.find("strf");
+  ASSERT_NE(strf, std::string::npos);
+  bytes.replace(strf, 4, "JUNK");
+  test::WriteFileBytes(empty, bytes);
+  for (const std::string& nothing : {sound, empty}) {
+    TDSVideoJoiner j;
+    j.FFiles = {good, nothing};
+    j.FOutFileName = Dir.File("out.avi");
+    try {
+      j.Join();
+      ADD_FAILURE() << "joined without " << nothing;
+    } catch (const Exception& E) {
+      EXPECT_NE(std::string(E.what()).find(nothing), std::string::npos) << E.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(j.FOutFileName));
+  }
 }
 
 TEST_F(DSJoinTest, DamagedSourcesAreJoinedAsFarAsTheyDecode) {
@@ -391,21 +545,33 @@ TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
   EXPECT_TRUE(info.HasAudio);
 }
 
-TEST_F(DSJoinTest, ALengthBeyondWhatTheFileHoldsIsCut) {
-  // A one-second clip whose headers claim 2^31 - 1 frames.
+TEST_F(DSJoinTest, ASourceLastsWhatItsFileHolds) {
+  // A one-second clip whose headers claim 2^32 - 1 frames rendered for hours; with a RIFF size
+  // of 0xFFFFFFF0 the engine found no length and left it out. Both last their one second.
   TClip c;
   c.Seconds = 1;
   c.AudioCodec.clear();
-  const std::string f = Clip("bogus.avi", c);
-  std::string bytes = test::ReadFileBytes(f);
+  const std::string frames = Clip("frames.avi", c);
+  std::string bytes = test::ReadFileBytes(frames);
   for (const char* id : {"avih", "strh"}) {
     const size_t at = bytes.find(id) + 8 + (id[1] == 'v' ? 16 : 32);
-    bytes.replace(at, 4, "\xff\xff\xff\x7f");
+    bytes.replace(at, 4, "\xff\xff\xff\xff");
   }
-  test::WriteFileBytes(f, bytes);
-  const double most = static_cast<double>(bytes.size()) / 8 / 25;
-  EXPECT_LE(GetMediaInfo(f).Length, most);
-  EXPECT_GE(GetMediaInfo(f).Length, 1.0);
+  test::WriteFileBytes(frames, bytes);
+  const std::string riff = Clip("riff.avi", c);
+  bytes = test::ReadFileBytes(riff);
+  bytes.replace(4, 4, "\xf0\xff\xff\xff");
+  test::WriteFileBytes(riff, bytes);
+  for (const std::string& f : {frames, riff}) EXPECT_NEAR(GetMediaInfo(f).Length, 1.0, 0.05) << f;
+
+  TDSVideoJoiner j;
+  j.FFiles = {frames, riff};
+  j.FOutFileName = Dir.File("out.avi");
+  j.FWidth = 64;
+  j.FHeight = 48;
+  j.FFrameRate = 25;
+  j.Join();
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 2.0, 0.05);
 }
 
 TEST_F(DSJoinTest, OutputsThatWouldDestroyASourceOrCannotBeWrittenLeaveTheSourcesAlone) {

@@ -1,6 +1,7 @@
 #include "support/MediaTools.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,11 +17,18 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
   std::ostringstream cmd;
   const std::string size = std::to_string(Clip.Width) + "x" + std::to_string(Clip.Height);
   cmd << "ffmpeg -nostdin -v error -y -f lavfi -i ";
-  if (Clip.Color.empty())
+  if (Clip.Flash >= 0) {
+    const std::string at = std::to_string(Clip.Flash), beep = std::to_string(Clip.Flash + Clip.BeepDelay);
+    cmd << "\"color=c=black:size=" << size << ":rate=" << Clip.Rate << ",drawbox=c=white:t=fill:enable='between(t,"
+        << at << "," << at << "+0.0999)'\"";
+    if (!Clip.AudioCodec.empty())
+      cmd << " -f lavfi -i \"aevalsrc='0.5*between(t," << beep << "," << beep << "+0.1)*sin(2*PI*1000*t)':s="
+          << Clip.SampleRate << "\" -ac " << Clip.Channels << " -c:a " << Clip.AudioCodec;
+  } else if (Clip.Color.empty())
     cmd << "testsrc2=size=" << size << ":rate=" << Clip.Rate;
   else
     cmd << "color=c=" << Clip.Color << ":size=" << size << ":rate=" << Clip.Rate;
-  if (!Clip.AudioCodec.empty()) {
+  if (!Clip.AudioCodec.empty() && Clip.Flash < 0) {
     cmd << " -f lavfi -i ";
     if (Clip.Silent)
       cmd << "anullsrc=r=" << Clip.SampleRate;
@@ -60,7 +68,15 @@ int ProbeStreamCount(const std::string& FileName) {
 }
 
 double DecodedDuration(const std::string& FileName, const std::string& Stream) {
-  // The last decoded frame's end, as ffprobe reports it frame by frame.
+  // Sound: the samples it decodes to (its packets' times may be those of bytes, not samples).
+  if (Stream[0] == 'a') {
+    std::string raw;
+    RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -map 0:" + Stream +
+                   " -ac 1 -ar 44100 -f s16le -",
+               &raw);
+    return static_cast<double>(raw.size() / 2) / 44100;
+  }
+  // Pictures: the last decoded frame's end, as ffprobe reports it frame by frame.
   std::string out;
   RunCommand("ffprobe -v error -select_streams " + Stream +
                  " -show_entries frame=best_effort_timestamp_time,pkt_duration_time -of csv=p=0 " + ShellQuote(FileName),
@@ -142,6 +158,54 @@ TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName) {
     last = n;
   }
   return r;
+}
+
+}  // namespace rw::test
+
+namespace rw::test {
+
+std::vector<double> FlashTimes(const std::string& FileName) {
+  // The pictures' times and, in the same order, each picture shrunk to 4 x 4 grey pixels.
+  std::string times, pictures;
+  RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=best_effort_timestamp_time -of flat " +
+                 ShellQuote(FileName) + " | grep '\\.best_effort_timestamp_time=' | cut -d'\"' -f2",
+             &times);
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
+                 " -map 0:v:0 -fps_mode passthrough -vf scale=4:4 -f rawvideo -pix_fmt gray -",
+             &pictures);
+  std::vector<double> flashes;
+  std::istringstream in(times);
+  std::string line;
+  bool bright = false;
+  for (size_t n = 0; std::getline(in, line) && (n + 1) * 16 <= pictures.size(); ++n) {
+    int sum = 0;
+    for (size_t i = 0; i < 16; ++i) sum += static_cast<unsigned char>(pictures[n * 16 + i]);
+    const bool now = sum / 16 > 128;
+    if (now && !bright) flashes.push_back(std::atof(line.c_str()));
+    bright = now;
+  }
+  return flashes;
+}
+
+std::vector<double> BeepOnsets(const std::string& FileName) {
+  std::string raw;
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -map 0:a:0 -ac 1 -ar 44100 -f s16le -", &raw);
+  const size_t n = raw.size() / 2;
+  auto sample = [&](size_t I) {
+    return std::abs(static_cast<int>(static_cast<int16_t>(static_cast<uint8_t>(raw[2 * I]) |
+                                                          (static_cast<uint8_t>(raw[2 * I + 1]) << 8))));
+  };
+  int peak = 0;
+  for (size_t i = 0; i < n; ++i) peak = std::max(peak, sample(i));
+  std::vector<double> onsets;
+  int64_t last = -100000;
+  for (size_t i = 0; i < n; ++i) {
+    if (sample(i) * 10 <= peak * 3) continue;
+    // A burst ends where the sound stays quiet for a tenth of a second.
+    if (static_cast<int64_t>(i) - last > 4410) onsets.push_back(static_cast<double>(i) / 44100);
+    last = static_cast<int64_t>(i);
+  }
+  return onsets;
 }
 
 }  // namespace rw::test

@@ -20,6 +20,10 @@ struct TClip {
   int SampleRate = 44100;
   int Channels = 2;
   bool Silent = false;  // silence instead of a tone
+  // A flash and a beep: black pictures but for 0.1 s of white from Flash seconds on, silence
+  // but for 0.1 s of a 1 kHz tone from Flash + BeepDelay on. No flash when Flash < 0.
+  double Flash = -1;
+  double BeepDelay = 0;
 };
 
 // Writes the clip as an AVI file (or another container by the name's extension); raises
@@ -30,7 +34,8 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip);
 std::map<std::string, std::string> ProbeStream(const std::string& FileName, const std::string& Stream);
 // Number of streams of the file.
 int ProbeStreamCount(const std::string& FileName);
-// Duration of a stream in seconds, counted by decoding it.
+// Duration of a stream in seconds, counted by decoding it: the end of the last picture, the
+// number of sound samples.
 double DecodedDuration(const std::string& FileName, const std::string& Stream);
 // Frame N of the first video stream as 8-bit grey, Width x Height bytes.
 std::string GreyFrame(const std::string& FileName, int N);
@@ -53,5 +58,10 @@ struct TFlashesAndBeeps {
   std::vector<double> Flashes, Beeps;
 };
 TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName);
+// Where a viewer sees the flashes of a clip made with TClip::Flash (the decoded time of each
+// picture that turns bright) and hears its beeps (the first sample of each burst of sound),
+// in seconds, as ffmpeg decodes the file.
+std::vector<double> FlashTimes(const std::string& FileName);
+std::vector<double> BeepOnsets(const std::string& FileName);
 
 }  // namespace rw::test

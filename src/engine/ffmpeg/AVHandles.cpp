@@ -1,6 +1,7 @@
 #include "engine/ffmpeg/AVHandles.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -151,17 +152,37 @@ double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
     length = static_cast<double>(Stream->duration) * av_q2d(Stream->time_base);
   else if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0)
     length = static_cast<double>(Input->duration) / AV_TIME_BASE;
-  // A header may claim any length. Every frame takes at least a chunk header of 8 bytes in
-  // the file, so no video stream is longer than the file's size allows; the render never
-  // pads a damaged file out to years of black.
+  if (MajorTypeOf(Stream) != TMediaMajorType::mtVideo) return length;
+  // A header may claim any length, or none. What the file holds is in its index: the last
+  // picture's time and one frame more. That length wins over a header that is longer (a damaged
+  // file is never padded out to years of black) or gives none.
   const AVRational rate = Stream->avg_frame_rate.num > 0 ? Stream->avg_frame_rate : Stream->r_frame_rate;
+  const double frame = rate.num > 0 && rate.den > 0 ? 1 / av_q2d(rate) : 0;
+  auto* st = const_cast<AVStream*>(Stream);
+  const int entries = avformat_index_get_entries_count(st);
+  if (entries > 0) {
+    const AVIndexEntry* last = avformat_index_get_entry(st, entries - 1);
+    if (last && last->timestamp != AV_NOPTS_VALUE && last->timestamp >= 0) {
+      const double held = static_cast<double>(last->timestamp) * av_q2d(Stream->time_base) + frame;
+      if (length <= 0 || length > held) length = held;
+    }
+  }
+  // Without an index, every picture takes at least a chunk header of 8 bytes of the file.
   const int64_t size = Input->pb ? avio_size(Input->pb) : -1;
-  if (MajorTypeOf(Stream) == TMediaMajorType::mtVideo && rate.num > 0 && rate.den > 0 && size > 0)
-    length = std::min(length, static_cast<double>(size / 8) / av_q2d(rate));
+  if (frame > 0 && size > 0) length = std::min(length, static_cast<double>(size / 8) * frame);
   return length;
 }
 
-AVRational FrameRateOf(double FPS) { return av_d2q(FPS, 65535); }
+AVRational FrameRateOf(double FPS) {
+  // The rates of NTSC television, given as 29.97, 23.98 or 59.94 (two decimals), are
+  // 30000/1001, 24000/1001 and 60000/1001: MPEG encoders take only those, and players
+  // expect them.
+  const double whole = std::round(FPS * 1.001);
+  if (whole >= 1 && whole <= 1000 && std::fabs(FPS - std::round(FPS)) > 0.001 &&
+      std::fabs(FPS - whole / 1.001) < 0.0051)
+    return AVRational{static_cast<int>(whole) * 1000, 1001};
+  return av_d2q(FPS, 65535);
+}
 
 int FindSourceStream(const AVFormatContext* Input, TMediaMajorType Type) {
   int found = -1;

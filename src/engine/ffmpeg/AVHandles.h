@@ -116,9 +116,10 @@ int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input);
 // The media type a stream is seen as: video (cover pictures excluded), audio or none.
 TMediaMajorType MajorTypeOf(const AVStream* Stream);
 // Length of a stream in seconds; the container's length when the stream has none, 0 when
-// neither is known.
+// neither is known. A video stream's is what its file holds: bounded by (or, without a length
+// in the header, taken from) its index.
 double StreamLength(const AVFormatContext* Input, const AVStream* Stream);
-// The frame rate the render uses for a group's output frame rate.
+// The frame rate the render uses for a group's output frame rate: 29.97 is 30000/1001.
 AVRational FrameRateOf(double FPS);
 
 // The stream a source is read from: the last video stream (a later one overrides an earlier

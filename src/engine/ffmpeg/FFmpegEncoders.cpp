@@ -6,6 +6,8 @@
 #include <mutex>
 
 #include "engine/ffmpeg/AVHandles.h"
+#include "engine/ffmpeg/EncoderProbe.h"
+#include "engine/ffmpeg/EncoderSetup.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -65,39 +67,116 @@ private:
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> FOptions;
 };
 
-// A context of the encoder with the kept options applied, to check and read options on.
+// Encoders that open and decode back in a short try but make what AVI players do not play:
+// H.264 in RGB (a 4:4:4 profile, beside libx264's 4:2:0); FLAC and DFPWM, whose packets do not
+// fit AVI's sound chunks (ffmpeg's own player reports decoding errors on every such file).
+constexpr const char* Unplayable[] = {"libx264rgb", "flac", "dfpwm"};
+
+// The better encoder of a format, put last among the encoders of that format, so that a
+// preference for the last matching name picks it: LAME gives MP3 of 5 dB better SNR than
+// libshine at the same bit rate.
+struct TPreferred {
+  AVCodecID Format;
+  const char* Encoder;
+};
+constexpr TPreferred Preferred[] = {{AV_CODEC_ID_MP3, "libmp3lame"}};
+
+// The formats an encoder is tried with before it is listed: the join's sound format, and its
+// default picture format.
+TEncoderFormat ListingFormat(AVMediaType Type) {
+  TEncoderFormat f;
+  f.Video = Type == AVMEDIA_TYPE_VIDEO;
+  f.Width = 320;
+  f.Height = 240;
+  f.Rate = AVRational{25, 1};
+  f.SampleRate = 44100;
+  f.Channels = 2;
+  return f;
+}
+
+bool Works(const AVCodec* Codec) {
+  try {
+    ProbeEncoder(Codec, ListingFormat(Codec->type));
+    return true;
+  } catch (const EMediaEngineError&) {
+    return false;
+  }
+}
+
+void PutPreferredLast(std::vector<const AVCodec*>& List) {
+  for (const TPreferred& p : Preferred) {
+    auto at = std::find_if(List.begin(), List.end(), [&](const AVCodec* C) { return p.Encoder == std::string(C->name); });
+    if (at == List.end()) continue;
+    const AVCodec* best = *at;
+    List.erase(at);
+    auto last = std::find_if(List.rbegin(), List.rend(), [&](const AVCodec* C) { return C->id == p.Format; });
+    List.insert(last.base(), best);
+  }
+}
+
+// A context of the encoder with the options in effect, to check and read options on.
 TCodecContextPtr OptionContext(const std::string& Encoder) {
   const AVCodec* codec = avcodec_find_encoder_by_name(Encoder.c_str());
   if (!codec) return nullptr;
   TCodecContextPtr ctx(avcodec_alloc_context3(codec));
   if (!ctx) return nullptr;
-  for (const auto& [name, value] : TOptionStore::Instance().Get(Encoder))
-    av_opt_set(ctx.get(), name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+  for (const auto& [name, value] : EncoderOptionsInEffect(Encoder, TOptionStore::Instance().Get(Encoder)))
+    SetContextOption(ctx.get(), name, value);
   return ctx;
 }
 
-std::string OptionText(void* Object, const char* Name) {
-  uint8_t* value = nullptr;
-  if (av_opt_get(Object, Name, AV_OPT_SEARCH_CHILDREN, &value) < 0 || !value) return {};
-  std::string text(reinterpret_cast<char*>(value));
-  av_free(value);
-  return text;
+std::string OptionText(AVCodecContext* Context, const char* Name) {
+  std::string value;
+  GetContextOption(Context, Name, value);
+  return value;
+}
+
+}  // namespace
+
+namespace {
+
+// The encoders of the type that AVI can carry and players play, in the order they are listed.
+std::vector<const AVCodec*> Candidates(AVMediaType Type) {
+  const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
+  std::vector<const AVCodec*> encoders;
+  if (!avi) return encoders;
+  void* it = nullptr;
+  while (const AVCodec* c = av_codec_iterate(&it)) {
+    if (!av_codec_is_encoder(c) || c->type != Type || IsHardwareEncoder(c)) continue;
+    if (avformat_query_codec(avi, c->id, FF_COMPLIANCE_NORMAL) != 1) continue;
+    if (std::any_of(std::begin(Unplayable), std::end(Unplayable), [&](const char* N) { return N == std::string(c->name); }))
+      continue;
+    encoders.push_back(c);
+  }
+  PutPreferredLast(encoders);
+  return encoders;
+}
+
+AVMediaType TypeOf(TCompressorCategory Category) {
+  return Category == TCompressorCategory::ccVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
 }
 
 }  // namespace
 
 std::vector<std::string> ListEncoders(TCompressorCategory Category) {
-  const AVMediaType type = Category == TCompressorCategory::ccVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
-  const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
+  const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
+  // Only what opens with the join's formats and makes a file that decodes. The tries run one
+  // after the other: some encoder libraries keep thread pools and global state that tries
+  // running side by side contend for.
+  std::vector<char> works(candidates.size(), 0);
+  for (size_t i = 0; i < candidates.size(); ++i) works[i] = Works(candidates[i]);
   std::vector<std::string> names;
-  if (!avi) return names;
-  void* it = nullptr;
-  while (const AVCodec* c = av_codec_iterate(&it)) {
-    if (!av_codec_is_encoder(c) || c->type != type || IsHardwareEncoder(c)) continue;
-    if (avformat_query_codec(avi, c->id, FF_COMPLIANCE_NORMAL) != 1) continue;
-    names.emplace_back(c->name);
-  }
+  for (size_t i = 0; i < candidates.size(); ++i)
+    if (works[i]) names.emplace_back(candidates[i]->name);
   return names;
+}
+
+TMediaResult CheckListed(TCompressorCategory Category, const std::string& Encoder) {
+  const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
+  auto at = std::find_if(candidates.begin(), candidates.end(), [&](const AVCodec* C) { return Encoder == C->name; });
+  if (at == candidates.end()) return ME_NOCODEC;
+  ProbeEncoder(*at, ListingFormat((*at)->type));
+  return ME_OK;
 }
 
 TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) {
@@ -105,13 +184,27 @@ TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) {
   const AVCodec* codec = avcodec_find_encoder_by_name(Encoder.c_str());
   if (!codec) return ME_NOCODEC;
   Name = codec->long_name ? codec->long_name : codec->name;
+  // Two encoders of one format may share a long name (ac3 and ac3_fixed); the later one gets
+  // its own name added, so that no two entries of a list read the same.
+  void* it = nullptr;
+  while (const AVCodec* c = av_codec_iterate(&it)) {
+    if (c == codec) break;
+    if (av_codec_is_encoder(c) && c->type == codec->type && c->long_name && Name == c->long_name) {
+      Name += std::string(" (") + codec->name + ")";
+      break;
+    }
+  }
   return ME_OK;
 }
 
-TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value) {
+TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value,
+                              std::string& Said) {
   TCodecContextPtr ctx = OptionContext(Encoder);
   if (!ctx) return ME_NOCODEC;
-  int err = av_opt_set(ctx.get(), Name.c_str(), Value.c_str(), AV_OPT_SEARCH_CHILDREN);
+  // A refused value is explained in the library's log, kept for the reason.
+  TLibraryMessages said;
+  int err = SetContextOption(ctx.get(), Name, Value);
+  Said = said.Text();
   if (err < 0) return err == AVERROR_OPTION_NOT_FOUND ? ME_NOINTERFACE : ME_INVALIDARG;
   TOptionStore::Instance().Set(Encoder, Name, Value);
   return ME_OK;
@@ -121,8 +214,7 @@ TMediaResult GetEncoderOption(const std::string& Encoder, const std::string& Nam
   Value.clear();
   TCodecContextPtr ctx = OptionContext(Encoder);
   if (!ctx) return ME_NOCODEC;
-  if (!av_opt_find(ctx.get(), Name.c_str(), nullptr, 0, AV_OPT_SEARCH_CHILDREN)) return ME_NOINTERFACE;
-  Value = OptionText(ctx.get(), Name.c_str());
+  if (!GetContextOption(ctx.get(), Name, Value)) return ME_NOINTERFACE;
   return ME_OK;
 }
 
@@ -139,10 +231,12 @@ TMediaResult ListEncoderOptions(const std::string& Encoder, std::vector<TCompres
   const AVOption* o = nullptr;
   while (priv && (o = av_opt_next(priv, o)))
     if (o->type != AV_OPT_TYPE_CONST && (o->flags & AV_OPT_FLAG_ENCODING_PARAM))
-      List.push_back({o->name, o->help ? o->help : "", OptionText(priv, o->name)});
-  for (const char* name : {"b", "g", "qscale", "compression_level"})
+      List.push_back({o->name, o->help ? o->help : "", OptionText(ctx.get(), o->name)});
+  for (const char* name : {"b", "g", "compression_level"})
     if (const AVOption* c = av_opt_find(ctx.get(), name, nullptr, 0, 0))
       List.push_back({c->name, c->help ? c->help : "", OptionText(ctx.get(), name)});
+  List.push_back({"qscale", "constant quantizer (1 best, 31 worst) or quality, as the encoder reads it; empty for none",
+                  OptionText(ctx.get(), "qscale")});
   return ME_OK;
 }
 

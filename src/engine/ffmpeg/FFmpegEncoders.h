@@ -11,11 +11,15 @@
 namespace rw {
 
 std::vector<std::string> ListEncoders(TCompressorCategory Category);
+// ME_OK when the encoder is one ListEncoders lists (ME_NOCODEC when it is not of the category
+// or not offered at all); raises EMediaEngineError with the reason when its try fails.
+TMediaResult CheckListed(TCompressorCategory Category, const std::string& Encoder);
 TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name);
 
 // Sets an option of the encoder: ME_NOINTERFACE when it has no such option, ME_INVALIDARG when
-// it refuses the value.
-TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value);
+// it refuses the value; Said gets what the library said about it.
+TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value,
+                              std::string& Said);
 TMediaResult GetEncoderOption(const std::string& Encoder, const std::string& Name, std::string& Value);
 // The options set so far, in the order they were first set.
 std::vector<std::pair<std::string, std::string>> KeptEncoderOptions(const std::string& Encoder);

@@ -3,7 +3,10 @@
 // for the thread that made it.
 #include "engine/ffmpeg/FFmpegEngine.h"
 
+#include "engine/ffmpeg/EncoderProbe.h"
 #include "engine/ffmpeg/FFmpegEncoders.h"
+
+#include <cstdlib>
 
 extern "C" {
 #include <libavutil/avutil.h>
@@ -80,6 +83,16 @@ public:
     });
   }
 
+  TMediaResult IsListed(TCompressorCategory Category, const std::string& Encoder) override {
+    return EngineCall([&] {
+      try {
+        return CheckListed(Category, Encoder) == ME_OK ? ME_OK : ME_FALSE;
+      } catch (const EMediaEngineError&) {
+        return ME_FALSE;
+      }
+    });
+  }
+
   TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) override {
     return EngineCall([&] {
       const TMediaResult r = rw::EncoderLongName(Encoder, Name);
@@ -90,10 +103,13 @@ public:
   TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name,
                                 const std::string& Value) override {
     return EngineCall([&] {
-      const TMediaResult r = rw::SetEncoderOption(Encoder, Name, Value);
+      std::string said;
+      const TMediaResult r = rw::SetEncoderOption(Encoder, Name, Value, said);
+      while (!said.empty() && (said.back() == ' ' || said.back() == '.')) said.pop_back();
       if (r == ME_NOINTERFACE) return Failed(r, "The " + Encoder + " encoder has no option " + Name);
       if (r == ME_INVALIDARG)
-        return Failed(r, "The " + Encoder + " encoder does not accept " + Name + " = " + Value);
+        return Failed(r, "The " + Encoder + " encoder does not accept " + Name + " = " + Value +
+                             (said.empty() ? std::string() : ": " + said));
       return r;
     });
   }
@@ -113,6 +129,31 @@ public:
 
   TMediaResult ListEncoderOptions(const std::string& Encoder, std::vector<TCompressorOptionInfo>& List) override {
     return EngineCall([&] { return rw::ListEncoderOptions(Encoder, List); });
+  }
+
+  TMediaResult FitFrameSize(const std::string& Encoder, int32_t& Width, int32_t& Height, std::string& Why) override {
+    return EngineCall([&] {
+      Why.clear();
+      int w = Width, h = Height;
+      if (rw::FitFrameSize(FindEncoder(&Encoder, true), w, h, Why)) return ME_OK;
+      Width = w;
+      Height = h;
+      return ME_FALSE;
+    });
+  }
+
+  TMediaResult CheckEncoder(const std::string& Encoder, const TMediaType& Type, double FPS) override {
+    return EngineCall([&] {
+      TEncoderFormat format;
+      format.Video = Type.MajorType == TMediaMajorType::mtVideo;
+      format.Width = Type.Width;
+      format.Height = Type.Height;
+      format.Rate = FrameRateOf(FPS);
+      format.SampleRate = static_cast<int>(Type.SamplesPerSec);
+      format.Channels = Type.Channels;
+      ProbeEncoder(FindEncoder(&Encoder, format.Video), format);
+      return ME_OK;
+    });
   }
 };
 
@@ -143,6 +184,9 @@ TMediaResult EndCall(TMediaResult Result) noexcept {
 // The module's only exported symbol.
 extern "C" __attribute__((visibility("default"))) rw::IMediaEngine* ReelwrightMediaEngine(int32_t InterfaceVersion) {
   if (InterfaceVersion != rw::MediaEngineInterfaceVersion) return nullptr;
+  // SVT-AV1 prints its settings on the console whenever it opens, unless told to keep to
+  // errors; a setting of the user's own stays.
+  setenv("SVT_LOG", "1", 0);
   try {
     rw::QuietLibraries();
   } catch (...) {

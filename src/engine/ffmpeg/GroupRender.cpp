@@ -1,6 +1,7 @@
 #include "engine/ffmpeg/GroupRender.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/ffmpeg/RenderOutput.h"
 
@@ -58,38 +59,47 @@ std::vector<TGroupSegment> GroupSegments(const TTimelineTrack* Track, AVRational
 
 TGroupRender::TGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, AVRational UnitsPerSecond,
                            int64_t Duration)
-    : FGroup(Group), FEncoder(Encoder), FRate(UnitsPerSecond), FTotal(UnitsAt(Duration, UnitsPerSecond)) {
-  FSegments = GroupSegments(Group.Track(), FRate, FTotal);
+    : FGroup(Group),
+      FEncoder(Encoder),
+      FRate(UnitsPerSecond),
+      FTotal(UnitsAt(Duration, UnitsPerSecond) + Encoder.Tail()),
+      FLead(Encoder.Lead()) {
+  FSegments = GroupSegments(Group.Track(), FRate, UnitsAt(Duration, UnitsPerSecond));
+  // The encoder's tail: filler after the timeline's end.
+  const int64_t end = FSegments.empty() ? 0 : FSegments.back().End;
+  if (FTotal > end) FSegments.push_back({end, FTotal, nullptr});
 }
 
 int64_t TGroupRender::Position() const {
   return av_rescale(FNext, static_cast<int64_t>(FRate.den) * UNITS, FRate.num);
 }
 
-void TGroupRender::OpenSource(const TTimelineSource& Source) {
-  const TMediaMajorType type = FGroup.MediaType().MajorType;
-  FDecoder = std::make_unique<TSourceDecoder>(Source.MediaName(), type, Source.MediaStart());
-  if (!FDecoder->HasStream()) {
-    FSourceEnded = true;
-    return;
+void TGroupRender::StartReader() {
+  std::vector<TSourceJob> jobs;
+  FJobOf.assign(FSegments.size(), 0);
+  for (size_t i = 0; i < FSegments.size(); ++i) {
+    if (!FSegments[i].Source) continue;
+    FJobOf[i] = jobs.size();
+    jobs.push_back({FSegments[i].Source, FGroup.MediaType().MajorType, SourceChain(*FSegments[i].Source)});
   }
-  FChain = std::make_unique<TFilterChain>(SourceChain(Source), FDecoder->TimeBase());
-  FPipeline = std::make_unique<TSourcePipeline>(*FDecoder, *FChain);
+  // A few pictures ahead (they are large), more sound frames (they are small).
+  const bool video = FGroup.MediaType().MajorType == TMediaMajorType::mtVideo;
+  FReader = std::make_unique<TSourceReader>(std::move(jobs), video ? 6 : 32);
 }
 
-void TGroupRender::CloseSource() {
-  FPipeline.reset();
-  FChain.reset();
-  FDecoder.reset();
+void TGroupRender::EndSegment() {
+  const TGroupSegment& seg = FSegments[FSegment];
+  if (seg.Source && !FSourceEnded) FReader->Skip(FJobOf[FSegment]);
   FSourceEnded = false;
   SourceClosed();
 }
 
 void TGroupRender::Step() {
+  if (!FReader) StartReader();
   while (FNext < FTotal && FSegment < FSegments.size()) {
     const TGroupSegment& seg = FSegments[FSegment];
     if (FNext >= seg.End) {
-      CloseSource();
+      EndSegment();
       ++FSegment;
       continue;
     }
@@ -97,12 +107,15 @@ void TGroupRender::Step() {
       EmitFill(seg.End - FNext);
       return;
     }
-    if (!FDecoder) OpenSource(*seg.Source);
     if (!FSourceEnded) {
-      if (FPipeline->Next(FFrame.get())) {
+      const size_t job = FJobOf[FSegment];
+      if (FReader->Next(job, FFrame.get())) {
         const bool more = EmitSourceFrame(FFrame.get(), seg);
         av_frame_unref(FFrame.get());
-        if (!more) FSourceEnded = true;
+        if (!more) {
+          FSourceEnded = true;
+          FReader->Skip(job);
+        }
         return;
       }
       FSourceEnded = true;
@@ -134,10 +147,14 @@ std::string TVideoGroupRender::SourceChain(const TTimelineSource& Source) const 
 }
 
 void TVideoGroupRender::Emit(const AVFrame* Frame) {
+  const int64_t at = FNext++;
+  if (at < FLead) return;
   // The encoder takes its own reference; the stamp is set on a shallow copy.
   TFramePtr f(av_frame_clone(Frame));
   if (!f) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
-  f->pts = FNext++;
+  f->pts = at - FLead;
+  // A constant quantizer is read from each picture by the MPEG family's encoders.
+  if (FEncoder.Codec()->flags & AV_CODEC_FLAG_QSCALE) f->quality = FEncoder.Codec()->global_quality;
   f->pict_type = AV_PICTURE_TYPE_NONE;
   FEncoder.Send(f.get());
 }
@@ -161,8 +178,22 @@ TAudioGroupRender::TAudioGroupRender(const TTimelineGroup& Group, TEncoderStream
     : TGroupRender(Group, Encoder, AVRational{Encoder.Codec()->sample_rate, 1}, Duration) {
   const AVCodecContext* c = Encoder.Codec();
   FFrameSize = c->frame_size > 0 ? c->frame_size : c->sample_rate / 10;
+  FToSkip = FLead;
   FFifo.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, FFrameSize * 4));
   if (!FFifo) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
+  // A decoder that drops the start of the sound gets silence to drop.
+  for (int64_t left = -FLead; left > 0; left -= FFrameSize) WriteSilence(static_cast<int>(std::min<int64_t>(left, FFrameSize)));
+}
+
+void TAudioGroupRender::WriteSilence(int Count) {
+  const AVCodecContext* c = FEncoder.Codec();
+  TFramePtr silence = NewFrame();
+  silence->format = c->sample_fmt;
+  silence->nb_samples = Count;
+  CheckAV(av_channel_layout_copy(&silence->ch_layout, &c->ch_layout), "Out of memory");
+  CheckAV(av_frame_get_buffer(silence.get(), 0), "Out of memory");
+  av_samples_set_silence(silence->extended_data, 0, Count, c->ch_layout.nb_channels, c->sample_fmt);
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), Count), "Out of memory");
 }
 
 std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) const {
@@ -170,30 +201,45 @@ std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) co
   char layout[128] = {};
   av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);
   const std::string rate = std::to_string(c->sample_rate);
-  return "aresample=" + rate + ":async=1:first_pts=0,aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
+  return "aresample=" + rate + ",aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
          ":sample_rates=" + rate + ":channel_layouts=" + layout;
 }
 
 void TAudioGroupRender::EmitFill(int64_t Count) {
-  const AVCodecContext* c = FEncoder.Codec();
   const int n = static_cast<int>(std::min<int64_t>(Count, FFrameSize));
-  TFramePtr silence = NewFrame();
-  silence->format = c->sample_fmt;
-  silence->nb_samples = n;
-  CheckAV(av_channel_layout_copy(&silence->ch_layout, &c->ch_layout), "Out of memory");
-  CheckAV(av_frame_get_buffer(silence.get(), 0), "Out of memory");
-  av_samples_set_silence(silence->extended_data, 0, n, c->ch_layout.nb_channels, c->sample_fmt);
-  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), n), "Out of memory");
+  WriteSilence(n);
   FNext += n;
   Drain(false);
 }
 
 bool TAudioGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) {
-  const int take = static_cast<int>(std::min<int64_t>(Frame->nb_samples, Segment.End - FNext));
-  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(Frame->extended_data), take), "Out of memory");
+  // AVI sound is a sequence of samples: it is placed as it comes. Only its start is taken from
+  // its time: sound that starts after its pictures begins with silence, sound before them is
+  // cut. A damaged time stamp can thus never make more than the source's stretch of silence,
+  // and that is made a frame at a time.
+  int offset = 0;
+  if (!FStarted) {
+    FStarted = true;
+    if (Frame->pts != AV_NOPTS_VALUE && Frame->pts > 0)
+      for (int64_t left = std::min(Frame->pts, Segment.End - FNext); left > 0;) {
+        const int64_t before = FNext;
+        EmitFill(left);
+        left -= FNext - before;
+      }
+    else if (Frame->pts != AV_NOPTS_VALUE && Frame->pts < 0)
+      offset = static_cast<int>(std::min<int64_t>(-Frame->pts, Frame->nb_samples));
+  }
+  const int take = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(Frame->nb_samples - offset, Segment.End - FNext)));
+  const AVSampleFormat format = static_cast<AVSampleFormat>(Frame->format);
+  const int channels = Frame->ch_layout.nb_channels;
+  const bool planar = av_sample_fmt_is_planar(format);
+  const int step = av_get_bytes_per_sample(format) * (planar ? 1 : channels);
+  std::vector<uint8_t*> planes(static_cast<size_t>(planar ? channels : 1));
+  for (size_t i = 0; i < planes.size(); ++i) planes[i] = Frame->extended_data[i] + static_cast<ptrdiff_t>(offset) * step;
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(planes.data()), take), "Out of memory");
   FNext += take;
   Drain(false);
-  return take == Frame->nb_samples && FNext < Segment.End;
+  return offset + take == Frame->nb_samples && FNext < Segment.End;
 }
 
 void TAudioGroupRender::Drain(bool All) {
@@ -201,6 +247,12 @@ void TAudioGroupRender::Drain(bool All) {
   const bool shortLast = c->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
   while (true) {
     const int queued = av_audio_fifo_size(FFifo.get());
+    if (FToSkip > 0 && queued > 0) {
+      const int n = static_cast<int>(std::min<int64_t>(FToSkip, queued));
+      av_audio_fifo_drain(FFifo.get(), n);
+      FToSkip -= n;
+      continue;
+    }
     if (queued <= 0 || (queued < FFrameSize && !All)) return;
     const int n = std::min(queued, FFrameSize);
     av_frame_unref(FChunk.get());

@@ -1,14 +1,14 @@
 #pragma once
 // Renders one group of the timeline into its encoder, a little at a time: the group's sources
 // back to back, gaps filled with black frames or silence, every source cut or padded to its
-// stretch of the timeline so that video and sound stay together across sources. Part of the
-// render engine; raises EMediaEngineError.
+// stretch of the timeline so that video and sound stay together across sources. The sources
+// are read ahead on a thread of their own (TSourceReader). Part of the render engine; raises
+// EMediaEngineError.
 #include <memory>
 #include <vector>
 
 #include "engine/ffmpeg/AVHandles.h"
-#include "engine/ffmpeg/FilterChain.h"
-#include "engine/ffmpeg/SourceDecoder.h"
+#include "engine/ffmpeg/SourceReader.h"
 
 namespace rw {
 
@@ -51,18 +51,18 @@ protected:
   const TTimelineGroup& FGroup;
   TEncoderStream& FEncoder;
   AVRational FRate;
-  int64_t FNext = 0;
-  int64_t FTotal = 0;
+  int64_t FNext = 0;   // the next unit of the group's output
+  int64_t FTotal = 0;  // the group's units, and the encoder's tail of filler
+  int64_t FLead = 0;   // the units of the start the encoder is not given (TEncoderStream::Lead)
 
 private:
-  void OpenSource(const TTimelineSource& Source);
-  void CloseSource();
+  void StartReader();
+  void EndSegment();
 
   std::vector<TGroupSegment> FSegments;
   size_t FSegment = 0;
-  std::unique_ptr<TSourceDecoder> FDecoder;
-  std::unique_ptr<TFilterChain> FChain;
-  std::unique_ptr<TSourcePipeline> FPipeline;
+  std::vector<size_t> FJobOf;  // per segment, its source's job of the reader
+  std::unique_ptr<TSourceReader> FReader;
   bool FSourceEnded = false;
   TFramePtr FFrame = NewFrame();
 };
@@ -93,9 +93,13 @@ protected:
   void EmitFill(int64_t Count) override;
   std::string SourceChain(const TTimelineSource& Source) const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
+  void SourceClosed() override { FStarted = false; }
 
 private:
   void Drain(bool All);
+  bool FStarted = false;  // the current source's first sound was placed
+  void WriteSilence(int Count);
+  int64_t FToSkip = 0;  // of the lead, the samples not yet skipped
   TAudioFifoPtr FFifo;
   int FFrameSize = 0;
   int64_t FEncoded = 0;

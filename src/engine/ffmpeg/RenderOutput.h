@@ -1,27 +1,41 @@
 #pragma once
 // The render engine's output: the AVI writer and one encoder per rendered group. Part of the
 // render engine; raises EMediaEngineError.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/ffmpeg/AVHandles.h"
+#include "engine/ffmpeg/EncoderProbe.h"
 
 namespace rw {
 
 // One encoder and the AVI stream it feeds.
 class TEncoderStream {
 public:
-  TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec);
+  TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec, const TEncoderBehaviour& Behaviour);
   AVCodecContext* Codec() const { return FCodec.get(); }
+  // Units (frames, samples) of the group's start the encoder is not given: its output comes
+  // out that much late, so the group's first units would be shown late by as many. Negative:
+  // units of filler given before the start, which the decoder drops.
+  int64_t Lead() const { return FBehaviour.Delay; }
+  // Units of filler the encoder is given after the group's end, so that the units it holds
+  // back reach the file.
+  int64_t Tail() const { return std::max<int64_t>(0, FBehaviour.Delay - FBehaviour.Growth); }
   // Encodes a frame (nullptr: drains the encoder) and hands the packets to the writer.
   void Send(const AVFrame* Frame);
 
 private:
   AVFormatContext* FOutput;
   TCodecContextPtr FCodec;
+  TEncoderBehaviour FBehaviour;
   AVStream* FStream;
   TPacketPtr FPacket = NewPacket();
+  // Packets are written from time 0: an encoder that stamps its priming or its reordered
+  // pictures before 0 would make the writer shift every stream and pad with empty chunks.
+  bool FShiftKnown = false;
+  int64_t FShift = 0;
 };
 
 class TRenderOutput {
@@ -44,8 +58,7 @@ public:
   bool Begun() const { return FBegun; }
 
 private:
-  // Opens the encoder; What names the format it is asked to take, for the reason of a refusal.
-  TEncoderStream& Add(TCodecContextPtr Codec, const std::string* Encoder, const std::string& What);
+  TEncoderStream& Add(const std::string* Encoder, const TEncoderFormat& Format);
   void Release();
 
   AVFormatContext* FOutput = nullptr;
