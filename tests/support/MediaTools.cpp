@@ -128,41 +128,6 @@ void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, doubl
     throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
 }
 
-TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName) {
-  TFlashesAndBeeps r;
-  constexpr size_t PictureBytes = 8 * 8;
-  std::string pictures;
-  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
-                 " -map 0:v:0 -fps_mode cfr -r 25 -vf scale=8:8 -f rawvideo -pix_fmt gray -",
-             &pictures);
-  bool bright = false;
-  for (size_t n = 0; n + PictureBytes <= pictures.size(); n += PictureBytes) {
-    unsigned sum = 0;
-    for (size_t i = 0; i < PictureBytes; ++i) sum += static_cast<uint8_t>(pictures[n + i]);
-    const bool now = sum > 128 * PictureBytes;
-    if (now && !bright) r.Flashes.push_back(static_cast<double>(n / PictureBytes) / 25);
-    bright = now;
-  }
-  constexpr int Rate = 44100;
-  std::string sound;
-  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
-                 " -map 0:a:0 -af aresample=async=1:first_pts=0 -ac 1 -ar 44100 -f s16le -",
-             &sound);
-  long last = -Rate;
-  for (size_t i = 0; i + 1 < sound.size(); i += 2) {
-    const long n = static_cast<long>(i / 2);
-    const int16_t v = static_cast<int16_t>(static_cast<uint8_t>(sound[i]) |
-                                           (static_cast<uint8_t>(sound[i + 1]) << 8));
-    if (std::abs(v) <= 3000) continue;
-    if (n - last > Rate / 10) r.Beeps.push_back(static_cast<double>(n) / Rate);
-    last = n;
-  }
-  return r;
-}
-
-}  // namespace rw::test
-
-namespace rw::test {
 
 std::vector<double> FlashTimes(const std::string& FileName) {
   // The pictures' times and, in the same order, each picture shrunk to 4 x 4 grey pixels.
@@ -190,6 +155,13 @@ std::vector<double> FlashTimes(const std::string& FileName) {
 std::vector<double> BeepOnsets(const std::string& FileName) {
   std::string raw;
   RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -map 0:a:0 -ac 1 -ar 44100 -f s16le -", &raw);
+  // A start delay in the stream header comes before the first sample, as players play it: the
+  // first packet's time.
+  std::string start;
+  RunCommand("ffprobe -v error -select_streams a:0 -show_entries packet=pts_time -read_intervals %+#1 -of csv=p=0 " +
+                 ShellQuote(FileName),
+             &start);
+  const double delay = std::atof(start.c_str());
   const size_t n = raw.size() / 2;
   auto sample = [&](size_t I) {
     return std::abs(static_cast<int>(static_cast<int16_t>(static_cast<uint8_t>(raw[2 * I]) |
@@ -202,10 +174,12 @@ std::vector<double> BeepOnsets(const std::string& FileName) {
   for (size_t i = 0; i < n; ++i) {
     if (sample(i) * 10 <= peak * 3) continue;
     // A burst ends where the sound stays quiet for a tenth of a second.
-    if (static_cast<int64_t>(i) - last > 4410) onsets.push_back(static_cast<double>(i) / 44100);
+    if (static_cast<int64_t>(i) - last > 4410) onsets.push_back(delay + static_cast<double>(i) / 44100);
     last = static_cast<int64_t>(i);
   }
   return onsets;
 }
+
+TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName) { return {FlashTimes(FileName), BeepOnsets(FileName)}; }
 
 }  // namespace rw::test

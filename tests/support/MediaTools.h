@@ -51,17 +51,14 @@ std::vector<TSilence> SilentStretches(const std::string& FileName);
 // pictures, SoundSeconds of sound encoded with AudioCodec and further ffmpeg AudioOptions.
 void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
                        const std::string& AudioCodec, const std::string& AudioOptions = "");
-// When the pictures turn white and when the sound starts to beep after a quiet stretch, in
-// seconds from the file's zero, as ffmpeg decodes the file: pictures at a constant 25 per second
-// (an empty chunk repeats its picture), sound with any start delay played as silence.
+// Where a viewer sees the flashes (the decoded time of each picture that turns bright) and
+// hears the beeps (the first loud sample of each burst of sound, a start delay in the stream
+// header played as silence), in seconds, as ffmpeg decodes the file.
+std::vector<double> FlashTimes(const std::string& FileName);
+std::vector<double> BeepOnsets(const std::string& FileName);
 struct TFlashesAndBeeps {
   std::vector<double> Flashes, Beeps;
 };
 TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName);
-// Where a viewer sees the flashes of a clip made with TClip::Flash (the decoded time of each
-// picture that turns bright) and hears its beeps (the first sample of each burst of sound),
-// in seconds, as ffmpeg decodes the file.
-std::vector<double> FlashTimes(const std::string& FileName);
-std::vector<double> BeepOnsets(const std::string& FileName);
 
 }  // namespace rw::test
