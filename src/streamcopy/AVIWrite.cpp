@@ -165,8 +165,11 @@ void TAVIFileWriter::WriteChunk(int StreamId, const void* Data, bool KeyFrame, u
 
   int64_t p = FOut.Position();
   FOut.WriteChunk(slot.ChunkId, Data, Size);
+  // Legacy index offsets count from the 'movi' list type field, as players expect them. Absolute
+  // positions would be read wrongly wherever the relative reading of the first entry happens to
+  // land on a chunk of the same stream (chunks of one size repeat at such distances).
   if (FFirstPart && LegacyOn())
-    FLegacyIndex.Add(slot.ChunkId, KeyFrame, static_cast<uint32_t>(p), Size);
+    FLegacyIndex.Add(slot.ChunkId, KeyFrame, static_cast<uint32_t>(p - (FMoviPos + riff::ChunkHeaderSize)), Size);
   if (OpenDMLOn()) {
     auto offset = static_cast<uint32_t>(p + riff::ChunkHeaderSize - FIndexBase);
     if (slot.Index->Add(offset, Size, KeyFrame)) slot.Index->FlushStandardIndex(FOut, FIndexBase);
