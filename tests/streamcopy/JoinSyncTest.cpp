@@ -173,6 +173,13 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
     largest = std::max(largest, e.Size);
   }
   EXPECT_EQ(a.SuggestedBufferSize, largest + 1024);
+
+  // A second, independent reader finds every picture and the sound's length.
+  if (test::RunCommand("command -v mencoder >/dev/null") == 0) {
+    const std::string said =
+        test::RunTool("mencoder -ovc copy -oac copy -o /dev/null " + test::ShellQuote(out) + " 2>&1");
+    EXPECT_NE(said.find(" secs  " + std::to_string(v.Length) + " frames"), std::string::npos) << said;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sound, JoinSync,
