@@ -143,6 +143,8 @@ public:
   // Whether the file has an index to read ('idx1', or OpenDML 'indx'); known after a
   // header-only open too.
   bool HasIndex() const { return FIsOpenDML || FIdx1Pos >= 0; }
+  // Entries of the legacy 'idx1' index (0 when there is none); known after a header-only open.
+  uint32_t LegacyIndexEntries() const { return FIdx1Size / riff::Idx1EntrySize; }
 
   // The time-ordered walk over the chunks of all streams. NextChunk gives the stream and chunk
   // that start earliest (ties go to the lower stream index) and advances that stream's cursor;

@@ -87,6 +87,31 @@ void GetVideoFileTypeName(const std::string& FileName, std::string& Name) {
   Name = TypeName(DetectFileType(FileName));
 }
 
+namespace {
+
+// How many pictures the file holds. The header's count is taken as it stands unless the file
+// cannot hold that many (each picture has at least a chunk header in the file, and in a file
+// with only a legacy index an entry of it), or unless there is no index to tell: a file cut
+// short keeps the count of the whole, and a damaged or hostile header may claim 2^32 - 1
+// pictures for a 3 s clip. Then the index is read, or the data walked, as a join would.
+uint64_t PictureCount(const TAVIFileReader& Reader, const std::string& FileName) {
+  const TAVIStreamHeader& vh = Reader.VideoStream()->Header;
+  if (vh.SampleSize != 0) return vh.Length;
+  uint64_t room = static_cast<uint64_t>(Reader.GetFileSize()) / riff::ChunkHeaderSize;
+  if (!Reader.IsOpenDML() && Reader.HasIndex()) room = std::min<uint64_t>(room, Reader.LegacyIndexEntries());
+  if (Reader.HasIndex() && vh.Length <= room) return vh.Length;
+  try {
+    TAVIFileReader full;
+    full.Open(FileName, false);
+    if (full.VideoStream()) return full.VideoStream()->ChunkCount();
+  } catch (const EAVIReadError&) {
+    // What cannot be read in full is described by its header, as before.
+  }
+  return vh.Length;
+}
+
+}  // namespace
+
 std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName) {
   auto info = std::make_unique<TVideoFileInfo>();
   info->FileName = FileName;
@@ -124,8 +149,8 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
   }
 
   // Rounded to the nearest whole second, halves to the even neighbour.
-  info->Duration =
-      std::nearbyint(static_cast<double>(vh.Scale) * static_cast<double>(vh.Length) / vh.Rate);
+  info->Duration = std::nearbyint(static_cast<double>(vh.Scale) *
+                                  static_cast<double>(PictureCount(reader, FileName)) / vh.Rate);
   return info;
 }
 

@@ -36,11 +36,14 @@ protected:
     }
     return "";
   }
-  std::unique_ptr<TVideoFileInfo> Info(uint32_t Rate, uint32_t Scale, uint32_t Length) {
-    TAVIBuilder b = test::SimpleAVI(1, false, TIndexKind::None);
+  // A file of Pictures empty pictures (Length by default) whose header claims Length.
+  std::unique_ptr<TVideoFileInfo> Info(uint32_t Rate, uint32_t Scale, uint32_t Length, int64_t Pictures = -1,
+                                       TIndexKind Index = TIndexKind::Idx1Relative) {
+    TAVIBuilder b = test::SimpleAVI(0, false, Index);
     b.StreamList[0].Header.Rate = Rate;
     b.StreamList[0].Header.Scale = Scale;
     b.StreamList[0].Header.Length = Length;
+    for (int64_t i = 0; i < (Pictures < 0 ? Length : Pictures); ++i) b.AddChunk(0, 0);
     return CreateVideoFileInfo(WriteBytes(b.Build()));
   }
   test::TTempDir Dir;
@@ -134,8 +137,12 @@ TEST_F(VideoUtilsTest, FrameRateAndRoundedDuration) {
   // Halves go to the even neighbour.
   EXPECT_EQ(Info(2, 1, 201)->Duration, 100);
   EXPECT_EQ(Info(2, 1, 203)->Duration, 102);
-  // A large length does not overflow.
-  EXPECT_EQ(Info(1, 1000, 0xFFFFFFFFu)->Duration, 4294967295000.0);
+  // A large scale does not overflow.
+  EXPECT_EQ(Info(1, 0xFFFFFFFFu, 1000)->Duration, 4294967295000.0);
+  // A header that claims more pictures than the file holds: the file's own count.
+  EXPECT_EQ(Info(25, 1, 0xFFFFFFFFu, 75)->Duration, 3);
+  // A file cut short, without its index: the pictures that are there.
+  EXPECT_EQ(Info(25, 1, 250, 75, TIndexKind::None)->Duration, 3);
 }
 
 TEST_F(VideoUtilsTest, FilesThatCannotBeDescribed) {
