@@ -172,6 +172,15 @@ inline constexpr uint32_t WaveAvgBytesPerSecOffset = 8;
 inline constexpr uint32_t WaveBlockAlignOffset = 12;
 inline constexpr uint32_t WaveBitsPerSampleOffset = 14;
 
+// Wave format tags.
+inline constexpr uint16_t wavePCM = 0x0001;
+inline constexpr uint16_t waveFloat = 0x0003;
+inline constexpr uint16_t waveALaw = 0x0006;
+inline constexpr uint16_t waveMuLaw = 0x0007;
+inline constexpr uint16_t waveMpeg = 0x0050;
+inline constexpr uint16_t waveMpegLayer3 = 0x0055;
+inline constexpr uint16_t waveAc3 = 0x2000;
+
 // WAVE_FORMAT_EXTENSIBLE: its tag, and where its sub-format GUID (whose first two bytes are
 // the real format tag) stands in the wave format.
 inline constexpr uint16_t waveFormatExtensible = 0xFFFE;

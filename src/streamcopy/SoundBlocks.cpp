@@ -11,13 +11,6 @@ namespace rw {
 
 namespace {
 
-constexpr uint16_t TagPCM = 0x0001;
-constexpr uint16_t TagFloat = 0x0003;
-constexpr uint16_t TagALaw = 0x0006;
-constexpr uint16_t TagMuLaw = 0x0007;
-constexpr uint16_t TagMpeg = 0x0050;
-constexpr uint16_t TagMpegLayer3 = 0x0055;
-constexpr uint16_t TagAc3 = 0x2000;
 // Bytes of an AC-3 frame's start that hold everything its silent frame copies.
 constexpr uint32_t Ac3LearnBytes = 16;
 
@@ -84,27 +77,27 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
   const uint16_t bits = word(riff::WaveBitsPerSampleOffset);
   FBlockAlign = std::max<uint32_t>(1, word(riff::WaveBlockAlignOffset));
   switch (tag) {
-    case TagPCM:
+    case riff::wavePCM:
       FKind = TKind::Samples;
       FSilentByte = bits > 0 && bits <= 8 ? 0x80 : 0x00;  // 8-bit PCM is unsigned
       break;
-    case TagFloat:
+    case riff::waveFloat:
       FKind = TKind::Samples;
       break;
-    case TagALaw:
+    case riff::waveALaw:
       FKind = TKind::Samples;
       FSilentByte = 0xD5;
       break;
-    case TagMuLaw:
+    case riff::waveMuLaw:
       FKind = TKind::Samples;
       FSilentByte = 0xFF;
       break;
-    case TagMpeg:
-    case TagMpegLayer3:
+    case riff::waveMpeg:
+    case riff::waveMpegLayer3:
       FKind = TKind::Frames;
       FFrames = TFrames::Mpeg;
       break;
-    case TagAc3:
+    case riff::waveAc3:
       FKind = TKind::Frames;
       FFrames = TFrames::Ac3;
       break;

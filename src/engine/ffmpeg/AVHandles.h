@@ -8,6 +8,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/dict.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 #include <memory>
 #include <string>
@@ -38,6 +40,12 @@ struct TAudioFifoFree {
 struct TFilterInOutFree {
   void operator()(AVFilterInOut* P) const { avfilter_inout_free(&P); }
 };
+struct TSwsFree {
+  void operator()(SwsContext* P) const { sws_freeContext(P); }
+};
+struct TSwrFree {
+  void operator()(SwrContext* P) const { swr_free(&P); }
+};
 
 using TInputContextPtr = std::unique_ptr<AVFormatContext, TInputCloser>;
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
@@ -46,6 +54,8 @@ using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphFree>;
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
 using TFilterInOutPtr = std::unique_ptr<AVFilterInOut, TFilterInOutFree>;
+using TSwsPtr = std::unique_ptr<SwsContext, TSwsFree>;
+using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
 
 // An option dictionary that frees itself.
 class TAVDictionary {

@@ -8,27 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/ffmpeg/AVHandles.h"
 #include "engine/ffmpeg/FFmpegEncoders.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 namespace rw {
 
 namespace {
-
-struct TSwsFree {
-  void operator()(SwsContext* P) const { sws_freeContext(P); }
-};
-struct TSwrFree {
-  void operator()(SwrContext* P) const { swr_free(&P); }
-};
-using TSwsPtr = std::unique_ptr<SwsContext, TSwsFree>;
-using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
 
 // A file in memory that the AVI writer writes and the AVI reader reads back.
 class TMemoryFile {

@@ -163,11 +163,9 @@ std::vector<std::string> ListEncoders(TCompressorCategory Category) {
   // Only what opens with the join's formats and makes a file that decodes. The tries run one
   // after the other: some encoder libraries keep thread pools and global state that tries
   // running side by side contend for.
-  std::vector<char> works(candidates.size(), 0);
-  for (size_t i = 0; i < candidates.size(); ++i) works[i] = Works(candidates[i]);
   std::vector<std::string> names;
-  for (size_t i = 0; i < candidates.size(); ++i)
-    if (works[i]) names.emplace_back(candidates[i]->name);
+  for (const AVCodec* c : candidates)
+    if (Works(c)) names.emplace_back(c->name);
   return names;
 }
 
