@@ -40,6 +40,9 @@ struct TAudioFifoFree {
 struct TFilterInOutFree {
   void operator()(AVFilterInOut* P) const { avfilter_inout_free(&P); }
 };
+struct TOutputContextFree {
+  void operator()(AVFormatContext* P) const { avformat_free_context(P); }
+};
 struct TSwsFree {
   void operator()(SwsContext* P) const { sws_freeContext(P); }
 };
@@ -54,6 +57,7 @@ using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphFree>;
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
 using TFilterInOutPtr = std::unique_ptr<AVFilterInOut, TFilterInOutFree>;
+using TOutputContextPtr = std::unique_ptr<AVFormatContext, TOutputContextFree>;
 using TSwsPtr = std::unique_ptr<SwsContext, TSwsFree>;
 using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
 

@@ -10,6 +10,7 @@
 
 #include "engine/ffmpeg/AVHandles.h"
 #include "engine/ffmpeg/FFmpegEncoders.h"
+#include "engine/ffmpeg/RenderOutput.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -101,9 +102,6 @@ public:
   TProbe(const AVCodec* Codec, const TEncoderFormat& Format) : FCodec(Codec), FFormat(Format) {}
 
   TEncoderBehaviour Run() {
-    // One thread: the sample is a few frames, and some encoders' worker threads wait for each
-    // other by spinning, which on a busy machine (or under a sanitizer) can run for minutes.
-    FEncoder = OpenEncoder(FCodec, FFormat, 1);
     WriteSample();
     const TDecoded d = ReadBack();
     const std::string what = std::string("The ") + FCodec->name + " encoder ";
@@ -112,84 +110,64 @@ public:
   }
 
 private:
+  // Encodes and writes the sample as the render does.
   void WriteSample() {
     AVFormatContext* out = nullptr;
     CheckAV(avformat_alloc_output_context2(&out, nullptr, "avi", nullptr), "Cannot set up the AVI writer");
     FOutput.reset(out);
     FOutput->pb = FFile.Open(true);
-    AVStream* st = avformat_new_stream(FOutput.get(), nullptr);
-    if (!st) throw std::bad_alloc();
-    CheckAV(avcodec_parameters_from_context(st->codecpar, FEncoder.get()), "Cannot set up the output");
-    st->time_base = FEncoder->time_base;
+    // One thread: the sample is a few frames, and some encoders' worker threads wait for each
+    // other by spinning, which on a busy machine (or under a sanitizer) can run for minutes.
+    TEncoderStream stream(FOutput.get(), OpenEncoder(FCodec, FFormat, 1), TEncoderBehaviour{});
     {
       TLibraryMessages said;
       CheckAV(avformat_write_header(FOutput.get(), nullptr),
               std::string("The AVI writer cannot take what the ") + FCodec->name + " encoder makes");
     }
     if (FFormat.Video)
-      SendPictures(*st);
+      SendPictures(stream);
     else
-      SendSound(*st);
-    Encode(*st, nullptr);
+      SendSound(stream);
+    stream.Send(nullptr);
     CheckAV(av_write_trailer(FOutput.get()), "Cannot complete the output");
     FFile.Close();
     FOutput.reset();
   }
 
-  void Encode(AVStream& St, const AVFrame* Frame) {
-    int err = avcodec_send_frame(FEncoder.get(), Frame);
-    if (err == AVERROR_EOF) return;
-    CheckAV(err, std::string("Encoding with ") + FCodec->name + " failed");
-    TPacketPtr pkt = NewPacket();
-    while ((err = avcodec_receive_packet(FEncoder.get(), pkt.get())) >= 0) {
-      av_packet_rescale_ts(pkt.get(), FEncoder->time_base, St.time_base);
-      pkt->stream_index = St.index;
-      // As the render writes them: from time 0, so that the writer shifts nothing.
-      if (!FShiftKnown) {
-        FShift = pkt->dts != AV_NOPTS_VALUE && pkt->dts < 0 ? -pkt->dts : 0;
-        FShiftKnown = true;
-      }
-      if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += FShift;
-      if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += FShift;
-      CheckAV(av_write_frame(FOutput.get(), pkt.get()), "Writing the output failed");
-      av_packet_unref(pkt.get());
-    }
-    if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) CheckAV(err, std::string("Encoding with ") + FCodec->name + " failed");
-  }
-
-  void SendPictures(AVStream& St) {
+  void SendPictures(TEncoderStream& Stream) {
+    const AVCodecContext& encoder = *Stream.Codec();
     TFramePtr grey = NewFrame();
     grey->format = AV_PIX_FMT_BGR24;
     grey->width = FFormat.Width;
     grey->height = FFormat.Height;
     CheckAV(av_frame_get_buffer(grey.get(), 0), "Out of memory");
     TSwsPtr sws(sws_getContext(FFormat.Width, FFormat.Height, AV_PIX_FMT_BGR24, FFormat.Width, FFormat.Height,
-                               FEncoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+                               encoder.pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!sws) throw EMediaEngineError(ME_NOCODEC, std::string("Cannot make pictures for the ") + FCodec->name + " encoder");
     for (int i = 0; i < ProbeFrames; ++i) {
       for (int y = 0; y < FFormat.Height; ++y)
         std::memset(grey->data[0] + static_cast<ptrdiff_t>(y) * grey->linesize[0], LevelOf(i), static_cast<size_t>(FFormat.Width) * 3);
       TFramePtr f = NewFrame();
-      f->format = FEncoder->pix_fmt;
+      f->format = encoder.pix_fmt;
       f->width = FFormat.Width;
       f->height = FFormat.Height;
       CheckAV(av_frame_get_buffer(f.get(), 0), "Out of memory");
       CheckAV(sws_scale_frame(sws.get(), f.get(), grey.get()), "Cannot make pictures for the encoder");
       f->pts = i;
-      if (FEncoder->flags & AV_CODEC_FLAG_QSCALE) f->quality = FEncoder->global_quality;
-      Encode(St, f.get());
+      Stream.Send(f.get());
     }
   }
 
-  void SendSound(AVStream& St) {
-    const int frameSize = FEncoder->frame_size > 0 ? FEncoder->frame_size : 1024;
+  void SendSound(TEncoderStream& Stream) {
+    AVCodecContext& encoder = *Stream.Codec();
+    const int frameSize = encoder.frame_size > 0 ? encoder.frame_size : 1024;
     FSent = (BurstStart + BurstLength + 8820 + frameSize - 1) / frameSize * frameSize;
     TSwrPtr swr;
     {
       SwrContext* s = nullptr;
       AVChannelLayout layout;
       av_channel_layout_default(&layout, FFormat.Channels);
-      CheckAV(swr_alloc_set_opts2(&s, &FEncoder->ch_layout, FEncoder->sample_fmt, FFormat.SampleRate, &layout,
+      CheckAV(swr_alloc_set_opts2(&s, &encoder.ch_layout, encoder.sample_fmt, FFormat.SampleRate, &layout,
                                   AV_SAMPLE_FMT_FLT, FFormat.SampleRate, 0, nullptr),
               "Cannot make sound for the encoder");
       swr.reset(s);
@@ -213,14 +191,14 @@ private:
         for (int c = 0; c < FFormat.Channels; ++c) s[i * FFormat.Channels + c] = v;
       }
       TFramePtr out = NewFrame();
-      out->format = FEncoder->sample_fmt;
+      out->format = encoder.sample_fmt;
       out->sample_rate = FFormat.SampleRate;
       out->nb_samples = n;
-      CheckAV(av_channel_layout_copy(&out->ch_layout, &FEncoder->ch_layout), "Out of memory");
+      CheckAV(av_channel_layout_copy(&out->ch_layout, &encoder.ch_layout), "Out of memory");
       CheckAV(av_frame_get_buffer(out.get(), 0), "Out of memory");
       CheckAV(swr_convert_frame(swr.get(), out.get(), in.get()), "Cannot make sound for the encoder");
       out->pts = done;
-      Encode(St, out.get());
+      Stream.Send(out.get());
       done += n;
     }
   }
@@ -357,14 +335,8 @@ private:
 
   const AVCodec* FCodec;
   TEncoderFormat FFormat;
-  TCodecContextPtr FEncoder;
   TMemoryFile FFile;
-  struct TOutputFree {
-    void operator()(AVFormatContext* P) const { avformat_free_context(P); }
-  };
-  std::unique_ptr<AVFormatContext, TOutputFree> FOutput;
-  bool FShiftKnown = false;
-  int64_t FShift = 0;
+  TOutputContextPtr FOutput;
   int64_t FSent = 0;
 };
 
@@ -374,10 +346,12 @@ struct TProbeAnswer {
   std::string Reason;
 };
 
+// Only the fields of the encoder's own kind: the listing's try and a join's are then one try.
 std::string ProbeKey(const AVCodec* Codec, const TEncoderFormat& F) {
-  std::string key = std::string(Codec->name) + "|" + (F.Video ? "v" : "a") + "|" + std::to_string(F.Width) + "x" +
-                    std::to_string(F.Height) + "|" + std::to_string(F.Rate.num) + "/" + std::to_string(F.Rate.den) +
-                    "|" + std::to_string(F.SampleRate) + "|" + std::to_string(F.Channels);
+  std::string key = std::string(Codec->name) + "|" +
+                    (F.Video ? "v|" + std::to_string(F.Width) + "x" + std::to_string(F.Height) + "|" +
+                                   std::to_string(F.Rate.num) + "/" + std::to_string(F.Rate.den)
+                             : "a|" + std::to_string(F.SampleRate) + "|" + std::to_string(F.Channels));
   for (const auto& [name, value] : EncoderOptionsInEffect(Codec->name, KeptEncoderOptions(Codec->name)))
     key += "|" + name + "=" + value;
   return key;

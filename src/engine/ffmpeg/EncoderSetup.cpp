@@ -185,6 +185,20 @@ std::string FormatText(const TEncoderFormat& Format) {
   return text;
 }
 
+TEncoderFormat EncoderFormatOf(const TMediaType& Type, double FPS) {
+  TEncoderFormat format;
+  format.Video = Type.MajorType == TMediaMajorType::mtVideo;
+  if (format.Video) {
+    format.Width = Type.Width;
+    format.Height = Type.Height;
+    format.Rate = FrameRateOf(FPS);
+  } else {
+    format.SampleRate = static_cast<int>(Type.SamplesPerSec);
+    format.Channels = Type.Channels;
+  }
+  return format;
+}
+
 TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format, int Threads) {
   TCodecContextPtr ctx(avcodec_alloc_context3(Codec));
   if (!ctx) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");

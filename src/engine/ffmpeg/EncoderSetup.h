@@ -23,6 +23,9 @@ struct TEncoderFormat {
   int Channels = 0;
 };
 
+// The format of a group of the timeline as its encoder gets it: the fields of its own kind only.
+TEncoderFormat EncoderFormatOf(const TMediaType& Type, double FPS);
+
 // The encoder of that name, or for none the uncompressed one (24-bit frames, 16-bit PCM).
 const AVCodec* FindEncoder(const std::string* Encoder, bool Video);
 

@@ -144,13 +144,7 @@ public:
 
   TMediaResult CheckEncoder(const std::string& Encoder, const TMediaType& Type, double FPS) override {
     return EngineCall([&] {
-      TEncoderFormat format;
-      format.Video = Type.MajorType == TMediaMajorType::mtVideo;
-      format.Width = Type.Width;
-      format.Height = Type.Height;
-      format.Rate = FrameRateOf(FPS);
-      format.SampleRate = static_cast<int>(Type.SamplesPerSec);
-      format.Channels = Type.Channels;
+      const TEncoderFormat format = EncoderFormatOf(Type, FPS);
       ProbeEncoder(FindEncoder(&Encoder, format.Video), format);
       return ME_OK;
     });

@@ -75,13 +75,11 @@ public:
       if (r != ME_OK) return r;
       try {
         const TMediaType& type = group->MediaType();
-        if (type.MajorType == TMediaMajorType::mtVideo) {
-          TEncoderStream& s = FOutput->AddVideo(type, group->OutputFPS(), Encoder);
+        TEncoderStream& s = FOutput->Add(type, group->OutputFPS(), Encoder);
+        if (type.MajorType == TMediaMajorType::mtVideo)
           FRenders.push_back(std::make_unique<TVideoGroupRender>(*group, s, FDuration));
-        } else {
-          TEncoderStream& s = FOutput->AddAudio(type, Encoder);
+        else
           FRenders.push_back(std::make_unique<TAudioGroupRender>(*group, s, FDuration));
-        }
       } catch (const EMediaEngineError& E) {
         return Fail(E);
       }

@@ -153,8 +153,6 @@ void TVideoGroupRender::Emit(const AVFrame* Frame) {
   TFramePtr f(av_frame_clone(Frame));
   if (!f) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
   f->pts = at - FLead;
-  // A constant quantizer is read from each picture by the MPEG family's encoders.
-  if (FEncoder.Codec()->flags & AV_CODEC_FLAG_QSCALE) f->quality = FEncoder.Codec()->global_quality;
   f->pict_type = AV_PICTURE_TYPE_NONE;
   FEncoder.Send(f.get());
 }

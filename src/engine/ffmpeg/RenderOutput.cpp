@@ -13,7 +13,9 @@ TEncoderStream::TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec, 
   if (FCodec->codec_type == AVMEDIA_TYPE_VIDEO) FStream->avg_frame_rate = FCodec->framerate;
 }
 
-void TEncoderStream::Send(const AVFrame* Frame) {
+void TEncoderStream::Send(AVFrame* Frame) {
+  if (Frame && FCodec->codec_type == AVMEDIA_TYPE_VIDEO && (FCodec->flags & AV_CODEC_FLAG_QSCALE))
+    Frame->quality = FCodec->global_quality;
   int err = avcodec_send_frame(FCodec.get(), Frame);
   if (err == AVERROR_EOF) return;
   CheckAV(err, std::string("Encoding with ") + FCodec->codec->name + " failed");
@@ -53,30 +55,14 @@ void TRenderOutput::Release() {
   FOutput = nullptr;
 }
 
-TEncoderStream& TRenderOutput::Add(const std::string* Encoder, const TEncoderFormat& Format) {
+TEncoderStream& TRenderOutput::Add(const TMediaType& Type, double FPS, const std::string* Encoder) {
+  const TEncoderFormat Format = EncoderFormatOf(Type, FPS);
   const AVCodec* codec = FindEncoder(Encoder, Format.Video);
   // What the encoder's output looks like decoded (how late it comes out) is known by trying it;
   // the uncompressed formats hold nothing back.
   const TEncoderBehaviour behaviour = Encoder ? ProbeEncoder(codec, Format) : TEncoderBehaviour{};
   FStreams.push_back(std::make_unique<TEncoderStream>(FOutput, OpenEncoder(codec, Format), behaviour));
   return *FStreams.back();
-}
-
-TEncoderStream& TRenderOutput::AddVideo(const TMediaType& Type, double FPS, const std::string* Encoder) {
-  TEncoderFormat format;
-  format.Video = true;
-  format.Width = Type.Width;
-  format.Height = Type.Height;
-  format.Rate = FrameRateOf(FPS);
-  return Add(Encoder, format);
-}
-
-TEncoderStream& TRenderOutput::AddAudio(const TMediaType& Type, const std::string* Encoder) {
-  TEncoderFormat format;
-  format.Video = false;
-  format.SampleRate = static_cast<int>(Type.SamplesPerSec);
-  format.Channels = Type.Channels;
-  return Add(Encoder, format);
 }
 
 void TRenderOutput::Begin() {

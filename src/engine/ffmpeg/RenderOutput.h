@@ -23,8 +23,9 @@ public:
   // Units of filler the encoder is given after the group's end, so that the units it holds
   // back reach the file.
   int64_t Tail() const { return std::max<int64_t>(0, FBehaviour.Delay - FBehaviour.Growth); }
-  // Encodes a frame (nullptr: drains the encoder) and hands the packets to the writer.
-  void Send(const AVFrame* Frame);
+  // Encodes a frame (nullptr: drains the encoder) and hands the packets to the writer. A
+  // constant quantizer is set on each picture, where the MPEG family's encoders read it.
+  void Send(AVFrame* Frame);
 
 private:
   AVFormatContext* FOutput;
@@ -46,11 +47,10 @@ public:
   TRenderOutput(const TRenderOutput&) = delete;
   TRenderOutput& operator=(const TRenderOutput&) = delete;
 
-  // Opens the encoder for a video group: the named encoder with the options kept for it, or
-  // uncompressed 24-bit frames when Encoder is null.
-  TEncoderStream& AddVideo(const TMediaType& Type, double FPS, const std::string* Encoder);
-  // Opens the encoder for an audio group: the named encoder, or 16-bit PCM.
-  TEncoderStream& AddAudio(const TMediaType& Type, const std::string* Encoder);
+  // Opens the encoder for a group of that type (FPS counts for pictures only): the named encoder
+  // with the options kept for it, or when Encoder is null uncompressed 24-bit frames or 16-bit
+  // PCM.
+  TEncoderStream& Add(const TMediaType& Type, double FPS, const std::string* Encoder);
 
   void Begin();
   // Drains the encoders and completes the file; safe to call once the header is written.
@@ -58,7 +58,6 @@ public:
   bool Begun() const { return FBegun; }
 
 private:
-  TEncoderStream& Add(const std::string* Encoder, const TEncoderFormat& Format);
   void Release();
 
   AVFormatContext* FOutput = nullptr;
