@@ -10,7 +10,7 @@
 namespace rw {
 
 struct TJoinFacts {
-  // No row's video format differs from the first row's, and every row has an index.
+  // No row's video format differs from the first row's.
   bool CanJoinWORecomp = true;
   // Some row has no sound or another sound format than the first row's.
   bool DropAudio = false;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "core/ListTexts.h"
 #include "media/VideoFileInfo.h"
@@ -33,11 +34,15 @@ TJoinOutputFacts DescribeJoinOutput(const std::string& FileName) {
   TJoinOutputFacts facts;
   facts.FileName = FileName;
   try {
-    facts.Size = TFile::OpenRead(FileName).Size();
+    const std::unique_ptr<TVideoFileInfo> info = CreateVideoFileInfo(FileName);
+    facts.Duration = info->Duration;
+    facts.Size = info->FileSize;
+    return facts;
   } catch (const std::exception&) {
   }
+  // A file that cannot be described still has its size.
   try {
-    facts.Duration = CreateVideoFileInfo(FileName)->Duration;
+    facts.Size = TFile::OpenRead(FileName).Size();
   } catch (const std::exception&) {
   }
   return facts;

@@ -40,14 +40,10 @@ void TJoinWrapper::RunRecompression(const std::string& OutFileName) {
   JoinWithRecompression(OutFileName);
 }
 
-void TJoinWrapper::FillFileList(std::vector<std::string>& Files) const {
-  Files.insert(Files.end(), FRequest.Files.begin(), FRequest.Files.end());
-}
-
 void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName) {
   // The stream-copy joiner shows its own progress from the factory.
   TAVIFileJoiner joiner(FProgressFactory);
-  FillFileList(joiner.FFiles);
+  joiner.FFiles = FRequest.Files;
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.Execute();
@@ -57,7 +53,7 @@ void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName) {
 void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName) {
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
-  FillFileList(joiner.FFiles);
+  joiner.FFiles = FRequest.Files;
   joiner.FOutFileName = OutFileName;
   joiner.FWidth = r.Width;
   joiner.FHeight = r.Height;

@@ -52,8 +52,6 @@ private:
   void JoinAVIFiles(const std::string& OutFileName);
   void RunRecompression(const std::string& OutFileName);
   void JoinWithRecompression(const std::string& OutFileName);
-  // Appends the request's files, in join order, to a joiner's file list.
-  void FillFileList(std::vector<std::string>& Files) const;
   void JoinProgress(TDSVideoJoiner& Sender, bool& Cancel, double Percent);
 
   TJoinRequest FRequest;

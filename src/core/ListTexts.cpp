@@ -181,7 +181,9 @@ std::string Against(const std::string& Row, const std::string& First) {
   return Row + "; the first file has " + First;
 }
 
+// Named by the same comparison that highlights the row.
 std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& First) {
+  if (SameAudioFormat(Row, First)) return "";
   if (!Row.HasAudio) return Against("No sound", AudioFormatName(First.AudioFormatTag) + " sound");
   if (!First.HasAudio) return Against(AudioFormatName(Row.AudioFormatTag) + " sound", "none");
   std::string row, first;
@@ -199,7 +201,15 @@ std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& Fir
   part(Row.AudioBitsPerSample != First.AudioBitsPerSample,
        std::to_string(Row.AudioBitsPerSample) + "-bit",
        std::to_string(First.AudioBitsPerSample) + "-bit");
-  if (row.empty()) return "";
+  auto timing = [](uint32_t SampleSize) {
+    if (SampleSize == 0) return std::string("block-timed");
+    return SampleSize == 1 ? std::string("byte-timed") : std::to_string(SampleSize) + "-byte-timed";
+  };
+  part(Row.AudioSampleSize != First.AudioSampleSize, timing(Row.AudioSampleSize), timing(First.AudioSampleSize));
+  part(Row.AudioBlockAlign != First.AudioBlockAlign, std::to_string(Row.AudioBlockAlign) + "-byte-block",
+       std::to_string(First.AudioBlockAlign) + "-byte-block");
+  // What is left is the stream's clock or the extensible format's sub-format.
+  if (row.empty()) return Against("Differently stored sound", "its own");
   return Against(row + " sound", first);
 }
 
@@ -216,7 +226,7 @@ std::string DifferenceText(const TVideoFileInfo& Row, const TVideoFileInfo& Firs
       return Against(std::to_string(Row.Width) + "x" + std::to_string(Row.Height),
                      std::to_string(First.Width) + "x" + std::to_string(First.Height));
     case colFrameRate:
-      if (Row.FrameRate == First.FrameRate) return "";
+      if (SameRate(Row.FrameRate, First.FrameRate)) return "";
       return Against(ShortRateText(Row.FrameRate, separator) + " fps",
                      ShortRateText(First.FrameRate, separator));
     case colAudio:

@@ -20,11 +20,6 @@ constexpr uint32_t WaveExtraSizeOffset = 16;
 constexpr uint16_t WaveExtensibleExtraSize = 22;
 constexpr size_t WaveSubFormatSize = 16;
 
-// Two rates that differ by at most 10 ppm are one rate written two ways.
-bool SameRate(double A, double B) {
-  return std::fabs(A - B) <= 1e-5 * std::max(std::fabs(A), std::fabs(B));
-}
-
 TVideoFileType DetectMPEG(const uint8_t* b) {
   if (b[1] != 0x00 || b[2] != 0x01) return TVideoFileType::vftUnknown;
   if (b[3] == 0xBA)
@@ -161,8 +156,13 @@ bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B) {
   return !A.VideoFormatDiffers && !A.FrameSizeDiffers && !A.FrameRateDiffers;
 }
 
+bool SameRate(double A, double B) {
+  return std::fabs(A - B) <= 1e-5 * std::max(std::fabs(A), std::fabs(B));
+}
+
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {
-  return A.HasAudio == B.HasAudio && A.AudioChannels == B.AudioChannels &&
+  if (!A.HasAudio || !B.HasAudio) return A.HasAudio == B.HasAudio;
+  return A.AudioChannels == B.AudioChannels &&
          A.AudioSampleRate == B.AudioSampleRate &&
          A.AudioBitsPerSample == B.AudioBitsPerSample && A.AudioFormatTag == B.AudioFormatTag &&
          A.AudioBlockAlign == B.AudioBlockAlign && A.AudioSampleSize == B.AudioSampleSize &&

@@ -58,6 +58,8 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
 // True when A's video matches B's; records in A which parts differ. Frame rates match when
 // they differ by at most 10 ppm (30000/1001 and 2997/100 are the same rate).
 bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B);
+// Two rates that differ by at most 10 ppm are one rate written two ways.
+bool SameRate(double A, double B);
 // True when A's sound can be joined to B's into one stream: same format tag, channels, sample
 // rate, bits, block align, timing and sub-format.
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B);

@@ -136,6 +136,28 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
   first.HasAudio = false;
   row.HasAudio = true;
   EXPECT_EQ(DifferenceText(row, first, colAudio), "MP2 sound; the first file has none");
+  // Two files without sound do not differ in it.
+  row.HasAudio = false;
+  EXPECT_EQ(DifferenceText(row, first, colAudio), "");
+
+  // Whatever highlights a cell is named: constant- beside variable-rate MP3, and a rate written
+  // two ways is one rate.
+  first = TVideoFileInfo{};
+  first.FrameRate = 30000.0 / 1001;
+  first.HasAudio = true;
+  first.AudioFormatTag = 0x55;
+  first.AudioSampleSize = 1;
+  first.AudioBlockAlign = 1;
+  row = first;
+  row.FrameRate = 29.97;
+  row.AudioSampleSize = 0;
+  row.AudioBlockAlign = 1152;
+  EXPECT_EQ(DifferenceText(row, first, colFrameRate), "");
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "block-timed, 1152-byte-block sound; the first file has byte-timed, 1-byte-block");
+  row = first;
+  row.AudioRate = 38.28;
+  EXPECT_EQ(DifferenceText(row, first, colAudio), "Differently stored sound; the first file has its own");
 
   EXPECT_EQ(AudioFormatName(1), "PCM");
   EXPECT_EQ(AudioFormatName(0x1234), "format 0x1234");
