@@ -16,10 +16,10 @@
 
 namespace rw {
 
-// One source to read: its file, what of it, and the filters its frames go through.
+// One source to read: its file, which of its streams, and the filters its frames go through.
 struct TSourceJob {
-  const TTimelineSource* Source = nullptr;
-  TMediaMajorType Type = TMediaMajorType::mtNone;
+  std::string FileName;
+  TMediaKind Kind = TMediaKind::mkVideo;
   std::string Chain;
 };
 
