@@ -129,7 +129,8 @@ public:
   virtual TEngineResult<std::vector<TCompressorEntry>> ListCompressors(TMediaKind Kind) = 0;
   // None when the listing of the format's kind offers the compressor and it makes a file that
   // decodes with that format and the options kept; the answer is kept for the run.
-  virtual TEngineError CheckCompressor(const std::string& Name, const TCompressorFormat& Format) = 0;
+  virtual TEngineError CheckCompressor(const std::string& Name,
+                                       const TCompressorFormat& Format) = 0;
   virtual TEngineResult<TFrameFit> FitFrameSize(const std::string& Name, int32_t Width,
                                                 int32_t Height) = 0;
   virtual TEngineError SetCompressorOption(const std::string& Name, const std::string& Option,

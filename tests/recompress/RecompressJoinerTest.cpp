@@ -179,7 +179,7 @@ TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
   EXPECT_EQ(s["sample_rate"], "44100");
   EXPECT_EQ(s["channels"], "2");
 
-  // Each source's pictures start at its frame of the timeline: frame 24 is red, 25 green,
+  // Each source's pictures start at its frame of the output: frame 24 is red, 25 green,
   // 39 green, 40 blue (grey levels of the three colours differ).
   auto grey = [&](int N) { return static_cast<unsigned char>(test::GreyFrame(j.FOutFileName, N).at(64 * 24 + 32)); };
   const int red = grey(24), green = grey(25), blue = grey(40);

@@ -146,7 +146,7 @@ std::optional<TMediaKind> KindOf(const AVStream* Stream);
 // neither is known. A video stream's is what its file holds: bounded by (or, without a length
 // in the header, taken from) its index.
 double StreamLength(const AVFormatContext* Input, const AVStream* Stream);
-// The frame rate the render uses for a group's output frame rate: 29.97 is 30000/1001.
+// The frame rate the render uses for a rate asked for: 29.97 is 30000/1001.
 AVRational FrameRateOf(double FPS);
 
 // The stream a source is read from: the last video stream (a later one overrides an earlier

@@ -118,7 +118,8 @@ private:
     FOutput->pb = FFile.Open(true);
     // One thread: the sample is a few frames, and some encoders' worker threads wait for each
     // other by spinning, which on a busy machine (or under a sanitizer) can run for minutes.
-    TEncoderStream stream(FOutput.get(), OpenEncoder(FCodec, FFormat, FKept, 1), TEncoderBehaviour{});
+    TEncoderStream stream(FOutput.get(), OpenEncoder(FCodec, FFormat, FKept, 1),
+                          TEncoderBehaviour{});
     {
       TLibraryMessages said;
       CheckAV(avformat_write_header(FOutput.get(), nullptr),

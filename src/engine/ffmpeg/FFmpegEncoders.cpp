@@ -165,7 +165,8 @@ void CheckListedEncoder(const std::string& Encoder, const TCompressorFormat& For
                          [&](const AVCodec* C) { return Encoder == C->name; });
   const char* kind = Format.Kind == TMediaKind::mkVideo ? "video" : "audio";
   if (at == candidates.end())
-    throw EMediaEngineError(ME_NOCODEC, "There is no " + std::string(kind) + " compressor " + Encoder);
+    throw EMediaEngineError(ME_NOCODEC,
+                            "There is no " + std::string(kind) + " compressor " + Encoder);
   ProbeEncoder(*at, EncoderFormatOf(Format), KeptEncoderOptions(Encoder));
 }
 

@@ -52,7 +52,6 @@ TGroupRender::TGroupRender(std::vector<TPlacedSource> Sources, TMediaKind Kind,
   // filler.
   int64_t cursor = 0;
   auto add = [&](int64_t End, const TPlacedSource* Source) {
-    End = std::min(End, FTotal);
     if (End > cursor) FSegments.push_back({cursor, End, Source});
     cursor = std::max(cursor, End);
   };

@@ -23,7 +23,8 @@ void CheckPlan(const TRenderPlan& Plan) {
            std::to_string(Plan.Height));
   if (!std::isfinite(Plan.Rate) || Plan.Rate <= 0 || Plan.Rate > 1000)
     refuse("Cannot render at " + std::to_string(Plan.Rate) + " frames per second");
-  if (Plan.StretchMode < RESIZEF_STRETCH || Plan.StretchMode > RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX)
+  if (Plan.StretchMode < RESIZEF_STRETCH ||
+      Plan.StretchMode > RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX)
     refuse("There is no stretch mode " + std::to_string(Plan.StretchMode));
   double total = 0;
   for (const TRenderSource& s : Plan.Sources) {

@@ -2,7 +2,8 @@
 
 namespace rw {
 
-TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind) : FPacket(NewPacket()) {
+TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
+    : FPacket(NewPacket()) {
   CheckAV(OpenMediaInput(FileName, FInput), "Cannot open " + FileName);
   const int index = FindSourceStream(FInput.get(), Kind);
   for (unsigned i = 0; i < FInput->nb_streams; ++i)

@@ -1,6 +1,7 @@
 #pragma once
 // Reads one stream of a source file and decodes it: the last video stream or the first audio
-// stream. Frames carry timestamps relative to the file's start, in the stream's time base. Part of the render engine; raises EMediaEngineError.
+// stream. Frames carry timestamps relative to the file's start, in the stream's time base.
+// Part of the render engine; raises EMediaEngineError.
 #include <string>
 
 #include "engine/ffmpeg/AVHandles.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a group's sources ahead of the render, on a thread of its own: each source is opened,
-// decoded and run through its filter chain, in timeline order, and its frames wait in a short
+// decoded and run through its filter chain, in output order, and its frames wait in a short
 // queue, so that decoding (the next source's opening included) goes on while the render
 // encodes. Part of the render engine; a failure on the reading thread is raised where the
 // render takes the frame it stopped.
