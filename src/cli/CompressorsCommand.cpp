@@ -12,11 +12,12 @@ namespace rw::cli {
 
 namespace {
 
-void PrintList(const char* Title, const std::vector<std::string>& Names, const TMonikerList& Monikers, int Proposed) {
+void PrintList(const char* Title, const TCompressorList& List, int Proposed) {
   std::printf("%s\n", Title);
-  for (size_t i = 0; i < Names.size(); ++i) {
-    const std::string id = Monikers[i] ? Monikers[i]->EncoderName() : "none";
-    std::printf("%c %-20s %s\n", static_cast<int>(i) == Proposed ? '*' : ' ', id.c_str(), Names[i].c_str());
+  for (size_t i = 0; i < List.size(); ++i) {
+    const std::string id = List[i].Name.empty() ? "none" : List[i].Name;
+    std::printf("%c %-20s %s\n", static_cast<int>(i) == Proposed ? '*' : ' ', id.c_str(),
+                List[i].DisplayName.c_str());
   }
 }
 
@@ -33,13 +34,10 @@ int RunCompressors(const TArgs& Args) {
     std::fprintf(stderr, "reelwright-cli compressors: unexpected argument '%s'\n", Args[0].c_str());
     return 2;
   }
-  std::vector<std::string> videoNames, audioNames;
-  TMonikerList video, audio;
-  ListJoinCompressors(false, videoNames, video);
-  ListJoinCompressors(true, audioNames, audio);
-  PrintList("Video compressors:", videoNames, video, SelectDefaultVideoCompressor(videoNames, -1));
+  const TCompressorList video = ListJoinCompressors(false), audio = ListJoinCompressors(true);
+  PrintList("Video compressors:", video, SelectDefaultVideoCompressor(DisplayNames(video), -1));
   std::printf("\n");
-  PrintList("Audio compressors:", audioNames, audio, SelectDefaultAudioCompressor(audioNames, -1));
+  PrintList("Audio compressors:", audio, SelectDefaultAudioCompressor(DisplayNames(audio), -1));
   return 0;
 }
 

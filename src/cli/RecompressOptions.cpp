@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "engine/EngineLoader.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "recompress/CompressorList.h"
@@ -34,29 +33,22 @@ void ParseSize(const std::string& Text, int32_t& Width, int32_t& Height) {
 // The compressor named on the command line (its name or its display name), none for "none";
 // otherwise the proposed one.
 std::shared_ptr<TCompressorFilter> ChooseCompressor(bool Audio, const std::string& Given) {
-  if (!Given.empty() && LowerASCII(Given) != "none") {
-    // A compressor named by its encoder's name is tried alone: trying every one to list them
-    // takes seconds.
-    std::unique_ptr<TSystemDeviceEnum> devices;
-    CheckDSResult(TSystemDeviceEnum::Create(devices));
-    TCompressorMonikerPtr moniker;
-    if (devices->FindMoniker(Audio ? TCompressorCategory::ccAudio : TCompressorCategory::ccVideo, Given, moniker) ==
-        ME_OK)
-      return GetCompressorFilter(TMonikerList{moniker}, 0);
-  }
-  std::vector<std::string> names;
-  TMonikerList monikers;
-  ListJoinCompressors(Audio, names, monikers);
+  // A compressor named by its encoder's name is tried alone: trying every one to list them
+  // takes seconds.
+  if (!Given.empty() && LowerASCII(Given) != "none")
+    if (std::shared_ptr<TCompressorFilter> named = ListedCompressor(Audio, Given)) return named;
+  const TCompressorList list = ListJoinCompressors(Audio);
   int index = -1;
   if (Given.empty()) {
+    const std::vector<std::string> names = DisplayNames(list);
     index = Audio ? SelectDefaultAudioCompressor(names, -1) : SelectDefaultVideoCompressor(names, -1);
   } else if (LowerASCII(Given) != "none") {
-    index = FindCompressor(names, monikers, Given);
+    index = FindCompressor(list, Given);
     if (index < 0)
       throw ERecompressOption(std::string("unknown ") + (Audio ? "audio" : "video") + " compressor '" + Given +
                               "' (see reelwright-cli compressors)");
   }
-  return GetCompressorFilter(monikers, index);
+  return GetCompressorFilter(list, index);
 }
 
 // Sets the KEY=VALUE options on the compressor, as its options dialog would; one it does not
@@ -65,11 +57,10 @@ void SetCompressorOptions(const char* Option, TCompressorFilter* Compressor, con
   for (const std::string& o : Options) {
     if (!Compressor) throw ERecompressOption(std::string(Option) + " " + o + ": no compressor takes it (uncompressed)");
     const size_t eq = o.find('=');
-    const TMediaResult r = Compressor->SetOption(o.substr(0, eq), o.substr(eq + 1));
-    if (r != ME_OK) {
-      const std::string reason = MediaEngineReason(r);
-      throw ERecompressOption(std::string(Option) + " " + o + ": " +
-                              (reason.empty() ? "the " + Compressor->EncoderName() + " compressor refuses it" : reason));
+    try {
+      Compressor->SetOption(o.substr(0, eq), o.substr(eq + 1));
+    } catch (const Exception& E) {
+      throw ERecompressOption(std::string(Option) + " " + o + ": " + E.what());
     }
   }
 }
@@ -131,16 +122,21 @@ TRecompression RecompressionOf(const TFileInfoList& Infos, const TRecompressSett
     r.FrameRate = 0;
   }
   if (!(r.FrameRate > 0 && r.FrameRate <= 1000)) throw ERecompressOption("invalid frame rate '" + rate + "'");
-  if (Settings.Resize.empty())
-    ResizeMethodOfItem(d.ResizeIndex, r.ResizeMethod);
-  else if (!ResizeMethodOfWord(Settings.Resize, r.ResizeMethod))
-    throw ERecompressOption("unknown resize method '" + Settings.Resize + "' (letterbox, crop, stretch or none)");
+  const std::optional<TResizeMethod> method = Settings.Resize.empty()
+                                                 ? ResizeMethodOfItem(d.ResizeIndex)
+                                                 : ResizeMethodOfWord(Settings.Resize);
+  if (!method)
+    throw ERecompressOption("unknown resize method '" + Settings.Resize +
+                            "' (letterbox, crop, stretch or none)");
+  r.ResizeMethod = *method;
   r.VideoCompressor = ChooseCompressor(false, Settings.VideoCodec);
   r.AudioCompressor = ChooseCompressor(true, Settings.AudioCodec);
   SetCompressorOptions("--vopt", r.VideoCompressor.get(), Settings.VideoOptions);
   SetCompressorOptions("--aopt", r.AudioCompressor.get(), Settings.AudioOptions);
-  const std::string note = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
-  if (Note) *Note = note;
+  const TFittedFrame fit = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
+  r.Width = fit.Width;
+  r.Height = fit.Height;
+  if (Note) *Note = fit.Note;
   return r;
 }
 

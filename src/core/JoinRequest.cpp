@@ -61,15 +61,8 @@ void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName) {
   joiner.FResizeMethod = r.ResizeMethod;
   joiner.FVideoCompressor = r.VideoCompressor;
   joiner.FAudioCompressor = r.AudioCompressor;
-  joiner.OnProgress = [this](TDSVideoJoiner& Sender, bool& Cancel, double Percent) {
-    JoinProgress(Sender, Cancel, Percent);
-  };
+  joiner.FProgress = FProgress.get();
   joiner.Join();
-}
-
-void TJoinWrapper::JoinProgress(TDSVideoJoiner&, bool& Cancel, double Percent) {
-  FProgress->SetProgress(Percent);
-  Cancel = FProgress->IsCancelled();
 }
 
 std::vector<std::string> JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory) {

@@ -14,7 +14,6 @@
 namespace rw {
 
 class TCompressorFilter;
-class TDSVideoJoiner;
 
 // The settings of a recompressing join.
 struct TRecompression {
@@ -52,7 +51,6 @@ private:
   void JoinAVIFiles(const std::string& OutFileName);
   void RunRecompression(const std::string& OutFileName);
   void JoinWithRecompression(const std::string& OutFileName);
-  void JoinProgress(TDSVideoJoiner& Sender, bool& Cancel, double Percent);
 
   TJoinRequest FRequest;
   std::vector<std::string> FWarnings;

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -19,9 +18,6 @@ namespace rw {
 namespace {
 
 constexpr const char* EnvironmentName = "REELWRIGHT_ENGINE";
-
-// The engine once it is loaded; null before and when it cannot be.
-std::atomic<IMediaEngine*> LoadedEngine{nullptr};
 
 struct TLoadedEngine {
   IMediaEngine* Engine = nullptr;
@@ -89,23 +85,9 @@ std::vector<std::string> MediaEngineCandidates() {
 }
 
 IMediaEngine& MediaEngine() {
-  static const TLoadedEngine loaded = [] {
-    TLoadedEngine l = Load();
-    LoadedEngine = l.Engine;
-    return l;
-  }();
+  static const TLoadedEngine loaded = Load();
   if (!loaded.Engine) throw Exception(loaded.Failure);
   return *loaded.Engine;
-}
-
-std::string MediaEngineReason(TMediaResult Result) {
-  // Only an engine that is loaded can have failed; asking does not load it.
-  IMediaEngine* engine = LoadedEngine;
-  if (!engine) return {};
-  TMediaResult code = ME_OK;
-  std::string text;
-  engine->LastError(code, text);
-  return code == Result ? text : std::string();
 }
 
 }  // namespace rw

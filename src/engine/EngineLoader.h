@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/EngineModule.h"
+#include "engine/MediaEngine.h"
 
 namespace rw {
 
@@ -18,9 +18,5 @@ IMediaEngine& MediaEngine();
 
 // The files MediaEngine tries, in order.
 std::vector<std::string> MediaEngineCandidates();
-
-// The engine's reason for the last failed call of this thread, when that call returned
-// Result; empty otherwise (also when the engine was never loaded).
-std::string MediaEngineReason(TMediaResult Result);
 
 }  // namespace rw

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "gui/MessageBoxes.h"
-#include "engine/CompressorRegistry.h"
 #include "gui/QtStrings.h"
+#include "recompress/CompressorList.h"
 
 namespace rw {
 
@@ -31,7 +31,11 @@ std::string ApplyChanges(QTableWidget& Table, const std::vector<TCompressorOptio
     const std::string value = TextFromQ(Table.item(row, colValue)->text());
     const TCompressorOptionInfo& option = Options[static_cast<size_t>(row)];
     if (value == option.Value) continue;
-    if (Filter.SetOption(option.Name, value) != 0) refused += (refused.empty() ? "" : ", ") + option.Name;
+    try {
+      Filter.SetOption(option.Name, value);
+    } catch (const std::exception&) {
+      refused += (refused.empty() ? "" : ", ") + option.Name;
+    }
   }
   return refused;
 }
@@ -40,7 +44,12 @@ std::string ApplyChanges(QTableWidget& Table, const std::vector<TCompressorOptio
 
 bool ShowCompressorOptions(QWidget* Parent, TCompressorFilter& Filter) {
   std::vector<TCompressorOptionInfo> options;
-  if (Filter.ListOptions(options) != 0 || options.empty()) return false;
+  try {
+    options = Filter.ListOptions();
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (options.empty()) return false;
 
   QDialog dialog(Parent);
   dialog.setObjectName("frmCompressorOptions");

@@ -52,11 +52,13 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
     r.Width = Options.FrameWidth();
     r.Height = Options.FrameHeight();
     r.FrameRate = ParseFrameRate(Options.FrameRateText(), RateDecimalSeparator());
-    ResizeMethodOfItem(Options.ResizeMethodIndex(), r.ResizeMethod);
+    r.ResizeMethod = ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(r.ResizeMethod);
     r.VideoCompressor = Options.VideoCompressor();
     r.AudioCompressor = Options.AudioCompressor();
     // A size the compressor cannot hold becomes the one the dialog's note named.
-    FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
+    const TFittedFrame fit = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
+    r.Width = fit.Width;
+    r.Height = fit.Height;
   }
   return request;
 }

@@ -177,21 +177,18 @@ void TfrmJoin::ListCompressors() {
   // A failed listing is reported once, and the same failure of both lists (no media engine)
   // once; both lists stay usable with what was listed.
   std::string reported;
-  auto guarded = [&](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
+  auto guarded = [&](bool Audio) -> TCompressorList {
     try {
-      list(Audio, Names, Monikers);
+      return list(Audio);
     } catch (const std::exception& E) {
-      if (reported == E.what()) return;
-      reported = E.what();
-      ShowErrorBox(this, reported);
+      if (reported != E.what()) ShowErrorBox(this, reported = E.what());
+      return {};
     }
   };
-  std::vector<std::string> videoNames;
-  std::vector<std::string> audioNames;
-  ListJoinCompressors(false, videoNames, FVideoCompressors, guarded);
-  ListJoinCompressors(true, audioNames, FAudioCompressors, guarded);
-  SetItems(*cbxVideoCompression, videoNames);
-  SetItems(*cbxAudioCompression, audioNames);
+  FVideoCompressors = ListJoinCompressors(false, guarded);
+  FAudioCompressors = ListJoinCompressors(true, guarded);
+  SetItems(*cbxVideoCompression, DisplayNames(FVideoCompressors));
+  SetItems(*cbxAudioCompression, DisplayNames(FAudioCompressors));
   cbxVideoCompression->setCurrentIndex(-1);
   cbxAudioCompression->setCurrentIndex(-1);
 }
@@ -320,10 +317,8 @@ void TfrmJoin::edtFrameWidthChange() {
   // A size the selected compressor cannot hold: the note says which size the join makes.
   std::string note;
   try {
-    if (const std::shared_ptr<TCompressorFilter> video = VideoCompressor()) {
-      int32_t w = FrameWidth(), h = FrameHeight();
-      note = FitFrameSize(video.get(), w, h);
-    }
+    if (const std::shared_ptr<TCompressorFilter> video = VideoCompressor())
+      note = FitFrameSize(video.get(), FrameWidth(), FrameHeight()).Note;
   } catch (const std::exception&) {
     // Without the media engine there is no compressor to ask; the join reports it.
   }

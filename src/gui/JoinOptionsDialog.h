@@ -90,8 +90,8 @@ private:
   TCompressorLister FListCompressors;  // emptied once the compressors are listed
   bool FCanJoinWORecomp = false;
   bool FNoAudio = false;
-  TMonikerList FVideoCompressors;
-  TMonikerList FAudioCompressors;
+  TCompressorList FVideoCompressors;
+  TCompressorList FAudioCompressors;
   bool FDropAudio = false;
 };
 

@@ -1,46 +1,84 @@
 #include "recompress/CompressorList.h"
 
+#include "engine/EngineLoader.h"
+#include "platform/Errors.h"
 #include "platform/Text.h"
 #include "recompress/RecompressJoiner.h"
 
 namespace rw {
 
-void EnumCompressors(bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
-  const TCompressorCategory category = Audio ? TCompressorCategory::ccAudio : TCompressorCategory::ccVideo;
-  std::unique_ptr<TSystemDeviceEnum> devices;
-  CheckDSResult(TSystemDeviceEnum::Create(devices));
-  std::unique_ptr<TMonikerEnumerator> monikers;
-  if (devices->CreateClassEnumerator(category, monikers) != ME_OK) return;
-  TCompressorMonikerPtr moniker;
-  while (monikers->Next(moniker) == ME_OK) {
-    std::string name;
-    if (moniker->ReadFriendlyName(name) != ME_OK) continue;
-    if (Names) Names->push_back(name);
-    if (Monikers) Monikers->push_back(moniker);
-  }
+namespace {
+
+template <class T>
+T Checked(TEngineResult<T> Result) {
+  CheckDSResult(Result.Error);
+  return std::move(Result.Value);
 }
 
-std::shared_ptr<TCompressorFilter> GetCompressorFilter(const TMonikerList& List, int Index) {
-  if (Index < 0 || static_cast<size_t>(Index) >= List.size() || !List[static_cast<size_t>(Index)]) return nullptr;
-  std::shared_ptr<TCompressorFilter> filter;
-  if (List[static_cast<size_t>(Index)]->BindToObject(filter) != ME_OK) return nullptr;
-  return filter;
+TMediaKind KindOf(bool Audio) { return Audio ? TMediaKind::mkAudio : TMediaKind::mkVideo; }
+
+}  // namespace
+
+void TCompressorFilter::SetOption(const std::string& Name, const std::string& Value) {
+  const TEngineError e = MediaEngine().SetCompressorOption(FEncoderName, Name, Value);
+  if (e.Failed()) throw Exception(e.Reason);
 }
 
-void ListJoinCompressors(bool Audio, std::vector<std::string>& Names, TMonikerList& Monikers,
-                         const TCompressorLister& Lister) {
-  if (Audio) {
-    Names.push_back(cNoCompressing);
-    Monikers.push_back(nullptr);
-  }
-  Lister(Audio, &Names, &Monikers);
+std::string TCompressorFilter::GetOption(const std::string& Name) const {
+  return Checked(MediaEngine().CompressorOption(FEncoderName, Name));
 }
 
-int FindCompressor(const std::vector<std::string>& Names, const TMonikerList& Monikers, const std::string& Name) {
-  for (size_t i = 0; i < Names.size() && i < Monikers.size(); ++i)
-    if ((Monikers[i] && Monikers[i]->EncoderName() == Name) || LowerASCII(Names[i]) == LowerASCII(Name))
+TOptionList TCompressorFilter::Options() const {
+  return Checked(MediaEngine().KeptCompressorOptions(FEncoderName));
+}
+
+std::vector<TCompressorOptionInfo> TCompressorFilter::ListOptions() const {
+  return Checked(MediaEngine().ListCompressorOptions(FEncoderName));
+}
+
+TFrameFit TCompressorFilter::FitFrameSize(int32_t Width, int32_t Height) const {
+  return Checked(MediaEngine().FitFrameSize(FEncoderName, Width, Height));
+}
+
+void TCompressorFilter::CheckFormat(const TCompressorFormat& Format) const {
+  CheckDSResult(MediaEngine().CheckCompressor(FEncoderName, Format));
+}
+
+TCompressorList EnumCompressors(bool Audio) {
+  return Checked(MediaEngine().ListCompressors(KindOf(Audio)));
+}
+
+std::shared_ptr<TCompressorFilter> GetCompressorFilter(const TCompressorList& List, int Index) {
+  if (Index < 0 || static_cast<size_t>(Index) >= List.size()) return nullptr;
+  const std::string& name = List[static_cast<size_t>(Index)].Name;
+  if (name.empty() || MediaEngine().KeptCompressorOptions(name).Error.Failed()) return nullptr;
+  return std::make_shared<TCompressorFilter>(name);
+}
+
+TCompressorList ListJoinCompressors(bool Audio, const TCompressorLister& Lister) {
+  TCompressorList list;
+  if (Audio) list.push_back({"", cNoCompressing});
+  for (TCompressorEntry& e : Lister(Audio)) list.push_back(std::move(e));
+  return list;
+}
+
+std::vector<std::string> DisplayNames(const TCompressorList& List) {
+  std::vector<std::string> names;
+  for (const TCompressorEntry& e : List) names.push_back(e.DisplayName);
+  return names;
+}
+
+int FindCompressor(const TCompressorList& List, const std::string& Name) {
+  for (size_t i = 0; i < List.size(); ++i)
+    if ((!List[i].Name.empty() && List[i].Name == Name) ||
+        LowerASCII(List[i].DisplayName) == LowerASCII(Name))
       return static_cast<int>(i);
   return -1;
+}
+
+std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder) {
+  if (MediaEngine().CheckCompressor(Encoder, {KindOf(Audio)}).Failed()) return nullptr;
+  return std::make_shared<TCompressorFilter>(Encoder);
 }
 
 }  // namespace rw

@@ -1,30 +1,27 @@
 #pragma once
-// The recompressing joiner: places the source files back to back on the media engine's
-// timeline (one video group of RGB24 frames at the chosen size and frame rate, one audio group
-// of 44100 Hz 16-bit stereo PCM) and renders it into an AVI file through the chosen
+// The recompressing joiner: describes each source through the media engine, places the
+// sources back to back in a render plan (pictures at the chosen size and frame rate, 44100 Hz
+// 16-bit stereo sound) and has the engine render it into an AVI file through the chosen
 // compressors, reporting progress every 300 ms.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/MediaResult.h"
-#include "engine/MediaTimeline.h"
+#include "engine/MediaEngine.h"
 #include "recompress/ResizeMethods.h"
 
 namespace rw {
 
+class IProgress;
 class TCompressorFilter;
-class TRenderEngine;
 
 // The engine's stretch mode for a resize method.
 int32_t StretchModeOf(TResizeMethod Method);
 
-// Raises "DirectShow Error: " + the code in upper-case hexadecimal for every nonzero result,
-// followed by ": " and the engine's reason when the engine's last failed call on this thread
-// returned that code.
-void CheckDSResult(TMediaResult Result);
+// Raises "DirectShow Error: " + the code in upper-case hexadecimal, then ": " and the engine's
+// reason when it gave one, for every failure (every nonzero code).
+void CheckDSResult(const TEngineError& Error);
 
 // Probe of one source: the length of its (last) video stream in seconds, 0 without video, and
 // whether it has sound.
@@ -34,29 +31,21 @@ struct TMediaInfo {
 };
 TMediaInfo GetMediaInfo(const std::string& FileName);
 
-// Fits Width x Height to what the video compressor takes (whole chroma samples: even sizes
-// for 4:2:0); returns the note that tells the user how and why the size changed, or "" when
-// the compressor takes it (or is none). Raises when the media engine cannot be loaded.
-std::string FitFrameSize(const TCompressorFilter* Video, int32_t& Width, int32_t& Height);
-
-// Percentage of a render at Position of Duration (100 ns units), 0 to 100; a timeline of no
-// duration reports 0 until the render ends.
-double RenderPercent(int64_t Position, int64_t Duration);
+// A frame size fitted to what the video compressor takes (whole chroma samples: even sizes for
+// 4:2:0), with the note that tells the user how and why it changed; no note when the compressor
+// takes the size (or is none). Raises when the media engine cannot be loaded.
+struct TFittedFrame {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  std::string Note;
+};
+TFittedFrame FitFrameSize(const TCompressorFilter* Video, int32_t Width, int32_t Height);
 
 class TDSVideoJoiner {
 public:
-  // Sender, cancel (false before every call; true stops the join), percentage 0 to 100.
-  using TProgressEvent = std::function<void(TDSVideoJoiner& Sender, bool& Cancel, double Percent)>;
-
-  TDSVideoJoiner();
-  ~TDSVideoJoiner();
-  TDSVideoJoiner(const TDSVideoJoiner&) = delete;
-  TDSVideoJoiner& operator=(const TDSVideoJoiner&) = delete;
-
   // Renders FFiles into FOutFileName. Returns when the render has finished or was cancelled;
-  // a render stopped by an error raises the engine's error text. A source that gives no
-  // pictures, or a compressor that cannot take the format, fails the join before the output is
-  // touched.
+  // a render stopped by an error raises the engine's reason. A source that gives no pictures,
+  // or a compressor that cannot take the format, fails the join before the output is touched.
   void Join();
 
   // Settings, filled by the dispatcher before Join.
@@ -66,34 +55,18 @@ public:
   double FFrameRate = 24.0;
   int32_t FHeight = 240;
   TResizeMethod FResizeMethod = rmLetterbox;
-  TProgressEvent OnProgress;
+  // Told the percentage about every 300 ms, then asked whether to stop; a stopped join keeps
+  // the output written so far. Shown and hidden by the caller.
+  IProgress* FProgress = nullptr;
   // None writes uncompressed video or sound.
   std::shared_ptr<TCompressorFilter> FVideoCompressor;
   std::shared_ptr<TCompressorFilter> FAudioCompressor;
 
-  // The timeline while a join runs (for inspection after BuildTimeline).
-  const TMediaTimeline* Timeline() const { return FTimeline.get(); }
-  const TMediaType& VideoType() const { return FVideoType; }
-  const TMediaType& AudioType() const { return FAudioType; }
-  void BuildTimeline();
+  // The render of the settings: every source described, in order.
+  TRenderPlan BuildPlan() const;
 
 private:
-  void InitVideoType();
-  void InitAudioType();
-  TTimelineTrack* AddGroup(const TMediaType& Type, bool Video);
-  void AddSource(const std::string& FileName);
-  void CheckCompressors();
-  void CheckOutputFile(const std::string& FileName);
-  void RenderToFile(const std::string& FileName);
-  void WaitForRender(TRenderEngine& Engine);
-  void ReleaseTimeline();
-
-  std::unique_ptr<TMediaTimeline> FTimeline;
-  TTimelineTrack* FVideoTrack = nullptr;
-  TTimelineTrack* FAudioTrack = nullptr;
-  TMediaType FVideoType;
-  TMediaType FAudioType;
-  double FTimelinePos = 0;
+  void CheckCompressors() const;
 };
 
 }  // namespace rw

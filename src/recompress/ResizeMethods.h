@@ -5,8 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Text.h"
 
 namespace rw {
 
@@ -34,14 +37,17 @@ inline std::vector<std::string> ResizeMethodItems() {
   return items;
 }
 
-// The method of an item of that list; false for no selection or an index beyond the list.
-inline bool ResizeMethodOfItem(int ItemIndex, TResizeMethod& Method) {
-  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(std::size(ResizeMethods))) return false;
-  Method = ResizeMethods[ItemIndex].Method;
-  return true;
+// The method of an item of that list; none for no selection or an index beyond the list.
+inline std::optional<TResizeMethod> ResizeMethodOfItem(int ItemIndex) {
+  if (ItemIndex < 0 || ItemIndex >= static_cast<int>(std::size(ResizeMethods))) return {};
+  return ResizeMethods[ItemIndex].Method;
 }
 
-// The method of a command-line word (any case); false when it names none.
-bool ResizeMethodOfWord(const std::string& Word, TResizeMethod& Method);
+// The method of a command-line word (any case); none when it names none.
+inline std::optional<TResizeMethod> ResizeMethodOfWord(const std::string& Word) {
+  for (const TResizeMethodEntry& e : ResizeMethods)
+    if (LowerASCII(Word) == e.Word) return e.Method;
+  return {};
+}
 
 }  // namespace rw

@@ -1,45 +1,41 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
-#include "engine/CompressorRegistry.h"
-#include "engine/MediaTimeline.h"
-#include "engine/RenderEngine.h"
+#include "engine/EngineLoader.h"
+#include "platform/Errors.h"
 #include "recompress/CompressorList.h"
+#include "support/MediaCheck.h"
+#include "support/MediaTools.h"
+#include "support/TempDir.h"
 
 namespace rw {
 namespace {
 
-TEST(Compressors, ListsWhatTheAVIWriterCarriesNamesAndMonikersInStep) {
-  std::vector<std::string> names = {"first"};
-  TMonikerList monikers = {nullptr};
-  EnumCompressors(false, &names, &monikers);
-  ASSERT_EQ(names.size(), monikers.size());
-  ASSERT_GT(names.size(), 2u);
-  EXPECT_EQ(names[0], "first");
-  std::vector<std::string> ids;
-  for (size_t i = 1; i < names.size(); ++i) {
-    std::string friendly;
-    ASSERT_EQ(monikers[i]->ReadFriendlyName(friendly), ME_OK);
-    EXPECT_EQ(friendly, names[i]);
-    ids.push_back(monikers[i]->EncoderName());
-  }
-  auto has = [&](const char* Id) { return std::find(ids.begin(), ids.end(), Id) != ids.end(); };
-  EXPECT_TRUE(has("mpeg4"));
-  EXPECT_TRUE(has("mjpeg"));
-  // Hardware wrappers and encoders of codecs AVI cannot hold are left out.
-  EXPECT_FALSE(has("mpeg4_v4l2m2m"));
-  EXPECT_FALSE(has("prores"));
-  EXPECT_FALSE(has("libmp3lame"));
+constexpr int32_t InvalidArgument = static_cast<int32_t>(0x80070057u);
 
-  TMonikerList audio;
-  EnumCompressors(true, nullptr, &audio);
-  EXPECT_TRUE(std::any_of(audio.begin(), audio.end(), [](auto& M) { return M->EncoderName() == "pcm_s16le"; }));
+TEST(Compressors, ListsWhatTheAVIWriterCarriesWithTheNamesUsersSee) {
+  const TCompressorList video = EnumCompressors(false);
+  ASSERT_GT(video.size(), 2u);
+  auto find = [](const TCompressorList& List, const char* Name) {
+    return std::find_if(List.begin(), List.end(), [&](auto& E) { return E.Name == Name; });
+  };
+  ASSERT_NE(find(video, "mpeg4"), video.end());
+  EXPECT_EQ(find(video, "mpeg4")->DisplayName, "MPEG-4 part 2");
+  EXPECT_NE(find(video, "mjpeg"), video.end());
+  // Hardware wrappers and encoders of codecs AVI cannot hold are left out.
+  EXPECT_EQ(find(video, "mpeg4_v4l2m2m"), video.end());
+  EXPECT_EQ(find(video, "prores"), video.end());
+  EXPECT_EQ(find(video, "libmp3lame"), video.end());
+
+  const TCompressorList audio = EnumCompressors(true);
+  EXPECT_NE(find(audio, "pcm_s16le"), audio.end());
 }
 
 TEST(Compressors, OptionsAreKeptForEveryLaterBinding) {
-  TMonikerList list = {nullptr, std::make_shared<TCompressorMoniker>("mpeg4"),
-                       std::make_shared<TCompressorMoniker>("no-such-encoder")};
+  const TCompressorList list = {
+      {"", "No-compressing"}, {"mpeg4", "MPEG-4"}, {"no-such-encoder", "Nothing"}};
   EXPECT_EQ(GetCompressorFilter(list, -1), nullptr);
   EXPECT_EQ(GetCompressorFilter(list, 0), nullptr);
   EXPECT_EQ(GetCompressorFilter(list, 2), nullptr);
@@ -47,63 +43,91 @@ TEST(Compressors, OptionsAreKeptForEveryLaterBinding) {
 
   auto first = GetCompressorFilter(list, 1);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->SetOption("b", "1500k"), ME_OK);
-  EXPECT_EQ(first->SetOption("no_such_option", "1"), ME_NOINTERFACE);
-  EXPECT_EQ(first->SetOption("b", "lots"), ME_INVALIDARG);
+  EXPECT_NO_THROW(first->SetOption("b", "1500k"));
+  EXPECT_EQ(MediaEngine().SetCompressorOption("mpeg4", "no_such_option", "1").Code,
+            static_cast<int32_t>(0x80004002u));
+  EXPECT_EQ(MediaEngine().SetCompressorOption("mpeg4", "b", "lots").Code, InvalidArgument);
+  try {
+    first->SetOption("b", "lots");
+    ADD_FAILURE() << "a bit rate of lots was taken";
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()).rfind("The mpeg4 encoder does not accept b = lots", 0), 0u);
+  }
   auto second = GetCompressorFilter(list, 1);
   ASSERT_NE(second, first);
-  std::string value;
-  EXPECT_EQ(second->GetOption("b", value), ME_OK);
-  EXPECT_EQ(value, "1500000");
+  EXPECT_EQ(second->GetOption("b"), "1500000");
   EXPECT_EQ(second->Options().size(), 1u);
-  std::vector<TCompressorOptionInfo> options;
-  EXPECT_EQ(second->ListOptions(options), ME_OK);
-  EXPECT_TRUE(std::any_of(options.begin(), options.end(), [](auto& O) { return O.Name == "b" && O.Value == "1500000"; }));
+  const auto options = second->ListOptions();
+  EXPECT_TRUE(std::any_of(options.begin(), options.end(),
+                          [](auto& O) { return O.Name == "b" && O.Value == "1500000"; }));
 }
 
-TEST(MediaTimeline, RefusesBadPlacementsAndFormats) {
-  TMediaTimeline timeline;
-  TTimelineGroup* group = nullptr;
-  TMediaType video;
-  video.MajorType = TMediaMajorType::mtVideo;
-  video.SubType = TMediaSubType::mstRGB24;
-  EXPECT_EQ(timeline.AddGroup(video, group), ME_INVALIDARG);  // no frame size
-  video.Width = 64;
-  video.Height = 48;
-  ASSERT_EQ(timeline.AddGroup(video, group), ME_OK);
-  EXPECT_EQ(group->SetOutputFPS(0), ME_INVALIDARG);
-  TTimelineTrack* track = nullptr;
-  ASSERT_EQ(group->VTrackInsBefore(0, track), ME_OK);
+class RenderJobTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // 40 s of a one-frame-a-second clip, rendered at 25 fps: long enough to be stopped.
+    test::TClip slow;
+    slow.Rate = "1";
+    slow.Seconds = 40;
+    slow.AudioCodec.clear();
+    Plan.Sources = {{Dir.File("slow.avi"), 40, false}};
+    test::MakeClipFile(Plan.Sources[0].FileName, slow);
+    Plan.Width = 640;
+    Plan.Height = 480;
+    Plan.Rate = 25;
+    Plan.Video.Name = "mpeg4";
+    Plan.OutFileName = Dir.File("out.avi");
+  }
+  test::TTempDir Dir;
+  TRenderPlan Plan;
+};
 
-  TTimelineSource s;
-  EXPECT_EQ(s.SetStartStop2(2, 1), ME_INVALIDARG);
-  EXPECT_EQ(s.SetStretchMode(4), ME_INVALIDARG);
-  EXPECT_EQ(track->SrcAdd(s), ME_INVALIDARG);  // no media name
-  ASSERT_EQ(s.SetMediaName("a.avi"), ME_OK);
-  ASSERT_EQ(s.SetStartStop2(1, 2), ME_OK);
-  ASSERT_EQ(track->SrcAdd(s), ME_OK);
-  ASSERT_EQ(s.SetStartStop2(1.5, 3), ME_OK);
-  EXPECT_EQ(track->SrcAdd(s), ME_INVALIDARG);  // overlaps
-  ASSERT_EQ(s.SetStartStop2(0, 1), ME_OK);
-  EXPECT_EQ(track->SrcAdd(s), ME_OK);
-  EXPECT_EQ(track->Sources().front().Start(), 0);
-  int64_t duration = 0;
-  timeline.GetDuration(duration);
-  EXPECT_EQ(duration, 2 * UNITS);
+TEST_F(RenderJobTest, BadPlansAndUnwritableOutputsFailAtTheStart) {
+  auto start = [](const TRenderPlan& P) {
+    TEngineResult<std::unique_ptr<IEngineJob>> r = MediaEngine().StartRender(P);
+    EXPECT_EQ(r.Value, nullptr);
+    return r.Error;
+  };
+  for (auto bad : std::initializer_list<void (*)(TRenderPlan&)>{
+           [](TRenderPlan& P) { P.Width = 0; }, [](TRenderPlan& P) { P.Height = 16385; },
+           [](TRenderPlan& P) { P.Rate = 0; }, [](TRenderPlan& P) { P.StretchMode = 4; },
+           [](TRenderPlan& P) { P.Sources[0].Length = -1; },
+           [](TRenderPlan& P) { P.Sources[0].FileName.clear(); }}) {
+    TRenderPlan plan = Plan;
+    bad(plan);
+    const TEngineError e = start(plan);
+    EXPECT_EQ(e.Code, InvalidArgument) << e.Reason;
+    EXPECT_FALSE(e.Reason.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(Plan.OutFileName));
+  TRenderPlan plan = Plan;
+  plan.OutFileName = Dir.File("no/such/folder/out.avi");
+  const TEngineError e = start(plan);
+  EXPECT_EQ(e.Code, static_cast<int32_t>(0x80070002u));
+  EXPECT_NE(e.Reason.find("No such file"), std::string::npos) << e.Reason;
 }
 
-TEST(RenderEngine, CallsOutOfOrderFailWithoutRendering) {
-  TRenderEngine engine;
-  int32_t event = 0;
-  TGroupPin pin;
-  EXPECT_EQ(engine.Run(), ME_UNEXPECTED);
-  EXPECT_EQ(engine.WaitForCompletion(10, event), ME_UNEXPECTED);
-  EXPECT_EQ(engine.GetGroupOutputPin(0, pin), ME_UNEXPECTED);
-  TMediaTimeline empty;
-  EXPECT_EQ(engine.SetTimelineObject(&empty), ME_OK);
-  EXPECT_EQ(engine.ConnectFrontEnd(), ME_INVALIDARG);
-  EXPECT_EQ(engine.SetOutputFileName("/no/such/folder/out.avi"), static_cast<TMediaResult>(0x80070002u));
-  EXPECT_NE(engine.GetErrorText().find("No such file"), std::string::npos);
+TEST_F(RenderJobTest, AStoppedOrDroppedRenderEndsWithADecodableFileAndNoError) {
+  for (bool drop : {false, true}) {
+    SCOPED_TRACE(drop ? "dropped" : "stopped");
+    TEngineResult<std::unique_ptr<IEngineJob>> r = MediaEngine().StartRender(Plan);
+    ASSERT_FALSE(r.Error.Failed()) << r.Error.Reason;
+    while (!r.Value->Wait(10) && r.Value->Percent() <= 0) {
+    }
+    EXPECT_FALSE(r.Value->Wait(0)) << "the render ended before it was stopped";
+    if (drop) {
+      r.Value.reset();
+    } else {
+      r.Value->Stop();
+      EXPECT_TRUE(r.Value->Wait(0));
+      EXPECT_FALSE(r.Value->Error().Failed()) << r.Value->Error().Reason;
+      EXPECT_LT(r.Value->Percent(), 100);
+    }
+    EXPECT_EQ(test::DecodeErrors(Plan.OutFileName), "");
+    const double rendered = test::DecodedDuration(Plan.OutFileName, "v:0");
+    EXPECT_GT(rendered, 0);
+    EXPECT_LT(rendered, 40);
+  }
 }
 
 }  // namespace

@@ -37,11 +37,10 @@ TVideoFileInfo Info(uint16_t Width, uint16_t Height, double Rate) {
 
 // Compressor lists of the test's choosing, in place of the installed encoders.
 TCompressorLister FakeCompressors(std::vector<std::string> Video, std::vector<std::string> Audio) {
-  return [=](bool IsAudio, std::vector<std::string>* Names, TMonikerList* Monikers) {
-    for (const std::string& n : IsAudio ? Audio : Video) {
-      Names->push_back(n);
-      Monikers->push_back(std::make_shared<TCompressorMoniker>("pcm_s16le"));
-    }
+  return [=](bool IsAudio) {
+    TCompressorList list;
+    for (const std::string& n : IsAudio ? Audio : Video) list.push_back({"pcm_s16le", n});
+    return list;
   };
 }
 
@@ -275,10 +274,8 @@ TEST_F(JoinOptionsDialogTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
 
 TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   Files = {Info(320, 240, 25)};
-  TCompressorLister mpeg4 = [](bool Audio, std::vector<std::string>* Names, TMonikerList* Monikers) {
-    if (Audio) return;
-    Names->push_back("MPEG-4 part 2");
-    Monikers->push_back(std::make_shared<TCompressorMoniker>("mpeg4"));
+  TCompressorLister mpeg4 = [](bool Audio) {
+    return Audio ? TCompressorList{} : TCompressorList{{"mpeg4", "MPEG-4 part 2"}};
   };
   auto form = MakeForm(mpeg4);
   const TModalRunner saved = CompressorOptionsRunner();
@@ -302,9 +299,7 @@ TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   });
   CompressorOptionsRunner() = saved;
   EXPECT_TRUE(Messages.empty());
-  std::string bitRate;
-  ASSERT_EQ(form->VideoCompressor()->GetOption("b", bitRate), 0);
-  EXPECT_EQ(bitRate, "123456");
+  EXPECT_EQ(form->VideoCompressor()->GetOption("b"), "123456");
 }
 
 TEST_F(JoinOptionsDialogTest, AFailedListingStillLeavesUsableLists) {
@@ -314,10 +309,8 @@ TEST_F(JoinOptionsDialogTest, AFailedListingStillLeavesUsableLists) {
     return TMessageResult::mrOK;
   };
   int listings = 0;
-  TCompressorLister failing = [&](bool, std::vector<std::string>* Names, TMonikerList* Monikers) {
+  TCompressorLister failing = [&](bool) -> TCompressorList {
     ++listings;
-    Names->push_back("First");
-    Monikers->push_back(std::make_shared<TCompressorMoniker>("mpeg4"));
     throw Exception("DirectShow Error: 80004005");
   };
   Files = {Info(320, 240, 25)};
@@ -328,8 +321,8 @@ TEST_F(JoinOptionsDialogTest, AFailedListingStillLeavesUsableLists) {
   for (int show = 0; show < 2; ++show)
     Show(*form, {false, false, false}, [&] {
       EXPECT_EQ(shown, std::vector<std::string>{"DirectShow Error: 80004005."});
-      EXPECT_EQ(form->cbxVideoCompression->count(), 1);
-      EXPECT_EQ(form->cbxAudioCompression->count(), 2);
+      EXPECT_EQ(form->cbxVideoCompression->count(), 0);
+      EXPECT_EQ(form->cbxAudioCompression->count(), 1);
       EXPECT_EQ(form->cbxAudioCompression->itemText(0), "No-compressing");
     });
   EXPECT_EQ(listings, 2);

@@ -7,7 +7,8 @@
 #include <set>
 #include <sys/stat.h>
 
-#include "engine/CompressorRegistry.h"
+#include "engine/EngineLoader.h"
+#include "join/JoinProgress.h"
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
 #include "support/Fixtures.h"
@@ -21,10 +22,31 @@ namespace {
 using test::TClip;
 
 std::shared_ptr<TCompressorFilter> Encoder(const std::string& Name) {
-  std::shared_ptr<TCompressorFilter> f;
-  EXPECT_EQ(TCompressorMoniker(Name).BindToObject(f), ME_OK);
+  std::shared_ptr<TCompressorFilter> f = GetCompressorFilter({{Name, Name}}, 0);
+  EXPECT_NE(f, nullptr) << Name;
   return f;
 }
+
+// A progress that answers for the user: Answer gets every percentage and says whether to stop.
+// Calls records the contract's order: S for SetProgress, C for IsCancelled.
+class TAnsweringProgress : public TProgressTracker {
+public:
+  explicit TAnsweringProgress(std::function<bool(double Percent)> Answer)
+      : FAnswer(std::move(Answer)) {}
+  void SetProgress(double Percent) override {
+    Calls += "S";
+    FCancel = FAnswer(Percent);
+  }
+  bool IsCancelled() override {
+    Calls += "C";
+    return FCancel;
+  }
+  std::string Calls;
+
+private:
+  std::function<bool(double)> FAnswer;
+  bool FCancel = false;
+};
 
 class DSJoinTest : public ::testing::Test {
 protected:
@@ -36,7 +58,7 @@ protected:
   test::TTempDir Dir;
 };
 
-TEST_F(DSJoinTest, TimelinePlacesSourcesBackToBack) {
+TEST_F(DSJoinTest, PlanPlacesSourcesBackToBack) {
   TClip a;
   a.Seconds = 1.0;
   TClip b = a;
@@ -47,33 +69,27 @@ TEST_F(DSJoinTest, TimelinePlacesSourcesBackToBack) {
   TDSVideoJoiner j;
   j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
   j.FResizeMethod = rmNoResize;
-  j.BuildTimeline();
+  j.FOutFileName = Dir.File("out.avi");
+  const TRenderPlan plan = j.BuildPlan();
 
-  EXPECT_EQ(j.VideoType().SizeImage, 230400u);
-  EXPECT_EQ(j.VideoType().SampleSize, 230400u);
-  const TTimelineGroup* video = nullptr;
-  const TTimelineGroup* audio = nullptr;
-  ASSERT_EQ(j.Timeline()->GetGroup(0, video), ME_OK);
-  ASSERT_EQ(j.Timeline()->GetGroup(1, audio), ME_OK);
-  EXPECT_EQ(video->MediaType().MajorType, TMediaMajorType::mtVideo);
-  EXPECT_DOUBLE_EQ(video->OutputFPS(), 24.0);
-
-  const auto& vs = video->Track()->Sources();
-  ASSERT_EQ(vs.size(), 3u);
-  const int64_t spans[][2] = {{0, 10000000}, {10000000, 16000000}, {16000000, 36000000}};
-  for (size_t i = 0; i < vs.size(); ++i) {
-    EXPECT_NEAR(vs[i].Start(), spans[i][0], 400000) << i;
-    EXPECT_NEAR(vs[i].Stop(), spans[i][1], 400000) << i;
-    EXPECT_EQ(vs[i].MediaStart(), 0);
-    EXPECT_EQ(vs[i].MediaStop(), vs[i].Stop() - vs[i].Start());
-    EXPECT_EQ(vs[i].StretchMode(), RESIZEF_CROP);
+  EXPECT_EQ(plan.Width, 320);
+  EXPECT_EQ(plan.Height, 240);
+  EXPECT_DOUBLE_EQ(plan.Rate, 24.0);
+  EXPECT_EQ(plan.StretchMode, RESIZEF_CROP);
+  EXPECT_EQ(plan.OutFileName, j.FOutFileName);
+  // Uncompressed: no encoder names.
+  EXPECT_EQ(plan.Video.Name + plan.Audio.Name, "");
+  // Each file whole, in order; the sources span 0-1 s, 1-1.6 s and 1.6-3.6 s.
+  ASSERT_EQ(plan.Sources.size(), 3u);
+  const double lengths[] = {1.0, 0.6, 2.0};
+  for (size_t i = 0; i < plan.Sources.size(); ++i) {
+    EXPECT_EQ(plan.Sources[i].FileName, j.FFiles[i]);
+    EXPECT_NEAR(plan.Sources[i].Length, lengths[i], 0.04) << i;
   }
-  // The silent file leaves its stretch empty.
-  const auto& as = audio->Track()->Sources();
-  ASSERT_EQ(as.size(), 2u);
-  EXPECT_EQ(as[0].MediaName(), j.FFiles[0]);
-  EXPECT_EQ(as[1].MediaName(), j.FFiles[2]);
-  EXPECT_EQ(as[1].Start(), vs[2].Start());
+  // The silent file leaves its stretch of the sound empty.
+  EXPECT_TRUE(plan.Sources[0].HasSound);
+  EXPECT_FALSE(plan.Sources[1].HasSound);
+  EXPECT_TRUE(plan.Sources[2].HasSound);
 }
 
 TEST_F(DSJoinTest, MixedSourcesJoinToTheChosenFormat) {
@@ -152,12 +168,18 @@ TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
   auto v = test::ProbeStream(j.FOutFileName, "v:0");
   EXPECT_EQ(v["codec_name"], "rawvideo");
   EXPECT_EQ(v["pix_fmt"], "bgr24");
+  // Every picture is one image of 64 x 48 x 3 bytes.
+  std::string sizes;
+  test::RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " +
+                       test::ShellQuote(j.FOutFileName) + " | sort -u",
+                   &sizes);
+  EXPECT_EQ(sizes, "9216\n");
   auto s = test::ProbeStream(j.FOutFileName, "a:0");
   EXPECT_EQ(s["codec_name"], "pcm_s16le");
   EXPECT_EQ(s["sample_rate"], "44100");
   EXPECT_EQ(s["channels"], "2");
 
-  // Each source's pictures start at its frame of the timeline: frame 24 is red, 25 green,
+  // Each source's pictures start at its frame of the output: frame 24 is red, 25 green,
   // 39 green, 40 blue (grey levels of the three colours differ).
   auto grey = [&](int N) { return static_cast<unsigned char>(test::GreyFrame(j.FOutFileName, N).at(64 * 24 + 32)); };
   const int red = grey(24), green = grey(25), blue = grey(40);
@@ -225,7 +247,7 @@ TEST_P(DSJoinSyncTest, EveryBoundaryKeepsItsSourcesSync) {
   j.FVideoCompressor = Encoder(GetParam().Video);
   j.FAudioCompressor = Encoder(GetParam().Audio);
   // B-frames make players show pictures late; the join makes up for it.
-  ASSERT_EQ(j.FVideoCompressor->SetOption("bf", std::to_string(GetParam().BFrames)), ME_OK);
+  ASSERT_NO_THROW(j.FVideoCompressor->SetOption("bf", std::to_string(GetParam().BFrames)));
   j.Join();
   j.FVideoCompressor->SetOption("bf", "0");
 
@@ -335,17 +357,14 @@ protected:
 };
 
 TEST_F(DSJoinLongTest, CancelAtTheFirstReportLeavesAReadableFile) {
-  int calls = 0;
-  J.OnProgress = [&](TDSVideoJoiner& Sender, bool& Cancel, double Percent) {
-    EXPECT_EQ(&Sender, &J);
-    EXPECT_FALSE(Cancel);
+  TAnsweringProgress progress([](double Percent) {
     EXPECT_GE(Percent, 0.0);
     EXPECT_LT(Percent, 100.0);
-    ++calls;
-    Cancel = true;
-  };
+    return true;
+  });
+  J.FProgress = &progress;
   J.Join();
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(progress.Calls, "SC");
   EXPECT_GT(std::filesystem::file_size(J.FOutFileName), 0u);
   EXPECT_EQ(test::DecodeErrors(J.FOutFileName), "");
   EXPECT_LT(test::DecodedDuration(J.FOutFileName, "v:0"), 40.0);
@@ -356,7 +375,11 @@ TEST_F(DSJoinLongTest, ARenderStoppedByAnErrorFailsTheJoin) {
   TClip tail;
   tail.AudioCodec.clear();
   J.FFiles.push_back(Clip("tail.avi", tail));
-  J.OnProgress = [&](TDSVideoJoiner&, bool&, double) { std::filesystem::remove(J.FFiles[1]); };
+  TAnsweringProgress progress([&](double) {
+    std::filesystem::remove(J.FFiles[1]);
+    return false;
+  });
+  J.FProgress = &progress;
   try {
     J.Join();
     FAIL() << "the join reported success";
@@ -376,23 +399,23 @@ TEST_F(DSJoinTest, EveryListedCompressorMakesAFileThatDecodes) {
   const std::string source = Clip("a.avi", c);
   std::string failures;
   for (bool audio : {false, true}) {
-    std::vector<std::string> names;
-    TMonikerList monikers;
-    ListJoinCompressors(audio, names, monikers);
-    ASSERT_GT(names.size(), audio ? 10u : 20u);
+    const TCompressorList list = ListJoinCompressors(audio);
+    ASSERT_GT(list.size(), audio ? 10u : 20u);
+    const std::vector<std::string> names = DisplayNames(list);
     std::set<std::string> unique(names.begin(), names.end());
     EXPECT_EQ(unique.size(), names.size()) << "two entries read the same";
-    for (size_t i = audio ? 1 : 0; i < monikers.size(); ++i) {
+    for (size_t i = audio ? 1 : 0; i < list.size(); ++i) {
       TDSVideoJoiner j;
       j.FFiles = {source};
-      j.FOutFileName = Dir.File(monikers[i]->EncoderName() + ".avi");
-      (audio ? j.FAudioCompressor : j.FVideoCompressor) = GetCompressorFilter(monikers, static_cast<int>(i));
+      j.FOutFileName = Dir.File(list[i].Name + ".avi");
+      (audio ? j.FAudioCompressor : j.FVideoCompressor) =
+          GetCompressorFilter(list, static_cast<int>(i));
       try {
         j.Join();
         const std::string errors = test::DecodeErrors(j.FOutFileName);
-        if (!errors.empty()) failures += monikers[i]->EncoderName() + ": " + errors + "\n";
+        if (!errors.empty()) failures += list[i].Name + ": " + errors + "\n";
       } catch (const Exception& E) {
-        failures += monikers[i]->EncoderName() + ": " + E.what() + "\n";
+        failures += list[i].Name + ": " + E.what() + "\n";
       }
       std::filesystem::remove(j.FOutFileName);
     }
@@ -601,39 +624,34 @@ TEST_F(DSJoinTest, OutputsThatWouldDestroyASourceOrCannotBeWrittenLeaveTheSource
 }
 
 TEST(CheckDSResult, RaisesForEveryNonzeroCode) {
-  EXPECT_NO_THROW(CheckDSResult(0));
-  auto text = [](TMediaResult R) {
+  EXPECT_NO_THROW(CheckDSResult({}));
+  auto text = [](const TEngineError& E) {
     try {
-      CheckDSResult(R);
-    } catch (const Exception& E) {
-      return std::string(E.what());
+      CheckDSResult(E);
+    } catch (const Exception& X) {
+      return std::string(X.what());
     }
     return std::string();
   };
-  EXPECT_EQ(text(1), "DirectShow Error: 1");
-  EXPECT_EQ(text(0x2A), "DirectShow Error: 2A");
-  EXPECT_EQ(text(ME_ABORT), "DirectShow Error: 80004004");
-  EXPECT_EQ(text(-1), "DirectShow Error: FFFFFFFF");
+  EXPECT_EQ(text({1, ""}), "DirectShow Error: 1");
+  EXPECT_EQ(text({0x2A, ""}), "DirectShow Error: 2A");
+  EXPECT_EQ(text({static_cast<int32_t>(0x80004004u), ""}), "DirectShow Error: 80004004");
+  EXPECT_EQ(text({-1, ""}), "DirectShow Error: FFFFFFFF");
 
-  // The engine's reason follows the code it came with, and only that code.
-  TCompressorFilter mpeg4("mpeg4");
-  const TMediaResult refused = mpeg4.SetOption("no_such_option", "1");
-  EXPECT_EQ(text(refused), "DirectShow Error: 80004002: The mpeg4 encoder has no option no_such_option");
-  EXPECT_EQ(text(ME_FAIL), "DirectShow Error: 80004005");
-  std::string value;
-  ASSERT_EQ(mpeg4.GetOption("b", value), ME_OK);
-  EXPECT_EQ(text(refused), "DirectShow Error: 80004002");  // a later call succeeded
+  // An engine failure crosses the module boundary as its code and the engine's reason.
+  EXPECT_EQ(text(MediaEngine().SetCompressorOption("mpeg4", "no_such_option", "1")),
+            "DirectShow Error: 80004002: The mpeg4 encoder has no option no_such_option");
+  EXPECT_EQ(text(MediaEngine().Describe("/no/such/clip.avi").Error),
+            "DirectShow Error: 80070002: Cannot open /no/such/clip.avi: No such file or directory");
+  EXPECT_EQ(text(MediaEngine().CheckCompressor("mpeg4", {TMediaKind::mkAudio})),
+            "DirectShow Error: 80040201: There is no audio compressor mpeg4");
 }
 
 TEST(ResizeMethodOfItem, FollowsTheOrderOfTheList) {
-  TResizeMethod m = rmStretch;
-  ASSERT_TRUE(ResizeMethodOfItem(0, m));
-  EXPECT_EQ(m, rmLetterbox);
-  ASSERT_TRUE(ResizeMethodOfItem(3, m));
-  EXPECT_EQ(m, rmNoResize);
-  EXPECT_FALSE(ResizeMethodOfItem(-1, m));
-  EXPECT_FALSE(ResizeMethodOfItem(4, m));
-  EXPECT_EQ(m, rmNoResize);
+  EXPECT_EQ(ResizeMethodOfItem(0), rmLetterbox);
+  EXPECT_EQ(ResizeMethodOfItem(3), rmNoResize);
+  EXPECT_EQ(ResizeMethodOfItem(-1), std::nullopt);
+  EXPECT_EQ(ResizeMethodOfItem(4), std::nullopt);
   EXPECT_EQ(StretchModeOf(rmNoResize), RESIZEF_CROP);
   EXPECT_EQ(StretchModeOf(rmCrop), RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX);
 }

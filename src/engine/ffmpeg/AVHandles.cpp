@@ -29,8 +29,8 @@ TPacketPtr NewPacket() {
   return p;
 }
 
-TMediaResult ResultFromAVError(int Error) {
-  if (Error >= 0) return ME_OK;
+int32_t ResultFromAVError(int Error) {
+  if (Error >= 0) return 0;
   switch (Error) {
     case AVERROR(ENOMEM):
       return ME_OUTOFMEMORY;
@@ -134,16 +134,12 @@ int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input) {
   return 0;
 }
 
-TMediaMajorType MajorTypeOf(const AVStream* Stream) {
-  switch (Stream->codecpar->codec_type) {
-    case AVMEDIA_TYPE_VIDEO:
-      if (Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) return TMediaMajorType::mtNone;
-      return TMediaMajorType::mtVideo;
-    case AVMEDIA_TYPE_AUDIO:
-      return TMediaMajorType::mtAudio;
-    default:
-      return TMediaMajorType::mtNone;
-  }
+std::optional<TMediaKind> KindOf(const AVStream* Stream) {
+  const AVMediaType type = Stream->codecpar->codec_type;
+  if (type == AVMEDIA_TYPE_VIDEO && !(Stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+    return TMediaKind::mkVideo;
+  if (type == AVMEDIA_TYPE_AUDIO) return TMediaKind::mkAudio;
+  return std::nullopt;
 }
 
 double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
@@ -152,7 +148,7 @@ double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
     length = static_cast<double>(Stream->duration) * av_q2d(Stream->time_base);
   else if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0)
     length = static_cast<double>(Input->duration) / AV_TIME_BASE;
-  if (MajorTypeOf(Stream) != TMediaMajorType::mtVideo) return length;
+  if (KindOf(Stream) != TMediaKind::mkVideo) return length;
   // A header may claim any length, or none. What the file holds is in its index: the last
   // picture's time and one frame more. That length wins over a header that is longer (a damaged
   // file is never padded out to years of black) or gives none.
@@ -184,12 +180,12 @@ AVRational FrameRateOf(double FPS) {
   return av_d2q(FPS, 65535);
 }
 
-int FindSourceStream(const AVFormatContext* Input, TMediaMajorType Type) {
+int FindSourceStream(const AVFormatContext* Input, TMediaKind Kind) {
   int found = -1;
   for (unsigned i = 0; i < Input->nb_streams; ++i) {
-    if (MajorTypeOf(Input->streams[i]) != Type) continue;
+    if (KindOf(Input->streams[i]) != Kind) continue;
     found = static_cast<int>(i);
-    if (Type == TMediaMajorType::mtAudio) break;
+    if (Kind == TMediaKind::mkAudio) break;
   }
   return found;
 }

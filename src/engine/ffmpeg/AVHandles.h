@@ -12,12 +12,24 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "engine/MediaResult.h"
-#include "engine/MediaTimeline.h"
+#include "engine/MediaEngine.h"
 
 namespace rw {
+
+// Failure codes, in the layout of the platform's classic result codes.
+constexpr int32_t ME_FAIL = static_cast<int32_t>(0x80004005u);
+constexpr int32_t ME_INVALIDARG = static_cast<int32_t>(0x80070057u);
+constexpr int32_t ME_OUTOFMEMORY = static_cast<int32_t>(0x8007000Eu);
+// The encoder has no such option.
+constexpr int32_t ME_NOINTERFACE = static_cast<int32_t>(0x80004002u);
+// The media could not be read, or an encoder makes what does not decode.
+constexpr int32_t ME_INVALIDMEDIA = static_cast<int32_t>(0x80040200u);
+// No decoder or no encoder for a stream.
+constexpr int32_t ME_NOCODEC = static_cast<int32_t>(0x80040201u);
+constexpr int64_t UNITS = 10000000;  // 100-nanosecond units per second
 
 struct TInputCloser {
   void operator()(AVFormatContext* P) const { avformat_close_input(&P); }
@@ -78,21 +90,22 @@ private:
 TFramePtr NewFrame();
 TPacketPtr NewPacket();
 
-// A failure inside the render: its result code and the text the user is shown.
+// A failure inside the engine: its code and the text the user is shown. The engine's jobs turn
+// it into the TEngineError they answer with.
 class EMediaEngineError : public std::exception {
 public:
-  EMediaEngineError(TMediaResult Code, std::string Text) : FCode(Code), FText(std::move(Text)) {}
+  EMediaEngineError(int32_t Code, std::string Text) : FCode(Code), FText(std::move(Text)) {}
   const char* what() const noexcept override { return FText.c_str(); }
-  TMediaResult Code() const { return FCode; }
+  int32_t Code() const { return FCode; }
 
 private:
-  TMediaResult FCode;
+  int32_t FCode;
   std::string FText;
 };
 
-// Maps an FFmpeg error (AVERROR...) onto a result code: system errors keep their errno in the
-// low 16 bits under 0x8007xxxx, the libraries' own errors get codes of the engine.
-TMediaResult ResultFromAVError(int Error);
+// Maps an FFmpeg error (AVERROR...) onto a code: system errors keep their errno in the low 16
+// bits under 0x8007xxxx, the libraries' own errors get codes of the engine.
+int32_t ResultFromAVError(int Error);
 
 // Text of an FFmpeg error code.
 std::string AVErrorText(int Error);
@@ -127,17 +140,17 @@ void QuietLibraries();
 // Opens a media file for reading and finds its streams; returns the FFmpeg error or 0.
 int OpenMediaInput(const std::string& FileName, TInputContextPtr& Input);
 
-// The media type a stream is seen as: video (cover pictures excluded), audio or none.
-TMediaMajorType MajorTypeOf(const AVStream* Stream);
+// What a stream is seen as: video (cover pictures excluded), audio or neither.
+std::optional<TMediaKind> KindOf(const AVStream* Stream);
 // Length of a stream in seconds; the container's length when the stream has none, 0 when
 // neither is known. A video stream's is what its file holds: bounded by (or, without a length
 // in the header, taken from) its index.
 double StreamLength(const AVFormatContext* Input, const AVStream* Stream);
-// The frame rate the render uses for a group's output frame rate: 29.97 is 30000/1001.
+// The frame rate the render uses for a rate asked for: 29.97 is 30000/1001.
 AVRational FrameRateOf(double FPS);
 
 // The stream a source is read from: the last video stream (a later one overrides an earlier
 // one) or the first audio stream; -1 when there is none.
-int FindSourceStream(const AVFormatContext* Input, TMediaMajorType Type);
+int FindSourceStream(const AVFormatContext* Input, TMediaKind Kind);
 
 }  // namespace rw

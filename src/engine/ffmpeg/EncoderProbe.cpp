@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "engine/ffmpeg/AVHandles.h"
-#include "engine/ffmpeg/FFmpegEncoders.h"
 #include "engine/ffmpeg/RenderOutput.h"
 
 extern "C" {
@@ -99,7 +98,8 @@ struct TDecoded {
 
 class TProbe {
 public:
-  TProbe(const AVCodec* Codec, const TEncoderFormat& Format) : FCodec(Codec), FFormat(Format) {}
+  TProbe(const AVCodec* Codec, const TEncoderFormat& Format, const TOptionList& Kept)
+      : FCodec(Codec), FFormat(Format), FKept(Kept) {}
 
   TEncoderBehaviour Run() {
     WriteSample();
@@ -118,7 +118,8 @@ private:
     FOutput->pb = FFile.Open(true);
     // One thread: the sample is a few frames, and some encoders' worker threads wait for each
     // other by spinning, which on a busy machine (or under a sanitizer) can run for minutes.
-    TEncoderStream stream(FOutput.get(), OpenEncoder(FCodec, FFormat, 1), TEncoderBehaviour{});
+    TEncoderStream stream(FOutput.get(), OpenEncoder(FCodec, FFormat, FKept, 1),
+                          TEncoderBehaviour{});
     {
       TLibraryMessages said;
       CheckAV(avformat_write_header(FOutput.get(), nullptr),
@@ -335,6 +336,7 @@ private:
 
   const AVCodec* FCodec;
   TEncoderFormat FFormat;
+  const TOptionList& FKept;
   TMemoryFile FFile;
   TOutputContextPtr FOutput;
   int64_t FSent = 0;
@@ -342,32 +344,33 @@ private:
 
 struct TProbeAnswer {
   TEncoderBehaviour Behaviour;
-  TMediaResult Code = ME_OK;
+  int32_t Code = 0;
   std::string Reason;
 };
 
 // Only the fields of the encoder's own kind: the listing's try and a join's are then one try.
-std::string ProbeKey(const AVCodec* Codec, const TEncoderFormat& F) {
+std::string ProbeKey(const AVCodec* Codec, const TEncoderFormat& F, const TOptionList& Kept) {
   std::string key = std::string(Codec->name) + "|" +
                     (F.Video ? "v|" + std::to_string(F.Width) + "x" + std::to_string(F.Height) + "|" +
                                    std::to_string(F.Rate.num) + "/" + std::to_string(F.Rate.den)
                              : "a|" + std::to_string(F.SampleRate) + "|" + std::to_string(F.Channels));
-  for (const auto& [name, value] : EncoderOptionsInEffect(Codec->name, KeptEncoderOptions(Codec->name)))
+  for (const auto& [name, value] : EncoderOptionsInEffect(Codec->name, Kept))
     key += "|" + name + "=" + value;
   return key;
 }
 
 }  // namespace
 
-TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Format) {
+TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Format,
+                               const TOptionList& Kept) {
   static std::mutex lock;
   static std::map<std::string, TProbeAnswer> answers;
-  const std::string key = ProbeKey(Codec, Format);
+  const std::string key = ProbeKey(Codec, Format, Kept);
   {
     std::lock_guard guard(lock);
     auto at = answers.find(key);
     if (at != answers.end()) {
-      if (at->second.Code != ME_OK) throw EMediaEngineError(at->second.Code, at->second.Reason);
+      if (at->second.Code != 0) throw EMediaEngineError(at->second.Code, at->second.Reason);
       return at->second.Behaviour;
     }
   }
@@ -376,7 +379,7 @@ TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Forma
     // The probe's own failures say why; the libraries' messages on the way stay quiet.
     TLibraryMessages quiet;
     try {
-      answer.Behaviour = TProbe(Codec, Format).Run();
+      answer.Behaviour = TProbe(Codec, Format, Kept).Run();
     } catch (const EMediaEngineError& E) {
       answer.Code = E.Code();
       answer.Reason = E.what();
@@ -384,7 +387,7 @@ TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Forma
   }
   std::lock_guard guard(lock);
   answers[key] = answer;
-  if (answer.Code != ME_OK) throw EMediaEngineError(answer.Code, answer.Reason);
+  if (answer.Code != 0) throw EMediaEngineError(answer.Code, answer.Reason);
   return answer.Behaviour;
 }
 

@@ -2,7 +2,8 @@
 // Tries an encoder before it is offered or used: opens it as the render does, encodes a short
 // sample (numbered grey pictures, a tone burst), writes it as AVI into memory, reads it back
 // and decodes it as a player would. What it finds (that the file decodes, and how late the
-// decoded pictures or sound come out) is kept for the run per encoder, format and options.
+// decoded pictures or sound come out) is kept for the run per encoder, format and the options
+// in effect for the user's options Kept.
 // Raises EMediaEngineError with the reason when the encoder cannot be used.
 #include <cstdint>
 
@@ -20,6 +21,7 @@ struct TEncoderBehaviour {
   int64_t Growth = 0;
 };
 
-TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Format);
+TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Format,
+                               const TOptionList& Kept);
 
 }  // namespace rw

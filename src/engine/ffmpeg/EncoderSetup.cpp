@@ -7,8 +7,6 @@
 #include <cstring>
 #include <set>
 
-#include "engine/ffmpeg/FFmpegEncoders.h"
-
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -81,8 +79,8 @@ bool IsLossless(const AVCodec* Codec) {
 
 }  // namespace
 
-const AVCodec* FindEncoder(const std::string* Encoder, bool Video) {
-  const char* name = Encoder ? Encoder->c_str() : Video ? "rawvideo" : "pcm_s16le";
+const AVCodec* FindEncoder(const std::string& Encoder, bool Video) {
+  const char* name = !Encoder.empty() ? Encoder.c_str() : Video ? "rawvideo" : "pcm_s16le";
   const AVCodec* codec = avcodec_find_encoder_by_name(name);
   if (!codec) throw EMediaEngineError(ME_NOCODEC, std::string("There is no encoder ") + name);
   return codec;
@@ -185,21 +183,22 @@ std::string FormatText(const TEncoderFormat& Format) {
   return text;
 }
 
-TEncoderFormat EncoderFormatOf(const TMediaType& Type, double FPS) {
+TEncoderFormat EncoderFormatOf(const TCompressorFormat& Format) {
   TEncoderFormat format;
-  format.Video = Type.MajorType == TMediaMajorType::mtVideo;
+  format.Video = Format.Kind == TMediaKind::mkVideo;
   if (format.Video) {
-    format.Width = Type.Width;
-    format.Height = Type.Height;
-    format.Rate = FrameRateOf(FPS);
+    format.Width = Format.Width;
+    format.Height = Format.Height;
+    format.Rate = FrameRateOf(Format.Rate);
   } else {
-    format.SampleRate = static_cast<int>(Type.SamplesPerSec);
-    format.Channels = Type.Channels;
+    format.SampleRate = 44100;
+    format.Channels = 2;
   }
   return format;
 }
 
-TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format, int Threads) {
+TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format,
+                             const TOptionList& Kept, int Threads) {
   TCodecContextPtr ctx(avcodec_alloc_context3(Codec));
   if (!ctx) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
   ctx->thread_count = Threads;
@@ -218,7 +217,7 @@ TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format,
     ctx->time_base = AVRational{1, Format.SampleRate};
   }
   const std::string name = Codec->name;
-  for (const auto& [option, value] : EncoderOptionsInEffect(name, KeptEncoderOptions(name)))
+  for (const auto& [option, value] : EncoderOptionsInEffect(name, Kept))
     if (SetContextOption(ctx.get(), option, value) < 0)
       throw EMediaEngineError(ME_INVALIDARG, "The " + name + " encoder does not accept " + option + " = " + value);
   // MPEG-2 without B-frames says so in its stream, so that decoders hold no picture back.

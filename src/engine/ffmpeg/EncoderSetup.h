@@ -4,14 +4,10 @@
 // the options the user kept for it, and opening it. The render and the encoder probe both open
 // encoders here, so that what the probe finds holds for the render. Raises EMediaEngineError.
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "engine/ffmpeg/AVHandles.h"
 
 namespace rw {
-
-using TOptionList = std::vector<std::pair<std::string, std::string>>;
 
 // The format of one group as an encoder gets it.
 struct TEncoderFormat {
@@ -23,11 +19,13 @@ struct TEncoderFormat {
   int Channels = 0;
 };
 
-// The format of a group of the timeline as its encoder gets it: the fields of its own kind only.
-TEncoderFormat EncoderFormatOf(const TMediaType& Type, double FPS);
+// A format as its encoder gets it: the fields of its own kind only; sound is always the
+// render's, 44100 Hz stereo.
+TEncoderFormat EncoderFormatOf(const TCompressorFormat& Format);
 
-// The encoder of that name, or for none the uncompressed one (24-bit frames, 16-bit PCM).
-const AVCodec* FindEncoder(const std::string* Encoder, bool Video);
+// The encoder of that name, or for an empty name the uncompressed one (24-bit frames, 16-bit
+// PCM).
+const AVCodec* FindEncoder(const std::string& Encoder, bool Video);
 
 // The picture format the encoder is given: 4:2:0 where players expect it (H.264, MPEG, MJPEG
 // in its 4:2:0 form...), the best match of the group's 24-bit frames for lossless encoders.
@@ -49,10 +47,11 @@ int SetContextOption(AVCodecContext* Context, const std::string& Name, const std
 // The value of an option in effect on the context as text; false when it has no such option.
 bool GetContextOption(AVCodecContext* Context, const std::string& Name, std::string& Value);
 
-// Opens the encoder for the format with the options in effect. The output needs no B-frames:
-// AVI players show reordered pictures late.
+// Opens the encoder for the format with the options in effect for the user's options Kept.
+// The output needs no B-frames: AVI players show reordered pictures late.
 // Threads: how many threads the encoder may use; 0 lets it choose.
-TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format, int Threads = 0);
+TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format,
+                             const TOptionList& Kept, int Threads = 0);
 
 // Text of a format for messages: "320x240 frames at 25 fps", "44100 Hz sound in 2 channels".
 std::string FormatText(const TEncoderFormat& Format);

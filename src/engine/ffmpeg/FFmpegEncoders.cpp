@@ -40,7 +40,7 @@ bool IsHardwareEncoder(const AVCodec* Codec) {
   return false;
 }
 
-// The options every encoder object of a moniker shares: kept per encoder name for the run.
+// The options the user set, kept per encoder name for the run.
 class TOptionStore {
 public:
   static TOptionStore& Instance() {
@@ -56,15 +56,15 @@ public:
     else
       list.emplace_back(Name, Value);
   }
-  std::vector<std::pair<std::string, std::string>> Get(const std::string& Encoder) {
+  TOptionList Get(const std::string& Encoder) {
     std::lock_guard lock(FLock);
     auto at = FOptions.find(Encoder);
-    return at == FOptions.end() ? std::vector<std::pair<std::string, std::string>>{} : at->second;
+    return at == FOptions.end() ? TOptionList{} : at->second;
   }
 
 private:
   std::mutex FLock;
-  std::map<std::string, std::vector<std::pair<std::string, std::string>>> FOptions;
+  std::map<std::string, TOptionList> FOptions;
 };
 
 // Encoders that open and decode back in a short try but make what AVI players do not play:
@@ -81,22 +81,9 @@ struct TPreferred {
 };
 constexpr TPreferred Preferred[] = {{AV_CODEC_ID_MP3, "libmp3lame"}};
 
-// The formats an encoder is tried with before it is listed: the join's sound format, and its
-// default picture format.
-TEncoderFormat ListingFormat(AVMediaType Type) {
-  TEncoderFormat f;
-  f.Video = Type == AVMEDIA_TYPE_VIDEO;
-  f.Width = 320;
-  f.Height = 240;
-  f.Rate = AVRational{25, 1};
-  f.SampleRate = 44100;
-  f.Channels = 2;
-  return f;
-}
-
-bool Works(const AVCodec* Codec) {
+bool Works(const AVCodec* Codec, TMediaKind Kind) {
   try {
-    ProbeEncoder(Codec, ListingFormat(Codec->type));
+    ProbeEncoder(Codec, EncoderFormatOf({Kind}), TOptionStore::Instance().Get(Codec->name));
     return true;
   } catch (const EMediaEngineError&) {
     return false;
@@ -116,11 +103,9 @@ void PutPreferredLast(std::vector<const AVCodec*>& List) {
 
 // A context of the encoder with the options in effect, to check and read options on.
 TCodecContextPtr OptionContext(const std::string& Encoder) {
-  const AVCodec* codec = avcodec_find_encoder_by_name(Encoder.c_str());
-  if (!codec) return nullptr;
-  TCodecContextPtr ctx(avcodec_alloc_context3(codec));
-  if (!ctx) return nullptr;
-  for (const auto& [name, value] : EncoderOptionsInEffect(Encoder, TOptionStore::Instance().Get(Encoder)))
+  TCodecContextPtr ctx(avcodec_alloc_context3(FindEncoder(Encoder, true)));
+  if (!ctx) throw std::bad_alloc();
+  for (const auto& [name, value] : EncoderOptionsInEffect(Encoder, KeptEncoderOptions(Encoder)))
     SetContextOption(ctx.get(), name, value);
   return ctx;
 }
@@ -131,111 +116,105 @@ std::string OptionText(AVCodecContext* Context, const char* Name) {
   return value;
 }
 
-}  // namespace
-
-namespace {
-
-// The encoders of the type that AVI can carry and players play, in the order they are listed.
-std::vector<const AVCodec*> Candidates(AVMediaType Type) {
+// The encoders of the kind that AVI can carry and players play, in the order they are listed.
+std::vector<const AVCodec*> Candidates(TMediaKind Kind) {
+  const AVMediaType type = Kind == TMediaKind::mkVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
   const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
   std::vector<const AVCodec*> encoders;
   if (!avi) return encoders;
   void* it = nullptr;
   while (const AVCodec* c = av_codec_iterate(&it)) {
-    if (!av_codec_is_encoder(c) || c->type != Type || IsHardwareEncoder(c)) continue;
+    if (!av_codec_is_encoder(c) || c->type != type || IsHardwareEncoder(c)) continue;
     if (avformat_query_codec(avi, c->id, FF_COMPLIANCE_NORMAL) != 1) continue;
-    if (std::any_of(std::begin(Unplayable), std::end(Unplayable), [&](const char* N) { return N == std::string(c->name); }))
-      continue;
+    auto named = [&](const char* N) { return N == std::string(c->name); };
+    if (std::any_of(std::begin(Unplayable), std::end(Unplayable), named)) continue;
     encoders.push_back(c);
   }
   PutPreferredLast(encoders);
   return encoders;
 }
 
-AVMediaType TypeOf(TCompressorCategory Category) {
-  return Category == TCompressorCategory::ccVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
+// The encoder's long name; two encoders of one format may share one (ac3 and ac3_fixed): the
+// later one gets its own name added, so that no two entries of a list read the same.
+std::string DisplayName(const AVCodec* Codec) {
+  std::string name = Codec->long_name ? Codec->long_name : Codec->name;
+  void* it = nullptr;
+  while (const AVCodec* c = av_codec_iterate(&it)) {
+    if (c == Codec) break;
+    if (av_codec_is_encoder(c) && c->type == Codec->type && c->long_name && name == c->long_name)
+      return name + " (" + Codec->name + ")";
+  }
+  return name;
 }
 
 }  // namespace
 
-std::vector<std::string> ListEncoders(TCompressorCategory Category) {
-  const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
+std::vector<TCompressorEntry> ListEncoders(TMediaKind Kind) {
   // Only what opens with the join's formats and makes a file that decodes. The tries run one
   // after the other: some encoder libraries keep thread pools and global state that tries
   // running side by side contend for.
-  std::vector<std::string> names;
-  for (const AVCodec* c : candidates)
-    if (Works(c)) names.emplace_back(c->name);
-  return names;
+  std::vector<TCompressorEntry> entries;
+  for (const AVCodec* c : Candidates(Kind))
+    if (Works(c, Kind)) entries.push_back({c->name, DisplayName(c)});
+  return entries;
 }
 
-TMediaResult CheckListed(TCompressorCategory Category, const std::string& Encoder) {
-  const std::vector<const AVCodec*> candidates = Candidates(TypeOf(Category));
-  auto at = std::find_if(candidates.begin(), candidates.end(), [&](const AVCodec* C) { return Encoder == C->name; });
-  if (at == candidates.end()) return ME_NOCODEC;
-  ProbeEncoder(*at, ListingFormat((*at)->type));
-  return ME_OK;
+void CheckListedEncoder(const std::string& Encoder, const TCompressorFormat& Format) {
+  const std::vector<const AVCodec*> candidates = Candidates(Format.Kind);
+  auto at = std::find_if(candidates.begin(), candidates.end(),
+                         [&](const AVCodec* C) { return Encoder == C->name; });
+  const char* kind = Format.Kind == TMediaKind::mkVideo ? "video" : "audio";
+  if (at == candidates.end())
+    throw EMediaEngineError(ME_NOCODEC,
+                            "There is no " + std::string(kind) + " compressor " + Encoder);
+  ProbeEncoder(*at, EncoderFormatOf(Format), KeptEncoderOptions(Encoder));
 }
 
-TMediaResult EncoderLongName(const std::string& Encoder, std::string& Name) {
-  Name.clear();
-  const AVCodec* codec = avcodec_find_encoder_by_name(Encoder.c_str());
-  if (!codec) return ME_NOCODEC;
-  Name = codec->long_name ? codec->long_name : codec->name;
-  // Two encoders of one format may share a long name (ac3 and ac3_fixed); the later one gets
-  // its own name added, so that no two entries of a list read the same.
-  void* it = nullptr;
-  while (const AVCodec* c = av_codec_iterate(&it)) {
-    if (c == codec) break;
-    if (av_codec_is_encoder(c) && c->type == codec->type && c->long_name && Name == c->long_name) {
-      Name += std::string(" (") + codec->name + ")";
-      break;
-    }
-  }
-  return ME_OK;
-}
-
-TMediaResult SetEncoderOption(const std::string& Encoder, const std::string& Name, const std::string& Value,
-                              std::string& Said) {
+void SetEncoderOption(const std::string& Encoder, const std::string& Name,
+                      const std::string& Value) {
   TCodecContextPtr ctx = OptionContext(Encoder);
-  if (!ctx) return ME_NOCODEC;
   // A refused value is explained in the library's log, kept for the reason.
   TLibraryMessages said;
-  int err = SetContextOption(ctx.get(), Name, Value);
-  Said = said.Text();
-  if (err < 0) return err == AVERROR_OPTION_NOT_FOUND ? ME_NOINTERFACE : ME_INVALIDARG;
+  const int err = SetContextOption(ctx.get(), Name, Value);
+  if (err == AVERROR_OPTION_NOT_FOUND)
+    throw EMediaEngineError(ME_NOINTERFACE, "The " + Encoder + " encoder has no option " + Name);
+  std::string why = said.Text();
+  while (!why.empty() && (why.back() == ' ' || why.back() == '.')) why.pop_back();
+  if (err < 0)
+    throw EMediaEngineError(ME_INVALIDARG, "The " + Encoder + " encoder does not accept " + Name +
+                                               " = " + Value + (why.empty() ? "" : ": " + why));
   TOptionStore::Instance().Set(Encoder, Name, Value);
-  return ME_OK;
 }
 
-TMediaResult GetEncoderOption(const std::string& Encoder, const std::string& Name, std::string& Value) {
-  Value.clear();
-  TCodecContextPtr ctx = OptionContext(Encoder);
-  if (!ctx) return ME_NOCODEC;
-  if (!GetContextOption(ctx.get(), Name, Value)) return ME_NOINTERFACE;
-  return ME_OK;
+std::string GetEncoderOption(const std::string& Encoder, const std::string& Name) {
+  std::string value;
+  if (!GetContextOption(OptionContext(Encoder).get(), Name, value))
+    throw EMediaEngineError(ME_NOINTERFACE, "The " + Encoder + " encoder has no option " + Name);
+  return value;
 }
 
-std::vector<std::pair<std::string, std::string>> KeptEncoderOptions(const std::string& Encoder) {
+TOptionList KeptEncoderOptions(const std::string& Encoder) {
+  FindEncoder(Encoder, true);
   return TOptionStore::Instance().Get(Encoder);
 }
 
-TMediaResult ListEncoderOptions(const std::string& Encoder, std::vector<TCompressorOptionInfo>& List) {
-  List.clear();
+std::vector<TCompressorOptionInfo> ListEncoderOptions(const std::string& Encoder) {
+  std::vector<TCompressorOptionInfo> list;
   TCodecContextPtr ctx = OptionContext(Encoder);
-  if (!ctx) return ME_NOCODEC;
   // The encoder's private options, then the common bit rate and quality settings.
   void* priv = ctx->priv_data;
   const AVOption* o = nullptr;
   while (priv && (o = av_opt_next(priv, o)))
     if (o->type != AV_OPT_TYPE_CONST && (o->flags & AV_OPT_FLAG_ENCODING_PARAM))
-      List.push_back({o->name, o->help ? o->help : "", OptionText(ctx.get(), o->name)});
+      list.push_back({o->name, o->help ? o->help : "", OptionText(ctx.get(), o->name)});
   for (const char* name : {"b", "g", "compression_level"})
     if (const AVOption* c = av_opt_find(ctx.get(), name, nullptr, 0, 0))
-      List.push_back({c->name, c->help ? c->help : "", OptionText(ctx.get(), name)});
-  List.push_back({"qscale", "constant quantizer (1 best, 31 worst) or quality, as the encoder reads it; empty for none",
+      list.push_back({c->name, c->help ? c->help : "", OptionText(ctx.get(), name)});
+  list.push_back({"qscale",
+                  "constant quantizer (1 best, 31 worst) or quality, as the encoder reads it; "
+                  "empty for none",
                   OptionText(ctx.get(), "qscale")});
-  return ME_OK;
+  return list;
 }
 
 }  // namespace rw

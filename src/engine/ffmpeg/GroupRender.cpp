@@ -40,34 +40,28 @@ std::string FitFilters(int32_t Mode, int W, int H) {
 
 }  // namespace
 
-std::vector<TGroupSegment> GroupSegments(const TTimelineTrack* Track, AVRational UnitsPerSecond, int64_t Total) {
-  std::vector<TGroupSegment> segments;
-  int64_t cursor = 0;
-  auto add = [&](int64_t End, const TTimelineSource* Source) {
-    End = std::min(End, Total);
-    if (End > cursor) segments.push_back({cursor, End, Source});
-    cursor = std::max(cursor, End);
-  };
-  if (Track)
-    for (const TTimelineSource& s : Track->Sources()) {
-      add(UnitsAt(s.Start(), UnitsPerSecond), nullptr);
-      add(UnitsAt(s.Stop(), UnitsPerSecond), &s);
-    }
-  add(Total, nullptr);
-  return segments;
-}
-
-TGroupRender::TGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, AVRational UnitsPerSecond,
-                           int64_t Duration)
-    : FGroup(Group),
-      FEncoder(Encoder),
+TGroupRender::TGroupRender(std::vector<TPlacedSource> Sources, TMediaKind Kind,
+                           TEncoderStream& Encoder, AVRational UnitsPerSecond, int64_t Duration)
+    : FEncoder(Encoder),
       FRate(UnitsPerSecond),
       FTotal(UnitsAt(Duration, UnitsPerSecond) + Encoder.Tail()),
-      FLead(Encoder.Lead()) {
-  FSegments = GroupSegments(Group.Track(), FRate, UnitsAt(Duration, UnitsPerSecond));
-  // The encoder's tail: filler after the timeline's end.
-  const int64_t end = FSegments.empty() ? 0 : FSegments.back().End;
-  if (FTotal > end) FSegments.push_back({end, FTotal, nullptr});
+      FLead(Encoder.Lead()),
+      FSources(std::move(Sources)),
+      FKind(Kind) {
+  // The sources and the gaps between them up to the output's end, then the encoder's tail of
+  // filler.
+  int64_t cursor = 0;
+  auto add = [&](int64_t End, const TPlacedSource* Source) {
+    if (End > cursor) FSegments.push_back({cursor, End, Source});
+    cursor = std::max(cursor, End);
+  };
+  const int64_t end = UnitsAt(Duration, UnitsPerSecond);
+  for (const TPlacedSource& s : FSources) {
+    add(std::min(UnitsAt(s.Start, FRate), end), nullptr);
+    add(std::min(UnitsAt(s.Stop, FRate), end), &s);
+  }
+  add(end, nullptr);
+  add(FTotal, nullptr);
 }
 
 int64_t TGroupRender::Position() const {
@@ -80,11 +74,10 @@ void TGroupRender::StartReader() {
   for (size_t i = 0; i < FSegments.size(); ++i) {
     if (!FSegments[i].Source) continue;
     FJobOf[i] = jobs.size();
-    jobs.push_back({FSegments[i].Source, FGroup.MediaType().MajorType, SourceChain(*FSegments[i].Source)});
+    jobs.push_back({FSegments[i].Source->FileName, FKind, SourceChain()});
   }
   // A few pictures ahead (they are large), more sound frames (they are small).
-  const bool video = FGroup.MediaType().MajorType == TMediaMajorType::mtVideo;
-  FReader = std::make_unique<TSourceReader>(std::move(jobs), video ? 6 : 32);
+  FReader = std::make_unique<TSourceReader>(std::move(jobs), FKind == TMediaKind::mkVideo ? 6 : 32);
 }
 
 void TGroupRender::EndSegment() {
@@ -125,8 +118,10 @@ void TGroupRender::Step() {
   }
 }
 
-TVideoGroupRender::TVideoGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration)
-    : TGroupRender(Group, Encoder, FrameRateOf(Group.OutputFPS()), Duration) {
+TVideoGroupRender::TVideoGroupRender(std::vector<TPlacedSource> Sources, TEncoderStream& Encoder,
+                                     AVRational Rate, int32_t StretchMode, int64_t Duration)
+    : TGroupRender(std::move(Sources), TMediaKind::mkVideo, Encoder, Rate, Duration),
+      FStretchMode(StretchMode) {
   const AVCodecContext* c = Encoder.Codec();
   FBlack = NewFrame();
   FBlack->format = c->pix_fmt;
@@ -139,10 +134,10 @@ TVideoGroupRender::TVideoGroupRender(const TTimelineGroup& Group, TEncoderStream
           "Cannot make a black frame");
 }
 
-std::string TVideoGroupRender::SourceChain(const TTimelineSource& Source) const {
+std::string TVideoGroupRender::SourceChain() const {
   const AVCodecContext* c = FEncoder.Codec();
   return "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
-         FitFilters(Source.StretchMode(), c->width, c->height) + ",format=pix_fmts=" +
+         FitFilters(FStretchMode, c->width, c->height) + ",format=pix_fmts=" +
          av_get_pix_fmt_name(c->pix_fmt) + ",setsar=1";
 }
 
@@ -172,8 +167,10 @@ bool TVideoGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Seg
   return FNext < Segment.End;
 }
 
-TAudioGroupRender::TAudioGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration)
-    : TGroupRender(Group, Encoder, AVRational{Encoder.Codec()->sample_rate, 1}, Duration) {
+TAudioGroupRender::TAudioGroupRender(std::vector<TPlacedSource> Sources, TEncoderStream& Encoder,
+                                     int64_t Duration)
+    : TGroupRender(std::move(Sources), TMediaKind::mkAudio, Encoder,
+                   AVRational{Encoder.Codec()->sample_rate, 1}, Duration) {
   const AVCodecContext* c = Encoder.Codec();
   FFrameSize = c->frame_size > 0 ? c->frame_size : c->sample_rate / 10;
   FToSkip = FLead;
@@ -194,7 +191,7 @@ void TAudioGroupRender::WriteSilence(int Count) {
   CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), Count), "Out of memory");
 }
 
-std::string TAudioGroupRender::SourceChain(const TTimelineSource& /*Source*/) const {
+std::string TAudioGroupRender::SourceChain() const {
   const AVCodecContext* c = FEncoder.Codec();
   char layout[128] = {};
   av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);

@@ -1,7 +1,7 @@
 #pragma once
-// Renders one group of the timeline into its encoder, a little at a time: the group's sources
-// back to back, gaps filled with black frames or silence, every source cut or padded to its
-// stretch of the timeline so that video and sound stay together across sources. The sources
+// Renders the pictures or the sound of a plan into its encoder, a little at a time: the
+// sources back to back, gaps filled with black frames or silence, every source cut or padded to
+// its stretch of the output so that video and sound stay together across sources. The sources
 // are read ahead on a thread of their own (TSourceReader). Part of the render engine; raises
 // EMediaEngineError.
 #include <memory>
@@ -14,23 +14,29 @@ namespace rw {
 
 class TEncoderStream;
 
+// A source of the group: its file and its stretch of the output, in 100-nanosecond units.
+struct TPlacedSource {
+  std::string FileName;
+  int64_t Start = 0;
+  int64_t Stop = 0;
+};
+
 // A stretch of the group's output, in output units (frames or samples): a source, or a gap
 // when Source is none.
 struct TGroupSegment {
   int64_t Begin = 0;
   int64_t End = 0;
-  const TTimelineSource* Source = nullptr;
+  const TPlacedSource* Source = nullptr;
 };
-
-// Cuts the track into segments up to Total units; UnitsPerSecond is a rational rate.
-std::vector<TGroupSegment> GroupSegments(const TTimelineTrack* Track, AVRational UnitsPerSecond, int64_t Total);
 
 class TGroupRender {
 public:
-  TGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, AVRational UnitsPerSecond, int64_t Duration);
+  // Sources: in time order, without overlaps; Duration: of the whole output, 100 ns units.
+  TGroupRender(std::vector<TPlacedSource> Sources, TMediaKind Kind, TEncoderStream& Encoder,
+               AVRational UnitsPerSecond, int64_t Duration);
   virtual ~TGroupRender() = default;
   bool Done() const { return FNext >= FTotal; }
-  // Timeline time rendered so far, in 100-nanosecond units.
+  // Output time rendered so far, in 100-nanosecond units.
   int64_t Position() const;
   // Renders at least one more unit; nothing once Done.
   void Step();
@@ -40,7 +46,8 @@ public:
 protected:
   // Fills the units from FNext up to Count with black frames or silence.
   virtual void EmitFill(int64_t Count) = 0;
-  virtual std::string SourceChain(const TTimelineSource& Source) const = 0;
+  // The filters that bring a source's frames into the encoder's format.
+  virtual std::string SourceChain() const = 0;
   // Emits the units of one filtered frame of the current source; false when the source has
   // nothing more for its segment.
   virtual bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) = 0;
@@ -48,7 +55,6 @@ protected:
   virtual void EmitTail(int64_t Count) { EmitFill(Count); }
   virtual void SourceClosed() {}
 
-  const TTimelineGroup& FGroup;
   TEncoderStream& FEncoder;
   AVRational FRate;
   int64_t FNext = 0;   // the next unit of the group's output
@@ -59,6 +65,8 @@ private:
   void StartReader();
   void EndSegment();
 
+  std::vector<TPlacedSource> FSources;
+  TMediaKind FKind;
   std::vector<TGroupSegment> FSegments;
   size_t FSegment = 0;
   std::vector<size_t> FJobOf;  // per segment, its source's job of the reader
@@ -69,29 +77,31 @@ private:
 
 class TVideoGroupRender : public TGroupRender {
 public:
-  TVideoGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration);
+  TVideoGroupRender(std::vector<TPlacedSource> Sources, TEncoderStream& Encoder, AVRational Rate,
+                    int32_t StretchMode, int64_t Duration);
 
 protected:
   void EmitFill(int64_t Count) override;
   void EmitTail(int64_t Count) override;
-  std::string SourceChain(const TTimelineSource& Source) const override;
+  std::string SourceChain() const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
   void SourceClosed() override { FLast.reset(); }
 
 private:
   void Emit(const AVFrame* Frame);
+  int32_t FStretchMode;
   TFramePtr FBlack;
   TFramePtr FLast;  // the last frame of the current source, repeated where frames are missing
 };
 
 class TAudioGroupRender : public TGroupRender {
 public:
-  TAudioGroupRender(const TTimelineGroup& Group, TEncoderStream& Encoder, int64_t Duration);
+  TAudioGroupRender(std::vector<TPlacedSource> Sources, TEncoderStream& Encoder, int64_t Duration);
   void Flush() override;
 
 protected:
   void EmitFill(int64_t Count) override;
-  std::string SourceChain(const TTimelineSource& Source) const override;
+  std::string SourceChain() const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
   void SourceClosed() override { FStarted = false; }
 

@@ -55,13 +55,15 @@ void TRenderOutput::Release() {
   FOutput = nullptr;
 }
 
-TEncoderStream& TRenderOutput::Add(const TMediaType& Type, double FPS, const std::string* Encoder) {
-  const TEncoderFormat Format = EncoderFormatOf(Type, FPS);
-  const AVCodec* codec = FindEncoder(Encoder, Format.Video);
+TEncoderStream& TRenderOutput::Add(const TCompressorFormat& Format, const TRenderEncoder& Encoder) {
+  const TEncoderFormat format = EncoderFormatOf(Format);
+  const AVCodec* codec = FindEncoder(Encoder.Name, format.Video);
   // What the encoder's output looks like decoded (how late it comes out) is known by trying it;
   // the uncompressed formats hold nothing back.
-  const TEncoderBehaviour behaviour = Encoder ? ProbeEncoder(codec, Format) : TEncoderBehaviour{};
-  FStreams.push_back(std::make_unique<TEncoderStream>(FOutput, OpenEncoder(codec, Format), behaviour));
+  const TEncoderBehaviour behaviour =
+      Encoder.Name.empty() ? TEncoderBehaviour{} : ProbeEncoder(codec, format, Encoder.Options);
+  FStreams.push_back(std::make_unique<TEncoderStream>(
+      FOutput, OpenEncoder(codec, format, Encoder.Options), behaviour));
   return *FStreams.back();
 }
 

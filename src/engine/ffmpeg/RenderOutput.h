@@ -47,10 +47,9 @@ public:
   TRenderOutput(const TRenderOutput&) = delete;
   TRenderOutput& operator=(const TRenderOutput&) = delete;
 
-  // Opens the encoder for a group of that type (FPS counts for pictures only): the named encoder
-  // with the options kept for it, or when Encoder is null uncompressed 24-bit frames or 16-bit
-  // PCM.
-  TEncoderStream& Add(const TMediaType& Type, double FPS, const std::string* Encoder);
+  // Opens the encoder for a stream of the format: the named encoder with its options, or for
+  // an empty name uncompressed 24-bit frames or 16-bit PCM.
+  TEncoderStream& Add(const TCompressorFormat& Format, const TRenderEncoder& Encoder);
 
   void Begin();
   // Drains the encoders and completes the file; safe to call once the header is written.

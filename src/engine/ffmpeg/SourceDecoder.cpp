@@ -2,10 +2,10 @@
 
 namespace rw {
 
-TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaMajorType Type, int64_t MediaStart)
+TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
     : FPacket(NewPacket()) {
   CheckAV(OpenMediaInput(FileName, FInput), "Cannot open " + FileName);
-  int index = FindSourceStream(FInput.get(), Type);
+  const int index = FindSourceStream(FInput.get(), Kind);
   for (unsigned i = 0; i < FInput->nb_streams; ++i)
     FInput->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   if (index < 0) return;
@@ -19,8 +19,7 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaMajorType Type
   FCodec->pkt_timebase = FStream->time_base;
   CheckAV(avcodec_open2(FCodec.get(), codec, nullptr), "Cannot decode " + FileName);
   const int64_t start = FInput->start_time != AV_NOPTS_VALUE ? FInput->start_time : 0;
-  FOrigin = av_rescale_q(start, AV_TIME_BASE_Q, FStream->time_base) +
-            av_rescale_q(MediaStart, AVRational{1, UNITS}, FStream->time_base);
+  FOrigin = av_rescale_q(start, AV_TIME_BASE_Q, FStream->time_base);
 }
 
 bool TSourceDecoder::Receive(AVFrame* Frame) {

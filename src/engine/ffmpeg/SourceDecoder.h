@@ -1,7 +1,7 @@
 #pragma once
 // Reads one stream of a source file and decodes it: the last video stream or the first audio
-// stream. Frames carry timestamps relative to the chosen media start, in the stream's time
-// base. Part of the render engine; raises EMediaEngineError.
+// stream. Frames carry timestamps relative to the file's start, in the stream's time base.
+// Part of the render engine; raises EMediaEngineError.
 #include <string>
 
 #include "engine/ffmpeg/AVHandles.h"
@@ -10,7 +10,7 @@ namespace rw {
 
 class TSourceDecoder {
 public:
-  TSourceDecoder(const std::string& FileName, TMediaMajorType Type, int64_t MediaStart);
+  TSourceDecoder(const std::string& FileName, TMediaKind Kind);
   bool HasStream() const { return FStream != nullptr; }
   AVRational TimeBase() const { return FStream->time_base; }
   // The next decoded frame; false once the stream is exhausted.
@@ -23,7 +23,7 @@ private:
   AVStream* FStream = nullptr;
   TCodecContextPtr FCodec;
   TPacketPtr FPacket;
-  int64_t FOrigin = 0;  // the media start in stream time
+  int64_t FOrigin = 0;  // the file's start in stream time
   int64_t FNextPts = 0;  // estimate for frames without a timestamp
   bool FFlushed = false;
 };

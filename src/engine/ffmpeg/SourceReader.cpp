@@ -40,7 +40,7 @@ void TSourceReader::Run() {
 
 void TSourceReader::ReadJob(size_t Job) {
   const TSourceJob& j = FJobs[Job];
-  TSourceDecoder decoder(j.Source->MediaName(), j.Type, j.Source->MediaStart());
+  TSourceDecoder decoder(j.FileName, j.Kind);
   if (decoder.HasStream()) {
     TFilterChain chain(j.Chain, decoder.TimeBase());
     TSourcePipeline pipeline(decoder, chain);

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a group's sources ahead of the render, on a thread of its own: each source is opened,
-// decoded and run through its filter chain, in timeline order, and its frames wait in a short
+// decoded and run through its filter chain, in output order, and its frames wait in a short
 // queue, so that decoding (the next source's opening included) goes on while the render
 // encodes. Part of the render engine; a failure on the reading thread is raised where the
 // render takes the frame it stopped.
@@ -16,10 +16,10 @@
 
 namespace rw {
 
-// One source to read: its file, what of it, and the filters its frames go through.
+// One source to read: its file, which of its streams, and the filters its frames go through.
 struct TSourceJob {
-  const TTimelineSource* Source = nullptr;
-  TMediaMajorType Type = TMediaMajorType::mtNone;
+  std::string FileName;
+  TMediaKind Kind = TMediaKind::mkVideo;
   std::string Chain;
 };
 

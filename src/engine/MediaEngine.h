@@ -1,0 +1,158 @@
+#pragma once
+// The media engine as the program sees it: a few jobs, each answered with plain data. Describe
+// a file; list the compressors of a kind, with their options and whether one works with a
+// format; render a plan into an AVI file as a job that runs on the engine's own thread. The
+// module reelwright-engine.so (src/engine/ffmpeg) does the work; the program links no FFmpeg
+// library and loads the module at its first use (EngineLoader.h). No exception leaves the
+// module: a failure comes back as one TEngineError, a code and the engine's reason.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rw {
+
+struct TEngineError {
+  int32_t Code = 0;    // 0: none; a failure's code is printed in hexadecimal
+  std::string Reason;  // the engine's own words
+  bool Failed() const { return Code != 0; }
+};
+
+template <class T>
+struct TEngineResult {
+  TEngineError Error;
+  T Value{};
+};
+
+enum class TMediaKind { mkVideo, mkAudio };
+
+// A file's video and audio streams in file order, each with its length in seconds.
+struct TStreamDescription {
+  TMediaKind Kind = TMediaKind::mkVideo;
+  double Length = 0;
+};
+struct TFileDescription {
+  std::vector<TStreamDescription> Streams;
+};
+
+// A compressor: the encoder's name (empty: none, uncompressed) and the name the user sees.
+struct TCompressorEntry {
+  std::string Name;
+  std::string DisplayName;
+};
+
+// One encoder option as the options dialog shows it.
+struct TCompressorOptionInfo {
+  std::string Name;
+  std::string Help;
+  std::string Value;  // the value in effect, as text
+};
+
+using TOptionList = std::vector<std::pair<std::string, std::string>>;
+
+// A format a compressor is tried with: pictures of Width x Height at Rate frames per second,
+// or the render's sound (always 44100 Hz 16-bit stereo). The defaults are the listing's try.
+struct TCompressorFormat {
+  TMediaKind Kind = TMediaKind::mkVideo;
+  int32_t Width = 320;
+  int32_t Height = 240;
+  double Rate = 25;
+};
+
+// The largest frame size up to the one asked for that a compressor takes; Why is empty when it
+// takes that size as it is, else the reason it does not.
+struct TFrameFit {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  std::string Why;
+};
+
+// How a render fits a source of another frame size into its frame.
+constexpr int32_t RESIZEF_STRETCH = 0;                          // scale to the frame
+constexpr int32_t RESIZEF_CROP = 1;                             // no scaling, centred
+constexpr int32_t RESIZEF_PRESERVEASPECTRATIO = 2;              // fit, black bars
+constexpr int32_t RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX = 3;  // cover, cut the excess
+
+// A render: the sources placed back to back, each whole, into one AVI file of Width x Height
+// pictures at Rate and 44100 Hz 16-bit stereo sound, through the encoders named with their
+// options (an empty name: uncompressed RGB24 pictures or PCM sound).
+struct TRenderSource {
+  std::string FileName;
+  double Length = 0;  // seconds
+  bool HasSound = false;
+};
+struct TRenderEncoder {
+  std::string Name;
+  TOptionList Options;
+};
+struct TRenderPlan {
+  std::vector<TRenderSource> Sources;
+  int32_t Width = 320;
+  int32_t Height = 240;
+  double Rate = 24;
+  int32_t StretchMode = RESIZEF_PRESERVEASPECTRATIO;
+  TRenderEncoder Video;
+  TRenderEncoder Audio;
+  std::string OutFileName;
+};
+
+// Percentage of a render at Position of Duration, 0 to 100; a render of no duration reports 0
+// until it ends.
+inline double RenderPercent(int64_t Position, int64_t Duration) {
+  if (Duration <= 0 || Position <= 0) return 0;
+  return Position >= Duration ? 100 : 100.0 * static_cast<double>(Position) / Duration;
+}
+
+// A job that runs on the engine's worker thread. Destroying it stops it.
+class IEngineJob {
+public:
+  virtual ~IEngineJob() = default;
+  // True once the job has ended (finished, stopped or failed), within TimeoutMs.
+  virtual bool Wait(int32_t TimeoutMs) = 0;
+  virtual double Percent() = 0;
+  // Ends the job early and returns when it has ended; a render completes the file written so
+  // far.
+  virtual void Stop() = 0;
+  // The failure that ended the job; none while it runs and after it finished or was stopped.
+  virtual TEngineError Error() = 0;
+};
+
+// The engine: lives from its loading to the end of the process. Options set on a compressor
+// are kept by the engine for the rest of the run, so that every later use of it sees them.
+class IMediaEngine {
+public:
+  // The media libraries' version ("FFmpeg 5.1.4").
+  virtual TEngineResult<std::string> Version() = 0;
+  virtual TEngineResult<TFileDescription> Describe(const std::string& FileName) = 0;
+  // The compressors that work with the listing's format, tried once per run.
+  virtual TEngineResult<std::vector<TCompressorEntry>> ListCompressors(TMediaKind Kind) = 0;
+  // None when the listing of the format's kind offers the compressor and it makes a file that
+  // decodes with that format and the options kept; the answer is kept for the run.
+  virtual TEngineError CheckCompressor(const std::string& Name,
+                                       const TCompressorFormat& Format) = 0;
+  virtual TEngineResult<TFrameFit> FitFrameSize(const std::string& Name, int32_t Width,
+                                                int32_t Height) = 0;
+  virtual TEngineError SetCompressorOption(const std::string& Name, const std::string& Option,
+                                           const std::string& Value) = 0;
+  virtual TEngineResult<std::string> CompressorOption(const std::string& Name,
+                                                      const std::string& Option) = 0;
+  // The options set so far, in the order they were first set; fails for no such encoder.
+  virtual TEngineResult<TOptionList> KeptCompressorOptions(const std::string& Name) = 0;
+  virtual TEngineResult<std::vector<TCompressorOptionInfo>> ListCompressorOptions(
+      const std::string& Name) = 0;
+  // Creates the output and opens the encoders, then renders on the worker thread.
+  virtual TEngineResult<std::unique_ptr<IEngineJob>> StartRender(const TRenderPlan& Plan) = 0;
+
+protected:
+  ~IMediaEngine() = default;
+};
+
+// The module's one exported function: the engine, or null when InterfaceVersion is not the
+// module's own (the module and the program come from one build).
+constexpr int32_t MediaEngineInterfaceVersion = 3;
+constexpr const char* MediaEngineEntryName = "ReelwrightMediaEngine";
+using TMediaEngineEntry = IMediaEngine* (*)(int32_t InterfaceVersion);
+constexpr const char* MediaEngineFileName = "reelwright-engine.so";
+
+}  // namespace rw
