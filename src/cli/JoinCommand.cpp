@@ -1,16 +1,15 @@
-// reelwright-cli join: adds the files to a file list, decides as the join options dialog
-// would whether they are joined without recompression, and runs the join.
+// reelwright-cli join: adds the files to a file list, lets the core's join decision take the
+// options as the join options dialog takes its settings, and runs the join.
 #include <cstdio>
 #include <exception>
 #include <utility>
 
 #include "core/FileList.h"
-#include "core/JoinFacts.h"
+#include "core/JoinDecision.h"
 #include "core/JoinRequest.h"
 #include "cli/Commands.h"
 #include "cli/JoinOptions.h"
 #include "cli/TerminalProgress.h"
-#include "platform/Files.h"
 
 namespace rw::cli {
 
@@ -24,7 +23,7 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
     try {
       List.AddFile(name);
     } catch (const std::exception& E) {
-      Fail("Unable to add file " + name + ": " + E.what() + ".");
+      Fail(UnableToAddText(name, E.what()));
       return false;
     }
   }
@@ -37,12 +36,12 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
 int Join(TJoinRequest Request) {
   TStopSignals signals;
   try {
-    const std::vector<std::string> warnings =
-        JoinFiles(std::move(Request), [] { return std::make_unique<TTerminalProgress>(); });
+    TTerminalProgress progress;
+    const TJoinResult result = JoinFiles(std::move(Request), progress);
     // Sources that gave less than they declare were joined as far as they could be read.
-    for (const std::string& warning : warnings) Fail("Warning: " + warning + ".");
+    for (const std::string& warning : result.Warnings) Fail("Warning: " + warning + ".");
   } catch (const std::exception& E) {
-    Fail(std::string("Join fails: ") + E.what());
+    Fail(JoinFailsText(E.what()));
     return 1;
   }
   const int stop = TStopSignals::Received();
@@ -53,7 +52,7 @@ int Join(TJoinRequest Request) {
 
 int RunJoin(const TArgs& Args) {
   TJoinOptions options;
-  std::string error = options.Parse(Args);
+  const std::string error = options.Parse(Args);
   if (!error.empty()) {
     std::fprintf(stderr, "reelwright-cli join: %s\n", error.c_str());
     JoinUsage(stderr);
@@ -68,46 +67,26 @@ int RunJoin(const TArgs& Args) {
   TFileList list(view);
   if (!AddFiles(list, options.Files)) return 1;
 
-  const TJoinFacts facts = GetJoinFacts(list.Infos());
-  bool copy = DefaultJoinWORecomp(facts);
-  if (options.Mode == TJoinOptions::TMode::Copy) {
-    if (!facts.CanJoinWORecomp) {
-      Fail(JoinNotesText(facts));
-      return 1;
-    }
-    copy = true;
-  } else if (options.Mode == TJoinOptions::TMode::Recompress) {
-    copy = false;
-  }
-
-  // A symbolic link is a name the join would replace, even when it points nowhere.
-  if (NameExists(options.OutFileName) && !options.Overwrite) {
-    Fail("The \"" + options.OutFileName +
-         "\" file already exists. \r\nDo you want to overwrite it?");
+  TJoinDecision decision;
+  try {
+    decision = DecideJoin(list, options.Choices);
+  } catch (const EJoinRefused& E) {
+    Fail(E.what());
+    return 1;
+  } catch (const EOutputExists& E) {
+    // Nothing is asked on the command line: it says how to answer yes.
+    Fail(OverwriteQuestionLine(E.FileName()));
     Fail("Run the command with --yes to replace it.");
     return 1;
+  } catch (const EJoinChoice& E) {
+    std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
+    return 2;
+  } catch (const std::exception& E) {
+    Fail(JoinFailsText(E.what()));
+    return 1;
   }
-  TJoinRequest request;
-  request.Files = list.FileNames();
-  request.OutFileName = options.OutFileName;
-  request.JoinWORecomp = copy;
-  if (copy) {
-    request.DropAudio = facts.DropAudio;
-    if (facts.DropAudio && !facts.NoAudio) Fail(cNoteWithoutSound);
-  } else {
-    try {
-      std::string note;
-      request.Recompression = RecompressionOf(list.Infos(), options.Recompression, &note);
-      if (!note.empty()) Fail(note);
-    } catch (const ERecompressOption& E) {
-      std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
-      return 2;
-    } catch (const std::exception& E) {
-      Fail(std::string("Join fails: ") + E.what());
-      return 1;
-    }
-  }
-  return Join(std::move(request));
+  for (const std::string& note : decision.Notes) Fail(note);
+  return Join(std::move(decision.Request));
 }
 
 }  // namespace rw::cli

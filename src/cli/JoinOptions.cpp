@@ -1,21 +1,91 @@
 #include "cli/JoinOptions.h"
 
-#include <cstdio>
-
 namespace rw::cli {
+
+namespace {
+
+using O = TJoinOptionId;
+
+constexpr TJoinOption Options[] = {
+    {O::Output, "-o", "--output", "OUT", "the file to write", false},
+    {O::Yes, "-y", "--yes", nullptr,
+     "replace OUT when it exists (a symbolic link OUT is\n"
+     "itself replaced; the file it points to is left alone)",
+     false},
+    {O::Copy, nullptr, "--copy", nullptr,
+     "join without recompression (the sound is left out when\n"
+     "the files' sound formats differ)",
+     false},
+    {O::Recompress, nullptr, "--recompress", nullptr, "join with recompression", false},
+    {O::Help, "-h", "--help", nullptr, nullptr, false},
+    {O::Size, nullptr, "--size", "WxH", "output frame size", true},
+    {O::Rate, nullptr, "--rate", "FPS", "output frame rate", true},
+    {O::Resize, nullptr, "--resize", "METHOD", "letterbox, crop, stretch or none", true},
+    {O::VideoCodec, nullptr, "--vcodec", "NAME",
+     "video compressor (reelwright-cli compressors), or none", true},
+    {O::AudioCodec, nullptr, "--acodec", "NAME", "audio compressor, or none for PCM sound", true},
+    {O::VideoOption, nullptr, "--vopt", "KEY=VALUE",
+     "an option of the video compressor (repeatable): its own\n"
+     "options (bit rate b=1500k, crf=20, preset=slow...) or\n"
+     "qscale (constant quantizer or quality)",
+     true},
+    {O::AudioOption, nullptr, "--aopt", "KEY=VALUE",
+     "an option of the audio compressor (b=256k, qscale=2...)", true},
+};
+
+const TJoinOption* FindOption(const std::string& Arg) {
+  for (const TJoinOption& o : Options)
+    if ((o.Short && Arg == o.Short) || Arg == o.Long) return &o;
+  return nullptr;
+}
+
+// The listed options of one group: the names and value in a column of 16, the help beside.
+void PrintOptions(FILE* Out, bool Recompression) {
+  constexpr int NameWidth = 16;
+  for (const TJoinOption& o : Options) {
+    if (!o.Help || o.Recompression != Recompression) continue;
+    std::string names = o.Short ? std::string(o.Short) + ", " + o.Long : std::string(o.Long);
+    if (o.Value) names += std::string(" ") + o.Value;
+    std::string help = o.Help;
+    for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
+      help.insert(at + 1, NameWidth + 4, ' ');
+    std::fprintf(Out, "  %-*s  %s\n", NameWidth, names.c_str(), help.c_str());
+  }
+}
+
+// The choice of a recompression setting in Choices.
+std::string& SettingText(TRecompressChoices& Choices, TJoinOptionId Id) {
+  switch (Id) {
+    case O::Size: return Choices.SizeText;
+    case O::Rate: return Choices.Rate;
+    case O::Resize: return Choices.ResizeWord;
+    case O::VideoCodec: return Choices.Video.Name;
+    default: return Choices.Audio.Name;
+  }
+}
+
+}  // namespace
+
+std::span<const TJoinOption> JoinOptionTable() { return Options; }
+
+std::set<std::string> JoinValueOptions() {
+  std::set<std::string> names;
+  for (const TJoinOption& o : Options) {
+    if (!o.Value) continue;
+    if (o.Short) names.insert(o.Short);
+    names.insert(o.Long);
+  }
+  return names;
+}
 
 void JoinUsage(FILE* Out) {
   std::fprintf(Out,
                "Usage: reelwright-cli join -o OUT [--yes] [--copy | --recompress] [--] FILE...\n"
                "\n"
                "Joins the AVI files, in the given order, into OUT.\n"
-               "\n"
-               "  -o, --output OUT  the file to write\n"
-               "  -y, --yes         replace OUT when it exists (a symbolic link OUT is\n"
-               "                    itself replaced; the file it points to is left alone)\n"
-               "  --copy            join without recompression (the sound is left out when\n"
-               "                    the files' sound formats differ)\n"
-               "  --recompress      join with recompression\n"
+               "\n");
+  PrintOptions(Out, false);
+  std::fprintf(Out,
                "\n"
                "Without --copy or --recompress the files are joined without recompression\n"
                "when their video formats agree and no sound would be lost.\n"
@@ -25,42 +95,68 @@ void JoinUsage(FILE* Out) {
                "\n"
                "Exit status: 0 joined, 1 failed, 2 usage error, 128 + the signal when stopped\n"
                "(130 for Ctrl+C).\n"
-               "\n");
-  RecompressUsage(Out);
+               "\n"
+               "Recompression options (each implies --recompress; what is not given is what the\n"
+               "join options propose: the smallest frame size rounded down to a multiple of 8,\n"
+               "the lowest frame rate, letterbox or no resize, the preferred compressors):\n");
+  PrintOptions(Out, true);
 }
 
 std::string TJoinOptions::Parse(const TArgs& Args) {
   bool options = true;
-  std::string error;
+  TRecompressChoices& recompression = Choices.Recompression;
   for (size_t i = 0; i < Args.size(); ++i) {
     const std::string& arg = Args[i];
     if (!options || arg.empty() || arg[0] != '-' || arg == "-") {
       Files.push_back(arg);
-    } else if (arg == "--") {
+      continue;
+    }
+    if (arg == "--") {
       options = false;
-    } else if (arg == "-h" || arg == "--help") {
-      Help = true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (i + 1 >= Args.size()) return "option " + arg + " needs a file name";
-      OutFileName = Args[++i];
-    } else if (arg == "-y" || arg == "--yes") {
-      Overwrite = true;
-    } else if (arg == "--copy" || arg == "--recompress") {
-      TMode mode = arg == "--copy" ? TMode::Copy : TMode::Recompress;
-      if (Mode != TMode::Default && Mode != mode) return "--copy and --recompress exclude each other";
-      Mode = mode;
-    } else if (ParseRecompressOption(Args, i, Recompression, error)) {
-      if (!error.empty()) return error;
-    } else {
-      return "unknown option '" + arg + "'";
+      continue;
+    }
+    const TJoinOption* option = FindOption(arg);
+    if (!option) return "unknown option '" + arg + "'";
+    const bool hasValue = i + 1 < Args.size();
+    const std::string value = hasValue ? Args[i + 1] : "";
+    switch (option->Id) {
+      case O::Help:
+        Help = true;
+        break;
+      case O::Output:
+        if (!hasValue) return "option " + arg + " needs a file name";
+        Choices.OutFileName = Args[++i];
+        break;
+      case O::Yes:
+        Choices.Overwrite = true;
+        break;
+      case O::Copy:
+      case O::Recompress: {
+        const TJoinMode mode = option->Id == O::Copy ? TJoinMode::Copy : TJoinMode::Recompress;
+        if (Choices.Mode != TJoinMode::Default && Choices.Mode != mode)
+          return "--copy and --recompress exclude each other";
+        Choices.Mode = mode;
+        break;
+      }
+      case O::VideoOption:
+      case O::AudioOption:
+        if (value.find('=') == std::string::npos || value.front() == '=')
+          return std::string("option ") + option->Long + " needs KEY=VALUE";
+        (option->Id == O::VideoOption ? recompression.Video : recompression.Audio)
+            .Options.push_back(Args[++i]);
+        break;
+      default:
+        if (value.empty()) return std::string("option ") + option->Long + " needs a value";
+        SettingText(recompression, option->Id) = Args[++i];
+        break;
     }
   }
   if (Help) return "";
-  if (Recompression.Any()) {
-    if (Mode == TMode::Copy) return "the recompression options exclude --copy";
-    Mode = TMode::Recompress;
+  if (recompression.Any()) {
+    if (Choices.Mode == TJoinMode::Copy) return "the recompression options exclude --copy";
+    Choices.Mode = TJoinMode::Recompress;
   }
-  if (OutFileName.empty()) return "the output file is missing (-o OUT)";
+  if (Choices.OutFileName.empty()) return "the output file is missing (-o OUT)";
   if (Files.empty()) return "no files to join";
   return "";
 }

@@ -1,26 +1,41 @@
 #pragma once
-// The options of `reelwright-cli join`, parsed into one small record so further options
-// (the recompression settings) can be added beside the existing ones.
+// The options of `reelwright-cli join`: one table of them (name, value, help) that the parser,
+// the usage text and the project expansion all read, and the choices they make.
+#include <cstdio>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
-#include "cli/RecompressOptions.h"
+#include "core/JoinDecision.h"
 
 namespace rw::cli {
 
-struct TJoinOptions {
-  // How "Join without recompression" is set: as the join options dialog proposes it, checked
-  // (--copy) or unchecked (--recompress).
-  enum class TMode { Default, Copy, Recompress };
+enum class TJoinOptionId {
+  Output, Yes, Copy, Recompress, Help,
+  Size, Rate, Resize, VideoCodec, AudioCodec, VideoOption, AudioOption
+};
 
-  std::string OutFileName;
-  bool Overwrite = false;  // --yes
-  TMode Mode = TMode::Default;
+struct TJoinOption {
+  TJoinOptionId Id;
+  const char* Short;  // "-o", or nullptr
+  const char* Long;   // "--output"
+  const char* Value;  // what the next argument is ("OUT"), nullptr when it takes none
+  const char* Help;   // the usage's lines ('\n' between), nullptr when it is not listed
+  bool Recompression;  // a setting of a recompressing join: it implies --recompress
+};
+
+std::span<const TJoinOption> JoinOptionTable();
+
+// The names of the options that take the next argument as their value.
+std::set<std::string> JoinValueOptions();
+
+struct TJoinOptions {
   bool Help = false;
   std::vector<std::string> Files;
-  // --size, --rate, --resize, --vcodec, --acodec; any of them implies --recompress.
-  TRecompressSettings Recompression;
+  // The output, --yes, --copy or --recompress, and the recompression settings.
+  TJoinChoices Choices;
 
   // Reads the arguments after the verb; returns the text of a usage error, or "".
   std::string Parse(const TArgs& Args);

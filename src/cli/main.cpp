@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "cli/Commands.h"
+#include "cli/JoinOptions.h"
 #include "cli/ProjectArgs.h"
 #include "core/ProductInfo.h"
 #include "platform/Errors.h"
@@ -46,9 +47,7 @@ int main(int argc, char** argv) {
     const bool join = !std::strcmp(verb, "join");
     if (join || !std::strcmp(verb, "info")) {
       const std::string error = rw::cli::ExpandProjectArgs(
-          args, join ? std::set<std::string>{"-o", "--output", "--size", "--rate", "--resize",
-                                         "--vcodec", "--acodec"}
-               : std::set<std::string>{});
+          args, join ? rw::cli::JoinValueOptions() : std::set<std::string>{});
       if (!error.empty()) {
         std::fprintf(stderr, "reelwright-cli %s: %s\n", verb, error.c_str());
         return 2;

@@ -18,6 +18,10 @@ constexpr const char* cClearQuestion = "Are you sure you want to remove all file
 
 }  // namespace
 
+std::string UnableToAddText(const std::string& FileName, const std::string& Reason) {
+  return "Unable to add file " + FileName + ": " + Reason + ".";
+}
+
 TFileList::TFileList(IFileListView& View, TDescribeFile Describe)
     : FView(View), FDescribe(std::move(Describe)) {}
 
@@ -119,7 +123,7 @@ void TFileList::AddFiles(const std::vector<std::string>& Names) {
       try {
         AddFile(Names[i]);
       } catch (const std::exception& E) {
-        std::string text = "Unable to add file " + Names[i] + ": " + E.what() + ".";
+        const std::string text = UnableToAddText(Names[i], E.what());
         if (i == n - 1) {
           FView.ShowMessageBox(text, TMessageKind::mkWarning, TMessageButtons::mbOK);
         } else if (FView.ShowMessageBox(text + cContinueAddQuestion, TMessageKind::mkWarning,

@@ -118,6 +118,8 @@ using TRowTexts = std::array<std::string, colCount>;
 // Describes one file for a new row; raises when the file cannot be described.
 using TDescribeFile = std::function<std::unique_ptr<TVideoFileInfo>(const std::string&)>;
 
+// What a file that cannot be added says: "Unable to add file NAME: REASON."
+std::string UnableToAddText(const std::string& FileName, const std::string& Reason);
 // Appended to the message of a file that cannot be added when more files follow.
 inline constexpr const char* cContinueAddQuestion = "\r\nDo you want to continue add other files?";
 

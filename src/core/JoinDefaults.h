@@ -3,7 +3,7 @@
 // file list: the frame size (the smallest, rounded down to a multiple of 8), the frame rate
 // (the lowest, in the list of rates offered), the resize method (letterbox when some entry is
 // 8 pixels or more larger, else no resize) and the preferred compressors. The join options
-// dialog and the command line both use these.
+// dialog shows them; the join decision takes them for what the command line does not give.
 #include <cstdint>
 #include <string>
 #include <vector>

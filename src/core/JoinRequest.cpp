@@ -9,48 +9,77 @@
 
 namespace rw {
 
-TJoinWrapper::TJoinWrapper(TJoinRequest Request, TProgressFactory ProgressFactory)
-    : FRequest(std::move(Request)), FProgressFactory(std::move(ProgressFactory)) {}
+namespace {
 
-void TJoinWrapper::Run() {
+constexpr const char* cJoiningCaption = "Joining...";
+constexpr const char* cStreamCopyText = "The selected file is being joined. Please wait...";
+constexpr const char* cRecompressText = "The selected files are being joined. Please wait...";
+
+// What a joiner sees of the view: its reports pass through, and a stop the view asked for is
+// kept for the result.
+class TCancelWatch : public IProgress {
+public:
+  explicit TCancelWatch(IProgress& View) : FView(View) {}
+  void SetProgress(double Percent) override { FView.SetProgress(Percent); }
+  bool IsCancelled() override {
+    if (FView.IsCancelled()) FCancelled = true;
+    return FCancelled;
+  }
+  bool Cancelled() const { return FCancelled; }
+
+private:
+  IProgress& FView;
+  bool FCancelled = false;
+};
+
+// Shows the view while it lives: it is hidden when the joiner ends, also by an error.
+class TShownProgress {
+public:
+  explicit TShownProgress(IProgressView& View) : FView(View) { FView.Show(); }
+  ~TShownProgress() { FView.Hide(); }
+  TShownProgress(const TShownProgress&) = delete;
+  TShownProgress& operator=(const TShownProgress&) = delete;
+
+private:
+  IProgressView& FView;
+};
+
+}  // namespace
+
+TJoinWrapper::TJoinWrapper(TJoinRequest Request, IProgressView& Progress)
+    : FRequest(std::move(Request)), FProgress(Progress) {}
+
+TJoinResult TJoinWrapper::Run() {
   // The joiner writes beside the output; only a join that ends normally (finished or
   // cancelled) replaces it, and an error removes what was written.
   CheckJoinOutput(FRequest.OutFileName, FRequest.Files);
   TOutputTransaction output(FRequest.OutFileName);
-  if (FRequest.JoinWORecomp)
-    JoinAVIFiles(output.TempFileName());
-  else
-    RunRecompression(output.TempFileName());
+  FProgress.SetCaption(cJoiningCaption);
+  FProgress.SetText(FRequest.JoinWORecomp ? cStreamCopyText : cRecompressText);
+  TCancelWatch watch(FProgress);
+  {
+    TShownProgress shown(FProgress);
+    if (FRequest.JoinWORecomp)
+      JoinAVIFiles(output.TempFileName(), watch);
+    else
+      JoinWithRecompression(output.TempFileName(), watch);
+  }
   output.Commit();
+  FResult.Cancelled = watch.Cancelled();
+  return FResult;
 }
 
-void TJoinWrapper::RunRecompression(const std::string& OutFileName) {
-  FProgress = FProgressFactory();
-  FProgress->SetCaption("Joining...");
-  FProgress->SetText("The selected files are being joined. Please wait...");
-  FProgress->Show();
-  // The progress goes when the join ends, also by an error.
-  struct TDropProgress {
-    std::unique_ptr<IProgress>& Progress;
-    ~TDropProgress() {
-      Progress->Hide();
-      Progress.reset();
-    }
-  } drop{FProgress};
-  JoinWithRecompression(OutFileName);
-}
-
-void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName) {
-  // The stream-copy joiner shows its own progress from the factory.
-  TAVIFileJoiner joiner(FProgressFactory);
+void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
+  TAVIFileJoiner joiner;
   joiner.FFiles = FRequest.Files;
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
+  joiner.FProgress = &Progress;
   joiner.Execute();
-  FWarnings = joiner.Warnings();
+  FResult.Warnings = joiner.Warnings();
 }
 
-void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName) {
+void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgress& Progress) {
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
   joiner.FFiles = FRequest.Files;
@@ -61,14 +90,13 @@ void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName) {
   joiner.FResizeMethod = r.ResizeMethod;
   joiner.FVideoCompressor = r.VideoCompressor;
   joiner.FAudioCompressor = r.AudioCompressor;
-  joiner.FProgress = FProgress.get();
+  joiner.FProgress = &Progress;
   joiner.Join();
 }
 
-std::vector<std::string> JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory) {
-  TJoinWrapper wrapper(std::move(Request), std::move(ProgressFactory));
-  wrapper.Run();
-  return wrapper.Warnings();
+TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress) {
+  TJoinWrapper wrapper(std::move(Request), Progress);
+  return wrapper.Run();
 }
 
 }  // namespace rw

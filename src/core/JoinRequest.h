@@ -1,8 +1,8 @@
 #pragma once
-// One join as a front end asks for it (the window's join options or the command line's
-// arguments fill the request), and the one run that carries it out: the stream-copy joiner,
-// or the recompressing joiner with a progress shown and hidden in one place, writing a
-// temporary file that replaces the output only when the join ends normally.
+// One join as the join decision makes it from the user's choices, and the one run that carries
+// it out: the stream-copy joiner or the recompressing joiner, both reporting to the one
+// progress view that the run captions, shows and hides, both writing a temporary file that
+// replaces the output only when the join ends normally (finished or cancelled).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,31 +34,35 @@ struct TJoinRequest {
   TRecompression Recompression;
 };
 
-// The dispatcher: runs the request's joiner once. Errors pass through unchanged and leave an
-// existing output as it was; a cancel returns normally with the output finished and in place.
-class TJoinWrapper {
-public:
-  // ProgressFactory makes the progress of the join (the window's dialog, the terminal's bar).
-  TJoinWrapper(TJoinRequest Request, TProgressFactory ProgressFactory);
-
-  void Run();
-  // What a join that went through says about its sources: those joined only as far as they
-  // could be read, each named.
-  const std::vector<std::string>& Warnings() const { return FWarnings; }
-
-private:
-  // Each writes OutFileName, the temporary file.
-  void JoinAVIFiles(const std::string& OutFileName);
-  void RunRecompression(const std::string& OutFileName);
-  void JoinWithRecompression(const std::string& OutFileName);
-
-  TJoinRequest FRequest;
-  std::vector<std::string> FWarnings;
-  TProgressFactory FProgressFactory;
-  std::unique_ptr<IProgress> FProgress;
+// What a join that ended normally did.
+struct TJoinResult {
+  // The user stopped it; the output holds what was joined until then. Otherwise it finished.
+  bool Cancelled = false;
+  // Sources joined only as far as they could be read, one text each, naming the file.
+  std::vector<std::string> Warnings;
 };
 
-// Runs one request; returns its warnings.
-std::vector<std::string> JoinFiles(TJoinRequest Request, TProgressFactory ProgressFactory);
+// The dispatcher: runs the request's joiner once, its progress in the view the front end gives
+// (the window's dialog, the terminal's bar): captioned for that joiner, shown once before the
+// joiner starts and hidden once when it ends, also by an error. Errors pass through unchanged
+// and leave an existing output as it was.
+class TJoinWrapper {
+public:
+  TJoinWrapper(TJoinRequest Request, IProgressView& Progress);
+
+  TJoinResult Run();
+
+private:
+  // Each writes OutFileName, the temporary file, reporting to Progress.
+  void JoinAVIFiles(const std::string& OutFileName, IProgress& Progress);
+  void JoinWithRecompression(const std::string& OutFileName, IProgress& Progress);
+
+  TJoinRequest FRequest;
+  IProgressView& FProgress;
+  TJoinResult FResult;
+};
+
+// Runs one request with its progress in Progress.
+TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress);
 
 }  // namespace rw

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "core/FileList.h"
-#include "core/JoinDefaults.h"
+#include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinRequest.h"
 #include "gui/JoinDoneDialog.h"
@@ -11,70 +11,39 @@
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ProgressDialog.h"
-#include "recompress/RecompressJoiner.h"
 
 namespace rw {
 
-namespace {
-
-// Passes everything to the join's progress dialog and notes whether the user stopped the join.
-class TWatchedProgress : public IProgress {
-public:
-  TWatchedProgress(std::unique_ptr<IProgress> Progress, std::shared_ptr<bool> Cancelled)
-      : FProgress(std::move(Progress)), FCancelled(std::move(Cancelled)) {}
-  void SetCaption(const std::string& Caption) override { FProgress->SetCaption(Caption); }
-  void SetText(const std::string& Text) override { FProgress->SetText(Text); }
-  void Show() override { FProgress->Show(); }
-  void Hide() override { FProgress->Hide(); }
-  void SetProgress(double Percent) override { FProgress->SetProgress(Percent); }
-  bool IsCancelled() override {
-    const bool cancelled = FProgress->IsCancelled();
-    if (cancelled) *FCancelled = true;
-    return cancelled;
-  }
-  void SetShowTimeLeft(bool Value) override { FProgress->SetShowTimeLeft(Value); }
-
-private:
-  std::unique_ptr<IProgress> FProgress;
-  std::shared_ptr<bool> FCancelled;
-};
-
-}  // namespace
-
 TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
-  TJoinRequest request;
-  request.Files = List.FileNames();
-  request.OutFileName = Options.OutFileName();
-  request.JoinWORecomp = Options.JoinWORecomp();
-  request.DropAudio = Options.DropAudio();
-  if (!request.JoinWORecomp) {
-    TRecompression& r = request.Recompression;
-    r.Width = Options.FrameWidth();
-    r.Height = Options.FrameHeight();
-    r.FrameRate = ParseFrameRate(Options.FrameRateText(), RateDecimalSeparator());
-    r.ResizeMethod = ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(r.ResizeMethod);
-    r.VideoCompressor = Options.VideoCompressor();
-    r.AudioCompressor = Options.AudioCompressor();
-    // A size the compressor cannot hold becomes the one the dialog's note named.
-    const TFittedFrame fit = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
-    r.Width = fit.Width;
-    r.Height = fit.Height;
+  TJoinChoices choices;
+  choices.OutFileName = Options.OutFileName();
+  // The dialog asked before it closed.
+  choices.Overwrite = true;
+  choices.Mode = Options.JoinWORecomp() ? TJoinMode::Copy : TJoinMode::Recompress;
+  TRecompressChoices& r = choices.Recompression;
+  r.Size = TFrameSize{Options.FrameWidth(), Options.FrameHeight()};
+  r.Rate = Options.FrameRateText();
+  r.DecimalSeparator = RateDecimalSeparator();
+  // No selection leaves the joiner's own method.
+  r.Resize = ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(TRecompression().ResizeMethod);
+  r.Video.Selected = r.Audio.Selected = true;
+  // The compressors are bound only for a recompressing join.
+  if (!Options.JoinWORecomp()) {
+    r.Video.Filter = Options.VideoCompressor();
+    r.Audio.Filter = Options.AudioCompressor();
   }
-  return request;
+  return DecideJoin(List, choices).Request;
 }
 
 bool JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
-  auto cancelled = std::make_shared<bool>(false);
-  TProgressFactory dialogs = TfrmProgress::Factory(Owner);
-  const std::vector<std::string> warnings =
-      rw::JoinFiles(JoinRequestOf(List, Options), [dialogs, cancelled]() -> std::unique_ptr<IProgress> {
-        return std::make_unique<TWatchedProgress>(dialogs(), cancelled);
-      });
+  TJoinRequest request = JoinRequestOf(List, Options);
+  TfrmProgress progress(Owner);
+  const TJoinResult result = rw::JoinFiles(std::move(request), progress);
   // Sources that gave less than they declare were joined as far as they could be read.
   std::string text;
-  for (const std::string& warning : warnings) text += warning + ".\n";
+  for (const std::string& warning : result.Warnings) text += warning + ".\n";
   if (!text.empty()) ShowMessageBox(Owner, text, TMessageKind::mkWarning, TMessageButtons::mbOK);
-  return !*cancelled;
+  return !result.Cancelled;
 }
 
 void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) {
@@ -84,10 +53,9 @@ void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) 
   try {
     done = JoinFiles(Owner, List, Options);
   } catch (const std::exception& E) {
-    ShowMessageBox(Owner, std::string("Join fails: ") + E.what(), TMessageKind::mkWarning,
-                   TMessageButtons::mbOK);
+    ShowMessageBox(Owner, JoinFailsText(E.what()), TMessageKind::mkWarning, TMessageButtons::mbOK);
   }
-  // A stopped join says nothing, as before; a finished one tells what it made.
+  // A stopped join says nothing; a finished one tells what it made.
   if (done) ShowJoinDone(Owner, Options.OutFileName());
 }
 

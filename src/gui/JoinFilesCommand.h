@@ -1,6 +1,7 @@
 #pragma once
-// The window's Join Files command: the facts from the rows, the join options dialog, then one
-// join request filled from the dialog and run by the core's dispatcher.
+// The window's Join Files command: the facts from the rows, the join options dialog, then the
+// core's join decision over the dialog's settings and the core's join run, its progress in the
+// window's progress dialog.
 class QWidget;
 
 namespace rw {
@@ -10,7 +11,8 @@ class TfrmJoin;
 class TfrmMain;
 struct TJoinRequest;
 
-// The join the dialog's settings describe for the list's files.
+// The join the dialog's settings describe for the list's files, as the core decides it; a
+// setting the decision refuses (a frame rate out of range) raises.
 TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options);
 
 // Runs one join with the dialog's settings, its progress in a dialog owned by Owner; warnings

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "core/FileList.h"
+#include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinOutput.h"
 #include "core/ListTexts.h"
@@ -289,10 +290,8 @@ void TfrmJoin::btnJoinClick() {
                                LastSaveFolder);
   edtOutFileName->setText(PathToQ(name));
   if (NameExists(name)) {  // also a symbolic link that points nowhere: the join replaces it
-    const std::string question =
-        "The \"" + name + "\" file already exists. \r\nDo you want to overwrite it?";
-    if (ShowMessageBox(this, question, TMessageKind::mkConfirmation, TMessageButtons::mbYesCancel) !=
-        TMessageResult::mrYes)
+    if (ShowMessageBox(this, OverwriteQuestion(name), TMessageKind::mkConfirmation,
+                       TMessageButtons::mbYesCancel) != TMessageResult::mrYes)
       return;
   }
   accept();

@@ -45,13 +45,6 @@ TfrmProgress::~TfrmProgress() {
   if (isVisible()) FormHide();
 }
 
-TProgressFactory TfrmProgress::Factory(QWidget* Owner) {
-  QPointer<QWidget> owner(Owner);
-  return [owner]() -> std::unique_ptr<IProgress> {
-    return std::make_unique<TfrmProgress>(owner.data());
-  };
-}
-
 void TfrmProgress::SetCaption(const std::string& Caption) {
   TProgressTracker::SetCaption(Caption);
   setWindowTitle(QString::fromStdString(Caption));

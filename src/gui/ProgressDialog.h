@@ -25,9 +25,6 @@ public:
   void SetCaption(const std::string& Caption) override;
   void SetText(const std::string& Text) override;
 
-  // A factory for joiners that create their own dialog, owned by Owner.
-  static TProgressFactory Factory(QWidget* Owner);
-
   QFrame* Panel1;
   QLabel* lblText;
   QProgressBar* ProgressBar;

@@ -1,13 +1,13 @@
 #pragma once
-// The progress contract every join follows: the joiner reports a percentage after each unit of
-// work with SetProgress, then asks IsCancelled (which lets pending window messages be handled);
-// when that answers true it finishes its output normally and returns.
+// The progress contract every join follows. A joiner sees only IProgress: it reports a
+// percentage after each unit of work with SetProgress, then asks IsCancelled (which lets
+// pending window messages be handled); when that answers true it finishes its output normally
+// and returns. The join run sees the whole view: it sets the caption and the text, shows the
+// view once before the joiner starts and hides it once when the joiner ends.
 //
-// TProgressTracker holds the dialog's state and the time-remaining estimate without any toolkit;
+// TProgressTracker holds the view's state and the time-remaining estimate without any toolkit;
 // the Qt dialog (TfrmProgress), the terminal progress of the command line and the tests derive
 // from it and supply the few view operations.
-#include <functional>
-#include <memory>
 #include <string>
 
 namespace rw {
@@ -15,20 +15,21 @@ namespace rw {
 class IProgress {
 public:
   virtual ~IProgress() = default;
-  virtual void SetCaption(const std::string& Caption) = 0;
-  virtual void SetText(const std::string& Text) = 0;
-  // Shows the dialog modeless: clears the cancel flag and the estimate.
-  virtual void Show() = 0;
-  virtual void Hide() = 0;
   virtual void SetProgress(double Percent) = 0;
   virtual bool IsCancelled() = 0;
+};
+
+class IProgressView : public IProgress {
+public:
+  virtual void SetCaption(const std::string& Caption) = 0;
+  virtual void SetText(const std::string& Text) = 0;
+  // Shows the view modeless: clears the cancel flag and the estimate.
+  virtual void Show() = 0;
+  virtual void Hide() = 0;
   virtual void SetShowTimeLeft(bool Value) = 0;
 };
 
-// Makes the progress dialog of one join (the stream-copy joiner creates its own).
-using TProgressFactory = std::function<std::unique_ptr<IProgress>()>;
-
-class TProgressTracker : public IProgress {
+class TProgressTracker : public IProgressView {
 public:
   TProgressTracker() = default;
 

@@ -47,32 +47,9 @@ private:
   TAVIFileReader& FReader;
 };
 
-// Hides the progress dialog when the join ends, also on errors.
-class TShownProgress {
-public:
-  explicit TShownProgress(IProgress& Progress) : FProgress(Progress) { FProgress.Show(); }
-  ~TShownProgress() { FProgress.Hide(); }
-  TShownProgress(const TShownProgress&) = delete;
-  TShownProgress& operator=(const TShownProgress&) = delete;
-
-private:
-  IProgress& FProgress;
-};
-
 }  // namespace
 
-TAVIFileJoiner::TAVIFileJoiner(TProgressFactory ProgressFactory)
-    : FProgressFactory(std::move(ProgressFactory)) {}
-
 void TAVIFileJoiner::Execute() {
-  std::unique_ptr<IProgress> progress = FProgressFactory();
-  progress->SetCaption("Joining...");
-  progress->SetText("The selected file is being joined. Please wait...");
-  TShownProgress shown(*progress);
-  Join(*progress);
-}
-
-void TAVIFileJoiner::Join(IProgress& Progress) {
   if (FFiles.empty()) throw Exception("There are no files to join");
   FFramesCopied = 0;
   FWarnings.clear();
@@ -90,8 +67,8 @@ void TAVIFileJoiner::Join(IProgress& Progress) {
   }
   try {
     for (size_t i = 0; i < FFiles.size(); ++i) {
-      if (Progress.IsCancelled()) break;
-      if (!CopySource(i, Progress)) break;
+      if (FProgress && FProgress->IsCancelled()) break;
+      if (!CopySource(i)) break;
     }
   } catch (...) {
     // The output is finished with what was copied; the copy's error is the one reported.
@@ -172,7 +149,13 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
   return whole && Stream.IsChunkHeader(chunk, Entry.Size);
 }
 
-bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
+bool TAVIFileJoiner::ReportCancelled(size_t Source) {
+  if (!FProgress) return false;
+  FProgress->SetProgress(Percent(Source));
+  return FProgress->IsCancelled();
+}
+
+bool TAVIFileJoiner::CopySource(size_t Index) {
   TReaderPass pass(FReader, FFiles[Index], false);
   const TAVIStream* video = FReader.VideoStream();
   // Sound goes to the output only when it has a sound stream (from the first source).
@@ -217,8 +200,7 @@ bool TAVIFileJoiner::CopySource(size_t Index, IProgress& Progress) {
       }
     }
     if (stream == video) ++FFramesCopied;
-    Progress.SetProgress(Percent(Index));
-    if (Progress.IsCancelled()) {
+    if (ReportCancelled(Index)) {
       cancelled = true;
       break;
     }

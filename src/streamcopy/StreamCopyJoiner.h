@@ -27,26 +27,27 @@ public:
   static constexpr uint64_t SilenceAllowance = 1 << 20;
   static constexpr uint64_t SilencePerSourceByte = 16;
 
-  explicit TAVIFileJoiner(TProgressFactory ProgressFactory);
-
   std::vector<std::string> FFiles;
   std::string FOutFileName;
   bool FDropAudio = false;
+  // Told the percentage after every chunk and asked then whether to stop; none: the join runs
+  // to its end. Whoever runs the join shows and hides it.
+  IProgress* FProgress = nullptr;
 
-  // Runs the join with its own progress dialog. A cancel ends it normally with the output
-  // finished; errors are raised after the dialog is gone. A source that gives no video frame
-  // at all fails the join, naming it.
+  // Runs the join. A cancel ends it normally with the output finished. A source that gives no
+  // video frame at all fails the join, naming it.
   void Execute();
   // After Execute: one text, naming the file, per source that gave clearly fewer frames than
   // its header declares or no sound although it declares some. The front ends show them.
   const std::vector<std::string>& Warnings() const { return FWarnings; }
 
 private:
-  void Join(IProgress& Progress);
   void ScanSources();
   void PrepareOutput();
   // Copies one source; false when the user cancelled.
-  bool CopySource(size_t Index, IProgress& Progress);
+  bool CopySource(size_t Index);
+  // Reports the percentage done; true when the user asks to stop.
+  bool ReportCancelled(size_t Source);
   double Percent(size_t Source) const;
   // Makes FChunkData the chunk's bytes (in the read-ahead window or the chunk buffer, which
   // holds the 8-byte header first); false when the source does not hold it whole or the
@@ -56,7 +57,6 @@ private:
   // What a source gave against what its headers declare: a failure or a warning.
   void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds);
 
-  TProgressFactory FProgressFactory;
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;
   uint32_t FFramesCopied = 0;

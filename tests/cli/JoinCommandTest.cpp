@@ -64,7 +64,7 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   std::string before = test::Checksum(Out);
   r = Cli("-o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "The \"" + Out + "\" file already exists. \r\nDo you want to overwrite it?\n"
+  EXPECT_EQ(r.Output, "The \"" + Out + "\" file already exists. Do you want to overwrite it?\n"
                       "Run the command with --yes to replace it.\n");
   EXPECT_EQ(test::Checksum(Out), before);
   r = Cli("--yes -o " + Q(Out) + " " + Q(a));

@@ -178,7 +178,7 @@ TEST_F(JoinFaults, ASymbolicLinkAsOutputIsReplacedByEitherJoinAndItsTargetLeftAl
   fs::create_symlink(Dir.File("nowhere.avi"), dangling);
   TRun r = Join({"-o", dangling, A});
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "The \"" + dangling + "\" file already exists. \r\nDo you want to overwrite it?\n"
+  EXPECT_EQ(r.Output, "The \"" + dangling + "\" file already exists. Do you want to overwrite it?\n"
                       "Run the command with --yes to replace it.\n");
   EXPECT_TRUE(fs::is_symlink(dangling));
 

@@ -86,5 +86,30 @@ TEST(ProjectArgs, JoinTakesItsFilesFromTheProject) {
   EXPECT_EQ(test::DecodeErrors(out), "");
 }
 
+TEST(ProjectArgs, AJoinOptionsValueIsNeverTakenForAProject) {
+  // Every option of join that takes a value keeps it, even one that reads like --project:
+  // here the compressor options, which are refused for uncompressed video and sound.
+  test::TTempDir dir;
+  test::TClipSpec spec;
+  const std::string project = dir.File("p.rwp");
+  WriteProjectFile(project, {test::MakeClip(spec)});
+  const std::string cli = test::ShellQuote(std::getenv("RW_CLI"));
+  for (const std::string option : {"--vopt", "--aopt"}) {
+    std::string out;
+    EXPECT_EQ(test::RunCommand(cli + " join --vcodec none --acodec none -o " +
+                                   test::ShellQuote(dir.File("out.avi")) + " " + option +
+                                   " --project=" + test::ShellQuote(project) + " --project " +
+                                   test::ShellQuote(project) + " 2>&1",
+                               &out),
+              2);
+    EXPECT_EQ(out.rfind("reelwright-cli join: " + option + " --project=" + project +
+                            ": no compressor takes it (uncompressed)\n",
+                        0),
+              0u)
+        << out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.avi")));
+}
+
 }  // namespace
 }  // namespace rw::cli

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,7 +53,9 @@ void CheckOutput(const std::string& Name) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string& name = rw::fuzz::WriteInput(Data, Size);
   static const rw::fuzz::TScratchName out{rw::fuzz::ScratchFile() + ".out.avi"};
-  rw::TAVIFileJoiner joiner([] { return std::make_unique<TBoundedProgress>(); });
+  TBoundedProgress progress;
+  rw::TAVIFileJoiner joiner;
+  joiner.FProgress = &progress;
   joiner.FFiles = {name, name};
   joiner.FOutFileName = out.Name;
   try {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -217,6 +218,25 @@ TEST_F(JoinFilesTest, ClosingTheWindowDuringAJoinAsksAndStopsItOnlyOnYes) {
   const int frames = ProbePacketCounts(out)["video"];
   EXPECT_GT(frames, 0);
   EXPECT_LT(frames, 1000);
+}
+
+TEST_F(JoinFilesTest, AFrameRateOutOfRangeIsRefusedBeforeAnythingIsWritten) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
+  const std::string b = MakeClip(Clip("mjpeg", 80, 64, 10));
+  Prepare({a, b});
+  const std::string out = Dir.File("fast.avi");
+  JoinFiles([&](TfrmJoin& Options) {
+    Options.edtOutFileName->setText(QString::fromStdString(out));
+    // The rate of a file whose header claims 1500 pictures per second, chosen.
+    Options.cbxFameRate->addItem("1500.00");
+    Options.cbxFameRate->setCurrentIndex(Options.cbxFameRate->count() - 1);
+  });
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Caption, "Warning");
+  EXPECT_EQ(Shown[0].Text, "Join fails: invalid frame rate '1500.00'");
+  EXPECT_TRUE(DoneTexts.empty());
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_TRUE(Window().isEnabled());
 }
 
 TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack) {

@@ -124,7 +124,9 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
   const std::vector<std::string> files = {delayed, longer, shorter, delayed, plain, longer};
   const std::string out = Dir.File("out.avi");
   test::TProgressLog log;
-  TAVIFileJoiner joiner(test::RecordingProgress(log));
+  test::TRecordingProgress progress(log);
+  TAVIFileJoiner joiner;
+  joiner.FProgress = &progress;
   joiner.FFiles = files;
   joiner.FOutFileName = out;
   joiner.Execute();

@@ -12,28 +12,6 @@ namespace rw::test {
 
 namespace {
 
-class TRecorder : public TProgressTracker {
-public:
-  explicit TRecorder(TProgressLog& Log) : FLog(Log) {}
-  void SetProgress(double Percent) override {
-    TProgressTracker::SetProgress(Percent);
-    FLog.Percents.push_back(Percent);
-    if (++FLog.Reports == FLog.CancelAt) Cancel();
-    if (FLog.OnReport) FLog.OnReport(FLog.Reports);
-  }
-
-protected:
-  void ShowView() override {
-    ++FLog.Shows;
-    FLog.Caption = Caption();
-    FLog.Text = Text();
-  }
-  void HideView() override { ++FLog.Hides; }
-
-private:
-  TProgressLog& FLog;
-};
-
 void WriteAt(std::fstream& File, int64_t Position, const std::string& Bytes) {
   File.seekp(Position);
   File.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
@@ -41,9 +19,20 @@ void WriteAt(std::fstream& File, int64_t Position, const std::string& Bytes) {
 
 }  // namespace
 
-TProgressFactory RecordingProgress(TProgressLog& Log) {
-  return [&Log] { return std::make_unique<TRecorder>(Log); };
+void TRecordingProgress::SetProgress(double Percent) {
+  TProgressTracker::SetProgress(Percent);
+  FLog.Percents.push_back(Percent);
+  if (++FLog.Reports == FLog.CancelAt) Cancel();
+  if (FLog.OnReport) FLog.OnReport(FLog.Reports);
 }
+
+void TRecordingProgress::ShowView() {
+  ++FLog.Shows;
+  FLog.Caption = Caption();
+  FLog.Text = Text();
+}
+
+void TRecordingProgress::HideView() { ++FLog.Hides; }
 
 std::vector<TChunkCopy> StreamChunks(const std::string& FileName, bool Video) {
   TAVIFileReader reader;

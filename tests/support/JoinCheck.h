@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the join tests: a progress dialog that records and cancels, read-back of chunks
+// Helpers of the join tests: a progress view that records and cancels, read-back of chunks
 // with our own reader, and large sparse sources.
 #include <cstdint>
 #include <functional>
@@ -21,7 +21,19 @@ struct TProgressLog {
   int Shows = 0, Hides = 0;
   std::string Caption, Text;
 };
-TProgressFactory RecordingProgress(TProgressLog& Log);
+// A progress view that writes into Log what the join did with it.
+class TRecordingProgress : public TProgressTracker {
+public:
+  explicit TRecordingProgress(TProgressLog& Log) : FLog(Log) {}
+  void SetProgress(double Percent) override;
+
+protected:
+  void ShowView() override;
+  void HideView() override;
+
+private:
+  TProgressLog& FLog;
+};
 
 struct TChunkCopy {
   std::string Data;

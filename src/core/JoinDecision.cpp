@@ -1,0 +1,181 @@
+#include "core/JoinDecision.h"
+
+#include <cstdlib>
+
+#include "core/FileList.h"
+#include "core/JoinFacts.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+#include "recompress/CompressorList.h"
+#include "recompress/RecompressJoiner.h"
+
+namespace rw {
+
+namespace {
+
+// The two sentences of the overwrite question; the renderings differ in what stands between.
+std::string OverwriteFact(const std::string& FileName) {
+  return "The \"" + FileName + "\" file already exists. ";
+}
+constexpr const char* cOverwriteAsk = "Do you want to overwrite it?";
+
+constexpr int32_t MaxFrameSide = 16384;
+
+TFrameSize ParseFrameSize(const std::string& Text) {
+  char* end = nullptr;
+  const long w = std::strtol(Text.c_str(), &end, 10);
+  const long h = *end == 'x' || *end == 'X' ? std::strtol(end + 1, &end, 10) : 0;
+  if (*end || w < 1 || h < 1 || w > MaxFrameSide || h > MaxFrameSide)
+    throw EJoinChoice("invalid frame size '" + Text + "' (WxH)");
+  return {static_cast<int32_t>(w), static_cast<int32_t>(h)};
+}
+
+// The compressor the choice names (none for uncompressed), or the proposed one. Only the
+// command line names compressors; its texts say where the names are listed.
+std::shared_ptr<TCompressorFilter> ChosenCompressor(bool Audio, const TCompressorChoice& Choice) {
+  if (Choice.Selected) return Choice.Filter;
+  const std::string& given = Choice.Name;
+  // Uncompressed needs no compressor listed (each is tried once to list them).
+  if (LowerASCII(given) == "none") return nullptr;
+  // A compressor named by its encoder's name is tried alone: trying every one to list them
+  // takes seconds.
+  if (!given.empty())
+    if (std::shared_ptr<TCompressorFilter> named = ListedCompressor(Audio, given)) return named;
+  const TCompressorList list = ListJoinCompressors(Audio);
+  int index = -1;
+  if (given.empty()) {
+    const std::vector<std::string> names = DisplayNames(list);
+    index = Audio ? SelectDefaultAudioCompressor(names, -1)
+                  : SelectDefaultVideoCompressor(names, -1);
+  } else {
+    index = FindCompressor(list, given);
+    if (index < 0)
+      throw EJoinChoice(std::string("unknown ") + (Audio ? "audio" : "video") + " compressor '" +
+                        given + "' (see reelwright-cli compressors)");
+  }
+  return GetCompressorFilter(list, index);
+}
+
+// Sets the KEY=VALUE options on the compressor, as its options dialog would; one it does not
+// have or refuses is not understood, and the text says why. Options are given only on the
+// command line, so the texts name its options.
+void SetCompressorOptions(bool Audio, TCompressorFilter* Compressor,
+                          const std::vector<std::string>& Options) {
+  const std::string option = Audio ? "--aopt" : "--vopt";
+  for (const std::string& o : Options) {
+    if (!Compressor)
+      throw EJoinChoice(option + " " + o + ": no compressor takes it (uncompressed)");
+    const size_t eq = o.find('=');
+    try {
+      Compressor->SetOption(o.substr(0, eq), o.substr(eq + 1));
+    } catch (const Exception& E) {
+      throw EJoinChoice(option + " " + o + ": " + E.what());
+    }
+  }
+}
+
+}  // namespace
+
+EOutputExists::EOutputExists(const std::string& FileName)
+    : Exception(OverwriteQuestion(FileName)), FFileName(FileName) {}
+
+bool TRecompressChoices::Any() const {
+  auto given = [](const TCompressorChoice& C) {
+    return C.Selected || !C.Name.empty() || !C.Options.empty();
+  };
+  return Size || !SizeText.empty() || !Rate.empty() || Resize || !ResizeWord.empty() ||
+         given(Video) || given(Audio);
+}
+
+TRecompression DecideRecompression(const TFileInfoList& Infos, const TRecompressChoices& Choices,
+                                   std::string* Note) {
+  const char separator = Choices.DecimalSeparator;
+  const TJoinDefaults d = ComputeJoinDefaults(Infos, FillFrameRates(Infos, separator), separator);
+  TRecompression r;
+  TFrameSize size{d.Width, d.Height};
+  if (Choices.Size) {
+    size = *Choices.Size;
+    if (size.Width < 1 || size.Height < 1 || size.Width > MaxFrameSide ||
+        size.Height > MaxFrameSide)
+      throw EJoinChoice("invalid frame size '" + std::to_string(size.Width) + "x" +
+                        std::to_string(size.Height) + "' (WxH)");
+  } else if (!Choices.SizeText.empty()) {
+    size = ParseFrameSize(Choices.SizeText);
+  }
+  r.Width = size.Width;
+  r.Height = size.Height;
+
+  const std::string rate = Choices.Rate.empty()
+                               ? d.FrameRates[static_cast<size_t>(d.FrameRateIndex)]
+                               : Choices.Rate;
+  try {
+    r.FrameRate = ParseFrameRate(rate, separator);
+  } catch (const Exception&) {
+    r.FrameRate = 0;
+  }
+  if (!(r.FrameRate > 0 && r.FrameRate <= MaxJoinFrameRate))
+    throw EJoinChoice("invalid frame rate '" + rate + "'");
+
+  if (Choices.Resize)
+    r.ResizeMethod = *Choices.Resize;
+  else if (Choices.ResizeWord.empty())
+    r.ResizeMethod = ResizeMethodOfItem(d.ResizeIndex).value_or(r.ResizeMethod);
+  else if (const std::optional<TResizeMethod> m = ResizeMethodOfWord(Choices.ResizeWord))
+    r.ResizeMethod = *m;
+  else
+    throw EJoinChoice("unknown resize method '" + Choices.ResizeWord +
+                      "' (letterbox, crop, stretch or none)");
+
+  r.VideoCompressor = ChosenCompressor(false, Choices.Video);
+  r.AudioCompressor = ChosenCompressor(true, Choices.Audio);
+  SetCompressorOptions(false, r.VideoCompressor.get(), Choices.Video.Options);
+  SetCompressorOptions(true, r.AudioCompressor.get(), Choices.Audio.Options);
+  // A size the compressor cannot hold becomes one it can; the note says which.
+  const TFittedFrame fit = FitFrameSize(r.VideoCompressor.get(), r.Width, r.Height);
+  r.Width = fit.Width;
+  r.Height = fit.Height;
+  if (Note) *Note = fit.Note;
+  return r;
+}
+
+TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
+  const TFileInfoList infos = List.Infos();
+  const TJoinFacts facts = GetJoinFacts(infos);
+  bool copy = DefaultJoinWORecomp(facts);
+  if (Choices.Mode == TJoinMode::Copy) {
+    if (!facts.CanJoinWORecomp) throw EJoinRefused(JoinNotesText(facts));
+    copy = true;
+  } else if (Choices.Mode == TJoinMode::Recompress) {
+    copy = false;
+  }
+  // A symbolic link is a name the join would replace, even when it points nowhere.
+  if (NameExists(Choices.OutFileName) && !Choices.Overwrite)
+    throw EOutputExists(Choices.OutFileName);
+
+  TJoinDecision decision;
+  TJoinRequest& request = decision.Request;
+  request.Files = List.FileNames();
+  request.OutFileName = Choices.OutFileName;
+  request.JoinWORecomp = copy;
+  if (copy) {
+    request.DropAudio = facts.DropAudio;
+    if (facts.DropAudio && !facts.NoAudio) decision.Notes.push_back(cNoteWithoutSound);
+  } else {
+    std::string note;
+    request.Recompression = DecideRecompression(infos, Choices.Recompression, &note);
+    if (!note.empty()) decision.Notes.push_back(note);
+  }
+  return decision;
+}
+
+std::string OverwriteQuestion(const std::string& FileName) {
+  return OverwriteFact(FileName) + "\r\n" + cOverwriteAsk;
+}
+
+std::string OverwriteQuestionLine(const std::string& FileName) {
+  return OverwriteFact(FileName) + cOverwriteAsk;
+}
+
+std::string JoinFailsText(const std::string& Reason) { return "Join fails: " + Reason; }
+
+}  // namespace rw

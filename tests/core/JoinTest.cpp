@@ -1,0 +1,251 @@
+// The join as both front ends run it: the one decision over the listed files and the user's
+// choices, and the one run that shows a progress view for either joiner and says what happened.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "core/FileList.h"
+#include "core/JoinDecision.h"
+#include "core/JoinFacts.h"
+#include "core/JoinRequest.h"
+#include "support/Fixtures.h"
+#include "support/JoinCheck.h"
+#include "support/MediaCheck.h"
+#include "support/MediaTools.h"
+#include "support/TempDir.h"
+
+namespace rw {
+namespace {
+
+test::TClipSpec Clip(int Width, const std::string& Rate, int Frames, const std::string& Audio) {
+  test::TClipSpec s;
+  s.Width = Width;
+  s.Height = Width * 3 / 4;
+  s.Rate = Rate;
+  s.Frames = Frames;
+  s.Audio = Audio;
+  return s;
+}
+
+class Join : public ::testing::Test {
+protected:
+  // The list of Files, added as the window adds them.
+  TFileList& List(const std::vector<std::string>& Files) {
+    FList.RemoveAll();
+    FList.AddFiles(Files);
+    return FList;
+  }
+  // Decides Choices for Files and runs the join with a fresh recording view.
+  TJoinResult Run(const std::vector<std::string>& Files, const TJoinChoices& Choices) {
+    TJoinRequest request = DecideJoin(List(Files), Choices).Request;
+    test::TRecordingProgress progress(Log);
+    return JoinFiles(std::move(request), progress);
+  }
+  // Expects a join of Files to fail with a message that names Named, its view shown and
+  // hidden once and the output it would replace left as it was.
+  void ExpectFailureNaming(const std::vector<std::string>& Files, const TJoinChoices& Choices,
+                           const std::string& Named) {
+    test::WriteFileBytes(Out, "an older output");
+    TJoinRequest request = DecideJoin(List(Files), Choices).Request;
+    std::filesystem::remove(Named);
+    Log = test::TProgressLog{};
+    test::TRecordingProgress progress(Log);
+    try {
+      JoinFiles(std::move(request), progress);
+      ADD_FAILURE() << "joined a source that is gone";
+    } catch (const std::exception& E) {
+      EXPECT_NE(std::string(E.what()).find(Named), std::string::npos) << E.what();
+    }
+    EXPECT_EQ(Log.Shows, 1);
+    EXPECT_EQ(Log.Hides, 1);
+    EXPECT_EQ(test::ReadFileBytes(Out), "an older output");
+    EXPECT_FALSE(std::filesystem::exists(Dir.File(".out.avi.part")));
+  }
+
+  test::TTempDir Dir;
+  std::string Out = Dir.File("out.avi");
+  TNullFileListView View;
+  TFileList FList{View};
+  test::TProgressLog Log;
+};
+
+TEST_F(Join, TheDecisionProposesWhatIsNotChosenAndChecksWhatIs) {
+  const std::string wide = test::MakeClip(Clip(80, "30", 6, "pcm"));
+  const std::string small = test::MakeClip(Clip(64, "25", 6, "none"));
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  // Uncompressed: no compressor is listed.
+  choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
+  TJoinDecision d = DecideJoin(List({wide, small}), choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  EXPECT_EQ(d.Request.Files, (std::vector<std::string>{wide, small}));
+  EXPECT_EQ(d.Request.OutFileName, Out);
+  TRecompression r = d.Request.Recompression;
+  EXPECT_EQ(r.Width, 64);
+  EXPECT_EQ(r.Height, 48);
+  EXPECT_EQ(r.FrameRate, 25);
+  EXPECT_EQ(r.ResizeMethod, rmLetterbox);  // the wide file is 16 pixels wider
+  EXPECT_FALSE(r.VideoCompressor);
+  EXPECT_FALSE(r.AudioCompressor);
+  EXPECT_TRUE(d.Notes.empty());
+
+  // The window's values, with its decimal separator, and the command line's texts.
+  TRecompressChoices& c = choices.Recompression;
+  c.Size = TFrameSize{96, 72};
+  c.Rate = "12,50";
+  c.DecimalSeparator = ',';
+  c.Resize = rmCrop;
+  r = DecideJoin(FList, choices).Request.Recompression;
+  EXPECT_EQ(r.Width, 96);
+  EXPECT_EQ(r.Height, 72);
+  EXPECT_EQ(r.FrameRate, 12.5);
+  EXPECT_EQ(r.ResizeMethod, rmCrop);
+  c = TRecompressChoices{};
+  c.Video.Name = c.Audio.Name = "NONE";
+  c.SizeText = "97x65";
+  c.Rate = "1000";
+  c.ResizeWord = "stretch";
+  r = DecideJoin(FList, choices).Request.Recompression;
+  EXPECT_EQ(r.Width, 97);
+  EXPECT_EQ(r.FrameRate, 1000);
+  EXPECT_EQ(r.ResizeMethod, rmStretch);
+
+  // A rate out of range is refused whoever gives it, like values not understood.
+  auto refused = [&](const std::function<void(TRecompressChoices&)>& Set) {
+    TJoinChoices bad = choices;
+    bad.Recompression = TRecompressChoices{};
+    bad.Recompression.Video.Name = bad.Recompression.Audio.Name = "none";
+    Set(bad.Recompression);
+    try {
+      DecideJoin(FList, bad);
+      return std::string("decided");
+    } catch (const EJoinChoice& E) {
+      return std::string(E.what());
+    }
+  };
+  EXPECT_EQ(refused([](auto& C) { C.Rate = "1000.01"; }), "invalid frame rate '1000.01'");
+  EXPECT_EQ(refused([](auto& C) { C.Rate = "0"; }), "invalid frame rate '0'");
+  EXPECT_EQ(refused([](auto& C) { C.Rate = "fast"; }), "invalid frame rate 'fast'");
+  EXPECT_EQ(refused([](auto& C) { C.Rate = "1500,00";
+    C.DecimalSeparator = ','; }),
+            "invalid frame rate '1500,00'");
+  EXPECT_EQ(refused([](auto& C) { C.SizeText = "96"; }), "invalid frame size '96' (WxH)");
+  EXPECT_EQ(refused([](auto& C) { C.Size = TFrameSize{0, 48}; }),
+            "invalid frame size '0x48' (WxH)");
+  EXPECT_EQ(refused([](auto& C) { C.ResizeWord = "zoom"; }),
+            "unknown resize method 'zoom' (letterbox, crop, stretch or none)");
+  EXPECT_EQ(refused([](auto& C) { C.Audio.Options = {"b=64k"}; }),
+            "--aopt b=64k: no compressor takes it (uncompressed)");
+
+  // Stream copy of different video formats is refused with the join options' note.
+  choices.Mode = TJoinMode::Copy;
+  try {
+    DecideJoin(FList, choices);
+    ADD_FAILURE() << "copied different formats";
+  } catch (const EJoinRefused& E) {
+    EXPECT_STREQ(E.what(), cNoteDifferentFormats);
+  }
+}
+
+TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
+  const std::string loud = test::MakeClip(Clip(64, "25", 6, "pcm"));
+  const std::string silent = test::MakeClip(Clip(64, "25", 6, "none"));
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  EXPECT_TRUE(DecideJoin(List({loud, loud}), choices).Request.JoinWORecomp);
+  // Sound would be lost: recompression is proposed; copy, asked for, leaves the sound out.
+  choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
+  EXPECT_FALSE(DecideJoin(List({loud, silent}), choices).Request.JoinWORecomp);
+  choices.Mode = TJoinMode::Copy;
+  TJoinDecision d = DecideJoin(FList, choices);
+  EXPECT_TRUE(d.Request.JoinWORecomp);
+  EXPECT_TRUE(d.Request.DropAudio);
+  EXPECT_EQ(d.Notes, std::vector<std::string>{cNoteWithoutSound});
+
+  // An existing output is replaced only when the user agreed; the question has the dialog's
+  // two lines and the terminal's one.
+  test::WriteFileBytes(Out, "an older output");
+  try {
+    DecideJoin(FList, choices);
+    ADD_FAILURE() << "replaced an output without asking";
+  } catch (const EOutputExists& E) {
+    EXPECT_EQ(E.FileName(), Out);
+    EXPECT_EQ(std::string(E.what()),
+              "The \"" + Out + "\" file already exists. \r\nDo you want to overwrite it?");
+    EXPECT_EQ(OverwriteQuestion(Out), E.what());
+    EXPECT_EQ(OverwriteQuestionLine(Out),
+              "The \"" + Out + "\" file already exists. Do you want to overwrite it?");
+  }
+  choices.Overwrite = true;
+  EXPECT_TRUE(DecideJoin(FList, choices).Request.JoinWORecomp);
+  EXPECT_EQ(JoinFailsText("No space left on device"), "Join fails: No space left on device");
+  EXPECT_EQ(UnableToAddText("/a.avi", "The file has unknown format"),
+            "Unable to add file /a.avi: The file has unknown format.");
+}
+
+TEST_F(Join, BothJoinersReportACancelThroughTheOneResultAndShowTheirViewOnce) {
+  const std::string clip = test::MakeClip(Clip(64, "25", 10, "pcm"));
+  TJoinChoices copy;
+  copy.OutFileName = Out;
+  copy.Overwrite = true;
+  TJoinResult result = Run({clip, clip, clip}, copy);
+  EXPECT_FALSE(result.Cancelled);
+  EXPECT_TRUE(result.Warnings.empty());
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 30);
+  EXPECT_EQ(Log.Shows, 1);
+  EXPECT_EQ(Log.Hides, 1);
+  EXPECT_EQ(Log.Caption, "Joining...");
+  EXPECT_EQ(Log.Text, "The selected file is being joined. Please wait...");
+
+  Log = test::TProgressLog{};
+  Log.CancelAt = 25;
+  result = Run({clip, clip, clip}, copy);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(Log.Reports, 25);
+  EXPECT_EQ(Log.Shows, 1);
+  EXPECT_EQ(Log.Hides, 1);
+  const int copied = test::ProbePacketCounts(Out)["video"];
+  EXPECT_GT(copied, 0);
+  EXPECT_LT(copied, 30);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+
+  // Forty pictures at one per second, rendered at 25 per second: the first report comes long
+  // before the end.
+  const std::string slow = test::MakeClip(Clip(64, "1", 40, "none"));
+  TJoinChoices recompress = copy;
+  recompress.Mode = TJoinMode::Recompress;
+  recompress.Recompression.SizeText = "640x480";
+  recompress.Recompression.Rate = "25";
+  recompress.Recompression.Video.Name = "mpeg4";
+  recompress.Recompression.Audio.Name = "none";
+  Log = test::TProgressLog{};
+  Log.CancelAt = 1;
+  result = Run({slow}, recompress);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(Log.Reports, 1);
+  EXPECT_EQ(Log.Shows, 1);
+  EXPECT_EQ(Log.Hides, 1);
+  EXPECT_EQ(Log.Caption, "Joining...");
+  EXPECT_EQ(Log.Text, "The selected files are being joined. Please wait...");
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_LT(test::DecodedDuration(Out, "v:0"), 40.0);
+}
+
+TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
+  const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
+  const std::string gone = Dir.File("gone.avi");
+  std::filesystem::copy_file(clip, gone);
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  choices.Overwrite = true;
+  ExpectFailureNaming({clip, gone}, choices, gone);
+
+  std::filesystem::copy_file(clip, gone);
+  choices.Mode = TJoinMode::Recompress;
+  choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
+  ExpectFailureNaming({clip, gone}, choices, gone);
+}
+
+}  // namespace
+}  // namespace rw
