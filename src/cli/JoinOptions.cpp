@@ -4,7 +4,20 @@ namespace rw::cli {
 
 namespace {
 
+enum class TJoinOptionId {
+  Output, Yes, Copy, Recompress, Help,
+  Size, Rate, Resize, VideoCodec, AudioCodec, VideoOption, AudioOption
+};
 using O = TJoinOptionId;
+
+struct TJoinOption {
+  TJoinOptionId Id;
+  const char* Short;  // "-o", or nullptr
+  const char* Long;   // "--output"
+  const char* Value;  // what the next argument is ("OUT"), nullptr when it takes none
+  const char* Help;   // the usage's lines ('\n' between), nullptr when it is not listed
+  bool Recompression;  // a setting of a recompressing join: it implies --recompress
+};
 
 constexpr TJoinOption Options[] = {
     {O::Output, "-o", "--output", "OUT", "the file to write", false},
@@ -65,8 +78,6 @@ std::string& SettingText(TRecompressChoices& Choices, TJoinOptionId Id) {
 }
 
 }  // namespace
-
-std::span<const TJoinOption> JoinOptionTable() { return Options; }
 
 std::set<std::string> JoinValueOptions() {
   std::set<std::string> names;

@@ -3,7 +3,6 @@
 // the usage text and the project expansion all read, and the choices they make.
 #include <cstdio>
 #include <set>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -11,22 +10,6 @@
 #include "core/JoinDecision.h"
 
 namespace rw::cli {
-
-enum class TJoinOptionId {
-  Output, Yes, Copy, Recompress, Help,
-  Size, Rate, Resize, VideoCodec, AudioCodec, VideoOption, AudioOption
-};
-
-struct TJoinOption {
-  TJoinOptionId Id;
-  const char* Short;  // "-o", or nullptr
-  const char* Long;   // "--output"
-  const char* Value;  // what the next argument is ("OUT"), nullptr when it takes none
-  const char* Help;   // the usage's lines ('\n' between), nullptr when it is not listed
-  bool Recompression;  // a setting of a recompressing join: it implies --recompress
-};
-
-std::span<const TJoinOption> JoinOptionTable();
 
 // The names of the options that take the next argument as their value.
 std::set<std::string> JoinValueOptions();
