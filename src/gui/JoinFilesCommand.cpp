@@ -85,7 +85,7 @@ void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) 
     ShowMessageBox(Owner, std::string("Join fails: ") + E.what(), TMessageKind::mkWarning,
                    TMessageButtons::mbOK);
   }
-  // A stopped join says nothing, as before; a finished one tells what it made.
+  // A stopped or failed join shows no done message; a finished one tells what it made.
   if (done) ShowJoinDone(Owner, Options.OutFileName());
 }
 
