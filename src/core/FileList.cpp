@@ -9,9 +9,6 @@
 
 namespace rw {
 
-std::string LastSaveFolder;
-std::string LastProjectFolder;
-
 namespace {
 
 constexpr const char* cClearQuestion = "Are you sure you want to remove all files from the list?";

@@ -220,9 +220,4 @@ private:
   std::string FLastOpenFolder;
 };
 
-// The folders of the output-file chooser and of the project dialogs, shared by the whole
-// program; loaded at start-up and stored at shut-down with LastOpenFolder.
-extern std::string LastSaveFolder;
-extern std::string LastProjectFolder;
-
 }  // namespace rw

@@ -55,7 +55,7 @@ void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) 
   } catch (const std::exception& E) {
     ShowMessageBox(Owner, JoinFailsText(E.what()), TMessageKind::mkWarning, TMessageButtons::mbOK);
   }
-  // A stopped join says nothing; a finished one tells what it made.
+  // A stopped or failed join shows no done message; a finished one tells what it made.
   if (done) ShowJoinDone(Owner, Options.OutFileName());
 }
 

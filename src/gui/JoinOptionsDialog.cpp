@@ -17,6 +17,7 @@
 #include "core/JoinFacts.h"
 #include "core/JoinOutput.h"
 #include "core/ListTexts.h"
+#include "core/SavedFolders.h"
 #include "gui/MessageBoxes.h"
 #include "platform/Files.h"
 #include "platform/Text.h"

@@ -25,6 +25,7 @@
 #include "gui/MessageBoxes.h"
 #include "core/ProductInfo.h"
 #include "core/Project.h"
+#include "core/SavedFolders.h"
 #include "gui/ProjectCommands.h"
 #include "gui/SettingsStore.h"
 #include "platform/Files.h"
@@ -524,9 +525,7 @@ void TfrmMain::dropEvent(QDropEvent* Event) {
 void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
   if (FBusy) return;
   RunGuarded(this, [&] {
-    std::vector<std::string> names;
-    GetDroppedFiles(Urls, names, true, false);
-    AddSortedFiles(std::move(names));
+    AddSortedFiles(GetDroppedFiles(Urls, true, false));
   });
 }
 
@@ -552,14 +551,16 @@ void TfrmMain::OpenCommandLine(const QStringList& Names) {
   });
 }
 
-void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
-                     bool OnlyExisting, bool OnlyMissing) {
+std::vector<std::string> GetDroppedFiles(const QList<QUrl>& Urls, bool OnlyExisting,
+                                         bool OnlyMissing) {
+  std::vector<std::string> names;
   for (const QUrl& url : Urls) {
     if (!url.isLocalFile()) continue;
-    const std::string name = PathFromQ(url.toLocalFile());
+    std::string name = PathFromQ(url.toLocalFile());
     const bool exists = FileExists(name);
-    if ((!OnlyExisting || exists) && (!OnlyMissing || !exists)) Names.push_back(name);
+    if ((!OnlyExisting || exists) && (!OnlyMissing || !exists)) names.push_back(std::move(name));
   }
+  return names;
 }
 
 void SortFileNames(std::vector<std::string>& Names) {

@@ -134,10 +134,10 @@ private:
   bool FCloseAfterJoin = false;
 };
 
-// Fills Names with the local files of a drop; OnlyExisting keeps only existing files (so
+// The local files of a drop, in the drop's order; OnlyExisting keeps only existing files (so
 // folders are skipped), OnlyMissing only names of no existing file.
-void GetDroppedFiles(const QList<QUrl>& Urls, std::vector<std::string>& Names,
-                     bool OnlyExisting, bool OnlyMissing);
+std::vector<std::string> GetDroppedFiles(const QList<QUrl>& Urls, bool OnlyExisting,
+                                         bool OnlyMissing);
 
 // The user manual for a program in ProgramFolder: manual.html beside it (the build), else the
 // installed one under share/doc/reelwright.

@@ -3,6 +3,7 @@
 #include "core/FileList.h"
 #include "core/ListTexts.h"
 #include "core/Project.h"
+#include "core/SavedFolders.h"
 #include "gui/FileDialogs.h"
 
 namespace rw {

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "media/MemoryBuffer.h"
 #include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -29,7 +28,7 @@ public:
   using Exception::Exception;
 };
 
-// One data chunk of a stream. The stream keeps its entries packed in 21 bytes each.
+// One data chunk of a stream, as GetIndexEntry gives it.
 struct TAVIIndexEntry {
   int64_t FilePos = 0;    // absolute position of the chunk's data (after its 8-byte header)
   uint32_t Size = 0;      // data bytes
@@ -37,43 +36,31 @@ struct TAVIIndexEntry {
   int64_t StreamPos = 0;  // bytes of the same stream before this chunk
 };
 
-// One entry of the chunk list of the level being walked.
-struct TRIFFChunkInfo {
-  uint32_t Id = 0;
-  uint32_t ListType = 0;  // list type of a 'LIST' chunk, 0 for every other chunk
-  int64_t DataPos = 0;    // after the list type ('LIST') or after the 8-byte header
-  uint32_t Size = 0;      // size field as stored
-};
-
+// One stream of an open file: its headers and its chunk index. Made and filled only by the
+// reader while it opens the file; afterwards it is read through const references.
 class TAVIStream {
 public:
-  static constexpr uint32_t IndexEntrySize = 21;
-
-  TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize);
   TAVIStream(const TAVIStream&) = delete;
   TAVIStream& operator=(const TAVIStream&) = delete;
 
   // Header as read, with SampleSize of fast sample-based audio and Handler of video streams
-  // adjusted in memory (see ReadHeaders).
+  // adjusted in memory: audio of more than 500 blocks a second is timed by its bytes, and the
+  // handler names the codec the format declares.
   TAVIStreamHeader Header;
-  std::string Format;     // the 'strf' bytes
+  std::string Format;      // the 'strf' bytes
   std::string VideoProps;  // the 'vprp' bytes (frame aspect, fields), empty when none
-  std::string StreamId;   // two upper-case hexadecimal digits: '00', '01', ... '0A'
-  int32_t Width = 0;      // video streams only
+  std::string StreamId;    // two upper-case hexadecimal digits: '00', '01', ... '0A'
+  int32_t Width = 0;       // video streams only
   int32_t Height = 0;
-  uint32_t ChunkCursor = 0;  // next chunk of the time-ordered walk
 
   // Little-endian fields of Format; a field that lies past the end of Format reads as 0.
   uint16_t FormatWord(uint32_t Offset) const;
   uint32_t FormatDWord(uint32_t Offset) const;
 
-  int64_t IndxPos() const { return FIndxPos; }    // 'indx' chunk header, -1 when none
-  uint32_t IndxSize() const { return FIndxSize; }
-
   // ---- index and chunk access ----
-  uint32_t ChunkCount() const { return FIndex.Size() / IndexEntrySize; }
+  uint32_t ChunkCount() const { return static_cast<uint32_t>(FIndex.Entries.size()); }
   // Bytes of memory the index holds (its allocation).
-  uint32_t IndexMemory() const { return FIndex.Capacity(); }
+  uint64_t IndexMemory() const { return FIndex.Entries.capacity() * sizeof(TEntry); }
   // Copies entry Index and returns true; false (Entry untouched) when out of range.
   bool GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const;
   // Reads chunk Index's data into Dest (at least its Size bytes). True exactly when all of
@@ -88,28 +75,45 @@ public:
   // defined times: its chunks come after every timed chunk (+infinity).
   double GetChunkTime(uint32_t Index) const;
 
-  // ---- used while opening ----
-  // Reads 'strh', 'strf' and 'indx' of this stream's list; rescans the reader's chunk list.
+private:
+  friend class TAVIFileReader;
+
+  // An index entry as the stream keeps it: 21 bytes without padding, so that a file of
+  // millions of chunks costs little memory.
+  struct [[gnu::packed]] TEntry {
+    int64_t FilePos;
+    int64_t StreamPos;
+    uint32_t Size;
+    bool KeyFrame;
+  };
+  static_assert(sizeof(TEntry) <= 24, "an index entry takes at most 24 bytes");
+  // The entries in index order, and the StreamPos the next entry gets.
+  struct TIndex {
+    std::vector<TEntry> Entries;
+    int64_t Bytes = 0;
+  };
+
+  TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize);
+  // Reads 'strh', 'strf', 'vprp' and the position of 'indx' from this stream's list.
   void ReadHeaders(unsigned StreamIndex);
-  // Appends an entry; false (nothing added) once the reader's entry budget is spent.
+  // Appends an entry; false (nothing added) once the reader's entry budget is spent or the
+  // stream holds as many chunks as a chunk number can count.
   bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos);
   // Both false when an index has a type it cannot have (a damaged index).
   bool ReadSuperIndex();
   bool ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position);
-  // Moves the index out into Saved (and back), leaving this stream without entries.
-  void SwapIndex(TMemoryBuf& Saved, int64_t& SavedBytes);
-  // Takes the key-frame flags of the entries of Earlier (an index moved out by SwapIndex) that
-  // lie at the same file positions as entries of this index.
-  void TakeKeyFrames(const TMemoryBuf& Earlier);
+  // Takes the key-frame flags of the entries of Earlier (an index this one replaces) that lie
+  // at the same file positions as entries of this index.
+  void TakeKeyFrames(const TIndex& Earlier);
+  // Frees what the index holds beyond its entries, once it is complete.
+  void TrimIndex() { FIndex.Entries.shrink_to_fit(); }
 
-private:
   TAVIFileReader& FReader;
   int64_t FStrlPos;
   uint32_t FStrlSize;
-  int64_t FIndxPos = -1;
-  uint32_t FIndxSize = 0;
-  TMemoryBuf FIndex;
-  int64_t FStreamBytes = 0;  // StreamPos of the next entry
+  int64_t FIndxPos = -1;  // 'indx' chunk header, -1 when none
+  TIndex FIndex;
+  uint32_t FChunkCursor = 0;  // next chunk of the time-ordered walk
 };
 
 class TAVIFileReader {
@@ -125,8 +129,6 @@ public:
   void Open(const std::string& FileName, bool HeaderOnly);
   void Close();
   int64_t GetFileSize() const;
-  // The size taken when the file was opened; every read of the parse is bounded by it.
-  int64_t FileSizeAtOpen() const { return FFileSize; }
 
   // Stream lists past this many are ignored: chunk ids name streams by two hexadecimal digits.
   static constexpr int MaxStreams = 256;
@@ -134,10 +136,9 @@ public:
   static constexpr size_t MaxLevelChunks = 4096;
 
   int StreamCount() const { return static_cast<int>(FStreams.size()); }
-  TAVIStream& Streams(int Index) { return *FStreams.at(static_cast<size_t>(Index)); }
   const TAVIStream& Streams(int Index) const { return *FStreams.at(static_cast<size_t>(Index)); }
-  TAVIStream* VideoStream() const { return FVideoStream; }
-  TAVIStream* AudioStream() const { return FAudioStream; }
+  const TAVIStream* VideoStream() const { return FVideoStream; }
+  const TAVIStream* AudioStream() const { return FAudioStream; }
   const TAVIMainHeader& MainHeader() const { return FMainHeader; }
   bool IsOpenDML() const { return FIsOpenDML; }
   // Whether the file has an index to read ('idx1', or OpenDML 'indx'); known after a
@@ -147,19 +148,19 @@ public:
   uint32_t LegacyIndexEntries() const { return FIdx1Size / riff::Idx1EntrySize; }
 
   // The time-ordered walk over the chunks of all streams. NextChunk gives the stream and chunk
-  // that start earliest (ties go to the lower stream index) and advances that stream's cursor;
-  // StreamIndex -1 means every stream is exhausted (ChunkIndex is then left alone). The walk
-  // keeps the streams in time order between calls: a cursor changed by hand takes effect at
-  // the next ResetChunkCursors or IndexFromMovi.
+  // that start earliest (ties go to the lower stream index) and moves past it; StreamIndex -1
+  // means every stream is exhausted (ChunkIndex is then left alone).
   void ResetChunkCursors();
   void NextChunk(int& StreamIndex, uint32_t& ChunkIndex);
 
   // True when the indexes came from walking the 'movi' lists rather than from the file's index.
   bool IndexIsWalked() const { return FIndexIsWalked; }
-  // For a file whose index proved wrong while it was read: replaces every stream's index by
-  // one found by walking the 'movi' lists; the time-ordered walk goes on from each stream's
-  // ChunkCursor. False (nothing changed) when the indexes already came from that walk.
-  bool IndexFromMovi();
+  // For a file whose index proved wrong while the time-ordered walk read it: replaces every
+  // stream's index by one found by walking the 'movi' lists, and the walk goes on from chunk
+  // ChunkIndex of stream StreamIndex (what NextChunk gave last, which it gives again) and from
+  // the chunk number each other stream had reached. False (nothing changed) when the indexes
+  // already came from walking the data.
+  bool RestartWalkFromData(int StreamIndex, uint32_t ChunkIndex);
 
   // The open file, for readers that go through it at their own positions.
   TFile& File() { return FFile; }
@@ -167,16 +168,21 @@ public:
 private:
   friend class TAVIStream;
 
-  // The parse's own file position: reads are positioned (pread), so a seek costs nothing.
-  void Seek(int64_t Position) { FPosition = Position; }
-  int64_t Position() const { return FPosition; }
-  // Reads up to Count bytes at the current position and advances it; returns the count read.
-  uint32_t Read(void* Dest, uint32_t Count);
-  // Lists the chunks of one container, from the current position (just after its form or
-  // list type) for its size field; replaces the chunk list.
-  void ScanChunks(uint32_t Size);
-  const TRIFFChunkInfo* FindChunk(uint32_t Id, uint32_t ListType) const;
-  void ClearChunks() { FChunks.clear(); }
+  // One chunk of a level of the RIFF tree.
+  struct TChunkInfo {
+    uint32_t Id = 0;
+    uint32_t ListType = 0;  // list type of a 'LIST' chunk, 0 for every other chunk
+    int64_t DataPos = 0;    // after the list type ('LIST') or after the 8-byte header
+    uint32_t Size = 0;      // size field as stored
+  };
+  using TChunkList = std::vector<TChunkInfo>;
+
+  // Reads up to Count bytes at Position; returns the count read.
+  uint32_t ReadAt(void* Dest, uint32_t Count, int64_t Position);
+  // The chunks of one container whose contents (after its form or list type) start at Begin,
+  // for its size field.
+  TChunkList ScanChunks(int64_t Begin, uint32_t Size);
+  static const TChunkInfo* FindChunk(const TChunkList& Chunks, uint32_t Id, uint32_t ListType);
   // Index entries may still be added; every entry stands for at least one 8-byte record of
   // the file, so a file cannot rightly hold more than its size / 8.
   bool TakeIndexEntry();
@@ -203,9 +209,7 @@ private:
   void QueueStreams();
 
   TFile FFile;
-  int64_t FPosition = 0;
-  int64_t FFileSize = 0;
-  std::vector<TRIFFChunkInfo> FChunks;
+  int64_t FFileSize = 0;  // taken at open: every read of the parse is bounded by it
   TAVIMainHeader FMainHeader;
   int64_t FHdrlPos = 0;
   uint32_t FHdrlSize = 0;

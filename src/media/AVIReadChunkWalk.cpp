@@ -22,7 +22,7 @@ bool Later(const std::pair<double, int>& A, const std::pair<double, int>& B) { r
 }  // namespace
 
 void TAVIFileReader::ResetChunkCursors() {
-  for (auto& s : FStreams) s->ChunkCursor = 0;
+  for (auto& s : FStreams) s->FChunkCursor = 0;
   FQueueValid = false;
 }
 
@@ -30,7 +30,7 @@ void TAVIFileReader::QueueStreams() {
   // Only streams with chunks left take part, so streams without chunks cost nothing per chunk.
   FQueue.clear();
   for (size_t i = 0; i < FStreams.size(); ++i) {
-    const double t = FStreams[i]->GetChunkTime(FStreams[i]->ChunkCursor);
+    const double t = FStreams[i]->GetChunkTime(FStreams[i]->FChunkCursor);
     if (t >= 0) FQueue.emplace_back(t, static_cast<int>(i));
   }
   std::make_heap(FQueue.begin(), FQueue.end(), Later);
@@ -46,8 +46,8 @@ void TAVIFileReader::NextChunk(int& StreamIndex, uint32_t& ChunkIndex) {
   std::pop_heap(FQueue.begin(), FQueue.end(), Later);
   StreamIndex = FQueue.back().second;
   TAVIStream& s = *FStreams[static_cast<size_t>(StreamIndex)];
-  ChunkIndex = s.ChunkCursor++;
-  const double next = s.GetChunkTime(s.ChunkCursor);
+  ChunkIndex = s.FChunkCursor++;
+  const double next = s.GetChunkTime(s.FChunkCursor);
   if (next < 0) {
     FQueue.pop_back();
     return;

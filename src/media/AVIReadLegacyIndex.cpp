@@ -11,19 +11,17 @@ constexpr uint32_t IndexWindow = 8192;
 // Offsets count from the 'movi' list type field unless the first entry, read that way, does
 // not land on a header with its own chunk id: then they are absolute file positions. When the
 // movi-relative reading points past the end of the file, the offsets are absolute if that
-// reading lands on the entry's chunk (small files written with absolute offsets, ours too).
+// reading lands on the entry's chunk (small files written with absolute offsets).
 int64_t TAVIFileReader::GetIndexBase() {
   const int64_t moviRelative = FMoviPos + 4;
   uint8_t entry[riff::Idx1EntrySize];
-  Seek(FIdx1Pos);
-  if (FIdx1Size < riff::Idx1EntrySize || Read(entry, sizeof entry) < sizeof entry)
+  if (FIdx1Size < riff::Idx1EntrySize || ReadAt(entry, sizeof entry, FIdx1Pos) < sizeof entry)
     return moviRelative;
   uint8_t head[riff::ChunkHeaderSize];
-  Seek(FMoviPos - 4 + GetLE32(entry + 8));
-  if (Read(head, sizeof head) == sizeof head)
+  if (ReadAt(head, sizeof head, FMoviPos - 4 + GetLE32(entry + 8)) == sizeof head)
     return GetLE32(head) != GetLE32(entry) ? riff::ChunkHeaderSize : moviRelative;
-  Seek(GetLE32(entry + 8));
-  if (Read(head, sizeof head) == sizeof head && GetLE32(head) == GetLE32(entry))
+  if (ReadAt(head, sizeof head, GetLE32(entry + 8)) == sizeof head &&
+      GetLE32(head) == GetLE32(entry))
     return riff::ChunkHeaderSize;
   return moviRelative;
 }

@@ -3,7 +3,8 @@
 // 'movi' lists of the first RIFF container and of the RIFF parts after it, within the file's
 // real size, as other players do.
 #include <algorithm>
-#include <memory>
+#include <utility>
+#include <vector>
 
 #include "media/AVIRead.h"
 #include "media/FileReadBuffer.h"
@@ -28,6 +29,7 @@ void TAVIFileReader::ReadIndexes() {
   TIndexState state = TIndexState::Wrong;
   if (present && (FIsOpenDML ? ReadOpenDMLIndexes() : ReadOldIndex())) state = CheckIndex();
   if (state != TIndexState::Whole) WalkMovi(state == TIndexState::Short);
+  for (auto& s : FStreams) s->TrimIndex();
 }
 
 TAVIFileReader::TIndexState TAVIFileReader::CheckIndex() {
@@ -57,20 +59,18 @@ TAVIFileReader::TIndexState TAVIFileReader::CheckIndex() {
   return TIndexState::Whole;
 }
 
-bool TAVIFileReader::IndexFromMovi() {
+bool TAVIFileReader::RestartWalkFromData(int StreamIndex, uint32_t ChunkIndex) {
   if (FIndexIsWalked) return false;
+  FStreams.at(static_cast<size_t>(StreamIndex))->FChunkCursor = ChunkIndex;
   WalkMovi(false);
+  for (auto& s : FStreams) s->TrimIndex();
   return true;
 }
 
 void TAVIFileReader::WalkMovi(bool KeepBetter) {
   const size_t n = FStreams.size();
-  auto saved = std::make_unique<TMemoryBuf[]>(n);
-  auto savedBytes = std::make_unique<int64_t[]>(n);
-  for (size_t i = 0; i < n; ++i) {
-    savedBytes[i] = 0;
-    FStreams[i]->SwapIndex(saved[i], savedBytes[i]);
-  }
+  std::vector<TAVIStream::TIndex> saved(n);
+  for (size_t i = 0; i < n; ++i) saved[i] = std::exchange(FStreams[i]->FIndex, {});
   FIndexBudget = static_cast<uint64_t>(FFileSize) / 8;
 
   TFileReadBuffer buffer(FFile, WalkWindow);
@@ -87,13 +87,11 @@ void TAVIFileReader::WalkMovi(bool KeepBetter) {
     while (pos + static_cast<int64_t>(sizeof head) <= FFileSize &&
            FFile.ReadAt(head, sizeof head, pos) == sizeof head && GetLE32(head) == riff::ckRIFF) {
       const uint32_t size = GetLE32(head + 4);
-      Seek(pos + static_cast<int64_t>(sizeof head));
-      ScanChunks(size);
-      if (const TRIFFChunkInfo* movi = FindChunk(riff::ckLIST, riff::listMovi)) {
+      const TChunkList part = ScanChunks(pos + static_cast<int64_t>(sizeof head), size);
+      if (const TChunkInfo* movi = FindChunk(part, riff::ckLIST, riff::listMovi)) {
         const int64_t end = movi->DataPos + static_cast<int64_t>(movi->Size) - 4;
         WalkMoviList(buffer, movi->DataPos, std::min(end, FFileSize));
       }
-      ClearChunks();
       pos += static_cast<int64_t>(ChunkSpan(size));
     }
   }
@@ -101,7 +99,7 @@ void TAVIFileReader::WalkMovi(bool KeepBetter) {
   uint64_t walkedVideo = 0, walkedAll = 0, earlierVideo = 0, earlierAll = 0;
   for (size_t i = 0; i < n; ++i) {
     const uint64_t walked = FStreams[i]->ChunkCount();
-    const uint64_t earlier = saved[i].Size() / TAVIStream::IndexEntrySize;
+    const uint64_t earlier = saved[i].Entries.size();
     walkedAll += walked;
     earlierAll += earlier;
     if (FStreams[i].get() == FVideoStream) {
@@ -112,7 +110,7 @@ void TAVIFileReader::WalkMovi(bool KeepBetter) {
   const bool better = walkedVideo > earlierVideo ||
                       (walkedVideo == earlierVideo && walkedAll > earlierAll);
   if (KeepBetter && !better) {
-    for (size_t i = 0; i < n; ++i) FStreams[i]->SwapIndex(saved[i], savedBytes[i]);
+    for (size_t i = 0; i < n; ++i) FStreams[i]->FIndex = std::move(saved[i]);
     return;
   }
   // The data says nothing of key frames: they come from the earlier index where it lists the

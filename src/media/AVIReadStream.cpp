@@ -15,9 +15,7 @@ constexpr uint32_t VideoPropsMaxSize = 1024;
 }  // namespace
 
 TAVIStream::TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize)
-    : FReader(Reader), FStrlPos(StrlPos), FStrlSize(StrlSize) {
-  FIndex.SetDelta(1048576);
-}
+    : FReader(Reader), FStrlPos(StrlPos), FStrlSize(StrlSize) {}
 
 uint16_t TAVIStream::FormatWord(uint32_t Offset) const {
   if (static_cast<uint64_t>(Offset) + 2 > Format.size()) return 0;
@@ -30,45 +28,37 @@ uint32_t TAVIStream::FormatDWord(uint32_t Offset) const {
 }
 
 void TAVIStream::ReadHeaders(unsigned StreamIndex) {
+  using TChunkInfo = TAVIFileReader::TChunkInfo;
   StreamId = StreamIdText(StreamIndex);
-  FReader.Seek(FStrlPos);
-  FReader.ScanChunks(FStrlSize);
+  const TAVIFileReader::TChunkList strl = FReader.ScanChunks(FStrlPos, FStrlSize);
 
-  const TRIFFChunkInfo* strh = FReader.FindChunk(riff::ckStrh, 0);
+  const TChunkInfo* strh = TAVIFileReader::FindChunk(strl, riff::ckStrh, 0);
   if (!strh) throw EAVIReadError("The stream header is not found");
   // 56 bytes from the chunk's start even when the chunk is shorter; past the file's end 0.
   uint8_t head[riff::StreamHeaderSize] = {};
-  FReader.Seek(strh->DataPos);
-  FReader.Read(head, sizeof head);
+  FReader.ReadAt(head, sizeof head, strh->DataPos);
   Header = LoadRecord<TAVIStreamHeader>(head);
 
-  const TRIFFChunkInfo* strf = FReader.FindChunk(riff::ckStrf, 0);
+  const TChunkInfo* strf = TAVIFileReader::FindChunk(strl, riff::ckStrf, 0);
   if (!strf) throw EAVIReadError("The stream format is not found");
   // The format is as long as its chunk, but never longer than what the file holds nor than
   // its stream list: formats of several streams never share the file's bytes.
   const int64_t strlEnd = FStrlPos + static_cast<int64_t>(FStrlSize) - 4;
-  int64_t avail = std::min(FReader.FileSizeAtOpen(), strlEnd) - strf->DataPos;
+  int64_t avail = std::min(FReader.FFileSize, strlEnd) - strf->DataPos;
   uint32_t size = strf->Size;
   if (avail < static_cast<int64_t>(size)) size = avail > 0 ? static_cast<uint32_t>(avail) : 0;
   Format.assign(size, '\0');
-  FReader.Seek(strf->DataPos);
-  Format.resize(FReader.Read(Format.data(), size));
+  Format.resize(FReader.ReadAt(Format.data(), size, strf->DataPos));
 
-  if (const TRIFFChunkInfo* indx = FReader.FindChunk(riff::ckIndx, 0)) {
-    FIndxPos = indx->DataPos - riff::ChunkHeaderSize;
-    FIndxSize = indx->Size;
-  } else {
-    FIndxPos = -1;
-    FIndxSize = 0;
-  }
+  const TChunkInfo* indx = TAVIFileReader::FindChunk(strl, riff::ckIndx, 0);
+  FIndxPos = indx ? indx->DataPos - riff::ChunkHeaderSize : -1;
   VideoProps.clear();
-  const TRIFFChunkInfo* vprp = FReader.FindChunk(riff::ckVprp, 0);
+  const TChunkInfo* vprp = TAVIFileReader::FindChunk(strl, riff::ckVprp, 0);
   if (vprp && vprp->Size >= VideoPropsMinSize && vprp->Size <= VideoPropsMaxSize) {
     VideoProps.assign(vprp->Size, '\0');
-    FReader.Seek(vprp->DataPos);
-    if (FReader.Read(VideoProps.data(), vprp->Size) < vprp->Size) VideoProps.clear();
+    if (FReader.ReadAt(VideoProps.data(), vprp->Size, vprp->DataPos) < vprp->Size)
+      VideoProps.clear();
   }
-  FStreamBytes = 0;
 
   if (Header.Type == riff::streamAuds && Header.SampleSize == 0 && Header.Scale != 0 &&
       static_cast<double>(Header.Rate) / Header.Scale > SampleBasedAudioRate)

@@ -1,7 +1,7 @@
 #pragma once
-// A growable block of bytes that is appended to: the stream indexes of the reader and the
-// index tables of the writer. Memory may move whenever the block grows, so nobody keeps a
-// pointer into it across Append or SetSize.
+// A growable block of bytes that is appended to: the index tables of the AVI writer. Memory
+// may move whenever the block grows, so nobody keeps a pointer into it across Append or
+// SetSize.
 #include <cstdint>
 
 namespace rw {

@@ -78,8 +78,8 @@ TVideoFileType DetectFileType(const std::string& FileName) {
   return t;
 }
 
-void GetVideoFileTypeName(const std::string& FileName, std::string& Name) {
-  Name = TypeName(DetectFileType(FileName));
+std::string GetVideoFileTypeName(const std::string& FileName) {
+  return TypeName(DetectFileType(FileName));
 }
 
 namespace {
@@ -100,7 +100,7 @@ uint64_t PictureCount(const TAVIFileReader& Reader, const std::string& FileName)
     full.Open(FileName, false);
     if (full.VideoStream()) return full.VideoStream()->ChunkCount();
   } catch (const EAVIReadError&) {
-    // What cannot be read in full is described by its header, as before.
+    // A file that cannot be read in full is counted by its header.
   }
   return vh.Length;
 }
@@ -110,7 +110,7 @@ uint64_t PictureCount(const TAVIFileReader& Reader, const std::string& FileName)
 std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName) {
   auto info = std::make_unique<TVideoFileInfo>();
   info->FileName = FileName;
-  GetVideoFileTypeName(FileName, info->TypeName);
+  info->TypeName = GetVideoFileTypeName(FileName);
 
   TAVIFileReader reader;
   reader.Open(FileName, true);

@@ -50,7 +50,9 @@ enum class TVideoFileType {
 // Names the container from the first 20 bytes of the file. Raises the system failure when the
 // file cannot be opened.
 TVideoFileType DetectFileType(const std::string& FileName);
-void GetVideoFileTypeName(const std::string& FileName, std::string& TypeName);
+// The type name of the container DetectFileType names ("AVI", "MPEG1", ...). Raises as
+// DetectFileType does.
+std::string GetVideoFileTypeName(const std::string& FileName);
 
 // Reads the file's headers with the AVI reader and describes it. Raises the reader's errors.
 std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName);

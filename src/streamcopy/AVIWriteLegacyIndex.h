@@ -1,6 +1,6 @@
 #pragma once
 // The AVI 1.0 index ('idx1') of the writer: one 16-byte entry per data chunk of the first RIFF
-// part, with absolute file offsets of the chunk headers.
+// part, with the offset of the chunk's header from the 'movi' list type field.
 #include <cstdint>
 
 #include "media/MemoryBuffer.h"

@@ -183,8 +183,7 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
         // The index points elsewhere or past the data: the source is read on by walking its
         // data, from where each stream stands. Where that walk is what failed, the source
         // ends here (it was damaged or cut short).
-        FReader.Streams(streamIndex).ChunkCursor = chunk;
-        if (FReader.IndexFromMovi()) {
+        if (FReader.RestartWalkFromData(streamIndex, chunk)) {
           if (FSoundSync) FSoundSync->SetSourcePictures(FReader.VideoStream()->ChunkCount());
           continue;
         }

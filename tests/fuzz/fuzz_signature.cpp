@@ -9,9 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string& name = rw::fuzz::WriteInput(Data, Size);
   try {
-    std::string type;
-    rw::GetVideoFileTypeName(name, type);
-    if (type.empty()) std::abort();
+    if (rw::GetVideoFileTypeName(name).empty()) std::abort();
   } catch (const std::exception&) {
   }
   return 0;

@@ -18,6 +18,7 @@
 #include "platform/Errors.h"
 #include "support/TempDir.h"
 #include "core/FileList.h"
+#include "core/SavedFolders.h"
 #include "gui/CompressorOptionsDialog.h"
 #include "gui/NumericEdit.h"
 #include "gui/FileDialogs.h"

@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include "core/SavedFolders.h"
 #include "gui/FileListWidget.h"
 #include "gui/QtStrings.h"
 

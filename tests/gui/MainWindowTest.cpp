@@ -15,6 +15,7 @@
 #include "gui/MainWindowFixture.h"
 #include "gui/FileListWidget.h"
 #include "core/ProjectText.h"
+#include "core/SavedFolders.h"
 #include "media/RiffFormat.h"
 #include "support/Fixtures.h"
 #include "support/RiffBuilder.h"

@@ -4,7 +4,8 @@
 # (the media engine waits for the join options), and (where xdotool is installed)
 # joins them from the keyboard as a user would: Ctrl+S, a name without a folder, Enter; the
 # output lands beside the first file and the done message shows. Asked by the session to stop,
-# it closes as at File, Exit (its settings written) and exits with 143 (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing.
+# it closes as at File, Exit (its settings written) and exits with 143 (128 + SIGTERM). Skipped
+# (77) when Xvfb or xwininfo is missing. Every wait is a bounded poll for what it waits for.
 set -euo pipefail
 exe=$1
 for tool in Xvfb xwininfo; do
@@ -34,47 +35,72 @@ for name in b a; do
     "$work/clips/$name.avi" || { echo "ffmpeg could not make a clip"; exit 1; }
 done
 
+# The window adds the files a.avi, then b.avi, and handles keys before each file: a key pressed
+# once b.avi is being read finds both files in the list. Whether it is being read shows in its
+# access time, set to the epoch here (where the file system keeps access times).
+touch -a -d @0 "$work/clips/b.avi"
+atime_kept=0
+head -c 1 "$work/clips/b.avi" >/dev/null
+[ "$(stat -c %X "$work/clips/b.avi")" != 0 ] && atime_kept=1
+touch -a -d @0 "$work/clips/b.avi"
+
 (cd "$work" && exec "$exe" clips/b.avi "$work/clips/a.avi" >"$work/app.log" 2>&1) &
 app_pid=$!
-# Waits until a window with this caption exists.
-wait_window() {
+# Runs the command given every 0.1 s until it succeeds, for at most 30 s; fails at once when
+# the program has ended.
+wait_for() {
   for _ in $(seq 300); do
-    xwininfo -root -tree 2>/dev/null | grep -q "\"$1[^\"]*\": (\"reelwright\"" && return 0
+    "$@" && return 0
     kill -0 "$app_pid" 2>/dev/null || return 1
     sleep 0.1
   done
   return 1
 }
+window_exists() { xwininfo -root -tree 2>/dev/null | grep -q "\"$1[^\"]*\": (\"reelwright\""; }
+# Waits until a window with this caption exists.
+wait_window() { wait_for window_exists "$1"; }
+# The keyboard focus is on a shown window whose caption begins with this text.
+has_focus() {
+  local id focus
+  focus=$(xdotool getwindowfocus 2>/dev/null) || return 1
+  for id in $(xdotool search --onlyvisible --name "^$1" 2>/dev/null); do
+    [ "$id" = "$focus" ] && return 0
+  done
+  return 1
+}
+b_read() { [ "$(stat -c %X "$work/clips/b.avi")" != 0 ]; }
 wait_window Reelwright || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
 media='/(libav[a-z]*|libsw[a-z]*|reelwright-engine)\.so'
 if grep -qE "$media" "/proc/$app_pid/maps"; then
   echo "media libraries loaded at start:"; grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
 fi
 
-if command -v xdotool >/dev/null; then
-  main=$(xdotool search --name '^Reelwright$' | head -n1)
-  sleep 1  # the files on the command line are added once the window shows
+if ! command -v xdotool >/dev/null; then
+  echo "xdotool is not installed: the join from the keyboard is skipped"
+elif [ $atime_kept = 0 ]; then
+  echo "the file system keeps no access times: the join from the keyboard is skipped"
+else
+  wait_for xdotool search --onlyvisible --name '^Reelwright$' >/dev/null \
+    || { echo "the main window is not shown"; cat "$work/app.log"; exit 1; }
+  main=$(xdotool search --onlyvisible --name '^Reelwright$' | head -n1)
   xdotool windowfocus --sync "$main"
+  wait_for b_read || { echo "the files on the command line were not added"; cat "$work/app.log"; exit 1; }
   xdotool key --clearmodifiers ctrl+s
   wait_window "Join Options" || { echo "Ctrl+S showed no join options"; cat "$work/app.log"; exit 1; }
-  sleep 1
+  wait_for has_focus "Join Options" || { echo "the join options took no keys"; exit 1; }
   xdotool type --delay 20 joined.avi
   xdotool key Return
   wait_window "Join Complete" || { echo "no done message"; cat "$work/app.log"; exit 1; }
+  wait_for has_focus "Join Complete" || { echo "the done message took no keys"; exit 1; }
   [ -s "$work/clips/joined.avi" ] || { echo "the output is not beside the first file"; ls -R "$work"; exit 1; }
   frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
     -of csv=p=0 "$work/clips/joined.avi")
   [ "$frames" = 20 ] || { echo "the output has $frames frames, not 20"; exit 1; }
   # Enter closes the message (it opens no folder: nothing else appears).
   xdotool key Return
-  for _ in $(seq 50); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"Join Complete' || break
-    sleep 0.1
-  done
-  xwininfo -root -tree 2>/dev/null | grep -q '"Join Complete' && { echo "Enter left the done message open"; exit 1; }
+  done_closed() { ! window_exists "Join Complete"; }
+  wait_for done_closed || { echo "Enter left the done message open"; exit 1; }
   grep -q "launcher" "$work/app.log" && { echo "Enter opened something:"; cat "$work/app.log"; exit 1; }
-else
-  echo "xdotool is not installed: the join from the keyboard is skipped"
 fi
 
 kill -TERM "$app_pid"

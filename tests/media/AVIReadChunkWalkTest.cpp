@@ -94,6 +94,61 @@ TEST_F(ChunkWalkTest, StreamsWithoutARateStillEndTheWalk) {
   for (size_t k = 0; k < 10; ++k) EXPECT_EQ(order[k].first, 0);
 }
 
+// A walk that meets an index entry pointing at another stream's chunk restarts on the data
+// from that chunk: every chunk comes once, in the order of the intact file, and the index the
+// walk found is as compact as the file's own.
+TEST_F(ChunkWalkTest, WalkRestartsOnTheDataWhereTheIndexPointsElsewhere) {
+  TAVIBuilder b = test::SimpleAVI(0, true, TIndexKind::Idx1Relative);
+  for (int i = 0; i < 40; ++i) {
+    b.AddChunkData(0, "video" + std::to_string(i), i % 5 == 0);
+    b.AddChunkData(1, "audio" + std::to_string(i) + std::string(static_cast<size_t>(i), 'a'));
+  }
+  // (stream, data) of each chunk in walk order. A chunk whose entry does not point just
+  // behind a header of its own stream and size restarts the walk there.
+  int restarts = 0;
+  auto walk = [&] {
+    std::vector<std::pair<int, std::string>> got;
+    R.ResetChunkCursors();
+    int s;
+    uint32_t c;
+    for (R.NextChunk(s, c); s >= 0; R.NextChunk(s, c)) {
+      const TAVIStream& stream = R.Streams(s);
+      TAVIIndexEntry e;
+      EXPECT_TRUE(stream.GetIndexEntry(c, e));
+      uint8_t head[8];
+      if (R.File().ReadAt(head, sizeof head, e.FilePos - 8) != sizeof head ||
+          !stream.IsChunkHeader(head, e.Size)) {
+        ++restarts;
+        EXPECT_TRUE(R.RestartWalkFromData(s, c));
+        EXPECT_FALSE(R.RestartWalkFromData(s, c));  // the walked index is not walked again
+        continue;
+      }
+      std::string data(e.Size, '\0');
+      EXPECT_TRUE(stream.ReadChunk(c, data.data()));
+      got.emplace_back(s, data);
+    }
+    return got;
+  };
+  Open(b);
+  const auto intact = walk();
+  ASSERT_EQ(intact.size(), 80u);
+  ASSERT_EQ(restarts, 0);
+
+  // Video entry 17 takes the offset of the sound chunk after it.
+  std::string bytes = b.Build();
+  const size_t idx1 = bytes.rfind("idx1") + 8;
+  bytes.replace(idx1 + 16 * 34 + 8, 4, bytes.substr(idx1 + 16 * 35 + 8, 4));
+  const std::string f = Dir.File("elsewhere.avi");
+  test::WriteFileBytes(f, bytes);
+  R.Open(f, false);
+  ASSERT_FALSE(R.IndexIsWalked());
+  EXPECT_EQ(walk(), intact);
+  EXPECT_EQ(restarts, 1);
+  EXPECT_TRUE(R.IndexIsWalked());
+  for (int s = 0; s < R.StreamCount(); ++s)
+    EXPECT_LE(R.Streams(s).IndexMemory(), 24u * R.Streams(s).ChunkCount()) << s;
+}
+
 TEST_F(ChunkWalkTest, ReadChunkReportsMissingData) {
   TAVIBuilder b = test::SimpleAVI(2, false, TIndexKind::Idx1Relative);
   b.AddChunk(0, 0);  // an empty chunk

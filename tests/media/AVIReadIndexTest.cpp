@@ -62,6 +62,8 @@ protected:
     }
     EXPECT_EQ(R.Streams(0).ChunkCount(), next[0]);
     EXPECT_EQ(R.Streams(1).ChunkCount(), next[1]);
+    // A complete index holds no room for entries to come.
+    for (int s : {0, 1}) EXPECT_LE(R.Streams(s).IndexMemory(), 24u * R.Streams(s).ChunkCount());
   }
   test::TTempDir Dir;
   TAVIFileReader R;

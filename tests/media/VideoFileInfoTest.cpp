@@ -22,11 +22,7 @@ protected:
     test::WriteFileBytes(f, Bytes);
     return f;
   }
-  std::string TypeOf(const std::string& Bytes) {
-    std::string name;
-    GetVideoFileTypeName(WriteBytes(Bytes), name);
-    return name;
-  }
+  std::string TypeOf(const std::string& Bytes) { return GetVideoFileTypeName(WriteBytes(Bytes)); }
   // The error that describing the file raises, "" when it is described.
   std::string InfoError(const std::string& File) {
     try {
@@ -87,9 +83,7 @@ TEST_F(VideoUtilsTest, NonAVIFilesAreRefused) {
                          TCase{"rm", "RealMedia"}, TCase{"wav", "DirectShow"},
                          TCase{"mp4", "DirectShow"}}) {
     const std::string f = test::MakeOtherContainer(c.Format);
-    std::string name;
-    GetVideoFileTypeName(f, name);
-    EXPECT_EQ(name, c.TypeName) << c.Format;
+    EXPECT_EQ(GetVideoFileTypeName(f), c.TypeName) << c.Format;
     EXPECT_EQ(InfoError(f), "The file has unknown format") << c.Format;
   }
   EXPECT_EQ(InfoError(WriteBytes("just some text, not a video file\n")),
@@ -97,8 +91,7 @@ TEST_F(VideoUtilsTest, NonAVIFilesAreRefused) {
   EXPECT_EQ(InfoError(WriteBytes("RIFF\x04")), "The file has unknown format");  // 5 bytes
   const std::string missing = "Win32 Error.  Code: 2.\nNo such file or directory";
   EXPECT_EQ(InfoError(Dir.File("none.avi")), missing);
-  std::string name;
-  EXPECT_THROW(GetVideoFileTypeName(Dir.File("none.avi"), name), EOSError);
+  EXPECT_THROW(GetVideoFileTypeName(Dir.File("none.avi")), EOSError);
   EXPECT_EQ(InfoError(Dir.Path().string()), "Win32 Error.  Code: 21.\nIs a directory");
 }
 

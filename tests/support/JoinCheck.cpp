@@ -37,7 +37,7 @@ void TRecordingProgress::HideView() { ++FLog.Hides; }
 std::vector<TChunkCopy> StreamChunks(const std::string& FileName, bool Video) {
   TAVIFileReader reader;
   reader.Open(FileName, false);
-  TAVIStream* s = Video ? reader.VideoStream() : reader.AudioStream();
+  const TAVIStream* s = Video ? reader.VideoStream() : reader.AudioStream();
   std::vector<TChunkCopy> chunks;
   if (!s) return chunks;
   for (uint32_t i = 0; i < s->ChunkCount(); ++i) {

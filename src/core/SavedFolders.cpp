@@ -1,0 +1,8 @@
+#include "core/SavedFolders.h"
+
+namespace rw {
+
+std::string LastSaveFolder;
+std::string LastProjectFolder;
+
+}  // namespace rw
