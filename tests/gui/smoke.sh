@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts the real reelwright under a virtual X server with two AVI files on its command line:
-# it opens its main window with the caption "Reelwright" without any FFmpeg library in memory
+# it opens its main window with the title "Reelwright" without any FFmpeg library in memory
 # (the media engine waits for the join options), and (where xdotool is installed)
-# joins them from the keyboard as a user would: Ctrl+S, a name without a folder, Enter; the
+# joins them from the keyboard as a user would: Ctrl+S (a window titled "Join Options" and
+# nothing more), a name without a folder, Enter; the
 # output lands beside the first file and the done message shows. Asked by the session to stop,
 # it closes as at File, Exit (its settings written) and exits with 143 (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing.
 set -euo pipefail
@@ -36,10 +37,11 @@ done
 
 (cd "$work" && exec "$exe" clips/b.avi "$work/clips/a.avi" >"$work/app.log" 2>&1) &
 app_pid=$!
-# Waits until a window with this caption exists.
+# Waits until a window with exactly this caption exists (the title the window manager shows:
+# nothing appended to it).
 wait_window() {
   for _ in $(seq 300); do
-    xwininfo -root -tree 2>/dev/null | grep -q "\"$1[^\"]*\": (\"reelwright\"" && return 0
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": (\"reelwright\"" && return 0
     kill -0 "$app_pid" 2>/dev/null || return 1
     sleep 0.1
   done
