@@ -25,7 +25,8 @@ fail() { echo "$*"; exit 1; }
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DRW_SANITIZE=OFF -DRW_TESTS=OFF -DRW_BENCH=OFF -DRW_FUZZ=OFF -DRW_GUI=ON >/dev/null
-cmake --build "$build" -j2 >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "the build fails"; }
+cmake --build "$build" -j2 >"$work/build.log" 2>&1 \
+  || { cat "$work/build.log"; fail "the build fails"; }
 (cd "$build" && umask 0002 && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) \
   || { cat "$work/cpack.log"; fail "cpack fails"; }
 arch=$(dpkg --print-architecture)
@@ -53,9 +54,9 @@ expect -rw-r--r-- usr/share/doc/reelwright/manual.html
 for size in 16 22 24 32 48 64 128 256; do
   expect -rw-r--r-- "usr/share/icons/hicolor/${size}x${size}/apps/reelwright.png"
 done
-awk '$2 != "root/root" || substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w" || $6 !~ /^\.\/usr\//' \
-  "$work/contents" >"$work/odd"
-[ -s "$work/odd" ] && { cat "$work/odd"; fail "entries not root's, writable by others or outside /usr"; }
+awk '$2 != "root/root" || substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w" ||
+     $6 !~ /^\.\/usr\//' "$work/contents" >"$work/odd"
+[ -s "$work/odd" ] && { cat "$work/odd"; fail "entries not root's, writable by others, off /usr"; }
 
 # The dependencies: Qt 6 and FFmpeg by name, and a package named for every library linked.
 depends=$(field Depends)
@@ -92,10 +93,10 @@ frames() {
 }
 cli="$root/usr/bin/reelwright-cli"
 "$cli" join -o "$work/copy.avi" "$work/a.avi" "$work/b.avi" || fail "the stream-copy join fails"
-[ "$(frames "$work/copy.avi")" = 20 ] || fail "the stream copy has $(frames "$work/copy.avi") frames"
+[ "$(frames "$work/copy.avi")" = 20 ] || fail "the copy has $(frames "$work/copy.avi") frames"
 "$cli" join --recompress --vcodec mpeg4 --acodec pcm_s16le -o "$work/rec.avi" \
   "$work/a.avi" "$work/b.avi" || fail "the recompressing join fails (the engine in lib/reelwright)"
-[ "$(frames "$work/rec.avi")" = 20 ] || fail "the recompression has $(frames "$work/rec.avi") frames"
+[ "$(frames "$work/rec.avi")" = 20 ] || fail "recompressed: $(frames "$work/rec.avi") frames"
 
 # The window program comes up and, asked by the session to stop, exits with 128 + SIGTERM.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" QT_QPA_PLATFORM=offscreen
