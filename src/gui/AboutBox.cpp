@@ -61,7 +61,7 @@ TAboutForm::TAboutForm(const TProductInfo& Info, QWidget* Parent)
   lblProduct = new QLabel(TextToQ(FInfo.Title), this);
   lblProduct->setObjectName("lblProduct");
   QFont titleFont("Arial");
-  titleFont.setPointSize(16);
+  titleFont.setPixelSize(TitlePixels);
   titleFont.setBold(true);
   titleFont.setUnderline(true);
   lblProduct->setFont(titleFont);
@@ -117,12 +117,15 @@ TAboutForm::TAboutForm(const TProductInfo& Info, QWidget* Parent)
 }
 
 void TAboutForm::FitTitle() {
-  // The smallest font stops the shrinking even when the label still does not fit.
+  // The title is sized in pixels and shrinks in whole points at the label's resolution (27
+  // pixels are 20 points at 96 dots per inch, then 19 points). The smallest font stops the
+  // shrinking even when the label still does not fit.
   lblProduct->adjustSize();
+  int points = qRound(lblProduct->font().pixelSize() * 72.0 / lblProduct->logicalDpiY());
   while ((lblProduct->width() > MaxTitleWidth || lblProduct->height() > MaxTitleHeight)) {
+    if (points <= MinTitlePoints) break;
     QFont font = lblProduct->font();
-    if (font.pointSize() <= MinTitlePoints) break;
-    font.setPointSize(font.pointSize() - 1);
+    font.setPointSize(--points);
     lblProduct->setFont(font);
     lblProduct->adjustSize();
   }

@@ -13,7 +13,9 @@ class TAboutForm : public QDialog {
 public:
   explicit TAboutForm(const TProductInfo& Info, QWidget* Parent = nullptr);
 
-  // Largest size of the title label; its font shrinks a point at a time until it fits.
+  // The title's font size in pixels (its em height), and the largest size of the title label:
+  // a title that does not fit is drawn a point smaller at a time until it fits.
+  static constexpr int TitlePixels = 27;
   static constexpr int MaxTitleWidth = 260;
   static constexpr int MaxTitleHeight = 35;
 

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "gui/ApplicationNames.h"
 #include "gui/JoinFilesCommand.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
@@ -14,9 +15,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setOrganizationName("Kestrova");
-  QApplication::setApplicationName("reelwright");
-  QApplication::setApplicationDisplayName(rw::TextToQ(rw::ProductInfo().Title));
+  rw::SetApplicationNames();
   // Names after the program's own: AVI files to add, or a project to open.
   QStringList names = QApplication::arguments().mid(1);
   if (!names.isEmpty() && (names.front() == "--help" || names.front() == "-h")) {

@@ -1,3 +1,4 @@
+#include <QFontInfo>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -13,7 +14,13 @@ TEST(About, ShowsTheProductInformation) {
   EXPECT_EQ(form.findChild<QLabel*>("lblVersion")->text(), "Version: 2.00");
   EXPECT_EQ(form.findChild<QLabel*>("lblSite")->text().toStdString(), ProductInfo().SiteURL);
   EXPECT_EQ(form.findChild<QLabel*>("lblMail")->text().toStdString(), ProductInfo().ContactsURL);
-  EXPECT_EQ(form.findChild<QLabel*>("lblProduct")->font().pointSize(), 16);
+  // The title is 27 pixels high (its em height, whatever the screen's resolution), bold and
+  // underlined, and fits as it is.
+  const QFont title = form.findChild<QLabel*>("lblProduct")->font();
+  EXPECT_EQ(title.pixelSize(), 27);
+  EXPECT_EQ(QFontInfo(title).pixelSize(), 27);
+  EXPECT_TRUE(title.bold());
+  EXPECT_TRUE(title.underline());
 }
 
 TEST(About, ALongTitleShrinksUntilItFits) {
@@ -21,7 +28,7 @@ TEST(About, ALongTitleShrinksUntilItFits) {
   info.Title = "Reelwright Professional Studio Edition";
   TAboutForm form(info);
   auto* title = form.findChild<QLabel*>("lblProduct");
-  EXPECT_LT(title->font().pointSize(), 16);
+  EXPECT_LT(QFontInfo(title->font()).pixelSize(), TAboutForm::TitlePixels);
   EXPECT_LE(title->width(), TAboutForm::MaxTitleWidth);
   EXPECT_LE(title->height(), TAboutForm::MaxTitleHeight);
   // One point larger would not have fitted.

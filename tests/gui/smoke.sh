@@ -2,7 +2,8 @@
 # Starts the real reelwright under a virtual X server with two AVI files on its command line:
 # it opens its main window with the caption "Reelwright" without any FFmpeg library in memory
 # (the media engine waits for the join options), and (where xdotool is installed)
-# joins them from the keyboard as a user would: Ctrl+S, a name without a folder, Enter; the
+# joins them from the keyboard as a user would: Ctrl+S (a window titled "Join Options" and
+# nothing more), a name without a folder, Enter; the
 # output lands beside the first file and the done message shows. Asked by the session to stop,
 # it closes as at File, Exit (its settings written) and exits with 143 (128 + SIGTERM). Skipped
 # (77) when Xvfb or xwininfo is missing. Every wait is a bounded poll for what it waits for.
@@ -56,7 +57,9 @@ wait_for() {
   done
   return 1
 }
-window_exists() { xwininfo -root -tree 2>/dev/null | grep -q "\"$1[^\"]*\": (\"reelwright\""; }
+# A window with exactly this caption exists (the title the window manager shows: nothing
+# appended to it).
+window_exists() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": (\"reelwright\""; }
 # Waits until a window with this caption exists.
 wait_window() { wait_for window_exists "$1"; }
 # The keyboard focus is on a shown window whose caption begins with this text.
