@@ -12,37 +12,21 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+source "$(dirname "$0")/../support/window-program.sh"
 
 echo "not a folder" >"$work/file"
 export HOME="$work" XDG_CONFIG_HOME="$work/file/config" QT_QPA_PLATFORM=offscreen
 "$exe" >"$work/app.log" 2>&1 &
 app_pid=$!
 
-# Up once it catches SIGTERM (bit 15 of the caught-signal mask).
-caught() {
-  local mask
-  mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$app_pid/status" 2>/dev/null) || return 1
-  [ -n "$mask" ] && (( (16#$mask >> 14) & 1 ))
-}
-for _ in $(seq 600); do
-  caught && break
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-caught || { echo "the program did not come up"; cat "$work/app.log"; exit 1; }
+wait_program_up "$app_pid" || { echo "the program did not come up"; cat "$work/app.log"; exit 1; }
 
-kill -TERM "$app_pid"
-for _ in $(seq 300); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$app_pid" 2>/dev/null; then
+if ! stop_program "$app_pid"; then
   echo "still running 30 s after SIGTERM"
   cat "$work/app.log"
   exit 1
 fi
-status=0
-wait "$app_pid" || status=$?
+status=$stop_status
 app_pid=
 [ "$status" -eq 143 ] || { echo "exit status $status (not 128 + SIGTERM)"; cat "$work/app.log"; exit 1; }
 grep -q "Failed to set data for '" "$work/app.log" || { echo "no settings failure reported:"; cat "$work/app.log"; exit 1; }

@@ -22,6 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "$*"; exit 1; }
+source "$(dirname "$0")/../support/window-program.sh"
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DRW_SANITIZE=OFF -DRW_TESTS=OFF -DRW_BENCH=OFF -DRW_FUZZ=OFF -DRW_GUI=ON >/dev/null
@@ -103,25 +104,9 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" QT_QPA_PLATFORM=off
 mkdir -p "$HOME"
 "$root/usr/bin/reelwright" "$work/a.avi" >"$work/app.log" 2>&1 &
 app_pid=$!
-caught() {  # SIGTERM (bit 15) in the caught-signal mask: the program is up
-  local mask
-  mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$app_pid/status" 2>/dev/null) || return 1
-  [ -n "$mask" ] && (( (16#$mask >> 14) & 1 ))
-}
-for _ in $(seq 600); do
-  caught && break
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-caught || { cat "$work/app.log"; fail "the packaged reelwright did not come up"; }
-kill -TERM "$app_pid"
-for _ in $(seq 300); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the packaged reelwright still runs 30 s after SIGTERM"
-status=0
-wait "$app_pid" || status=$?
+wait_program_up "$app_pid" || { cat "$work/app.log"; fail "the packaged reelwright did not come up"; }
+stop_program "$app_pid" || fail "the packaged reelwright still runs 30 s after SIGTERM"
+status=$stop_status
 app_pid=
 [ "$status" -eq 143 ] || { cat "$work/app.log"; fail "reelwright exited with $status, not 143"; }
 echo "ok: $(basename "$deb")"
