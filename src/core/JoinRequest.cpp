@@ -21,7 +21,8 @@ void TJoinWrapper::Run() {
     JoinAVIFiles(output.TempFileName());
   else
     RunRecompression(output.TempFileName());
-  output.Commit();
+  const std::string warning = output.Commit();
+  if (!warning.empty()) FWarnings.push_back(warning);
 }
 
 void TJoinWrapper::RunRecompression(const std::string& OutFileName) {
