@@ -33,7 +33,8 @@ std::string Printable(std::string Text) {
 void ReplaceName(std::string& Text, const std::string& Name) {
   if (Name.empty() || Printable(Name) == Name) return;
   const std::string shown = Printable(Name);
-  for (size_t at = Text.find(Name); at != std::string::npos; at = Text.find(Name, at + shown.size()))
+  for (size_t at = Text.find(Name); at != std::string::npos;
+       at = Text.find(Name, at + shown.size()))
     Text.replace(at, Name.size(), shown);
 }
 
@@ -46,7 +47,8 @@ std::string TerminalText(const std::string& Text, const std::vector<std::string>
     ReplaceName(text, name.substr(name.rfind('/') + 1));
   }
   for (size_t i = 0; i < text.size(); ++i) {
-    const bool lineEnd = text[i] == '\n' || (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+    const bool lineEnd =
+        text[i] == '\n' || (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
     if (IsControl(text[i]) && !lineEnd) text[i] = '?';
   }
   return text;

@@ -148,15 +148,17 @@ TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
   const std::string folder = Dir.File("folder\x1b[2J\n.avi");
   fs::create_directory(folder);
   test::WriteFileBytes(folder + "/inside", "kept");
-  ExpectFails(Join({"--yes", "-o", folder, A, B}), "Cannot create file " + Dir.File("folder?[2J?.avi") +
-                                                       ": Win32 Error.  Code: 21.\nIs a directory");
+  ExpectFails(Join({"--yes", "-o", folder, A, B}),
+              "Cannot create file " + Dir.File("folder?[2J?.avi") +
+                  ": Win32 Error.  Code: 21.\nIs a directory");
   EXPECT_EQ(test::ReadFileBytes(folder + "/inside"), "kept");
   const std::string text = Dir.File("text\x07.avi");
   test::WriteFileBytes(text, "not a video at all, but long enough to be looked at");
   Sums[text] = test::Checksum(text);
   const TRun r = Join({"-o", Out, A, text});
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "Unable to add file " + Dir.File("text?.avi") + ": The file has unknown format.\n");
+  EXPECT_EQ(r.Output,
+            "Unable to add file " + Dir.File("text?.avi") + ": The file has unknown format.\n");
 
   // Permission bits do not stop the superuser.
   if (::geteuid() != 0) {
