@@ -4,6 +4,7 @@
 
 #include "core/FileList.h"
 #include "cli/Commands.h"
+#include "cli/TerminalProgress.h"
 
 namespace rw::cli {
 
@@ -25,6 +26,7 @@ void InfoUsage(FILE* Out) {
 // Reports each file that cannot be added on standard error and goes on with the rest.
 class TConsoleListView : public TNullFileListView {
 public:
+  explicit TConsoleListView(const std::vector<std::string>& Names) : FNames(Names) {}
   int Failures = 0;
 
   TMessageResult ShowMessageBox(const std::string& Text, TMessageKind,
@@ -34,10 +36,13 @@ public:
     if (message.size() >= question.size() &&
         message.compare(message.size() - question.size(), question.size(), question) == 0)
       message.resize(message.size() - question.size());
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", TerminalText(message, FNames).c_str());
     ++Failures;
     return Buttons == TMessageButtons::mbYesNo ? TMessageResult::mrYes : TMessageResult::mrOK;
   }
+
+private:
+  const std::vector<std::string>& FNames;
 };
 
 // One line of tab-separated fields. Control characters (a tab or line break in a file name,
@@ -65,7 +70,8 @@ int RunInfo(const TArgs& Args) {
       InfoUsage(stdout);
       return 0;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "reelwright-cli info: unknown option '%s'\n", arg.c_str());
+      std::fprintf(stderr, "reelwright-cli info: unknown option '%s'\n",
+                   TerminalText(arg).c_str());
       InfoUsage(stderr);
       return 2;
     } else {
@@ -77,7 +83,7 @@ int RunInfo(const TArgs& Args) {
     return 2;
   }
 
-  TConsoleListView view;
+  TConsoleListView view(names);
   TFileList list(view);
   list.AddFiles(names);
 

@@ -15,7 +15,12 @@ namespace rw::cli {
 
 namespace {
 
-void Fail(const std::string& Message) { std::fprintf(stderr, "%s\n", Message.c_str()); }
+// The file names of the command, which its messages may quote.
+std::vector<std::string> QuotedNames;
+
+void Fail(const std::string& Message) {
+  std::fprintf(stderr, "%s\n", TerminalText(Message, QuotedNames).c_str());
+}
 
 // Adds every file in order; false (after the message) when one cannot be added.
 bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
@@ -34,7 +39,6 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
 // Runs the request with the terminal's progress; the exit status: 128 + the signal that
 // stopped the join (130 for Ctrl+C), whose output is finished and in place.
 int Join(TJoinRequest Request) {
-  TStopSignals signals;
   try {
     TTerminalProgress progress;
     const TJoinResult result = JoinFiles(std::move(Request), progress);
@@ -51,10 +55,13 @@ int Join(TJoinRequest Request) {
 }  // namespace
 
 int RunJoin(const TArgs& Args) {
+  // Handled before any work: a stop signal while the files are read or the compressors are
+  // tried ends the command before the join begins, with the same exit status.
+  TStopSignals signals;
   TJoinOptions options;
   const std::string error = options.Parse(Args);
   if (!error.empty()) {
-    std::fprintf(stderr, "reelwright-cli join: %s\n", error.c_str());
+    std::fprintf(stderr, "reelwright-cli join: %s\n", TerminalText(error).c_str());
     JoinUsage(stderr);
     return 2;
   }
@@ -62,10 +69,14 @@ int RunJoin(const TArgs& Args) {
     JoinUsage(stdout);
     return 0;
   }
+  QuotedNames = options.Files;
+  QuotedNames.push_back(options.Choices.OutFileName);
 
   TNullFileListView view;
   TFileList list(view);
   if (!AddFiles(list, options.Files)) return 1;
+
+  if (const int stop = TStopSignals::Received()) return 128 + stop;
 
   TJoinDecision decision;
   try {
@@ -79,13 +90,14 @@ int RunJoin(const TArgs& Args) {
     Fail("Run the command with --yes to replace it.");
     return 1;
   } catch (const EJoinChoice& E) {
-    std::fprintf(stderr, "reelwright-cli join: %s\n", E.what());
+    std::fprintf(stderr, "reelwright-cli join: %s\n", TerminalText(E.what()).c_str());
     return 2;
   } catch (const std::exception& E) {
     Fail(JoinFailsText(E.what()));
     return 1;
   }
   for (const std::string& note : decision.Notes) Fail(note);
+  if (const int stop = TStopSignals::Received()) return 128 + stop;
   return Join(std::move(decision.Request));
 }
 

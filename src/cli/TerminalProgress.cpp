@@ -21,7 +21,38 @@ extern "C" void OnStopSignal(int Signal) {
 
 constexpr int BarWidth = 30;
 
+bool IsControl(char C) { return static_cast<unsigned char>(C) < 0x20 || C == 0x7F; }
+
+std::string Printable(std::string Text) {
+  for (char& c : Text)
+    if (IsControl(c)) c = '?';
+  return Text;
+}
+
+// Every occurrence of Name in Text made printable.
+void ReplaceName(std::string& Text, const std::string& Name) {
+  if (Name.empty() || Printable(Name) == Name) return;
+  const std::string shown = Printable(Name);
+  for (size_t at = Text.find(Name); at != std::string::npos;
+       at = Text.find(Name, at + shown.size()))
+    Text.replace(at, Name.size(), shown);
+}
+
 }  // namespace
+
+std::string TerminalText(const std::string& Text, const std::vector<std::string>& Names) {
+  std::string text = Text;
+  for (const std::string& name : Names) {
+    ReplaceName(text, name);
+    ReplaceName(text, name.substr(name.rfind('/') + 1));
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool lineEnd =
+        text[i] == '\n' || (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+    if (IsControl(text[i]) && !lineEnd) text[i] = '?';
+  }
+  return text;
+}
 
 TStopSignals::TStopSignals() {
   struct sigaction action {};
@@ -29,8 +60,11 @@ TStopSignals::TStopSignals() {
   sigemptyset(&action.sa_mask);
   for (int s : StopSignals) sigaddset(&action.sa_mask, s);
   action.sa_flags = SA_RESTART;
-  for (size_t i = 0; i < std::size(StopSignals); ++i)
-    sigaction(StopSignals[i], &action, &PreviousActions[i]);
+  for (size_t i = 0; i < std::size(StopSignals); ++i) {
+    sigaction(StopSignals[i], nullptr, &PreviousActions[i]);
+    // A signal ignored when the program started (`nohup` ignores SIGHUP) stays ignored.
+    if (PreviousActions[i].sa_handler != SIG_IGN) sigaction(StopSignals[i], &action, nullptr);
+  }
 }
 
 TStopSignals::~TStopSignals() {

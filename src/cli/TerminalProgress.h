@@ -3,14 +3,23 @@
 // time-remaining text, redrawn in place on a terminal (nothing is drawn otherwise), and the
 // signals that stop a join: Ctrl+C (SIGINT), SIGTERM and SIGHUP act as its Cancel button.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "join/JoinProgress.h"
 
 namespace rw::cli {
 
+// Text as it may reach a terminal: each of Names (file names the text may quote, and their
+// last parts) with its control characters as '?', as `info` prints them, so that a name can
+// neither send the terminal a command nor break a line; then any other control character but
+// a line break (and the CR LF pair of the system's own questions) as '?' too.
+std::string TerminalText(const std::string& Text, const std::vector<std::string>& Names = {});
+
 // While it lives, SIGINT, SIGTERM and SIGHUP do not end the program: the first one is recorded
 // (the join in progress then stops at its next report, finishes its output and keeps it), and
-// any further one is ignored, so that nothing interrupts that finishing.
+// any further one is ignored, so that nothing interrupts that finishing. A signal that was
+// ignored when it began stays ignored.
 class TStopSignals {
 public:
   TStopSignals();

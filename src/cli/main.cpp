@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/JoinOptions.h"
 #include "cli/ProjectArgs.h"
+#include "cli/TerminalProgress.h"
 #include "core/ProductInfo.h"
 #include "platform/Errors.h"
 
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
     if (!std::strcmp(verb, "join")) return rw::cli::RunJoin(args);
     if (!std::strcmp(verb, "compressors")) return rw::cli::RunCompressors(args);
   } catch (const std::exception& E) {
-    std::fprintf(stderr, "%s\n", rw::WithFullStop(E.what()).c_str());
+    std::fprintf(stderr, "%s\n", rw::cli::TerminalText(rw::WithFullStop(E.what())).c_str());
     return 1;
   }
   std::fprintf(stderr, "reelwright-cli: unknown verb '%s'\n", verb);

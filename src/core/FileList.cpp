@@ -116,6 +116,7 @@ void TFileList::AddFiles(const std::vector<std::string>& Names) {
       if (showText || now - lastPump >= pumpEvery) {
         FView.ProcessMessages();
         lastPump = now;
+        if (FView.BatchStopped()) break;
       }
       try {
         AddFile(Names[i]);

@@ -35,6 +35,9 @@ public:
                                         TMessageButtons Buttons) = 0;
   // Handles pending window messages so the window repaints during a long batch.
   virtual void ProcessMessages() = 0;
+  // After ProcessMessages: whether the batch should end now, the window having been closed
+  // meanwhile (by the user, or by the session's SIGTERM).
+  virtual bool BatchStopped() { return false; }
   // Width in pixels of a status-bar text.
   virtual int TextWidth(const std::string& Text) = 0;
   // Shows (true) or takes back (false) the busy cursor.

@@ -64,7 +64,8 @@ TJoinResult TJoinWrapper::Run() {
     else
       JoinWithRecompression(output.TempFileName(), watch);
   }
-  output.Commit();
+  const std::string warning = output.Commit();
+  if (!warning.empty()) FResult.Warnings.push_back(warning);
   FResult.Cancelled = watch.Cancelled();
   return FResult;
 }

@@ -11,6 +11,11 @@ namespace {
 
 [[noreturn]] void Corrupted() { throw Exception(SProjectCorrupted); }
 
+// A name no longer than the longest path the system takes.
+void CheckNameLength(const std::string& Name) {
+  if (Name.size() > MaxProjectNameBytes) Corrupted();
+}
+
 bool IsAlpha(char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_'; }
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
 bool IsHexDigit(char C) {
@@ -99,10 +104,12 @@ private:
             break;
           }
           FValue += q;
+          CheckNameLength(FValue);
         }
       } else if (c == '#') {
         ++FPos;
         FValue += static_cast<char>(ReadCharCode());
+        CheckNameLength(FValue);
       } else {
         break;
       }
@@ -169,6 +176,7 @@ std::string ReadStringValue(TProjectLexer& L) {
     L.Next();
     if (L.Kind() != TToken::String) Corrupted();
     value += L.Text();
+    CheckNameLength(value);
     L.Next();
   }
   return value;
@@ -177,7 +185,10 @@ std::string ReadStringValue(TProjectLexer& L) {
 std::vector<std::string> ReadStringList(TProjectLexer& L) {
   Expect(L, '(');
   std::vector<std::string> list;
-  while (!L.IsSymbol(')')) list.push_back(ReadStringValue(L));
+  while (!L.IsSymbol(')')) {
+    if (list.size() == MaxProjectFiles) Corrupted();
+    list.push_back(ReadStringValue(L));
+  }
   L.Next();
   return list;
 }

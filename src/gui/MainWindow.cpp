@@ -472,9 +472,15 @@ TfrmProgress* TfrmMain::RunningProgress() const {
   return nullptr;
 }
 
+void TfrmMain::showEvent(QShowEvent* Event) {
+  FClosed = false;
+  QMainWindow::showEvent(Event);
+}
+
 void TfrmMain::closeEvent(QCloseEvent* Event) {
   if (!FJoinRunning) {
     QMainWindow::closeEvent(Event);
+    FClosed = Event->isAccepted();
     return;
   }
   // A join runs inside this command: the window closes when it has ended. Stopping it finishes

@@ -39,6 +39,7 @@ public:
   TMessageResult ShowMessageBox(const std::string& Text, TMessageKind Kind,
                                 TMessageButtons Buttons) override;
   void ProcessMessages() override;
+  bool BatchStopped() override { return FClosed; }
   int TextWidth(const std::string& Text) override;
   void SetBusyCursor(bool Busy) override;
   void SetStatusPanel(int Index, const std::string& Text, int Width) override;
@@ -87,7 +88,9 @@ protected:
   void dragEnterEvent(QDragEnterEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
   // While a join runs, asks whether to stop it; the window then closes when the join ends.
+  // Otherwise it closes, and a batch of files being added ends there.
   void closeEvent(QCloseEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
 
 private:
   // Puts the rows appended during a batch into the list view.
@@ -129,6 +132,7 @@ private:
   std::function<void()> FJoinHandler;
   // Set while a batch of files is added.
   bool FBusy = false;
+  bool FClosed = false;  // closed: a batch being added ends
   // Set while the Join Files command runs, and when the window was asked to close meanwhile.
   bool FJoinRunning = false;
   bool FCloseAfterJoin = false;

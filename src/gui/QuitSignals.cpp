@@ -55,7 +55,12 @@ void InstallQuitSignals(QWidget& MainWindow) {
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    // A signal ignored when the program started (`nohup` ignores SIGHUP) stays ignored.
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 }  // namespace rw

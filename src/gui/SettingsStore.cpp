@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/Errors.h"
@@ -68,10 +69,26 @@ constexpr int MinFormHeight = 120;
 constexpr int VisibleEdge = 100;
 constexpr int VisibleTop = 50;
 
+// The longest value a setting of ours holds (a folder name: the longest path the system
+// takes), and the largest settings file: three such names, escaped as the store writes them
+// (up to three characters per byte), and the placement take less than 40 KiB. The store reads
+// the whole file at every access and writes it all again at every change, so a larger file
+// would cost seconds at every start and exit.
+constexpr size_t MaxValueBytes = 4095;
+constexpr qint64 MaxSettingsFileBytes = 64 << 10;
+
+// The settings files refused for their size and reported once already.
+std::set<std::string>& ReportedFiles() {
+  static std::set<std::string> files;
+  return files;
+}
+
 // The files the native store would read for Organisation and Application (none where the
 // store is not a file). Opening a named pipe or a device for reading would block start-up
-// or read something that is not settings, so anything but a regular file is refused.
-void CheckSettingsFiles(const QString& Organisation, const QString& Application) {
+// or read something that is not settings, so anything but a regular file is refused, and so
+// is a file larger than any settings of ours. False when the store may not be used and this
+// was reported already.
+bool CheckSettingsFiles(const QString& Organisation, const QString& Application) {
 #ifndef Q_OS_WIN
   // The store's folder, as the toolkit resolves it, from a name that holds no settings.
   const QString probe =
@@ -83,11 +100,19 @@ void CheckSettingsFiles(const QString& Organisation, const QString& Application)
     const std::string file = QFile::encodeName(name).toStdString();
     if (FileExists(file) && !IsRegularFile(file))
       throw Exception("The settings file " + file + " is not a regular file");
+    const qint64 size = QFileInfo(name).size();
+    if (size > MaxSettingsFileBytes) {
+      if (!ReportedFiles().insert(file).second) return false;
+      throw Exception("The settings file " + file + " is larger than any settings of this "
+                      "program (" + std::to_string(size) + " bytes): it is neither read nor "
+                      "written");
+    }
   }
 #else
   (void)Organisation;
   (void)Application;
 #endif
+  return true;
 }
 
 // Value clamped into [Low, High]; High wins when High < Low.
@@ -139,7 +164,7 @@ std::unique_ptr<QSettings> OpenRegKey(TRegRoot /*Root*/, const std::string& Key)
   QStringList group;
   for (size_t i = first + 2; i < parts.size(); ++i) group << ToQ(parts[i]);
 
-  CheckSettingsFiles(ToQ(organisation), ToQ(application));
+  if (!CheckSettingsFiles(ToQ(organisation), ToQ(application))) return nullptr;
   auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                               ToQ(organisation), ToQ(application));
   if (!group.isEmpty()) settings->beginGroup(group.join('/'));
@@ -148,20 +173,25 @@ std::unique_ptr<QSettings> OpenRegKey(TRegRoot /*Root*/, const std::string& Key)
 
 std::string ReadRegString(TRegRoot Root, const std::string& Key, const std::string& Name) {
   auto s = OpenRegKey(Root, Key);
+  if (!s) return {};
   QVariant v = s->value(ToQ(Name));
   if (!v.isValid()) return {};
   if (v.typeId() != QMetaType::QString) InvalidType(Name);
-  return v.toString().toStdString();
+  std::string value = v.toString().toStdString();
+  if (value.size() > MaxValueBytes)
+    throw Exception("The value of '" + Name + "' is longer than any folder name");
+  return value;
 }
 
 void WriteRegString(TRegRoot Root, const std::string& Key, const std::string& Name,
                     const std::string& Value) {
   auto s = OpenRegKey(Root, Key);
-  WriteValue(*s, Name, ToQ(Value));
+  if (s) WriteValue(*s, Name, ToQ(Value));
 }
 
 void LoadFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form, bool PositionOnly) {
   auto s = OpenRegKey(Root, Key);
+  if (!s) return;
   // Each value is read on its own: a bad one is skipped and the others still apply.
   std::vector<std::string> problems;
   auto read = [&](const std::string& Name) -> std::optional<int> {
@@ -203,6 +233,7 @@ void LoadFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form, boo
 void SaveFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form) {
   if (Form.isMinimized()) return;
   auto s = OpenRegKey(Root, Key);
+  if (!s) return;
   if (Form.isMaximized()) {
     WriteValue(*s, "WindowState", 1);
     return;

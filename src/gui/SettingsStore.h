@@ -18,10 +18,15 @@ enum class TRegRoot { CurrentUser };
 
 // Opens Key under Root, positioned on its group. Raises "The settings file %s is not a regular
 // file" when the store's file is a named pipe, a device or a folder: reading it could block.
+// A file larger than any settings of ours is neither read nor written: the first access
+// raises "The settings file %s is larger than any settings of this program (%d bytes): it is
+// neither read nor written", and every later one gets nullptr, so it is reported once; the
+// routines below then read nothing and write nothing.
 std::unique_ptr<QSettings> OpenRegKey(TRegRoot Root, const std::string& Key);
 
 // The string value Name, or the empty string when it does not exist. Raises
-// "Invalid data type for '%s'" when the value is not a string.
+// "Invalid data type for '%s'" when the value is not a string, and "The value of '%s' is
+// longer than any folder name" when it is longer than the longest path the system takes.
 std::string ReadRegString(TRegRoot Root, const std::string& Key, const std::string& Name);
 // Stores Value as the string value Name. Raises "Failed to set data for '%s'" when the store
 // refuses the write.

@@ -1,6 +1,7 @@
 #include "join/OutputTransaction.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/Errors.h"
 
@@ -36,37 +37,60 @@ TOutputTransaction::TOutputTransaction(const std::string& OutFileName) : FOutFil
   const std::string prefix = slash == std::string::npos ? "" : OutFileName.substr(0, slash + 1);
   const std::string base = OutFileName.substr(prefix.size());
   FFolder = prefix.empty() ? "." : prefix.size() == 1 ? "/" : prefix.substr(0, prefix.size() - 1);
-  if (base.empty() || base == "." || base == ".." || IsDirectory(OutFileName)) RaiseOSError(EISDIR);
+  // The system's failure alone would not say which file the join could not make.
+  auto fail = [&OutFileName](int Code) {
+    throw EOSError(Code, "Cannot create file " + OutFileName + ": " + OSErrorMessage(Code));
+  };
+  if (base.empty() || base == "." || base == ".." || IsDirectory(OutFileName)) fail(EISDIR);
 
-  // A replaced file keeps its permissions: its temporary file is private until it has them.
-  unsigned mode = 0;
-  const bool replaces = RegularFileMode(OutFileName, mode);
+  FReplaces = NameExists(OutFileName);
+  // A replaced file keeps its permissions, given at the commit: until then the temporary file
+  // is its owner's alone, and writable by the joiner even when the old file was read-only.
+  FKeepMode = RegularFileMode(OutFileName, FMode);
   for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
     const std::string name = prefix + TempBaseName(base, attempt);
     try {
-      FFile = TFile::CreateNew(name, replaces ? 0600 : 0666);
+      FFile = TFile::CreateNew(name, FKeepMode ? 0600 : 0666);
     } catch (const EOSError& E) {
       // A name taken by another join into the same output, or left by one that was killed.
       if (E.ErrorCode == EEXIST) continue;
-      throw;
+      fail(E.ErrorCode);
     }
     FTempFileName = name;
-    if (replaces) (void)FFile.SetMode(mode);  // some file systems keep no permissions
     return;
   }
-  RaiseOSError(EEXIST);
+  fail(EEXIST);
 }
 
 TOutputTransaction::~TOutputTransaction() {
   if (!FRenamed) DeleteFile(FTempFileName);
 }
 
-void TOutputTransaction::Commit() {
+std::string TOutputTransaction::Commit() {
+  if (FKeepMode) (void)FFile.SetMode(FMode);  // some file systems keep no permissions
   FFile.Sync();
   FFile.Close();
-  RenameFile(FTempFileName, FOutFileName);
+  if (FReplaces) {
+    RenameFile(FTempFileName, FOutFileName);
+  } else {
+    try {
+      RenameFileNoReplace(FTempFileName, FOutFileName);
+    } catch (const EOSError& E) {
+      if (E.ErrorCode != EEXIST) throw;
+      throw Exception("The output file " + FOutFileName +
+                      " was created during the join; it is left as it is");
+    }
+  }
   FRenamed = true;
-  SyncFolder(FFolder);
+  // The output is in place and whole; only its new name may not have reached the disk yet (a
+  // folder its owner may write but not read cannot be opened to sync it).
+  try {
+    SyncFolder(FFolder);
+  } catch (const EOSError& E) {
+    return "The folder of " + FOutFileName + " could not be synced to the disk (" +
+           std::strerror(E.ErrorCode) + ")";
+  }
+  return {};
 }
 
 bool IsJoinTempFileName(const std::string& FileName) {

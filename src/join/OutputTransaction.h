@@ -12,9 +12,11 @@ namespace rw {
 
 class TOutputTransaction {
 public:
-  // Reserves the temporary file: created empty and exclusively, with the permissions of the
-  // file it will replace (or those of a new file). Raises the system's failure when it cannot be
-  // made, and "Is a directory" when the output names a folder.
+  // Reserves the temporary file: created empty and exclusively, private to its owner until
+  // Commit gives it the permissions of the file it will replace (or those of a new file).
+  // Whether the output exists now decides whether Commit may replace it. Raises "Cannot create
+  // file " + OutFileName + ": " + the system's failure ("Is a directory" when the output names
+  // a folder).
   explicit TOutputTransaction(const std::string& OutFileName);
   // Removes the temporary file unless Commit renamed it.
   ~TOutputTransaction();
@@ -25,15 +27,22 @@ public:
   const std::string& TempFileName() const { return FTempFileName; }
   const std::string& OutFileName() const { return FOutFileName; }
 
-  // Syncs the temporary file, renames it over the output (a symbolic link there is replaced,
-  // its target left alone) and syncs the folder. Raises the system's failure.
-  void Commit();
+  // Syncs the temporary file and renames it to the output. An output that existed when the
+  // transaction began is replaced (a symbolic link there itself, its target left alone); one
+  // that did not is never replaced: a file that appeared under its name meanwhile fails the
+  // commit with "The output file X was created during the join; it is left as it is". Raises
+  // the system's failure. Once the output has its name, a folder that cannot be synced does
+  // not undo the join: the returned text says so (empty when all went well).
+  std::string Commit();
 
 private:
   std::string FOutFileName;
   std::string FFolder;
   std::string FTempFileName;
   TFile FFile;  // the reserved temporary file, kept open to sync it
+  bool FReplaces = false;  // the output existed at the start: the user agreed to replace it
+  bool FKeepMode = false;  // the output is a regular file whose permissions the join keeps
+  unsigned FMode = 0;
   bool FRenamed = false;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -181,6 +182,21 @@ bool RegularFileMode(const std::string& FileName, unsigned& Mode) {
 
 void RenameFile(const std::string& From, const std::string& To) {
   if (::rename(From.c_str(), To.c_str()) != 0) RaiseLastOSError();
+}
+
+void RenameFileNoReplace(const std::string& From, const std::string& To) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) RaiseLastOSError();
+#endif
+  // A link cannot replace anything either; the file then has both names for a moment.
+  if (::link(From.c_str(), To.c_str()) == 0) {
+    (void)::unlink(From.c_str());
+    return;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) RaiseLastOSError();
+  if (NameExists(To) || IsDirectory(To)) RaiseOSError(EEXIST);
+  RenameFile(From, To);
 }
 
 void SyncFolder(const std::string& Folder) {

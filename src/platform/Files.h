@@ -69,6 +69,11 @@ bool RegularFileMode(const std::string& FileName, unsigned& Mode);
 // Renames From to To in one step, replacing To (a file, or the symbolic link itself, never its
 // target). Raises EOSError on failure.
 void RenameFile(const std::string& From, const std::string& To);
+// Renames From to To in one step only while nothing has the name To (not even a symbolic link):
+// raises EOSError with EEXIST when something has. Where the file system cannot rename so, From
+// is linked under To and then removed; where it has no links either, To is looked up just
+// before a plain rename. Raises EOSError on failure.
+void RenameFileNoReplace(const std::string& From, const std::string& To);
 // Makes the folder's entries (a rename in it) reach the disk. Raises EOSError on failure.
 void SyncFolder(const std::string& Folder);
 // True when both names reach the same file (device and inode), whatever path names them.

@@ -16,6 +16,20 @@ long double StartSeconds(const TAVIStreamHeader& H) {
 
 }  // namespace
 
+TAVIStreamHeader TSoundSync::OutputSoundHeader(const TAVIStreamHeader& Video,
+                                               const TAVIStreamHeader& Sound, uint32_t Pictures) {
+  TAVIStreamHeader header = Sound;
+  if (Pictures == 0 || Video.Scale == 0 || Video.Rate == 0 || Sound.Scale == 0 || Sound.Rate == 0)
+    return header;
+  const long double end =
+      StartSeconds(Video) + static_cast<long double>(Pictures) * Video.Scale / Video.Rate;
+  if (StartSeconds(Sound) > end) {
+    const long double ticks = std::floor(end * Sound.Rate / Sound.Scale);
+    header.Start = static_cast<uint32_t>(std::clamp<long double>(ticks, 0, Sound.Start));
+  }
+  return header;
+}
+
 TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
                        const std::string& SoundFormat)
     : FVideoScale(Video.Scale),
@@ -50,6 +64,7 @@ void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHead
   FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video);
   FStartPending = true;
   FSkipUnits = 0;
+  FSourceSoundSeen = FSourceSoundKept = false;
 }
 
 void TSoundSync::PlaceSourceStart(const TWrite& Write) {
@@ -77,9 +92,11 @@ uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units)
 }
 
 void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write) {
+  FSourceSoundSeen = true;
   if (!FEnabled) {
     Write(Data, Size, KeyFrame);
     FUnits += UnitsOf(Size);
+    FSourceSoundKept = true;
     return;
   }
   FSilence.Learn(Data, Size);
@@ -106,6 +123,7 @@ void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, co
   if (take == 0) return;
   Write(Data, take, KeyFrame);
   FUnits += UnitsOf(take);
+  FSourceSoundKept = true;
 }
 
 void TSoundSync::EndSource(const TWrite& Write) {

@@ -22,6 +22,14 @@ public:
   // Writes one sound chunk to the output.
   using TWrite = std::function<void(const uint8_t* Data, uint32_t Size, bool KeyFrame)>;
 
+  // The sound stream header of the output: the first source's, starting no later than the end
+  // of that source's Pictures (a count of 0 is taken as unknown). The output's sound time
+  // starts there; were it later, every source whose pictures end before it would lose its
+  // sound, and a short join all of it. Sound of the first source past its pictures is cut
+  // anyway.
+  static TAVIStreamHeader OutputSoundHeader(const TAVIStreamHeader& Video,
+                                            const TAVIStreamHeader& Sound, uint32_t Pictures);
+
   // The output's video and sound stream headers and its sound format (the first source's).
   TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
              const std::string& SoundFormat);
@@ -39,6 +47,10 @@ public:
   // The source ended (also when it was cut short or the join was cancelled): silence up to the
   // end of its last picture written.
   void EndSource(const TWrite& Write);
+
+  // After EndSource: whether the source had sound but none of it lay within its pictures (it
+  // starts after the last one, say), so that all of it was left out.
+  bool SourceSoundLeftOut() const { return FSourceSoundSeen && !FSourceSoundKept; }
 
   // Silence is never written beyond this many bytes in all (a bound against absurd stream
   // clocks); past it, gaps stay unfilled.
@@ -75,6 +87,8 @@ private:
   long double FDelay = 0;      // its sound's start after its first picture, in seconds
   bool FStartPending = false;  // its sound's start not yet placed
   int64_t FSkipUnits = 0;      // its sound to leave out before its first picture
+  bool FSourceSoundSeen = false;  // its sound reached CopySound
+  bool FSourceSoundKept = false;  // some of it was written
   std::vector<uint8_t> FBlock;
   uint64_t FSilenceBudget = UINT64_MAX;
 };

@@ -105,9 +105,11 @@ void TAVIFileJoiner::PrepareOutput() {
   FHasAudioOut = audio && !FDropAudio;
   FSoundSync.reset();
   if (FHasAudioOut) {
-    FWriter.AddStream(AudioOut, audio->Header, audio->Format.data(),
+    const TAVIStreamHeader sound =
+        TSoundSync::OutputSoundHeader(video.Header, audio->Header, video.Header.Length);
+    FWriter.AddStream(AudioOut, sound, audio->Format.data(),
                       static_cast<uint32_t>(audio->Format.size()));
-    FSoundSync = std::make_unique<TSoundSync>(video.Header, audio->Header, audio->Format);
+    FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, audio->Format);
     FSoundSync->SetSilenceBudget(SilenceAllowance +
                                  SilencePerSourceByte * static_cast<uint64_t>(FTotalSize));
   }
@@ -226,6 +228,9 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   if (audio && audio->Header.Length > 0 && Sounds == 0)
     FWarnings.push_back("No sound could be read from the file " + name);
+  else if (audio && FSoundSync->SourceSoundLeftOut())
+    FWarnings.push_back("The sound of the file " + name + " lies outside its pictures and is "
+                        "left out");
 }
 
 }  // namespace rw

@@ -12,6 +12,8 @@
 #include <functional>
 #include <set>
 #include <thread>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,9 +38,11 @@ struct TRun {
 
 // Runs `reelwright-cli join Args...` in a child process. With FileSizeLimit, no file of the
 // child may grow past that many bytes: SIGXFSZ is ignored, so a write past it fails with EFBIG.
-// WhileRunning, when given, is called with the child's id once it runs. Status -1: killed.
+// WhileRunning, when given, is called with the child's id once it runs; InChild runs in the
+// child before the program starts. Status -1: killed.
 TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFINITY,
-          const std::function<void(pid_t)>& WhileRunning = {}) {
+          const std::function<void(pid_t)>& WhileRunning = {},
+          const std::function<void()>& InChild = {}) {
   std::vector<std::string> args = {std::getenv("RW_CLI"), "join"};
   args.insert(args.end(), Args.begin(), Args.end());
   std::vector<char*> argv;
@@ -55,6 +59,7 @@ TRun Join(const std::vector<std::string>& Args, rlim_t FileSizeLimit = RLIM_INFI
     const rlimit limit{FileSizeLimit, FileSizeLimit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, SIG_IGN);
+    if (InChild) InChild();
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -135,20 +140,34 @@ TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothi
 }
 
 TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
-  ExpectFails(Join({"-o", Bystander + "/out.avi", A, B}), "Win32 Error.  Code: 20.\nNot a directory");
+  const std::string inFile = Bystander + "/out.avi";
+  ExpectFails(Join({"-o", inFile, A, B}),
+              "Cannot create file " + inFile + ": Win32 Error.  Code: 20.\nNot a directory");
 
-  const std::string folder = Dir.File("folder.avi");
+  // The message names the output, its control characters shown as `info` shows them.
+  const std::string folder = Dir.File("folder\x1b[2J\n.avi");
   fs::create_directory(folder);
   test::WriteFileBytes(folder + "/inside", "kept");
-  ExpectFails(Join({"--yes", "-o", folder, A, B}), "Win32 Error.  Code: 21.\nIs a directory");
+  ExpectFails(Join({"--yes", "-o", folder, A, B}),
+              "Cannot create file " + Dir.File("folder?[2J?.avi") +
+                  ": Win32 Error.  Code: 21.\nIs a directory");
   EXPECT_EQ(test::ReadFileBytes(folder + "/inside"), "kept");
+  const std::string text = Dir.File("text\x07.avi");
+  test::WriteFileBytes(text, "not a video at all, but long enough to be looked at");
+  Sums[text] = test::Checksum(text);
+  const TRun r = Join({"-o", Out, A, text});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output,
+            "Unable to add file " + Dir.File("text?.avi") + ": The file has unknown format.\n");
 
   // Permission bits do not stop the superuser.
   if (::geteuid() != 0) {
     const std::string locked = Dir.File("locked");
     fs::create_directory(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    ExpectFails(Join({"-o", locked + "/out.avi", A, B}), "Win32 Error.  Code: 13.\nPermission denied");
+    ExpectFails(Join({"-o", locked + "/out.avi", A, B}), "Cannot create file " + locked +
+                                                          "/out.avi: Win32 Error.  Code: 13.\n"
+                                                          "Permission denied");
     EXPECT_TRUE(fs::is_empty(locked));
     fs::permissions(locked, fs::perms::owner_all);
   }
@@ -196,6 +215,123 @@ TEST_F(JoinFaults, ASymbolicLinkAsOutputIsReplacedByEitherJoinAndItsTargetLeftAl
     EXPECT_NEAR(test::ProbePacketCounts(link)["video"], 20, 1);
   }
   EXPECT_FALSE(fs::exists(Dir.File("nowhere.avi")));
+}
+
+// Waits (at most a minute) until the join's temporary file beside Out holds At bytes.
+void AwaitWritten(const std::string& Temp, uintmax_t At) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  auto below = [&] {
+    std::error_code ec;
+    return fs::file_size(Temp, ec) < At || ec;
+  };
+  while (below() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+TEST_F(JoinFaults, AFileThatAppearsAtTheOutputsNameDuringTheJoinIsNotReplaced) {
+  const std::string a = Dir.File("big-a.avi"), b = Dir.File("big-b.avi");
+  test::MakeSparseRawAVI(a, 100);
+  test::MakeSparseRawAVI(b, 100);
+  const std::set<std::string> before = Names();
+  // Another program saves its file there while the join runs (with or without --yes: the
+  // user agreed to replace nothing).
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes);
+    fs::remove(Out);
+    std::vector<std::string> args = {"-o", Out, a, b};
+    if (yes) args.insert(args.begin(), "--yes");
+    const TRun r = Join(args, RLIM_INFINITY, [&](pid_t) {
+      AwaitWritten(Dir.File(".out.avi.part"), 1 << 20);
+      test::WriteFileBytes(Out, "another program's file");
+    });
+    ExpectFails(r, "The output file " + Out + " was created during the join; it is left as it is");
+    EXPECT_TRUE(test::ReadFileBytes(Out) == "another program's file");  // not 200 MB of diff
+    std::set<std::string> left = Names();
+    left.erase("out.avi");
+    EXPECT_EQ(left, before);
+  }
+}
+
+TEST_F(JoinFaults, AsAnOrdinaryUserAReadOnlyOutputIsReplacedAndAnUnreadableFolderOnlyWarns) {
+  // As root (permission bits do not stop the superuser), the join runs as "nobody", who is
+  // given the test's folder.
+  const bool root = ::geteuid() == 0;
+  const passwd* nobody = root ? ::getpwnam("nobody") : nullptr;
+  const uid_t uid = !root ? ::geteuid() : nobody ? nobody->pw_uid : 65534;
+  const gid_t gid = !root ? ::getegid() : nobody ? nobody->pw_gid : 65534;
+  auto asUser = [=] {
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+      ::_exit(126);
+  };
+  for (const std::string& name : {Dir.Path().string(), A, B}) {
+    ASSERT_EQ(::chown(name.c_str(), uid, gid), 0);
+    ASSERT_EQ(::chmod(name.c_str(), name == A || name == B ? 0644 : 0755), 0);
+  }
+
+  // The user's own read-only output: --yes replaces it, and the new file is read-only too.
+  test::WriteFileBytes(Out, "the user's read-only output");
+  ASSERT_EQ(::chown(Out.c_str(), uid, gid), 0);
+  ASSERT_EQ(::chmod(Out.c_str(), 0444), 0);
+  TRun r = Join({"--yes", "-o", Out, A, B}, RLIM_INFINITY, {}, asUser);
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(r.Output, "");
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 60);
+  EXPECT_EQ(fs::status(Out).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+  // A drop box (written, not read): the output is in place, and the folder that could not be
+  // synced is only named in a warning.
+  const std::string box = Dir.File("drop-box"), inBox = box + "/out.avi";
+  fs::create_directory(box);
+  ASSERT_EQ(::chown(box.c_str(), uid, gid), 0);
+  ASSERT_EQ(::chmod(box.c_str(), 0333), 0);
+  r = Join({"-o", inBox, A, B}, RLIM_INFINITY, {}, asUser);
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(r.Output, "Warning: The folder of " + inBox +
+                          " could not be synced to the disk (Permission denied).\n");
+  EXPECT_EQ(test::ProbePacketCounts(inBox)["video"], 60);
+  fs::permissions(box, fs::perms::owner_all);
+}
+
+TEST_F(JoinFaults, ASignalIgnoredWhenTheProgramStartsStaysIgnored) {
+  // As under `nohup`: SIGHUP mid-join changes nothing, the join ends whole.
+  const std::string a = Dir.File("big-a.avi"), b = Dir.File("big-b.avi");
+  test::MakeSparseRawAVI(a, 100);
+  test::MakeSparseRawAVI(b, 100);
+  const TRun r = Join({"-o", Out, a, b}, RLIM_INFINITY,
+                      [&](pid_t Pid) {
+                        AwaitWritten(Dir.File(".out.avi.part"), 1 << 20);
+                        ::kill(Pid, SIGHUP);
+                      },
+                      [] { ::signal(SIGHUP, SIG_IGN); });
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 200);
+}
+
+TEST_F(JoinFaults, AStopSignalWhileTheCompressorsAreTriedEndsTheCommandBeforeTheJoin) {
+  test::TClip clip;
+  clip.Seconds = 0.4;
+  const std::string c = Dir.File("clip.avi");
+  test::MakeClipFile(c, clip);
+  Sums[c] = test::Checksum(c);
+  const std::set<std::string> before = Names();
+  // The media engine is loaded to try the compressors, which takes a while.
+  const TRun r = Join({"--recompress", "-o", Out, c, c}, RLIM_INFINITY, [&](pid_t Pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto engineLoaded = [&] {
+      try {
+        return test::ReadFileBytes("/proc/" + std::to_string(Pid) + "/maps")
+                   .find("reelwright-engine") != std::string::npos;
+      } catch (const std::exception&) {
+        return true;  // ended
+      }
+    };
+    while (!engineLoaded() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(Pid, SIGTERM);
+  });
+  EXPECT_EQ(r.Status, 128 + SIGTERM) << r.Output;
+  EXPECT_EQ(Names(), before);
 }
 
 TEST_F(JoinFaults, AJoinKilledAtAnyPointLeavesAtMostItsTemporaryFileBesideTheOutput) {

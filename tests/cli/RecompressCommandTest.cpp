@@ -143,6 +143,33 @@ TEST(RecompressJoinCommand, AHostileIndexCannotMakeTheJoinRunOutOfMemory) {
   EXPECT_NEAR(beeps[0] - flashes[0], 0, 0.05);
 }
 
+TEST(RecompressJoinCommand, TheLibrariesOwnMessagesStayOffTheTerminal) {
+  // Damaged pictures make the decoder complain on its threads ("[mpeg4 @ 0x...] ac-tex
+  // damaged"); the join goes on, and standard error is the program's own.
+  test::TTempDir dir;
+  test::TClip c;
+  c.Seconds = 2;
+  c.AudioCodec.clear();
+  const std::string damaged = dir.File("damaged.avi");
+  test::MakeClipFile(damaged, c);
+  std::string bytes = test::ReadFileBytes(damaged);
+  const size_t movi = bytes.find("movi");
+  ASSERT_NE(movi, std::string::npos);
+  for (size_t at = bytes.find("00dc", movi); at != std::string::npos && at + 300 < bytes.size();
+       at = bytes.find("00dc", at + 8))
+    for (size_t i = at + 40; i < at + 300; i += 23) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+  test::WriteFileBytes(damaged, bytes);
+
+  const std::string out = dir.File("out.avi");
+  std::string output;
+  EXPECT_EQ(Cli("join --recompress --vcodec mpeg4 --acodec none -o " + test::ShellQuote(out) + " " +
+                    test::ShellQuote(damaged),
+                &output),
+            0);
+  EXPECT_EQ(output, "");
+  EXPECT_GT(test::ProbePacketCounts(out)["video"], 0);
+}
+
 TEST(RecompressJoinCommand, CompressorsListsBothKinds) {
   std::string output;
   ASSERT_EQ(Cli("compressors", &output), 0);

@@ -134,6 +134,24 @@ TEST(ProjectText, AnythingElseIsCorrupted) {
   ExpectCorrupted("object A Files.Strings = ('" + std::string(1 << 20, 'x'));
 }
 
+TEST(ProjectText, NamesLongerThanAPathAndListsLongerThanAFileListAreRefused) {
+  // The longest path is kept, however it is spelt (one run, codes, runs joined by "+").
+  const std::string path(MaxProjectNameBytes, 'p');
+  EXPECT_EQ(ReadProjectText(WriteProjectText({path})), Names{path});
+  std::string codes;
+  for (size_t i = 0; i < MaxProjectNameBytes; ++i) codes += "#112";
+  EXPECT_EQ(ReadProjectText("object A Files.Strings = (" + codes + ") end"), Names{path});
+  // One byte more names no file: refused in one run, in codes, and joined from short runs.
+  ExpectCorrupted("object A Files.Strings = ('" + path + "x') end");
+  ExpectCorrupted("object A Files.Strings = (" + codes + "#112) end");
+  ExpectCorrupted(WriteProjectText({path + "x"}));
+
+  // As many names as a list takes, and not one more.
+  const Names most(MaxProjectFiles, "/a.avi");
+  EXPECT_EQ(ReadProjectText(WriteProjectText(most)).size(), MaxProjectFiles);
+  ExpectCorrupted(WriteProjectText(Names(MaxProjectFiles + 1, "/a.avi")));
+}
+
 TEST(ProjectFile, OpenErrorsAndOversizedFiles) {
   test::TTempDir dir;
   try {

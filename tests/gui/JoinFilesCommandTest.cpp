@@ -164,7 +164,13 @@ TEST_F(JoinFilesTest, CancelStopsTheJoinSilentlyAndKeepsADecodableOutput) {
 TEST_F(JoinFilesTest, ASessionStopDuringAJoinCancelsItKeepsWhatWasJoinedAndClosesTheWindow) {
   const std::string a = MakeClip(Clip("mpeg4", 64, 48, 250));
   Prepare({a, a, a, a});
+  // A signal ignored when the program starts (SIGHUP under `nohup`) stays ignored.
+  struct sigaction ignore {}, previous {}, installed {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGHUP, &ignore, &previous);
   InstallQuitSignals(Window());
+  ::sigaction(SIGHUP, &previous, &installed);
+  EXPECT_EQ(installed.sa_handler, SIG_IGN);
   Window().show();
   const std::string out = Dir.File("stopped.avi");
   WriteFileBytes(out, "the output the user agreed to replace");

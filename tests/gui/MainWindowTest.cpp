@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "gui/MainWindowFixture.h"
@@ -322,6 +323,13 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("b.avi"), Dir.File("a.avi")}));
   EXPECT_EQ(LastProjectFolder, Dir.Path().string());
   EXPECT_TRUE(Shown.empty());
+
+  // Closed while a long project loads (as the session's SIGTERM closes it), the window stops
+  // adding at once instead of adding every file first.
+  WriteProjectFile(Dir.File("long.rwp"), std::vector<std::string>(1000, Dir.File("b.avi")));
+  QTimer::singleShot(0, &Window(), [this] { Window().close(); });
+  Window().OpenCommandLine({PathToQ(Dir.File("long.rwp"))});
+  EXPECT_LT(Window().List().Count(), 1000);
 }
 
 TEST_F(MainWindow, MenusHaveAccessKeysAndCtrlQQuits) {

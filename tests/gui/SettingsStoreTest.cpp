@@ -135,6 +135,43 @@ TEST_F(Settings, ValuesOfTheWrongTypeAreReportedByName) {
   }
 }
 
+TEST_F(Settings, AFileOrAValueLargerThanAnySettingOfOursIsRefusedAndReportedOnce) {
+  // A value longer than a path can be: reported by name; the other values still read.
+  Store("LastOpenFolder", QString(4096, 'f'));
+  Store("LastSaveFolder", QString(4095, 's'));
+  try {
+    ReadRegString(TRegRoot::CurrentUser, Key, "LastOpenFolder");
+    ADD_FAILURE();
+  } catch (const Exception& E) {
+    EXPECT_STREQ(E.what(), "The value of 'LastOpenFolder' is longer than any folder name");
+  }
+  EXPECT_EQ(ReadRegString(TRegRoot::CurrentUser, Key, "LastSaveFolder"), std::string(4095, 's'));
+
+  // A file far larger than our settings: the first access reports it, and no later one reads
+  // or writes it (each would cost the whole file).
+  Store("forms/frmMain/Top", 5);
+  Store("Padding", QString(70000, 'x'));
+  const std::string file = FDir.File("Kestrova/reelwright.conf");
+  const std::string before = test::ReadFileBytes(file);
+  QWidget form;
+  form.setGeometry(272, 138, 565, 354);
+  try {
+    LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
+    ADD_FAILURE();
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()), "The settings file " + file + " is larger than any settings "
+                                     "of this program (" + std::to_string(before.size()) +
+                                     " bytes): it is neither read nor written");
+  }
+  EXPECT_EQ(form.geometry(), QRect(272, 138, 565, 354));
+  EXPECT_EQ(ReadRegString(TRegRoot::CurrentUser, Key, "LastSaveFolder"), "");
+  LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
+  EXPECT_EQ(form.y(), 138);
+  SaveFormPlacement(TRegRoot::CurrentUser, FormKey, form);
+  WriteRegString(TRegRoot::CurrentUser, Key, "LastSaveFolder", "/x");
+  EXPECT_EQ(test::ReadFileBytes(file), before);
+}
+
 TEST_F(Settings, ARefusedWriteIsReportedByName) {
   // A plain file where the settings folder should be: nothing can be stored.
   test::WriteFileBytes(FDir.File("blocked"), "x");

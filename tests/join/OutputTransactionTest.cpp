@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "join/OutputTransaction.h"
+#include "platform/Errors.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -25,6 +26,45 @@ TEST(OutputTransaction, TheLongestNamesGetATemporaryNameCutBetweenCharacters) {
   output.Commit();
   EXPECT_EQ(test::ReadFileBytes(out), "the join");
   EXPECT_FALSE(std::filesystem::exists(output.TempFileName()));
+}
+
+TEST(OutputTransaction, ReplacesOnlyAnOutputThatExistedAndKeepsItsModeFromTheCommit) {
+  test::TTempDir dir;
+  namespace fs = std::filesystem;
+  // A read-only output the user agreed to replace: the joiner can write its temporary file,
+  // which gets the old permissions only at the commit.
+  const std::string out = dir.File("out.avi");
+  test::WriteFileBytes(out, "the previous output");
+  fs::permissions(out, fs::perms::owner_read | fs::perms::group_read);
+  {
+    TOutputTransaction output(out);
+    EXPECT_EQ(fs::status(output.TempFileName()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    test::WriteFileBytes(output.TempFileName(), "the join");
+    EXPECT_EQ(output.Commit(), "");
+  }
+  EXPECT_EQ(test::ReadFileBytes(out), "the join");
+  EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_read | fs::perms::group_read);
+
+  // An output that did not exist is never replaced: what appeared under its name meanwhile
+  // stays, and the join's file goes.
+  const std::string fresh = dir.File("fresh.avi");
+  std::string temp;
+  {
+    TOutputTransaction output(fresh);
+    temp = output.TempFileName();
+    test::WriteFileBytes(output.TempFileName(), "the join");
+    test::WriteFileBytes(fresh, "another program's file");
+    try {
+      output.Commit();
+      ADD_FAILURE();
+    } catch (const Exception& E) {
+      EXPECT_EQ(std::string(E.what()),
+                "The output file " + fresh + " was created during the join; it is left as it is");
+    }
+  }
+  EXPECT_EQ(test::ReadFileBytes(fresh), "another program's file");
+  EXPECT_FALSE(fs::exists(temp));
 }
 
 }  // namespace

@@ -115,6 +115,55 @@ protected:
     return file;
   }
 
+  // Joins Files into Out, which must decode cleanly (the silent frames' checksums included);
+  // returns the joiner's warnings.
+  std::vector<std::string> Join(const std::vector<std::string>& Files, const std::string& Out) {
+    test::TProgressLog log;
+    test::TRecordingProgress progress(log);
+    TAVIFileJoiner joiner;
+    joiner.FProgress = &progress;
+    joiner.FFiles = Files;
+    joiner.FOutFileName = Out;
+    joiner.Execute();
+    EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " +
+                            test::ShellQuote(Out) + " -f null - 2>&1"),
+              "");
+    return joiner.Warnings();
+  }
+
+  // At every join point of Out from source From on, the beep follows the flash as it does in
+  // that source; returns the time where the sources end.
+  double ExpectBeepsWithFlashes(const std::string& Out, const std::vector<std::string>& Files,
+                                size_t From = 0) {
+    const test::TFlashesAndBeeps joined = test::FlashesAndBeeps(Out);
+    const double tolerance = GetParam().Tolerance + 1e-4;
+    double joinPoint = 0;
+    auto firstFrom = [](const std::vector<double>& Times, double From) {
+      for (double t : Times)
+        if (t >= From - 1e-6) return t;
+      return -1.0;
+    };
+    for (size_t i = 0; i < Files.size(); ++i) {
+      if (i >= From) {
+        const test::TFlashesAndBeeps own = test::FlashesAndBeeps(Files[i]);
+        EXPECT_FALSE(own.Flashes.empty() || own.Beeps.empty()) << Files[i];
+        const double flash = firstFrom(joined.Flashes, joinPoint);
+        const double beep = firstFrom(joined.Beeps, joinPoint);
+        EXPECT_GE(flash, 0) << "source " << i;
+        EXPECT_GE(beep, 0) << "source " << i;
+        if (own.Flashes.empty() || own.Beeps.empty() || flash < 0 || beep < 0) break;
+        EXPECT_NEAR(flash - joinPoint, own.Flashes[0], 1e-5) << "source " << i;
+        EXPECT_NEAR(beep - flash, own.Beeps[0] - own.Flashes[0], tolerance)
+            << "source " << i << " starting at " << joinPoint << " s";
+      }
+      TAVIFileReader reader;
+      reader.Open(Files[i], true);
+      const TAVIStreamHeader& v = reader.VideoStream()->Header;
+      joinPoint += static_cast<double>(v.Length) * v.Scale / v.Rate;
+    }
+    return joinPoint;
+  }
+
   test::TTempDir Dir;
 };
 
@@ -123,41 +172,9 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
                     shorter = Clip("shorter", 1.4), plain = Clip("plain", 2);
   const std::vector<std::string> files = {delayed, longer, shorter, delayed, plain, longer};
   const std::string out = Dir.File("out.avi");
-  test::TProgressLog log;
-  test::TRecordingProgress progress(log);
-  TAVIFileJoiner joiner;
-  joiner.FProgress = &progress;
-  joiner.FFiles = files;
-  joiner.FOutFileName = out;
-  joiner.Execute();
-
-  // Decoded cleanly, with every frame's checksums right (the silent frames' included).
-  EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " + test::ShellQuote(out) +
-                          " -f null - 2>&1"),
-            "");
-  const test::TFlashesAndBeeps joined = test::FlashesAndBeeps(out);
+  EXPECT_TRUE(Join(files, out).empty());
+  const double joinPoint = ExpectBeepsWithFlashes(out, files);
   const double tolerance = GetParam().Tolerance + 1e-4;
-  double joinPoint = 0;
-  auto firstFrom = [](const std::vector<double>& Times, double From) {
-    for (double t : Times)
-      if (t >= From - 1e-6) return t;
-    return -1.0;
-  };
-  for (size_t i = 0; i < files.size(); ++i) {
-    const test::TFlashesAndBeeps own = test::FlashesAndBeeps(files[i]);
-    ASSERT_FALSE(own.Flashes.empty() || own.Beeps.empty()) << files[i];
-    const double flash = firstFrom(joined.Flashes, joinPoint);
-    const double beep = firstFrom(joined.Beeps, joinPoint);
-    ASSERT_GE(flash, 0) << "source " << i;
-    ASSERT_GE(beep, 0) << "source " << i;
-    EXPECT_NEAR(flash - joinPoint, own.Flashes[0], 1e-5) << "source " << i;
-    EXPECT_NEAR(beep - flash, own.Beeps[0] - own.Flashes[0], tolerance)
-        << "source " << i << " starting at " << joinPoint << " s";
-    TAVIFileReader reader;
-    reader.Open(files[i], true);
-    const TAVIStreamHeader& v = reader.VideoStream()->Header;
-    joinPoint += static_cast<double>(v.Length) * v.Scale / v.Rate;
-  }
 
   // The headers say what was written: sound, from its start delay, as long as the pictures.
   TAVIFileReader reader;
@@ -182,6 +199,35 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
         test::RunTool("mencoder -ovc copy -oac copy -o /dev/null " + test::ShellQuote(out) + " 2>&1");
     EXPECT_NE(said.find(" secs  " + std::to_string(v.Length) + " frames"), std::string::npos) << said;
   }
+}
+
+TEST_P(JoinSync, SoundThatStartsAfterTheFirstSourcesLastPictureCostsOnlyThatSourcesSound) {
+  if (GetParam().Mencoder) GTEST_SKIP() << "mencoder writes no delay past the pictures";
+  // The first source's sound starts half a second after its 2 s of pictures: none of it plays
+  // with them, and the output's sound must not start there, which would put the next sources'
+  // sound after it (all of it, in a join shorter than the delay).
+  const std::string late = Clip("late", 2, 2.5), plain = Clip("plain", 2),
+                    shorter = Clip("shorter", 1.4);
+  const std::vector<std::string> files = {late, plain, shorter, plain};
+  const std::string out = Dir.File("out.avi");
+  EXPECT_EQ(Join(files, out), std::vector<std::string>{"The sound of the file " + late +
+                                                       " lies outside its pictures and is left "
+                                                       "out"});
+  const double end = ExpectBeepsWithFlashes(out, files, 1);
+  const double lateEnd = ExpectBeepsWithFlashes(out, {late}, 1);
+  const test::TFlashesAndBeeps joined = test::FlashesAndBeeps(out);
+  ASSERT_FALSE(joined.Beeps.empty());
+  EXPECT_GE(joined.Beeps[0], lateEnd - 1e-6);
+
+  // The output's sound starts no later than the first source's last picture and lasts to the
+  // last picture of all.
+  TAVIFileReader reader;
+  reader.Open(out, false);
+  const TAVIStreamHeader& a = reader.AudioStream()->Header;
+  EXPECT_LE(static_cast<double>(a.Start) * a.Scale / a.Rate, lateEnd + 1e-6);
+  const double units =
+      a.SampleSize ? static_cast<double>(a.Length) : reader.AudioStream()->ChunkCount();
+  EXPECT_NEAR((a.Start + units) * a.Scale / a.Rate, end, GetParam().Tolerance + 1e-4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sound, JoinSync,

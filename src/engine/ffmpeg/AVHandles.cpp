@@ -62,14 +62,14 @@ namespace {
 
 thread_local TLibraryMessages* Collecting = nullptr;
 
-void LogMessage(void* Object, int Level, const char* Format, va_list Arguments) {
+// The libraries' messages become the reason of the error being collected; any other goes
+// nowhere: standard error is the program's own (the terminal's progress, its messages).
+void LogMessage(void*, int Level, const char* Format, va_list Arguments) {
   if (Collecting && Level <= AV_LOG_ERROR) {
     char line[1024];
     std::vsnprintf(line, sizeof line, Format, Arguments);
     Collecting->Add(line);
-    return;
   }
-  av_log_default_callback(Object, Level, Format, Arguments);
 }
 
 }  // namespace
