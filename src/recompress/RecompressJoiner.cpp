@@ -53,10 +53,18 @@ std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
   return THeldPictures{video->ChunkCount(), static_cast<double>(h.Rate) / h.Scale};
 }
 
+// A rate as people write it: "1000000", "29.97", "0.000001".
 std::string RateText(double Rate) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", Rate);
-  return text;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", Rate);
+  std::string s = text;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.') s.pop_back();
+  if (s == "0" && Rate > 0) {
+    std::snprintf(text, sizeof text, "%g", Rate);
+    s = text;
+  }
+  return s;
 }
 
 }  // namespace
