@@ -7,6 +7,7 @@
 #include "core/ListTexts.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
+#include "recompress/RecompressJoiner.h"
 
 namespace rw {
 
@@ -37,7 +38,9 @@ int AddFrameRate(std::vector<std::string>& List, double Rate, char DecimalSepara
 
 std::vector<std::string> FillFrameRates(const TFileInfoList& Files, char DecimalSeparator) {
   std::vector<std::string> rates;
-  for (const TVideoFileInfo* f : Files) AddFrameRate(rates, f->FrameRate, DecimalSeparator);
+  // A header rate no pictures are made at is offered neither: the join retimes those pictures.
+  for (const TVideoFileInfo* f : Files)
+    if (PlausibleFrameRate(f->FrameRate)) AddFrameRate(rates, f->FrameRate, DecimalSeparator);
   for (double r : {24.0, 25.0, 29.97}) AddFrameRate(rates, r, DecimalSeparator);
   std::sort(rates.begin(), rates.end());
   return rates;
@@ -66,19 +69,21 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
     return d;
   }
   uint32_t minWidth = 100000, minHeight = 100000;
-  double lowest = 1000;
+  double lowest = 0;
   for (const TVideoFileInfo* f : Files) {
     minWidth = std::min<uint32_t>(minWidth, f->Width);
     minHeight = std::min<uint32_t>(minHeight, f->Height);
-    // An entry without a known rate proposes none; with none known the joiner's 24 stays.
-    if (f->FrameRate > 0) lowest = std::min(lowest, f->FrameRate);
+    // An entry without a known rate, or with one no pictures are made at, proposes none; with
+    // none known the joiner's 24 stays.
+    if (PlausibleFrameRate(f->FrameRate) && (lowest == 0 || f->FrameRate < lowest))
+      lowest = f->FrameRate;
   }
   d.Width = static_cast<int32_t>(minWidth / 8 * 8);
   d.Height = static_cast<int32_t>(minHeight / 8 * 8);
   int64_t largest = 0;
   for (const TVideoFileInfo* f : Files)
     largest = std::max({largest, static_cast<int64_t>(f->Width) - d.Width, static_cast<int64_t>(f->Height) - d.Height});
-  if (lowest == 1000) lowest = 24;
+  if (lowest == 0) lowest = 24;
   d.FrameRates = std::move(FrameRates);
   d.FrameRateIndex = AddFrameRate(d.FrameRates, lowest, DecimalSeparator);
   d.ResizeIndex = largest >= 8 ? riLetterbox : riNoResize;

@@ -93,6 +93,7 @@ void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   joiner.FAudioCompressor = r.AudioCompressor;
   joiner.FProgress = &Progress;
   joiner.Join();
+  FResult.Warnings = joiner.Warnings();
 }
 
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress) {

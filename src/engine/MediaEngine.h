@@ -81,6 +81,9 @@ struct TRenderSource {
   std::string FileName;
   double Length = 0;  // seconds
   bool HasSound = false;
+  // 0: the pictures keep the times the file gives them; else they follow one another at this
+  // many per second from the source's start (a file whose header rate is no rate of pictures).
+  double PictureRate = 0;
 };
 struct TRenderEncoder {
   std::string Name;
@@ -150,7 +153,7 @@ protected:
 
 // The module's one exported function: the engine, or null when InterfaceVersion is not the
 // module's own (the module and the program come from one build).
-constexpr int32_t MediaEngineInterfaceVersion = 3;
+constexpr int32_t MediaEngineInterfaceVersion = 4;
 constexpr const char* MediaEngineEntryName = "ReelwrightMediaEngine";
 using TMediaEngineEntry = IMediaEngine* (*)(int32_t InterfaceVersion);
 constexpr const char* MediaEngineFileName = "reelwright-engine.so";

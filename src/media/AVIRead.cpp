@@ -1,4 +1,6 @@
 // The RIFF walk, the main header and the stream list of the AVI reader.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "media/AVIRead.h"
@@ -69,8 +71,29 @@ void TAVIFileReader::Open(const std::string& FileName, bool HeaderOnly) {
   if (ReadAt(head, sizeof head, 0) < sizeof head || GetLE32(head) != riff::ckRIFF ||
       GetLE32(head + 8) != riff::formAVI)
     throw EAVIReadError("The file has unknown format");
-  FRiffEnd = static_cast<int64_t>(ChunkSpan(GetLE32(head + 4)));
-  const TChunkList top = ScanChunks(sizeof head, GetLE32(head + 4));
+  // The first RIFF container ends where its size says unless that size cannot be right: past
+  // the end of the file, or too small to hold the headers and the data (0 where a recording
+  // stopped before it was written). It then runs to the end of the file, as far as a player
+  // reads it. Either way it ends where the next RIFF part begins: a size that reaches over the
+  // parts that follow counts them in none of the first.
+  const int64_t room = FFileSize - static_cast<int64_t>(riff::ChunkHeaderSize);
+  auto scanTop = [&](uint32_t Size) {
+    TChunkList chunks = ScanChunks(sizeof head, Size);
+    FRiffEnd = static_cast<int64_t>(ChunkSpan(Size));
+    for (size_t i = 0; i < chunks.size(); ++i) {
+      if (chunks[i].Id != riff::ckRIFF) continue;
+      FRiffEnd = chunks[i].DataPos - static_cast<int64_t>(riff::ChunkHeaderSize);
+      chunks.resize(i);
+      break;
+    }
+    return chunks;
+  };
+  const uint32_t toEnd = static_cast<uint32_t>(std::clamp<int64_t>(room, 4, UINT32_MAX - 1));
+  const uint32_t stored = GetLE32(head + 4);
+  TChunkList top = scanTop(static_cast<int64_t>(stored) > room ? toEnd : stored);
+  if (stored < toEnd && (!FindChunk(top, riff::ckLIST, riff::listHdrl) ||
+                         !FindChunk(top, riff::ckLIST, riff::listMovi)))
+    top = scanTop(toEnd);
 
   const TChunkInfo* hdrl = FindChunk(top, riff::ckLIST, riff::listHdrl);
   if (!hdrl) throw EAVIReadError("The header is not found");

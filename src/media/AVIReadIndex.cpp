@@ -64,7 +64,12 @@ void TAVIStream::TakeKeyFrames(const TIndex& Earlier) {
   // file order. Both are walked once after the earlier one is sorted by position.
   std::vector<std::pair<int64_t, bool>> earlier;
   earlier.reserve(Earlier.Entries.size());
-  for (const TEntry& e : Earlier.Entries) earlier.emplace_back(e.FilePos, e.KeyFrame);
+  // Copied out first: the packed fields may not be bound to references.
+  for (const TEntry& e : Earlier.Entries) {
+    const int64_t pos = e.FilePos;
+    const bool key = e.KeyFrame;
+    earlier.emplace_back(pos, key);
+  }
   std::sort(earlier.begin(), earlier.end());
   size_t j = 0;
   for (TEntry& e : FIndex.Entries) {

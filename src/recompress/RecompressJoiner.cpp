@@ -1,10 +1,13 @@
 #include "recompress/RecompressJoiner.h"
 
+#include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "engine/EngineLoader.h"
 #include "join/JoinProgress.h"
 #include "join/OutputCheck.h"
+#include "media/AVIRead.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "recompress/CompressorList.h"
@@ -22,6 +25,46 @@ std::string SizeText(int32_t Width, int32_t Height) {
 TRenderEncoder EncoderOf(const std::shared_ptr<TCompressorFilter>& Compressor) {
   if (!Compressor) return {};
   return {Compressor->EncoderName(), Compressor->Options()};
+}
+
+// The pictures the file's last video stream holds, counted as the stream copy and the file
+// list count them: from the index, or from the data walked where the index is missing,
+// damaged, misplaced or cut short (a header's length may claim far more or far fewer), and
+// the header's rate of them. None when the file is not one our AVI reader reads.
+struct THeldPictures {
+  uint32_t Count = 0;
+  double Rate = 0;
+};
+std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
+  TAVIFileReader reader;
+  try {
+    reader.Open(FileName, false);
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+  const TAVIStream* video = nullptr;
+  for (int i = 0; i < reader.StreamCount(); ++i) {
+    const uint32_t type = reader.Streams(i).Header.Type;
+    if (type == riff::streamVids || type == riff::streamIavs) video = &reader.Streams(i);
+  }
+  if (!video) return std::nullopt;
+  const TAVIStreamHeader& h = video->Header;
+  if (h.Rate == 0 || h.Scale == 0 || h.SampleSize != 0) return std::nullopt;
+  return THeldPictures{video->ChunkCount(), static_cast<double>(h.Rate) / h.Scale};
+}
+
+// A rate as people write it: "1000000", "29.97", "0.000001".
+std::string RateText(double Rate) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", Rate);
+  std::string s = text;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.') s.pop_back();
+  if (s == "0" && Rate > 0) {
+    std::snprintf(text, sizeof text, "%g", Rate);
+    s = text;
+  }
+  return s;
 }
 
 }  // namespace
@@ -52,10 +95,22 @@ TMediaInfo GetMediaInfo(const std::string& FileName) {
   const TEngineResult<TFileDescription> file = MediaEngine().Describe(FileName);
   CheckDSResult(file.Error);
   TMediaInfo info;
+  bool video = false;
   for (const TStreamDescription& s : file.Value.Streams) {
-    if (s.Kind == TMediaKind::mkVideo) info.Length = s.Length;
+    if (s.Kind == TMediaKind::mkVideo) {
+      video = true;
+      info.Length = s.Length;
+    }
     if (s.Kind == TMediaKind::mkAudio) info.HasAudio = true;
   }
+  // The engine's length comes from the header and from the index it found; what the file holds
+  // is what the render decodes.
+  if (video)
+    if (const std::optional<THeldPictures> held = HeldPictures(FileName)) {
+      info.Pictures = held->Count;
+      info.PictureRate = held->Rate;
+      info.Length = held->Count / held->Rate;
+    }
   return info;
 }
 
@@ -67,7 +122,7 @@ TFittedFrame FitFrameSize(const TCompressorFilter* Video, int32_t Width, int32_t
               SizeText(fit.Width, fit.Height) + "."};
 }
 
-TRenderPlan TDSVideoJoiner::BuildPlan() const {
+TRenderPlan TDSVideoJoiner::BuildPlan(std::vector<std::string>* Warnings) const {
   TRenderPlan plan;
   for (const std::string& name : FFiles) {
     TMediaInfo info;
@@ -81,7 +136,22 @@ TRenderPlan TDSVideoJoiner::BuildPlan() const {
     // it.
     if (!(info.Length > 0))
       throw Exception("The file " + name + " holds no pictures that can be read");
-    plan.Sources.push_back({name, info.Length, info.HasAudio});
+    TRenderSource source{name, info.Length, info.HasAudio};
+    if (info.Pictures > 0 && !PlausibleFrameRate(info.PictureRate)) {
+      // Timed by its header, a thousand pictures a second would keep a few of them, and one
+      // picture in a million seconds would render for years.
+      source.PictureRate = FFrameRate;
+      source.Length = info.Pictures / FFrameRate;
+      if (Warnings)
+        Warnings->push_back("The file " + name + " claims " + RateText(info.PictureRate) +
+                            " frames per second; its " + std::to_string(info.Pictures) +
+                            " pictures were joined at " + RateText(FFrameRate) +
+                            " frames per second");
+    }
+    if (std::llround(source.Length * FFrameRate) < 1)
+      throw Exception("The file " + name + " gives no picture at " + RateText(FFrameRate) +
+                      " frames per second");
+    plan.Sources.push_back(source);
   }
   plan.Width = FWidth;
   plan.Height = FHeight;
@@ -107,7 +177,8 @@ void TDSVideoJoiner::CheckCompressors() const {
 }
 
 void TDSVideoJoiner::Join() {
-  const TRenderPlan plan = BuildPlan();
+  FWarnings.clear();
+  const TRenderPlan plan = BuildPlan(&FWarnings);
   CheckCompressors();
   // Emptying an output that is one of the sources would lose that source.
   CheckJoinOutput(FOutFileName, FFiles);

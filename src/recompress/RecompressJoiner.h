@@ -24,12 +24,25 @@ int32_t StretchModeOf(TResizeMethod Method);
 void CheckDSResult(const TEngineError& Error);
 
 // Probe of one source: the length of its (last) video stream in seconds, 0 without video, and
-// whether it has sound.
+// whether it has sound. An AVI file's length is that of the pictures it holds, as the stream
+// copy counts them, whatever its header claims.
 struct TMediaInfo {
   double Length = 0;
   bool HasAudio = false;
+  // The pictures an AVI file holds and its header's rate of them; 0 when not known.
+  uint32_t Pictures = 0;
+  double PictureRate = 0;
 };
 TMediaInfo GetMediaInfo(const std::string& FileName);
+
+// Rates of pictures a source may have: from one picture every ten seconds (a slide show) up to,
+// not including, the most a join makes (1000 per second). A header rate outside them is no rate
+// the pictures were made at.
+inline constexpr double MinPlausibleFrameRate = 0.1;
+inline constexpr double MaxPlausibleFrameRate = 1000;
+inline bool PlausibleFrameRate(double Rate) {
+  return Rate >= MinPlausibleFrameRate && Rate < MaxPlausibleFrameRate;
+}
 
 // A frame size fitted to what the video compressor takes (whole chroma samples: even sizes for
 // 4:2:0), with the note that tells the user how and why it changed; no note when the compressor
@@ -44,9 +57,14 @@ TFittedFrame FitFrameSize(const TCompressorFilter* Video, int32_t Width, int32_t
 class TDSVideoJoiner {
 public:
   // Renders FFiles into FOutFileName. Returns when the render has finished or was cancelled;
-  // a render stopped by an error raises the engine's reason. A source that gives no pictures,
-  // or a compressor that cannot take the format, fails the join before the output is touched.
+  // a render stopped by an error raises the engine's reason. A source that gives no pictures
+  // (none it holds, or none at the join's frame rate), or a compressor that cannot take the
+  // format, fails the join before the output is touched. A source whose header rate is not
+  // plausible has its pictures joined one after another at the join's rate, and a warning
+  // says so.
   void Join();
+  // What the last Join did that the user should know, one sentence each without its full stop.
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
 
   // Settings, filled by the dispatcher before Join.
   std::vector<std::string> FFiles;
@@ -62,11 +80,13 @@ public:
   std::shared_ptr<TCompressorFilter> FVideoCompressor;
   std::shared_ptr<TCompressorFilter> FAudioCompressor;
 
-  // The render of the settings: every source described, in order.
-  TRenderPlan BuildPlan() const;
+  // The render of the settings: every source described, in order; adds to Warnings what the
+  // render does with sources of implausible rates.
+  TRenderPlan BuildPlan(std::vector<std::string>* Warnings = nullptr) const;
 
 private:
   void CheckCompressors() const;
+  std::vector<std::string> FWarnings;
 };
 
 }  // namespace rw

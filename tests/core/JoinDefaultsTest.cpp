@@ -47,6 +47,14 @@ TEST(JoinDefaults, RateListSortedAsTextWithTheLowestSelected) {
   EXPECT_EQ(d.FrameRates, (std::vector<std::string>{"100.00", "12.50", "24.00", "25.00", "29.97"}));
   EXPECT_EQ(d.FrameRates[static_cast<size_t>(d.FrameRateIndex)], "12.50");
 
+  // Header rates no pictures are made at are neither offered nor proposed: every proposal is
+  // one the command line takes.
+  d = DefaultsFor({Entry(320, 240, 1e-6), Entry(320, 240, 1e6), Entry(320, 240, 1000)});
+  EXPECT_EQ(d.FrameRates, (std::vector<std::string>{"24.00", "25.00", "29.97"}));
+  EXPECT_EQ(d.FrameRates[static_cast<size_t>(d.FrameRateIndex)], "24.00");
+  d = DefaultsFor({Entry(320, 240, 1e-6), Entry(320, 240, 0.5)});
+  EXPECT_EQ(d.FrameRates[static_cast<size_t>(d.FrameRateIndex)], "0.50");
+
   // A rate that is not among the items is appended to them.
   TVideoFileInfo e = Entry(320, 240, 15);
   d = ComputeJoinDefaults({&e}, {"24.00"});

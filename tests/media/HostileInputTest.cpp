@@ -121,6 +121,39 @@ TEST_F(HostileInput, RandomByteFlipsNeverCrash) {
   }
 }
 
+// A recording that stopped before its RIFF size was written (0), or one whose size is too
+// small to hold its headers and data, or larger than the file, is read to the end of the file
+// as players read it: the same chunks as the file with its true size.
+TEST_F(HostileInput, ARiffSizeThatCannotBeRightIsReadToTheEndOfTheFile) {
+  const std::string f = Dir.File("riff.avi");
+  for (const TSample& s : Samples()) {
+    test::WriteFileBytes(f, s.Bytes);
+    const int64_t whole = Exercise(f);
+    const double duration = CreateVideoFileInfo(f)->Duration;
+    for (uint32_t size : {0u, 4u, 100u, 0xFFFFFFF0u}) {
+      std::string bytes = s.Bytes;
+      PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + 4, size);
+      test::WriteFileBytes(f, bytes);
+      EXPECT_EQ(Exercise(f), whole) << s.Name << " RIFF size " << size;
+      EXPECT_EQ(CreateVideoFileInfo(f)->Duration, duration) << s.Name << " RIFF size " << size;
+    }
+  }
+
+  // A first RIFF whose size reaches over the 'AVIX' part that follows: the part's chunks
+  // count, as they do when the size is right.
+  test::TAVIBuilder first = test::SimpleAVI(20, false, TIndexKind::None);
+  std::string movi;
+  for (int i = 0; i < 30; ++i)
+    movi += test::Chunk(MakeFourCC('0', '0', 'd', 'c'), std::string(50, 'x'));
+  const std::string part = test::Riff(riff::formAVIX, test::List(riff::listMovi, movi));
+  std::string bytes = first.Build() + part;
+  test::WriteFileBytes(f, bytes);
+  EXPECT_EQ(Exercise(f), 50);
+  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + 4, static_cast<uint32_t>(bytes.size() - 8));
+  test::WriteFileBytes(f, bytes);
+  EXPECT_EQ(Exercise(f), 50);
+}
+
 double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 // Stream lists cost what chunk ids can name, not what a file claims: three million empty ones

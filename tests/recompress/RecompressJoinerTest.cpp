@@ -9,6 +9,7 @@
 
 #include "engine/EngineLoader.h"
 #include "join/JoinProgress.h"
+#include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
 #include "support/Fixtures.h"
@@ -595,6 +596,115 @@ TEST_F(DSJoinTest, ASourceLastsWhatItsFileHolds) {
   j.FFrameRate = 25;
   j.Join();
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 2.0, 0.05);
+}
+
+TEST_F(DSJoinTest, ASourceWithoutAUsableIndexIsJoinedWhole) {
+  // 100 pictures with one key frame: an engine that measures a source by the index entries it
+  // found while probing sees one picture of it.
+  const std::string whole = Dir.File("whole.avi");
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=4:s=64x48:r=25 "
+                             "-f lavfi -i sine=d=4 -c:v mpeg4 -g 1000 -c:a pcm_s16le " +
+                             test::ShellQuote(whole)),
+            0);
+  const std::string bytes = test::ReadFileBytes(whole);
+  const size_t idx1 = bytes.rfind("idx1");
+  ASSERT_NE(idx1, std::string::npos);
+  auto damaged = [&](const std::string& Name, std::string Bytes) {
+    const std::string f = Dir.File(Name);
+    test::WriteFileBytes(f, Bytes);
+    return f;
+  };
+  std::string noIndex = bytes, empty = bytes, misplaced = bytes, shortHeader = bytes;
+  noIndex.replace(idx1, 4, "JUNK");
+  empty.replace(idx1 + 4, 4, std::string(4, '\0'));
+  for (size_t at = idx1 + 8 + 8; at + 8 <= bytes.size(); at += 16) misplaced[at + 1] ^= 0x40;
+  for (const char* id : {"avih", "strh"}) {
+    const size_t at = shortHeader.find(id) + 8 + (id[1] == 'v' ? 16 : 32);
+    shortHeader.replace(at, 4, std::string("\1\0\0\0", 4));
+  }
+  const std::vector<std::string> sources = {
+      damaged("noindex.avi", noIndex), damaged("empty.avi", empty),
+      damaged("misplaced.avi", misplaced), damaged("short.avi", shortHeader),
+      damaged("half.avi", bytes.substr(0, bytes.size() / 2))};
+  double decoded = 0;
+  for (const std::string& f : sources) {
+    const double length = test::DecodedDuration(f, "v:0");
+    EXPECT_NEAR(GetMediaInfo(f).Length, length, 0.05) << f;
+    decoded += length;
+  }
+  EXPECT_GT(decoded, 4 * 4 + 1.5);
+
+  TDSVideoJoiner j;
+  j.FFiles = sources;
+  j.FOutFileName = Dir.File("out.avi");
+  j.FWidth = 64;
+  j.FHeight = 48;
+  j.FFrameRate = 25;
+  j.FVideoCompressor = Encoder("mpeg4");
+  j.Join();
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), decoded, 0.05);
+  EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+}
+
+TEST_F(DSJoinTest, PicturesOfAnImplausibleHeaderRateAreJoinedAtTheJoinsRate) {
+  // 125 pictures of 25 a second whose headers claim 10^6, 1000 and 10^-6 a second: timed by
+  // the header they would give no picture, 3 pictures, or render for years.
+  TClip c;
+  c.Width = 64;
+  c.Height = 48;
+  c.Seconds = 5;
+  const std::string whole = Clip("whole.avi", c);
+  c.Seconds = 1;
+  const std::string good = Clip("good.avi", c);
+  const std::string bytes = test::ReadFileBytes(whole);
+  const size_t strh = bytes.find("strh") + 8;  // the video stream's header comes first
+  std::vector<std::string> sources = {good};
+  for (auto [scale, rate] : {std::pair<uint32_t, uint32_t>{1, 1000000}, {1, 1000}, {1000000, 1}}) {
+    std::string b = bytes;
+    PutLE32(reinterpret_cast<uint8_t*>(b.data()) + strh + 20, scale);
+    PutLE32(reinterpret_cast<uint8_t*>(b.data()) + strh + 24, rate);
+    sources.push_back(Dir.File("rate" + std::to_string(rate) + ".avi"));
+    test::WriteFileBytes(sources.back(), b);
+  }
+  TDSVideoJoiner j;
+  j.FFiles = sources;
+  j.FOutFileName = Dir.File("out.avi");
+  j.FWidth = 64;
+  j.FHeight = 48;
+  j.FFrameRate = 25;
+  j.FVideoCompressor = Encoder("mpeg4");
+  j.Join();
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 16.0, 0.05);
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 16.0, 0.05);
+  // Each one's pictures move on through its five seconds: none is a picture held.
+  for (int start : {25, 150, 275})
+    EXPECT_NE(test::GreyFrame(j.FOutFileName, start + 25),
+              test::GreyFrame(j.FOutFileName, start + 100))
+        << "the source from picture " << start;
+  ASSERT_EQ(j.Warnings().size(), 3u);
+  EXPECT_EQ(j.Warnings()[1], "The file " + sources[2] +
+                                 " claims 1000 frames per second; its 125 pictures were joined "
+                                 "at 25 frames per second");
+  EXPECT_EQ(j.Warnings()[0], "The file " + sources[1] +
+                                 " claims 1000000 frames per second; its 125 pictures were "
+                                 "joined at 25 frames per second");
+  EXPECT_EQ(j.Warnings()[2], "The file " + sources[3] +
+                                 " claims 0.000001 frames per second; its 125 pictures were "
+                                 "joined at 25 frames per second");
+
+  // One picture of 1/25 s gives none at 10 pictures a second: the join fails naming it.
+  c.Seconds = 0.04;
+  j.FFiles = {good, Clip("one.avi", c)};
+  j.FFrameRate = 10;
+  std::filesystem::remove(j.FOutFileName);
+  try {
+    j.Join();
+    ADD_FAILURE() << "joined without " << j.FFiles[1];
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()),
+              "The file " + j.FFiles[1] + " gives no picture at 10 frames per second");
+  }
+  EXPECT_FALSE(std::filesystem::exists(j.FOutFileName));
 }
 
 TEST_F(DSJoinTest, OutputsThatWouldDestroyASourceOrCannotBeWrittenLeaveTheSourcesAlone) {

@@ -74,7 +74,7 @@ void TGroupRender::StartReader() {
   for (size_t i = 0; i < FSegments.size(); ++i) {
     if (!FSegments[i].Source) continue;
     FJobOf[i] = jobs.size();
-    jobs.push_back({FSegments[i].Source->FileName, FKind, SourceChain()});
+    jobs.push_back({FSegments[i].Source->FileName, FKind, SourceChain(*FSegments[i].Source)});
   }
   // A few pictures ahead (they are large), more sound frames (they are small).
   FReader = std::make_unique<TSourceReader>(std::move(jobs), FKind == TMediaKind::mkVideo ? 6 : 32);
@@ -134,9 +134,15 @@ TVideoGroupRender::TVideoGroupRender(std::vector<TPlacedSource> Sources, TEncode
           "Cannot make a black frame");
 }
 
-std::string TVideoGroupRender::SourceChain() const {
+std::string TVideoGroupRender::SourceChain(const TPlacedSource& Source) const {
   const AVCodecContext* c = FEncoder.Codec();
-  return "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
+  // Pictures retimed: the Nth decoded one is shown at N / PictureRate seconds, in microseconds
+  // (the file's own time base may be a million seconds).
+  const std::string retime =
+      Source.PictureRate > 0
+          ? "settb=AVTB,setpts=N/(" + Rational(FrameRateOf(Source.PictureRate)) + ")/TB,"
+          : "";
+  return retime + "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
          FitFilters(FStretchMode, c->width, c->height) + ",format=pix_fmts=" +
          av_get_pix_fmt_name(c->pix_fmt) + ",setsar=1";
 }
@@ -191,7 +197,7 @@ void TAudioGroupRender::WriteSilence(int Count) {
   CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), Count), "Out of memory");
 }
 
-std::string TAudioGroupRender::SourceChain() const {
+std::string TAudioGroupRender::SourceChain(const TPlacedSource& /*Source*/) const {
   const AVCodecContext* c = FEncoder.Codec();
   char layout[128] = {};
   av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);

@@ -19,6 +19,7 @@ struct TPlacedSource {
   std::string FileName;
   int64_t Start = 0;
   int64_t Stop = 0;
+  double PictureRate = 0;  // as TRenderSource::PictureRate
 };
 
 // A stretch of the group's output, in output units (frames or samples): a source, or a gap
@@ -47,7 +48,7 @@ protected:
   // Fills the units from FNext up to Count with black frames or silence.
   virtual void EmitFill(int64_t Count) = 0;
   // The filters that bring a source's frames into the encoder's format.
-  virtual std::string SourceChain() const = 0;
+  virtual std::string SourceChain(const TPlacedSource& Source) const = 0;
   // Emits the units of one filtered frame of the current source; false when the source has
   // nothing more for its segment.
   virtual bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) = 0;
@@ -83,7 +84,7 @@ public:
 protected:
   void EmitFill(int64_t Count) override;
   void EmitTail(int64_t Count) override;
-  std::string SourceChain() const override;
+  std::string SourceChain(const TPlacedSource& Source) const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
   void SourceClosed() override { FLast.reset(); }
 
@@ -101,7 +102,7 @@ public:
 
 protected:
   void EmitFill(int64_t Count) override;
-  std::string SourceChain() const override;
+  std::string SourceChain(const TPlacedSource& Source) const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
   void SourceClosed() override { FStarted = false; }
 
