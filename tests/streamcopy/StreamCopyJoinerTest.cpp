@@ -155,6 +155,20 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
                           " could be read"}));
 }
 
+TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
+  // A first source without an index whose header says it must be read through one.
+  test::TAVIBuilder b = test::SimpleAVI(6, true, test::TIndexKind::None);
+  b.Main.Flags = riff::AVIF_MUSTUSEINDEX | riff::AVIF_ISINTERLEAVED;
+  const std::string walked = Dir.File("walked.avi");
+  b.Write(walked);
+  Join({walked, walked});
+  TAVIFileReader reader;
+  reader.Open(Out, true);
+  EXPECT_EQ(reader.MainHeader().Flags, riff::AVIF_HASINDEX | riff::AVIF_ISINTERLEAVED);
+  EXPECT_EQ(reader.LegacyIndexEntries(),
+            test::StreamChunks(Out, true).size() + test::StreamChunks(Out, false).size());
+}
+
 TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
   std::string silent = test::MakeClip(Clip(8, "none")), loud = test::MakeClip(Clip(9));
   Join({loud, silent}, true);
