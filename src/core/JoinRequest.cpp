@@ -57,19 +57,22 @@ TJoinResult TJoinWrapper::Run() {
   FProgress.SetCaption(cJoiningCaption);
   FProgress.SetText(FRequest.JoinWORecomp ? cStreamCopyText : cRecompressText);
   TCancelWatch watch(FProgress);
+  bool wrote = false;
   {
     TShownProgress shown(FProgress);
     if (FRequest.JoinWORecomp)
-      JoinAVIFiles(output.TempFileName(), watch);
+      wrote = JoinAVIFiles(output.TempFileName(), watch);
     else
-      JoinWithRecompression(output.TempFileName(), watch);
+      wrote = JoinWithRecompression(output.TempFileName(), watch);
   }
-  output.Commit();
   FResult.Cancelled = watch.Cancelled();
+  // A join stopped before any of the sources was written would only replace the output with
+  // an empty file: the temporary file goes and an existing output stays as it was.
+  if (wrote || !FResult.Cancelled) output.Commit();
   return FResult;
 }
 
-void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
+bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
   TAVIFileJoiner joiner;
   joiner.FFiles = FRequest.Files;
   joiner.FOutFileName = OutFileName;
@@ -77,9 +80,10 @@ void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FProgress = &Progress;
   joiner.Execute();
   FResult.Warnings = joiner.Warnings();
+  return joiner.PicturesWritten() > 0;
 }
 
-void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgress& Progress) {
+bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgress& Progress) {
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
   joiner.FFiles = FRequest.Files;
@@ -92,6 +96,8 @@ void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   joiner.FAudioCompressor = r.AudioCompressor;
   joiner.FProgress = &Progress;
   joiner.Join();
+  // The render reports no count of what it wrote: its output is kept.
+  return true;
 }
 
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress) {

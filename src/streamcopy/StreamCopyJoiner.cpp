@@ -52,6 +52,7 @@ private:
 void TAVIFileJoiner::Execute() {
   if (FFiles.empty()) throw Exception("There are no files to join");
   FFramesCopied = 0;
+  FPicturesWritten = 0;
   FWarnings.clear();
   ScanSources();
   FWriter.SetIndexMode(FTotalSize < OpenDMLThreshold ? TAVIFileWriter::imLegacy
@@ -193,6 +194,7 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
         FWriter.WriteChunk(VideoOut, FChunkData, entry.KeyFrame, entry.Size);
         if (FSoundSync) FSoundSync->PictureWritten();
         ++frames;
+        ++FPicturesWritten;
       } else {
         FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
         ++sounds;

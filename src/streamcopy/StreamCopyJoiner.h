@@ -37,6 +37,9 @@ public:
   // Runs the join. A cancel ends it normally with the output finished. A source that gives no
   // video frame at all fails the join, naming it.
   void Execute();
+  // After Execute: the pictures of the sources written to the output. A cancelled join that
+  // wrote none made a file that holds nothing of the sources.
+  uint32_t PicturesWritten() const { return FPicturesWritten; }
   // After Execute: one text, naming the file, per source that gave clearly fewer frames than
   // its header declares or no sound although it declares some. The front ends show them.
   const std::vector<std::string>& Warnings() const { return FWarnings; }
@@ -60,6 +63,7 @@ private:
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;
   uint32_t FFramesCopied = 0;
+  uint32_t FPicturesWritten = 0;
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
