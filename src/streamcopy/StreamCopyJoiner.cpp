@@ -55,10 +55,9 @@ void TAVIFileJoiner::Execute() {
   FPicturesWritten = 0;
   FWarnings.clear();
   ScanSources();
-  FWriter.SetIndexMode(FTotalSize < OpenDMLThreshold ? TAVIFileWriter::imLegacy
-                                                     : TAVIFileWriter::imBoth);
   {
     TReaderPass first(FReader, FFiles[0], true);
+    FWriter.SetIndexMode(IndexModeFor(FTotalSize, FReader.AudioStream() && !FDropAudio));
     try {
       PrepareOutput();
     } catch (...) {
@@ -81,6 +80,17 @@ void TAVIFileJoiner::Execute() {
     throw;
   }
   FWriter.CloseFile();
+}
+
+int64_t TAVIFileJoiner::OutputSizeBound(int64_t SourcesSize, bool WithSound) {
+  if (!WithSound) return SourcesSize;
+  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(SourcesSize, 0));
+  return static_cast<int64_t>(size + SilenceAllowance + SilencePerSourceByte * size);
+}
+
+uint8_t TAVIFileJoiner::IndexModeFor(int64_t SourcesSize, bool WithSound) {
+  return OutputSizeBound(SourcesSize, WithSound) < OpenDMLThreshold ? TAVIFileWriter::imLegacy
+                                                                    : TAVIFileWriter::imBoth;
 }
 
 void TAVIFileJoiner::ScanSources() {

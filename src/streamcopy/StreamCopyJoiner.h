@@ -17,7 +17,8 @@ namespace rw {
 
 class TAVIFileJoiner {
 public:
-  // Sources that add up to this many bytes get OpenDML indexes beside 'idx1'.
+  // An output that may reach this many bytes gets OpenDML indexes beside 'idx1', so that the
+  // 'AVIX' parts past 1 GiB, which 'idx1' does not reach, are indexed too.
   static constexpr int64_t OpenDMLThreshold = 943718400;
   // The copy reads the sources through a window of this size: chunks lie mostly in file
   // order, so many small chunks become few large reads.
@@ -26,6 +27,12 @@ public:
   // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
   static constexpr uint64_t SilenceAllowance = 1 << 20;
   static constexpr uint64_t SilencePerSourceByte = 16;
+
+  // The most the output's chunks can take: every source's bytes, and with sound the silence
+  // that may be made to keep it with the pictures.
+  static int64_t OutputSizeBound(int64_t SourcesSize, bool WithSound);
+  // Legacy 'idx1' only for an output bound below OpenDMLThreshold, else both indexes.
+  static uint8_t IndexModeFor(int64_t SourcesSize, bool WithSound);
 
   std::vector<std::string> FFiles;
   std::string FOutFileName;

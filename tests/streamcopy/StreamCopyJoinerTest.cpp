@@ -355,8 +355,34 @@ TEST_F(AVIJoin, FailuresReleaseTheOutputAndADamagedSourceOnlyEndsItself) {
   EXPECT_FALSE(HoldsOpen(Out));
 }
 
-TEST_F(AVIJoin, IndexModeFollowsTheSourcesTotalSize) {
+TEST_F(AVIJoin, IndexModeFollowsWhatTheOutputCanHold) {
+  // Without sound the output holds at most the sources' chunks; with sound, also the silence
+  // that keeps it with the pictures.
+  const int64_t threshold = TAVIFileJoiner::OpenDMLThreshold;
+  const int64_t allowance = TAVIFileJoiner::SilenceAllowance;
+  const int64_t perByte = TAVIFileJoiner::SilencePerSourceByte;
+  EXPECT_EQ(TAVIFileJoiner::OutputSizeBound(1000, false), 1000);
+  EXPECT_EQ(TAVIFileJoiner::OutputSizeBound(1000, true), 1000 + allowance + perByte * 1000);
+  const int64_t lastLegacy = (threshold - allowance - 1) / (perByte + 1);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(lastLegacy, true), TAVIFileWriter::imLegacy);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(lastLegacy + 1, true), TAVIFileWriter::imBoth);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(threshold - 1, false), TAVIFileWriter::imLegacy);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(threshold, false), TAVIFileWriter::imBoth);
+
+  // A source with sound just past the last size that keeps the legacy index alone.
   std::string a = test::MakeClip(Clip(5));
+  std::string big = Dir.File("big.avi");
+  std::filesystem::copy_file(a, big);
+  test::PadToSize(big, lastLegacy + 1);
+  Join({big});
+  EXPECT_TRUE(test::ReadsAsOpenDML(Out));
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  Join({big}, true);
+  EXPECT_FALSE(test::ReadsAsOpenDML(Out));
+}
+
+TEST_F(AVIJoin, IndexModeFollowsTheSourcesTotalSize) {
+  std::string a = test::MakeClip(Clip(5, "none"));
   std::string big = Dir.File("big.avi");
   const int64_t threshold = TAVIFileJoiner::OpenDMLThreshold;
   for (int64_t total : {threshold - 1, threshold}) {
