@@ -1,9 +1,11 @@
 #include "core/JoinRequest.h"
 
+#include <memory>
 #include <utility>
 
 #include "join/OutputCheck.h"
 #include "join/OutputTransaction.h"
+#include "platform/Errors.h"
 #include "recompress/RecompressJoiner.h"
 #include "streamcopy/StreamCopyJoiner.h"
 
@@ -14,6 +16,39 @@ namespace {
 constexpr const char* cJoiningCaption = "Joining...";
 constexpr const char* cStreamCopyText = "The selected file is being joined. Please wait...";
 constexpr const char* cRecompressText = "The selected files are being joined. Please wait...";
+
+// The system's failure to make the temporary file or to put it in the output's place, told
+// with the output the user chose: the temporary file's name means nothing to the user.
+[[noreturn]] void RaiseUnableToOverwrite(const std::string& OutFileName, const EOSError& E) {
+  throw EOSError(E.ErrorCode, "Unable to overwrite the file " + OutFileName +
+                                  ".\r\nPossible the file is blocked by other application.\r\n" +
+                                  E.what());
+}
+
+// The output transaction, its making and its commit failing as RaiseUnableToOverwrite says.
+class TJoinOutput {
+public:
+  explicit TJoinOutput(const std::string& OutFileName) : FOutput(Reserve(OutFileName)) {}
+  const std::string& TempFileName() const { return FOutput->TempFileName(); }
+  void Commit() {
+    try {
+      FOutput->Commit();
+    } catch (const EOSError& E) {
+      RaiseUnableToOverwrite(FOutput->OutFileName(), E);
+    }
+  }
+
+private:
+  static std::unique_ptr<TOutputTransaction> Reserve(const std::string& OutFileName) {
+    try {
+      return std::make_unique<TOutputTransaction>(OutFileName);
+    } catch (const EOSError& E) {
+      RaiseUnableToOverwrite(OutFileName, E);
+    }
+  }
+
+  std::unique_ptr<TOutputTransaction> FOutput;
+};
 
 // What a joiner sees of the view: its reports pass through, and a stop the view asked for is
 // kept for the result.
@@ -53,7 +88,7 @@ TJoinResult TJoinWrapper::Run() {
   // The joiner writes beside the output; only a join that ends normally (finished or
   // cancelled) replaces it, and an error removes what was written.
   CheckJoinOutput(FRequest.OutFileName, FRequest.Files);
-  TOutputTransaction output(FRequest.OutFileName);
+  TJoinOutput output(FRequest.OutFileName);
   FProgress.SetCaption(cJoiningCaption);
   FProgress.SetText(FRequest.JoinWORecomp ? cStreamCopyText : cRecompressText);
   TCancelWatch watch(FProgress);

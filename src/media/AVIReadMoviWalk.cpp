@@ -27,6 +27,7 @@ bool IsPrintable(const uint8_t* Id) {
 void TAVIFileReader::ReadIndexes() {
   const bool present = FIsOpenDML || FIdx1Pos >= 0;
   TIndexState state = TIndexState::Wrong;
+  if (!present) FIndexProblem = "The index is not found";
   if (present && (FIsOpenDML ? ReadOpenDMLIndexes() : ReadOldIndex())) state = CheckIndex();
   if (state != TIndexState::Whole) WalkMovi(state == TIndexState::Short);
   for (auto& s : FStreams) s->TrimIndex();

@@ -168,6 +168,8 @@ bool TAVIFileJoiner::ReportCancelled(size_t Source) {
 
 bool TAVIFileJoiner::CopySource(size_t Index) {
   TReaderPass pass(FReader, FFiles[Index], false);
+  // Why the source's own index could not be used, for the warning or the failure that names it.
+  const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
   const TAVIStream* video = FReader.VideoStream();
   // Sound goes to the output only when it has a sound stream (from the first source).
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
@@ -219,13 +221,19 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
   // Also a source cut short or a cancelled join ends with sound up to its last picture.
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
-  CheckContribution(Index, frames, sounds);
+  CheckContribution(Index, frames, sounds, indexProblem);
   return true;
 }
 
-void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds) {
+void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
+                                       const std::string& IndexProblem) {
   const std::string& name = FFiles[Index];
-  if (Frames == 0) throw Exception("No video frame could be read from the file " + name);
+  if (Frames == 0)
+    throw Exception(IndexProblem.empty()
+                        ? "No video frame could be read from the file " + name
+                        : MessageNamingFile(name, IndexProblem));
+  if (!IndexProblem.empty())
+    FWarnings.push_back("The file " + name + " was read without its index: " + IndexProblem);
   // Frames are one chunk each; a source more than one frame and 1 % short has lost data.
   const TAVIStreamHeader& video = FReader.VideoStream()->Header;
   if (video.SampleSize == 0 && video.Length > Frames) {

@@ -47,8 +47,9 @@ public:
   // After Execute: the pictures of the sources written to the output. A cancelled join that
   // wrote none made a file that holds nothing of the sources.
   uint32_t PicturesWritten() const { return FPicturesWritten; }
-  // After Execute: one text, naming the file, per source that gave clearly fewer frames than
-  // its header declares or no sound although it declares some. The front ends show them.
+  // After Execute: texts naming the file, for each source that was read without its index
+  // (saying why), gave clearly fewer frames than its header declares or no sound although it
+  // declares some. The front ends show them.
   const std::vector<std::string>& Warnings() const { return FWarnings; }
 
 private:
@@ -64,8 +65,10 @@ private:
   // header there is not the one of Stream's chunk of that size.
   bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream& Stream,
                      const TAVIIndexEntry& Entry);
-  // What a source gave against what its headers declare: a failure or a warning.
-  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds);
+  // What a source gave against what its headers declare, and why its own index was not used
+  // (empty when it was): a failure or warnings.
+  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
+                         const std::string& IndexProblem);
 
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;

@@ -135,12 +135,19 @@ TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothi
 }
 
 TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
-  ExpectFails(Join({"-o", Bystander + "/out.avi", A, B}), "Win32 Error.  Code: 20.\nNot a directory");
+  // The system's reason follows the output the user chose, not the temporary file's name.
+  const auto unable = [](const std::string& Output, const std::string& Reason) {
+    return "Unable to overwrite the file " + Output +
+           ".\r\nPossible the file is blocked by other application.\r\n" + Reason;
+  };
+  ExpectFails(Join({"-o", Bystander + "/out.avi", A, B}),
+              unable(Bystander + "/out.avi", "Win32 Error.  Code: 20.\nNot a directory"));
 
   const std::string folder = Dir.File("folder.avi");
   fs::create_directory(folder);
   test::WriteFileBytes(folder + "/inside", "kept");
-  ExpectFails(Join({"--yes", "-o", folder, A, B}), "Win32 Error.  Code: 21.\nIs a directory");
+  ExpectFails(Join({"--yes", "-o", folder, A, B}),
+              unable(folder, "Win32 Error.  Code: 21.\nIs a directory"));
   EXPECT_EQ(test::ReadFileBytes(folder + "/inside"), "kept");
 
   // Permission bits do not stop the superuser.
@@ -148,7 +155,8 @@ TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
     const std::string locked = Dir.File("locked");
     fs::create_directory(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    ExpectFails(Join({"-o", locked + "/out.avi", A, B}), "Win32 Error.  Code: 13.\nPermission denied");
+    ExpectFails(Join({"-o", locked + "/out.avi", A, B}),
+                unable(locked + "/out.avi", "Win32 Error.  Code: 13.\nPermission denied"));
     EXPECT_TRUE(fs::is_empty(locked));
     fs::permissions(locked, fs::perms::owner_all);
   }

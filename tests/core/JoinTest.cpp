@@ -289,5 +289,29 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   ExpectFailureNaming({clip, gone}, choices, gone);
 }
 
+TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
+  const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  choices.Overwrite = true;
+  TJoinRequest request = DecideJoin(List({clip}), choices).Request;
+  // The output's name becomes a folder while the join runs: the rename at its end fails.
+  Log.OnReport = [&](int Report) {
+    if (Report == 1) std::filesystem::create_directories(Out + "/inside");
+  };
+  test::TRecordingProgress progress(Log);
+  try {
+    JoinFiles(std::move(request), progress);
+    ADD_FAILURE() << "replaced a folder";
+  } catch (const std::exception& E) {
+    EXPECT_STREQ(E.what(), ("Unable to overwrite the file " + Out +
+                            ".\r\nPossible the file is blocked by other application.\r\n"
+                            "Win32 Error.  Code: 21.\nIs a directory")
+                               .c_str());
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(Out + "/inside"));
+  EXPECT_FALSE(std::filesystem::exists(Dir.File(".out.avi.part")));
+}
+
 }  // namespace
 }  // namespace rw

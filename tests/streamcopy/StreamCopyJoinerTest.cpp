@@ -149,7 +149,12 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
   ASSERT_EQ(got.size(), 4 * wholeChunks.size() + halfChunks);
   for (size_t i = 0; i < got.size(); ++i)
     EXPECT_EQ(got[i].Data, wholeChunks[i % wholeChunks.size()].Data) << i;
+  // Those without any index say so; the index that points elsewhere is no news to the user.
+  const auto unindexed = [](const std::string& Name) {
+    return "The file " + Name + " was read without its index: The index is not found";
+  };
   EXPECT_EQ(Warnings, (std::vector<std::string>{
+                          unindexed(noIndex), unindexed(half),
                           "Only " + std::to_string(halfChunks) + " of the " +
                           std::to_string(wholeChunks.size()) + " frames of the file " + half +
                           " could be read"}));
@@ -167,6 +172,29 @@ TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
   EXPECT_EQ(reader.MainHeader().Flags, riff::AVIF_HASINDEX | riff::AVIF_ISINTERLEAVED);
   EXPECT_EQ(reader.LegacyIndexEntries(),
             test::StreamChunks(Out, true).size() + test::StreamChunks(Out, false).size());
+}
+
+TEST_F(AVIJoin, ASourceReadWithoutItsIndexIsNamedWithTheReason) {
+  const std::string bytes = test::SimpleAVI(6, true, test::TIndexKind::OpenDML).Build();
+  // The OpenDML index of the first stream with a type it cannot have, at either level.
+  auto withType = [&](const std::string& Name, const std::string& Id, char Type) {
+    std::string b = bytes;
+    const size_t at = b.find(Id);
+    EXPECT_NE(at, std::string::npos) << Id;
+    b[at + riff::IndexTypeOffset] = Type;
+    const std::string f = Dir.File(Name);
+    test::WriteFileBytes(f, b);
+    return f;
+  };
+  const std::string super = withType("super.avi", "indx", 2);
+  const std::string standard = withType("standard.avi", "ix00", 5);
+  Join({super, standard});
+  EXPECT_EQ(Warnings, (std::vector<std::string>{
+                          "The file " + super +
+                              " was read without its index: Unsupported type of super index: 2",
+                          "The file " + standard +
+                              " was read without its index: Unsupported type of chunk index: 5"}));
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 12u);
 }
 
 TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
@@ -315,7 +343,8 @@ TEST_F(AVIJoin, SourcesWithoutVideoOrWithoutVideoLength) {
     Join({a, blank, a});
     FAIL() << "joined a source without pictures";
   } catch (const Exception& E) {
-    EXPECT_EQ(std::string(E.what()), "No video frame could be read from the file " + blank);
+    // Nothing in its data either: why its index was not used is the failure.
+    EXPECT_EQ(std::string(E.what()), "Unable to read " + blank + ": The index is not found");
   }
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 5u);
   EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 5);
