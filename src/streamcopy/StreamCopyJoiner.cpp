@@ -6,6 +6,7 @@
 #include "media/FileReadBuffer.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "streamcopy/PictureKinds.h"
 
 namespace rw {
 
@@ -171,6 +172,7 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
   // Why the source's own index could not be used, for the warning or the failure that names it.
   const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
   const TAVIStream* video = FReader.VideoStream();
+  const uint32_t compression = video->FormatDWord(riff::BmpCompressionOffset);
   // Sound goes to the output only when it has a sound stream (from the first source).
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
@@ -203,7 +205,11 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
         break;
       }
       if (stream == video) {
-        FWriter.WriteChunk(VideoOut, FChunkData, entry.KeyFrame, entry.Size);
+        // Where the data was walked, the codec's own picture header tells key frames.
+        bool key = entry.KeyFrame;
+        if (FReader.IndexIsWalked())
+          key = KeyFrameOfPicture(compression, FChunkData, entry.Size).value_or(key);
+        FWriter.WriteChunk(VideoOut, FChunkData, key, entry.Size);
         if (FSoundSync) FSoundSync->PictureWritten();
         ++frames;
         ++FPicturesWritten;

@@ -7,6 +7,7 @@
 #include "support/JoinCheck.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "streamcopy/PictureKinds.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
@@ -195,6 +196,66 @@ TEST_F(AVIJoin, ASourceReadWithoutItsIndexIsNamedWithTheReason) {
                           "The file " + standard +
                               " was read without its index: Unsupported type of chunk index: 5"}));
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 12u);
+}
+
+TEST(PictureKinds, TheFirstPictureHeaderDecides) {
+  auto key = [](const char* Codec, const std::string& Bytes) {
+    return KeyFrameOfPicture(StrToFourCC(Codec), reinterpret_cast<const uint8_t*>(Bytes.data()),
+                             static_cast<uint32_t>(Bytes.size()));
+  };
+  const std::string sc("\0\0\1", 3);
+  // H.264: parameter sets and SEI say nothing; 4-byte start codes too.
+  EXPECT_EQ(key("H264", std::string(1, '\0') + sc + "\x67xx" + sc + "\x68x" + sc + "\x65x"), true);
+  EXPECT_EQ(key("avc1", sc + "\x06x" + sc + "\x41x" + sc + "\x65x"), false);
+  EXPECT_EQ(key("X264", "no start code"), false);
+  // MPEG-4 Visual: the coding type of the first plane, after the headers before it.
+  EXPECT_EQ(key("xvid", sc + "\xB0\x01" + sc + "\xB6\x10"), true);
+  EXPECT_EQ(key("DIVX", sc + "\xB6\x50" + sc + "\xB6\x10"), false);
+  EXPECT_EQ(key("DX50", sc + "\xB6"), false);  // cut before its coding type
+  EXPECT_EQ(key("FMP4", std::string()), false);
+  // Every picture of MJPEG and of uncompressed video; an empty chunk is none.
+  EXPECT_EQ(key("MJPG", "x"), true);
+  EXPECT_EQ(KeyFrameOfPicture(0, reinterpret_cast<const uint8_t*>("x"), 1), true);
+  EXPECT_EQ(key("MJPG", std::string()), false);
+  EXPECT_EQ(key("DIV3", sc + "\xB6\x10"), std::nullopt);
+}
+
+TEST_F(AVIJoin, PicturesOfASourceWithoutIndexAreKeyFramesWhereTheirCodecSaysSo) {
+  struct TCase {
+    std::string Codec, Extra;
+    bool Known;  // a codec whose pictures tell; the others' are no key frames
+  };
+  const std::vector<TCase> cases = {{"mpeg4", "-g 4", true},
+                                    {"libx264", "-g 5 -bf 0 -x264-params scenecut=0", true},
+                                    {"mjpeg", "", true},
+                                    {"rawvideo", "", true},
+                                    {"ffv1", "", false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Codec);
+    test::TClipSpec spec = Clip(12, "none");
+    spec.Codec = c.Codec;
+    spec.Extra = c.Extra;
+    const std::string a = test::MakeClip(spec);
+    const std::string bytes = test::ReadFileBytes(a);
+    const auto top = test::ListChunks(bytes, 12, bytes.size());
+    const std::string noIndex = Dir.File("no-index-" + c.Codec + ".avi");
+    test::WriteFileBytes(noIndex, bytes.substr(0, test::FindChunk(top, "idx1").Offset));
+    Join({noIndex});
+    const auto source = test::StreamChunks(a, true), got = test::StreamChunks(Out, true);
+    ASSERT_EQ(got.size(), source.size());
+    size_t keys = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].KeyFrame, c.Known && source[i].KeyFrame) << i;
+      keys += source[i].KeyFrame;
+    }
+    // The clips have key frames after the first and, but for MJPEG and uncompressed video,
+    // other pictures.
+    EXPECT_GT(keys, 0u);
+    if (c.Codec == "mpeg4" || c.Codec == "libx264") {
+      EXPECT_GT(keys, 1u);
+      EXPECT_LT(keys, got.size());
+    }
+  }
 }
 
 TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
