@@ -1,9 +1,11 @@
 #include "core/JoinRequest.h"
 
+#include <memory>
 #include <utility>
 
 #include "join/OutputCheck.h"
 #include "join/OutputTransaction.h"
+#include "platform/Errors.h"
 #include "recompress/RecompressJoiner.h"
 #include "streamcopy/StreamCopyJoiner.h"
 
@@ -14,6 +16,40 @@ namespace {
 constexpr const char* cJoiningCaption = "Joining...";
 constexpr const char* cStreamCopyText = "The selected file is being joined. Please wait...";
 constexpr const char* cRecompressText = "The selected files are being joined. Please wait...";
+
+// The system's failure to make the temporary file or to put it in the output's place, told
+// with the output the user chose: the temporary file's name means nothing to the user.
+[[noreturn]] void RaiseUnableToOverwrite(const std::string& OutFileName, const EOSError& E) {
+  throw EOSError(E.ErrorCode, "Unable to overwrite the file " + OutFileName +
+                                  ".\r\nPossible the file is blocked by other application.\r\n" +
+                                  OSErrorMessage(E.ErrorCode));
+}
+
+// The output transaction, its making and its commit failing as RaiseUnableToOverwrite says.
+class TJoinOutput {
+public:
+  explicit TJoinOutput(const std::string& OutFileName) : FOutput(Reserve(OutFileName)) {}
+  const std::string& TempFileName() const { return FOutput->TempFileName(); }
+  // The warning of a commit that put the output in place but could not sync its folder.
+  std::string Commit() {
+    try {
+      return FOutput->Commit();
+    } catch (const EOSError& E) {
+      RaiseUnableToOverwrite(FOutput->OutFileName(), E);
+    }
+  }
+
+private:
+  static std::unique_ptr<TOutputTransaction> Reserve(const std::string& OutFileName) {
+    try {
+      return std::make_unique<TOutputTransaction>(OutFileName);
+    } catch (const EOSError& E) {
+      RaiseUnableToOverwrite(OutFileName, E);
+    }
+  }
+
+  std::unique_ptr<TOutputTransaction> FOutput;
+};
 
 // What a joiner sees of the view: its reports pass through, and a stop the view asked for is
 // kept for the result.
@@ -53,24 +89,29 @@ TJoinResult TJoinWrapper::Run() {
   // The joiner writes beside the output; only a join that ends normally (finished or
   // cancelled) replaces it, and an error removes what was written.
   CheckJoinOutput(FRequest.OutFileName, FRequest.Files);
-  TOutputTransaction output(FRequest.OutFileName);
+  TJoinOutput output(FRequest.OutFileName);
   FProgress.SetCaption(cJoiningCaption);
   FProgress.SetText(FRequest.JoinWORecomp ? cStreamCopyText : cRecompressText);
   TCancelWatch watch(FProgress);
+  bool wrote = false;
   {
     TShownProgress shown(FProgress);
     if (FRequest.JoinWORecomp)
-      JoinAVIFiles(output.TempFileName(), watch);
+      wrote = JoinAVIFiles(output.TempFileName(), watch);
     else
-      JoinWithRecompression(output.TempFileName(), watch);
+      wrote = JoinWithRecompression(output.TempFileName(), watch);
   }
-  const std::string warning = output.Commit();
-  if (!warning.empty()) FResult.Warnings.push_back(warning);
   FResult.Cancelled = watch.Cancelled();
+  // A join stopped before any of the sources was written would only replace the output with
+  // an empty file: the temporary file goes and an existing output stays as it was.
+  if (wrote || !FResult.Cancelled) {
+    const std::string warning = output.Commit();
+    if (!warning.empty()) FResult.Warnings.push_back(warning);
+  }
   return FResult;
 }
 
-void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
+bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
   TAVIFileJoiner joiner;
   joiner.FFiles = FRequest.Files;
   joiner.FOutFileName = OutFileName;
@@ -78,9 +119,10 @@ void TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FProgress = &Progress;
   joiner.Execute();
   FResult.Warnings = joiner.Warnings();
+  return joiner.PicturesWritten() > 0;
 }
 
-void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgress& Progress) {
+bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgress& Progress) {
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
   joiner.FFiles = FRequest.Files;
@@ -94,6 +136,8 @@ void TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   joiner.FProgress = &Progress;
   joiner.Join();
   FResult.Warnings = joiner.Warnings();
+  // The render reports no count of what it wrote: its output is kept.
+  return true;
 }
 
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress) {

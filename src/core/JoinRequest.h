@@ -36,7 +36,8 @@ struct TJoinRequest {
 
 // What a join that ended normally did.
 struct TJoinResult {
-  // The user stopped it; the output holds what was joined until then. Otherwise it finished.
+  // The user stopped it; the output holds what was joined until then, or, when that was
+  // nothing of the sources, the output is as it was before. Otherwise it finished.
   bool Cancelled = false;
   // Sources joined only as far as they could be read, one text each, naming the file.
   std::vector<std::string> Warnings;
@@ -53,9 +54,10 @@ public:
   TJoinResult Run();
 
 private:
-  // Each writes OutFileName, the temporary file, reporting to Progress.
-  void JoinAVIFiles(const std::string& OutFileName, IProgress& Progress);
-  void JoinWithRecompression(const std::string& OutFileName, IProgress& Progress);
+  // Each writes OutFileName, the temporary file, reporting to Progress; false when it wrote
+  // nothing of the sources there.
+  bool JoinAVIFiles(const std::string& OutFileName, IProgress& Progress);
+  bool JoinWithRecompression(const std::string& OutFileName, IProgress& Progress);
 
   TJoinRequest FRequest;
   IProgressView& FProgress;

@@ -15,6 +15,7 @@ void TAVIFileReader::Close() {
   FQueue.clear();
   FQueueValid = false;
   FIndexIsWalked = false;
+  FIndexProblem.clear();
   FStreams.clear();
   FFile.Close();
 }

@@ -99,7 +99,8 @@ private:
   // Appends an entry; false (nothing added) once the reader's entry budget is spent or the
   // stream holds as many chunks as a chunk number can count.
   bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos);
-  // Both false when an index has a type it cannot have (a damaged index).
+  // Both false when an index has a type it cannot have (a damaged index), which they then
+  // name as the reader's index problem.
   bool ReadSuperIndex();
   bool ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position);
   // Takes the key-frame flags of the entries of Earlier (an index this one replaces) that lie
@@ -155,6 +156,10 @@ public:
 
   // True when the indexes came from walking the 'movi' lists rather than from the file's index.
   bool IndexIsWalked() const { return FIndexIsWalked; }
+  // After a full open: why the file's own index could not be used, empty when it could or when
+  // it was only incomplete or pointed elsewhere. "The index is not found", "Unsupported type of
+  // super index: N" or "Unsupported type of chunk index: N".
+  const std::string& IndexProblem() const { return FIndexProblem; }
   // For a file whose index proved wrong while the time-ordered walk read it: replaces every
   // stream's index by one found by walking the 'movi' lists, and the walk goes on from chunk
   // ChunkIndex of stream StreamIndex (what NextChunk gave last, which it gives again) and from
@@ -222,6 +227,7 @@ private:
   TAVIStream* FAudioStream = nullptr;
   bool FIsOpenDML = false;
   bool FIndexIsWalked = false;
+  std::string FIndexProblem;
   int64_t FRiffEnd = 0;  // just after the first RIFF container, as its size claims
   uint64_t FIndexBudget = 0;
   // Streams with chunks left, by the start time of their next chunk then stream index: a heap

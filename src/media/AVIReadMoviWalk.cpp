@@ -27,6 +27,7 @@ bool IsPrintable(const uint8_t* Id) {
 void TAVIFileReader::ReadIndexes() {
   const bool present = FIsOpenDML || FIdx1Pos >= 0;
   TIndexState state = TIndexState::Wrong;
+  if (!present) FIndexProblem = "The index is not found";
   if (present && (FIsOpenDML ? ReadOpenDMLIndexes() : ReadOldIndex())) state = CheckIndex();
   if (state != TIndexState::Whole) WalkMovi(state == TIndexState::Short);
   for (auto& s : FStreams) s->TrimIndex();
@@ -113,8 +114,9 @@ void TAVIFileReader::WalkMovi(bool KeepBetter) {
     for (size_t i = 0; i < n; ++i) FStreams[i]->FIndex = std::move(saved[i]);
     return;
   }
-  // The data says nothing of key frames: they come from the earlier index where it lists the
-  // same chunk, and every other chunk counts as one.
+  // The chunk headers say nothing of key frames: they come from the earlier index where it lists
+  // the same chunk; other pictures count as none (only a reader of their codec can tell, from
+  // their bytes), other chunks (sound) as key frames.
   for (size_t i = 0; i < n; ++i) FStreams[i]->TakeKeyFrames(saved[i]);
   FIndexIsWalked = true;
   FQueueValid = false;
@@ -154,7 +156,9 @@ void TAVIFileReader::WalkMoviList(TFileReadBuffer& Buffer, int64_t Begin, int64_
     if (id == riff::ckIdx1 && !fits && !lost) return;
     TAVIStream* stream = IsLetter(h[2]) && IsLetter(h[3]) ? StreamOfChunkId(h) : nullptr;
     if (stream && fits) {
-      if (!stream->AddIndexEntry(size, true, pos + static_cast<int64_t>(riff::ChunkHeaderSize)))
+      const bool picture =
+          stream->Header.Type == riff::streamVids || stream->Header.Type == riff::streamIavs;
+      if (!stream->AddIndexEntry(size, !picture, pos + static_cast<int64_t>(riff::ChunkHeaderSize)))
         return;
       pos = next;
       lost = false;

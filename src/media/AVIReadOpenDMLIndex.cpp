@@ -1,5 +1,7 @@
 // The OpenDML two-level index: an 'indx' super index in each stream list pointing to
 // 'ix##' standard indexes anywhere in the file.
+#include <string>
+
 #include "media/AVIRead.h"
 #include "media/FileReadBuffer.h"
 
@@ -38,7 +40,10 @@ bool TAVIStream::ReadSuperIndex() {
   TIndexHeader h;
   if (!ReadIndexHeader(buffer, FIndxPos, h)) return true;
   if (h.Type == riff::AVI_INDEX_OF_CHUNKS) return ReadStandardIndex(buffer, FIndxPos);
-  if (h.Type != riff::AVI_INDEX_OF_INDEXES) return false;
+  if (h.Type != riff::AVI_INDEX_OF_INDEXES) {
+    FReader.FIndexProblem = "Unsupported type of super index: " + std::to_string(h.Type);
+    return false;
+  }
   for (uint32_t i = 0; i < h.EntriesInUse; ++i) {
     uint8_t e[riff::SuperIndexEntrySize];
     const int64_t at = FIndxPos + riff::IndexHeaderSize +
@@ -53,7 +58,10 @@ bool TAVIStream::ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position) {
   TIndexHeader h;
   // A standard index past the end of the file (a file cut short) holds nothing.
   if (!ReadIndexHeader(Buffer, Position, h)) return true;
-  if (h.Type != riff::AVI_INDEX_OF_CHUNKS) return false;
+  if (h.Type != riff::AVI_INDEX_OF_CHUNKS) {
+    FReader.FIndexProblem = "Unsupported type of chunk index: " + std::to_string(h.Type);
+    return false;
+  }
   for (uint32_t i = 0; i < h.EntriesInUse; ++i) {
     uint8_t e[riff::StdIndexEntrySize];
     const int64_t at =

@@ -209,6 +209,10 @@ void TAVIFileWriter::CloseFile() {
   for (const TStreamSlot& slot : FStreams)
     if (slot.ChunkId != 0) largest = std::max(largest, slot.LargestChunk);
   FMainHeader.SuggestedBufferSize = largest + BufferSizeMargin;
+  // The flags say what this file holds, whatever the first source's header said: an 'idx1'
+  // index exactly when the legacy index is written, and chunks in the order it lists them.
+  FMainHeader.Flags &= ~(riff::AVIF_HASINDEX | riff::AVIF_MUSTUSEINDEX);
+  if (LegacyOn()) FMainHeader.Flags |= riff::AVIF_HASINDEX;
 
   FOut.Seek(FHdrlPos + riff::ListHeaderSize);
   WriteMainHeader();

@@ -32,6 +32,8 @@ public:
   uint8_t IndexMode() const { return FIndexMode; }
   void SetIndexMode(uint8_t Value) { FIndexMode = Value; }
 
+  // MainFlags are the main header's flags but for the index flags, which CloseFile sets from
+  // the indexes written.
   void BeginFile(const std::string& FileName, uint32_t MainFlags);
   // VideoProps, when not empty, is written as the stream's video properties ('vprp': frame
   // aspect, fields) after its format.

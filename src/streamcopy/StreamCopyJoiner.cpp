@@ -6,6 +6,7 @@
 #include "media/FileReadBuffer.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "streamcopy/PictureKinds.h"
 
 namespace rw {
 
@@ -52,12 +53,12 @@ private:
 void TAVIFileJoiner::Execute() {
   if (FFiles.empty()) throw Exception("There are no files to join");
   FFramesCopied = 0;
+  FPicturesWritten = 0;
   FWarnings.clear();
   ScanSources();
-  FWriter.SetIndexMode(FTotalSize < OpenDMLThreshold ? TAVIFileWriter::imLegacy
-                                                     : TAVIFileWriter::imBoth);
   {
     TReaderPass first(FReader, FFiles[0], true);
+    FWriter.SetIndexMode(IndexModeFor(FTotalSize, FReader.AudioStream() && !FDropAudio));
     try {
       PrepareOutput();
     } catch (...) {
@@ -80,6 +81,17 @@ void TAVIFileJoiner::Execute() {
     throw;
   }
   FWriter.CloseFile();
+}
+
+int64_t TAVIFileJoiner::OutputSizeBound(int64_t SourcesSize, bool WithSound) {
+  if (!WithSound) return SourcesSize;
+  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(SourcesSize, 0));
+  return static_cast<int64_t>(size + SilenceAllowance + SilencePerSourceByte * size);
+}
+
+uint8_t TAVIFileJoiner::IndexModeFor(int64_t SourcesSize, bool WithSound) {
+  return OutputSizeBound(SourcesSize, WithSound) < OpenDMLThreshold ? TAVIFileWriter::imLegacy
+                                                                    : TAVIFileWriter::imBoth;
 }
 
 void TAVIFileJoiner::ScanSources() {
@@ -159,7 +171,10 @@ bool TAVIFileJoiner::ReportCancelled(size_t Source) {
 
 bool TAVIFileJoiner::CopySource(size_t Index) {
   TReaderPass pass(FReader, FFiles[Index], false);
+  // Why the source's own index could not be used, for the warning or the failure that names it.
+  const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
   const TAVIStream* video = FReader.VideoStream();
+  const uint32_t compression = video->FormatDWord(riff::BmpCompressionOffset);
   // Sound goes to the output only when it has a sound stream (from the first source).
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
@@ -192,9 +207,14 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
         break;
       }
       if (stream == video) {
-        FWriter.WriteChunk(VideoOut, FChunkData, entry.KeyFrame, entry.Size);
+        // Where the data was walked, the codec's own picture header tells key frames.
+        bool key = entry.KeyFrame;
+        if (FReader.IndexIsWalked())
+          key = KeyFrameOfPicture(compression, FChunkData, entry.Size).value_or(key);
+        FWriter.WriteChunk(VideoOut, FChunkData, key, entry.Size);
         if (FSoundSync) FSoundSync->PictureWritten();
         ++frames;
+        ++FPicturesWritten;
       } else {
         FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
         ++sounds;
@@ -209,13 +229,19 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
   // Also a source cut short or a cancelled join ends with sound up to its last picture.
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
-  CheckContribution(Index, frames, sounds);
+  CheckContribution(Index, frames, sounds, indexProblem);
   return true;
 }
 
-void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds) {
+void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
+                                       const std::string& IndexProblem) {
   const std::string& name = FFiles[Index];
-  if (Frames == 0) throw Exception("No video frame could be read from the file " + name);
+  if (Frames == 0)
+    throw Exception(IndexProblem.empty()
+                        ? "No video frame could be read from the file " + name
+                        : MessageNamingFile(name, IndexProblem));
+  if (!IndexProblem.empty())
+    FWarnings.push_back("The file " + name + " was read without its index: " + IndexProblem);
   // Frames are one chunk each; a source more than one frame and 1 % short has lost data.
   const TAVIStreamHeader& video = FReader.VideoStream()->Header;
   if (video.SampleSize == 0 && video.Length > Frames) {

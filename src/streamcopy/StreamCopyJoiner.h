@@ -17,7 +17,8 @@ namespace rw {
 
 class TAVIFileJoiner {
 public:
-  // Sources that add up to this many bytes get OpenDML indexes beside 'idx1'.
+  // An output that may reach this many bytes gets OpenDML indexes beside 'idx1', so that the
+  // 'AVIX' parts past 1 GiB, which 'idx1' does not reach, are indexed too.
   static constexpr int64_t OpenDMLThreshold = 943718400;
   // The copy reads the sources through a window of this size: chunks lie mostly in file
   // order, so many small chunks become few large reads.
@@ -26,6 +27,12 @@ public:
   // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
   static constexpr uint64_t SilenceAllowance = 1 << 20;
   static constexpr uint64_t SilencePerSourceByte = 16;
+
+  // The most the output's chunks can take: every source's bytes, and with sound the silence
+  // that may be made to keep it with the pictures.
+  static int64_t OutputSizeBound(int64_t SourcesSize, bool WithSound);
+  // Legacy 'idx1' only for an output bound below OpenDMLThreshold, else both indexes.
+  static uint8_t IndexModeFor(int64_t SourcesSize, bool WithSound);
 
   std::vector<std::string> FFiles;
   std::string FOutFileName;
@@ -37,8 +44,12 @@ public:
   // Runs the join. A cancel ends it normally with the output finished. A source that gives no
   // video frame at all fails the join, naming it.
   void Execute();
-  // After Execute: one text, naming the file, per source that gave clearly fewer frames than
-  // its header declares or no sound although it declares some. The front ends show them.
+  // After Execute: the pictures of the sources written to the output. A cancelled join that
+  // wrote none made a file that holds nothing of the sources.
+  uint32_t PicturesWritten() const { return FPicturesWritten; }
+  // After Execute: texts naming the file, for each source that was read without its index
+  // (saying why), gave clearly fewer frames than its header declares or no sound although it
+  // declares some. The front ends show them.
   const std::vector<std::string>& Warnings() const { return FWarnings; }
 
 private:
@@ -54,12 +65,15 @@ private:
   // header there is not the one of Stream's chunk of that size.
   bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream& Stream,
                      const TAVIIndexEntry& Entry);
-  // What a source gave against what its headers declare: a failure or a warning.
-  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds);
+  // What a source gave against what its headers declare, and why its own index was not used
+  // (empty when it was): a failure or warnings.
+  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
+                         const std::string& IndexProblem);
 
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;
   uint32_t FFramesCopied = 0;
+  uint32_t FPicturesWritten = 0;
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;

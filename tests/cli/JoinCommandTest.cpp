@@ -83,6 +83,10 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   EXPECT_NE(r.Output.find("Warning: Only "), std::string::npos) << r.Output;
   EXPECT_NE(r.Output.find(" frames of the file " + cut + " could be read.\n"), std::string::npos)
       << r.Output;
+  EXPECT_NE(r.Output.find("Warning: The file " + cut +
+                          " was read without its index: The index is not found.\n"),
+            std::string::npos)
+      << r.Output;
   EXPECT_GT(test::ProbePacketCounts(Out)["video"], one["video"]);
   soundWithPictures();
 }

@@ -140,17 +140,20 @@ TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothi
 }
 
 TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
-  const std::string inFile = Bystander + "/out.avi";
-  ExpectFails(Join({"-o", inFile, A, B}),
-              "Cannot create file " + inFile + ": Win32 Error.  Code: 20.\nNot a directory");
+  // The system's reason follows the output the user chose, not the temporary file's name.
+  const auto unable = [](const std::string& Output, const std::string& Reason) {
+    return "Unable to overwrite the file " + Output +
+           ".\r\nPossible the file is blocked by other application.\r\n" + Reason;
+  };
+  ExpectFails(Join({"-o", Bystander + "/out.avi", A, B}),
+              unable(Bystander + "/out.avi", "Win32 Error.  Code: 20.\nNot a directory"));
 
   // The message names the output, its control characters shown as `info` shows them.
   const std::string folder = Dir.File("folder\x1b[2J\n.avi");
   fs::create_directory(folder);
   test::WriteFileBytes(folder + "/inside", "kept");
   ExpectFails(Join({"--yes", "-o", folder, A, B}),
-              "Cannot create file " + Dir.File("folder?[2J?.avi") +
-                  ": Win32 Error.  Code: 21.\nIs a directory");
+              unable(Dir.File("folder?[2J?.avi"), "Win32 Error.  Code: 21.\nIs a directory"));
   EXPECT_EQ(test::ReadFileBytes(folder + "/inside"), "kept");
   const std::string text = Dir.File("text\x07.avi");
   test::WriteFileBytes(text, "not a video at all, but long enough to be looked at");
@@ -165,9 +168,8 @@ TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
     const std::string locked = Dir.File("locked");
     fs::create_directory(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    ExpectFails(Join({"-o", locked + "/out.avi", A, B}), "Cannot create file " + locked +
-                                                          "/out.avi: Win32 Error.  Code: 13.\n"
-                                                          "Permission denied");
+    ExpectFails(Join({"-o", locked + "/out.avi", A, B}),
+                unable(locked + "/out.avi", "Win32 Error.  Code: 13.\nPermission denied"));
     EXPECT_TRUE(fs::is_empty(locked));
     fs::permissions(locked, fs::perms::owner_all);
   }

@@ -13,6 +13,7 @@
 #include "support/JoinCheck.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -232,6 +233,47 @@ TEST_F(Join, BothJoinersReportACancelThroughTheOneResultAndShowTheirViewOnce) {
   EXPECT_LT(test::DecodedDuration(Out, "v:0"), 40.0);
 }
 
+TEST_F(Join, ACancelBeforeThePicturesLeavesTheOutputAsItWas) {
+  // Sound is the first stream: the first chunk handed out is sound, the second a picture.
+  test::TAVIBuilder b;
+  b.Main.MicroSecPerFrame = 40000;
+  const int a = b.AddStream(test::AudioHeader(44100, 1, 0), test::WaveFormat(1, 2, 44100, 16, 4));
+  const int v = b.AddStream(test::VideoHeader(25, 1), test::BitmapInfo(64, 48, FourCC("FMP4")));
+  b.StreamList[static_cast<size_t>(v)].Header.Length = 4;
+  for (int i = 0; i < 4; ++i) {
+    b.AddChunk(a, 1764);
+    b.AddChunk(v, 100, true);
+  }
+  const std::string source = Dir.File("sound-first.avi");
+  b.Write(source);
+  TJoinChoices copy;
+  copy.OutFileName = Out;
+  copy.Overwrite = true;
+  for (const bool older : {true, false}) {
+    if (older)
+      test::WriteFileBytes(Out, "an older output");
+    else
+      std::filesystem::remove(Out);
+    Log = test::TProgressLog{};
+    Log.CancelAt = 1;
+    EXPECT_TRUE(Run({source, source}, copy).Cancelled);
+    EXPECT_EQ(Log.Reports, 1);
+    EXPECT_EQ(Log.Shows, 1);
+    EXPECT_EQ(Log.Hides, 1);
+    EXPECT_EQ(std::filesystem::exists(Out), older);
+    if (older) {
+      EXPECT_EQ(test::ReadFileBytes(Out), "an older output");
+    }
+    EXPECT_FALSE(std::filesystem::exists(Dir.File(".out.avi.part")));
+  }
+  // Stopped after the first picture: that picture is the output.
+  test::WriteFileBytes(Out, "an older output");
+  Log = test::TProgressLog{};
+  Log.CancelAt = 2;
+  EXPECT_TRUE(Run({source, source}, copy).Cancelled);
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 1u);
+}
+
 TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
   const std::string gone = Dir.File("gone.avi");
@@ -245,6 +287,30 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   choices.Mode = TJoinMode::Recompress;
   choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
   ExpectFailureNaming({clip, gone}, choices, gone);
+}
+
+TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
+  const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  choices.Overwrite = true;
+  TJoinRequest request = DecideJoin(List({clip}), choices).Request;
+  // The output's name becomes a folder while the join runs: the rename at its end fails.
+  Log.OnReport = [&](int Report) {
+    if (Report == 1) std::filesystem::create_directories(Out + "/inside");
+  };
+  test::TRecordingProgress progress(Log);
+  try {
+    JoinFiles(std::move(request), progress);
+    ADD_FAILURE() << "replaced a folder";
+  } catch (const std::exception& E) {
+    EXPECT_STREQ(E.what(), ("Unable to overwrite the file " + Out +
+                            ".\r\nPossible the file is blocked by other application.\r\n"
+                            "Win32 Error.  Code: 21.\nIs a directory")
+                               .c_str());
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(Out + "/inside"));
+  EXPECT_FALSE(std::filesystem::exists(Dir.File(".out.avi.part")));
 }
 
 }  // namespace

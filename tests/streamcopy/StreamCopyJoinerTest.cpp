@@ -7,6 +7,7 @@
 #include "support/JoinCheck.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "streamcopy/PictureKinds.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
@@ -149,10 +150,112 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
   ASSERT_EQ(got.size(), 4 * wholeChunks.size() + halfChunks);
   for (size_t i = 0; i < got.size(); ++i)
     EXPECT_EQ(got[i].Data, wholeChunks[i % wholeChunks.size()].Data) << i;
+  // Those without any index say so; the index that points elsewhere is no news to the user.
+  const auto unindexed = [](const std::string& Name) {
+    return "The file " + Name + " was read without its index: The index is not found";
+  };
   EXPECT_EQ(Warnings, (std::vector<std::string>{
+                          unindexed(noIndex), unindexed(half),
                           "Only " + std::to_string(halfChunks) + " of the " +
                           std::to_string(wholeChunks.size()) + " frames of the file " + half +
                           " could be read"}));
+}
+
+TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
+  // A first source without an index whose header says it must be read through one.
+  test::TAVIBuilder b = test::SimpleAVI(6, true, test::TIndexKind::None);
+  b.Main.Flags = riff::AVIF_MUSTUSEINDEX | riff::AVIF_ISINTERLEAVED;
+  const std::string walked = Dir.File("walked.avi");
+  b.Write(walked);
+  Join({walked, walked});
+  TAVIFileReader reader;
+  reader.Open(Out, true);
+  EXPECT_EQ(reader.MainHeader().Flags, riff::AVIF_HASINDEX | riff::AVIF_ISINTERLEAVED);
+  EXPECT_EQ(reader.LegacyIndexEntries(),
+            test::StreamChunks(Out, true).size() + test::StreamChunks(Out, false).size());
+}
+
+TEST_F(AVIJoin, ASourceReadWithoutItsIndexIsNamedWithTheReason) {
+  const std::string bytes = test::SimpleAVI(6, true, test::TIndexKind::OpenDML).Build();
+  // The OpenDML index of the first stream with a type it cannot have, at either level.
+  auto withType = [&](const std::string& Name, const std::string& Id, char Type) {
+    std::string b = bytes;
+    const size_t at = b.find(Id);
+    EXPECT_NE(at, std::string::npos) << Id;
+    b[at + riff::IndexTypeOffset] = Type;
+    const std::string f = Dir.File(Name);
+    test::WriteFileBytes(f, b);
+    return f;
+  };
+  const std::string super = withType("super.avi", "indx", 2);
+  const std::string standard = withType("standard.avi", "ix00", 5);
+  Join({super, standard});
+  EXPECT_EQ(Warnings, (std::vector<std::string>{
+                          "The file " + super +
+                              " was read without its index: Unsupported type of super index: 2",
+                          "The file " + standard +
+                              " was read without its index: Unsupported type of chunk index: 5"}));
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 12u);
+}
+
+TEST(PictureKinds, TheFirstPictureHeaderDecides) {
+  auto key = [](const char* Codec, const std::string& Bytes) {
+    return KeyFrameOfPicture(StrToFourCC(Codec), reinterpret_cast<const uint8_t*>(Bytes.data()),
+                             static_cast<uint32_t>(Bytes.size()));
+  };
+  const std::string sc("\0\0\1", 3);
+  // H.264: parameter sets and SEI say nothing; 4-byte start codes too.
+  EXPECT_EQ(key("H264", std::string(1, '\0') + sc + "\x67xx" + sc + "\x68x" + sc + "\x65x"), true);
+  EXPECT_EQ(key("avc1", sc + "\x06x" + sc + "\x41x" + sc + "\x65x"), false);
+  EXPECT_EQ(key("X264", "no start code"), false);
+  // MPEG-4 Visual: the coding type of the first plane, after the headers before it.
+  EXPECT_EQ(key("xvid", sc + "\xB0\x01" + sc + "\xB6\x10"), true);
+  EXPECT_EQ(key("DIVX", sc + "\xB6\x50" + sc + "\xB6\x10"), false);
+  EXPECT_EQ(key("DX50", sc + "\xB6"), false);  // cut before its coding type
+  EXPECT_EQ(key("FMP4", std::string()), false);
+  // Every picture of MJPEG and of uncompressed video; an empty chunk is none.
+  EXPECT_EQ(key("MJPG", "x"), true);
+  EXPECT_EQ(KeyFrameOfPicture(0, reinterpret_cast<const uint8_t*>("x"), 1), true);
+  EXPECT_EQ(key("MJPG", std::string()), false);
+  EXPECT_EQ(key("DIV3", sc + "\xB6\x10"), std::nullopt);
+}
+
+TEST_F(AVIJoin, PicturesOfASourceWithoutIndexAreKeyFramesWhereTheirCodecSaysSo) {
+  struct TCase {
+    std::string Codec, Extra;
+    bool Known;  // a codec whose pictures tell; the others' are no key frames
+  };
+  const std::vector<TCase> cases = {{"mpeg4", "-g 4", true},
+                                    {"libx264", "-g 5 -bf 0 -x264-params scenecut=0", true},
+                                    {"mjpeg", "", true},
+                                    {"rawvideo", "", true},
+                                    {"ffv1", "", false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Codec);
+    test::TClipSpec spec = Clip(12, "none");
+    spec.Codec = c.Codec;
+    spec.Extra = c.Extra;
+    const std::string a = test::MakeClip(spec);
+    const std::string bytes = test::ReadFileBytes(a);
+    const auto top = test::ListChunks(bytes, 12, bytes.size());
+    const std::string noIndex = Dir.File("no-index-" + c.Codec + ".avi");
+    test::WriteFileBytes(noIndex, bytes.substr(0, test::FindChunk(top, "idx1").Offset));
+    Join({noIndex});
+    const auto source = test::StreamChunks(a, true), got = test::StreamChunks(Out, true);
+    ASSERT_EQ(got.size(), source.size());
+    size_t keys = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].KeyFrame, c.Known && source[i].KeyFrame) << i;
+      keys += source[i].KeyFrame;
+    }
+    // The clips have key frames after the first and, but for MJPEG and uncompressed video,
+    // other pictures.
+    EXPECT_GT(keys, 0u);
+    if (c.Codec == "mpeg4" || c.Codec == "libx264") {
+      EXPECT_GT(keys, 1u);
+      EXPECT_LT(keys, got.size());
+    }
+  }
 }
 
 TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
@@ -301,7 +404,8 @@ TEST_F(AVIJoin, SourcesWithoutVideoOrWithoutVideoLength) {
     Join({a, blank, a});
     FAIL() << "joined a source without pictures";
   } catch (const Exception& E) {
-    EXPECT_EQ(std::string(E.what()), "No video frame could be read from the file " + blank);
+    // Nothing in its data either: why its index was not used is the failure.
+    EXPECT_EQ(std::string(E.what()), "Unable to read " + blank + ": The index is not found");
   }
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 5u);
   EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 5);
@@ -341,8 +445,34 @@ TEST_F(AVIJoin, FailuresReleaseTheOutputAndADamagedSourceOnlyEndsItself) {
   EXPECT_FALSE(HoldsOpen(Out));
 }
 
-TEST_F(AVIJoin, IndexModeFollowsTheSourcesTotalSize) {
+TEST_F(AVIJoin, IndexModeFollowsWhatTheOutputCanHold) {
+  // Without sound the output holds at most the sources' chunks; with sound, also the silence
+  // that keeps it with the pictures.
+  const int64_t threshold = TAVIFileJoiner::OpenDMLThreshold;
+  const int64_t allowance = TAVIFileJoiner::SilenceAllowance;
+  const int64_t perByte = TAVIFileJoiner::SilencePerSourceByte;
+  EXPECT_EQ(TAVIFileJoiner::OutputSizeBound(1000, false), 1000);
+  EXPECT_EQ(TAVIFileJoiner::OutputSizeBound(1000, true), 1000 + allowance + perByte * 1000);
+  const int64_t lastLegacy = (threshold - allowance - 1) / (perByte + 1);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(lastLegacy, true), TAVIFileWriter::imLegacy);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(lastLegacy + 1, true), TAVIFileWriter::imBoth);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(threshold - 1, false), TAVIFileWriter::imLegacy);
+  EXPECT_EQ(TAVIFileJoiner::IndexModeFor(threshold, false), TAVIFileWriter::imBoth);
+
+  // A source with sound just past the last size that keeps the legacy index alone.
   std::string a = test::MakeClip(Clip(5));
+  std::string big = Dir.File("big.avi");
+  std::filesystem::copy_file(a, big);
+  test::PadToSize(big, lastLegacy + 1);
+  Join({big});
+  EXPECT_TRUE(test::ReadsAsOpenDML(Out));
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  Join({big}, true);
+  EXPECT_FALSE(test::ReadsAsOpenDML(Out));
+}
+
+TEST_F(AVIJoin, IndexModeFollowsTheSourcesTotalSize) {
+  std::string a = test::MakeClip(Clip(5, "none"));
   std::string big = Dir.File("big.avi");
   const int64_t threshold = TAVIFileJoiner::OpenDMLThreshold;
   for (int64_t total : {threshold - 1, threshold}) {
