@@ -29,10 +29,10 @@ public:
     // OpenDML writers start a new standard index every few thousand chunks.
     b.StreamList[0].StdIndexes = 100;
     b.StreamList[1].StdIndexes = 100;
-    FName = (std::filesystem::temp_directory_path() /
-             ("rwbench-" + std::to_string(::getpid()) + "-" +
-              std::to_string(static_cast<int>(Kind)) + ".avi"))
-                .string();
+    FName =
+        (std::filesystem::temp_directory_path() / ("rwbench-" + std::to_string(::getpid()) + "-" +
+                                                   std::to_string(static_cast<int>(Kind)) + ".avi"))
+            .string();
     b.Write(FName);
   }
   ~TBigFile() { std::remove(FName.c_str()); }

@@ -32,7 +32,8 @@ public:
     const std::string clip = (FDir / "clip.avi").string();
     const std::string command =
         "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi "
-        "-i sine=frequency=440:sample_rate=44100 -t 1 -c:v mpeg4 -c:a pcm_s16le '" + clip + "'";
+        "-i sine=frequency=440:sample_rate=44100 -t 1 -c:v mpeg4 -c:a pcm_s16le '" +
+        clip + "'";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed");
     for (int i = 0; i < cFileCount; ++i) {
       char name[40];

@@ -26,9 +26,10 @@ void PrintList(const char* Title, const TCompressorList& List, int Proposed) {
 int RunCompressors(const TArgs& Args) {
   if (!Args.empty()) {
     if (Args[0] == "--help" || Args[0] == "-h") {
-      std::printf("Usage: reelwright-cli compressors\n"
-                  "Lists the video and audio compressors of a recompressing join. The first\n"
-                  "column is the name --vcodec and --acodec take; '*' marks the default.\n");
+      std::printf(
+          "Usage: reelwright-cli compressors\n"
+          "Lists the video and audio compressors of a recompressing join. The first\n"
+          "column is the name --vcodec and --acodec take; '*' marks the default.\n");
       return 0;
     }
     std::fprintf(stderr, "reelwright-cli compressors: unexpected argument '%s'\n", Args[0].c_str());

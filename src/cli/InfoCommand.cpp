@@ -51,8 +51,7 @@ void PrintLine(const std::vector<std::string>& Fields) {
   std::string line;
   for (size_t i = 0; i < Fields.size(); ++i) {
     if (i) line += '\t';
-    for (char c : Fields[i])
-      line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    for (char c : Fields[i]) line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
   }
   line += '\n';
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -70,8 +69,7 @@ int RunInfo(const TArgs& Args) {
       InfoUsage(stdout);
       return 0;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "reelwright-cli info: unknown option '%s'\n",
-                   TerminalText(arg).c_str());
+      std::fprintf(stderr, "reelwright-cli info: unknown option '%s'\n", TerminalText(arg).c_str());
       InfoUsage(stderr);
       return 2;
     } else {

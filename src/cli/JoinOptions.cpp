@@ -5,17 +5,27 @@ namespace rw::cli {
 namespace {
 
 enum class TJoinOptionId {
-  Output, Yes, Copy, Recompress, Help,
-  Size, Rate, Resize, VideoCodec, AudioCodec, VideoOption, AudioOption
+  Output,
+  Yes,
+  Copy,
+  Recompress,
+  Help,
+  Size,
+  Rate,
+  Resize,
+  VideoCodec,
+  AudioCodec,
+  VideoOption,
+  AudioOption
 };
 using O = TJoinOptionId;
 
 struct TJoinOption {
   TJoinOptionId Id;
-  const char* Short;  // "-o", or nullptr
-  const char* Long;   // "--output"
-  const char* Value;  // what the next argument is ("OUT"), nullptr when it takes none
-  const char* Help;   // the usage's lines ('\n' between), nullptr when it is not listed
+  const char* Short;   // "-o", or nullptr
+  const char* Long;    // "--output"
+  const char* Value;   // what the next argument is ("OUT"), nullptr when it takes none
+  const char* Help;    // the usage's lines ('\n' between), nullptr when it is not listed
   bool Recompression;  // a setting of a recompressing join: it implies --recompress
 };
 
@@ -69,11 +79,16 @@ void PrintOptions(FILE* Out, bool Recompression) {
 // The choice of a recompression setting in Choices.
 std::string& SettingText(TRecompressChoices& Choices, TJoinOptionId Id) {
   switch (Id) {
-    case O::Size: return Choices.SizeText;
-    case O::Rate: return Choices.Rate;
-    case O::Resize: return Choices.ResizeWord;
-    case O::VideoCodec: return Choices.Video.Name;
-    default: return Choices.Audio.Name;
+    case O::Size:
+      return Choices.SizeText;
+    case O::Rate:
+      return Choices.Rate;
+    case O::Resize:
+      return Choices.ResizeWord;
+    case O::VideoCodec:
+      return Choices.Video.Name;
+    default:
+      return Choices.Audio.Name;
   }
 }
 

@@ -156,8 +156,9 @@ public:
   // then adds no row).
   void AddFile(const std::string& FileName);
   // Appends the files in the given order, with progress in status panel 0 (at the first file,
-  // then every ProgressInterval) and, for a file that fails, a message that asks whether to go on with the rest. Ends with the mismatch
-  // flags and column widths updated; the caller then calls UpdateActions and UpdateStatusBar.
+  // then every ProgressInterval) and, for a file that fails, a message that asks whether to go on
+  // with the rest. Ends with the mismatch flags and column widths updated; the caller then calls
+  // UpdateActions and UpdateStatusBar.
   void AddFiles(const std::vector<std::string>& Names);
   // Moves Row to position Target (last when Target is past the end) and selects it; the
   // caller then calls UpdateActions and UpdateStatusBar.

@@ -45,8 +45,8 @@ std::shared_ptr<TCompressorFilter> ChosenCompressor(bool Audio, const TCompresso
   int index = -1;
   if (given.empty()) {
     const std::vector<std::string> names = DisplayNames(list);
-    index = Audio ? SelectDefaultAudioCompressor(names, -1)
-                  : SelectDefaultVideoCompressor(names, -1);
+    index =
+        Audio ? SelectDefaultAudioCompressor(names, -1) : SelectDefaultVideoCompressor(names, -1);
   } else {
     index = FindCompressor(list, given);
     if (index < 0)
@@ -105,9 +105,8 @@ TRecompression DecideRecompression(const TFileInfoList& Infos, const TRecompress
   r.Width = size.Width;
   r.Height = size.Height;
 
-  const std::string rate = Choices.Rate.empty()
-                               ? d.FrameRates[static_cast<size_t>(d.FrameRateIndex)]
-                               : Choices.Rate;
+  const std::string rate =
+      Choices.Rate.empty() ? d.FrameRates[static_cast<size_t>(d.FrameRateIndex)] : Choices.Rate;
   try {
     r.FrameRate = ParseFrameRate(rate, separator);
   } catch (const Exception&) {

@@ -14,7 +14,8 @@ namespace rw {
 namespace {
 
 // The last of Names holding the first of Keys that any name holds.
-int SelectByPreference(const std::vector<std::string>& Names, const std::vector<std::string>& Keys, int Current) {
+int SelectByPreference(const std::vector<std::string>& Names, const std::vector<std::string>& Keys,
+                       int Current) {
   std::vector<int> last(Keys.size(), -1);
   for (size_t i = 0; i < Names.size(); ++i) {
     const std::string name = LowerASCII(Names[i]);
@@ -51,7 +52,8 @@ double ParseFrameRate(const std::string& Text, char DecimalSeparator) {
   std::replace(text.begin(), text.end(), DecimalSeparator, '.');
   const size_t first = text.find_first_not_of(' ');
   const size_t last = text.find_last_not_of(' ');
-  if (first == std::string::npos) throw Exception("'" + Text + "' is not a valid floating point value");
+  if (first == std::string::npos)
+    throw Exception("'" + Text + "' is not a valid floating point value");
   text = text.substr(first, last - first + 1);
   double value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -82,7 +84,8 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
   d.Height = static_cast<int32_t>(minHeight / 8 * 8);
   int64_t largest = 0;
   for (const TVideoFileInfo* f : Files)
-    largest = std::max({largest, static_cast<int64_t>(f->Width) - d.Width, static_cast<int64_t>(f->Height) - d.Height});
+    largest = std::max({largest, static_cast<int64_t>(f->Width) - d.Width,
+                        static_cast<int64_t>(f->Height) - d.Height});
   if (lowest == 0) lowest = 24;
   d.FrameRates = std::move(FrameRates);
   d.FrameRateIndex = AddFrameRate(d.FrameRates, lowest, DecimalSeparator);

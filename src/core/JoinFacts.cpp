@@ -44,7 +44,8 @@ std::vector<std::string> JoinNoteRows(const std::vector<const TVideoFileInfo*>& 
     };
     if (video) {
       if (row.VideoMismatch)
-        for (int column : {colType, colFrameSize, colFrameRate}) add(DifferenceText(row, first, column));
+        for (int column : {colType, colFrameSize, colFrameRate})
+          add(DifferenceText(row, first, column));
     } else if (!row.HasAudio || row.AudioMismatch) {
       add(DifferenceText(row, first, colAudio));
       if (why.empty() && !row.HasAudio) why = "No sound";

@@ -38,13 +38,11 @@ TJoinOutputFacts DescribeJoinOutput(const std::string& FileName) {
     facts.Duration = info->Duration;
     facts.Size = info->FileSize;
     return facts;
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   // A file that cannot be described still has its size.
   try {
     facts.Size = TFile::OpenRead(FileName).Size();
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   return facts;
 }
 

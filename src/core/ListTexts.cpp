@@ -38,9 +38,7 @@ bool IsPathDelimiter(char C) {
 }
 
 // Index of the last delimiter, or npos.
-size_t LastDelimiter(const std::string& FileName) {
-  return FileName.find_last_of(cPathDelimiters);
-}
+size_t LastDelimiter(const std::string& FileName) { return FileName.find_last_of(cPathDelimiters); }
 
 // Text with its decimal point replaced by DecimalSeparator.
 std::string WithDecimalSeparator(std::string Text, const std::string& DecimalSeparator) {
@@ -64,7 +62,8 @@ std::string FormatDuration(double Seconds) {
 }
 
 std::string FormatFrameRate(double Rate, char DecimalSeparator) {
-  return WithDecimalSeparator(ToChars(Rate, std::chars_format::fixed, 2), std::string(1, DecimalSeparator));
+  return WithDecimalSeparator(ToChars(Rate, std::chars_format::fixed, 2),
+                              std::string(1, DecimalSeparator));
 }
 
 std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator) {
@@ -73,8 +72,8 @@ std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator)
   std::string text;
   if (std::isfinite(FrameRate) && std::fabs(FrameRate) < 1e7) {
     // Up to seven significant digits, then two decimals.
-    const double significant = std::strtod(
-        ToChars(FrameRate, std::chars_format::scientific, 6).c_str(), nullptr);
+    const double significant =
+        std::strtod(ToChars(FrameRate, std::chars_format::scientific, 6).c_str(), nullptr);
     text = ToChars(significant, std::chars_format::fixed, 2);
   } else {
     text = ToChars(FrameRate, std::chars_format::scientific, 6);
@@ -89,7 +88,9 @@ std::string UserDecimalSeparator() {
   return conv && conv->decimal_point && *conv->decimal_point ? conv->decimal_point : ".";
 }
 
-std::string FrameRateText(double FrameRate) { return FrameRateText(FrameRate, UserDecimalSeparator()); }
+std::string FrameRateText(double FrameRate) {
+  return FrameRateText(FrameRate, UserDecimalSeparator());
+}
 
 std::string AudioText(const TVideoFileInfo& Info) {
   if (!Info.HasAudio) return "none";
@@ -114,8 +115,8 @@ std::string FolderText(const std::string& FileName) {
   if (last == std::string::npos) return {};
   // A path delimiter goes with the folder only at the start or after another delimiter
   // (the root, "//"); a drive delimiter always does.
-  const bool keep = FileName[last] != cPathDelimiter || last == 0 ||
-                    IsPathDelimiter(FileName[last - 1]);
+  const bool keep =
+      FileName[last] != cPathDelimiter || last == 0 || IsPathDelimiter(FileName[last - 1]);
   return FileName.substr(0, keep ? last + 1 : last);
 }
 
@@ -141,20 +142,38 @@ std::string ShortRateText(double Rate, const std::string& DecimalSeparator) {
 
 std::string AudioFormatName(uint16_t FormatTag) {
   switch (FormatTag) {
-    case 0x0001: return "PCM";
-    case 0x0002: return "MS ADPCM";
-    case 0x0003: return "32-bit float";
-    case 0x0006: return "A-law";
-    case 0x0007: return "u-law";
-    case 0x0011: return "IMA ADPCM";
-    case 0x0050: return "MP2";
-    case 0x0055: return "MP3";
-    case 0x00FF: case 0x1610: case 0x706D: return "AAC";
-    case 0x0161: case 0x0162: case 0x0163: return "WMA";
-    case 0x2000: return "AC-3";
-    case 0x2001: return "DTS";
-    case 0xFFFE: return "extensible";
-    default: break;
+    case 0x0001:
+      return "PCM";
+    case 0x0002:
+      return "MS ADPCM";
+    case 0x0003:
+      return "32-bit float";
+    case 0x0006:
+      return "A-law";
+    case 0x0007:
+      return "u-law";
+    case 0x0011:
+      return "IMA ADPCM";
+    case 0x0050:
+      return "MP2";
+    case 0x0055:
+      return "MP3";
+    case 0x00FF:
+    case 0x1610:
+    case 0x706D:
+      return "AAC";
+    case 0x0161:
+    case 0x0162:
+    case 0x0163:
+      return "WMA";
+    case 0x2000:
+      return "AC-3";
+    case 0x2001:
+      return "DTS";
+    case 0xFFFE:
+      return "extensible";
+    default:
+      break;
   }
   char text[16];
   std::snprintf(text, sizeof text, "format 0x%04X", static_cast<unsigned>(FormatTag));
@@ -194,8 +213,8 @@ std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& Fir
   };
   part(Row.AudioFormatTag != First.AudioFormatTag, AudioFormatName(Row.AudioFormatTag),
        AudioFormatName(First.AudioFormatTag));
-  part(Row.AudioSampleRate != First.AudioSampleRate,
-       std::to_string(Row.AudioSampleRate) + " Hz", std::to_string(First.AudioSampleRate) + " Hz");
+  part(Row.AudioSampleRate != First.AudioSampleRate, std::to_string(Row.AudioSampleRate) + " Hz",
+       std::to_string(First.AudioSampleRate) + " Hz");
   part(Row.AudioChannels != First.AudioChannels, ChannelsText(Row.AudioChannels),
        ChannelsText(First.AudioChannels));
   part(Row.AudioBitsPerSample != First.AudioBitsPerSample,
@@ -205,8 +224,10 @@ std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& Fir
     if (SampleSize == 0) return std::string("block-timed");
     return SampleSize == 1 ? std::string("byte-timed") : std::to_string(SampleSize) + "-byte-timed";
   };
-  part(Row.AudioSampleSize != First.AudioSampleSize, timing(Row.AudioSampleSize), timing(First.AudioSampleSize));
-  part(Row.AudioBlockAlign != First.AudioBlockAlign, std::to_string(Row.AudioBlockAlign) + "-byte-block",
+  part(Row.AudioSampleSize != First.AudioSampleSize, timing(Row.AudioSampleSize),
+       timing(First.AudioSampleSize));
+  part(Row.AudioBlockAlign != First.AudioBlockAlign,
+       std::to_string(Row.AudioBlockAlign) + "-byte-block",
        std::to_string(First.AudioBlockAlign) + "-byte-block");
   // What is left is the stream's clock or the extensible format's sub-format.
   if (row.empty()) return Against("Differently stored sound", "its own");

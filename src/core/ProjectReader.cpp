@@ -18,9 +18,7 @@ void CheckNameLength(const std::string& Name) {
 
 bool IsAlpha(char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_'; }
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
-bool IsHexDigit(char C) {
-  return IsDigit(C) || (C >= 'A' && C <= 'F') || (C >= 'a' && C <= 'f');
-}
+bool IsHexDigit(char C) { return IsDigit(C) || (C >= 'A' && C <= 'F') || (C >= 'a' && C <= 'f'); }
 int HexValue(char C) {
   if (IsDigit(C)) return C - '0';
   return (C | 0x20) - 'a' + 10;
@@ -80,7 +78,8 @@ public:
 
 private:
   void SkipBlanks() {
-    while (FPos < FText.size() && FText[FPos] != '\0' && static_cast<unsigned char>(FText[FPos]) <= ' ')
+    while (FPos < FText.size() && FText[FPos] != '\0' &&
+           static_cast<unsigned char>(FText[FPos]) <= ' ')
       ++FPos;
   }
 

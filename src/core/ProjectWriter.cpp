@@ -28,8 +28,7 @@ size_t SegmentEnd(const std::string& S, size_t Start) {
   size_t lead = end;
   while (lead > Start && end - lead < 3 && IsContinuation(static_cast<unsigned char>(S[lead])))
     --lead;
-  if (lead > Start && lead + SequenceLength(static_cast<unsigned char>(S[lead])) > end)
-    return lead;
+  if (lead > Start && lead + SequenceLength(static_cast<unsigned char>(S[lead])) > end) return lead;
   return end;
 }
 

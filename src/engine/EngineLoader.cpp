@@ -54,7 +54,8 @@ TLoadedEngine Load() {
     const std::string reason = TryLoad(file, loaded.Engine);
     if (loaded.Engine) return loaded;
     if (!looked.empty()) looked += "; ";
-    looked += file + (named && *named ? " (named by " + std::string(EnvironmentName) + ")" : "") + ": " + reason;
+    looked += file + (named && *named ? " (named by " + std::string(EnvironmentName) + ")" : "") +
+              ": " + reason;
   }
   return {nullptr, "The media engine (" + std::string(MediaEngineFileName) +
                        ") could not be loaded, so files cannot be recompressed; joining without "

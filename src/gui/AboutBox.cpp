@@ -47,8 +47,7 @@ void OpenAddress(const std::string& Address) {
 
 }  // namespace
 
-TAboutForm::TAboutForm(const TProductInfo& Info, QWidget* Parent)
-    : QDialog(Parent), FInfo(Info) {
+TAboutForm::TAboutForm(const TProductInfo& Info, QWidget* Parent) : QDialog(Parent), FInfo(Info) {
   setObjectName("AboutForm");
   setWindowTitle("About");
   setFixedSize(352, 243);

@@ -25,7 +25,8 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
   r.Rate = Options.FrameRateText();
   r.DecimalSeparator = RateDecimalSeparator();
   // No selection leaves the joiner's own method.
-  r.Resize = ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(TRecompression().ResizeMethod);
+  r.Resize =
+      ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(TRecompression().ResizeMethod);
   r.Video.Selected = r.Audio.Selected = true;
   // The compressors are bound only for a recompressing join.
   if (!Options.JoinWORecomp()) {

@@ -33,7 +33,8 @@ namespace {
 
 // A compressor list grows with its longest name up to this width; its drop-down shows more.
 constexpr int MaxCompressorListWidth = 480;
-const char* const cSizeWarning = "Note: Some video compressors can fail if Width or Height is not multiple 8.";
+const char* const cSizeWarning =
+    "Note: Some video compressors can fail if Width or Height is not multiple 8.";
 
 std::vector<std::string> Items(const QComboBox& Box) {
   std::vector<std::string> items;
@@ -168,7 +169,8 @@ void TfrmJoin::CreateControls() {
   connect(Button1, &QPushButton::clicked, this, &TfrmJoin::Button1Click);
   connect(edtFrameWidth, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
   connect(edtFrameHeight, &QLineEdit::textChanged, this, &TfrmJoin::edtFrameWidthChange);
-  connect(cbxVideoCompression, &QComboBox::currentIndexChanged, this, &TfrmJoin::edtFrameWidthChange);
+  connect(cbxVideoCompression, &QComboBox::currentIndexChanged, this,
+          &TfrmJoin::edtFrameWidthChange);
 }
 
 void TfrmJoin::FormCreate() { cbxResizeMethod->setCurrentIndex(riLetterbox); }
@@ -244,17 +246,18 @@ void TfrmJoin::FillFrameRates() {
 }
 
 void TfrmJoin::SetDefaults() {
-  const TJoinDefaults d = ComputeJoinDefaults(FFiles(), Items(*cbxFameRate), RateDecimalSeparator());
+  const TJoinDefaults d =
+      ComputeJoinDefaults(FFiles(), Items(*cbxFameRate), RateDecimalSeparator());
   edtFrameWidth->SetValue(d.Width);
   edtFrameHeight->SetValue(d.Height);
   for (size_t i = static_cast<size_t>(cbxFameRate->count()); i < d.FrameRates.size(); ++i)
     cbxFameRate->addItem(TextToQ(d.FrameRates[i]));
   cbxFameRate->setCurrentIndex(d.FrameRateIndex);
   cbxResizeMethod->setCurrentIndex(d.ResizeIndex);
-  cbxVideoCompression->setCurrentIndex(
-      SelectDefaultVideoCompressor(Items(*cbxVideoCompression), cbxVideoCompression->currentIndex()));
-  cbxAudioCompression->setCurrentIndex(
-      SelectDefaultAudioCompressor(Items(*cbxAudioCompression), cbxAudioCompression->currentIndex()));
+  cbxVideoCompression->setCurrentIndex(SelectDefaultVideoCompressor(
+      Items(*cbxVideoCompression), cbxVideoCompression->currentIndex()));
+  cbxAudioCompression->setCurrentIndex(SelectDefaultAudioCompressor(
+      Items(*cbxAudioCompression), cbxAudioCompression->currentIndex()));
 }
 
 void TfrmJoin::cbxJoinWORecompClick() {
@@ -323,7 +326,8 @@ void TfrmJoin::edtFrameWidthChange() {
     // Without the media engine there is no compressor to ask; the join reports it.
   }
   lblSizeWarning->setText(note.empty() ? cSizeWarning : TextToQ(note));
-  lblSizeWarning->setVisible(!note.empty() || edtFrameWidth->Value() % 8 != 0 || edtFrameHeight->Value() % 8 != 0);
+  lblSizeWarning->setVisible(!note.empty() || edtFrameWidth->Value() % 8 != 0 ||
+                             edtFrameHeight->Value() % 8 != 0);
   FitToContent();
 }
 

@@ -183,9 +183,9 @@ void TfrmMain::CreateToolBar() {
   ToolBar->setFloatable(false);
   ToolBar->setIconSize(QSize(24, 24));
   ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  for (QAction* action : {acnAddFiles, static_cast<QAction*>(nullptr), acnPlay, acnMoveUp,
-                          acnMoveDown, static_cast<QAction*>(nullptr), acnJoinFile,
-                          static_cast<QAction*>(nullptr), acnClear}) {
+  for (QAction* action :
+       {acnAddFiles, static_cast<QAction*>(nullptr), acnPlay, acnMoveUp, acnMoveDown,
+        static_cast<QAction*>(nullptr), acnJoinFile, static_cast<QAction*>(nullptr), acnClear}) {
     if (!action) {
       ToolBar->addSeparator();
       continue;
@@ -254,9 +254,7 @@ void TfrmMain::FormCreate() {
     FList->SetLastOpenFolder(ReadRegString(TRegRoot::CurrentUser, key, "LastOpenFolder"));
   });
   read([&] { LastSaveFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastSaveFolder"); });
-  read([&] {
-    LastProjectFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastProjectFolder");
-  });
+  read([&] { LastProjectFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastProjectFolder"); });
   if (!problems.empty()) {
     std::string text = problems.front();
     for (size_t i = 1; i < problems.size(); ++i) text += "\n" + problems[i];
@@ -456,11 +454,16 @@ bool TfrmMain::CellHighlighted(int Row, int Column) const {
   if (!miHighlightDifferents->isChecked() || Row < 0 || Row >= FList->Count()) return false;
   const TVideoFileInfo& info = FList->Info(Row);
   switch (Column) {
-    case colType: return info.VideoFormatDiffers;
-    case colFrameSize: return info.FrameSizeDiffers;
-    case colFrameRate: return info.FrameRateDiffers;
-    case colAudio: return info.AudioMismatch;
-    default: return false;
+    case colType:
+      return info.VideoFormatDiffers;
+    case colFrameSize:
+      return info.FrameSizeDiffers;
+    case colFrameRate:
+      return info.FrameRateDiffers;
+    case colAudio:
+      return info.AudioMismatch;
+    default:
+      return false;
   }
 }
 
@@ -530,9 +533,7 @@ void TfrmMain::dropEvent(QDropEvent* Event) {
 
 void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
   if (FBusy) return;
-  RunGuarded(this, [&] {
-    AddSortedFiles(GetDroppedFiles(Urls, true, false));
-  });
+  RunGuarded(this, [&] { AddSortedFiles(GetDroppedFiles(Urls, true, false)); });
 }
 
 void TfrmMain::OpenCommandLine(const QStringList& Names) {
@@ -541,8 +542,9 @@ void TfrmMain::OpenCommandLine(const QStringList& Names) {
     std::vector<std::string> files;
     std::string project;
     for (const QString& name : Names) {
-      const QString path = name.startsWith("file:") ? QUrl(name).toLocalFile()
-                                                    : QDir::cleanPath(QFileInfo(name).absoluteFilePath());
+      const QString path = name.startsWith("file:")
+                               ? QUrl(name).toLocalFile()
+                               : QDir::cleanPath(QFileInfo(name).absoluteFilePath());
       if (path.isEmpty()) continue;
       if (project.empty() && path.endsWith(".rwp", Qt::CaseInsensitive))
         project = PathFromQ(path);
@@ -649,7 +651,8 @@ QString ManualPath(const QString& ProgramFolder) {
 }
 
 void TfrmMain::miHelpTopicsClick() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(ManualPath(QCoreApplication::applicationDirPath())));
+  QDesktopServices::openUrl(
+      QUrl::fromLocalFile(ManualPath(QCoreApplication::applicationDirPath())));
 }
 
 }  // namespace rw

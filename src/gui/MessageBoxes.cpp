@@ -12,10 +12,14 @@ namespace {
 
 QMessageBox::Icon ToQtIcon(TMessageIcon Icon) {
   switch (Icon) {
-    case TMessageIcon::miWarning: return QMessageBox::Warning;
-    case TMessageIcon::miQuestion: return QMessageBox::Question;
-    case TMessageIcon::miError: return QMessageBox::Critical;
-    case TMessageIcon::miInformation: break;
+    case TMessageIcon::miWarning:
+      return QMessageBox::Warning;
+    case TMessageIcon::miQuestion:
+      return QMessageBox::Question;
+    case TMessageIcon::miError:
+      return QMessageBox::Critical;
+    case TMessageIcon::miInformation:
+      break;
   }
   return QMessageBox::Information;
 }
@@ -26,15 +30,21 @@ TMessageResult ExecMessageBox(const TMessageRequest& Request) {
   text.replace("\r\n", "\n");
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   if (Request.Buttons == TMessageButtons::mbYesNo) buttons = QMessageBox::Yes | QMessageBox::No;
-  if (Request.Buttons == TMessageButtons::mbYesCancel) buttons = QMessageBox::Yes | QMessageBox::Cancel;
+  if (Request.Buttons == TMessageButtons::mbYesCancel)
+    buttons = QMessageBox::Yes | QMessageBox::Cancel;
   QMessageBox box(ToQtIcon(Request.Icon), TextToQ(Request.Caption), text, buttons,
                   Request.Owner ? Request.Owner : QApplication::activeWindow());
   switch (box.exec()) {
-    case QMessageBox::Yes: return TMessageResult::mrYes;
-    case QMessageBox::No: return TMessageResult::mrNo;
-    case QMessageBox::Cancel: return TMessageResult::mrCancel;
-    case QMessageBox::Ok: return TMessageResult::mrOK;
-    default: return TMessageResult::mrNone;
+    case QMessageBox::Yes:
+      return TMessageResult::mrYes;
+    case QMessageBox::No:
+      return TMessageResult::mrNo;
+    case QMessageBox::Cancel:
+      return TMessageResult::mrCancel;
+    case QMessageBox::Ok:
+      return TMessageResult::mrOK;
+    default:
+      return TMessageResult::mrNone;
   }
 }
 

@@ -14,7 +14,8 @@ constexpr int ScrollBarWidth = 16;
 constexpr int ScrollRest = 1;
 }  // namespace
 
-TNaturalEdit::TNaturalEdit(QWidget* Parent) : QLineEdit(Parent), FScrollBar(new QScrollBar(Qt::Vertical, this)) {
+TNaturalEdit::TNaturalEdit(QWidget* Parent)
+    : QLineEdit(Parent), FScrollBar(new QScrollBar(Qt::Vertical, this)) {
   setText("0");
   setFixedHeight(20);
   FScrollBar->setRange(0, 2 * ScrollRest);
@@ -99,13 +100,16 @@ void TNaturalEdit::keyPressEvent(QKeyEvent* Event) {
     }
   }
   QLineEdit::keyPressEvent(Event);
-  if (cursorPosition() != caret && (key == Qt::Key_Up || key == Qt::Key_Down)) setCursorPosition(caret);
+  if (cursorPosition() != caret && (key == Qt::Key_Up || key == Qt::Key_Down))
+    setCursorPosition(caret);
 }
 
 void TNaturalEdit::ScrollAction(int Action) {
   const int caret = cursorPosition();
-  if (Action == QAbstractSlider::SliderSingleStepSub) StepUp();
-  else if (Action == QAbstractSlider::SliderSingleStepAdd) StepDown();
+  if (Action == QAbstractSlider::SliderSingleStepSub)
+    StepUp();
+  else if (Action == QAbstractSlider::SliderSingleStepAdd)
+    StepDown();
   // The bar never scrolls anything: it only steps the number.
   FScrollBar->setSliderPosition(ScrollRest);
   if (cursorPosition() != caret) setCursorPosition(caret);
@@ -114,7 +118,8 @@ void TNaturalEdit::ScrollAction(int Action) {
 void TNaturalEdit::resizeEvent(QResizeEvent* Event) {
   QLineEdit::resizeEvent(Event);
   const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
-  FScrollBar->setGeometry(width() - ScrollBarWidth - frame, frame, ScrollBarWidth, height() - 2 * frame);
+  FScrollBar->setGeometry(width() - ScrollBarWidth - frame, frame, ScrollBarWidth,
+                          height() - 2 * frame);
 }
 
 }  // namespace rw

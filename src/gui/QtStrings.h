@@ -7,7 +7,9 @@
 
 namespace rw {
 
-inline QString PathToQ(const std::string& Path) { return QFile::decodeName(QByteArray::fromStdString(Path)); }
+inline QString PathToQ(const std::string& Path) {
+  return QFile::decodeName(QByteArray::fromStdString(Path));
+}
 inline std::string PathFromQ(const QString& Path) { return QFile::encodeName(Path).toStdString(); }
 inline QString TextToQ(const std::string& Text) { return QString::fromStdString(Text); }
 inline std::string TextFromQ(const QString& Text) { return Text.toStdString(); }

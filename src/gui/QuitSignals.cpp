@@ -34,8 +34,7 @@ void InstallQuitSignals(QWidget& MainWindow) {
   QPointer<QWidget> window(&MainWindow);
   QObject::connect(notifier, &QSocketNotifier::activated, &MainWindow, [window] {
     char buffer[16];
-    while (::read(QuitPipe[0], buffer, sizeof buffer) > 0) {
-    }
+    while (::read(QuitPipe[0], buffer, sizeof buffer) > 0) {}
     // No one is there to answer a message box any more (a settings failure at the end, say):
     // what it would show goes to standard error, and a question gets the answer that changes
     // nothing.

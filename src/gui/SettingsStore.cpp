@@ -103,8 +103,11 @@ bool CheckSettingsFiles(const QString& Organisation, const QString& Application)
     const qint64 size = QFileInfo(name).size();
     if (size > MaxSettingsFileBytes) {
       if (!ReportedFiles().insert(file).second) return false;
-      throw Exception("The settings file " + file + " is larger than any settings of this "
-                      "program (" + std::to_string(size) + " bytes): it is neither read nor "
+      throw Exception("The settings file " + file +
+                      " is larger than any settings of this "
+                      "program (" +
+                      std::to_string(size) +
+                      " bytes): it is neither read nor "
                       "written");
     }
   }
@@ -134,8 +137,10 @@ QRect ClampToScreens(long long Left, long long Top, long long Width, long long H
   long long best = 0;
   for (QScreen* screen : screens) {
     const QRect a = screen->availableGeometry();
-    const long long w = std::min<long long>(Left + Width, a.x() + a.width()) - std::max<long long>(Left, a.x());
-    const long long h = std::min<long long>(Top + Height, a.y() + a.height()) - std::max<long long>(Top, a.y());
+    const long long w =
+        std::min<long long>(Left + Width, a.x() + a.width()) - std::max<long long>(Left, a.x());
+    const long long h =
+        std::min<long long>(Top + Height, a.y() + a.height()) - std::max<long long>(Top, a.y());
     if (w > 0 && h > 0 && w * h > best) {
       best = w * h;
       target = screen;
@@ -155,8 +160,8 @@ QRect ClampToScreens(long long Left, long long Top, long long Width, long long H
 std::unique_ptr<QSettings> OpenRegKey(TRegRoot /*Root*/, const std::string& Key) {
   // "Software", then the organisation and the application; the rest is the group.
   std::vector<std::string> parts = SplitKey(Key);
-  size_t first = (!parts.empty() && QString::fromStdString(parts[0])
-                                            .compare("Software", Qt::CaseInsensitive) == 0)
+  size_t first = (!parts.empty() &&
+                  QString::fromStdString(parts[0]).compare("Software", Qt::CaseInsensitive) == 0)
                      ? 1
                      : 0;
   std::string organisation = parts.size() > first ? parts[first] : std::string();
@@ -211,9 +216,9 @@ void LoadFormPlacement(TRegRoot Root, const std::string& Key, QWidget& Form, boo
     state = read("WindowState");
   }
   if (top || left || width || height) {
-    const QRect placed = ClampToScreens(left.value_or(Form.x()), top.value_or(Form.y()),
-                                        width.value_or(Form.width()),
-                                        height.value_or(Form.height()));
+    const QRect placed =
+        ClampToScreens(left.value_or(Form.x()), top.value_or(Form.y()),
+                       width.value_or(Form.width()), height.value_or(Form.height()));
     Form.move(placed.topLeft());
     if (placed.size() != Form.size()) Form.resize(placed.size());
   }

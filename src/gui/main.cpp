@@ -19,8 +19,9 @@ int main(int argc, char** argv) {
   // Names after the program's own: AVI files to add, or a project to open.
   QStringList names = QApplication::arguments().mid(1);
   if (!names.isEmpty() && (names.front() == "--help" || names.front() == "-h")) {
-    std::printf("Usage: reelwright [FILE.avi...] [PROJECT.rwp]\n"
-                "Opens the window with the files in its list, or with the project's files.\n");
+    std::printf(
+        "Usage: reelwright [FILE.avi...] [PROJECT.rwp]\n"
+        "Opens the window with the files in its list, or with the project's files.\n");
     return 0;
   }
   if (!names.isEmpty() && names.front() == "--") names.removeFirst();

@@ -39,7 +39,7 @@ private:
   std::string FOutFileName;
   std::string FFolder;
   std::string FTempFileName;
-  TFile FFile;  // the reserved temporary file, kept open to sync it
+  TFile FFile;             // the reserved temporary file, kept open to sync it
   bool FReplaces = false;  // the output existed at the start: the user agreed to replace it
   bool FKeepMode = false;  // the output is a regular file whose permissions the join keeps
   unsigned FMode = 0;

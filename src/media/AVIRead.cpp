@@ -131,8 +131,7 @@ void TAVIFileReader::ReadHeaders() {
     s.ReadHeaders(static_cast<unsigned>(FStreams.size() - 1));
     if (s.FIndxPos >= 0) FIsOpenDML = true;
     const uint32_t type = s.Header.Type;
-    if ((type == riff::streamVids || type == riff::streamIavs) && !FVideoStream)
-      FVideoStream = &s;
+    if ((type == riff::streamVids || type == riff::streamIavs) && !FVideoStream) FVideoStream = &s;
     if (type == riff::streamAuds && !FAudioStream) FAudioStream = &s;
   }
 }

@@ -30,8 +30,8 @@ public:
 
 // One data chunk of a stream, as GetIndexEntry gives it.
 struct TAVIIndexEntry {
-  int64_t FilePos = 0;    // absolute position of the chunk's data (after its 8-byte header)
-  uint32_t Size = 0;      // data bytes
+  int64_t FilePos = 0;  // absolute position of the chunk's data (after its 8-byte header)
+  uint32_t Size = 0;    // data bytes
   bool KeyFrame = false;
   int64_t StreamPos = 0;  // bytes of the same stream before this chunk
 };

@@ -32,8 +32,7 @@ bool TAVIFileReader::ReadOldIndex() {
   const int64_t base = GetIndexBase();
   for (uint32_t i = 0; i < n; ++i) {
     uint8_t e[riff::Idx1EntrySize];
-    if (buffer.ReadAt(e, sizeof e, FIdx1Pos + static_cast<int64_t>(i) * sizeof e) < sizeof e)
-      break;
+    if (buffer.ReadAt(e, sizeof e, FIdx1Pos + static_cast<int64_t>(i) * sizeof e) < sizeof e) break;
     // Only the stream number (the first two characters of the chunk id) is examined, so
     // palette changes and the like count as chunks of their stream; 'rec ' lists, 'JUNK' and
     // numbers without a stream belong to none.

@@ -43,8 +43,7 @@ TAVIFileReader::TIndexState TAVIFileReader::CheckIndex() {
   if (total == 0) return TIndexState::Short;
   // Video frames are one chunk each: fewer entries than the declared length.
   if (FVideoStream && FVideoStream->Header.SampleSize == 0 &&
-      (FVideoStream->ChunkCount() == 0 ||
-       FVideoStream->ChunkCount() < FVideoStream->Header.Length))
+      (FVideoStream->ChunkCount() == 0 || FVideoStream->ChunkCount() < FVideoStream->Header.Length))
     return TIndexState::Short;
   // The first entry of every stream must point just behind a header of its own chunk.
   for (auto& s : FStreams) {
@@ -108,8 +107,8 @@ void TAVIFileReader::WalkMovi(bool KeepBetter) {
       earlierVideo = earlier;
     }
   }
-  const bool better = walkedVideo > earlierVideo ||
-                      (walkedVideo == earlierVideo && walkedAll > earlierAll);
+  const bool better =
+      walkedVideo > earlierVideo || (walkedVideo == earlierVideo && walkedAll > earlierAll);
   if (KeepBetter && !better) {
     for (size_t i = 0; i < n; ++i) FStreams[i]->FIndex = std::move(saved[i]);
     return;

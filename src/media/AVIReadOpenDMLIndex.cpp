@@ -46,8 +46,8 @@ bool TAVIStream::ReadSuperIndex() {
   }
   for (uint32_t i = 0; i < h.EntriesInUse; ++i) {
     uint8_t e[riff::SuperIndexEntrySize];
-    const int64_t at = FIndxPos + riff::IndexHeaderSize +
-                       static_cast<int64_t>(i) * riff::SuperIndexEntrySize;
+    const int64_t at =
+        FIndxPos + riff::IndexHeaderSize + static_cast<int64_t>(i) * riff::SuperIndexEntrySize;
     if (buffer.ReadAt(e, sizeof e, at) < sizeof e) break;
     if (!ReadStandardIndex(buffer, static_cast<int64_t>(GetLE64(e)))) return false;
   }
@@ -69,8 +69,8 @@ bool TAVIStream::ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position) {
     if (Buffer.ReadAt(e, sizeof e, at) < sizeof e) break;
     const uint32_t size = GetLE32(e + 4);
     const int64_t pos = static_cast<int64_t>(h.BaseOffset + GetLE32(e));
-    if (!AddIndexEntry(size & ~riff::StdIndexNoKeyFrame,
-                       (size & riff::StdIndexNoKeyFrame) == 0, pos))
+    if (!AddIndexEntry(size & ~riff::StdIndexNoKeyFrame, (size & riff::StdIndexNoKeyFrame) == 0,
+                       pos))
       break;
   }
   return true;

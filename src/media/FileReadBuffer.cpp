@@ -53,8 +53,7 @@ uint32_t TFileReadBuffer::ReadAt(void* Dest, uint32_t Count, int64_t Position) {
       return 0;
     }
   }
-  if (FWindowStart < 0 || FWindowStart > Position ||
-      Position + Count > FWindowStart + FBufferSize)
+  if (FWindowStart < 0 || FWindowStart > Position || Position + Count > FWindowStart + FBufferSize)
     Fill(Position);
   int64_t n = Count;
   if (Position + n > FFileSize) n = FFileSize - Position;
@@ -64,8 +63,7 @@ uint32_t TFileReadBuffer::ReadAt(void* Dest, uint32_t Count, int64_t Position) {
 
 const uint8_t* TFileReadBuffer::Peek(int64_t Position, uint32_t Count) {
   if (Position < 0 || Count > FBufferSize / 2 || Position + Count > FFileSize) return nullptr;
-  if (FWindowStart < 0 || FWindowStart > Position ||
-      Position + Count > FWindowStart + FBufferSize)
+  if (FWindowStart < 0 || FWindowStart > Position || Position + Count > FWindowStart + FBufferSize)
     Fill(Position);
   return FBuffer.get() + (Position - FWindowStart);
 }

@@ -135,12 +135,12 @@ inline constexpr uint32_t AVIIF_LIST = 0x00000001;
 inline constexpr uint32_t AVIIF_KEYFRAME = 0x00000010;
 
 // Sizes of the fixed records.
-inline constexpr uint32_t ChunkHeaderSize = 8;     // id + size
-inline constexpr uint32_t ListHeaderSize = 12;     // 'LIST' + size + list type
-inline constexpr uint32_t MainHeaderSize = 56;     // 'avih' data
-inline constexpr uint32_t StreamHeaderSize = 56;   // 'strh' data
-inline constexpr uint32_t Idx1EntrySize = 16;      // chunk id, flags, offset, size
-inline constexpr uint32_t DmlhSize = 248;          // 'dmlh' data: total frames + zeros
+inline constexpr uint32_t ChunkHeaderSize = 8;    // id + size
+inline constexpr uint32_t ListHeaderSize = 12;    // 'LIST' + size + list type
+inline constexpr uint32_t MainHeaderSize = 56;    // 'avih' data
+inline constexpr uint32_t StreamHeaderSize = 56;  // 'strh' data
+inline constexpr uint32_t Idx1EntrySize = 16;     // chunk id, flags, offset, size
+inline constexpr uint32_t DmlhSize = 248;         // 'dmlh' data: total frames + zeros
 
 // OpenDML indexes. Both index levels start with the same 32-byte header counted from the
 // chunk's own header: id, size, longs per entry (16), sub-type (8), type (8), entries in use,
@@ -148,8 +148,8 @@ inline constexpr uint32_t DmlhSize = 248;          // 'dmlh' data: total frames 
 // and 4 reserved bytes for a standard index.
 inline constexpr uint8_t AVI_INDEX_OF_INDEXES = 0;
 inline constexpr uint8_t AVI_INDEX_OF_CHUNKS = 1;
-inline constexpr uint8_t AVI_INDEX_2FIELD = 1;     // sub-type: field index
-inline constexpr uint32_t IndexHeaderSize = 32;    // including the 8-byte chunk header
+inline constexpr uint8_t AVI_INDEX_2FIELD = 1;   // sub-type: field index
+inline constexpr uint32_t IndexHeaderSize = 32;  // including the 8-byte chunk header
 inline constexpr uint32_t IndexTypeOffset = 11;
 inline constexpr uint32_t IndexEntriesInUseOffset = 12;
 inline constexpr uint32_t IndexChunkIdOffset = 16;

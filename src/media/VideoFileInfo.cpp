@@ -35,7 +35,7 @@ TVideoFileType DetectSignature(const uint8_t* b) {
       return DetectMPEG(b);
     case 0x30:
       return std::memcmp(b + 1, ASFGuid, sizeof ASFGuid) == 0 ? TVideoFileType::vftASF
-                                                               : TVideoFileType::vftUnknown;
+                                                              : TVideoFileType::vftUnknown;
     case 0x52:
       return std::memcmp(b + 1, "IFF", 3) == 0 && std::memcmp(b + 8, "AVI", 3) == 0
                  ? TVideoFileType::vftAVI
@@ -47,13 +47,19 @@ TVideoFileType DetectSignature(const uint8_t* b) {
 
 const char* TypeName(TVideoFileType Type) {
   switch (Type) {
-    case TVideoFileType::vftAVI: return "AVI";
+    case TVideoFileType::vftAVI:
+      return "AVI";
     case TVideoFileType::vftMPEG1Video:
-    case TVideoFileType::vftMPEG1System: return "MPEG1";
-    case TVideoFileType::vftMPEG2System: return "MPEG2";
-    case TVideoFileType::vftASF: return "WMV";
-    case TVideoFileType::vftRealMedia: return "RealMedia";
-    case TVideoFileType::vftUnknown: break;
+    case TVideoFileType::vftMPEG1System:
+      return "MPEG1";
+    case TVideoFileType::vftMPEG2System:
+      return "MPEG2";
+    case TVideoFileType::vftASF:
+      return "WMV";
+    case TVideoFileType::vftRealMedia:
+      return "RealMedia";
+    case TVideoFileType::vftUnknown:
+      break;
   }
   return "DirectShow";
 }
@@ -93,7 +99,8 @@ uint64_t PictureCount(const TAVIFileReader& Reader, const std::string& FileName)
   const TAVIStreamHeader& vh = Reader.VideoStream()->Header;
   if (vh.SampleSize != 0) return vh.Length;
   uint64_t room = static_cast<uint64_t>(Reader.GetFileSize()) / riff::ChunkHeaderSize;
-  if (!Reader.IsOpenDML() && Reader.HasIndex()) room = std::min<uint64_t>(room, Reader.LegacyIndexEntries());
+  if (!Reader.IsOpenDML() && Reader.HasIndex())
+    room = std::min<uint64_t>(room, Reader.LegacyIndexEntries());
   if (Reader.HasIndex() && vh.Length <= room) return vh.Length;
   try {
     TAVIFileReader full;
@@ -162,8 +169,7 @@ bool SameRate(double A, double B) {
 
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {
   if (!A.HasAudio || !B.HasAudio) return A.HasAudio == B.HasAudio;
-  return A.AudioChannels == B.AudioChannels &&
-         A.AudioSampleRate == B.AudioSampleRate &&
+  return A.AudioChannels == B.AudioChannels && A.AudioSampleRate == B.AudioSampleRate &&
          A.AudioBitsPerSample == B.AudioBitsPerSample && A.AudioFormatTag == B.AudioFormatTag &&
          A.AudioBlockAlign == B.AudioBlockAlign && A.AudioSampleSize == B.AudioSampleSize &&
          SameRate(A.AudioRate, B.AudioRate) && A.AudioSubFormat == B.AudioSubFormat;

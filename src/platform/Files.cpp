@@ -40,7 +40,8 @@ TFile TFile::OpenRead(const std::string& FileName) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) RaiseLastOSError();
   if (S_ISDIR(st.st_mode)) RaiseOSError(EISDIR);
-  if (!S_ISREG(st.st_mode)) throw EFOpenError("Cannot open file " + FileName + ": not a regular file");
+  if (!S_ISREG(st.st_mode))
+    throw EFOpenError("Cannot open file " + FileName + ": not a regular file");
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // Shared lock: other readers may hold it too; a writer that asks for an exclusive lock waits
   // or fails. Advisory only, and never fatal here.
@@ -57,8 +58,8 @@ TFile TFile::Create(const std::string& FileName) {
 }
 
 TFile TFile::CreateNew(const std::string& FileName, unsigned Mode) {
-  int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
-                  static_cast<mode_t>(Mode));
+  int fd =
+      ::open(FileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(Mode));
   if (fd < 0) RaiseLastOSError();
   return TFile(fd);
 }
@@ -89,7 +90,8 @@ size_t ReadAll(void* Dest, size_t Count, TStep Step) {
 }  // namespace
 
 size_t TFile::Read(void* Dest, size_t Count) {
-  return ReadAll(Dest, Count, [this](char* To, size_t Left, size_t) { return ::read(FHandle, To, Left); });
+  return ReadAll(Dest, Count,
+                 [this](char* To, size_t Left, size_t) { return ::read(FHandle, To, Left); });
 }
 
 size_t TFile::ReadAt(void* Dest, size_t Count, int64_t Position) {
@@ -206,7 +208,8 @@ void SyncFolder(const std::string& Folder) {
 }
 
 bool SameFile(const std::string& A, const std::string& B) {
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   if (::stat(A.c_str(), &a) != 0 || ::stat(B.c_str(), &b) != 0) return false;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -217,7 +220,7 @@ int32_t MulDiv(int32_t Number, int32_t Numerator, int32_t Denominator) {
   int64_t half = std::llabs(static_cast<int64_t>(Denominator)) / 2;
   // Round half away from zero, as the platform's MulDiv does.
   int64_t q = ((product < 0) != (Denominator < 0)) ? (product - half) / Denominator
-                                                    : (product + half) / Denominator;
+                                                   : (product + half) / Denominator;
   return static_cast<int32_t>(q);
 }
 

@@ -68,7 +68,8 @@ void TAVIFileWriter::AddStream(int StreamId, const TAVIStreamHeader& Header, con
   // A negative bitmap height marks top-down rows; the frame is as high as its magnitude.
   const uint32_t width = hasBitmapHeader ? GetLE32(format + riff::BmpWidthOffset) : 0;
   const uint32_t height =
-      hasBitmapHeader ? BitmapRows(static_cast<int32_t>(GetLE32(format + riff::BmpHeightOffset))) : 0;
+      hasBitmapHeader ? BitmapRows(static_cast<int32_t>(GetLE32(format + riff::BmpHeightOffset)))
+                      : 0;
   TAVIStreamHeader header = Header;
   header.Length = 0;
   if (header.Type == riff::streamVids && hasBitmapHeader) {
@@ -169,7 +170,8 @@ void TAVIFileWriter::WriteChunk(int StreamId, const void* Data, bool KeyFrame, u
   // positions would be read wrongly wherever the relative reading of the first entry happens to
   // land on a chunk of the same stream (chunks of one size repeat at such distances).
   if (FFirstPart && LegacyOn())
-    FLegacyIndex.Add(slot.ChunkId, KeyFrame, static_cast<uint32_t>(p - (FMoviPos + riff::ChunkHeaderSize)), Size);
+    FLegacyIndex.Add(slot.ChunkId, KeyFrame,
+                     static_cast<uint32_t>(p - (FMoviPos + riff::ChunkHeaderSize)), Size);
   if (OpenDMLOn()) {
     auto offset = static_cast<uint32_t>(p + riff::ChunkHeaderSize - FIndexBase);
     if (slot.Index->Add(offset, Size, KeyFrame)) slot.Index->FlushStandardIndex(FOut, FIndexBase);

@@ -63,13 +63,14 @@ private:
 // no bits to any mantissa: every coefficient decodes as zero.
 void WriteSilentBlocks(TBitWriter& W, int Channels, bool Lfe, bool Stereo, bool DualMono) {
   // Exponent groups of three deltas (each stored as delta + 2): 15 rises to 24, then stays.
-  constexpr uint32_t Rise1 = 25 * 4 + 5 * 4 + 4, Rise2 = 25 * 4 + 5 * 3 + 2, Flat = 25 * 2 + 5 * 2 + 2;
+  constexpr uint32_t Rise1 = 25 * 4 + 5 * 4 + 4, Rise2 = 25 * 4 + 5 * 3 + 2,
+                     Flat = 25 * 2 + 5 * 2 + 2;
   constexpr int Groups = 6;  // bandwidth code 0: 73 coefficients in groups of 12
   for (int blk = 0; blk < BlocksPerFrame; ++blk) {
     const uint32_t first = blk == 0 ? 1 : 0;
     for (int ch = 0; ch < Channels; ++ch) W.Put(0, 1);  // block switch
     for (int ch = 0; ch < Channels; ++ch) W.Put(0, 1);  // dither
-    W.Put(0, 1);                                         // dynamic range
+    W.Put(0, 1);                                        // dynamic range
     if (DualMono) W.Put(0, 1);
     W.Put(first, 1);  // coupling strategy; then coupling not in use
     if (first) W.Put(0, 1);

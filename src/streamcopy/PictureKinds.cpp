@@ -15,19 +15,17 @@ constexpr uint32_t BiRgb = 0;
 constexpr uint32_t BiBitfields = 3;
 
 constexpr std::array<uint32_t, 18> Mpeg4VisualCodecs = {
-    FourCC("FMP4"), FourCC("XVID"), FourCC("DIVX"), FourCC("DX50"), FourCC("MP4V"),
-    FourCC("M4S2"), FourCC("MP4S"), FourCC("3IV2"), FourCC("XVIX"), FourCC("DM4V"),
-    FourCC("BLZ0"), FourCC("RMP4"), FourCC("SMP4"), FourCC("UMP4"), FourCC("HDX4"),
-    FourCC("DXGM"), FourCC("FVFW"), FourCC("GEOX")};
+    FourCC("FMP4"), FourCC("XVID"), FourCC("DIVX"), FourCC("DX50"), FourCC("MP4V"), FourCC("M4S2"),
+    FourCC("MP4S"), FourCC("3IV2"), FourCC("XVIX"), FourCC("DM4V"), FourCC("BLZ0"), FourCC("RMP4"),
+    FourCC("SMP4"), FourCC("UMP4"), FourCC("HDX4"), FourCC("DXGM"), FourCC("FVFW"), FourCC("GEOX")};
 constexpr std::array<uint32_t, 6> H264Codecs = {FourCC("H264"), FourCC("X264"), FourCC("AVC1"),
                                                 FourCC("DAVC"), FourCC("VSSH"), FourCC("Q264")};
 // Motion JPEG and the packed and planar YUV layouts: every picture stands alone.
 constexpr std::array<uint32_t, 21> EveryPictureKeyCodecs = {
-    FourCC("MJPG"), FourCC("AVRN"), FourCC("LJPG"), FourCC("JPGL"), FourCC("AVDJ"),
-    FourCC("JPEG"), FourCC("DMB1"), FourCC("IJPG"), FourCC("YUY2"), FourCC("UYVY"),
-    FourCC("YVYU"), FourCC("YV12"), FourCC("I420"), FourCC("IYUV"), FourCC("Y800"),
-    FourCC("GREY"), FourCC("NV12"), FourCC("NV21"), FourCC("YV16"), FourCC("HDYC"),
-    FourCC("Y41P")};
+    FourCC("MJPG"), FourCC("AVRN"), FourCC("LJPG"), FourCC("JPGL"), FourCC("AVDJ"), FourCC("JPEG"),
+    FourCC("DMB1"), FourCC("IJPG"), FourCC("YUY2"), FourCC("UYVY"), FourCC("YVYU"), FourCC("YV12"),
+    FourCC("I420"), FourCC("IYUV"), FourCC("Y800"), FourCC("GREY"), FourCC("NV12"), FourCC("NV21"),
+    FourCC("YV16"), FourCC("HDYC"), FourCC("Y41P")};
 
 uint32_t UpperCase(uint32_t Code) {
   uint32_t upper = 0;

@@ -43,7 +43,8 @@ void TRiffOutput::WriteChunk(uint32_t Id, const void* Data, uint32_t Size) {
 }
 
 void TRiffOutput::PadWithJunk(int64_t Target) {
-  auto gap = static_cast<int32_t>(static_cast<uint32_t>(Target) - static_cast<uint32_t>(Position()));
+  auto gap =
+      static_cast<int32_t>(static_cast<uint32_t>(Target) - static_cast<uint32_t>(Position()));
   if (gap < static_cast<int32_t>(riff::ChunkHeaderSize)) return;
   uint32_t filler = static_cast<uint32_t>(gap) - riff::ChunkHeaderSize;
   WriteChunkHeader(riff::ckJUNK, filler);

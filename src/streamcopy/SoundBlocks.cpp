@@ -194,7 +194,8 @@ void TSilenceMaker::NextFrame(std::vector<uint8_t>& Block) {
   FPaddingRest += FSlotNumerator % rate;
   const bool padded = FPaddingRest >= rate;
   if (padded) FPaddingRest -= rate;
-  const uint32_t size = static_cast<uint32_t>(FSlotNumerator / rate + (padded ? 1 : 0)) * FSlotBytes;
+  const uint32_t size =
+      static_cast<uint32_t>(FSlotNumerator / rate + (padded ? 1 : 0)) * FSlotBytes;
   // Zero side information and no allocated bits: the frame decodes to silence.
   Block.assign(std::max(size, HeaderBytes), 0);
   const uint32_t bits = FHeader.Bits | (padded ? PaddingBit : 0);

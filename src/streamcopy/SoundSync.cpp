@@ -154,8 +154,8 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
       FSilence.BlockAlign() <= MaxBlock) {
     // Chunks of about one picture's time, a whole number of samples each.
     const uint32_t align = FSilence.BlockAlign();
-    const long double perPicture = static_cast<long double>(FVideoScale) / FVideoRate *
-                                   FSoundRate / FSoundScale * FSampleSize;
+    const long double perPicture =
+        static_cast<long double>(FVideoScale) / FVideoRate * FSoundRate / FSoundScale * FSampleSize;
     const uint64_t chunk = std::max<uint64_t>(
         align, static_cast<uint64_t>(std::min<long double>(perPicture, 1 << 20)) / align * align);
     while (left * 2 >= static_cast<int64_t>(align)) {

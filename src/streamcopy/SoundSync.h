@@ -38,7 +38,9 @@ public:
   // the pictures its index lists.
   void BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound, uint32_t Pictures);
   // The source's pictures were counted anew (its index was rebuilt from its data).
-  void SetSourcePictures(uint32_t Pictures) { FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures)); }
+  void SetSourcePictures(uint32_t Pictures) {
+    FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures));
+  }
   // One picture of the source was written.
   void PictureWritten() { ++FPictures; }
   // One sound chunk of the source, in time order: writes what of it belongs with the
@@ -82,11 +84,11 @@ private:
   uint64_t FUnits = 0;  // sound: bytes with a sample size, else chunks
 
   // The source being copied.
-  uint64_t FFirstPicture = 0;  // output picture number of its first picture
-  int64_t FEndUnits = 0;       // sound units at the end of its listed pictures
-  long double FDelay = 0;      // its sound's start after its first picture, in seconds
-  bool FStartPending = false;  // its sound's start not yet placed
-  int64_t FSkipUnits = 0;      // its sound to leave out before its first picture
+  uint64_t FFirstPicture = 0;     // output picture number of its first picture
+  int64_t FEndUnits = 0;          // sound units at the end of its listed pictures
+  long double FDelay = 0;         // its sound's start after its first picture, in seconds
+  bool FStartPending = false;     // its sound's start not yet placed
+  int64_t FSkipUnits = 0;         // its sound to leave out before its first picture
   bool FSourceSoundSeen = false;  // its sound reached CopySound
   bool FSourceSoundKept = false;  // some of it was written
   std::vector<uint8_t> FBlock;

@@ -237,9 +237,8 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
                                        const std::string& IndexProblem) {
   const std::string& name = FFiles[Index];
   if (Frames == 0)
-    throw Exception(IndexProblem.empty()
-                        ? "No video frame could be read from the file " + name
-                        : MessageNamingFile(name, IndexProblem));
+    throw Exception(IndexProblem.empty() ? "No video frame could be read from the file " + name
+                                         : MessageNamingFile(name, IndexProblem));
   if (!IndexProblem.empty())
     FWarnings.push_back("The file " + name + " was read without its index: " + IndexProblem);
   // Frames are one chunk each; a source more than one frame and 1 % short has lost data.
@@ -255,7 +254,8 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
   if (audio && audio->Header.Length > 0 && Sounds == 0)
     FWarnings.push_back("No sound could be read from the file " + name);
   else if (audio && FSoundSync->SourceSoundLeftOut())
-    FWarnings.push_back("The sound of the file " + name + " lies outside its pictures and is "
+    FWarnings.push_back("The sound of the file " + name +
+                        " lies outside its pictures and is "
                         "left out");
 }
 

@@ -78,7 +78,7 @@ private:
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
   std::unique_ptr<TSoundSync> FSoundSync;  // while the output has sound
-  std::vector<uint8_t> FChunkBuffer;        // a chunk's header, then its data
+  std::vector<uint8_t> FChunkBuffer;       // a chunk's header, then its data
   const uint8_t* FChunkData = nullptr;
   std::vector<std::string> FWarnings;
 };

@@ -21,8 +21,9 @@ struct TRun {
 // Runs reelwright-cli with Environment ("NAME=value ...", already quoted) before it.
 TRun Cli(const std::string& Environment, const std::string& Args) {
   TRun r;
-  r.Status = test::RunCommand(Environment + " " + test::ShellQuote(std::getenv("RW_CLI")) + " " + Args + " 2>&1",
-                              &r.Output);
+  r.Status = test::RunCommand(
+      Environment + " " + test::ShellQuote(std::getenv("RW_CLI")) + " " + Args + " 2>&1",
+      &r.Output);
   return r;
 }
 
@@ -30,14 +31,16 @@ TRun Cli(const std::string& Environment, const std::string& Args) {
 std::string LoadedLibraries(const test::TTempDir& Dir, const std::string& Args, int& Status) {
   const std::string log = Dir.File("ld.log");
   std::filesystem::remove(log);
-  Status = Cli("LD_DEBUG=libs LD_DEBUG_OUTPUT=" + test::ShellQuote(log), Args + " >/dev/null").Status;
+  Status =
+      Cli("LD_DEBUG=libs LD_DEBUG_OUTPUT=" + test::ShellQuote(log), Args + " >/dev/null").Status;
   std::string libraries;
   for (const auto& entry : std::filesystem::directory_iterator(Dir.Path())) {
     if (entry.path().filename().string().rfind("ld.log.", 0) != 0) continue;
     std::istringstream text(test::ReadFileBytes(entry.path().string()));
     const std::string init = "calling init: ";
     for (std::string line; std::getline(text, line);)
-      if (const size_t at = line.find(init); at != std::string::npos) libraries += line.substr(at + init.size()) + "\n";
+      if (const size_t at = line.find(init); at != std::string::npos)
+        libraries += line.substr(at + init.size()) + "\n";
     std::filesystem::remove(entry.path());
   }
   return libraries;
@@ -48,7 +51,8 @@ bool HasMediaLibrary(const std::string& Libraries) {
   std::istringstream lines(Libraries);
   for (std::string line; std::getline(lines, line);) {
     const std::string name = std::filesystem::path(line).filename().string();
-    if (name.rfind("libav", 0) == 0 || name.rfind("libsw", 0) == 0 || name.rfind("reelwright-engine", 0) == 0)
+    if (name.rfind("libav", 0) == 0 || name.rfind("libsw", 0) == 0 ||
+        name.rfind("reelwright-engine", 0) == 0)
       return true;
   }
   return false;
@@ -65,8 +69,9 @@ TEST(EngineModule, InfoAndStreamCopyLoadNoMediaLibrary) {
   ASSERT_NE(info.find("libc.so"), std::string::npos) << "the loader's log was not read:\n" << info;
   EXPECT_FALSE(HasMediaLibrary(info)) << info;
 
-  const std::string copy =
-      LoadedLibraries(dir, "join --copy -o " + test::ShellQuote(dir.File("out.avi")) + " " + clip + " " + clip, status);
+  const std::string copy = LoadedLibraries(
+      dir, "join --copy -o " + test::ShellQuote(dir.File("out.avi")) + " " + clip + " " + clip,
+      status);
   EXPECT_EQ(status, 0);
   EXPECT_FALSE(HasMediaLibrary(copy)) << copy;
   EXPECT_EQ(test::DecodeErrors(dir.File("out.avi")), "");
@@ -86,10 +91,12 @@ TEST(EngineModule, WithoutTheModuleOnlyRecompressionFailsAndSaysWhy) {
   const std::string clip = test::ShellQuote(test::MakeClip(spec));
   const std::string missing = dir.File("no-such/reelwright-engine.so");
   const std::string env = "REELWRIGHT_ENGINE=" + test::ShellQuote(missing);
-  const std::string reason = "The media engine (reelwright-engine.so) could not be loaded, so files cannot be "
-                             "recompressed; joining without recompression (stream copy) still works. Looked for " +
-                             missing + " (named by REELWRIGHT_ENGINE): cannot open shared object file: No such "
-                             "file or directory.\n";
+  const std::string reason =
+      "The media engine (reelwright-engine.so) could not be loaded, so files cannot be "
+      "recompressed; joining without recompression (stream copy) still works. Looked for " +
+      missing +
+      " (named by REELWRIGHT_ENGINE): cannot open shared object file: No such "
+      "file or directory.\n";
 
   const std::string out = dir.File("out.avi");
   TRun r = Cli(env, "join --recompress -o " + test::ShellQuote(out) + " " + clip + " " + clip);
@@ -117,7 +124,9 @@ TEST(EngineModule, WithoutTheModuleOnlyRecompressionFailsAndSaysWhy) {
   EXPECT_EQ(test::DecodeErrors(out), "");
 
   // The variable names the module to use, wherever it is.
-  const std::string real = (std::filesystem::path(std::getenv("RW_CLI")).parent_path() / "reelwright-engine.so").string();
+  const std::string real =
+      (std::filesystem::path(std::getenv("RW_CLI")).parent_path() / "reelwright-engine.so")
+          .string();
   r = Cli("REELWRIGHT_ENGINE=" + test::ShellQuote(real), "compressors");
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_NE(r.Output.find(" mpeg4 "), std::string::npos);

@@ -21,8 +21,8 @@ TRun RunInfo(const TTempDir& Dir, const std::string& Arguments) {
   if (!cli) throw std::runtime_error("RW_CLI is not set");
   const std::string err = Dir.File("stderr.txt");
   TRun run;
-  run.Status = RunCommand(ShellQuote(cli) + " info " + Arguments + " 2>" + ShellQuote(err),
-                          &run.Out);
+  run.Status =
+      RunCommand(ShellQuote(cli) + " info " + Arguments + " 2>" + ShellQuote(err), &run.Out);
   run.Err = ReadFileBytes(err);
   return run;
 }
@@ -62,17 +62,21 @@ TEST(InfoCommand, PrintsTheListsRowsFlagsAndStatusForRealClips) {
   const std::string b = Place(dir, "b b.avi", other);
   const std::string c = Place(dir, "c.avi", raw);
   const std::string folder = dir.Path().string();
-  TRun run = RunInfo(dir, ShellQuote(a) + " " + ShellQuote(b) + " " + ShellQuote(c) + " " +
-                              ShellQuote(a));
+  TRun run =
+      RunInfo(dir, ShellQuote(a) + " " + ShellQuote(b) + " " + ShellQuote(c) + " " + ShellQuote(a));
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
-  EXPECT_EQ(run.Out, std::string(cHeader) +
-                         "a.avi\t00:02\tAVI:FMP4\t64x48\t25\t44KHz Stereo\t" + folder +
+  EXPECT_EQ(run.Out, std::string(cHeader) + "a.avi\t00:02\tAVI:FMP4\t64x48\t25\t44KHz Stereo\t" +
+                         folder +
                          "\t0\t0\n"
-                         "b b.avi\t00:02\tAVI:MJPG\t32x32\t29.97\t22KHz Mono\t" + folder +
+                         "b b.avi\t00:02\tAVI:MJPG\t32x32\t29.97\t22KHz Mono\t" +
+                         folder +
                          "\t1\t1\n"
-                         "c.avi\t00:01\tAVI:\t64x48\t25\tnone\t" + folder + "\t1\t1\n"
-                         "a.avi\t00:02\tAVI:FMP4\t64x48\t25\t44KHz Stereo\t" + folder +
+                         "c.avi\t00:01\tAVI:\t64x48\t25\tnone\t" +
+                         folder +
+                         "\t1\t1\n"
+                         "a.avi\t00:02\tAVI:FMP4\t64x48\t25\t44KHz Stereo\t" +
+                         folder +
                          "\t0\t0\n"
                          "4 file(s)\tTotal duration: 00:07\n");
 }
@@ -91,10 +95,13 @@ TEST(InfoCommand, ReportsFilesThatCannotBeAddedAndKeepsTheRest) {
   TRun run = RunInfo(dir, ShellQuote(text) + " " + ShellQuote(clip) + " " + ShellQuote(missing) +
                               " " + ShellQuote(part));
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.Err, "Unable to add file " + text + ": The file has unknown format.\n"
-                     "Unable to add file " + missing +
-                     ": Win32 Error.  Code: 2.\nNo such file or directory.\n"
-                     "Unable to add file " + part + ": The file is an unfinished join output.\n");
+  EXPECT_EQ(run.Err, "Unable to add file " + text +
+                         ": The file has unknown format.\n"
+                         "Unable to add file " +
+                         missing +
+                         ": Win32 Error.  Code: 2.\nNo such file or directory.\n"
+                         "Unable to add file " +
+                         part + ": The file is an unfinished join output.\n");
   EXPECT_EQ(run.Out, std::string(cHeader) + "clip.avi\t00:00\tAVI:FMP4\t64x48\t25\tnone\t" +
                          dir.Path().string() + "\t0\t0\n1 file(s)\tTotal duration: 00:00\n");
 

@@ -64,8 +64,9 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   std::string before = test::Checksum(Out);
   r = Cli("-o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "The \"" + Out + "\" file already exists. Do you want to overwrite it?\n"
-                      "Run the command with --yes to replace it.\n");
+  EXPECT_EQ(r.Output, "The \"" + Out +
+                          "\" file already exists. Do you want to overwrite it?\n"
+                          "Run the command with --yes to replace it.\n");
   EXPECT_EQ(test::Checksum(Out), before);
   r = Cli("--yes -o " + Q(Out) + " " + Q(a));
   EXPECT_EQ(r.Status, 0) << r.Output;
@@ -75,8 +76,8 @@ TEST_F(JoinCommand, JoinsAndReplacesAnExistingOutputOnlyWithYes) {
   // A source cut short (its index gone with its end) is joined as far as it holds, with a
   // warning that names it.
   std::string cut = Dir.File("cut.avi"), bytes = test::ReadFileBytes(a);
-  auto movi = test::ListChunks(bytes, test::FindChunk(test::ListChunks(bytes, 12, bytes.size()),
-                                                      "LIST", "movi"));
+  auto movi = test::ListChunks(
+      bytes, test::FindChunk(test::ListChunks(bytes, 12, bytes.size()), "LIST", "movi"));
   test::WriteFileBytes(cut, bytes.substr(0, movi[movi.size() / 2].Offset));
   r = Cli("--yes -o " + Q(Out) + " " + Q(a) + " " + Q(cut));
   EXPECT_EQ(r.Status, 0) << r.Output;

@@ -122,7 +122,8 @@ TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothi
   const std::set<std::string> before = Names();
 
   // By stream copy and by recompression: the system's text, and no stub of either file.
-  ExpectFails(Join({"--yes", "-o", Out, A, B}, 256 * 1024), "Win32 Error.  Code: 27.\nFile too large");
+  ExpectFails(Join({"--yes", "-o", Out, A, B}, 256 * 1024),
+              "Win32 Error.  Code: 27.\nFile too large");
   EXPECT_EQ(Names(), before);
   const TRun r = Join({"--recompress", "--yes", "-o", Out, c, c}, 48 * 1024);
   EXPECT_EQ(r.Status, 1) << r.Output;
@@ -187,7 +188,8 @@ TEST_F(JoinFaults, AnOutputThatIsASourceOrNotARegularFileIsRefusedEvenWhenReplac
 
   const std::string pipe = Dir.File("pipe.avi");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  ExpectFails(Join({"--yes", "-o", pipe, A, B}), "The output file " + pipe + " is not a regular file");
+  ExpectFails(Join({"--yes", "-o", pipe, A, B}),
+              "The output file " + pipe + " is not a regular file");
   EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
@@ -199,8 +201,9 @@ TEST_F(JoinFaults, ASymbolicLinkAsOutputIsReplacedByEitherJoinAndItsTargetLeftAl
   fs::create_symlink(Dir.File("nowhere.avi"), dangling);
   TRun r = Join({"-o", dangling, A});
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "The \"" + dangling + "\" file already exists. Do you want to overwrite it?\n"
-                      "Run the command with --yes to replace it.\n");
+  EXPECT_EQ(r.Output, "The \"" + dangling +
+                          "\" file already exists. Do you want to overwrite it?\n"
+                          "Run the command with --yes to replace it.\n");
   EXPECT_TRUE(fs::is_symlink(dangling));
 
   test::TClip clip;
@@ -300,12 +303,13 @@ TEST_F(JoinFaults, ASignalIgnoredWhenTheProgramStartsStaysIgnored) {
   const std::string a = Dir.File("big-a.avi"), b = Dir.File("big-b.avi");
   test::MakeSparseRawAVI(a, 100);
   test::MakeSparseRawAVI(b, 100);
-  const TRun r = Join({"-o", Out, a, b}, RLIM_INFINITY,
-                      [&](pid_t Pid) {
-                        AwaitWritten(Dir.File(".out.avi.part"), 1 << 20);
-                        ::kill(Pid, SIGHUP);
-                      },
-                      [] { ::signal(SIGHUP, SIG_IGN); });
+  const TRun r = Join(
+      {"-o", Out, a, b}, RLIM_INFINITY,
+      [&](pid_t Pid) {
+        AwaitWritten(Dir.File(".out.avi.part"), 1 << 20);
+        ::kill(Pid, SIGHUP);
+      },
+      [] { ::signal(SIGHUP, SIG_IGN); });
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 200);
 }

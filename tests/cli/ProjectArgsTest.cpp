@@ -66,7 +66,7 @@ TEST(ProjectArgs, InfoListsTheProjectsFilesInItsOrder) {
   // A damaged project is reported like every failure of the command line.
   test::WriteFileBytes(dir.File("bad.rwp"), "not a project");
   EXPECT_NE(test::RunCommand(cli + " info --project " + test::ShellQuote(dir.File("bad.rwp")) +
-                                 " 2>" + test::ShellQuote(dir.File("err.txt"))),
+                             " 2>" + test::ShellQuote(dir.File("err.txt"))),
             0);
   EXPECT_EQ(test::ReadFileBytes(dir.File("err.txt")), "The project file is corrupted.\n");
 }

@@ -61,17 +61,23 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
 
   // Values that are not understood are usage errors, and nothing is written.
   const std::string bad = dir.File("bad.avi");
-  for (const char* option : {"--size 96", "--rate fast", "--resize zoom", "--vcodec nothing", "--acodec mpeg4",
-                             "--vopt no_such_option=1", "--vopt b=lots", "--aopt b", "--acodec none --aopt b=64k"}) {
-    EXPECT_EQ(Cli(std::string("join ") + option + " -o " + test::ShellQuote(bad) + " " + Sources()), 2) << option;
+  for (const char* option :
+       {"--size 96", "--rate fast", "--resize zoom", "--vcodec nothing", "--acodec mpeg4",
+        "--vopt no_such_option=1", "--vopt b=lots", "--aopt b", "--acodec none --aopt b=64k"}) {
+    EXPECT_EQ(Cli(std::string("join ") + option + " -o " + test::ShellQuote(bad) + " " + Sources()),
+              2)
+        << option;
     EXPECT_FALSE(std::filesystem::exists(bad)) << option;
   }
   EXPECT_EQ(Cli("join --copy --vcodec mpeg4 -o " + test::ShellQuote(bad) + " " + Sources()), 2);
 
   // The compressor's own options reach it: the coarsest quantizer makes a smaller file.
   const std::string fine = dir.File("fine.avi"), coarse = dir.File("coarse.avi");
-  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=2 -o " + test::ShellQuote(fine) + " " + Sources()), 0);
-  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=31 --vopt g=300 -o " + test::ShellQuote(coarse) + " " + Sources()), 0);
+  ASSERT_EQ(
+      Cli("join --vcodec mpeg4 --vopt qscale=2 -o " + test::ShellQuote(fine) + " " + Sources()), 0);
+  ASSERT_EQ(Cli("join --vcodec mpeg4 --vopt qscale=31 --vopt g=300 -o " + test::ShellQuote(coarse) +
+                " " + Sources()),
+            0);
   auto videoBytes = [](const std::string& File) {
     std::string sum;
     test::RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " +
@@ -80,16 +86,25 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
     return std::atol(sum.c_str());
   };
   EXPECT_LT(videoBytes(coarse) * 2, videoBytes(fine));
-  EXPECT_EQ(Cli("join --vcodec mpeg4 --vopt no_such_option=1 -o " + test::ShellQuote(bad) + " " + Sources(), &output), 2);
-  EXPECT_NE(output.find("--vopt no_such_option=1: The mpeg4 encoder has no option no_such_option"), std::string::npos)
+  EXPECT_EQ(Cli("join --vcodec mpeg4 --vopt no_such_option=1 -o " + test::ShellQuote(bad) + " " +
+                    Sources(),
+                &output),
+            2);
+  EXPECT_NE(output.find("--vopt no_such_option=1: The mpeg4 encoder has no option no_such_option"),
+            std::string::npos)
       << output;
 
   // A frame size the compressor's 4:2:0 pictures cannot hold is fitted, with a note.
   std::string fitted;
-  ASSERT_EQ(Cli("join --size 97x65 --vcodec mpeg4 -o " + test::ShellQuote(out) + " --yes " + Sources(), &fitted), 0)
+  ASSERT_EQ(
+      Cli("join --size 97x65 --vcodec mpeg4 -o " + test::ShellQuote(out) + " --yes " + Sources(),
+          &fitted),
+      0)
       << fitted;
-  EXPECT_NE(fitted.find("Note: the mpeg4 compressor takes only frame sizes that are even: 97x65 becomes 96x64."),
-            std::string::npos)
+  EXPECT_NE(
+      fitted.find(
+          "Note: the mpeg4 compressor takes only frame sizes that are even: 97x65 becomes 96x64."),
+      std::string::npos)
       << fitted;
   v = test::ProbeStream(out, "v:0");
   EXPECT_EQ(v["width"] + "x" + v["height"], "96x64");
@@ -98,10 +113,13 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
   // A compressor that cannot take the format refuses with its reason before anything is
   // written (AMV needs heights that are a multiple of 16).
   std::string refused;
-  EXPECT_EQ(Cli("join --size 96x40 --vcodec amv -o " + test::ShellQuote(bad) + " " + Sources(), &refused), 1);
-  EXPECT_EQ(refused.rfind("Join fails: DirectShow Error: 80004005: Encoding with amv failed: Heights which are not a "
-                         "multiple of 16",
-                         0),
+  EXPECT_EQ(
+      Cli("join --size 96x40 --vcodec amv -o " + test::ShellQuote(bad) + " " + Sources(), &refused),
+      1);
+  EXPECT_EQ(refused.rfind("Join fails: DirectShow Error: 80004005: Encoding with amv failed: "
+                          "Heights which are not a "
+                          "multiple of 16",
+                          0),
             0u)
       << refused;
   EXPECT_FALSE(std::filesystem::exists(bad));
@@ -128,7 +146,8 @@ TEST(RecompressJoinCommand, AHostileIndexCannotMakeTheJoinRunOutOfMemory) {
 
   const std::string out = dir.File("out.avi");
   std::string output;
-  ASSERT_EQ(Cli("join --recompress --acodec libmp3lame -o " + test::ShellQuote(out) + " " + test::ShellQuote(hostile),
+  ASSERT_EQ(Cli("join --recompress --acodec libmp3lame -o " + test::ShellQuote(out) + " " +
+                    test::ShellQuote(hostile),
                 &output),
             0)
       << output;
@@ -178,10 +197,13 @@ TEST(RecompressJoinCommand, CompressorsListsBothKinds) {
   EXPECT_NE(output.find("none                 No-compressing"), std::string::npos);
   // LAME, the better MP3 encoder, comes after libshine, so the last "mp3" entry, the one
   // proposed, is LAME's.
-  EXPECT_NE(output.find("\n* libmp3lame           libmp3lame MP3 (MPEG audio layer 3)\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("\n* libmp3lame           libmp3lame MP3 (MPEG audio layer 3)\n"),
+            std::string::npos)
+      << output;
   EXPECT_LT(output.find(" libshine "), output.find(" libmp3lame "));
   // Entries that never work with the join's formats are not offered.
-  for (const char* never : {" h261 ", " g723_1 ", " flac "}) EXPECT_EQ(output.find(never), std::string::npos) << never;
+  for (const char* never : {" h261 ", " g723_1 ", " flac "})
+    EXPECT_EQ(output.find(never), std::string::npos) << never;
 }
 
 }  // namespace

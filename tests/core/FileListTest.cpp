@@ -56,9 +56,7 @@ public:
   }
   void BeginUpdate() override { Frozen = true; }
   void EndUpdate() override { Frozen = false; }
-  void RowInserted(int Row) override {
-    Rows.insert(Rows.begin() + Row, List->Caption(Row));
-  }
+  void RowInserted(int Row) override { Rows.insert(Rows.begin() + Row, List->Caption(Row)); }
   void RowRemoved(int Row) override { Rows.erase(Rows.begin() + Row); }
   void RowsCleared() override { Rows.clear(); }
   void RowMoved(int From, int To) override {
@@ -124,21 +122,19 @@ protected:
 TEST_F(FileListTest, AddFilesReadsEachFileOnceKeepsOrderAndDuplicates) {
   List.AddFiles({"/a/two.avi", "/a/one.avi", "/a/two.avi"});
   ASSERT_EQ(List.Count(), 3);
-  EXPECT_EQ(List.FileNames(),
-            (std::vector<std::string>{"/a/two.avi", "/a/one.avi", "/a/two.avi"}));
+  EXPECT_EQ(List.FileNames(), (std::vector<std::string>{"/a/two.avi", "/a/one.avi", "/a/two.avi"}));
   EXPECT_EQ(View.Rows, (std::vector<std::string>{"two.avi", "one.avi", "two.avi"}));
   EXPECT_EQ(Reads["/a/two.avi"], 2);
   EXPECT_EQ(Reads["/a/one.avi"], 1);
   EXPECT_EQ(List.Text(1, colType), "AVI:DIVX");
   EXPECT_EQ(List.Text(1, colFolder), "/a");
-  const auto widths = List.AutoColumnWidths([](const std::string& T) {
-    return static_cast<int>(T.size());
-  });
+  const auto widths =
+      List.AutoColumnWidths([](const std::string& T) { return static_cast<int>(T.size()); });
   EXPECT_EQ(widths[colFileName], 9 + 20);  // "File name" is wider than "two.avi"
   EXPECT_EQ(widths[colAudio], 12 + 20);    // "44KHz Stereo" is wider than "Audio"
   // Progress before each file, messages handled after it shows.
-  EXPECT_EQ(View.Log, (std::vector<std::string>{"0/3 files added", "1/3 files added",
-                                                "2/3 files added"}));
+  EXPECT_EQ(View.Log,
+            (std::vector<std::string>{"0/3 files added", "1/3 files added", "2/3 files added"}));
   EXPECT_EQ(View.PanelWidths[0], View.TextWidth("2/3 files added") + 10);
   EXPECT_EQ(View.Panels[1], "");
   // One batch: no per-row command updates, the cursor and repainting back at the end.
@@ -187,9 +183,7 @@ TEST_F(FileListTest, ContinueQuestionDecidesWhetherTheRestIsAdded) {
 
 TEST_F(FileListTest, UnexpectedErrorStillEndsTheBatch) {
   List.AddFiles({"/a/one.avi"});
-  TFileList failing(View, [](const std::string&) -> std::unique_ptr<TVideoFileInfo> {
-    throw 42;
-  });
+  TFileList failing(View, [](const std::string&) -> std::unique_ptr<TVideoFileInfo> { throw 42; });
   EXPECT_THROW(failing.AddFiles({"/a/one.avi", "/a/two.avi"}), int);
   EXPECT_FALSE(View.Busy);
   EXPECT_FALSE(View.Frozen);

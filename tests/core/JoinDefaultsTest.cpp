@@ -74,7 +74,8 @@ TEST(JoinDefaults, RatesUseTheDecimalSeparator) {
 }
 
 TEST(JoinDefaults, PreferredCompressors) {
-  const std::vector<std::string> video = {"Cinepak", "XviD MPEG-4 Codec", "DivX Pro 5", "Other divx"};
+  const std::vector<std::string> video = {"Cinepak", "XviD MPEG-4 Codec", "DivX Pro 5",
+                                          "Other divx"};
   EXPECT_EQ(SelectDefaultVideoCompressor(video, -1), 3);
   EXPECT_EQ(SelectDefaultVideoCompressor({"Cinepak", "xvid"}, 0), 1);
   EXPECT_EQ(SelectDefaultVideoCompressor({"Cinepak"}, 0), 0);

@@ -40,7 +40,8 @@ TEST(JoinOutput, TheDoneMessageGivesTheFullNameDurationAndSize) {
   test::TTempDir dir;
   test::WriteFileBytes(dir.File("x.avi"), "not a video");
   const TJoinOutputFacts odd = DescribeJoinOutput(dir.File("x.avi"));
-  EXPECT_EQ(JoinDoneText(odd), "The files are joined into\n" + dir.File("x.avi") + "\n\nSize: 11 bytes");
+  EXPECT_EQ(JoinDoneText(odd),
+            "The files are joined into\n" + dir.File("x.avi") + "\n\nSize: 11 bytes");
 }
 
 }  // namespace

@@ -128,11 +128,15 @@ TEST_F(Join, TheDecisionProposesWhatIsNotChosenAndChecksWhatIs) {
   EXPECT_EQ(refused([](auto& C) { C.Rate = "1000.01"; }), "invalid frame rate '1000.01'");
   EXPECT_EQ(refused([](auto& C) { C.Rate = "0"; }), "invalid frame rate '0'");
   EXPECT_EQ(refused([](auto& C) { C.Rate = "fast"; }), "invalid frame rate 'fast'");
-  EXPECT_EQ(refused([](auto& C) { C.Rate = "1500,00";
-    C.DecimalSeparator = ','; }),
+  EXPECT_EQ(refused([](auto& C) {
+              C.Rate = "1500,00";
+              C.DecimalSeparator = ',';
+            }),
             "invalid frame rate '1500,00'");
   EXPECT_EQ(refused([](auto& C) { C.SizeText = "96"; }), "invalid frame size '96' (WxH)");
-  EXPECT_EQ(refused([](auto& C) { C.Size = TFrameSize{0, 48}; }),
+  EXPECT_EQ(refused([](auto& C) {
+              C.Size = TFrameSize{0, 48};
+            }),
             "invalid frame size '0x48' (WxH)");
   EXPECT_EQ(refused([](auto& C) { C.ResizeWord = "zoom"; }),
             "unknown resize method 'zoom' (letterbox, crop, stretch or none)");

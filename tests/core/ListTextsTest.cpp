@@ -157,7 +157,8 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
             "block-timed, 1152-byte-block sound; the first file has byte-timed, 1-byte-block");
   row = first;
   row.AudioRate = 38.28;
-  EXPECT_EQ(DifferenceText(row, first, colAudio), "Differently stored sound; the first file has its own");
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "Differently stored sound; the first file has its own");
 
   EXPECT_EQ(AudioFormatName(1), "PCM");
   EXPECT_EQ(AudioFormatName(0x1234), "format 0x1234");

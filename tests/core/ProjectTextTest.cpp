@@ -51,16 +51,25 @@ TEST(ProjectText, LongNamesAreCutIntoSegmentsOf64) {
   ASSERT_EQ(n65.size(), 65u);
   ASSERT_EQ(n200.size(), 200u);
 
-  const std::string expected = Head +
-      "    '" + n64 + "'\r\n"
-      "    \r\n"
-      "      '" + n65.substr(0, 64) + "' +\r\n"
-      "      'i'\r\n"
-      "    \r\n"
-      "      '" + n200.substr(0, 64) + "' +\r\n"
-      "      '" + n200.substr(64, 64) + "' +\r\n"
-      "      '" + n200.substr(128, 64) + "' +\r\n"
-      "      '" + n200.substr(192) + "')\r\n" + Tail;
+  const std::string expected = Head + "    '" + n64 +
+                               "'\r\n"
+                               "    \r\n"
+                               "      '" +
+                               n65.substr(0, 64) +
+                               "' +\r\n"
+                               "      'i'\r\n"
+                               "    \r\n"
+                               "      '" +
+                               n200.substr(0, 64) +
+                               "' +\r\n"
+                               "      '" +
+                               n200.substr(64, 64) +
+                               "' +\r\n"
+                               "      '" +
+                               n200.substr(128, 64) +
+                               "' +\r\n"
+                               "      '" +
+                               n200.substr(192) + "')\r\n" + Tail;
   EXPECT_EQ(WriteProjectText({n64, n65, n200}), expected);
   EXPECT_EQ(ReadProjectText(expected), (Names{n64, n65, n200}));
 }
@@ -75,15 +84,15 @@ TEST(ProjectText, ACodeCountsAsOneCharacterOfItsSegment) {
 }
 
 TEST(ProjectText, ACutNeverSplitsAUtf8Sequence) {
-  const std::string e = "\xC3\xA9";        // 2 bytes, straddles the cut after 63 bytes
+  const std::string e = "\xC3\xA9";         // 2 bytes, straddles the cut after 63 bytes
   const std::string euro = "\xE2\x82\xAC";  // 3 bytes, starts at byte 62
   const std::string a = std::string(63, 'a') + e + "x";
   const std::string b = std::string(62, 'b') + euro + "y";
   const std::string c = std::string(64, 'c') + e;  // the cut falls between two sequences
-  const std::string expected = Head +
-      "    \r\n      '" + std::string(63, 'a') + "' +\r\n      '" + e + "x'\r\n" +
-      "    \r\n      '" + std::string(62, 'b') + "' +\r\n      '" + euro + "y'\r\n" +
-      "    \r\n      '" + std::string(64, 'c') + "' +\r\n      '" + e + "')\r\n" + Tail;
+  const std::string expected = Head + "    \r\n      '" + std::string(63, 'a') + "' +\r\n      '" +
+                               e + "x'\r\n" + "    \r\n      '" + std::string(62, 'b') +
+                               "' +\r\n      '" + euro + "y'\r\n" + "    \r\n      '" +
+                               std::string(64, 'c') + "' +\r\n      '" + e + "')\r\n" + Tail;
   EXPECT_EQ(WriteProjectText({a, b, c}), expected);
   EXPECT_EQ(ReadProjectText(expected), (Names{a, b, c}));
 }
@@ -109,18 +118,18 @@ TEST(ProjectText, AnythingElseIsCorrupted) {
   for (const char* text : {
            "",
            "This is just a text file.\r\n",
-           "object TProjectSettings\r\n",                                // no end
-           "object TProjectSettings end garbage",                       // text after end
-           "object TProjectSettings object Inner end end",              // nested object
-           "object TProjectSettings Caption = 'x' end",                 // unknown property
-           "object TProjectSettings Tag = 'x' end",                     // wrong kinds
+           "object TProjectSettings\r\n",                   // no end
+           "object TProjectSettings end garbage",           // text after end
+           "object TProjectSettings object Inner end end",  // nested object
+           "object TProjectSettings Caption = 'x' end",     // unknown property
+           "object TProjectSettings Tag = 'x' end",         // wrong kinds
            "object TProjectSettings Name = 5 end",
            "object TProjectSettings Files.Strings = 'a' end",
            "object TProjectSettings Files.Strings = (5) end",
-           "object TProjectSettings Files.Strings = ('a' +) end",       // dangling +
-           "object TProjectSettings Files.Strings = ('a) end",          // open quote
-           "object TProjectSettings Files.Strings = ('a\r\nb') end",    // break in quotes
-           "object TProjectSettings Files.Strings = ('a'#0) end",       // NUL in a name
+           "object TProjectSettings Files.Strings = ('a' +) end",     // dangling +
+           "object TProjectSettings Files.Strings = ('a) end",        // open quote
+           "object TProjectSettings Files.Strings = ('a\r\nb') end",  // break in quotes
+           "object TProjectSettings Files.Strings = ('a'#0) end",     // NUL in a name
            "object TProjectSettings Files.Strings = (#256) end",
            "object TProjectSettings Files.Strings = (#99999999999999999999) end",
            "object TProjectSettings Files.Strings = (# ) end",

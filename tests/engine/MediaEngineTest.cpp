@@ -112,8 +112,7 @@ TEST_F(RenderJobTest, AStoppedOrDroppedRenderEndsWithADecodableFileAndNoError) {
     SCOPED_TRACE(drop ? "dropped" : "stopped");
     TEngineResult<std::unique_ptr<IEngineJob>> r = MediaEngine().StartRender(Plan);
     ASSERT_FALSE(r.Error.Failed()) << r.Error.Reason;
-    while (!r.Value->Wait(10) && r.Value->Percent() <= 0) {
-    }
+    while (!r.Value->Wait(10) && r.Value->Percent() <= 0) {}
     EXPECT_FALSE(r.Value->Wait(0)) << "the render ended before it was stopped";
     if (drop) {
       r.Value.reset();

@@ -50,10 +50,10 @@ void AviSeeds(const fs::path& Folder) {
   auto id = [](const char* Text) { return MakeFourCC(Text[0], Text[1], Text[2], Text[3]); };
   TAVIBuilder walked = SimpleAVI(0, true, TIndexKind::None);
   std::string bytes = walked.Build();
-  const std::string movi =
-      List(riff::listMovi, Chunk(id("00dc"), "v0") +
-                               List(riff::listRec, Chunk(id("00dc"), "v1") + Chunk(id("01wb"), "a1")) +
-                               Chunk(riff::ckJUNK, "filler") + Chunk(id("00dc"), "v2"));
+  const std::string movi = List(
+      riff::listMovi, Chunk(id("00dc"), "v0") +
+                          List(riff::listRec, Chunk(id("00dc"), "v1") + Chunk(id("01wb"), "a1")) +
+                          Chunk(riff::ckJUNK, "filler") + Chunk(id("00dc"), "v2"));
   const size_t at = bytes.find("movi") - 8;
   bytes = Riff(riff::formAVI, bytes.substr(12, at - 12) + movi) +
           Riff(riff::formAVIX, List(riff::listMovi, Chunk(id("00dc"), "v3")));

@@ -13,13 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string& name = rw::fuzz::WriteInput(Data, Size);
   try {
     (void)rw::CreateVideoFileInfo(name);
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   rw::TAVIFileReader reader;
   try {
     reader.Open(name, true);
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   try {
     reader.Open(name, false);
     std::vector<char> buffer;
@@ -38,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       buffer.resize(entry.Size);
       (void)reader.Streams(stream).ReadChunk(chunk, buffer.data());
     }
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   reader.Close();
   return 0;
 }

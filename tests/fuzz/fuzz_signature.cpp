@@ -10,7 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string& name = rw::fuzz::WriteInput(Data, Size);
   try {
     if (rw::GetVideoFileTypeName(name).empty()) std::abort();
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   return 0;
 }

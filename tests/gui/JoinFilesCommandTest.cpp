@@ -75,7 +75,8 @@ protected:
     auto* poll = new QTimer(&Window());
     QObject::connect(poll, &QTimer::timeout, poll, [this, poll, Polls, Action, seen = 0]() mutable {
       for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* progress = qobject_cast<TfrmProgress*>(w); progress && progress->isVisible() && ++seen >= Polls) {
+        if (auto* progress = qobject_cast<TfrmProgress*>(w);
+            progress && progress->isVisible() && ++seen >= Polls) {
           WindowEnabledDuringJoin = Window().isEnabled();
           poll->stop();
           Action(*progress);
@@ -137,7 +138,9 @@ TEST_F(JoinFilesTest, DifferentFilesAreRecompressedToTheProposedSize) {
   });
   EXPECT_TRUE(Shown.empty()) << Shown.front().Text;
   EXPECT_EQ(DecodeErrors(out), "");
-  const std::string size = RunTool("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 " + ShellQuote(out));
+  const std::string size = RunTool(
+      "ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 " +
+      ShellQuote(out));
   EXPECT_EQ(size, "64,48\n");
   EXPECT_NEAR(ProbePacketCounts(out)["video"], 20, 1);
   EXPECT_TRUE(Window().isEnabled());
@@ -165,7 +168,8 @@ TEST_F(JoinFilesTest, ASessionStopDuringAJoinCancelsItKeepsWhatWasJoinedAndClose
   const std::string a = MakeClip(Clip("mpeg4", 64, 48, 250));
   Prepare({a, a, a, a});
   // A signal ignored when the program starts (SIGHUP under `nohup`) stays ignored.
-  struct sigaction ignore {}, previous {}, installed {};
+  struct sigaction ignore {
+  }, previous{}, installed{};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGHUP, &ignore, &previous);
   InstallQuitSignals(Window());
@@ -249,7 +253,8 @@ TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack
   const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
   const std::string b = MakeClip(Clip("mjpeg", 80, 64, 10));
   WriteFileBytes(Dir.File("plain"), "not a folder");
-  for (const std::vector<std::string>& files : {std::vector<std::string>{a, a}, std::vector<std::string>{a, b}}) {
+  for (const std::vector<std::string>& files :
+       {std::vector<std::string>{a, a}, std::vector<std::string>{a, b}}) {
     Shown.clear();
     FOptions.reset();
     CloseWindow();

@@ -78,7 +78,8 @@ protected:
     return l;
   }
   std::unique_ptr<TfrmJoin> MakeForm(TCompressorLister Lister = FakeCompressors({}, {})) {
-    return std::make_unique<TfrmJoin>(nullptr, [this] { return List(); }, Lister);
+    return std::make_unique<TfrmJoin>(
+        nullptr, [this] { return List(); }, Lister);
   }
 
   std::vector<std::string> Messages;
@@ -125,7 +126,8 @@ TEST_F(JoinOptionsDialogTest, NoteAndCheckBoxFollowTheFacts) {
   });
   // Different video: the note shows, the box is unchecked and disabled, settings enabled.
   Show(*form, {false, false, false}, [&] {
-    EXPECT_EQ(form->lblNotes->text(), "<-- impossible because the selected files have different formats");
+    EXPECT_EQ(form->lblNotes->text(),
+              "<-- impossible because the selected files have different formats");
     EXPECT_TRUE(form->lblNotes->isVisible());
     EXPECT_FALSE(form->cbxJoinWORecomp->isChecked());
     EXPECT_FALSE(form->cbxJoinWORecomp->isEnabled());
@@ -133,7 +135,8 @@ TEST_F(JoinOptionsDialogTest, NoteAndCheckBoxFollowTheFacts) {
   });
   // Some files silent: the note is set but hidden until the box is checked.
   Show(*form, {true, true, false}, [&] {
-    EXPECT_EQ(form->lblNotes->text(), "- files will be joined without sound (audio formats differ)");
+    EXPECT_EQ(form->lblNotes->text(),
+              "- files will be joined without sound (audio formats differ)");
     EXPECT_FALSE(form->lblNotes->isVisible());
     EXPECT_FALSE(form->cbxJoinWORecomp->isChecked());
     QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
@@ -185,7 +188,8 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
   EXPECT_FALSE(accepted);
   ASSERT_EQ(Messages.size(), 2u);
   EXPECT_EQ(Messages[0], "Please specify the output file");
-  EXPECT_EQ(Messages[1], "The \"" + existing + "\" file already exists. \r\nDo you want to overwrite it?");
+  EXPECT_EQ(Messages[1],
+            "The \"" + existing + "\" file already exists. \r\nDo you want to overwrite it?");
   EXPECT_EQ(test::ReadFileBytes(existing), "keep");
 
   Answer = TMessageResult::mrYes;
@@ -233,7 +237,8 @@ TEST_F(JoinOptionsDialogTest, PreferredCompressorsArePreselectedByName) {
   });
 
   auto xvidOnly = MakeForm(FakeCompressors({"xvid"}, {}));
-  Show(*xvidOnly, {false, false, false}, [&] { EXPECT_EQ(xvidOnly->cbxVideoCompression->currentText(), "xvid"); });
+  Show(*xvidOnly, {false, false, false},
+       [&] { EXPECT_EQ(xvidOnly->cbxVideoCompression->currentText(), "xvid"); });
 
   // With no preferred compressor nothing is selected, and Reset defaults says so only then.
   auto none = MakeForm(FakeCompressors({"Cinepak", "MJPEG"}, {}));
@@ -294,7 +299,8 @@ TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
     form->edtFrameWidth->setText("321");
     EXPECT_TRUE(form->lblSizeWarning->isVisible());
     EXPECT_EQ(form->lblSizeWarning->text().toStdString(),
-              "Note: the mpeg4 compressor takes only frame sizes that are even: 321x240 becomes 320x240.");
+              "Note: the mpeg4 compressor takes only frame sizes that are even: 321x240 becomes "
+              "320x240.");
     form->edtFrameWidth->setText("320");
     EXPECT_FALSE(form->lblSizeWarning->isVisible());
   });

@@ -12,8 +12,7 @@
 namespace rw::test {
 
 void MainWindow::SetUp() {
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                     TextToQ(Dir.File("config")));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, TextToQ(Dir.File("config")));
   LastSaveFolder.clear();
   LastProjectFolder.clear();
   FSavedHook = MessageBoxHook();

@@ -38,8 +38,7 @@ std::string Clip(const std::string& Kind) {
 // A copy of a clip under another name in Dir.
 QString Copy(TTempDir& Dir, const std::string& Kind, const std::string& Name) {
   const std::string target = Dir.File(Name);
-  std::filesystem::copy_file(Clip(Kind), target,
-                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(Clip(Kind), target, std::filesystem::copy_options::overwrite_existing);
   return PathToQ(target);
 }
 
@@ -86,13 +85,12 @@ TEST_F(MainWindow, CommandsAreEnabledByRowsAndSelection) {
 }
 
 TEST_F(MainWindow, AddFilesSortsTheBatchAndRemembersTheFolder) {
-  const QString b = Copy(Dir, "", "b.avi"), a = Copy(Dir, "", "A.avi"),
-                c = Copy(Dir, "", "c.avi");
+  const QString b = Copy(Dir, "", "b.avi"), a = Copy(Dir, "", "A.avi"), c = Copy(Dir, "", "c.avi");
   AddThroughDialog({c, a, b});
-  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("A.avi"), Dir.File("b.avi"),
-                                                   Dir.File("c.avi")}));
-  EXPECT_EQ(DialogFilters, (QStringList{"Video Files (*.mpeg *.mpg *.avi *.wmv *.rm *.ram)",
-                                        "All Files (*)"}));
+  EXPECT_EQ(RowNames(),
+            (std::vector<std::string>{Dir.File("A.avi"), Dir.File("b.avi"), Dir.File("c.avi")}));
+  EXPECT_EQ(DialogFilters,
+            (QStringList{"Video Files (*.mpeg *.mpg *.avi *.wmv *.rm *.ram)", "All Files (*)"}));
   EXPECT_EQ(Window().List().LastOpenFolder(), Dir.Path().string());
   // The next dialog opens there; a cancelled one changes nothing.
   AddThroughDialog({});
@@ -103,8 +101,8 @@ TEST_F(MainWindow, AddFilesSortsTheBatchAndRemembersTheFolder) {
 }
 
 TEST_F(MainWindow, MovingRowsByCommandsAndByDragging) {
-  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"),
-                    Copy(Dir, "", "c.avi"), Copy(Dir, "", "d.avi")});
+  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"), Copy(Dir, "", "c.avi"),
+                    Copy(Dir, "", "d.avi")});
   TfrmMain& w = Window();
   EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
 
@@ -192,7 +190,8 @@ TEST_F(MainWindow, DeleteAndClear) {
 TEST_F(MainWindow, DroppedFilesAndFolders) {
   const QString b = Copy(Dir, "", "b.avi"), a = Copy(Dir, "", "a.avi");
   std::filesystem::create_directory(Dir.File("folder.avi"));
-  const QList<QUrl> drop{QUrl::fromLocalFile(b), QUrl::fromLocalFile(PathToQ(Dir.File("folder.avi"))),
+  const QList<QUrl> drop{QUrl::fromLocalFile(b),
+                         QUrl::fromLocalFile(PathToQ(Dir.File("folder.avi"))),
                          QUrl::fromLocalFile(a), QUrl("https://example.com/x.avi")};
   Window().WMDropFiles(drop);
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("a.avi"), Dir.File("b.avi")}));
@@ -230,8 +229,8 @@ TEST_F(MainWindow, NoOtherCommandStartsWhileABatchIsAdded) {
 }
 
 TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
-  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"),
-                    Copy(Dir, "mute", "c.avi"), Copy(Dir, "codec", "d.avi")});
+  AddThroughDialog({Copy(Dir, "", "a.avi"), Copy(Dir, "size", "b.avi"), Copy(Dir, "mute", "c.avi"),
+                    Copy(Dir, "codec", "d.avi")});
   TfrmMain& w = Window();
   TFileListDelegate& paint = w.FilesView().Delegate();
   auto red = [&](int Row) {
@@ -318,8 +317,8 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
 
   // A project replaces the list; a file beside it is added after its files.
   WriteProjectFile(Dir.File("p.rwp"), {Dir.File("b.avi")});
-  Window().OpenCommandLine({QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString(),
-                            PathToQ(Dir.File("a.avi"))});
+  Window().OpenCommandLine(
+      {QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString(), PathToQ(Dir.File("a.avi"))});
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("b.avi"), Dir.File("a.avi")}));
   EXPECT_EQ(LastProjectFolder, Dir.Path().string());
   EXPECT_TRUE(Shown.empty());
@@ -372,7 +371,8 @@ TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
   EXPECT_EQ(ManualPath(PathToQ(Dir.File("usr/bin"))).toStdString(),
             Dir.File("usr/share/doc/reelwright/manual.html"));
   test::WriteFileBytes(Dir.File("usr/bin/manual.html"), "<html></html>");
-  EXPECT_EQ(ManualPath(PathToQ(Dir.File("usr/bin"))).toStdString(), Dir.File("usr/bin/manual.html"));
+  EXPECT_EQ(ManualPath(PathToQ(Dir.File("usr/bin"))).toStdString(),
+            Dir.File("usr/bin/manual.html"));
 }
 
 TEST_F(MainWindow, SettingsSurviveARestart) {

@@ -36,7 +36,6 @@ protected:
   test::TTempDir FDir;
 };
 
-
 TEST_F(Settings, FirstRunReadsNothingAndANormalExitWritesEveryValue) {
   QWidget form;
   form.setGeometry(272, 138, 565, 354);
@@ -159,9 +158,11 @@ TEST_F(Settings, AFileOrAValueLargerThanAnySettingOfOursIsRefusedAndReportedOnce
     LoadFormPlacement(TRegRoot::CurrentUser, FormKey, form, false);
     ADD_FAILURE();
   } catch (const Exception& E) {
-    EXPECT_EQ(std::string(E.what()), "The settings file " + file + " is larger than any settings "
-                                     "of this program (" + std::to_string(before.size()) +
-                                     " bytes): it is neither read nor written");
+    EXPECT_EQ(std::string(E.what()), "The settings file " + file +
+                                         " is larger than any settings "
+                                         "of this program (" +
+                                         std::to_string(before.size()) +
+                                         " bytes): it is neither read nor written");
   }
   EXPECT_EQ(form.geometry(), QRect(272, 138, 565, 354));
   EXPECT_EQ(ReadRegString(TRegRoot::CurrentUser, Key, "LastSaveFolder"), "");

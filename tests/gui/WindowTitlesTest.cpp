@@ -40,8 +40,7 @@ std::pair<QString, TMessageResult> ShowAndAnswer(TMessageKind Kind, TMessageButt
 TEST(WindowTitles, AMessageBoxIsTitledByItsCaption) {
   EXPECT_EQ(ShowAndAnswer(TMessageKind::mkWarning, TMessageButtons::mbOK, QMessageBox::Ok),
             std::make_pair(QString("Warning"), TMessageResult::mrOK));
-  EXPECT_EQ(ShowAndAnswer(TMessageKind::mkConfirmation, TMessageButtons::mbYesNo,
-                          QMessageBox::No),
+  EXPECT_EQ(ShowAndAnswer(TMessageKind::mkConfirmation, TMessageButtons::mbYesNo, QMessageBox::No),
             std::make_pair(QString("Confirm"), TMessageResult::mrNo));
 }
 

@@ -95,7 +95,7 @@ TEST_F(AVIIndexTest, LegacyEntriesGoToTheStreamTheirIdNames) {
   entry("rec ", 0x11, 4, 100);  // a 'rec ' list: no stream
   entry("05dc", 0x10, 4, 100);  // a stream number without a stream
   entry("JUNK", 0, 4, 100);
-  entry("00pc", 0, 4, 7);       // a palette change belongs to stream 0
+  entry("00pc", 0, 4, 7);  // a palette change belongs to stream 0
   b.ExtraIdx1 = extra;
   R.Open(Write(b), false);
   ASSERT_EQ(R.Streams(0).ChunkCount(), 4u);
@@ -215,7 +215,8 @@ TEST_F(AVIIndexTest, DataIsWalkedWhereTheIndexFails) {
     uint32_t next[2] = {0, 0};
     for (size_t i = 0; i < b.ChunkList.size(); ++i) {
       const test::TBuildChunk& k = b.ChunkList[i];
-      if (b.DataPositions[i] + static_cast<int64_t>(k.Data.size()) > static_cast<int64_t>(bytes.size()))
+      if (b.DataPositions[i] + static_cast<int64_t>(k.Data.size()) >
+          static_cast<int64_t>(bytes.size()))
         break;
       const uint32_t n = next[k.Stream]++;
       TAVIIndexEntry e;
@@ -253,10 +254,12 @@ TEST_F(AVIIndexTest, WalkFollowsListsPartsAndDamage) {
   std::string movi = Chunk(id("00dc"), "v0") +
                      List(riff::listRec, Chunk(id("00dc"), "v1") + Chunk(id("01wb"), "a1")) +
                      Chunk(riff::ckJUNK, std::string(30, 'j')) + std::string(13, '\xEE') +
-                     Chunk(id("00dc"), "v2") + Chunk(id("ix00"), ix) + Chunk(id("05dc"), "no stream");
-  std::string first = test::Riff(riff::formAVI, List(riff::listHdrl, hdrl) + List(riff::listMovi, movi));
-  std::string second = test::Riff(riff::formAVIX, List(riff::listMovi, Chunk(id("00dc"), "v3") +
-                                                                      Chunk(id("01wb"), "a2")));
+                     Chunk(id("00dc"), "v2") + Chunk(id("ix00"), ix) +
+                     Chunk(id("05dc"), "no stream");
+  std::string first =
+      test::Riff(riff::formAVI, List(riff::listHdrl, hdrl) + List(riff::listMovi, movi));
+  std::string second = test::Riff(
+      riff::formAVIX, List(riff::listMovi, Chunk(id("00dc"), "v3") + Chunk(id("01wb"), "a2")));
   std::string cut = Chunk(id("00dc"), std::string(100, 'c')).substr(0, 60);
   auto expect = [&](const std::vector<std::string>& Video, const std::vector<std::string>& Audio) {
     for (int s : {0, 1}) {
@@ -313,8 +316,7 @@ TEST_F(AVIIndexTest, ClaimedCountsAreBoundedByTheFile) {
   try {
     R.Open(Write(b), false);  // reading on into other bytes may meet a bad index type
     EXPECT_LE(total(), static_cast<uint64_t>(R.GetFileSize()) / 8);
-  } catch (const EAVIReadError&) {
-  }
+  } catch (const EAVIReadError&) {}
 
   // An 'idx1' whose size runs past the end of the file.
   std::string bytes = Numbered(50, TIndexKind::Idx1Relative).Build();

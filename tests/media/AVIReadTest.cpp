@@ -90,8 +90,8 @@ TEST_F(AVIReaderTest, ShortHeadersAndFormats) {
   TAVIBuilder b;
   b.AddStream(test::VideoHeader(25, 1), "0123");  // too short for size and codec
   b.StreamList[0].Header.Frame = {0, 0, 320, 240};
-  b.AddStream(test::AudioHeader(44100, 1, 0), "ab");    // too short for the block align
-  b.StreamList[1].StrhSize = 20;                         // ends before Scale
+  b.AddStream(test::AudioHeader(44100, 1, 0), "ab");  // too short for the block align
+  b.StreamList[1].StrhSize = 20;                      // ends before Scale
   R.Open(Write(b), true);
   EXPECT_EQ(R.Streams(0).Width, 320);
   EXPECT_EQ(R.Streams(0).Height, 240);

@@ -47,12 +47,10 @@ protected:
   int64_t Exercise(const std::string& File) {
     try {
       CreateVideoFileInfo(File);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     try {
       R.Open(File, true);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     try {
       R.Open(File, false);
     } catch (const Exception&) {

@@ -57,8 +57,10 @@ struct TPacket {
 };
 
 std::map<int, std::vector<TPacket>> ProbePackets(const std::string& File) {
-  std::istringstream in(test::RunTool("ffprobe -v error -show_entries packet=stream_index,size,flags"
-                                      " -of csv=p=0 " + test::ShellQuote(File)));
+  std::istringstream in(
+      test::RunTool("ffprobe -v error -show_entries packet=stream_index,size,flags"
+                    " -of csv=p=0 " +
+                    test::ShellQuote(File)));
   std::map<int, std::vector<TPacket>> packets;
   std::string line;
   while (std::getline(in, line)) {

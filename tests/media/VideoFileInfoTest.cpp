@@ -33,7 +33,8 @@ protected:
     return "";
   }
   // A file of Pictures empty pictures (Length by default) whose header claims Length.
-  std::unique_ptr<TVideoFileInfo> Info(uint32_t Rate, uint32_t Scale, uint32_t Length, int64_t Pictures = -1,
+  std::unique_ptr<TVideoFileInfo> Info(uint32_t Rate, uint32_t Scale, uint32_t Length,
+                                       int64_t Pictures = -1,
                                        TIndexKind Index = TIndexKind::Idx1Relative) {
     TAVIBuilder b = test::SimpleAVI(0, false, Index);
     b.StreamList[0].Header.Rate = Rate;
@@ -79,9 +80,9 @@ TEST_F(VideoUtilsTest, NonAVIFilesAreRefused) {
     const char* Format;
     const char* TypeName;
   };
-  for (const TCase& c : {TCase{"mpeg", "MPEG1"}, TCase{"vob", "MPEG2"}, TCase{"asf", "WMV"},
-                         TCase{"rm", "RealMedia"}, TCase{"wav", "DirectShow"},
-                         TCase{"mp4", "DirectShow"}}) {
+  for (const TCase& c :
+       {TCase{"mpeg", "MPEG1"}, TCase{"vob", "MPEG2"}, TCase{"asf", "WMV"},
+        TCase{"rm", "RealMedia"}, TCase{"wav", "DirectShow"}, TCase{"mp4", "DirectShow"}}) {
     const std::string f = test::MakeOtherContainer(c.Format);
     EXPECT_EQ(GetVideoFileTypeName(f), c.TypeName) << c.Format;
     EXPECT_EQ(InfoError(f), "The file has unknown format") << c.Format;

@@ -125,7 +125,8 @@ TEST_F(DSJoinTest, MixedSourcesJoinToTheChosenFormat) {
 
   EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
   std::string format;
-  test::RunCommand("ffprobe -v error -show_entries format=format_name -of csv=p=0 " + test::ShellQuote(j.FOutFileName),
+  test::RunCommand("ffprobe -v error -show_entries format=format_name -of csv=p=0 " +
+                       test::ShellQuote(j.FOutFileName),
                    &format);
   EXPECT_EQ(format, "avi\n");
   auto v = test::ProbeStream(j.FOutFileName, "v:0");
@@ -182,7 +183,9 @@ TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
 
   // Each source's pictures start at its frame of the output: frame 24 is red, 25 green,
   // 39 green, 40 blue (grey levels of the three colours differ).
-  auto grey = [&](int N) { return static_cast<unsigned char>(test::GreyFrame(j.FOutFileName, N).at(64 * 24 + 32)); };
+  auto grey = [&](int N) {
+    return static_cast<unsigned char>(test::GreyFrame(j.FOutFileName, N).at(64 * 24 + 32));
+  };
   const int red = grey(24), green = grey(25), blue = grey(40);
   EXPECT_EQ(grey(0), red);
   EXPECT_EQ(grey(39), green);
@@ -206,7 +209,8 @@ struct TSyncCase {
 };
 
 void PrintTo(const TSyncCase& Case, std::ostream* Out) {
-  *Out << Case.Video << " + " << Case.Audio << " at " << Case.Rate << " fps, " << Case.BFrames << " B-frames";
+  *Out << Case.Video << " + " << Case.Audio << " at " << Case.Rate << " fps, " << Case.BFrames
+       << " B-frames";
 }
 
 std::string SyncCaseName(const ::testing::TestParamInfo<TSyncCase>& Info) {
@@ -262,13 +266,20 @@ TEST_P(DSJoinSyncTest, EveryBoundaryKeepsItsSourcesSync) {
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_NEAR(beeps[i] - flashes[i], offsets[i], halfFrame) << "source " << i;
     // Neither the pictures nor the sound of a source are moved as a whole.
-    EXPECT_NEAR(beeps[i], starts[i] + (i == 2 ? 0.2 : i == 1 ? 0.66 : 0.4), halfFrame) << "source " << i;
+    EXPECT_NEAR(beeps[i],
+                starts[i] + (i == 2   ? 0.2
+                             : i == 1 ? 0.66
+                                      : 0.4),
+                halfFrame)
+        << "source " << i;
   }
   // The first picture and the first sound both start at 0, without an empty leading chunk.
   std::string first;
-  test::RunCommand("ffprobe -v error -show_entries packet=stream_index,dts_time,size -read_intervals %+#6 -of csv=p=0 " +
-                       test::ShellQuote(j.FOutFileName),
-                   &first);
+  test::RunCommand(
+      "ffprobe -v error -show_entries packet=stream_index,dts_time,size -read_intervals %+#6 -of "
+      "csv=p=0 " +
+          test::ShellQuote(j.FOutFileName),
+      &first);
   EXPECT_NE(first.find("0,0.000000,"), std::string::npos) << first;
   EXPECT_NE(first.find("1,0.000000,"), std::string::npos) << first;
   EXPECT_EQ(first.find(",0\n"), std::string::npos) << first;
@@ -287,8 +298,10 @@ TEST_P(DSJoinSyncTest, EveryBoundaryKeepsItsSourcesSync) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EncoderPairs, DSJoinSyncTest,
-                         ::testing::Values(TSyncCase{"libx264", "libmp3lame", 25}, TSyncCase{"mpeg4", "aac", 25},
-                                           TSyncCase{"libxvid", "libvorbis", 25}, TSyncCase{"mjpeg", "libshine", 25},
+                         ::testing::Values(TSyncCase{"libx264", "libmp3lame", 25},
+                                           TSyncCase{"mpeg4", "aac", 25},
+                                           TSyncCase{"libxvid", "libvorbis", 25},
+                                           TSyncCase{"mjpeg", "libshine", 25},
                                            TSyncCase{"mpeg2video", "ac3", 29.97},
                                            TSyncCase{"mpeg4", "libtwolame", 25, 2}),
                          SyncCaseName);
@@ -296,9 +309,9 @@ INSTANTIATE_TEST_SUITE_P(EncoderPairs, DSJoinSyncTest,
 // Grey level at (X, Y) of the first frame of a 160 x 120 output.
 struct TFitCase {
   TResizeMethod Method;
-  bool TopBlack;     // row 10
-  bool Row35Black;   // letterbox bars are 45 rows high, "no resize" bars 30
-  bool LeftBlack;    // column 5 of the middle row
+  bool TopBlack;    // row 10
+  bool Row35Black;  // letterbox bars are 45 rows high, "no resize" bars 30
+  bool LeftBlack;   // column 5 of the middle row
 };
 
 std::string FitCaseName(const ::testing::TestParamInfo<TFitCase>& Info) {
@@ -324,7 +337,9 @@ TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
   j.Join();
   const std::string f = test::GreyFrame(j.FOutFileName, 0);
   ASSERT_EQ(f.size(), 160u * 120u);
-  auto black = [&](int X, int Y) { return static_cast<unsigned char>(f[static_cast<size_t>(Y * 160 + X)]) < 40; };
+  auto black = [&](int X, int Y) {
+    return static_cast<unsigned char>(f[static_cast<size_t>(Y * 160 + X)]) < 40;
+  };
   EXPECT_EQ(black(80, 10), GetParam().TopBlack);
   EXPECT_EQ(black(80, 35), GetParam().Row35Black);
   EXPECT_EQ(black(5, 60), GetParam().LeftBlack);
@@ -445,10 +460,12 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FVideoCompressor = Encoder("h261");
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
-        EXPECT_STREQ(E.what(),
-                     "DirectShow Error: 80070057: The h261 encoder cannot take 320x240 frames at 24 fps: The "
-                     "specified picture size of 320x240 is not valid for the H.261 codec. Valid sizes are "
-                     "176x144, 352x288 (Invalid argument)");
+        EXPECT_STREQ(
+            E.what(),
+            "DirectShow Error: 80070057: The h261 encoder cannot take 320x240 frames at 24 fps: "
+            "The "
+            "specified picture size of 320x240 is not valid for the H.261 codec. Valid sizes are "
+            "176x144, 352x288 (Invalid argument)");
         throw;
       },
       Exception);
@@ -458,8 +475,10 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FWidth = 321;
   EXPECT_THROW(
       try { j.Join(); } catch (const Exception& E) {
-        EXPECT_STREQ(E.what(), "Cannot join into 321x240 frames: the mpeg4 compressor takes only frame sizes that are "
-                               "even (320x240 would do)");
+        EXPECT_STREQ(
+            E.what(),
+            "Cannot join into 321x240 frames: the mpeg4 compressor takes only frame sizes that are "
+            "even (320x240 would do)");
         throw;
       },
       Exception);
@@ -498,7 +517,9 @@ TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
   a.Seconds = 0.4;
   const std::string good = Clip("a.avi", a);
   const std::string sound = Dir.File("s.wav");
-  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(sound)), 0);
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " +
+                             test::ShellQuote(sound)),
+            0);
   const std::string empty = Clip("empty.avi", a);
   std::string bytes = test::ReadFileBytes(empty);
   const size_t strf = bytes.find("strf");
@@ -526,21 +547,24 @@ TEST_F(DSJoinTest, DamagedSourcesAreJoinedAsFarAsTheyDecode) {
   c.AudioCodec = "libmp3lame";
   const std::string flipped = Clip("flipped.avi", c);
   std::string bytes = test::ReadFileBytes(flipped);
-  for (size_t at = bytes.size() / 4; at < bytes.size() * 3 / 4; at += 97) bytes[at] = static_cast<char>(~bytes[at]);
+  for (size_t at = bytes.size() / 4; at < bytes.size() * 3 / 4; at += 97)
+    bytes[at] = static_cast<char>(~bytes[at]);
   test::WriteFileBytes(flipped, bytes);
   bytes = test::ReadFileBytes(cut);
   test::WriteFileBytes(cut, bytes.substr(0, bytes.size() / 2));
 
   // MP3 sound whose sample rate changes halfway.
   const std::string mixed = Dir.File("mixed.avi");
-  const std::string q1 = test::ShellQuote(Dir.File("1.mp3")), q2 = test::ShellQuote(Dir.File("2.mp3")),
+  const std::string q1 = test::ShellQuote(Dir.File("1.mp3")),
+                    q2 = test::ShellQuote(Dir.File("2.mp3")),
                     q12 = test::ShellQuote(Dir.File("12.mp3"));
-  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=1:sample_rate=44100 " + q1 +
-                             " && ffmpeg -nostdin -v error -f lavfi -i sine=d=1:sample_rate=22050 " + q2 + " && cat " +
-                             q1 + " " + q2 + " > " + q12 +
-                             " && ffmpeg -nostdin -v error -f lavfi -i testsrc=d=2:s=64x48 -i " + q12 +
-                             " -c:v mpeg4 -c:a copy " + test::ShellQuote(mixed)),
-            0);
+  ASSERT_EQ(
+      test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=1:sample_rate=44100 " + q1 +
+                       " && ffmpeg -nostdin -v error -f lavfi -i sine=d=1:sample_rate=22050 " + q2 +
+                       " && cat " + q1 + " " + q2 + " > " + q12 +
+                       " && ffmpeg -nostdin -v error -f lavfi -i testsrc=d=2:s=64x48 -i " + q12 +
+                       " -c:v mpeg4 -c:a copy " + test::ShellQuote(mixed)),
+      0);
 
   TDSVideoJoiner j;
   j.FFiles = {flipped, cut, mixed};
@@ -557,13 +581,18 @@ TEST_F(DSJoinTest, DamagedSourcesAreJoinedAsFarAsTheyDecode) {
 
 TEST_F(DSJoinTest, MediaInfoTakesTheLaterVideoStream) {
   const std::string two = Dir.File("two.avi");
-  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=1:s=64x48 -f lavfi -i testsrc=d=2:s=64x48 "
-                             "-map 0 -map 1 -c:v mpeg4 " + test::ShellQuote(two)), 0);
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=d=1:s=64x48 -f lavfi -i "
+                             "testsrc=d=2:s=64x48 "
+                             "-map 0 -map 1 -c:v mpeg4 " +
+                             test::ShellQuote(two)),
+            0);
   TMediaInfo info = GetMediaInfo(two);
   EXPECT_NEAR(info.Length, 2.0, 0.05);
   EXPECT_FALSE(info.HasAudio);
   const std::string sound = Dir.File("s.wav");
-  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " + test::ShellQuote(sound)), 0);
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 " +
+                             test::ShellQuote(sound)),
+            0);
   info = GetMediaInfo(sound);
   EXPECT_EQ(info.Length, 0);
   EXPECT_TRUE(info.HasAudio);

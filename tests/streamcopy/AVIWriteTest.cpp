@@ -203,7 +203,8 @@ TEST(AVIWrite, WithoutVideoTheFrameFieldsStayZero) {
   TLayout l = ReadLayout(dir.File("a.avi"));
   uint64_t avih = FindChunk(l.Hdrl, "avih").DataPos();
   for (int offset : {0, 16, 32, 36}) EXPECT_EQ(U32At(l.Bytes, avih + offset), 0u) << offset;
-  uint64_t dmlh = FindChunk(ListChunks(l.Bytes, FindChunk(l.Hdrl, "LIST", "odml")), "dmlh").DataPos();
+  uint64_t dmlh =
+      FindChunk(ListChunks(l.Bytes, FindChunk(l.Hdrl, "LIST", "odml")), "dmlh").DataPos();
   EXPECT_EQ(U32At(l.Bytes, dmlh), 0u);
 }
 

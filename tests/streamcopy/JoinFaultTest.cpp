@@ -102,12 +102,10 @@ TEST_F(JoinFault, ASourceThatFailsTheScanLeavesAnExistingOutputAlone) {
 
 TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFinished) {
   const std::map<std::string, std::function<void()>> changes = {
-      {"Win32 Error.  Code: 2.\nNo such file or directory",
-       [&] { std::filesystem::remove(Big); }},
+      {"Win32 Error.  Code: 2.\nNo such file or directory", [&] { std::filesystem::remove(Big); }},
       {"The file has unknown format", [&] { test::WriteFileBytes(Big, "no longer a video"); }},
       // Cut short before its first picture.
-      {"The index is not found",
-       [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[0]), 0); }},
+      {"The index is not found", [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[0]), 0); }},
   };
   for (const auto& [message, change] : changes) {
     SetUp();
@@ -116,8 +114,9 @@ TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFi
       ADD_FAILURE() << "joined a source that is gone";
     } catch (const Exception& E) {
       // The message names the source it concerns (once).
-      EXPECT_EQ(std::string(E.what()),
-                message.find(Big) == std::string::npos ? "Unable to read " + Big + ": " + message : message);
+      EXPECT_EQ(std::string(E.what()), message.find(Big) == std::string::npos
+                                           ? "Unable to read " + Big + ": " + message
+                                           : message);
     }
     EXPECT_EQ(Log.Hides, 0);  // the view is the join run's to hide
     EXPECT_EQ(test::StreamChunks(Out, true).size(), 4u);

@@ -48,7 +48,8 @@ void RegroupSound(const std::string& FileName, int Frames) {
   b.Main = reader.MainHeader();
   b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
   b.AddStream(reader.AudioStream()->Header, reader.AudioStream()->Format);
-  const auto video = test::StreamChunks(FileName, true), sound = test::StreamChunks(FileName, false);
+  const auto video = test::StreamChunks(FileName, true),
+             sound = test::StreamChunks(FileName, false);
   size_t next = 0;
   auto addSound = [&](size_t Until) {
     while (next < Until) {
@@ -67,9 +68,9 @@ void RegroupSound(const std::string& FileName, int Frames) {
 
 struct TSyncCase {
   std::string Codec;
-  bool ByteTimed = false;  // MP3 timed by bytes (sample size 1) instead of one frame per chunk
-  double Tolerance = 0;    // seconds: one sample, or half a compressed frame
-  bool Mencoder = false;   // sound made by mencoder (constant-rate MP3, delay by -audio-delay)
+  bool ByteTimed = false;    // MP3 timed by bytes (sample size 1) instead of one frame per chunk
+  double Tolerance = 0;      // seconds: one sample, or half a compressed frame
+  bool Mencoder = false;     // sound made by mencoder (constant-rate MP3, delay by -audio-delay)
   std::string Options = "";  // further ffmpeg options of the sound
   int FramesPerChunk = 1;
 };
@@ -77,7 +78,8 @@ struct TSyncCase {
 void PrintTo(const TSyncCase& C, std::ostream* Out) {
   *Out << C.Codec << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
        << (C.Options.empty() ? "" : " " + C.Options)
-       << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk" : "");
+       << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk"
+                                : "");
 }
 
 class JoinSync : public ::testing::TestWithParam<TSyncCase> {
@@ -94,9 +96,10 @@ protected:
     if (GetParam().Mencoder) {
       const std::string pcm = Dir.File(Name + "-pcm.avi");
       test::MakeFlashBeepClip(pcm, 2, SoundSeconds, "pcm_s16le");
-      test::RunTool("mencoder -really-quiet -ovc copy -oac mp3lame -lameopts cbr:br=64 -audio-delay " +
-                    std::to_string(Delay) + " " + test::ShellQuote(pcm) + " -o " +
-                    test::ShellQuote(file) + " 2>&1");
+      test::RunTool(
+          "mencoder -really-quiet -ovc copy -oac mp3lame -lameopts cbr:br=64 -audio-delay " +
+          std::to_string(Delay) + " " + test::ShellQuote(pcm) + " -o " + test::ShellQuote(file) +
+          " 2>&1");
       return file;
     }
     test::MakeFlashBeepClip(file, 2, SoundSeconds, GetParam().Codec, GetParam().Options);
@@ -183,7 +186,8 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
   const TAVIStreamHeader& a = reader.AudioStream()->Header;
   EXPECT_EQ(v.Length, reader.VideoStream()->ChunkCount());
   EXPECT_NEAR(static_cast<double>(v.Length) * v.Scale / v.Rate, joinPoint, 1e-6);
-  const double soundUnits = a.SampleSize ? static_cast<double>(a.Length) : reader.AudioStream()->ChunkCount();
+  const double soundUnits =
+      a.SampleSize ? static_cast<double>(a.Length) : reader.AudioStream()->ChunkCount();
   EXPECT_NEAR((a.Start + soundUnits) * a.Scale / a.Rate, joinPoint, tolerance);
   uint32_t largest = 0;
   for (uint32_t i = 0; i < reader.AudioStream()->ChunkCount(); ++i) {
@@ -195,9 +199,10 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
 
   // A second, independent reader finds every picture and the sound's length.
   if (test::RunCommand("command -v mencoder >/dev/null") == 0) {
-    const std::string said =
-        test::RunTool("mencoder -ovc copy -oac copy -o /dev/null " + test::ShellQuote(out) + " 2>&1");
-    EXPECT_NE(said.find(" secs  " + std::to_string(v.Length) + " frames"), std::string::npos) << said;
+    const std::string said = test::RunTool("mencoder -ovc copy -oac copy -o /dev/null " +
+                                           test::ShellQuote(out) + " 2>&1");
+    EXPECT_NE(said.find(" secs  " + std::to_string(v.Length) + " frames"), std::string::npos)
+        << said;
   }
 }
 
@@ -230,14 +235,15 @@ TEST_P(JoinSync, SoundThatStartsAfterTheFirstSourcesLastPictureCostsOnlyThatSour
   EXPECT_NEAR((a.Start + units) * a.Scale / a.Rate, end, GetParam().Tolerance + 1e-4);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sound, JoinSync,
-                         ::testing::Values(TSyncCase{"pcm_s16le", false, 1.0 / 44100},
-                                           TSyncCase{"libmp3lame", false, 1152.0 / 44100 / 2},
-                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2},
-                                           TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
-                                           TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
-                                           // 5.1: silent frames code a centre, surrounds and LFE
-                                           TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
+INSTANTIATE_TEST_SUITE_P(
+    Sound, JoinSync,
+    ::testing::Values(TSyncCase{"pcm_s16le", false, 1.0 / 44100},
+                      TSyncCase{"libmp3lame", false, 1152.0 / 44100 / 2},
+                      TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2},
+                      TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
+                      TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
+                      // 5.1: silent frames code a centre, surrounds and LFE
+                      TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
 
 }  // namespace
 }  // namespace rw

@@ -154,11 +154,11 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
   const auto unindexed = [](const std::string& Name) {
     return "The file " + Name + " was read without its index: The index is not found";
   };
-  EXPECT_EQ(Warnings, (std::vector<std::string>{
-                          unindexed(noIndex), unindexed(half),
-                          "Only " + std::to_string(halfChunks) + " of the " +
-                          std::to_string(wholeChunks.size()) + " frames of the file " + half +
-                          " could be read"}));
+  EXPECT_EQ(Warnings,
+            (std::vector<std::string>{unindexed(noIndex), unindexed(half),
+                                      "Only " + std::to_string(halfChunks) + " of the " +
+                                          std::to_string(wholeChunks.size()) +
+                                          " frames of the file " + half + " could be read"}));
 }
 
 TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {

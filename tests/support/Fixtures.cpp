@@ -23,9 +23,9 @@ std::map<std::string, std::string>& Cache() {
 }
 
 std::string Key(const TClipSpec& S) {
-  return S.Codec + "_" + std::to_string(S.Width) + "x" + std::to_string(S.Height) + "_" +
-         S.Rate + "_" + std::to_string(S.Frames) + "_" + S.Audio + "_" +
-         std::to_string(S.Channels) + "_" + std::to_string(S.SampleRate) + "_" + S.Extra;
+  return S.Codec + "_" + std::to_string(S.Width) + "x" + std::to_string(S.Height) + "_" + S.Rate +
+         "_" + std::to_string(S.Frames) + "_" + S.Audio + "_" + std::to_string(S.Channels) + "_" +
+         std::to_string(S.SampleRate) + "_" + S.Extra;
 }
 
 std::string AudioCodec(const std::string& Audio) {
@@ -72,8 +72,8 @@ std::string MakeClip(const TClipSpec& S) {
 
   const std::string file = Folder().File("clip_" + std::to_string(Cache().size()) + ".avi");
   const std::string size = std::to_string(S.Width) + "x" + std::to_string(S.Height);
-  std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=" + size +
-                    ":rate=" + S.Rate;
+  std::string cmd =
+      "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=" + size + ":rate=" + S.Rate;
   if (S.Audio != "none")
     cmd += " -f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(S.SampleRate);
   cmd += " -frames:v " + std::to_string(S.Frames) + " -c:v " + S.Codec;
@@ -81,8 +81,7 @@ std::string MakeClip(const TClipSpec& S) {
   if (S.Codec == "mjpeg") cmd += " -pix_fmt yuvj420p";
   if (S.Audio != "none") {
     // Sound as long as the video.
-    cmd += " -c:a " + AudioCodec(S.Audio) + " -ac " + std::to_string(S.Channels) +
-           " -shortest";
+    cmd += " -c:a " + AudioCodec(S.Audio) + " -ac " + std::to_string(S.Channels) + " -shortest";
   }
   cmd += " " + S.Extra + " -f avi " + ShellQuote(file) + " 2>&1";
   RunTool(cmd);
@@ -97,10 +96,8 @@ std::string MakeOtherContainer(const std::string& Format) {
   if (it != Cache().end()) return it->second;
 
   static const std::map<std::string, std::string> Options = {
-      {"mpeg", "-c:v mpeg1video -f mpeg"},
-      {"vob", "-c:v mpeg2video -f vob"},
-      {"asf", "-c:v wmv2 -f asf"},
-      {"rm", "-c:v rv10 -f rm"},
+      {"mpeg", "-c:v mpeg1video -f mpeg"}, {"vob", "-c:v mpeg2video -f vob"},
+      {"asf", "-c:v wmv2 -f asf"},         {"rm", "-c:v rv10 -f rm"},
       {"mp4", "-c:v mpeg4 -f mp4"},
   };
   const std::string file = Folder().File("other_" + std::to_string(Cache().size()) + "." + Format);

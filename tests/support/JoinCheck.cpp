@@ -83,10 +83,11 @@ void MakeSparseRawAVI(const std::string& FileName, int Frames) {
   mh.TotalFrames = static_cast<uint32_t>(Frames);
   mh.Streams = 1;
   mh.Width = mh.Height = 512;
-  std::string hdrl = List(riff::listHdrl,
-                          Chunk(riff::ckAvih, Bytes(mh)) +
-                              List(riff::listStrl, Chunk(riff::ckStrh, Bytes(vh)) +
-                                                       Chunk(riff::ckStrf, BitmapInfo(512, 512, 0, 32))));
+  std::string hdrl =
+      List(riff::listHdrl,
+           Chunk(riff::ckAvih, Bytes(mh)) +
+               List(riff::listStrl, Chunk(riff::ckStrh, Bytes(vh)) +
+                                        Chunk(riff::ckStrf, BitmapInfo(512, 512, 0, 32))));
   const int64_t moviPos = 12 + static_cast<int64_t>(hdrl.size());
   const int64_t moviSize = 4 + int64_t{Frames} * (8 + FrameBytes);
   const int64_t idx1Pos = moviPos + 8 + moviSize;

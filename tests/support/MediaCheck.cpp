@@ -15,9 +15,11 @@ std::string Quote(const std::string& S) { return "'" + S + "'"; }
 
 std::map<std::string, int> ProbePacketCounts(const std::string& FileName) {
   std::string out;
-  RunCommand("ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets "
-             "-of csv=p=0 " + Quote(FileName),
-             &out);
+  RunCommand(
+      "ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets "
+      "-of csv=p=0 " +
+          Quote(FileName),
+      &out);
   std::map<std::string, int> counts;
   std::istringstream lines(out);
   std::string line;
@@ -26,7 +28,8 @@ std::map<std::string, int> ProbePacketCounts(const std::string& FileName) {
     if (comma == std::string::npos) continue;
     // A stream without packets may be reported as "N/A".
     std::string n = line.substr(comma + 1);
-    counts[line.substr(0, comma)] += std::isdigit(static_cast<unsigned char>(n[0])) ? std::stoi(n) : 0;
+    counts[line.substr(0, comma)] +=
+        std::isdigit(static_cast<unsigned char>(n[0])) ? std::stoi(n) : 0;
   }
   return counts;
 }

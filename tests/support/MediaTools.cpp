@@ -18,12 +18,14 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
   const std::string size = std::to_string(Clip.Width) + "x" + std::to_string(Clip.Height);
   cmd << "ffmpeg -nostdin -v error -y -f lavfi -i ";
   if (Clip.Flash >= 0) {
-    const std::string at = std::to_string(Clip.Flash), beep = std::to_string(Clip.Flash + Clip.BeepDelay);
-    cmd << "\"color=c=black:size=" << size << ":rate=" << Clip.Rate << ",drawbox=c=white:t=fill:enable='between(t,"
-        << at << "," << at << "+0.0999)'\"";
+    const std::string at = std::to_string(Clip.Flash),
+                      beep = std::to_string(Clip.Flash + Clip.BeepDelay);
+    cmd << "\"color=c=black:size=" << size << ":rate=" << Clip.Rate
+        << ",drawbox=c=white:t=fill:enable='between(t," << at << "," << at << "+0.0999)'\"";
     if (!Clip.AudioCodec.empty())
-      cmd << " -f lavfi -i \"aevalsrc='0.5*between(t," << beep << "," << beep << "+0.1)*sin(2*PI*1000*t)':s="
-          << Clip.SampleRate << "\" -ac " << Clip.Channels << " -c:a " << Clip.AudioCodec;
+      cmd << " -f lavfi -i \"aevalsrc='0.5*between(t," << beep << "," << beep
+          << "+0.1)*sin(2*PI*1000*t)':s=" << Clip.SampleRate << "\" -ac " << Clip.Channels
+          << " -c:a " << Clip.AudioCodec;
   } else if (Clip.Color.empty())
     cmd << "testsrc2=size=" << size << ":rate=" << Clip.Rate;
   else
@@ -41,12 +43,15 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
   if (Clip.VideoCodec == "mjpeg") cmd << " -pix_fmt yuvj420p";
   cmd << " " << ShellQuote(FileName) << " 2>&1";
   std::string out;
-  if (RunCommand(cmd.str(), &out) != 0) throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
+  if (RunCommand(cmd.str(), &out) != 0)
+    throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
 }
 
-std::map<std::string, std::string> ProbeStream(const std::string& FileName, const std::string& Stream) {
+std::map<std::string, std::string> ProbeStream(const std::string& FileName,
+                                               const std::string& Stream) {
   std::string out;
-  RunCommand("ffprobe -v error -select_streams " + Stream + " -show_streams -of default=nw=1 " + ShellQuote(FileName),
+  RunCommand("ffprobe -v error -select_streams " + Stream + " -show_streams -of default=nw=1 " +
+                 ShellQuote(FileName),
              &out);
   std::map<std::string, std::string> fields;
   std::istringstream in(out);
@@ -61,7 +66,8 @@ std::map<std::string, std::string> ProbeStream(const std::string& FileName, cons
 
 int ProbeStreamCount(const std::string& FileName) {
   std::string out;
-  RunCommand("ffprobe -v error -show_entries stream=index -of csv=p=0 " + ShellQuote(FileName), &out);
+  RunCommand("ffprobe -v error -show_entries stream=index -of csv=p=0 " + ShellQuote(FileName),
+             &out);
   int n = 0;
   for (char c : out) n += c == '\n';
   return n;
@@ -79,7 +85,8 @@ double DecodedDuration(const std::string& FileName, const std::string& Stream) {
   // Pictures: the last decoded frame's end, as ffprobe reports it frame by frame.
   std::string out;
   RunCommand("ffprobe -v error -select_streams " + Stream +
-                 " -show_entries frame=best_effort_timestamp_time,pkt_duration_time -of csv=p=0 " + ShellQuote(FileName),
+                 " -show_entries frame=best_effort_timestamp_time,pkt_duration_time -of csv=p=0 " +
+                 ShellQuote(FileName),
              &out);
   double end = 0;
   std::istringstream in(out);
@@ -93,8 +100,8 @@ double DecodedDuration(const std::string& FileName, const std::string& Stream) {
 
 std::string GreyFrame(const std::string& FileName, int N) {
   std::string out;
-  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -vf 'select=eq(n\\," + std::to_string(N) +
-                 ")' -frames:v 1 -f rawvideo -pix_fmt gray -",
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -vf 'select=eq(n\\," +
+                 std::to_string(N) + ")' -frames:v 1 -f rawvideo -pix_fmt gray -",
              &out);
   return out;
 }
@@ -105,8 +112,11 @@ std::vector<TSilence> SilentStretches(const std::string& FileName) {
                  " -vn -af silencedetect=noise=-50dB:d=0.1 -f null - 2>&1",
              &out);
   std::vector<TSilence> list;
-  auto valueAfter = [&](size_t At, const char* Key) { return std::atof(out.c_str() + At + std::strlen(Key)); };
-  for (size_t at = out.find("silence_start: "); at != std::string::npos; at = out.find("silence_start: ", at + 1))
+  auto valueAfter = [&](size_t At, const char* Key) {
+    return std::atof(out.c_str() + At + std::strlen(Key));
+  };
+  for (size_t at = out.find("silence_start: "); at != std::string::npos;
+       at = out.find("silence_start: ", at + 1))
     list.push_back({valueAfter(at, "silence_start: "), -1});
   size_t i = 0;
   for (size_t at = out.find("silence_end: "); at != std::string::npos && i < list.size();
@@ -128,13 +138,14 @@ void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, doubl
     throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
 }
 
-
 std::vector<double> FlashTimes(const std::string& FileName) {
   // The pictures' times and, in the same order, each picture shrunk to 4 x 4 grey pixels.
   std::string times, pictures;
-  RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=best_effort_timestamp_time -of flat " +
-                 ShellQuote(FileName) + " | grep '\\.best_effort_timestamp_time=' | cut -d'\"' -f2",
-             &times);
+  RunCommand(
+      "ffprobe -v error -select_streams v:0 -show_entries frame=best_effort_timestamp_time -of "
+      "flat " +
+          ShellQuote(FileName) + " | grep '\\.best_effort_timestamp_time=' | cut -d'\"' -f2",
+      &times);
   RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
                  " -map 0:v:0 -fps_mode passthrough -vf scale=4:4 -f rawvideo -pix_fmt gray -",
              &pictures);
@@ -154,18 +165,22 @@ std::vector<double> FlashTimes(const std::string& FileName) {
 
 std::vector<double> BeepOnsets(const std::string& FileName) {
   std::string raw;
-  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -map 0:a:0 -ac 1 -ar 44100 -f s16le -", &raw);
+  RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
+                 " -map 0:a:0 -ac 1 -ar 44100 -f s16le -",
+             &raw);
   // A start delay in the stream header comes before the first sample, as players play it: the
   // first packet's time.
   std::string start;
-  RunCommand("ffprobe -v error -select_streams a:0 -show_entries packet=pts_time -read_intervals %+#1 -of csv=p=0 " +
-                 ShellQuote(FileName),
-             &start);
+  RunCommand(
+      "ffprobe -v error -select_streams a:0 -show_entries packet=pts_time -read_intervals %+#1 -of "
+      "csv=p=0 " +
+          ShellQuote(FileName),
+      &start);
   const double delay = std::atof(start.c_str());
   const size_t n = raw.size() / 2;
   auto sample = [&](size_t I) {
-    return std::abs(static_cast<int>(static_cast<int16_t>(static_cast<uint8_t>(raw[2 * I]) |
-                                                          (static_cast<uint8_t>(raw[2 * I + 1]) << 8))));
+    return std::abs(static_cast<int>(static_cast<int16_t>(
+        static_cast<uint8_t>(raw[2 * I]) | (static_cast<uint8_t>(raw[2 * I + 1]) << 8))));
   };
   int peak = 0;
   for (size_t i = 0; i < n; ++i) peak = std::max(peak, sample(i));
@@ -174,12 +189,15 @@ std::vector<double> BeepOnsets(const std::string& FileName) {
   for (size_t i = 0; i < n; ++i) {
     if (sample(i) * 10 <= peak * 3) continue;
     // A burst ends where the sound stays quiet for a tenth of a second.
-    if (static_cast<int64_t>(i) - last > 4410) onsets.push_back(delay + static_cast<double>(i) / 44100);
+    if (static_cast<int64_t>(i) - last > 4410)
+      onsets.push_back(delay + static_cast<double>(i) / 44100);
     last = static_cast<int64_t>(i);
   }
   return onsets;
 }
 
-TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName) { return {FlashTimes(FileName), BeepOnsets(FileName)}; }
+TFlashesAndBeeps FlashesAndBeeps(const std::string& FileName) {
+  return {FlashTimes(FileName), BeepOnsets(FileName)};
+}
 
 }  // namespace rw::test

@@ -31,7 +31,8 @@ struct TClip {
 void MakeClipFile(const std::string& FileName, const TClip& Clip);
 
 // The ffprobe fields of one stream ("v:0", "a:0"): codec_name, width, r_frame_rate, ...
-std::map<std::string, std::string> ProbeStream(const std::string& FileName, const std::string& Stream);
+std::map<std::string, std::string> ProbeStream(const std::string& FileName,
+                                               const std::string& Stream);
 // Number of streams of the file.
 int ProbeStreamCount(const std::string& FileName);
 // Duration of a stream in seconds, counted by decoding it: the end of the last picture, the

@@ -112,7 +112,8 @@ namespace {
 bool IsVideo(uint32_t Type) { return Type == riff::streamVids || Type == riff::streamIavs; }
 
 uint32_t ChunkIdOf(const TBuildStream& S, int Index) {
-  std::string id = StreamIdText(static_cast<unsigned>(Index)) + (IsVideo(S.Header.Type) ? "dc" : "wb");
+  std::string id =
+      StreamIdText(static_cast<unsigned>(Index)) + (IsVideo(S.Header.Type) ? "dc" : "wb");
   return MakeFourCC(id[0], id[1], id[2], id[3]);
 }
 
@@ -123,10 +124,10 @@ uint32_t IxIdOf(int Index) {
 
 // Positions learned in the first pass and used by the second.
 struct TLayout {
-  std::vector<int64_t> DataPos;                 // per chunk
-  std::vector<std::vector<int64_t>> IxPos;      // per stream, per standard index: chunk header
-  std::vector<std::vector<uint32_t>> IxSize;    // total chunk size including header
-  int64_t MoviTypePos = 0;                      // the 'movi' list type field
+  std::vector<int64_t> DataPos;               // per chunk
+  std::vector<std::vector<int64_t>> IxPos;    // per stream, per standard index: chunk header
+  std::vector<std::vector<uint32_t>> IxSize;  // total chunk size including header
+  int64_t MoviTypePos = 0;                    // the 'movi' list type field
 };
 
 std::string StdIndexData(uint8_t Type, uint32_t EntriesInUse, uint32_t ChunkId, uint64_t Base,
@@ -182,7 +183,8 @@ private:
       const TBuildChunk& c = FB.ChunkList[i];
       if (c.Stream != Stream) continue;
       if (static_cast<int>(j * static_cast<size_t>(Slices) / std::max<size_t>(total, 1)) == Slice)
-        r.emplace_back(static_cast<uint32_t>(FKnown.DataPos.empty() ? 0 : FKnown.DataPos[i] - Base), c);
+        r.emplace_back(static_cast<uint32_t>(FKnown.DataPos.empty() ? 0 : FKnown.DataPos[i] - Base),
+                       c);
       ++j;
     }
     return r;
@@ -246,7 +248,8 @@ private:
       const TBuildStream& st = FB.StreamList[s];
       if (st.OmitIndx || st.IndxIsStdIndex) continue;
       for (int k = 0; k < st.StdIndexes; ++k) {
-        auto entries = EntriesOf(static_cast<int>(s), k, static_cast<uint64_t>(base), st.StdIndexes);
+        auto entries =
+            EntriesOf(static_cast<int>(s), k, static_cast<uint64_t>(base), st.StdIndexes);
         std::string d = StdIndexData(
             st.StdIndexType, st.StdEntriesInUse.value_or(static_cast<uint32_t>(entries.size())),
             ChunkIdOf(st, static_cast<int>(s)), static_cast<uint64_t>(base), entries);

@@ -25,8 +25,7 @@ std::string Bytes(const TAVIStreamHeader& Header);
 TAVIStreamHeader VideoHeader(uint32_t Rate, uint32_t Scale, uint32_t Handler = FourCC("FMP4"));
 TAVIStreamHeader AudioHeader(uint32_t Rate, uint32_t Scale, uint32_t SampleSize);
 // A bitmap information header (40 bytes).
-std::string BitmapInfo(int32_t Width, int32_t Height, uint32_t Compression,
-                       uint16_t BitCount = 24);
+std::string BitmapInfo(int32_t Width, int32_t Height, uint32_t Compression, uint16_t BitCount = 24);
 // A wave format header (18 bytes, no extra data).
 std::string WaveFormat(uint16_t Tag, uint16_t Channels, uint32_t SampleRate, uint16_t Bits,
                        uint16_t BlockAlign);
@@ -44,12 +43,12 @@ struct TBuildStream {
   std::optional<uint32_t> StrhSize;  // write only this many header bytes
   bool OmitStrh = false;
   bool OmitStrf = false;
-  bool OmitIndx = false;               // OpenDML: leave this stream's list without 'indx'
+  bool OmitIndx = false;  // OpenDML: leave this stream's list without 'indx'
   uint8_t SuperIndexType = riff::AVI_INDEX_OF_INDEXES;
   uint8_t StdIndexType = riff::AVI_INDEX_OF_CHUNKS;
   std::optional<uint32_t> SuperEntriesInUse;  // claimed count instead of the real one
   std::optional<uint32_t> StdEntriesInUse;
-  int StdIndexes = 1;  // standard indexes the stream's chunks are spread over
+  int StdIndexes = 1;           // standard indexes the stream's chunks are spread over
   bool IndxIsStdIndex = false;  // the 'indx' chunk itself is the stream's standard index
   int SuperIndexCopies = 1;     // each standard index is listed this many times in a row
 };
@@ -65,7 +64,7 @@ public:
   bool OmitHdrl = false;
   bool OmitMovi = false;
   bool OmitAvih = false;
-  std::string ExtraIdx1;  // raw 16-byte entries appended to 'idx1'
+  std::string ExtraIdx1;     // raw 16-byte entries appended to 'idx1'
   std::string TopLevelJunk;  // a 'JUNK' chunk of this data between 'hdrl' and 'movi'
 
   int AddStream(const TAVIStreamHeader& Header, const std::string& Format);

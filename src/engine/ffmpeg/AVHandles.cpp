@@ -96,7 +96,8 @@ void CheckAV(int Error, const std::string& Context) {
   std::string said = Collecting ? Collecting->Text() : std::string();
   while (!said.empty() && (said.back() == ' ' || said.back() == '.')) said.pop_back();
   const std::string text = AVErrorText(Error);
-  throw EMediaEngineError(ResultFromAVError(Error), Context + ": " + (said.empty() ? text : said + " (" + text + ")"));
+  throw EMediaEngineError(ResultFromAVError(Error),
+                          Context + ": " + (said.empty() ? text : said + " (" + text + ")"));
 }
 
 std::string FileURL(const std::string& FileName) { return "file:" + FileName; }
@@ -152,7 +153,8 @@ double StreamLength(const AVFormatContext* Input, const AVStream* Stream) {
   // A header may claim any length, or none. What the file holds is in its index: the last
   // picture's time and one frame more. That length wins over a header that is longer (a damaged
   // file is never padded out to years of black) or gives none.
-  const AVRational rate = Stream->avg_frame_rate.num > 0 ? Stream->avg_frame_rate : Stream->r_frame_rate;
+  const AVRational rate =
+      Stream->avg_frame_rate.num > 0 ? Stream->avg_frame_rate : Stream->r_frame_rate;
   const double frame = rate.num > 0 && rate.den > 0 ? 1 / av_q2d(rate) : 0;
   auto* st = const_cast<AVStream*>(Stream);
   const int entries = avformat_index_get_entries_count(st);

@@ -46,7 +46,6 @@ public:
     avio_context_free(&FIO);
   }
 
-
 private:
   static int WritePacket(void* Opaque, uint8_t* Buf, int Size) {
     auto* f = static_cast<TMemoryFile*>(Opaque);
@@ -89,10 +88,10 @@ constexpr int BurstStart = 4410;  // samples
 constexpr int BurstLength = 2205;
 
 struct TDecoded {
-  int64_t Count = 0;          // frames or samples decoded
-  std::vector<int64_t> Pts;   // per picture
-  std::vector<int> Level;     // per picture: the grey level in its middle
-  std::vector<float> Sound;   // mixed to one channel
+  int64_t Count = 0;         // frames or samples decoded
+  std::vector<int64_t> Pts;  // per picture
+  std::vector<int> Level;    // per picture: the grey level in its middle
+  std::vector<float> Sound;  // mixed to one channel
   int Errors = 0;
 };
 
@@ -105,7 +104,8 @@ public:
     WriteSample();
     const TDecoded d = ReadBack();
     const std::string what = std::string("The ") + FCodec->name + " encoder ";
-    if (d.Errors > 0) throw EMediaEngineError(ME_INVALIDMEDIA, what + "writes files that do not decode");
+    if (d.Errors > 0)
+      throw EMediaEngineError(ME_INVALIDMEDIA, what + "writes files that do not decode");
     return FFormat.Video ? VideoBehaviour(d) : AudioBehaviour(d);
   }
 
@@ -113,7 +113,8 @@ private:
   // Encodes and writes the sample as the render does.
   void WriteSample() {
     AVFormatContext* out = nullptr;
-    CheckAV(avformat_alloc_output_context2(&out, nullptr, "avi", nullptr), "Cannot set up the AVI writer");
+    CheckAV(avformat_alloc_output_context2(&out, nullptr, "avi", nullptr),
+            "Cannot set up the AVI writer");
     FOutput.reset(out);
     FOutput->pb = FFile.Open(true);
     // One thread: the sample is a few frames, and some encoders' worker threads wait for each
@@ -122,8 +123,9 @@ private:
                           TEncoderBehaviour{});
     {
       TLibraryMessages said;
-      CheckAV(avformat_write_header(FOutput.get(), nullptr),
-              std::string("The AVI writer cannot take what the ") + FCodec->name + " encoder makes");
+      CheckAV(
+          avformat_write_header(FOutput.get(), nullptr),
+          std::string("The AVI writer cannot take what the ") + FCodec->name + " encoder makes");
     }
     if (FFormat.Video)
       SendPictures(stream);
@@ -142,18 +144,23 @@ private:
     grey->width = FFormat.Width;
     grey->height = FFormat.Height;
     CheckAV(av_frame_get_buffer(grey.get(), 0), "Out of memory");
-    TSwsPtr sws(sws_getContext(FFormat.Width, FFormat.Height, AV_PIX_FMT_BGR24, FFormat.Width, FFormat.Height,
-                               encoder.pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!sws) throw EMediaEngineError(ME_NOCODEC, std::string("Cannot make pictures for the ") + FCodec->name + " encoder");
+    TSwsPtr sws(sws_getContext(FFormat.Width, FFormat.Height, AV_PIX_FMT_BGR24, FFormat.Width,
+                               FFormat.Height, encoder.pix_fmt, SWS_BICUBIC, nullptr, nullptr,
+                               nullptr));
+    if (!sws)
+      throw EMediaEngineError(
+          ME_NOCODEC, std::string("Cannot make pictures for the ") + FCodec->name + " encoder");
     for (int i = 0; i < ProbeFrames; ++i) {
       for (int y = 0; y < FFormat.Height; ++y)
-        std::memset(grey->data[0] + static_cast<ptrdiff_t>(y) * grey->linesize[0], LevelOf(i), static_cast<size_t>(FFormat.Width) * 3);
+        std::memset(grey->data[0] + static_cast<ptrdiff_t>(y) * grey->linesize[0], LevelOf(i),
+                    static_cast<size_t>(FFormat.Width) * 3);
       TFramePtr f = NewFrame();
       f->format = encoder.pix_fmt;
       f->width = FFormat.Width;
       f->height = FFormat.Height;
       CheckAV(av_frame_get_buffer(f.get(), 0), "Out of memory");
-      CheckAV(sws_scale_frame(sws.get(), f.get(), grey.get()), "Cannot make pictures for the encoder");
+      CheckAV(sws_scale_frame(sws.get(), f.get(), grey.get()),
+              "Cannot make pictures for the encoder");
       f->pts = i;
       Stream.Send(f.get());
     }
@@ -168,8 +175,8 @@ private:
       SwrContext* s = nullptr;
       AVChannelLayout layout;
       av_channel_layout_default(&layout, FFormat.Channels);
-      CheckAV(swr_alloc_set_opts2(&s, &encoder.ch_layout, encoder.sample_fmt, FFormat.SampleRate, &layout,
-                                  AV_SAMPLE_FMT_FLT, FFormat.SampleRate, 0, nullptr),
+      CheckAV(swr_alloc_set_opts2(&s, &encoder.ch_layout, encoder.sample_fmt, FFormat.SampleRate,
+                                  &layout, AV_SAMPLE_FMT_FLT, FFormat.SampleRate, 0, nullptr),
               "Cannot make sound for the encoder");
       swr.reset(s);
       CheckAV(swr_init(swr.get()), "Cannot make sound for the encoder");
@@ -186,9 +193,11 @@ private:
       auto* s = reinterpret_cast<float*>(in->data[0]);
       for (int i = 0; i < n; ++i) {
         const int64_t at = done + i;
-        const float v = at >= BurstStart && at < BurstStart + BurstLength
-                            ? 0.5f * static_cast<float>(std::sin(2 * M_PI * 1000.0 * static_cast<double>(at) / FFormat.SampleRate))
-                            : 0.0f;
+        const float v =
+            at >= BurstStart && at < BurstStart + BurstLength
+                ? 0.5f * static_cast<float>(std::sin(2 * M_PI * 1000.0 * static_cast<double>(at) /
+                                                     FFormat.SampleRate))
+                : 0.0f;
         for (int c = 0; c < FFormat.Channels; ++c) s[i * FFormat.Channels + c] = v;
       }
       TFramePtr out = NewFrame();
@@ -197,7 +206,8 @@ private:
       out->nb_samples = n;
       CheckAV(av_channel_layout_copy(&out->ch_layout, &encoder.ch_layout), "Out of memory");
       CheckAV(av_frame_get_buffer(out.get(), 0), "Out of memory");
-      CheckAV(swr_convert_frame(swr.get(), out.get(), in.get()), "Cannot make sound for the encoder");
+      CheckAV(swr_convert_frame(swr.get(), out.get(), in.get()),
+              "Cannot make sound for the encoder");
       out->pts = done;
       Stream.Send(out.get());
       done += n;
@@ -210,19 +220,24 @@ private:
     if (!in) throw std::bad_alloc();
     in->pb = FFile.Open(false);
     in->flags |= AVFMT_FLAG_CUSTOM_IO;
-    const std::string bad = std::string("The ") + FCodec->name + " encoder writes files that do not decode";
+    const std::string bad =
+        std::string("The ") + FCodec->name + " encoder writes files that do not decode";
     int err = avformat_open_input(&in, nullptr, av_find_input_format("avi"), nullptr);
     if (err < 0) throw EMediaEngineError(ME_INVALIDMEDIA, bad);
     TInputContextPtr input(in);
-    if (avformat_find_stream_info(in, nullptr) < 0 || in->nb_streams != 1) throw EMediaEngineError(ME_INVALIDMEDIA, bad);
+    if (avformat_find_stream_info(in, nullptr) < 0 || in->nb_streams != 1)
+      throw EMediaEngineError(ME_INVALIDMEDIA, bad);
     AVStream* st = in->streams[0];
     const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
-    if (!decoder) throw EMediaEngineError(ME_NOCODEC, "There is no decoder for what the " + std::string(FCodec->name) + " encoder makes");
+    if (!decoder)
+      throw EMediaEngineError(ME_NOCODEC, "There is no decoder for what the " +
+                                              std::string(FCodec->name) + " encoder makes");
     TCodecContextPtr dec(avcodec_alloc_context3(decoder));
     if (!dec) throw std::bad_alloc();
     CheckAV(avcodec_parameters_to_context(dec.get(), st->codecpar), bad);
     dec->pkt_timebase = st->time_base;
-    if (avcodec_open2(dec.get(), decoder, nullptr) < 0) throw EMediaEngineError(ME_INVALIDMEDIA, bad);
+    if (avcodec_open2(dec.get(), decoder, nullptr) < 0)
+      throw EMediaEngineError(ME_INVALIDMEDIA, bad);
     TPacketPtr pkt = NewPacket();
     TFramePtr frame = NewFrame();
     bool flushed = false;
@@ -261,8 +276,8 @@ private:
       av_channel_layout_default(&layout, FFormat.Channels);
     const int rate = Frame.sample_rate > 0 ? Frame.sample_rate : FFormat.SampleRate;
 
-    if (swr_alloc_set_opts2(&s, &mono, AV_SAMPLE_FMT_FLT, rate, &layout, static_cast<AVSampleFormat>(Frame.format),
-                            rate, 0, nullptr) < 0) {
+    if (swr_alloc_set_opts2(&s, &mono, AV_SAMPLE_FMT_FLT, rate, &layout,
+                            static_cast<AVSampleFormat>(Frame.format), rate, 0, nullptr) < 0) {
       av_channel_layout_uninit(&layout);
       ++D.Errors;
       return;
@@ -288,13 +303,14 @@ private:
 
   int MiddleGrey(const AVFrame& Frame) {
     constexpr int size = 8;
-    TSwsPtr sws(sws_getContext(Frame.width, Frame.height, static_cast<AVPixelFormat>(Frame.format), size, size,
-                               AV_PIX_FMT_GRAY8, SWS_AREA, nullptr, nullptr, nullptr));
+    TSwsPtr sws(sws_getContext(Frame.width, Frame.height, static_cast<AVPixelFormat>(Frame.format),
+                               size, size, AV_PIX_FMT_GRAY8, SWS_AREA, nullptr, nullptr, nullptr));
     if (!sws) return -1;
     uint8_t grey[size * size];
     uint8_t* dst[4] = {grey, nullptr, nullptr, nullptr};
     int lines[4] = {size, 0, 0, 0};
-    if (sws_scale(sws.get(), Frame.data, Frame.linesize, 0, Frame.height, dst, lines) < 0) return -1;
+    if (sws_scale(sws.get(), Frame.data, Frame.linesize, 0, Frame.height, dst, lines) < 0)
+      return -1;
     int sum = 0;
     for (uint8_t v : grey) sum += v;
     return sum / (size * size);
@@ -302,8 +318,10 @@ private:
 
   TEncoderBehaviour VideoBehaviour(const TDecoded& D) const {
     if (D.Count < ProbeFrames)
-      throw EMediaEngineError(ME_INVALIDMEDIA, std::string("The ") + FCodec->name + " encoder loses pictures (" +
-                                                   std::to_string(D.Count) + " of " + std::to_string(ProbeFrames) + " decode)");
+      throw EMediaEngineError(ME_INVALIDMEDIA, std::string("The ") + FCodec->name +
+                                                   " encoder loses pictures (" +
+                                                   std::to_string(D.Count) + " of " +
+                                                   std::to_string(ProbeFrames) + " decode)");
     TEncoderBehaviour b;
     b.Growth = D.Count - ProbeFrames;
     // The pictures recognised by their grey levels tell how late they come out; the first one
@@ -311,9 +329,11 @@ private:
     std::vector<int64_t> late;
     for (size_t j = 0; j < D.Level.size(); ++j)
       for (int i = 0; i < ProbeFrames; ++i)
-        if (std::abs(D.Level[j] - LevelOf(i)) <= 8 && D.Pts[j] != AV_NOPTS_VALUE) late.push_back(D.Pts[j] - i);
+        if (std::abs(D.Level[j] - LevelOf(i)) <= 8 && D.Pts[j] != AV_NOPTS_VALUE)
+          late.push_back(D.Pts[j] - i);
     if (!late.empty()) {
-      std::nth_element(late.begin(), late.begin() + static_cast<ptrdiff_t>(late.size() / 2), late.end());
+      std::nth_element(late.begin(), late.begin() + static_cast<ptrdiff_t>(late.size() / 2),
+                       late.end());
       b.Delay = std::max<int64_t>(0, late[late.size() / 2]);
     }
     return b;
@@ -323,7 +343,8 @@ private:
     float peak = 0;
     for (float v : D.Sound) peak = std::max(peak, std::fabs(v));
     const std::string what = std::string("The ") + FCodec->name + " encoder ";
-    if (D.Count < FSent / 2 || peak < 0.1f) throw EMediaEngineError(ME_INVALIDMEDIA, what + "writes sound that does not decode");
+    if (D.Count < FSent / 2 || peak < 0.1f)
+      throw EMediaEngineError(ME_INVALIDMEDIA, what + "writes sound that does not decode");
     TEncoderBehaviour b;
     for (size_t i = 0; i < D.Sound.size(); ++i)
       if (std::fabs(D.Sound[i]) > 0.3f * peak) {
@@ -350,10 +371,11 @@ struct TProbeAnswer {
 
 // Only the fields of the encoder's own kind: the listing's try and a join's are then one try.
 std::string ProbeKey(const AVCodec* Codec, const TEncoderFormat& F, const TOptionList& Kept) {
-  std::string key = std::string(Codec->name) + "|" +
-                    (F.Video ? "v|" + std::to_string(F.Width) + "x" + std::to_string(F.Height) + "|" +
-                                   std::to_string(F.Rate.num) + "/" + std::to_string(F.Rate.den)
-                             : "a|" + std::to_string(F.SampleRate) + "|" + std::to_string(F.Channels));
+  std::string key =
+      std::string(Codec->name) + "|" +
+      (F.Video ? "v|" + std::to_string(F.Width) + "x" + std::to_string(F.Height) + "|" +
+                     std::to_string(F.Rate.num) + "/" + std::to_string(F.Rate.den)
+               : "a|" + std::to_string(F.SampleRate) + "|" + std::to_string(F.Channels));
   for (const auto& [name, value] : EncoderOptionsInEffect(Codec->name, Kept))
     key += "|" + name + "=" + value;
   return key;

@@ -45,8 +45,10 @@ const std::vector<TEncoderDefaults>& DefaultsTable() {
       {"libtheora", {{"qscale", "7"}}},
       {"libx264", {{"crf", "20"}}},
       {"libvpx", {{"crf", "8"}, {"b", "4M"}, {"deadline", "good"}, {"cpu-used", "4"}}},
-      {"libvpx-vp9", {{"crf", "30"}, {"b", "0"}, {"deadline", "good"}, {"cpu-used", "4"}, {"row-mt", "1"}}},
-      {"libaom-av1", {{"crf", "30"}, {"b", "0"}, {"cpu-used", "8"}, {"usage", "realtime"}, {"row-mt", "1"}}},
+      {"libvpx-vp9",
+       {{"crf", "30"}, {"b", "0"}, {"deadline", "good"}, {"cpu-used", "4"}, {"row-mt", "1"}}},
+      {"libaom-av1",
+       {{"crf", "30"}, {"b", "0"}, {"cpu-used", "8"}, {"usage", "realtime"}, {"row-mt", "1"}}},
       {"librav1e", {{"qp", "80"}, {"speed", "10"}}},
       {"libsvtav1", {{"crf", "32"}, {"preset", "10"}}},
       {"libmp3lame", {{"b", "192k"}}},
@@ -67,8 +69,9 @@ const std::vector<TEncoderDefaults>& DefaultsTable() {
 
 // Options that choose the rate control: a user's choice of any of them replaces the defaults'.
 bool IsRateControl(const std::string& Name) {
-  static const std::set<std::string> names = {"b", "qscale", "global_quality", "crf", "qp", "cq-level", "q",
-                                              "quality", "vbr", "abr", "minrate", "maxrate"};
+  static const std::set<std::string> names = {"b",        "qscale", "global_quality", "crf", "qp",
+                                              "cq-level", "q",      "quality",        "vbr", "abr",
+                                              "minrate",  "maxrate"};
   return names.count(Name) > 0;
 }
 
@@ -115,11 +118,15 @@ bool FitFrameSize(const AVCodec* Codec, int& Width, int& Height, std::string& Wh
   const int stepW = 1 << d->log2_chroma_w, stepH = 1 << d->log2_chroma_h;
   const int w = std::max(stepW, Width / stepW * stepW), h = std::max(stepH, Height / stepH * stepH);
   if (w == Width && h == Height) return true;
-  auto multiple = [](int Step) { return Step == 2 ? std::string("even") : "a multiple of " + std::to_string(Step); };
+  auto multiple = [](int Step) {
+    return Step == 2 ? std::string("even") : "a multiple of " + std::to_string(Step);
+  };
   if (stepW == stepH)
-    Why = "the " + std::string(Codec->name) + " compressor takes only frame sizes that are " + multiple(stepW);
+    Why = "the " + std::string(Codec->name) + " compressor takes only frame sizes that are " +
+          multiple(stepW);
   else
-    Why = "the " + std::string(Codec->name) + " compressor takes only widths that are " + multiple(stepW) +
+    Why = "the " + std::string(Codec->name) + " compressor takes only widths that are " +
+          multiple(stepW) +
           (stepH > 1 ? " and heights that are " + multiple(stepH) : std::string());
   Width = w;
   Height = h;
@@ -134,7 +141,8 @@ TOptionList EncoderOptionsInEffect(const std::string& Encoder, const TOptionList
     if (Encoder != d.Encoder) continue;
     for (const auto& o : d.Options) {
       if (ownRateControl && IsRateControl(o.first)) continue;
-      if (std::any_of(Kept.begin(), Kept.end(), [&](const auto& K) { return K.first == o.first; })) continue;
+      if (std::any_of(Kept.begin(), Kept.end(), [&](const auto& K) { return K.first == o.first; }))
+        continue;
       options.push_back(o);
     }
   }
@@ -159,7 +167,8 @@ bool GetContextOption(AVCodecContext* Context, const std::string& Name, std::str
   if (Name == "qscale") {
     if (Context->flags & AV_CODEC_FLAG_QSCALE) {
       char text[32];
-      std::snprintf(text, sizeof text, "%g", static_cast<double>(Context->global_quality) / FF_QP2LAMBDA);
+      std::snprintf(text, sizeof text, "%g",
+                    static_cast<double>(Context->global_quality) / FF_QP2LAMBDA);
       Value = text;
     }
     return true;
@@ -179,7 +188,8 @@ std::string FormatText(const TEncoderFormat& Format) {
     std::snprintf(text, sizeof text, "%dx%d frames at %g fps", Format.Width, Format.Height,
                   Format.Rate.den ? av_q2d(Format.Rate) : 0.0);
   else
-    std::snprintf(text, sizeof text, "%d Hz sound in %d channels", Format.SampleRate, Format.Channels);
+    std::snprintf(text, sizeof text, "%d Hz sound in %d channels", Format.SampleRate,
+                  Format.Channels);
   return text;
 }
 
@@ -219,12 +229,15 @@ TCodecContextPtr OpenEncoder(const AVCodec* Codec, const TEncoderFormat& Format,
   const std::string name = Codec->name;
   for (const auto& [option, value] : EncoderOptionsInEffect(name, Kept))
     if (SetContextOption(ctx.get(), option, value) < 0)
-      throw EMediaEngineError(ME_INVALIDARG, "The " + name + " encoder does not accept " + option + " = " + value);
+      throw EMediaEngineError(ME_INVALIDARG,
+                              "The " + name + " encoder does not accept " + option + " = " + value);
   // MPEG-2 without B-frames says so in its stream, so that decoders hold no picture back.
-  if (Codec->id == AV_CODEC_ID_MPEG2VIDEO && ctx->max_b_frames == 0) ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  if (Codec->id == AV_CODEC_ID_MPEG2VIDEO && ctx->max_b_frames == 0)
+    ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
   // An encoder that refuses the format or an option says why only in its log.
   TLibraryMessages said;
-  CheckAV(avcodec_open2(ctx.get(), Codec, nullptr), "The " + name + " encoder cannot take " + FormatText(Format));
+  CheckAV(avcodec_open2(ctx.get(), Codec, nullptr),
+          "The " + name + " encoder cannot take " + FormatText(Format));
   return ctx;
 }
 

@@ -20,15 +20,17 @@ namespace {
 
 // Wrappers around hardware or driver encoders; they cannot run everywhere, so they are not
 // listed.
-constexpr const char* HardwareWrappers[] = {"omx", "v4l2m2m", "vaapi", "qsv", "nvenc", "amf",
-                                            "mediacodec", "videotoolbox", "mf", "cuda", "vulkan"};
+constexpr const char* HardwareWrappers[] = {"omx",   "v4l2m2m", "vaapi",      "qsv",
+                                            "nvenc", "amf",     "mediacodec", "videotoolbox",
+                                            "mf",    "cuda",    "vulkan"};
 
 bool IsHardwareEncoder(const AVCodec* Codec) {
   if (Codec->capabilities & (AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_EXPERIMENTAL)) return true;
   const std::string name = Codec->name;
   for (const char* w : HardwareWrappers) {
     const std::string suffix = std::string("_") + w;
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
       return true;
   }
   if (Codec->pix_fmts) {
@@ -50,7 +52,8 @@ public:
   void Set(const std::string& Encoder, const std::string& Name, const std::string& Value) {
     std::lock_guard lock(FLock);
     auto& list = FOptions[Encoder];
-    auto at = std::find_if(list.begin(), list.end(), [&](const auto& P) { return P.first == Name; });
+    auto at =
+        std::find_if(list.begin(), list.end(), [&](const auto& P) { return P.first == Name; });
     if (at != list.end())
       at->second = Value;
     else
@@ -92,11 +95,13 @@ bool Works(const AVCodec* Codec, TMediaKind Kind) {
 
 void PutPreferredLast(std::vector<const AVCodec*>& List) {
   for (const TPreferred& p : Preferred) {
-    auto at = std::find_if(List.begin(), List.end(), [&](const AVCodec* C) { return p.Encoder == std::string(C->name); });
+    auto at = std::find_if(List.begin(), List.end(),
+                           [&](const AVCodec* C) { return p.Encoder == std::string(C->name); });
     if (at == List.end()) continue;
     const AVCodec* best = *at;
     List.erase(at);
-    auto last = std::find_if(List.rbegin(), List.rend(), [&](const AVCodec* C) { return C->id == p.Format; });
+    auto last = std::find_if(List.rbegin(), List.rend(),
+                             [&](const AVCodec* C) { return C->id == p.Format; });
     List.insert(last.base(), best);
   }
 }

@@ -38,10 +38,11 @@ void TFilterChain::Build(const AVFrame* First) {
   if (!FGraph) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
   FGraph->scale_sws_opts = av_strdup("flags=bicubic");
   const std::string args = SourceArgs(First, FTimeBase);
-  CheckAV(avfilter_graph_create_filter(&FSource, avfilter_get_by_name(audio ? "abuffer" : "buffer"), "in",
-                                       args.c_str(), nullptr, FGraph.get()),
+  CheckAV(avfilter_graph_create_filter(&FSource, avfilter_get_by_name(audio ? "abuffer" : "buffer"),
+                                       "in", args.c_str(), nullptr, FGraph.get()),
           "Cannot set up the filters");
-  CheckAV(avfilter_graph_create_filter(&FSink, avfilter_get_by_name(audio ? "abuffersink" : "buffersink"),
+  CheckAV(avfilter_graph_create_filter(&FSink,
+                                       avfilter_get_by_name(audio ? "abuffersink" : "buffersink"),
                                        "out", nullptr, nullptr, FGraph.get()),
           "Cannot set up the filters");
   TFilterInOutPtr outputs(avfilter_inout_alloc());
@@ -57,7 +58,8 @@ void TFilterChain::Build(const AVFrame* First) {
   avfilter_inout_free(&in);
   avfilter_inout_free(&out);
   CheckAV(err, "Cannot set up the filters \"" + FChain + "\"");
-  CheckAV(avfilter_graph_config(FGraph.get(), nullptr), "Cannot set up the filters \"" + FChain + "\"");
+  CheckAV(avfilter_graph_config(FGraph.get(), nullptr),
+          "Cannot set up the filters \"" + FChain + "\"");
 }
 
 void TFilterChain::Push(AVFrame* Frame) {
@@ -78,7 +80,8 @@ void TFilterChain::Push(AVFrame* Frame) {
     // (the stretch is padded with silence) rather than ending the render.
     return;
   }
-  CheckAV(av_buffersrc_add_frame_flags(FSource, Frame, AV_BUFFERSRC_FLAG_KEEP_REF), "Filtering failed");
+  CheckAV(av_buffersrc_add_frame_flags(FSource, Frame, AV_BUFFERSRC_FLAG_KEEP_REF),
+          "Filtering failed");
 }
 
 bool TFilterChain::Pull(AVFrame* Frame) {

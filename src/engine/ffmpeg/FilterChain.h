@@ -11,7 +11,8 @@ namespace rw {
 class TFilterChain {
 public:
   // Chain: the filters in libavfilter's text form; TimeBase: that of the frames pushed.
-  TFilterChain(std::string Chain, AVRational TimeBase) : FChain(std::move(Chain)), FTimeBase(TimeBase) {}
+  TFilterChain(std::string Chain, AVRational TimeBase)
+      : FChain(std::move(Chain)), FTimeBase(TimeBase) {}
   // Pushes a frame; nullptr marks the end of the input.
   void Push(AVFrame* Frame);
   // A filtered frame; false when the chain needs more input or has ended.
@@ -37,7 +38,8 @@ private:
 class TSourceDecoder;
 class TSourcePipeline {
 public:
-  TSourcePipeline(TSourceDecoder& Decoder, TFilterChain& Chain) : FDecoder(Decoder), FChain(Chain) {}
+  TSourcePipeline(TSourceDecoder& Decoder, TFilterChain& Chain)
+      : FDecoder(Decoder), FChain(Chain) {}
   // The next filtered frame; false at the end of the source.
   bool Next(AVFrame* Frame);
 

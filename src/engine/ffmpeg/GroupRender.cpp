@@ -17,7 +17,8 @@ namespace rw {
 namespace {
 
 int64_t UnitsAt(int64_t Time, AVRational UnitsPerSecond) {
-  return av_rescale_rnd(Time, UnitsPerSecond.num, static_cast<int64_t>(UnitsPerSecond.den) * UNITS, AV_ROUND_NEAR_INF);
+  return av_rescale_rnd(Time, UnitsPerSecond.num, static_cast<int64_t>(UnitsPerSecond.den) * UNITS,
+                        AV_ROUND_NEAR_INF);
 }
 
 std::string Rational(AVRational R) { return std::to_string(R.num) + "/" + std::to_string(R.den); }
@@ -143,8 +144,8 @@ std::string TVideoGroupRender::SourceChain(const TPlacedSource& Source) const {
           ? "settb=AVTB,setpts=N/(" + Rational(FrameRateOf(Source.PictureRate)) + ")/TB,"
           : "";
   return retime + "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
-         FitFilters(FStretchMode, c->width, c->height) + ",format=pix_fmts=" +
-         av_get_pix_fmt_name(c->pix_fmt) + ",setsar=1";
+         FitFilters(FStretchMode, c->width, c->height) +
+         ",format=pix_fmts=" + av_get_pix_fmt_name(c->pix_fmt) + ",setsar=1";
 }
 
 void TVideoGroupRender::Emit(const AVFrame* Frame) {
@@ -183,7 +184,8 @@ TAudioGroupRender::TAudioGroupRender(std::vector<TPlacedSource> Sources, TEncode
   FFifo.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, FFrameSize * 4));
   if (!FFifo) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
   // A decoder that drops the start of the sound gets silence to drop.
-  for (int64_t left = -FLead; left > 0; left -= FFrameSize) WriteSilence(static_cast<int>(std::min<int64_t>(left, FFrameSize)));
+  for (int64_t left = -FLead; left > 0; left -= FFrameSize)
+    WriteSilence(static_cast<int>(std::min<int64_t>(left, FFrameSize)));
 }
 
 void TAudioGroupRender::WriteSilence(int Count) {
@@ -194,7 +196,8 @@ void TAudioGroupRender::WriteSilence(int Count) {
   CheckAV(av_channel_layout_copy(&silence->ch_layout, &c->ch_layout), "Out of memory");
   CheckAV(av_frame_get_buffer(silence.get(), 0), "Out of memory");
   av_samples_set_silence(silence->extended_data, 0, Count, c->ch_layout.nb_channels, c->sample_fmt);
-  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), Count), "Out of memory");
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(silence->extended_data), Count),
+          "Out of memory");
 }
 
 std::string TAudioGroupRender::SourceChain(const TPlacedSource& /*Source*/) const {
@@ -230,14 +233,17 @@ bool TAudioGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Seg
     else if (Frame->pts != AV_NOPTS_VALUE && Frame->pts < 0)
       offset = static_cast<int>(std::min<int64_t>(-Frame->pts, Frame->nb_samples));
   }
-  const int take = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(Frame->nb_samples - offset, Segment.End - FNext)));
+  const int take = static_cast<int>(
+      std::max<int64_t>(0, std::min<int64_t>(Frame->nb_samples - offset, Segment.End - FNext)));
   const AVSampleFormat format = static_cast<AVSampleFormat>(Frame->format);
   const int channels = Frame->ch_layout.nb_channels;
   const bool planar = av_sample_fmt_is_planar(format);
   const int step = av_get_bytes_per_sample(format) * (planar ? 1 : channels);
   std::vector<uint8_t*> planes(static_cast<size_t>(planar ? channels : 1));
-  for (size_t i = 0; i < planes.size(); ++i) planes[i] = Frame->extended_data[i] + static_cast<ptrdiff_t>(offset) * step;
-  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(planes.data()), take), "Out of memory");
+  for (size_t i = 0; i < planes.size(); ++i)
+    planes[i] = Frame->extended_data[i] + static_cast<ptrdiff_t>(offset) * step;
+  CheckAV(av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(planes.data()), take),
+          "Out of memory");
   FNext += take;
   Drain(false);
   return offset + take == Frame->nb_samples && FNext < Segment.End;
@@ -245,7 +251,8 @@ bool TAudioGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Seg
 
 void TAudioGroupRender::Drain(bool All) {
   const AVCodecContext* c = FEncoder.Codec();
-  const bool shortLast = c->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+  const bool shortLast =
+      c->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
   while (true) {
     const int queued = av_audio_fifo_size(FFifo.get());
     if (FToSkip > 0 && queued > 0) {
@@ -263,8 +270,8 @@ void TAudioGroupRender::Drain(bool All) {
     CheckAV(av_channel_layout_copy(&FChunk->ch_layout, &c->ch_layout), "Out of memory");
     CheckAV(av_frame_get_buffer(FChunk.get(), 0), "Out of memory");
     if (FChunk->nb_samples > n)
-      av_samples_set_silence(FChunk->extended_data, n, FChunk->nb_samples - n, c->ch_layout.nb_channels,
-                             c->sample_fmt);
+      av_samples_set_silence(FChunk->extended_data, n, FChunk->nb_samples - n,
+                             c->ch_layout.nb_channels, c->sample_fmt);
     if (av_audio_fifo_read(FFifo.get(), reinterpret_cast<void**>(FChunk->extended_data), n) != n)
       throw EMediaEngineError(ME_FAIL, "Sound buffering failed");
     FChunk->pts = FEncoded;

@@ -52,8 +52,8 @@ public:
       at += s.Length;
     }
     FDuration = pictures.empty() ? 0 : pictures.back().Stop;
-    TEncoderStream& video = FOutput.Add(
-        {TMediaKind::mkVideo, Plan.Width, Plan.Height, Plan.Rate}, Plan.Video);
+    TEncoderStream& video =
+        FOutput.Add({TMediaKind::mkVideo, Plan.Width, Plan.Height, Plan.Rate}, Plan.Video);
     FGroups.push_back(std::make_unique<TVideoGroupRender>(
         std::move(pictures), video, FrameRateOf(Plan.Rate), Plan.StretchMode, FDuration));
     TEncoderStream& audio = FOutput.Add({TMediaKind::mkAudio}, Plan.Audio);
@@ -124,8 +124,7 @@ void TRenderJob::Render() {
     // Complete what was written, so that the part of the file stays readable.
     try {
       FOutput.Finish();
-    } catch (...) {
-    }
+    } catch (...) {}
   }
   std::lock_guard lock(FLock);
   FError = error;

@@ -4,11 +4,13 @@
 
 namespace rw {
 
-TEncoderStream::TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec, const TEncoderBehaviour& Behaviour)
+TEncoderStream::TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec,
+                               const TEncoderBehaviour& Behaviour)
     : FOutput(Output), FCodec(std::move(Codec)), FBehaviour(Behaviour) {
   FStream = avformat_new_stream(FOutput, nullptr);
   if (!FStream) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
-  CheckAV(avcodec_parameters_from_context(FStream->codecpar, FCodec.get()), "Cannot set up the output");
+  CheckAV(avcodec_parameters_from_context(FStream->codecpar, FCodec.get()),
+          "Cannot set up the output");
   FStream->time_base = FCodec->time_base;
   if (FCodec->codec_type == AVMEDIA_TYPE_VIDEO) FStream->avg_frame_rate = FCodec->framerate;
 }
@@ -38,7 +40,8 @@ void TEncoderStream::Send(AVFrame* Frame) {
 
 TRenderOutput::TRenderOutput(const std::string& FileName) {
   QuietLibraries();
-  CheckAV(avformat_alloc_output_context2(&FOutput, nullptr, "avi", nullptr), "Cannot set up the AVI writer");
+  CheckAV(avformat_alloc_output_context2(&FOutput, nullptr, "avi", nullptr),
+          "Cannot set up the AVI writer");
   const int err = avio_open(&FOutput->pb, FileURL(FileName).c_str(), AVIO_FLAG_WRITE);
   if (err < 0) {
     Release();

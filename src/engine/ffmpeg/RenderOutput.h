@@ -14,7 +14,8 @@ namespace rw {
 // One encoder and the AVI stream it feeds.
 class TEncoderStream {
 public:
-  TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec, const TEncoderBehaviour& Behaviour);
+  TEncoderStream(AVFormatContext* Output, TCodecContextPtr Codec,
+                 const TEncoderBehaviour& Behaviour);
   AVCodecContext* Codec() const { return FCodec.get(); }
   // Units (frames, samples) of the group's start the encoder is not given: its output comes
   // out that much late, so the group's first units would be shown late by as many. Negative:

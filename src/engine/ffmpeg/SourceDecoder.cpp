@@ -14,7 +14,8 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
   if (!codec) throw EMediaEngineError(ME_NOCODEC, "No decoder for " + FileName);
   FCodec.reset(avcodec_alloc_context3(codec));
   if (!FCodec) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
-  CheckAV(avcodec_parameters_to_context(FCodec.get(), FStream->codecpar), "Cannot decode " + FileName);
+  CheckAV(avcodec_parameters_to_context(FCodec.get(), FStream->codecpar),
+          "Cannot decode " + FileName);
   FCodec->thread_count = 0;
   FCodec->pkt_timebase = FStream->time_base;
   CheckAV(avcodec_open2(FCodec.get(), codec, nullptr), "Cannot decode " + FileName);

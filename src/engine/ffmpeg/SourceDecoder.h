@@ -23,7 +23,7 @@ private:
   AVStream* FStream = nullptr;
   TCodecContextPtr FCodec;
   TPacketPtr FPacket;
-  int64_t FOrigin = 0;  // the file's start in stream time
+  int64_t FOrigin = 0;   // the file's start in stream time
   int64_t FNextPts = 0;  // estimate for frames without a timestamp
   bool FFlushed = false;
 };

@@ -5,7 +5,8 @@
 
 namespace rw {
 
-TSourceReader::TSourceReader(std::vector<TSourceJob> Jobs, size_t Ahead) : FJobs(std::move(Jobs)), FAhead(Ahead) {
+TSourceReader::TSourceReader(std::vector<TSourceJob> Jobs, size_t Ahead)
+    : FJobs(std::move(Jobs)), FAhead(Ahead) {
   FThread = std::thread([this] { Run(); });
 }
 
