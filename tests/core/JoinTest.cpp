@@ -298,10 +298,14 @@ TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
   TJoinChoices choices;
   choices.OutFileName = Out;
   choices.Overwrite = true;
+  test::WriteFileBytes(Out, "the output to replace");
   TJoinRequest request = DecideJoin(List({clip}), choices).Request;
-  // The output's name becomes a folder while the join runs: the rename at its end fails.
+  // The output the user agreed to replace becomes a folder while the join runs: the rename at
+  // its end fails.
   Log.OnReport = [&](int Report) {
-    if (Report == 1) std::filesystem::create_directories(Out + "/inside");
+    if (Report != 1) return;
+    std::filesystem::remove(Out);
+    std::filesystem::create_directories(Out + "/inside");
   };
   test::TRecordingProgress progress(Log);
   try {
