@@ -11,7 +11,7 @@ namespace {
 
 [[noreturn]] void Corrupted() { throw Exception(SProjectCorrupted); }
 
-// A name no longer than the longest path the system takes.
+// A name fits in the longest path the system takes; a longer one is damage.
 void CheckNameLength(const std::string& Name) {
   if (Name.size() > MaxProjectNameBytes) Corrupted();
 }

@@ -11,7 +11,7 @@ namespace rw {
 // The exact bytes the program writes for Files (CR LF line ends).
 std::string WriteProjectText(const std::vector<std::string>& Files);
 
-// What a project holds at most: names no longer than the longest path the system takes (a
+// What a project holds at most: names that fit in the longest path the system takes (a
 // longer one names no file), and no more names than a list of files can usefully show (adding
 // each costs a file's description: 100,000 take seconds and tens of MB).
 inline constexpr size_t MaxProjectNameBytes = 4095;
