@@ -83,10 +83,15 @@ void TAVIFileJoiner::Execute() {
   FWriter.CloseFile();
 }
 
+uint64_t TAVIFileJoiner::SilenceBudget(int64_t SourcesSize) {
+  return SilenceAllowance +
+         SilencePerSourceByte * static_cast<uint64_t>(std::max<int64_t>(SourcesSize, 0));
+}
+
 int64_t TAVIFileJoiner::OutputSizeBound(int64_t SourcesSize, bool WithSound) {
   if (!WithSound) return SourcesSize;
-  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(SourcesSize, 0));
-  return static_cast<int64_t>(size + SilenceAllowance + SilencePerSourceByte * size);
+  return static_cast<int64_t>(static_cast<uint64_t>(std::max<int64_t>(SourcesSize, 0)) +
+                              SilenceBudget(SourcesSize));
 }
 
 uint8_t TAVIFileJoiner::IndexModeFor(int64_t SourcesSize, bool WithSound) {
@@ -122,8 +127,7 @@ void TAVIFileJoiner::PrepareOutput() {
     FWriter.AddStream(AudioOut, sound, audio->Format.data(),
                       static_cast<uint32_t>(audio->Format.size()));
     FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, audio->Format);
-    FSoundSync->SetSilenceBudget(SilenceAllowance +
-                                 SilencePerSourceByte * static_cast<uint64_t>(FTotalSize));
+    FSoundSync->SetSilenceBudget(SilenceBudget(FTotalSize));
   }
 }
 

@@ -27,6 +27,8 @@ public:
   // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
   static constexpr uint64_t SilenceAllowance = 1 << 20;
   static constexpr uint64_t SilencePerSourceByte = 16;
+  // That bound for sources of SourcesSize bytes.
+  static uint64_t SilenceBudget(int64_t SourcesSize);
 
   // The most the output's chunks can take: every source's bytes, and with sound the silence
   // that may be made to keep it with the pictures.

@@ -56,6 +56,19 @@ protected:
     test::MakeClipFile(f, C);
     return f;
   }
+  // A joiner of Files into out.avi: 64x48 pictures at 25 a second, through Video (none:
+  // uncompressed).
+  TDSVideoJoiner SmallJoiner(const std::vector<std::string>& Files,
+                             std::shared_ptr<TCompressorFilter> Video = nullptr) {
+    TDSVideoJoiner j;
+    j.FFiles = Files;
+    j.FOutFileName = Dir.File("out.avi");
+    j.FWidth = 64;
+    j.FHeight = 48;
+    j.FFrameRate = 25;
+    j.FVideoCompressor = std::move(Video);
+    return j;
+  }
   test::TTempDir Dir;
 };
 
@@ -158,12 +171,7 @@ TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
   c.SampleRate = 8000;
   c.Channels = 1;
   c.AudioCodec = "pcm_u8";
-  TDSVideoJoiner j;
-  j.FFiles = {Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)};
-  j.FOutFileName = Dir.File("out.avi");
-  j.FWidth = 64;
-  j.FHeight = 48;
-  j.FFrameRate = 25;
+  TDSVideoJoiner j = SmallJoiner({Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)});
   j.Join();
 
   EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
@@ -617,12 +625,7 @@ TEST_F(DSJoinTest, ASourceLastsWhatItsFileHolds) {
   test::WriteFileBytes(riff, bytes);
   for (const std::string& f : {frames, riff}) EXPECT_NEAR(GetMediaInfo(f).Length, 1.0, 0.05) << f;
 
-  TDSVideoJoiner j;
-  j.FFiles = {frames, riff};
-  j.FOutFileName = Dir.File("out.avi");
-  j.FWidth = 64;
-  j.FHeight = 48;
-  j.FFrameRate = 25;
+  TDSVideoJoiner j = SmallJoiner({frames, riff});
   j.Join();
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 2.0, 0.05);
 }
@@ -663,13 +666,7 @@ TEST_F(DSJoinTest, ASourceWithoutAUsableIndexIsJoinedWhole) {
   }
   EXPECT_GT(decoded, 4 * 4 + 1.5);
 
-  TDSVideoJoiner j;
-  j.FFiles = sources;
-  j.FOutFileName = Dir.File("out.avi");
-  j.FWidth = 64;
-  j.FHeight = 48;
-  j.FFrameRate = 25;
-  j.FVideoCompressor = Encoder("mpeg4");
+  TDSVideoJoiner j = SmallJoiner(sources, Encoder("mpeg4"));
   j.Join();
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), decoded, 0.05);
   EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
@@ -695,13 +692,7 @@ TEST_F(DSJoinTest, PicturesOfAnImplausibleHeaderRateAreJoinedAtTheJoinsRate) {
     sources.push_back(Dir.File("rate" + std::to_string(rate) + ".avi"));
     test::WriteFileBytes(sources.back(), b);
   }
-  TDSVideoJoiner j;
-  j.FFiles = sources;
-  j.FOutFileName = Dir.File("out.avi");
-  j.FWidth = 64;
-  j.FHeight = 48;
-  j.FFrameRate = 25;
-  j.FVideoCompressor = Encoder("mpeg4");
+  TDSVideoJoiner j = SmallJoiner(sources, Encoder("mpeg4"));
   j.Join();
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 16.0, 0.05);
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 16.0, 0.05);
