@@ -121,6 +121,59 @@ public:
   virtual TEngineError Error() = 0;
 };
 
+// The format of one output stream that a source's pictures or sound are converted into, as the
+// output's first file of that format declares it: its 'strh' handler and timing and its 'strf'
+// bytes (BITMAPINFOHEADER or WAVEFORMATEX, each with what follows it).
+struct TStreamTarget {
+  TMediaKind Kind = TMediaKind::mkVideo;
+  uint32_t Handler = 0;  // 'strh' fccHandler
+  uint32_t Scale = 1;    // 'strh' timing: Rate / Scale units a second
+  uint32_t Rate = 25;
+  uint32_t SampleSize = 0;
+  std::vector<uint8_t> Format;  // 'strf'
+  // Pictures: the output stream's first key frame, for a codec whose set-up the decoder reads
+  // from the stream itself (an MPEG-4 VOL header, H.264 parameter sets); may be empty.
+  std::vector<uint8_t> FirstKeyFrame;
+};
+
+// Converts the pictures or the sound of one source into chunks of the target's format.
+// Pictures: Pictures frames, fitted into the target's frame size by StretchMode, at the
+// target's rate, the first one a key frame. Sound: the source's sound from its first picture
+// to its last (Seconds long), cut or padded with silence to that length.
+struct TConvertPlan {
+  std::string FileName;
+  TStreamTarget Target;
+  double Seconds = 0;      // the source's length
+  int64_t Pictures = 0;    // pictures to make
+  double PictureRate = 0;  // as TRenderSource::PictureRate
+  int32_t StretchMode = RESIZEF_PRESERVEASPECTRATIO;
+};
+
+// One chunk of a converted stream, as it goes into the output's 'movi' list.
+struct TConvertedChunk {
+  std::vector<uint8_t> Data;
+  bool KeyFrame = false;
+};
+
+// A conversion, run chunk by chunk on the caller's thread.
+class IConvertJob {
+public:
+  virtual ~IConvertJob() = default;
+  // The next chunk; false at the end of the stream or on a failure (then Error says which).
+  virtual bool Next(TConvertedChunk& Chunk) = 0;
+  // How far the conversion has come, 0 to 100.
+  virtual double Percent() = 0;
+  virtual TEngineError Error() = 0;
+};
+
+// A picture of a file for the list: its first key frame, fitted into MaxWidth x MaxHeight with
+// its aspect kept, as 24-bit RGB rows top down (Width * 3 bytes each).
+struct TThumbnail {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  std::vector<uint8_t> Rgb;
+};
+
 // The engine: lives from its loading to the end of the process. Options set on a compressor
 // are kept by the engine for the rest of the run, so that every later use of it sees them.
 class IMediaEngine {
@@ -146,6 +199,13 @@ public:
       const std::string& Name) = 0;
   // Creates the output and opens the encoders, then renders on the worker thread.
   virtual TEngineResult<std::unique_ptr<IEngineJob>> StartRender(const TRenderPlan& Plan) = 0;
+  // None when the engine can write chunks of the target's format (a codec it can continue
+  // under that four-character code and 'strf', a sound format it can encode), else the reason.
+  virtual TEngineError CheckConvert(const TStreamTarget& Target) = 0;
+  // Opens the source and the encoder; the chunks come from Next.
+  virtual TEngineResult<std::unique_ptr<IConvertJob>> StartConvert(const TConvertPlan& Plan) = 0;
+  virtual TEngineResult<TThumbnail> Thumbnail(const std::string& FileName, int32_t MaxWidth,
+                                              int32_t MaxHeight) = 0;
 
 protected:
   ~IMediaEngine() = default;
@@ -153,7 +213,7 @@ protected:
 
 // The module's one exported function: the engine, or null when InterfaceVersion is not the
 // module's own (the module and the program come from one build).
-constexpr int32_t MediaEngineInterfaceVersion = 4;
+constexpr int32_t MediaEngineInterfaceVersion = 5;
 constexpr const char* MediaEngineEntryName = "ReelwrightMediaEngine";
 using TMediaEngineEntry = IMediaEngine* (*)(int32_t InterfaceVersion);
 constexpr const char* MediaEngineFileName = "reelwright-engine.so";

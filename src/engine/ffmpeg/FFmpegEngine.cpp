@@ -4,6 +4,7 @@
 #include <new>
 #include <type_traits>
 
+#include "engine/ffmpeg/ConvertJobs.h"
 #include "engine/ffmpeg/EncoderSetup.h"
 #include "engine/ffmpeg/FFmpegEncoders.h"
 #include "engine/ffmpeg/RenderJob.h"
@@ -117,6 +118,27 @@ public:
 
   TEngineResult<std::unique_ptr<IEngineJob>> StartRender(const TRenderPlan& Plan) override {
     return Guard([&] { return StartRenderJob(Plan); });
+  }
+
+  TEngineError CheckConvert(const TStreamTarget& Target) override {
+    return Guard([&] {
+      if (Target.Kind == TMediaKind::mkAudio)
+        CheckSoundTarget(Target);
+      else
+        CheckPictureTarget(Target);
+    });
+  }
+
+  TEngineResult<std::unique_ptr<IConvertJob>> StartConvert(const TConvertPlan& Plan) override {
+    return Guard([&] {
+      return Plan.Target.Kind == TMediaKind::mkAudio ? StartSoundConvert(Plan)
+                                                     : StartPictureConvert(Plan);
+    });
+  }
+
+  TEngineResult<TThumbnail> Thumbnail(const std::string& FileName, int32_t MaxWidth,
+                                      int32_t MaxHeight) override {
+    return Guard([&] { return MakeThumbnail(FileName, MaxWidth, MaxHeight); });
   }
 };
 
