@@ -144,6 +144,7 @@ struct TContinueCase {
   const char* Name;
   std::string Options;    // ffmpeg's options for the first file's pictures
   bool BottomUp = false;  // the first file's RGB rows are stored last first
+  bool TwoPass = false;   // made in two passes (HuffYUV: tables of its own pictures)
 };
 void PrintTo(const TContinueCase& C, std::ostream* Out) { *Out << C.Name; }
 
@@ -218,10 +219,16 @@ TEST_P(PictureConvertTest, ConvertedPiecesContinueTheFirstFilesStream) {
   test::TTempDir dir;
   const std::string first = dir.File("first.avi"), second = dir.File("second.avi"),
                     joined = dir.File("joined.avi");
-  test::RunTool(
+  std::string make =
       "ffmpeg -nostdin -v error -y -f lavfi -i color=c=red:size=160x120:rate=25 "
       "-frames:v 25 " +
-      param.Options + " -f avi " + test::ShellQuote(first) + " 2>&1");
+      param.Options;
+  if (param.TwoPass) {
+    make += " -passlogfile " + test::ShellQuote(dir.File("pass"));
+    test::RunTool(make + " -pass 1 -f null - 2>&1");
+    make += " -pass 2";
+  }
+  test::RunTool(make + " -f avi " + test::ShellQuote(first) + " 2>&1");
   // 20 pictures at 15 a second: white over blue, the blue turning green from 0.8 s on.
   test::RunTool(
       "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=blue:size=96x72:rate=15,"
@@ -354,6 +361,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TContinueCase{"h264", "-c:v libx264 -profile:v baseline -pix_fmt yuv420p"},
                       TContinueCase{"mjpeg", "-c:v mjpeg -q:v 5 -pix_fmt yuvj422p"},
                       TContinueCase{"huffyuv", "-c:v huffyuv"},
+                      TContinueCase{"huffyuvtables", "-c:v huffyuv -pred median", false, true},
+                      TContinueCase{"huffyuvrgb", "-c:v huffyuv -pix_fmt rgb24 -pred plane"},
                       TContinueCase{"rgb24", "-c:v rawvideo -pix_fmt bgr24"},
                       TContinueCase{"rgb24bottomup", "-c:v rawvideo -pix_fmt bgr24", true},
                       TContinueCase{"rgb32", "-c:v rawvideo -pix_fmt bgra"},
@@ -377,6 +386,12 @@ TEST(PictureConvert, TargetsThatCannotBeContinuedAreRefusedWithTheirReason) {
   e = MediaEngine().CheckConvert(target);
   EXPECT_NE(e.Reason.find("Uncompressed 16-bit pictures cannot be continued"), std::string::npos)
       << e.Reason;
+  // H.264 whose pictures are prefixed by their lengths.
+  const uint32_t avc1 = 0x31435641;  // 'AVC1'
+  std::memcpy(&target.Format[16], &avc1, 4);
+  target.FirstKeyFrame = {0, 0, 0, 9, 0x65, 0x88, 0x84};
+  e = MediaEngine().CheckConvert(target);
+  EXPECT_NE(e.Reason.find("H.264 pictures cannot be continued"), std::string::npos) << e.Reason;
   target.Format.resize(20);
   EXPECT_TRUE(MediaEngine().CheckConvert(target).Failed());
 }

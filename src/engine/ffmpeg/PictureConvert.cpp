@@ -83,6 +83,8 @@ struct TPictureFormat {
   TOptionList Options;
   int Level = 0;                   // H.264: the level_idc to declare, 0 for the encoder's
   std::vector<uint8_t> SetupData;  // bytes the encoder's set-up must equal (HuffYUV tables)
+  std::string Statistics;          // symbol counts the encoder builds its tables from
+  bool Interlaced = false;         // HuffYUV: fields predicted apart
 };
 
 std::string CodecName(AVCodecID Id, uint32_t Compression) {
@@ -177,6 +179,36 @@ void ReadJpegSetup(const std::vector<uint8_t>& B, int& Quantizer, AVPixelFormat&
   }
 }
 
+// HuffYUV: symbol counts from which the encoder builds the code lengths of the format's three
+// tables (each symbol's count 2^(48 - its length): the only optimal code for such counts is
+// that one), as its statistics text; empty when the tables cannot be read.
+std::string HuffmanStatistics(const std::vector<uint8_t>& Extra) {
+  // Each table: its lengths, run-length coded (length | repeat << 5, or a length byte then a
+  // repeat byte when the repeat is 0).
+  std::string rows[3];
+  size_t at = 4;
+  for (std::string& row : rows) {
+    int symbols = 0;
+    while (symbols < 256) {
+      if (at >= Extra.size()) return {};
+      const int length = Extra[at] & 0x1F;
+      int repeat = Extra[at++] >> 5;
+      if (repeat == 0) {
+        if (at >= Extra.size()) return {};
+        repeat = Extra[at++];
+      }
+      if (length == 0 || repeat == 0 || symbols + repeat > 256) return {};
+      for (int i = 0; i < repeat; ++i, ++symbols)
+        row += std::to_string(int64_t{1} << (48 - length)) + " ";
+    }
+  }
+  // The encoder reads four rows and builds its tables from the first three; the text ends
+  // with the last number.
+  std::string text = rows[0] + rows[1] + rows[2] + rows[0];
+  text.pop_back();
+  return text;
+}
+
 void SetEncoded(TPictureFormat& F, const char* Encoder, AVPixelFormat PixelFormat,
                 TOptionList Options) {
   F.Encoder = Encoder;
@@ -265,6 +297,13 @@ TPictureFormat PictureFormatOf(const TStreamTarget& Target) {
     case AV_CODEC_ID_H264: {
       if (!avcodec_find_encoder_by_name("libx264"))
         CannotContinue(f.Name, "there is no H.264 encoder");
+      // Only pictures after start codes: length-prefixed ones take their set-up from the
+      // format alone, which another encoding cannot match.
+      const std::vector<uint8_t>& key = Target.FirstKeyFrame;
+      const bool startCode = key.size() >= 4 && key[0] == 0 && key[1] == 0 &&
+                             (key[2] == 1 || (key[2] == 0 && key[3] == 1));
+      if ((!extra.empty() && extra[0] == 1) || (!key.empty() && !startCode))
+        CannotContinue(f.Name, "its pictures are stored with lengths, not start codes");
       int profile = 0, level = 0;
       if (!FindH264Profile(Target.FirstKeyFrame, 0, profile, level))
         FindH264Profile(extra, 0, profile, level);
@@ -301,6 +340,8 @@ TPictureFormat PictureFormatOf(const TStreamTarget& Target) {
       if (predictor > 2) CannotContinue(f.Name, "its prediction is unknown");
       SetEncoded(f, "huffyuv", format, {{"pred", predictors[predictor]}});
       f.SetupData = extra;
+      f.Interlaced = (extra[2] & 0x30) == 0x10;
+      f.Statistics = HuffmanStatistics(extra);
       break;
     }
     default:
@@ -322,16 +363,20 @@ TCodecContextPtr OpenPictureEncoder(const TPictureFormat& F) {
   ctx->framerate = F.Rate;
   ctx->sample_aspect_ratio = AVRational{1, 1};
   ctx->max_b_frames = 0;
-  ctx->thread_count = 1;
+  ctx->thread_count = 0;
   if (F.Level > 0) ctx->level = F.Level;
   for (const auto& [option, value] : F.Options)
     if (SetContextOption(ctx.get(), option, value) < 0)
       throw EMediaEngineError(
           ME_INVALIDARG, "The " + F.Encoder + " encoder does not accept " + option + " = " + value);
+  if (F.Interlaced) ctx->flags |= AV_CODEC_FLAG_INTERLACED_ME;
+  // Read while the encoder opens only.
+  if (!F.Statistics.empty()) ctx->stats_in = const_cast<char*>(F.Statistics.c_str());
   TLibraryMessages said;
-  CheckAV(avcodec_open2(ctx.get(), codec, nullptr),
-          F.Name + " pictures of " + std::to_string(F.Width) + "x" + std::to_string(F.Height) +
-              " cannot be continued");
+  const int opened = avcodec_open2(ctx.get(), codec, nullptr);
+  ctx->stats_in = nullptr;
+  CheckAV(opened, F.Name + " pictures of " + std::to_string(F.Width) + "x" +
+                      std::to_string(F.Height) + " cannot be continued");
   if (!F.SetupData.empty()) {
     const std::vector<uint8_t> made(ctx->extradata, ctx->extradata + ctx->extradata_size);
     // The format's own bytes may be padded to whole words.
