@@ -277,6 +277,13 @@ TEST_P(PictureConvertTest, ConvertedPiecesContinueTheFirstFilesStream) {
   ASSERT_FALSE(check.Failed()) << check.Reason;
   TEngineResult<std::unique_ptr<IConvertJob>> job = MediaEngine().StartConvert(plan);
   ASSERT_FALSE(job.Error.Failed()) << job.Error.Reason;
+  {
+    // A job dropped early ends at once, its pictures still being made.
+    TEngineResult<std::unique_ptr<IConvertJob>> dropped = MediaEngine().StartConvert(plan);
+    ASSERT_FALSE(dropped.Error.Failed()) << dropped.Error.Reason;
+    TConvertedChunk c;
+    EXPECT_TRUE(dropped.Value->Next(c));
+  }
   std::vector<TConvertedChunk> converted;
   double percent = 0;
   for (TConvertedChunk c; job.Value->Next(c);) {
