@@ -581,6 +581,7 @@ public:
     if (FQueue.empty()) return false;
     Chunk = std::move(FQueue.front());
     FQueue.pop_front();
+    FQueuedBytes -= Chunk.Data.size();
     ++FDelivered;
     lock.unlock();
     FChanged.notify_all();
@@ -599,7 +600,9 @@ public:
   }
 
 private:
+  // Chunks made ahead: a few, and of large uncompressed pictures no more than fit in 32 MiB.
   static constexpr size_t Ahead = 8;
+  static constexpr size_t AheadBytes = 32 << 20;
 
   void Run(const TConvertPlan& Plan, const TPictureFormat& Format) {
     std::unique_ptr<TPictureMaker> maker;
@@ -620,8 +623,11 @@ private:
     try {
       for (TConvertedChunk chunk; maker->Make(chunk);) {
         std::unique_lock<std::mutex> lock(FLock);
-        FChanged.wait(lock, [&] { return FQueue.size() < Ahead || FStop; });
+        FChanged.wait(lock, [&] {
+          return FQueue.empty() || (FQueue.size() < Ahead && FQueuedBytes < AheadBytes) || FStop;
+        });
         if (FStop) break;
+        FQueuedBytes += chunk.Data.size();
         FQueue.push_back(std::move(chunk));
         lock.unlock();
         FChanged.notify_all();
@@ -642,6 +648,7 @@ private:
   std::mutex FLock;
   std::condition_variable FChanged;
   std::deque<TConvertedChunk> FQueue;
+  size_t FQueuedBytes = 0;
   int64_t FDelivered = 0;
   bool FOpened = false;
   std::exception_ptr FOpenFailure;
