@@ -374,6 +374,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TContinueCase{"rgb24bottomup", "-c:v rawvideo -pix_fmt bgr24", true},
                       TContinueCase{"rgb32", "-c:v rawvideo -pix_fmt bgra"},
                       TContinueCase{"yuy2", "-c:v rawvideo -pix_fmt yuyv422 -vtag YUY2"},
+                      TContinueCase{"uyvy", "-c:v rawvideo -pix_fmt uyvy422 -vtag UYVY"},
                       TContinueCase{"yv12", "-c:v rawvideo -pix_fmt yuv420p -vtag YV12"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
