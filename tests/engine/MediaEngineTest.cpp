@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "engine/EngineLoader.h"
+#include "media/AVIRead.h"
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
+#include "streamcopy/AVIWrite.h"
+#include "streamcopy/PictureKinds.h"
+#include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
 #include "support/TempDir.h"
@@ -127,6 +134,274 @@ TEST_F(RenderJobTest, AStoppedOrDroppedRenderEndsWithADecodableFileAndNoError) {
     EXPECT_GT(rendered, 0);
     EXPECT_LT(rendered, 40);
   }
+}
+
+// Converting a file's pictures into the stream of a first file of another codec: the first
+// file's chunks and then the converted ones, written as one AVI file, must decode whole in
+// ffmpeg and mencoder, keep the first file's frame size, start the converted piece with a key
+// frame, and show the second file's pictures at the first file's rate.
+struct TContinueCase {
+  const char* Name;
+  std::string Options;    // ffmpeg's options for the first file's pictures
+  bool BottomUp = false;  // the first file's RGB rows are stored last first
+  bool TwoPass = false;   // made in two passes (HuffYUV: tables of its own pictures)
+};
+void PrintTo(const TContinueCase& C, std::ostream* Out) { *Out << C.Name; }
+
+class PictureConvertTest : public ::testing::TestWithParam<TContinueCase> {};
+
+constexpr int FirstWidth = 160, FirstHeight = 120, FirstPictures = 25;
+
+// The start of the first sequence parameter set or video object layer (by its start code).
+size_t FindStartCode(const std::vector<uint8_t>& B, uint8_t Code, uint8_t Mask) {
+  for (size_t i = 0; i + 3 < B.size(); ++i)
+    if (B[i] == 0 && B[i + 1] == 0 && B[i + 2] == 1 && (B[i + 3] & Mask) == Code) return i + 3;
+  return std::string::npos;
+}
+
+// A JPEG picture's luma quantizer table and its frame header's sampling factors.
+std::vector<uint8_t> JpegSetup(const std::vector<uint8_t>& B) {
+  std::vector<uint8_t> setup;
+  for (size_t at = 2; at + 4 <= B.size() && B[at] == 0xFF && B[at + 1] != 0xDA;) {
+    const size_t length = static_cast<size_t>(B[at + 2] << 8 | B[at + 3]);
+    if (B[at + 1] == 0xDB && at + 69 <= B.size())
+      setup.insert(setup.end(), B.begin() + at + 4, B.begin() + at + 69);
+    if (B[at + 1] == 0xC0 && at + 13 <= B.size()) setup.push_back(B[at + 11]);
+    at += 2 + length;
+  }
+  return setup;
+}
+
+// Each decoded picture's mean colour in the top quarter and in the rest of the frame.
+struct TPictureColours {
+  std::array<double, 3> Top{}, Rest{};
+};
+std::vector<TPictureColours> DecodedColours(const std::string& FileName) {
+  std::string raw;
+  test::RunCommand("ffmpeg -nostdin -v error -i " + test::ShellQuote(FileName) +
+                       " -fps_mode passthrough -f rawvideo -pix_fmt rgb24 -",
+                   &raw);
+  const size_t row = FirstWidth * 3, frame = row * FirstHeight;
+  std::vector<TPictureColours> list;
+  for (size_t at = 0; at + frame <= raw.size(); at += frame) {
+    TPictureColours c;
+    // A margin of four rows around the edge between the parts: scaling blurs it.
+    for (int y = 0; y < FirstHeight; ++y) {
+      const bool top = y < FirstHeight / 4 - 4;
+      if (!top && y < FirstHeight / 4 + 4) continue;
+      for (size_t x = 0; x < FirstWidth; ++x)
+        for (size_t k = 0; k < 3; ++k)
+          (top ? c.Top : c.Rest)[k] += static_cast<uint8_t>(raw[at + y * row + x * 3 + k]);
+    }
+    for (size_t k = 0; k < 3; ++k) {
+      c.Top[k] /= FirstWidth * (FirstHeight / 4 - 4);
+      c.Rest[k] /= FirstWidth * (FirstHeight - FirstHeight / 4 - 4);
+    }
+    list.push_back(c);
+  }
+  return list;
+}
+
+::testing::AssertionResult Near(const std::array<double, 3>& Colour, int R, int G, int B) {
+  const int want[3] = {R, G, B};
+  for (size_t k = 0; k < 3; ++k)
+    if (std::abs(Colour[k] - want[k]) > 24)
+      return ::testing::AssertionFailure() << "colour " << Colour[0] << "," << Colour[1] << ","
+                                           << Colour[2] << " is not " << R << "," << G << "," << B;
+  return ::testing::AssertionSuccess();
+}
+
+TEST_P(PictureConvertTest, ConvertedPiecesContinueTheFirstFilesStream) {
+  const TContinueCase& param = GetParam();
+  if (param.Options.find("libx264") != std::string::npos &&
+      test::RunCommand("ffmpeg -hide_banner -h encoder=libx264 | grep -q libx264") != 0)
+    GTEST_SKIP() << "ffmpeg has no libx264";
+  test::TTempDir dir;
+  const std::string first = dir.File("first.avi"), second = dir.File("second.avi"),
+                    joined = dir.File("joined.avi");
+  std::string make =
+      "ffmpeg -nostdin -v error -y -f lavfi -i color=c=red:size=160x120:rate=25 "
+      "-frames:v 25 " +
+      param.Options;
+  if (param.TwoPass) {
+    make += " -passlogfile " + test::ShellQuote(dir.File("pass"));
+    test::RunTool(make + " -pass 1 -f null - 2>&1");
+    make += " -pass 2";
+  }
+  test::RunTool(make + " -f avi " + test::ShellQuote(first) + " 2>&1");
+  // 20 pictures at 15 a second: white over blue, the blue turning green from 0.8 s on.
+  test::RunTool(
+      "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=blue:size=96x72:rate=15,"
+      "drawbox=c=lime:t=fill:enable='gte(t,0.8)',drawbox=c=white:h=18:t=fill\" "
+      "-frames:v 20 -c:v mpeg4 -q:v 2 -f avi " +
+      test::ShellQuote(second) + " 2>&1");
+
+  TAVIFileReader reader;
+  reader.Open(first, false);
+  ASSERT_NE(reader.VideoStream(), nullptr);
+  const TAVIStream& video = *reader.VideoStream();
+  auto chunk = [&](uint32_t I) {
+    TAVIIndexEntry e;
+    EXPECT_TRUE(video.GetIndexEntry(I, e));
+    std::vector<uint8_t> data(e.Size);
+    EXPECT_TRUE(video.ReadChunk(I, data.data()));
+    return std::make_pair(data, e.KeyFrame);
+  };
+  // A first file stored bottom-up: its height positive and its rows last first.
+  std::string format = video.Format;
+  const size_t rowBytes = FirstWidth * (video.FormatWord(14) / 8);
+  auto asStored = [&](std::vector<uint8_t> Data) {
+    if (!param.BottomUp) return Data;
+    std::vector<uint8_t> flipped(Data.size());
+    for (size_t y = 0; y < FirstHeight; ++y)
+      std::memcpy(&flipped[y * rowBytes], &Data[(FirstHeight - 1 - y) * rowBytes], rowBytes);
+    return flipped;
+  };
+  if (param.BottomUp) {
+    const int32_t height = FirstHeight;
+    std::memcpy(format.data() + 8, &height, 4);
+  }
+
+  TConvertPlan plan;
+  plan.FileName = second;
+  plan.Target.Kind = TMediaKind::mkVideo;
+  plan.Target.Handler = video.Header.Handler;
+  plan.Target.Scale = video.Header.Scale;
+  plan.Target.Rate = video.Header.Rate;
+  plan.Target.Format.assign(format.begin(), format.end());
+  plan.Target.FirstKeyFrame = asStored(chunk(0).first);
+  plan.Seconds = 20.0 / 15;
+  plan.Pictures = 33;
+  plan.StretchMode = RESIZEF_STRETCH;
+  const TEngineError check = MediaEngine().CheckConvert(plan.Target);
+  ASSERT_FALSE(check.Failed()) << check.Reason;
+  TEngineResult<std::unique_ptr<IConvertJob>> job = MediaEngine().StartConvert(plan);
+  ASSERT_FALSE(job.Error.Failed()) << job.Error.Reason;
+  {
+    // A job dropped early ends at once, its pictures still being made.
+    TEngineResult<std::unique_ptr<IConvertJob>> dropped = MediaEngine().StartConvert(plan);
+    ASSERT_FALSE(dropped.Error.Failed()) << dropped.Error.Reason;
+    TConvertedChunk c;
+    EXPECT_TRUE(dropped.Value->Next(c));
+  }
+  std::vector<TConvertedChunk> converted;
+  double percent = 0;
+  for (TConvertedChunk c; job.Value->Next(c);) {
+    converted.push_back(std::move(c));
+    EXPECT_GE(job.Value->Percent(), percent);
+    percent = job.Value->Percent();
+  }
+  ASSERT_FALSE(job.Value->Error().Failed()) << job.Value->Error().Reason;
+  EXPECT_EQ(percent, 100);
+  ASSERT_EQ(converted.size(), 33u);
+  EXPECT_TRUE(converted[0].KeyFrame);
+  const uint32_t compression = video.FormatDWord(16);
+  const std::vector<uint8_t>& head = converted[0].Data;
+  EXPECT_NE(KeyFrameOfPicture(compression, head.data(), static_cast<uint32_t>(head.size())), false);
+  if (std::string(param.Name) == "xvid") {
+    for (const TConvertedChunk& c : converted)
+      EXPECT_EQ(c.KeyFrame, FindStartCode(c.Data, 0x20, 0xF0) != std::string::npos)
+          << "a key frame without its video object layer, or one elsewhere";
+  }
+  if (std::string(param.Name) == "h264") {
+    const size_t sps = FindStartCode(head, 7, 0x1F);
+    ASSERT_NE(sps, std::string::npos) << "no parameter sets before the first picture";
+    EXPECT_EQ(head[sps + 1], 66) << "a profile above the first file's";
+  }
+  if (std::string(param.Name) == "mjpeg") {
+    EXPECT_EQ(JpegSetup(head), JpegSetup(plan.Target.FirstKeyFrame))
+        << "not the first file's quality and sampling";
+  }
+
+  {
+    TAVIFileWriter writer;
+    writer.BeginFile(joined, reader.MainHeader().Flags);
+    writer.AddStream(0, video.Header, format.data(), static_cast<uint32_t>(format.size()),
+                     video.VideoProps);
+    for (uint32_t i = 0; i < video.ChunkCount(); ++i) {
+      const auto [data, key] = chunk(i);
+      const std::vector<uint8_t> stored = asStored(data);
+      writer.WriteChunk(0, stored.data(), key, static_cast<uint32_t>(stored.size()));
+    }
+    for (const TConvertedChunk& c : converted)
+      writer.WriteChunk(0, c.Data.data(), c.KeyFrame, static_cast<uint32_t>(c.Data.size()));
+    writer.CloseFile();
+  }
+
+  EXPECT_EQ(test::DecodeErrors(joined), "");
+  // Every picture decoded at the first file's size, the converted piece's first one a key frame.
+  std::istringstream frames(test::RunTool(
+      "ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,width,height "
+      "-of csv=p=0 " +
+      test::ShellQuote(joined)));
+  std::vector<std::string> lines;
+  // (H.264 pictures add a line of side data, and a comma.)
+  for (std::string line; std::getline(frames, line);)
+    if (line.size() > 2) lines.push_back(line.substr(0, line.find_last_not_of(',') + 1));
+  ASSERT_EQ(lines.size(), static_cast<size_t>(FirstPictures + 33));
+  for (size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i].substr(lines[i].find(',')), ",160,120") << "picture " << i;
+  EXPECT_EQ(lines[FirstPictures].substr(0, 1), "1");
+  if (test::RunCommand("command -v mencoder >/dev/null") == 0) {
+    const std::string said =
+        test::RunTool("mencoder " + test::ShellQuote(joined) + " -ovc copy -o /dev/null 2>&1");
+    EXPECT_NE(said.find(" 58 frames"), std::string::npos) << said;
+  }
+  // The second file's pictures at the first file's rate: blue until 0.8 s, then green, under
+  // white; the first file's red before them.
+  const std::vector<TPictureColours> colours = DecodedColours(joined);
+  ASSERT_EQ(colours.size(), static_cast<size_t>(FirstPictures + 33));
+  if (std::string(param.Name) != "yv12") {  // ffmpeg stores YV12's chroma planes swapped
+    EXPECT_TRUE(Near(colours[FirstPictures - 1].Rest, 255, 0, 0));
+  }
+  for (int at : {0, 10, 19, 21, 30, 32}) {
+    SCOPED_TRACE("converted picture " + std::to_string(at));
+    const TPictureColours& c = colours[static_cast<size_t>(FirstPictures + at)];
+    EXPECT_TRUE(Near(c.Top, 255, 255, 255));
+    EXPECT_TRUE(at < 20 ? Near(c.Rest, 0, 0, 255) : Near(c.Rest, 0, 255, 0));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, PictureConvertTest,
+    ::testing::Values(TContinueCase{"xvid", "-c:v mpeg4 -vtag XVID -q:v 3"},
+                      TContinueCase{"h264", "-c:v libx264 -profile:v baseline -pix_fmt yuv420p"},
+                      TContinueCase{"mjpeg", "-c:v mjpeg -q:v 5 -pix_fmt yuvj422p"},
+                      TContinueCase{"huffyuv", "-c:v huffyuv"},
+                      TContinueCase{"huffyuvtables", "-c:v huffyuv -pred median", false, true},
+                      TContinueCase{"huffyuvrgb", "-c:v huffyuv -pix_fmt rgb24 -pred plane"},
+                      TContinueCase{"rgb24", "-c:v rawvideo -pix_fmt bgr24"},
+                      TContinueCase{"rgb24bottomup", "-c:v rawvideo -pix_fmt bgr24", true},
+                      TContinueCase{"rgb32", "-c:v rawvideo -pix_fmt bgra"},
+                      TContinueCase{"yuy2", "-c:v rawvideo -pix_fmt yuyv422 -vtag YUY2"},
+                      TContinueCase{"uyvy", "-c:v rawvideo -pix_fmt uyvy422 -vtag UYVY"},
+                      TContinueCase{"yv12", "-c:v rawvideo -pix_fmt yuv420p -vtag YV12"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(PictureConvert, TargetsThatCannotBeContinuedAreRefusedWithTheirReason) {
+  TStreamTarget target;
+  target.Format.assign(40, 0);
+  const uint32_t size = 40, width = 64, height = 48, hevc = 0x43564548;  // 'HEVC'
+  std::memcpy(&target.Format[0], &size, 4);
+  std::memcpy(&target.Format[4], &width, 4);
+  std::memcpy(&target.Format[8], &height, 4);
+  target.Format[14] = 24;
+  std::memcpy(&target.Format[16], &hevc, 4);
+  TEngineError e = MediaEngine().CheckConvert(target);
+  EXPECT_EQ(e.Reason, "H.265 pictures cannot be continued");
+  target.Format[14] = 16;
+  std::memset(&target.Format[16], 0, 4);
+  e = MediaEngine().CheckConvert(target);
+  EXPECT_NE(e.Reason.find("Uncompressed 16-bit pictures cannot be continued"), std::string::npos)
+      << e.Reason;
+  // H.264 whose pictures are prefixed by their lengths.
+  const uint32_t avc1 = 0x31435641;  // 'AVC1'
+  std::memcpy(&target.Format[16], &avc1, 4);
+  target.FirstKeyFrame = {0, 0, 0, 9, 0x65, 0x88, 0x84};
+  e = MediaEngine().CheckConvert(target);
+  EXPECT_NE(e.Reason.find("H.264 pictures cannot be continued"), std::string::npos) << e.Reason;
+  target.Format.resize(20);
+  EXPECT_TRUE(MediaEngine().CheckConvert(target).Failed());
 }
 
 }  // namespace

@@ -32,6 +32,21 @@ std::string SourceArgs(const AVFrame* F, AVRational TimeBase) {
 
 }  // namespace
 
+std::string FitFilters(int32_t Mode, int W, int H) {
+  const std::string w = std::to_string(W), h = std::to_string(H);
+  const std::string centre = "pad=" + w + ":" + h + ":(ow-iw)/2:(oh-ih)/2:black";
+  switch (Mode) {
+    case RESIZEF_PRESERVEASPECTRATIO:
+      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=decrease," + centre;
+    case RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX:
+      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=increase,crop=" + w + ":" + h;
+    case RESIZEF_CROP:
+      return "crop=w='min(iw," + w + ")':h='min(ih," + h + ")'," + centre;
+    default:
+      return "scale=" + w + ":" + h;
+  }
+}
+
 void TFilterChain::Build(const AVFrame* First) {
   const bool audio = First->nb_samples > 0;
   FGraph.reset(avfilter_graph_alloc());

@@ -34,6 +34,9 @@ private:
   int FChannels = 0;
 };
 
+// The filters that fit a source picture into W x H for a stretch mode (RESIZEF_...).
+std::string FitFilters(int32_t Mode, int W, int H);
+
 // Decodes a source and runs its frames through a chain.
 class TSourceDecoder;
 class TSourcePipeline {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/ffmpeg/FilterChain.h"
 #include "engine/ffmpeg/RenderOutput.h"
 
 extern "C" {
@@ -22,22 +23,6 @@ int64_t UnitsAt(int64_t Time, AVRational UnitsPerSecond) {
 }
 
 std::string Rational(AVRational R) { return std::to_string(R.num) + "/" + std::to_string(R.den); }
-
-// The filters that fit a source frame into W x H for a stretch mode.
-std::string FitFilters(int32_t Mode, int W, int H) {
-  const std::string w = std::to_string(W), h = std::to_string(H);
-  const std::string centre = "pad=" + w + ":" + h + ":(ow-iw)/2:(oh-ih)/2:black";
-  switch (Mode) {
-    case RESIZEF_PRESERVEASPECTRATIO:
-      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=decrease," + centre;
-    case RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX:
-      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=increase,crop=" + w + ":" + h;
-    case RESIZEF_CROP:
-      return "crop=w='min(iw," + w + ")':h='min(ih," + h + ")'," + centre;
-    default:
-      return "scale=" + w + ":" + h;
-  }
-}
 
 }  // namespace
 
