@@ -5,11 +5,13 @@
 #include <filesystem>
 
 #include "engine/EngineLoader.h"
+#include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -177,6 +179,14 @@ TEST(Thumbnail, IsTheFirstKeyFrameFittedWithItsAspectInRGB) {
     EXPECT_TRUE(r.Value.Rgb.empty());
   }
   EXPECT_EQ(MediaEngine().Thumbnail(wide, 0, 36).Error.Code, InvalidArgument);
+  // A header that claims pictures of 12000x12000 (216 MB a frame) is refused before anything is
+  // decoded.
+  test::TAVIBuilder huge;
+  huge.AddStream(test::VideoHeader(25, 1), test::BitmapInfo(12000, 12000, FourCC("MJPG")));
+  for (int i = 0; i < 3; ++i) huge.AddChunk(0, 100, true);
+  huge.Write(dir.File("huge.avi"));
+  r = MediaEngine().Thumbnail(dir.File("huge.avi"), 48, 36);
+  EXPECT_NE(r.Error.Reason.find("too large"), std::string::npos) << r.Error.Reason;
 }
 
 }  // namespace
