@@ -10,10 +10,13 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "gui/FilePictures.h"
+
 namespace rw {
 namespace {
 
 constexpr int MinRowHeight = 14;
+constexpr int PictureMargin = 1;
 const char* const RowMimeType = "application/x-reelwright-row";
 
 }  // namespace
@@ -27,7 +30,22 @@ QColor TFileListDelegate::TextColor(const QModelIndex& Index) const {
 QSize TFileListDelegate::sizeHint(const QStyleOptionViewItem& Option,
                                   const QModelIndex& Index) const {
   QSize size = QStyledItemDelegate::sizeHint(Option, Index);
+  if (Index.column() == PictureColumn)
+    size = size.expandedTo(
+        QSize(TFilePictures::Width + 2 * PictureMargin, TFilePictures::Height + 2 * PictureMargin));
   return size.expandedTo(QSize(0, MinRowHeight));
+}
+
+void TFileListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Option,
+                              const QModelIndex& Index) const {
+  // The cell's background and selection as any cell's; the picture centred on it.
+  QStyledItemDelegate::paint(Painter, Option, Index);
+  if (Index.column() != PictureColumn || !Picture) return;
+  const QImage picture = Picture(Index.row());
+  if (picture.isNull()) return;
+  QRect at(QPoint(0, 0), picture.size());
+  at.moveCenter(Option.rect.center());
+  Painter->drawImage(at.topLeft(), picture);
 }
 
 bool TFileListDelegate::helpEvent(QHelpEvent* Event, QAbstractItemView* View,
@@ -103,6 +121,35 @@ int TFileListWidget::DropHighlight() const {
 void TFileListWidget::ScrollBy(int Pixels) {
   QScrollBar* bar = verticalScrollBar();
   bar->setValue(bar->value() + Pixels);
+}
+
+void TFileListWidget::AddPictureColumn(std::function<std::string(int Row)> FileOfRow) {
+  if (FPictures) return;
+  FPictures = new TFilePictures(this);
+  FPictures->OnMade = [this] { viewport()->update(); };
+  const int column = columnCount();
+  setColumnCount(column + 1);
+  headerItem()->setText(column, QString());
+  // Logically the last column, so the others keep their numbers; in sight, the first.
+  header()->moveSection(column, 0);
+  header()->setSectionResizeMode(column, QHeaderView::Fixed);
+  setColumnWidth(column, TFilePictures::Width + 2 * PictureMargin + 4);
+  FDelegate->PictureColumn = column;
+  FDelegate->Picture = [this, FileOfRow = std::move(FileOfRow)](int Row) {
+    const std::string file = FileOfRow(Row);
+    return file.empty() ? QImage() : FPictures->Picture(file);
+  };
+}
+
+void TFileListWidget::SetPicturesShown(bool Shown) {
+  if (!FPictures || Shown == PicturesShown()) return;
+  setColumnHidden(FDelegate->PictureColumn, !Shown);
+  // The rows are as high as their pictures, or as their texts.
+  doItemsLayout();
+}
+
+bool TFileListWidget::PicturesShown() const {
+  return FPictures && !isColumnHidden(FDelegate->PictureColumn);
 }
 
 void TFileListWidget::startDrag(Qt::DropActions /*SupportedActions*/) {

@@ -1,21 +1,30 @@
 #pragma once
 // The report-style list of the main window (lvwFiles): whole-row single selection, no icons,
 // headers that do not sort, rows dragged to reorder them without a drag picture, local files
-// dropped from a file manager, and per-cell text colours for the highlighting.
+// dropped from a file manager, per-cell text colours for the highlighting, and a column of
+// small pictures of the files that can be hidden.
+#include <QImage>
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUrl>
 #include <functional>
+#include <string>
 
 namespace rw {
+
+class TFilePictures;
 
 // Paints the cells with the default look, only changing the text colour of highlighted cells
 // and marking the drop-target row of a drag.
 class TFileListDelegate : public QStyledItemDelegate {
 public:
   using QStyledItemDelegate::QStyledItemDelegate;
+
+  // The column painted with Picture's image of the row instead of a text (-1: none).
+  int PictureColumn = -1;
+  std::function<QImage(int Row)> Picture;
 
   // Whether the cell at Row, Column is painted in HighlightColor.
   std::function<bool(int Row, int Column)> IsHighlighted;
@@ -28,6 +37,8 @@ public:
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
   bool helpEvent(QHelpEvent* Event, QAbstractItemView* View, const QStyleOptionViewItem& Option,
                  const QModelIndex& Index) override;
+  void paint(QPainter* Painter, const QStyleOptionViewItem& Option,
+             const QModelIndex& Index) const override;
 
 protected:
   void initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const override;
@@ -60,6 +71,15 @@ public:
   // Scrolls the rows by Pixels (negative: up).
   void ScrollBy(int Pixels);
 
+  // Adds the column of pictures, first in sight, each the picture of FileOfRow(Row) made in the
+  // background as its row comes into sight.
+  void AddPictureColumn(std::function<std::string(int Row)> FileOfRow);
+  // Shows or hides the pictures; hidden, none is asked for.
+  void SetPicturesShown(bool Shown);
+  bool PicturesShown() const;
+  // The pictures made so far (null until the column is added).
+  TFilePictures* Pictures() { return FPictures; }
+
 protected:
   void startDrag(Qt::DropActions SupportedActions) override;
   void dragEnterEvent(QDragEnterEvent* Event) override;
@@ -73,6 +93,7 @@ private:
 
   TFileListDelegate* FDelegate;
   QPersistentModelIndex FDropHighlight;
+  TFilePictures* FPictures = nullptr;
 };
 
 }  // namespace rw

@@ -101,6 +101,9 @@ void TfrmMain::CreateActions() {
   miExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   miHighlightDifferents = NewAction(this, "miHighlightDifferents", "&Highlight Differents");
   miHighlightDifferents->setCheckable(true);
+  miShowPictures = NewAction(this, "miShowPictures", "&Pictures");
+  miShowPictures->setCheckable(true);
+  miShowPictures->setChecked(true);
   miHelpTopics = NewAction(this, "miHelpTopics", "Help &Topics");
   miHelpTopics->setShortcut(QKeySequence(Qt::Key_F1));
   miAbout = NewAction(this, "miAbout", "&About");
@@ -133,6 +136,8 @@ void TfrmMain::CreateActions() {
   connect(miHighlightDifferents, &QAction::triggered, this,
           guarded(&TfrmMain::miHighlightDifferentsClick));
   connect(miHelpTopics, &QAction::triggered, this, guarded(&TfrmMain::miHelpTopicsClick));
+  connect(miShowPictures, &QAction::toggled, this,
+          [this](bool Shown) { lvwFiles->SetPicturesShown(Shown); });
   connect(miAbout, &QAction::triggered, this, [] { ShowAbout(ProductInfo()); });
 }
 
@@ -155,6 +160,7 @@ void TfrmMain::CreateMenus() {
 
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction(miHighlightDifferents);
+  view->addAction(miShowPictures);
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->addAction(miHelpTopics);
@@ -207,6 +213,9 @@ void TfrmMain::CreateList() {
     if (column.Alignment == TColumnAlignment::caRight)
       lvwFiles->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
+  lvwFiles->AddPictureColumn([this](int Row) {
+    return Row >= 0 && Row < FList->Count() ? FList->Info(Row).FileName : std::string();
+  });
   lvwFiles->Delegate().IsHighlighted = [this](int Row, int Column) {
     return CellHighlighted(Row, Column);
   };
@@ -255,6 +264,9 @@ void TfrmMain::FormCreate() {
   });
   read([&] { LastSaveFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastSaveFolder"); });
   read([&] { LastProjectFolder = ReadRegString(TRegRoot::CurrentUser, key, "LastProjectFolder"); });
+  read([&] {
+    miShowPictures->setChecked(ReadRegString(TRegRoot::CurrentUser, key, "ShowPictures") != "0");
+  });
   if (!problems.empty()) {
     std::string text = problems.front();
     for (size_t i = 1; i < problems.size(); ++i) text += "\n" + problems[i];
@@ -275,6 +287,8 @@ void TfrmMain::FormDestroy() {
     WriteRegString(TRegRoot::CurrentUser, key, "LastOpenFolder", FList->LastOpenFolder());
     WriteRegString(TRegRoot::CurrentUser, key, "LastSaveFolder", LastSaveFolder);
     WriteRegString(TRegRoot::CurrentUser, key, "LastProjectFolder", LastProjectFolder);
+    WriteRegString(TRegRoot::CurrentUser, key, "ShowPictures",
+                   miShowPictures->isChecked() ? "1" : "0");
   });
 }
 
@@ -337,7 +351,7 @@ void TfrmMain::SetBusyCursor(bool Busy) {
   } else {
     QApplication::restoreOverrideCursor();
     for (QAction* action : {miLoadProject, miSaveProject, miExit, miHighlightDifferents,
-                            miHelpTopics, miAbout, acnAddFiles})
+                            miShowPictures, miHelpTopics, miAbout, acnAddFiles})
       action->setEnabled(true);
     UpdateActions();
   }

@@ -81,6 +81,7 @@ public:
   QAction* miSaveProject;
   QAction* miExit;
   QAction* miHighlightDifferents;
+  QAction* miShowPictures;
   QAction* miHelpTopics;
   QAction* miAbout;
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
 
 #include "engine/EngineLoader.h"
 #include "media/AVIRead.h"
+#include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
 #include "streamcopy/AVIWrite.h"
@@ -15,6 +17,7 @@
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -402,6 +405,62 @@ TEST(PictureConvert, TargetsThatCannotBeContinuedAreRefusedWithTheirReason) {
   EXPECT_NE(e.Reason.find("H.264 pictures cannot be continued"), std::string::npos) << e.Reason;
   target.Format.resize(20);
   EXPECT_TRUE(MediaEngine().CheckConvert(target).Failed());
+}
+
+// The list's picture of a file: its first key frame (white here, black after 0.1 s), fitted
+// into the box with the display aspect kept, as RGB rows in that order; a file without pictures
+// and a box that is no size give an error and no picture.
+TEST(Thumbnail, IsTheFirstKeyFrameFittedWithItsAspectInRGB) {
+  test::TTempDir dir;
+  auto make = [&](const std::string& Name, const std::string& Input, const std::string& Out) {
+    test::RunTool("ffmpeg -nostdin -v error -y -f lavfi -i \"" + Input + "\" -t 1 " + Out + " " +
+                  test::ShellQuote(dir.File(Name)));
+    return dir.File(Name);
+  };
+  // 320x240 pixels shown as 16:9: 48x27 in a 48x36 box.
+  const std::string wide =
+      make("wide.avi", "color=c=0xc03020:size=320x240:rate=25", "-c:v mpeg4 -aspect 16:9");
+  const std::string flash = make(
+      "flash.avi", "color=c=black:size=64x48:rate=25,drawbox=c=white:t=fill:enable='lt(t,0.1)'",
+      "-c:v mjpeg -pix_fmt yuvj420p");
+  const std::string sound = make("sound.avi", "sine=sample_rate=44100", "-c:a pcm_s16le");
+  auto near = [](int Value, int Expected) { return std::abs(Value - Expected) <= 10; };
+
+  TEngineResult<TThumbnail> r = MediaEngine().Thumbnail(wide, 48, 36);
+  ASSERT_FALSE(r.Error.Failed()) << r.Error.Reason;
+  EXPECT_EQ(r.Value.Width, 48);
+  EXPECT_EQ(r.Value.Height, 27);
+  ASSERT_EQ(r.Value.Rgb.size(), 48u * 27 * 3);
+  for (size_t i = 0; i < r.Value.Rgb.size(); i += 3) {
+    ASSERT_TRUE(near(r.Value.Rgb[i], 0xc0) && near(r.Value.Rgb[i + 1], 0x30) &&
+                near(r.Value.Rgb[i + 2], 0x20))
+        << "pixel " << i / 3 << ": " << int(r.Value.Rgb[i]) << "," << int(r.Value.Rgb[i + 1]) << ","
+        << int(r.Value.Rgb[i + 2]);
+  }
+  r = MediaEngine().Thumbnail(flash, 16, 100);
+  ASSERT_FALSE(r.Error.Failed()) << r.Error.Reason;
+  EXPECT_EQ(r.Value.Width, 16);
+  EXPECT_EQ(r.Value.Height, 12);
+  ASSERT_EQ(r.Value.Rgb.size(), 16u * 12 * 3);
+  EXPECT_TRUE(std::all_of(r.Value.Rgb.begin(), r.Value.Rgb.end(), [](uint8_t V) {
+    return V > 235;
+  })) << "not the first picture";
+
+  for (const std::string& none : {sound, dir.File("missing.avi")}) {
+    r = MediaEngine().Thumbnail(none, 48, 36);
+    EXPECT_TRUE(r.Error.Failed()) << none;
+    EXPECT_FALSE(r.Error.Reason.empty());
+    EXPECT_TRUE(r.Value.Rgb.empty());
+  }
+  EXPECT_EQ(MediaEngine().Thumbnail(wide, 0, 36).Error.Code, InvalidArgument);
+  // A header that claims pictures of 12000x12000 (216 MB a frame) is refused before anything is
+  // decoded.
+  test::TAVIBuilder huge;
+  huge.AddStream(test::VideoHeader(25, 1), test::BitmapInfo(12000, 12000, FourCC("MJPG")));
+  for (int i = 0; i < 3; ++i) huge.AddChunk(0, 100, true);
+  huge.Write(dir.File("huge.avi"));
+  r = MediaEngine().Thumbnail(dir.File("huge.avi"), 48, 36);
+  EXPECT_NE(r.Error.Reason.find("too large"), std::string::npos) << r.Error.Reason;
 }
 
 }  // namespace

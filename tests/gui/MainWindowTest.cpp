@@ -12,9 +12,13 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
 
 #include "gui/MainWindowFixture.h"
 #include "gui/FileListWidget.h"
+#include "gui/FilePictures.h"
 #include "core/ProjectText.h"
 #include "core/SavedFolders.h"
 #include "media/RiffFormat.h"
@@ -303,6 +307,96 @@ TEST_F(MainWindow, AFileWithoutAnIndexIsFlaggedWhenItIsAdded) {
             Dir.File("noindex.avi") +
                 "\nThe file has no index (a recording that was cut short?): it is joined as far "
                 "as its data can be read.");
+}
+
+// The colours inside a cell as the list paints it (within a current row's frame).
+int ColoursIn(TFileListWidget& View, int Row, int Column) {
+  const QRect cell = View.visualRect(View.model()->index(Row, Column)).adjusted(3, 3, -3, -3);
+  const QImage shot = View.viewport()->grab(cell).toImage();
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) colours.insert(shot.pixel(x, y));
+  return static_cast<int>(colours.size());
+}
+
+// Each file in sight shows its first picture, made in the background through the engine, which
+// nothing loads before the window is shown; a file the engine gives no picture of shows none,
+// with no message; rows out of sight are not asked for. View, Pictures turns them off, for this
+// run and the next, and then no picture is asked for.
+TEST_F(MainWindow, PicturesOfTheFilesInSight) {
+  std::mutex lock;
+  std::set<std::string> asked;
+  const TFilePictures::TMaker engine = TFilePictures::Maker();
+  TFilePictures::Maker() = [&](const std::string& File, int32_t W, int32_t H) {
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      asked.insert(File);
+    }
+    return engine(File, W, H);
+  };
+  struct TRestore {
+    TFilePictures::TMaker Saved;
+    ~TRestore() { TFilePictures::Maker() = Saved; }
+  } restore{engine};
+  auto wasAsked = [&](const std::string& File) {
+    std::lock_guard<std::mutex> hold(lock);
+    return asked.count(File) != 0;
+  };
+  // An AVI file the list takes whose chunks decode to nothing, then 40 clips.
+  test::TAVIBuilder b;
+  b.AddStream(test::VideoHeader(25, 1), test::BitmapInfo(64, 48, FourCC("FMP4")));
+  b.StreamList[0].Header.Length = 3;
+  for (int i = 0; i < 3; ++i) b.AddChunk(0, 100, true);
+  b.Write(Dir.File("00 broken.avi"));
+  QStringList names{PathToQ(Dir.File("00 broken.avi"))};
+  for (int i = 1; i <= 40; ++i) names << Copy(Dir, "", "clip " + std::to_string(100 + i) + ".avi");
+  TfrmMain& w = Window();
+  w.OpenCommandLine(names);
+  ASSERT_EQ(w.List().Count(), 41);
+  EXPECT_TRUE(asked.empty());
+  std::ifstream maps("/proc/self/maps");
+  const std::string mapped((std::istreambuf_iterator<char>(maps)), {});
+  for (const char* library : {"/libavcodec.so", "/libavformat.so", "/reelwright-engine.so"})
+    EXPECT_EQ(mapped.find(library), std::string::npos) << library;
+
+  ShowActive();
+  TFileListWidget& view = w.FilesView();
+  TFilePictures& pictures = *view.Pictures();
+  const int column = view.Delegate().PictureColumn;
+  ASSERT_EQ(view.header()->visualIndex(column), 0);
+  auto file = [&](int Row) { return w.List().Info(Row).FileName; };
+  auto lastInSight = [&] { return view.indexAt(QPoint(1, view.viewport()->height() - 1)).row(); };
+  const int last = lastInSight();
+  ASSERT_GT(last, 2);
+  ASSERT_LT(last, 30);
+  for (int row = 0; row <= last; ++row) QTRY_VERIFY_WITH_TIMEOUT(pictures.Made(file(row)), 60000);
+  EXPECT_TRUE(pictures.Picture(file(0)).isNull());
+  EXPECT_EQ(pictures.Picture(file(1)).size(), QSize(40, 30));
+  EXPECT_TRUE(Shown.empty());
+  Click(1);  // the first row plain
+  QApplication::processEvents();
+  EXPECT_EQ(ColoursIn(view, 0, column), 1);
+  EXPECT_GT(ColoursIn(view, 1, column), 8);
+  for (int row = last + 2; row < 41; ++row) EXPECT_FALSE(pictures.Known(file(row))) << row;
+  view.scrollToBottom();
+  QTRY_VERIFY_WITH_TIMEOUT(pictures.Made(file(40)), 60000);
+  EXPECT_FALSE(wasAsked(file(last + 5)));
+
+  // Off: the column goes, the rows are as high as their texts, nothing is asked for.
+  const int high = view.visualRect(view.model()->index(40, colFileName)).height();
+  w.miShowPictures->trigger();
+  EXPECT_FALSE(view.PicturesShown());
+  EXPECT_LT(view.visualRect(view.model()->index(40, colFileName)).height(), high);
+  view.scrollToItem(view.topLevelItem(last + 5), QAbstractItemView::PositionAtTop);
+  QApplication::processEvents();
+  view.viewport()->repaint();
+  EXPECT_FALSE(pictures.Known(file(last + 5)));
+  EXPECT_FALSE(wasAsked(file(last + 5)));
+  CloseWindow();
+  TfrmMain& again = Window();
+  EXPECT_FALSE(again.miShowPictures->isChecked());
+  EXPECT_FALSE(again.FilesView().PicturesShown());
+  CloseWindow();  // before the engine's stand-in goes
 }
 
 TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {

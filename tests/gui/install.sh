@@ -20,6 +20,11 @@ done
 (unset REELWRIGHT_ENGINE; "$prefix/bin/reelwright-cli" compressors >/dev/null) \
   || fail "the installed reelwright-cli does not find its media engine"
 [ -s "$prefix/share/doc/reelwright/manual.html" ] || fail "no manual under share/doc/reelwright"
+# Every picture the manual shows lies beside it.
+doc="$prefix/share/doc/reelwright"
+for picture in $(grep -o '<img src="[^"]*"' "$doc/manual.html" | sed 's/^<img src="//; s/"$//'); do
+  [ -s "$doc/$picture" ] || fail "the manual shows $picture, which is not beside it"
+done
 
 entry="$prefix/share/applications/reelwright.desktop"
 [ -f "$entry" ] || fail "no desktop entry"

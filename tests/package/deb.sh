@@ -52,6 +52,7 @@ expect -rw-r--r-- usr/lib/reelwright/reelwright-engine.so
 expect -rw-r--r-- usr/share/applications/reelwright.desktop
 expect -rw-r--r-- usr/share/mime/packages/reelwright.xml
 expect -rw-r--r-- usr/share/doc/reelwright/manual.html
+expect -rw-r--r-- usr/share/doc/reelwright/manual-window.png
 for size in 16 22 24 32 48 64 128 256; do
   expect -rw-r--r-- "usr/share/icons/hicolor/${size}x${size}/apps/reelwright.png"
 done
