@@ -60,6 +60,10 @@ public:
   // Scrolls the rows by Pixels (negative: up).
   void ScrollBy(int Pixels);
 
+  // Shown in the middle of the list while it has no rows: how to add files.
+  void SetEmptyText(const QString& Text);
+  const QString& EmptyText() const { return FEmptyText; }
+
 protected:
   void startDrag(Qt::DropActions SupportedActions) override;
   void dragEnterEvent(QDragEnterEvent* Event) override;
@@ -67,12 +71,14 @@ protected:
   void dragLeaveEvent(QDragLeaveEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void paintEvent(QPaintEvent* Event) override;
 
 private:
   bool FromSelf(const QDropEvent* Event) const;
 
   TFileListDelegate* FDelegate;
   QPersistentModelIndex FDropHighlight;
+  QString FEmptyText;
 };
 
 }  // namespace rw

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real reelwright under a virtual X server with two AVI files on its command line:
-# it opens its main window with the caption "Reelwright" without any FFmpeg library in memory
-# (the media engine waits for the join options), and (where xdotool is installed)
+# it opens its main window with the caption "Reelwright" before any FFmpeg library is in memory
+# (the media engine is loaded in the background once the window shows), and (where xdotool is installed)
 # joins them from the keyboard as a user would: Ctrl+S (a window titled "Join Options" and
 # nothing more), a name without a folder, Enter; the
 # output lands beside the first file and the done message shows. Asked by the session to stop,
@@ -72,10 +72,22 @@ has_focus() {
   return 1
 }
 b_read() { [ "$(stat -c %X "$work/clips/b.avi")" != 0 ]; }
-wait_window Reelwright || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
+# The media engine (which lists the compressors in the background) loads only once the window
+# is there: each look reads the libraries in memory before it looks for the window, so media
+# libraries found while there is no window were loaded before it.
 media='/(libav[a-z]*|libsw[a-z]*|reelwright-engine)\.so'
-if grep -qE "$media" "/proc/$app_pid/maps"; then
-  echo "media libraries loaded at start:"; grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
+early=
+window_after_media() {
+  if grep -qE "$media" "/proc/$app_pid/maps" 2>/dev/null && ! window_exists Reelwright; then
+    early=1
+    return 0
+  fi
+  window_exists Reelwright
+}
+wait_for window_after_media || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
+if [ -n "$early" ]; then
+  echo "media libraries loaded before the window:"
+  grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
 fi
 
 if ! command -v xdotool >/dev/null; then
@@ -119,4 +131,7 @@ for value in 'LastOpenFolder=' 'LastSaveFolder=' 'LastProjectFolder=' 'frmMain\T
              'frmMain\WindowState=0'; do
   grep -qFx "$value" "$conf" || { echo "missing $value in:"; cat "$conf"; exit 1; }
 done
+# The compressors tried in the background are remembered for the next run, under the media
+# libraries' version.
+grep -q '^Key=FFmpeg ' "$conf" || { echo "no compressors remembered in:"; cat "$conf"; exit 1; }
 echo "ok"
