@@ -146,8 +146,10 @@ def add_files():
 
 
 def play():
-    return [(circle(12, 12, 10.5), GREEN),
-            (polygon([(9, 6.5), (18, 12), (9, 17.5)]), PAPER)]
+    # A plain outlined triangle: it plays one file and should not look like the main command.
+    outer = polygon([(6, 4), (20, 12), (6, 20)])
+    inner = polygon([(7.6, 6.8), (16.8, 12), (7.6, 17.2)])
+    return [(outer, OUTLINE), (inner, PAPER)]
 
 
 def arrow(up):

@@ -205,7 +205,9 @@ void TFileList::UpdateAllDiffs() {
 
 double TFileList::GetTotalDuration() const {
   double total = 0;
-  for (const TItem& item : FItems) total += item.Info->Duration;
+  // The files' exact lengths, rounded once when shown: a thousand 59.9 s clips last 59,900 s,
+  // not 60,000.
+  for (const TItem& item : FItems) total += item.Info->ExactDuration;
   return total;
 }
 

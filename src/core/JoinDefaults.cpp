@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 
 #include "core/ListTexts.h"
 #include "platform/Errors.h"
@@ -71,13 +72,13 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
     return d;
   }
   uint32_t minWidth = 100000, minHeight = 100000;
-  double lowest = 0;
+  std::optional<double> lowest;
   for (const TVideoFileInfo* f : Files) {
     minWidth = std::min<uint32_t>(minWidth, f->Width);
     minHeight = std::min<uint32_t>(minHeight, f->Height);
     // An entry without a known rate, or with one no pictures are made at, proposes none; with
     // none known the joiner's 24 stays.
-    if (PlausibleFrameRate(f->FrameRate) && (lowest == 0 || f->FrameRate < lowest))
+    if (PlausibleFrameRate(f->FrameRate) && (!lowest || f->FrameRate < *lowest))
       lowest = f->FrameRate;
   }
   d.Width = static_cast<int32_t>(minWidth / 8 * 8);
@@ -86,9 +87,8 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
   for (const TVideoFileInfo* f : Files)
     largest = std::max({largest, static_cast<int64_t>(f->Width) - d.Width,
                         static_cast<int64_t>(f->Height) - d.Height});
-  if (lowest == 0) lowest = 24;
   d.FrameRates = std::move(FrameRates);
-  d.FrameRateIndex = AddFrameRate(d.FrameRates, lowest, DecimalSeparator);
+  d.FrameRateIndex = AddFrameRate(d.FrameRates, lowest.value_or(24.0), DecimalSeparator);
   d.ResizeIndex = largest >= 8 ? riLetterbox : riNoResize;
   return d;
 }

@@ -48,7 +48,7 @@ TJoinOutputFacts DescribeJoinOutput(const std::string& FileName) {
 
 std::string FileSizeText(int64_t Bytes) {
   if (Bytes < 1024) return std::to_string(Bytes) + " bytes";
-  static const char* const units[] = {"KB", "MB", "GB", "TB"};
+  static const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
   double value = static_cast<double>(Bytes) / 1024;
   int unit = 0;
   while (value >= 1024 && unit < 3) {

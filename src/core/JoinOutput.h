@@ -24,7 +24,7 @@ struct TJoinOutputFacts {
 // raises.
 TJoinOutputFacts DescribeJoinOutput(const std::string& FileName);
 
-// "850 bytes", "12.3 KB", "4.5 MB", "1.2 GB" (binary multiples).
+// "850 bytes", "12.3 KiB", "4.5 MiB", "1.2 GiB": binary multiples, named as such.
 std::string FileSizeText(int64_t Bytes);
 
 // The done message: the full name on its own line, then the duration and the size.

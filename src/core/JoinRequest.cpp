@@ -106,6 +106,7 @@ TJoinResult TJoinWrapper::Run() {
   // an empty file: the temporary file goes and an existing output stays as it was.
   if (wrote || !FResult.Cancelled) {
     const std::string warning = output.Commit();
+    FResult.Kept = true;
     if (!warning.empty()) FResult.Warnings.push_back(warning);
   }
   return FResult;

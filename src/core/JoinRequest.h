@@ -39,6 +39,8 @@ struct TJoinResult {
   // The user stopped it; the output holds what was joined until then, or, when that was
   // nothing of the sources, the output is as it was before. Otherwise it finished.
   bool Cancelled = false;
+  // The output holds this join's work (always when it finished).
+  bool Kept = false;
   // Sources joined only as far as they could be read, one text each, naming the file.
   std::vector<std::string> Warnings;
 };

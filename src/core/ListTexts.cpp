@@ -200,38 +200,36 @@ std::string Against(const std::string& Row, const std::string& First) {
   return Row + "; the first file has " + First;
 }
 
-// Named by the same comparison that highlights the row.
+// Sound whose bits per sample a listener would care about: PCM and float, plain or extensible.
+bool PlainSamples(uint16_t FormatTag) {
+  return FormatTag == 0x0001 || FormatTag == 0x0003 || FormatTag == 0xFFFE;
+}
+
+// The sound in plain words: "PCM sound, 48 kHz, 16-bit", "MP3, 44.1 kHz" (Sound false), with
+// the channels when WithChannels.
+std::string SoundWords(const TVideoFileInfo& Info, bool Sound, bool WithChannels) {
+  std::string text = AudioFormatName(Info.AudioFormatTag) + (Sound ? " sound" : "");
+  if (Info.AudioSampleRate != 0)
+    text += ", " + ShortRateText(Info.AudioSampleRate / 1000.0, UserDecimalSeparator()) + " kHz";
+  if (PlainSamples(Info.AudioFormatTag) && Info.AudioBitsPerSample != 0)
+    text += ", " + std::to_string(Info.AudioBitsPerSample) + "-bit";
+  if (WithChannels) text += ", " + ChannelsText(Info.AudioChannels);
+  return text;
+}
+
+// Named by the same comparison that highlights the row, in the words a listener uses.
 std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& First) {
   if (SameAudioFormat(Row, First)) return "";
-  if (!Row.HasAudio) return Against("No sound", AudioFormatName(First.AudioFormatTag) + " sound");
-  if (!First.HasAudio) return Against(AudioFormatName(Row.AudioFormatTag) + " sound", "none");
-  std::string row, first;
-  auto part = [&](bool Differs, const std::string& A, const std::string& B) {
-    if (!Differs) return;
-    row += (row.empty() ? "" : ", ") + A;
-    first += (first.empty() ? "" : ", ") + B;
-  };
-  part(Row.AudioFormatTag != First.AudioFormatTag, AudioFormatName(Row.AudioFormatTag),
-       AudioFormatName(First.AudioFormatTag));
-  part(Row.AudioSampleRate != First.AudioSampleRate, std::to_string(Row.AudioSampleRate) + " Hz",
-       std::to_string(First.AudioSampleRate) + " Hz");
-  part(Row.AudioChannels != First.AudioChannels, ChannelsText(Row.AudioChannels),
-       ChannelsText(First.AudioChannels));
-  part(Row.AudioBitsPerSample != First.AudioBitsPerSample,
-       std::to_string(Row.AudioBitsPerSample) + "-bit",
-       std::to_string(First.AudioBitsPerSample) + "-bit");
-  auto timing = [](uint32_t SampleSize) {
-    if (SampleSize == 0) return std::string("block-timed");
-    return SampleSize == 1 ? std::string("byte-timed") : std::to_string(SampleSize) + "-byte-timed";
-  };
-  part(Row.AudioSampleSize != First.AudioSampleSize, timing(Row.AudioSampleSize),
-       timing(First.AudioSampleSize));
-  part(Row.AudioBlockAlign != First.AudioBlockAlign,
-       std::to_string(Row.AudioBlockAlign) + "-byte-block",
-       std::to_string(First.AudioBlockAlign) + "-byte-block");
-  // What is left is the stream's clock or the extensible format's sub-format.
-  if (row.empty()) return Against("Differently stored sound", "its own");
-  return Against(row + " sound", first);
+  if (!Row.HasAudio) return Against("No sound", SoundWords(First, true, false));
+  if (!First.HasAudio) return Against(SoundWords(Row, true, false), "none");
+  const bool bits = PlainSamples(Row.AudioFormatTag) || PlainSamples(First.AudioFormatTag);
+  if (Row.AudioFormatTag == First.AudioFormatTag && Row.AudioSampleRate == First.AudioSampleRate &&
+      Row.AudioChannels == First.AudioChannels &&
+      (!bits || Row.AudioBitsPerSample == First.AudioBitsPerSample))
+    // The same sound, stored in other blocks or on another clock.
+    return Against("Differently stored sound", "its own");
+  const bool channels = Row.AudioChannels != First.AudioChannels;
+  return Against(SoundWords(Row, true, channels), SoundWords(First, false, channels));
 }
 
 }  // namespace

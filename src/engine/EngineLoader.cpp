@@ -21,6 +21,7 @@ constexpr const char* EnvironmentName = "REELWRIGHT_ENGINE";
 
 struct TLoadedEngine {
   IMediaEngine* Engine = nullptr;
+  std::string File;     // the module it came from
   std::string Failure;  // the message raised when there is no engine
 };
 
@@ -52,15 +53,20 @@ TLoadedEngine Load() {
   for (const std::string& file : MediaEngineCandidates()) {
     TLoadedEngine loaded;
     const std::string reason = TryLoad(file, loaded.Engine);
-    if (loaded.Engine) return loaded;
+    if (loaded.Engine) {
+      loaded.File = file;
+      return loaded;
+    }
     if (!looked.empty()) looked += "; ";
     looked += file + (named && *named ? " (named by " + std::string(EnvironmentName) + ")" : "") +
               ": " + reason;
   }
-  return {nullptr, "The media engine (" + std::string(MediaEngineFileName) +
-                       ") could not be loaded, so files cannot be recompressed; joining without "
-                       "recompression (stream copy) still works. Looked for " +
-                       looked + "."};
+  return {nullptr,
+          {},
+          "The media engine (" + std::string(MediaEngineFileName) +
+              ") could not be loaded, so files cannot be recompressed; joining without "
+              "recompression (stream copy) still works. Looked for " +
+              looked + "."};
 }
 
 }  // namespace
@@ -85,10 +91,14 @@ std::vector<std::string> MediaEngineCandidates() {
   return files;
 }
 
-IMediaEngine& MediaEngine() {
+static const TLoadedEngine& Loaded() {
   static const TLoadedEngine loaded = Load();
   if (!loaded.Engine) throw Exception(loaded.Failure);
-  return *loaded.Engine;
+  return loaded;
 }
+
+IMediaEngine& MediaEngine() { return *Loaded().Engine; }
+
+std::string MediaEngineModuleFile() { return Loaded().File; }
 
 }  // namespace rw

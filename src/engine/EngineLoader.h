@@ -16,6 +16,9 @@ namespace rw {
 // was looked for, why each file failed, and that stream copy still works. Thread-safe.
 IMediaEngine& MediaEngine();
 
+// The module file the engine was loaded from (loading it); raises as MediaEngine does.
+std::string MediaEngineModuleFile();
+
 // The files MediaEngine tries, in order.
 std::vector<std::string> MediaEngineCandidates();
 

@@ -205,6 +205,21 @@ void TFileListWidget::dropEvent(QDropEvent* Event) {
   Event->ignore();
 }
 
+void TFileListWidget::SetEmptyText(const QString& Text) {
+  FEmptyText = Text;
+  viewport()->update();
+}
+
+void TFileListWidget::paintEvent(QPaintEvent* Event) {
+  QTreeWidget::paintEvent(Event);
+  if (topLevelItemCount() > 0 || FEmptyText.isEmpty()) return;
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  const int margin = fontMetrics().height();
+  painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                   Qt::AlignCenter | Qt::TextWordWrap, FEmptyText);
+}
+
 void TFileListWidget::mouseDoubleClickEvent(QMouseEvent* Event) {
   QTreeWidget::mouseDoubleClickEvent(Event);
   if (OnDblClick && currentItem()) OnDblClick();

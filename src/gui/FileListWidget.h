@@ -79,6 +79,9 @@ public:
   bool PicturesShown() const;
   // The pictures made so far (null until the column is added).
   TFilePictures* Pictures() { return FPictures; }
+  // Shown in the middle of the list while it has no rows: how to add files.
+  void SetEmptyText(const QString& Text);
+  const QString& EmptyText() const { return FEmptyText; }
 
 protected:
   void startDrag(Qt::DropActions SupportedActions) override;
@@ -87,6 +90,7 @@ protected:
   void dragLeaveEvent(QDragLeaveEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  void paintEvent(QPaintEvent* Event) override;
 
 private:
   bool FromSelf(const QDropEvent* Event) const;
@@ -94,6 +98,7 @@ private:
   TFileListDelegate* FDelegate;
   QPersistentModelIndex FDropHighlight;
   TFilePictures* FPictures = nullptr;
+  QString FEmptyText;
 };
 
 }  // namespace rw

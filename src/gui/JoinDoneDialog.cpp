@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/ListTexts.h"
+#include "gui/MessageBoxes.h"
 #include "gui/QtStrings.h"
 
 namespace rw {
@@ -56,14 +57,13 @@ TfrmJoinDone::TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output)
 }
 
 void TfrmJoinDone::btnOpenFolderClick() {
-  // Nothing is reported when no file manager opens it, as for Play.
-  QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQ(FolderText(FFileName))));
   accept();
+  OpenOnDesktop(parentWidget(), FolderText(FFileName));
 }
 
 void TfrmJoinDone::btnPlayClick() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQ(FFileName)));
   accept();
+  OpenOnDesktop(parentWidget(), FFileName);
 }
 
 void ShowJoinDone(QWidget* Owner, const std::string& OutFileName) {

@@ -5,6 +5,8 @@
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
+#include "core/JoinOutput.h"
+#include "core/ListTexts.h"
 #include "core/JoinRequest.h"
 #include "gui/JoinDoneDialog.h"
 #include "gui/JoinOptionsDialog.h"
@@ -36,32 +38,43 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
   return DecideJoin(List, choices).Request;
 }
 
-bool JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
+TJoinResult JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
   TJoinRequest request = JoinRequestOf(List, Options);
   TfrmProgress progress(Owner);
-  const TJoinResult result = rw::JoinFiles(std::move(request), progress);
+  TJoinResult result = rw::JoinFiles(std::move(request), progress);
   // Sources that gave less than they declare were joined as far as they could be read.
   std::string text;
   for (const std::string& warning : result.Warnings) text += warning + ".\n";
   if (!text.empty()) ShowMessageBox(Owner, text, TMessageKind::mkWarning, TMessageButtons::mbOK);
-  return !result.Cancelled;
+  return result;
 }
 
-void JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) {
+std::string JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Options) {
   const TJoinFacts facts = GetJoinFacts(List.Infos());
-  if (!Options.ShowJoinOptions(facts.CanJoinWORecomp, facts.DropAudio, facts.NoAudio)) return;
-  bool done = false;
+  if (!Options.ShowJoinOptions(facts.CanJoinWORecomp, facts.DropAudio, facts.NoAudio)) return {};
+  TJoinResult result;
   try {
-    done = JoinFiles(Owner, List, Options);
+    result = JoinFiles(Owner, List, Options);
   } catch (const std::exception& E) {
     ShowMessageBox(Owner, JoinFailsText(E.what()), TMessageKind::mkWarning, TMessageButtons::mbOK);
+    return {};
   }
-  // A stopped or failed join shows no done message; a finished one tells what it made.
-  if (done) ShowJoinDone(Owner, Options.OutFileName());
+  // A finished join tells what it made; a stopped one says in the status bar what was kept.
+  if (!result.Cancelled) {
+    ShowJoinDone(Owner, Options.OutFileName());
+    return {};
+  }
+  if (!result.Kept) return "Stopped: nothing was saved";
+  const TJoinOutputFacts output = DescribeJoinOutput(Options.OutFileName());
+  return "Stopped: " + (output.Duration >= 0 ? FormatDuration(output.Duration) + " " : "") +
+         "saved as " + Options.OutFileName();
 }
 
 void InstallJoinFiles(TfrmMain& Main, TfrmJoin& Options) {
-  Main.SetJoinHandler([&Main, &Options] { JoinFilesCommand(&Main, Main.List(), Options); });
+  Main.SetJoinHandler([&Main, &Options] {
+    const std::string stopped = JoinFilesCommand(&Main, Main.List(), Options);
+    if (!stopped.empty()) Main.SetStatusPanel(0, stopped, Main.TextWidth(stopped) + 10);
+  });
 }
 
 }  // namespace rw

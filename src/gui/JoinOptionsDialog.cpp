@@ -1,6 +1,7 @@
 #include "gui/JoinOptionsDialog.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,17 +9,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QShowEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinOutput.h"
 #include "core/ListTexts.h"
+#include "core/ProductInfo.h"
 #include "core/SavedFolders.h"
 #include "gui/MessageBoxes.h"
+#include "join/OutputCheck.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "recompress/RecompressJoiner.h"
@@ -26,6 +32,7 @@
 #include "gui/NumericEdit.h"
 #include "gui/FileDialogs.h"
 #include "gui/QtStrings.h"
+#include "gui/SettingsStore.h"
 
 namespace rw {
 
@@ -56,13 +63,69 @@ std::string WithAviExtension(const std::string& Name) {
   return Name + ".avi";
 }
 
+// A listing kept in the settings store: the key it holds under, and each list's entries as
+// encoder name and display name, one after the other.
+struct TRememberedListing {
+  std::string Key;
+  TCompressorList Video, Audio;
+};
+
+std::string ListingStoreKey() { return ProductInfo().RegKey + "\\compressors"; }
+
+QStringList EntriesToQ(const TCompressorList& List) {
+  QStringList texts;
+  for (const TCompressorEntry& e : List) texts << TextToQ(e.Name) << TextToQ(e.DisplayName);
+  return texts;
+}
+
+TCompressorList EntriesFromQ(const QStringList& Texts) {
+  TCompressorList list;
+  for (qsizetype i = 0; i + 1 < Texts.size(); i += 2)
+    list.push_back({TextFromQ(Texts[i]), TextFromQ(Texts[i + 1])});
+  return list;
+}
+
+// Nothing when the store has none, or cannot be read (which its first use has reported).
+TRememberedListing ReadRememberedListing() {
+  TRememberedListing r;
+  try {
+    const std::unique_ptr<QSettings> s = OpenRegKey(TRegRoot::CurrentUser, ListingStoreKey());
+    const QStringList video = s ? s->value("Video").toStringList() : QStringList();
+    const QStringList audio = s ? s->value("Audio").toStringList() : QStringList();
+    // Every audio list holds "No-compressing"; a list of odd length was not written by us.
+    if (!s || audio.isEmpty() || video.size() % 2 != 0 || audio.size() % 2 != 0) return {};
+    r.Key = TextFromQ(s->value("Key").toString());
+    r.Video = EntriesFromQ(video);
+    r.Audio = EntriesFromQ(audio);
+  } catch (const std::exception&) {
+    return {};
+  }
+  return r;
+}
+
+// A store that cannot be written only means the next run lists again.
+void RememberListing(const TRememberedListing& R) {
+  try {
+    const std::unique_ptr<QSettings> s = OpenRegKey(TRegRoot::CurrentUser, ListingStoreKey());
+    if (!s || !s->isWritable()) return;
+    s->setValue("Key", TextToQ(R.Key));
+    s->setValue("Video", EntriesToQ(R.Video));
+    s->setValue("Audio", EntriesToQ(R.Audio));
+    s->sync();
+  } catch (const std::exception&) {}
+}
+
 }  // namespace
 
 char RateDecimalSeparator() { return UserDecimalSeparator().front(); }
 
 TfrmJoin::TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
-                   const TCompressorLister& ListCompressors)
-    : QDialog(Owner), FFiles(std::move(Files)), FListCompressors(ListCompressors) {
+                   const TCompressorLister& ListCompressors,
+                   std::function<std::string()> ListingKey)
+    : QDialog(Owner),
+      FFiles(std::move(Files)),
+      FListCompressors(ListCompressors),
+      FListingKey(std::move(ListingKey)) {
   setObjectName("frmJoin");
   setWindowTitle("Join Options");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -175,37 +238,94 @@ void TfrmJoin::CreateControls() {
 
 void TfrmJoin::FormCreate() { cbxResizeMethod->setCurrentIndex(riLetterbox); }
 
-void TfrmJoin::ListCompressors() {
-  const TCompressorLister list = std::move(FListCompressors);
-  FListCompressors = nullptr;
-  // A failed listing is reported once, and the same failure of both lists (no media engine)
-  // once; both lists stay usable with what was listed.
-  std::string reported;
-  auto guarded = [&](bool Audio) -> TCompressorList {
+TfrmJoin::~TfrmJoin() {
+  if (!FListing.joinable()) return;
+  FListing.join();
+  // A listing that ended after the last window closed is still remembered for the next run.
+  QCoreApplication::sendPostedEvents(this);
+}
+
+void TfrmJoin::StartListing() {
+  if (FListingStarted) return;
+  FListingStarted = true;
+  const TRememberedListing remembered =
+      FListingKey ? ReadRememberedListing() : TRememberedListing();
+  FListing = std::thread([this, lister = FListCompressors, keyOf = FListingKey, remembered] {
+    std::string key, failure;
+    auto note = [&failure](const std::string& What) {
+      // The same failure of both lists (no media engine) is told once.
+      if (failure.find(What) == std::string::npos) failure += (failure.empty() ? "" : "\n") + What;
+    };
     try {
-      return list(Audio);
-    } catch (const std::exception& E) {
-      if (reported != E.what()) ShowErrorBox(this, reported = E.what());
-      return {};
+      if (keyOf) key = keyOf();
+    } catch (const std::exception&) {
+      // The listing below fails the same way, and says so.
     }
-  };
-  FVideoCompressors = ListJoinCompressors(false, guarded);
-  FAudioCompressors = ListJoinCompressors(true, guarded);
+    TCompressorList video, audio;
+    const bool tried = key.empty() || key != remembered.Key;
+    if (!tried) {
+      video = remembered.Video;
+      audio = remembered.Audio;
+    } else {
+      // Each list stays usable with what was listed.
+      auto guarded = [&](bool Audio) -> TCompressorList {
+        try {
+          return lister(Audio);
+        } catch (const std::exception& E) {
+          note(E.what());
+          return {};
+        }
+      };
+      video = ListJoinCompressors(false, guarded);
+      audio = ListJoinCompressors(true, guarded);
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, video = std::move(video), audio = std::move(audio), failure, key, tried]() mutable {
+          CompressorsArrived(std::move(video), std::move(audio), failure, key, tried);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void TfrmJoin::CompressorsArrived(TCompressorList Video, TCompressorList Audio, std::string Failure,
+                                  std::string Key, bool Tried) {
+  if (FListing.joinable()) FListing.join();
+  if (Tried && Failure.empty() && !Key.empty()) RememberListing({Key, Video, Audio});
+  FVideoCompressors = std::move(Video);
+  FAudioCompressors = std::move(Audio);
+  FListingFailure = std::move(Failure);
+  FListed = true;
   SetItems(*cbxVideoCompression, DisplayNames(FVideoCompressors));
   SetItems(*cbxAudioCompression, DisplayNames(FAudioCompressors));
   cbxVideoCompression->setCurrentIndex(-1);
   cbxAudioCompression->setCurrentIndex(-1);
+  SetWaiting(false);
+  // Shown now, the dialog gets the proposed compressors; otherwise it does when it shows.
+  if (!isVisible()) return;
+  SelectDefaultCompressors();
+  UpdateRecompControls();
+  edtFrameWidthChange();
+  if (!FListingFailure.empty()) ShowErrorBox(this, std::exchange(FListingFailure, {}));
+  if (std::exchange(FJoinPending, false)) btnJoinClick();
+}
+
+void TfrmJoin::SetWaiting(bool Waiting) {
+  if (Waiting)
+    setCursor(Qt::BusyCursor);
+  else
+    unsetCursor();
 }
 
 bool TfrmJoin::ShowJoinOptions(bool CanJoinWORecomp, bool DropAudio, bool NoAudio) {
   FCanJoinWORecomp = CanJoinWORecomp;
   FDropAudio = DropAudio;
   FNoAudio = NoAudio;
+  FJoinPending = false;
   edtOutFileName->clear();
   edtOutFileName->setFocus();
-  // The compressors are listed (each tried once) before the dialog appears, so it answers
-  // from the moment it is seen.
-  if (FListCompressors) ListCompressors();
+  // The dialog appears at once; compressors still being listed come while it shows.
+  StartListing();
   return exec() == QDialog::Accepted;
 }
 
@@ -215,7 +335,8 @@ void TfrmJoin::showEvent(QShowEvent* Event) {
 }
 
 void TfrmJoin::FormShow() {
-  if (FListCompressors) ListCompressors();
+  StartListing();
+  SetWaiting(!FListed);
   const TJoinFacts facts{FCanJoinWORecomp, FDropAudio, FNoAudio};
   lblNotes->setText(TextToQ(JoinNotesText(facts)));
   // The rows the note is about, by number and name, with what differs.
@@ -231,6 +352,11 @@ void TfrmJoin::FormShow() {
   SetDefaults();
   FitToContent();
   edtOutFileName->setFocus();
+  // A failed listing is told once, over the dialog.
+  if (!FListingFailure.empty())
+    QTimer::singleShot(0, this, [this] {
+      if (!FListingFailure.empty()) ShowErrorBox(this, std::exchange(FListingFailure, {}));
+    });
 }
 
 void TfrmJoin::UpdateRecompControls() {
@@ -254,6 +380,10 @@ void TfrmJoin::SetDefaults() {
     cbxFameRate->addItem(TextToQ(d.FrameRates[i]));
   cbxFameRate->setCurrentIndex(d.FrameRateIndex);
   cbxResizeMethod->setCurrentIndex(d.ResizeIndex);
+  SelectDefaultCompressors();
+}
+
+void TfrmJoin::SelectDefaultCompressors() {
   cbxVideoCompression->setCurrentIndex(SelectDefaultVideoCompressor(
       Items(*cbxVideoCompression), cbxVideoCompression->currentIndex()));
   cbxAudioCompression->setCurrentIndex(SelectDefaultAudioCompressor(
@@ -280,6 +410,12 @@ void TfrmJoin::sbnSelectOutFileClick() {
 }
 
 void TfrmJoin::btnJoinClick() {
+  // A recompression needs its compressors: the join goes on when they come.
+  if (!JoinWORecomp() && !FListed) {
+    FJoinPending = true;
+    SetWaiting(true);
+    return;
+  }
   std::string name = OutFileName();
   if (Trimmed(name).empty()) {
     ShowMessageBox(this, "Please specify the output file", TMessageKind::mkInformation,
@@ -292,7 +428,22 @@ void TfrmJoin::btnJoinClick() {
   const TFileInfoList files = FFiles();
   name = ResolveOutputFileName(name, files.empty() ? std::string() : files.front()->FileName,
                                LastSaveFolder);
+  // The join writes an AVI file: a name typed without an extension gets it, as the "..."
+  // button's dialog gives it.
+  const std::string base = FileNameText(name);
+  if (base.find('.', 1) == std::string::npos) name += ".avi";
   edtOutFileName->setText(PathToQ(name));
+  // An output the join would refuse is refused before anything is asked about it; the dialog
+  // stays open with the user's choices.
+  try {
+    std::vector<std::string> sources;
+    for (const TVideoFileInfo* f : files) sources.push_back(f->FileName);
+    CheckJoinOutput(name, sources);
+  } catch (const std::exception& E) {
+    ShowErrorBox(this, E.what());
+    edtOutFileName->setFocus();
+    return;
+  }
   if (NameExists(name)) {  // also a symbolic link that points nowhere: the join replaces it
     if (ShowMessageBox(this, OverwriteQuestion(name), TMessageKind::mkConfirmation,
                        TMessageButtons::mbYesCancel) != TMessageResult::mrYes)
@@ -311,7 +462,7 @@ void TfrmJoin::btnVideoCompOptionsClick() {
 
 void TfrmJoin::Button1Click() {
   SetDefaults();
-  if (cbxVideoCompression->currentIndex() < 0)
+  if (FListed && cbxVideoCompression->currentIndex() < 0)
     ShowMessageBox(this, "Unable to find an optimum video compressor. We advice to install DivX.",
                    TMessageKind::mkInformation, TMessageButtons::mbOK);
 }

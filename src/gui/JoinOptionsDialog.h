@@ -2,12 +2,13 @@
 // The "Join Options" dialog between the Join Files command and the join: the output file,
 // stream copy or recompression, and for recompression the frame size, frame rate, resize
 // method and compressors, with defaults proposed from the listed files. Created once after the
-// main window; it lists the compressors once, when it is first shown (so that the media engine
-// is loaded only then), and holds the settings of the last confirmed join until it is shown
-// again.
+// main window; it lists the compressors once per run, in the background (so that the media
+// engine is loaded only once the window shows, and the dialog appears at once), and holds the
+// settings of the last confirmed join until it is shown again.
 #include <QDialog>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/JoinDefaults.h"
@@ -28,9 +29,21 @@ class TNaturalEdit;
 class TfrmJoin : public QDialog {
   Q_OBJECT
 public:
-  // Files gives the descriptions of the main list's entries, in list order.
+  // Files gives the descriptions of the main list's entries, in list order. ListingKey
+  // (CompressorListingKey in the program) names what the listing depends on: a listing is then
+  // remembered in the settings store between runs and tried again only when the key changes;
+  // without one every run lists anew.
   TfrmJoin(QWidget* Owner, std::function<TFileInfoList()> Files,
-           const TCompressorLister& ListCompressors = EnumCompressors);
+           const TCompressorLister& ListCompressors = EnumCompressors,
+           std::function<std::string()> ListingKey = nullptr);
+  // Waits for a listing still running in the background.
+  ~TfrmJoin() override;
+
+  // Starts listing the compressors in the background, once: the remembered listing when the
+  // key is the same, else the lister's. Showing the dialog starts it when nothing has.
+  void StartListing();
+  // Whether the compressor lists are there.
+  bool CompressorsListed() const { return FListed; }
 
   // Shows the dialog modally for a list with these facts; true when the user confirmed with
   // Join.
@@ -72,11 +85,16 @@ protected:
 private:
   void CreateControls();
   void FormCreate();
-  void ListCompressors();
+  // The lists from the background: shown, selected by default, remembered when tried.
+  void CompressorsArrived(TCompressorList Video, TCompressorList Audio, std::string Failure,
+                          std::string Key, bool Tried);
+  // Whether the join may start now; a recompressing join waits for the compressors.
+  void SetWaiting(bool Waiting);
   void FormShow();
   void UpdateRecompControls();
   void FillFrameRates();
   void SetDefaults();
+  void SelectDefaultCompressors();
   void cbxJoinWORecompClick();
   void sbnSelectOutFileClick();
   void btnJoinClick();
@@ -87,7 +105,13 @@ private:
   void FitToContent();
 
   std::function<TFileInfoList()> FFiles;
-  TCompressorLister FListCompressors;  // emptied once the compressors are listed
+  TCompressorLister FListCompressors;
+  std::function<std::string()> FListingKey;
+  std::thread FListing;
+  bool FListingStarted = false;
+  bool FListed = false;
+  bool FJoinPending = false;    // Join was pressed for a recompression before the lists came
+  std::string FListingFailure;  // shown once
   bool FCanJoinWORecomp = false;
   bool FNoAudio = false;
   TCompressorList FVideoCompressors;

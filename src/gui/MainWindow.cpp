@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCollator>
-#include <QDesktopServices>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -15,6 +14,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
@@ -22,6 +22,7 @@
 
 #include "gui/FileListWidget.h"
 #include "core/ListTexts.h"
+#include "core/NaturalOrder.h"
 #include "gui/MessageBoxes.h"
 #include "core/ProductInfo.h"
 #include "core/Project.h"
@@ -197,7 +198,18 @@ void TfrmMain::CreateToolBar() {
       continue;
     }
     ToolBar->addAction(action);
-    if (QWidget* button = ToolBar->widgetForAction(action)) button->setFixedSize(34, 30);
+    auto* button = qobject_cast<QToolButton*>(ToolBar->widgetForAction(action));
+    if (!button) continue;
+    if (action != acnJoinFile) {
+      button->setFixedSize(34, 30);
+      continue;
+    }
+    // The command the window is for stands out: its caption beside its picture, in bold.
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    QFont bold = button->font();
+    bold.setBold(true);
+    button->setFont(bold);
+    button->setFixedHeight(30);
   }
 }
 
@@ -228,6 +240,10 @@ void TfrmMain::CreateList() {
   lvwFiles->OnEndDrag = [this] { RunGuarded(this, [this] { lvwFilesEndDrag(); }); };
   lvwFiles->OnDropFiles = [this](const QList<QUrl>& Urls) { WMDropFiles(Urls); };
   lvwFiles->OnDblClick = [this] { acnPlay->trigger(); };
+  lvwFiles->SetEmptyText(
+      "To add AVI files, choose File, Add Files (Ctrl+O), or drop them here from a file "
+      "manager.");
+  lvwFiles->viewport()->installEventFilter(this);
   connect(lvwFiles, &QTreeWidget::itemSelectionChanged, this,
           [this] { RunGuarded(this, [this] { lvwFilesSelectionChanged(); }); });
 }
@@ -270,7 +286,8 @@ void TfrmMain::FormCreate() {
   if (!problems.empty()) {
     std::string text = problems.front();
     for (size_t i = 1; i < problems.size(); ++i) text += "\n" + problems[i];
-    ShowErrorBox(this, text);
+    // Over the painted window, not over an empty frame.
+    AfterPainted([this, text] { ShowErrorBox(this, text); });
   }
   acnPlay->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
   acnMoveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
@@ -290,6 +307,27 @@ void TfrmMain::FormDestroy() {
     WriteRegString(TRegRoot::CurrentUser, key, "ShowPictures",
                    miShowPictures->isChecked() ? "1" : "0");
   });
+}
+
+void TfrmMain::AfterPainted(std::function<void()> Work) {
+  if (FPainted)
+    QTimer::singleShot(0, this, std::move(Work));
+  else
+    FAfterPainted.push_back(std::move(Work));
+}
+
+bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
+  // The columns share the list's width.
+  if (Watched == lvwFiles->viewport() && Event->type() == QEvent::Resize &&
+      FNaturalWidths[colFileName] > 0)
+    FitColumns();
+  if (!FPainted && Watched == lvwFiles->viewport() && Event->type() == QEvent::Paint) {
+    FPainted = true;
+    // Once this paint has reached the screen.
+    for (std::function<void()>& work : FAfterPainted) QTimer::singleShot(0, this, std::move(work));
+    FAfterPainted.clear();
+  }
+  return QMainWindow::eventFilter(Watched, Event);
 }
 
 void TfrmMain::SetJoinHandler(std::function<void()> Handler) {
@@ -319,15 +357,45 @@ void TfrmMain::AutoSizeColumns() {
     FTextWidths.clear();
     FMeasuredFont = lvwFiles->font();
   }
-  const auto widths = FList->AutoColumnWidths([&](const std::string& Text) {
+  FNaturalWidths = FList->AutoColumnWidths([&](const std::string& Text) {
     auto [at, added] = FTextWidths.try_emplace(Text, 0);
     if (added) at->second = metrics.horizontalAdvance(TextToQ(Text));
     return at->second;
   });
-  // One long name does not push the other columns away: it is cut in the middle, whole in its
-  // tooltip.
-  for (int c = 0; c < colCount; ++c)
-    lvwFiles->setColumnWidth(c, std::min(widths[c], MaxAutoColumnWidth));
+  // A name beside the warning sign needs the sign's room too.
+  for (int row = 0; row < FList->Count(); ++row)
+    if (!FList->Info(row).HasIndex) {
+      FNaturalWidths[colFileName] += lvwFiles->iconSize().isValid()
+                                         ? lvwFiles->iconSize().width() + 8
+                                         : style()->pixelMetric(QStyle::PM_SmallIconSize) + 8;
+      break;
+    }
+  FitColumns();
+}
+
+void TfrmMain::FitColumns() {
+  // Every text whole when the list is wide enough. Otherwise one long name does not push the
+  // other columns away: the widest columns are cut, to no less than a fixed width, as little
+  // as the list's width needs (in the middle, whole in the tooltip).
+  const int room = lvwFiles->viewport()->width();
+  auto total = [this](int Cap) {
+    int sum = 0;
+    for (int w : FNaturalWidths) sum += std::min(w, Cap);
+    return sum;
+  };
+  int cap = *std::max_element(FNaturalWidths.begin(), FNaturalWidths.end());
+  if (total(cap) > room) {
+    int low = MaxAutoColumnWidth, high = cap;
+    while (low < high) {
+      const int middle = (low + high + 1) / 2;
+      if (total(middle) <= room)
+        low = middle;
+      else
+        high = middle - 1;
+    }
+    cap = low;
+  }
+  for (int c = 0; c < colCount; ++c) lvwFiles->setColumnWidth(c, std::min(FNaturalWidths[c], cap));
 }
 
 TMessageResult TfrmMain::ShowMessageBox(const std::string& Text, TMessageKind Kind,
@@ -569,7 +637,16 @@ void TfrmMain::OpenCommandLine(const QStringList& Names) {
       LastProjectFolder = FolderText(project);
       TProjectSettings(*FList, *this).LoadFromFile(project);
     }
-    if (!files.empty()) AddSortedFiles(std::move(files));
+    // Names from one folder (a file manager's selection) are sorted as a drop is; names from
+    // several folders were put in order by whoever typed them.
+    const bool oneFolder =
+        std::all_of(files.begin(), files.end(), [&files](const std::string& Name) {
+          return FolderText(Name) == FolderText(files.front());
+        });
+    if (oneFolder)
+      AddSortedFiles(std::move(files));
+    else
+      AddFilesInOrder(std::move(files));
   });
 }
 
@@ -588,24 +665,19 @@ std::vector<std::string> GetDroppedFiles(const QList<QUrl>& Urls, bool OnlyExist
 void SortFileNames(std::vector<std::string>& Names) {
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
-  // Each name is converted once, not at every comparison. (Sort keys would be quicker still,
-  // but under the C locale they ignore the case setting.)
-  struct TConverted {
-    QString Text;
-    std::string Name;
-  };
-  std::vector<TConverted> converted;
-  converted.reserve(Names.size());
-  for (std::string& name : Names) converted.push_back({PathToQ(name), std::move(name)});
-  std::stable_sort(converted.begin(), converted.end(),
-                   [&collator](const TConverted& A, const TConverted& B) {
-                     return collator.compare(A.Text, B.Text) < 0;
-                   });
-  for (size_t i = 0; i < converted.size(); ++i) Names[i] = std::move(converted[i].Name);
+  // Numbers are compared by value around the collation, which sees only the text between them.
+  SortNatural(Names, [&collator](std::string_view A, std::string_view B) {
+    return collator.compare(QString::fromUtf8(A.data(), static_cast<qsizetype>(A.size())),
+                            QString::fromUtf8(B.data(), static_cast<qsizetype>(B.size())));
+  });
 }
 
 void TfrmMain::AddSortedFiles(std::vector<std::string> Names) {
   SortFileNames(Names);
+  AddFilesInOrder(std::move(Names));
+}
+
+void TfrmMain::AddFilesInOrder(std::vector<std::string> Names) {
   FList->AddFiles(Names);
   UpdateActions();
   FList->UpdateStatusBar();
@@ -627,8 +699,7 @@ void TfrmMain::acnAddFilesExecute() {
 void TfrmMain::acnPlayExecute() {
   const int row = FList->Selected();
   if (row < 0) return;
-  // Nothing is reported when no program opens the file.
-  QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQ(FList->Info(row).FileName)));
+  OpenOnDesktop(this, FList->Info(row).FileName);
 }
 
 void TfrmMain::acnMoveUpExecute() {
@@ -665,8 +736,7 @@ QString ManualPath(const QString& ProgramFolder) {
 }
 
 void TfrmMain::miHelpTopicsClick() {
-  QDesktopServices::openUrl(
-      QUrl::fromLocalFile(ManualPath(QCoreApplication::applicationDirPath())));
+  OpenOnDesktop(this, PathFromQ(ManualPath(QCoreApplication::applicationDirPath())));
 }
 
 }  // namespace rw

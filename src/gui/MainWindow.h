@@ -4,9 +4,11 @@
 #include <QFont>
 #include <QMainWindow>
 #include <QPersistentModelIndex>
+#include <array>
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "core/FileList.h"
 
@@ -29,6 +31,10 @@ public:
 
   TFileList& List() { return *FList; }
   TFileListWidget& FilesView() { return *lvwFiles; }
+
+  // Runs Work once the window has painted for the first time (soon after, when it has):
+  // what may load libraries or show a message waits until the window is seen.
+  void AfterPainted(std::function<void()> Work);
 
   // The Join Files command; the action stays disabled until one is set.
   void SetJoinHandler(std::function<void()> Handler);
@@ -54,8 +60,9 @@ public:
   // Local files dropped onto the window: existing files only, sorted, then added.
   void WMDropFiles(const QList<QUrl>& Urls);
   // The names given on the command line (what a file manager's "Open with" passes): the first
-  // project (".rwp") replaces the list, then the other files are added, sorted, as a drop adds
-  // them. Relative names are taken in the working folder; "file:" addresses are accepted.
+  // project (".rwp") replaces the list, then the other files are added: sorted as a drop adds
+  // them when they all lie in one folder, else in the order given. Relative names are taken in the
+  // working folder; "file:" addresses are accepted.
   void OpenCommandLine(const QStringList& Names);
   // A row's drag over the list at Pos (list viewport coordinates); answers whether the drop
   // is accepted.
@@ -86,6 +93,7 @@ public:
   QAction* miAbout;
 
 protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
   void dragEnterEvent(QDragEnterEvent* Event) override;
   void dropEvent(QDropEvent* Event) override;
   // While a join runs, asks whether to stop it; the window then closes when the join ends.
@@ -94,6 +102,8 @@ protected:
   void showEvent(QShowEvent* Event) override;
 
 private:
+  // Sets the column widths from FNaturalWidths for the list's width.
+  void FitColumns();
   // Puts the rows appended during a batch into the list view.
   void FlushPendingRows();
   // The progress dialog of the join in progress, or none.
@@ -117,8 +127,10 @@ private:
   void miHelpTopicsClick();
   void lvwFilesSelectionChanged();
 
-  // Adds a batch of names sorted as the user's locale orders them, ignoring case.
+  // Adds a batch of names in natural order (SortFileNames).
   void AddSortedFiles(std::vector<std::string> Names);
+  // Adds a batch of names in the order given.
+  void AddFilesInOrder(std::vector<std::string> Names);
 
   std::unique_ptr<TFileList> FList;
   TFileListWidget* lvwFiles;
@@ -130,7 +142,12 @@ private:
   // The widths of the texts measured for the columns, in FMeasuredFont.
   std::unordered_map<std::string, int> FTextWidths;
   QFont FMeasuredFont;
+  // What each column needs to show its texts whole.
+  std::array<int, colCount> FNaturalWidths{};
   std::function<void()> FJoinHandler;
+  // Waiting for the first paint; FPainted once it has come.
+  std::vector<std::function<void()>> FAfterPainted;
+  bool FPainted = false;
   // Set while a batch of files is added.
   bool FBusy = false;
   bool FClosed = false;  // closed: a batch being added ends
@@ -148,7 +165,8 @@ std::vector<std::string> GetDroppedFiles(const QList<QUrl>& Urls, bool OnlyExist
 // installed one under share/doc/reelwright.
 QString ManualPath(const QString& ProgramFolder);
 
-// Sorts full file names ascending, comparing case-insensitively under the user's locale.
+// Sorts full file names ascending in natural order: runs of digits by their value (part 2
+// before part 10), the text between them case-insensitively under the user's locale.
 void SortFileNames(std::vector<std::string>& Names);
 
 }  // namespace rw

@@ -1,7 +1,9 @@
 #include "gui/MessageBoxes.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "core/ProductInfo.h"
 #include "platform/Errors.h"
@@ -76,6 +78,19 @@ TMessageResult ShowMessageBox(QWidget* Owner, const std::string& Text, TMessageK
       break;
   }
   return MessageBoxHook()(request);
+}
+
+TDesktopOpener& DesktopOpener() {
+  static TDesktopOpener opener = [](const std::string& Path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQ(Path)));
+  };
+  return opener;
+}
+
+void OpenOnDesktop(QWidget* Owner, const std::string& Path) {
+  if (!DesktopOpener()(Path))
+    ShowMessageBox(Owner, "There is no program to open " + Path + ".", TMessageKind::mkWarning,
+                   TMessageButtons::mbOK);
 }
 
 void ShowErrorBox(QWidget* Owner, const std::string& Message) {

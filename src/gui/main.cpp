@@ -33,11 +33,15 @@ int main(int argc, char** argv) {
     icon.addFile(":/icons/reelwright-64.png");
     QApplication::setWindowIcon(QIcon::fromTheme("reelwright", icon));
     frmMain.setWindowTitle(rw::TextToQ(rw::ProductInfo().Title));
-    // Created once, hidden; it lists the installed compressors now.
-    rw::TfrmJoin frmJoin(&frmMain, [&frmMain] { return frmMain.List().Infos(); });
+    // Created once, hidden; it lists the compressors in the background once the window has
+    // painted (loading the media engine only then), or remembers them from an earlier run.
+    rw::TfrmJoin frmJoin(
+        &frmMain, [&frmMain] { return frmMain.List().Infos(); }, rw::EnumCompressors,
+        rw::CompressorListingKey);
     rw::InstallJoinFiles(frmMain, frmJoin);
     rw::InstallQuitSignals(frmMain);
     frmMain.show();
+    frmMain.AfterPainted([&frmJoin] { frmJoin.StartListing(); });
     // The files are added once the window shows, so their progress can be seen.
     QTimer::singleShot(0, &frmMain, [&frmMain, names] { frmMain.OpenCommandLine(names); });
     status = QApplication::exec();

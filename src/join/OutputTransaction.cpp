@@ -96,8 +96,22 @@ std::string TOutputTransaction::Commit() {
 bool IsJoinTempFileName(const std::string& FileName) {
   const std::string base = FileName.substr(FileName.rfind('/') + 1);
   const std::string suffix = TempSuffix;
-  return base.size() > 1 + suffix.size() && base[0] == '.' &&
-         base.compare(base.size() - suffix.size(), suffix.size(), suffix) == 0;
+  if (base.size() <= 1 + suffix.size() || base[0] != '.' ||
+      base.compare(base.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return false;
+  // A name cut to fit the folder (never inside a character, so up to 3 bytes short of the
+  // longest name) has lost the output's extension.
+  if (base.size() + 3 >= MaxNameBytes) return true;
+  std::string name = base.substr(1, base.size() - 1 - suffix.size());
+  // ".NAME.7.part": the names before were taken.
+  const size_t number = name.find_last_not_of("0123456789");
+  if (number != std::string::npos && number + 1 < name.size() && name[number] == '.' &&
+      name.size() - number - 1 <= 2)
+    name.erase(number);
+  // The output's name has an extension (".holiday.avi.part"); a user's ".clip.part" is a file
+  // of its own.
+  const size_t dot = name.rfind('.');
+  return dot != std::string::npos && dot > 0 && dot + 1 < name.size();
 }
 
 }  // namespace rw

@@ -46,8 +46,9 @@ private:
   bool FRenamed = false;
 };
 
-// Whether FileName has the form of a join's temporary file (".NAME.part"): such a file is an
-// unfinished output, left by a join that was killed.
+// Whether FileName has the form of a join's temporary file (".NAME.part", ".NAME.7.part", NAME
+// an output's name with its extension, or cut to the longest name): such a file is an
+// unfinished output, left by a join that was killed. A ".clip.part" of the user's is not.
 bool IsJoinTempFileName(const std::string& FileName);
 
 }  // namespace rw

@@ -150,9 +150,10 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
       info->AudioSubFormat = audio->Format.substr(riff::waveSubFormatOffset, WaveSubFormatSize);
   }
 
-  // Rounded to the nearest whole second, halves to the even neighbour.
-  info->Duration = std::nearbyint(static_cast<double>(vh.Scale) *
-                                  static_cast<double>(PictureCount(reader, FileName)) / vh.Rate);
+  // The row's is rounded to the nearest whole second, halves to the even neighbour.
+  info->ExactDuration =
+      static_cast<double>(vh.Scale) * static_cast<double>(PictureCount(reader, FileName)) / vh.Rate;
+  info->Duration = std::nearbyint(info->ExactDuration);
   return info;
 }
 

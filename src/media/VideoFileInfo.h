@@ -26,7 +26,8 @@ struct TVideoFileInfo {
   uint32_t AudioSampleSize = 0;
   double AudioRate = 0;
   std::string AudioSubFormat;
-  double Duration = 0;
+  double Duration = 0;       // whole seconds, as the file's row shows it
+  double ExactDuration = 0;  // seconds, unrounded, for totals over many files
   uint32_t VideoFourCC = 0;
   // The file has a chunk index; without one its chunks cannot be copied (stream copy).
   bool HasIndex = true;

@@ -1,5 +1,7 @@
 #include "recompress/CompressorList.h"
 
+#include <sys/stat.h>
+
 #include "engine/EngineLoader.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
@@ -74,6 +76,15 @@ int FindCompressor(const TCompressorList& List, const std::string& Name) {
         LowerASCII(List[i].DisplayName) == LowerASCII(Name))
       return static_cast<int>(i);
   return -1;
+}
+
+std::string CompressorListingKey() {
+  const std::string version = Checked(MediaEngine().Version());
+  const std::string module = MediaEngineModuleFile();
+  struct stat st {};
+  if (::stat(module.c_str(), &st) != 0) st = {};
+  return version + "|" + module + "|" + std::to_string(st.st_size) + "|" +
+         std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }
 
 std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder) {

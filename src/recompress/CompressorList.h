@@ -62,6 +62,11 @@ std::vector<std::string> DisplayNames(const TCompressorList& List);
 // there is none.
 int FindCompressor(const TCompressorList& List, const std::string& Name);
 
+// What decides which compressors EnumCompressors lists: the media libraries' version and the
+// engine module's file (name, size, modification time), so that a listing remembered under it
+// is tried again after either changes. Loads the engine; raises when it cannot be loaded.
+std::string CompressorListingKey();
+
 // The compressor EnumCompressors would list for that encoder, found by trying that one alone;
 // none when it would not list it.
 std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder);

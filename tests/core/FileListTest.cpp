@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <deque>
 #include <functional>
 #include <map>
@@ -75,7 +77,8 @@ TVideoFileInfo Video(uint32_t FourCC, uint16_t Width, double Rate, uint32_t Audi
   info.Width = Width;
   info.Height = 480;
   info.FrameRate = Rate;
-  info.Duration = Duration;
+  info.Duration = std::nearbyint(Duration);
+  info.ExactDuration = Duration;
   info.HasAudio = AudioRate != 0;
   info.AudioSampleRate = AudioRate;
   info.AudioChannels = info.HasAudio ? 2 : 0;
@@ -304,6 +307,15 @@ TEST_F(FileListTest, StatusTextsCountSelectAndTotalEveryRow) {
   EXPECT_EQ(View.Panels[1], "Total duration: 01:00:00");
   List.SetSelected(5);
   EXPECT_EQ(List.Selected(), -1);
+
+  // Each row shows its own whole seconds; the total adds the exact lengths and rounds once:
+  // 1,000 clips of 59.9 s last 16:38:20, not the 16:40:00 of their rows' 60 s.
+  Files["/a/dash.avi"] = Video(cDIVX, 640, 25, 44100, 59.9);
+  List.RemoveAll();
+  List.AddFiles(std::vector<std::string>(1000, "/a/dash.avi"));
+  EXPECT_EQ(List.Text(0, colDuration), "01:00");
+  List.UpdateStatusBar();
+  EXPECT_EQ(View.Panels[1], "Total duration: 16:38:20");
 }
 
 }  // namespace

@@ -25,8 +25,9 @@ TEST(JoinOutput, ARelativeNameLandsBesideTheFirstSource) {
 
 TEST(JoinOutput, TheDoneMessageGivesTheFullNameDurationAndSize) {
   EXPECT_EQ(FileSizeText(1023), "1023 bytes");
-  EXPECT_EQ(FileSizeText(1536), "1.5 KB");
-  EXPECT_EQ(FileSizeText(int64_t(5) << 30), "5.0 GB");
+  EXPECT_EQ(FileSizeText(1536), "1.5 KiB");
+  EXPECT_EQ(FileSizeText(18664653), "17.8 MiB");
+  EXPECT_EQ(FileSizeText(int64_t(5) << 30), "5.0 GiB");
 
   test::TClipSpec spec;
   spec.Frames = 50;  // two seconds at 25 fps

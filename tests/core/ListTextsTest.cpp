@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/ListTexts.h"
+#include "core/NaturalOrder.h"
 #include "media/RiffFormat.h"
 
 namespace rw {
@@ -124,18 +125,26 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
   EXPECT_EQ(DifferenceText(row, first, colType), "Codec XVID; the first file has DIVX");
   EXPECT_EQ(DifferenceText(row, first, colFrameSize), "352x480; the first file has 640x480");
   EXPECT_EQ(DifferenceText(row, first, colFrameRate), "12.5 fps; the first file has 25");
-  EXPECT_EQ(DifferenceText(row, first, colAudio), "MP2 sound; the first file has MP3");
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "MP2 sound, 44.1 kHz; the first file has MP3, 44.1 kHz");
   EXPECT_EQ(DifferenceText(row, first, colDuration), "");
+  // In the words a listener uses: bits only where samples are plain.
+  row.AudioFormatTag = 1;
+  row.AudioSampleRate = 48000;
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "PCM sound, 48 kHz, 16-bit; the first file has MP3, 44.1 kHz");
+  row.AudioFormatTag = 0x50;
 
   row.AudioSampleRate = 22050;
   row.AudioChannels = 1;
   EXPECT_EQ(DifferenceText(row, first, colAudio),
-            "MP2, 22050 Hz, Mono sound; the first file has MP3, 44100 Hz, Stereo");
+            "MP2 sound, 22.05 kHz, Mono; the first file has MP3, 44.1 kHz, Stereo");
   row.HasAudio = false;
-  EXPECT_EQ(DifferenceText(row, first, colAudio), "No sound; the first file has MP3 sound");
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "No sound; the first file has MP3 sound, 44.1 kHz");
   first.HasAudio = false;
   row.HasAudio = true;
-  EXPECT_EQ(DifferenceText(row, first, colAudio), "MP2 sound; the first file has none");
+  EXPECT_EQ(DifferenceText(row, first, colAudio), "MP2 sound, 22.05 kHz; the first file has none");
   // Two files without sound do not differ in it.
   row.HasAudio = false;
   EXPECT_EQ(DifferenceText(row, first, colAudio), "");
@@ -154,7 +163,7 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
   row.AudioBlockAlign = 1152;
   EXPECT_EQ(DifferenceText(row, first, colFrameRate), "");
   EXPECT_EQ(DifferenceText(row, first, colAudio),
-            "block-timed, 1152-byte-block sound; the first file has byte-timed, 1-byte-block");
+            "Differently stored sound; the first file has its own");
   row = first;
   row.AudioRate = 38.28;
   EXPECT_EQ(DifferenceText(row, first, colAudio),
@@ -166,6 +175,40 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
   EXPECT_EQ(ShortRateText(24000.0 / 1001, "."), "23.976");
   EXPECT_EQ(ShortRateText(25, "."), "25");
   EXPECT_EQ(JoinProblemText(first), "");
+}
+
+}  // namespace
+}  // namespace rw
+
+namespace rw {
+namespace {
+
+TEST(NaturalOrder, NumbersByValueTextIgnoringCase) {
+  std::vector<std::string> names = {"MVI part 10.avi", "MVI part 2.avi", "mvi part 11.avi",
+                                    "MVI part 9.avi",  "MVI part 1.avi", "MVI part 1b.avi"};
+  SortNatural(names);
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"MVI part 1.avi", "MVI part 1b.avi", "MVI part 2.avi",
+                                      "MVI part 9.avi", "MVI part 10.avi", "mvi part 11.avi"}));
+  // Leading zeros: the value decides; an equal value is decided by the rest of the name, and
+  // only then the shorter number comes first.
+  names = {"/c/clip010.avi", "/c/clip9.avi",   "/c/clip0002.avi",
+           "/c/clip2.avi",   "/c/clip01b.avi", "/c/clip1c.avi"};
+  SortNatural(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"/c/clip01b.avi", "/c/clip1c.avi", "/c/clip2.avi",
+                                             "/c/clip0002.avi", "/c/clip9.avi", "/c/clip010.avi"}));
+  // Numbers longer than any integer type, and a name that is a prefix of another.
+  EXPECT_LT(NaturalCompare("a99999999999999999999999", "a100000000000000000000000"), 0);
+  EXPECT_LT(NaturalCompare("a", "a1"), 0);
+  // Where one name has a number, the other's character there meets its first digit.
+  names = {"B9.avi", "ba.avi", "b.avi", "b10"};
+  SortNatural(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"b.avi", "B9.avi", "b10", "ba.avi"}));
+  EXPECT_GT(NaturalCompare("B", "a"), 0);
+  EXPECT_EQ(NaturalCompare("Clip", "cLIP"), 0);
+  // The text between the numbers is compared by the caller's collation.
+  auto reversed = [](std::string_view A, std::string_view B) { return -A.compare(B); };
+  EXPECT_GT(NaturalCompare("a2", "b10", reversed), 0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "core/JoinOutput.h"
+#include "core/ListTexts.h"
 #include "gui/JoinDoneDialog.h"
 #include "gui/JoinFilesCommand.h"
 #include "gui/ProgressDialog.h"
@@ -59,6 +60,8 @@ protected:
   // Presses Join Files; Answer fills the options dialog once it shows, then Join is pressed.
   void JoinFiles(const std::function<void(TfrmJoin&)>& Answer) {
     QTimer::singleShot(0, FOptions.get(), [this, Answer] {
+      while (!FOptions->CompressorsListed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
       Answer(*FOptions);
       if (FOptions->isVisible()) FOptions->btnJoin->click();
       if (FOptions->isVisible()) FOptions->reject();
@@ -162,6 +165,9 @@ TEST_F(JoinFilesTest, CancelStopsTheJoinSilentlyAndKeepsADecodableOutput) {
   EXPECT_GT(frames, 0);
   EXPECT_LT(frames, 1000);
   EXPECT_TRUE(Window().isEnabled());
+  // The status bar says what was kept.
+  EXPECT_EQ(Panel(0).toStdString(),
+            "Stopped: " + FormatDuration(DescribeJoinOutput(out).Duration) + " saved as " + out);
 }
 
 TEST_F(JoinFilesTest, ASessionStopDuringAJoinCancelsItKeepsWhatWasJoinedAndClosesTheWindow) {

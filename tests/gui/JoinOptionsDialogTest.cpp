@@ -9,9 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "core/JoinFacts.h"
 #include "gui/MessageBoxes.h"
@@ -23,6 +27,7 @@
 #include "gui/NumericEdit.h"
 #include "gui/FileDialogs.h"
 #include "gui/JoinOptionsDialog.h"
+#include "gui/QtStrings.h"
 
 namespace rw {
 namespace {
@@ -54,17 +59,24 @@ std::vector<std::string> Items(const QComboBox& Box) {
 class JoinOptionsDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    FSavedHook = MessageBoxHook();
     MessageBoxHook() = [this](const TMessageRequest& R) {
       Messages.push_back(R.Text);
       return Answer;
     };
   }
-  void TearDown() override { MessageBoxHook() = nullptr; }
+  // The program's own boxes again for the tests that follow.
+  void TearDown() override { MessageBoxHook() = FSavedHook; }
+  TMessageBoxHook FSavedHook;
 
   // Shows the dialog for Files with the facts, runs Act inside it, then cancels it unless Act
   // closed it; returns what ShowJoinOptions returned.
   bool Show(TfrmJoin& Form, TJoinFacts Facts, const std::function<void()>& Act) {
     QTimer::singleShot(0, &Form, [&] {
+      // The compressors come from the background while the dialog shows.
+      while (!Form.CompressorsListed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      QCoreApplication::processEvents();
       Act();
       if (Form.isVisible()) Form.reject();
     });
@@ -77,9 +89,10 @@ protected:
     for (const TVideoFileInfo& f : Files) l.push_back(&f);
     return l;
   }
-  std::unique_ptr<TfrmJoin> MakeForm(TCompressorLister Lister = FakeCompressors({}, {})) {
+  std::unique_ptr<TfrmJoin> MakeForm(TCompressorLister Lister = FakeCompressors({}, {}),
+                                     std::function<std::string()> Key = nullptr) {
     return std::make_unique<TfrmJoin>(
-        nullptr, [this] { return List(); }, Lister);
+        nullptr, [this] { return List(); }, Lister, Key);
   }
 
   std::vector<std::string> Messages;
@@ -173,6 +186,7 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
   test::WriteFileBytes(existing, "keep");
   // A name without a folder is taken beside the first file, which the question then names.
   Files[0].FileName = dir.File("first.avi");
+  test::WriteFileBytes(Files[0].FileName, "source");
   bool accepted = Show(*form, {true, false, false}, [&] {
     form->edtOutFileName->setText("   ");
     QTest::mouseClick(form->btnJoin, Qt::LeftButton);
@@ -184,12 +198,23 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
     EXPECT_TRUE(form->isVisible());  // Cancel keeps the dialog and its settings
     EXPECT_EQ(form->edtFrameWidth->text(), "200");
     EXPECT_EQ(form->edtOutFileName->text().toStdString(), existing);
+    // A name without an extension gets ".avi"; the first file's name is refused before any
+    // question, and the dialog keeps what the user chose.
+    Answer = TMessageResult::mrYes;
+    form->edtOutFileName->setText("first");
+    QTest::mouseClick(form->btnJoin, Qt::LeftButton);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->edtOutFileName->text().toStdString(), dir.File("first.avi"));
+    EXPECT_EQ(form->edtFrameWidth->text(), "200");
   });
   EXPECT_FALSE(accepted);
-  ASSERT_EQ(Messages.size(), 2u);
+  ASSERT_EQ(Messages.size(), 3u);
   EXPECT_EQ(Messages[0], "Please specify the output file");
   EXPECT_EQ(Messages[1],
             "The \"" + existing + "\" file already exists. \r\nDo you want to overwrite it?");
+  EXPECT_EQ(Messages[2],
+            "The output file " + dir.File("first.avi") + " is one of the files to join.");
+  EXPECT_EQ(test::ReadFileBytes(dir.File("first.avi")), "source");
   EXPECT_EQ(test::ReadFileBytes(existing), "keep");
 
   Answer = TMessageResult::mrYes;
@@ -285,8 +310,19 @@ TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   };
   auto form = MakeForm(mpeg4);
   const TModalRunner saved = CompressorOptionsRunner();
-  CompressorOptionsRunner() = [](QDialog& Dialog) {
-    auto* table = Dialog.findChild<QTableWidget*>();
+  std::vector<std::string> mainOptions;
+  bool advancedShown = true;
+  CompressorOptionsRunner() = [&](QDialog& Dialog) {
+    // What decides quality and size first, quality before bit rate; the rest under Advanced,
+    // closed until asked for.
+    auto* table = Dialog.findChild<QTableWidget*>("tblMainOptions");
+    for (int row = 0; row < table->rowCount(); ++row)
+      mainOptions.push_back(table->item(row, 0)->text().toStdString());
+    auto* advanced = Dialog.findChild<QTableWidget*>("tblAdvancedOptions");
+    advancedShown = !advanced->isHidden();
+    Dialog.findChild<QToolButton*>("btnAdvanced")->click();
+    EXPECT_FALSE(advanced->isHidden());
+    EXPECT_GT(advanced->rowCount(), 0);
     for (int row = 0; row < table->rowCount(); ++row)
       if (table->item(row, 0)->text() == "b") table->item(row, 1)->setText("123456");
     Dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
@@ -306,6 +342,9 @@ TEST_F(JoinOptionsDialogTest, CompressorOptionsReachTheCompressorOfTheJoin) {
   });
   CompressorOptionsRunner() = saved;
   EXPECT_TRUE(Messages.empty());
+  EXPECT_FALSE(advancedShown);
+  EXPECT_EQ(mainOptions.front(), "qscale");
+  EXPECT_EQ(mainOptions.back(), "b");
   EXPECT_EQ(form->VideoCompressor()->GetOption("b"), "123456");
 }
 
@@ -334,6 +373,70 @@ TEST_F(JoinOptionsDialogTest, AFailedListingStillLeavesUsableLists) {
     });
   EXPECT_EQ(listings, 2);
   EXPECT_EQ(form->VideoCompressor(), nullptr);  // nothing selected
+}
+
+}  // namespace
+}  // namespace rw
+
+namespace rw {
+namespace {
+
+TEST_F(JoinOptionsDialogTest, ListingsAreRememberedUnderTheEngineKey) {
+  test::TTempDir dir;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, PathToQ(dir.File("config")));
+  std::atomic<int> listings = 0;
+  std::string key = "FFmpeg 5.1|engine.so|100|1";
+  TCompressorLister lister = [&](bool Audio) {
+    ++listings;
+    return FakeCompressors({"MPEG-4 (FFmpeg)", "Xvid"}, {"MP3 (LAME)"})(Audio);
+  };
+  Files = {Info(320, 240, 25)};
+  auto run = [&] {
+    auto form = MakeForm(lister, [&key] { return key; });
+    form->StartListing();
+    Show(*form, {true, false, false}, [&] {
+      EXPECT_EQ(Items(*form->cbxVideoCompression),
+                (std::vector<std::string>{"MPEG-4 (FFmpeg)", "Xvid"}));
+      EXPECT_EQ(Items(*form->cbxAudioCompression),
+                (std::vector<std::string>{"No-compressing", "MP3 (LAME)"}));
+      EXPECT_EQ(form->cbxVideoCompression->currentText().toStdString(), "Xvid");
+      EXPECT_NE(form->cursor().shape(), Qt::BusyCursor);
+    });
+  };
+  // The first run tries; the next one (a new dialog, as in a new process) takes what was
+  // remembered; a new engine module or new libraries try again.
+  run();
+  EXPECT_EQ(listings, 2);
+  run();
+  EXPECT_EQ(listings, 2);
+  key = "FFmpeg 5.1|engine.so|100|2";
+  run();
+  EXPECT_EQ(listings, 4);
+  run();
+  EXPECT_EQ(listings, 4);
+
+  // A recompressing join asked for before the compressors come waits for them, with a busy
+  // cursor, and then goes on with the proposed ones.
+  std::atomic<bool> release = false;
+  key = "FFmpeg 5.2";
+  TCompressorLister slow = [&](bool Audio) {
+    while (!release) std::this_thread::yield();
+    return lister(Audio);
+  };
+  auto form = std::make_unique<TfrmJoin>(
+      nullptr, [this] { return List(); }, slow, [&key] { return key; });
+  bool busy = false;
+  QTimer::singleShot(0, form.get(), [&] {
+    form->cbxJoinWORecomp->setChecked(false);
+    form->edtOutFileName->setText(PathToQ(dir.File("out.avi")));
+    form->btnJoin->click();
+    busy = form->cursor().shape() == Qt::BusyCursor;
+    EXPECT_TRUE(form->isVisible());
+    release = true;
+  });
+  EXPECT_TRUE(form->ShowJoinOptions(true, false, false));
+  EXPECT_TRUE(busy);
+  EXPECT_EQ(form->cbxVideoCompression->currentText().toStdString(), "Xvid");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -11,6 +12,8 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -19,6 +22,7 @@
 #include "gui/MainWindowFixture.h"
 #include "gui/FileListWidget.h"
 #include "gui/FilePictures.h"
+#include "gui/MessageBoxes.h"
 #include "core/ProjectText.h"
 #include "core/SavedFolders.h"
 #include "media/RiffFormat.h"
@@ -63,8 +67,22 @@ TEST_F(MainWindow, CommandsAreEnabledByRowsAndSelection) {
     EXPECT_TRUE(a->isEnabled());
   EXPECT_EQ(Panel(0), "There are no selected files.");
   EXPECT_EQ(PanelWidth(1), 50);
+  // The empty list says how to add files, in its middle; a list with rows does not.
+  auto inkInTheMiddle = [&w] {
+    const QImage image = w.FilesView().viewport()->grab().toImage();
+    const QRgb background = image.pixel(image.width() - 2, image.height() - 2);
+    for (int y = image.height() / 3; y < image.height() * 2 / 3; ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, y) != background) return true;
+    return false;
+  };
+  EXPECT_NE(w.FilesView().EmptyText().indexOf("Add Files"), -1);
+  EXPECT_NE(w.FilesView().EmptyText().indexOf("drop"), -1);
+  ShowActive();
+  EXPECT_TRUE(inkInTheMiddle());
 
   AddThroughDialog({Copy(Dir, "", "one.avi")});
+  EXPECT_FALSE(inkInTheMiddle());
   EXPECT_EQ(Enabled(w), (std::vector<bool>{false, false, false, false, true}));
   EXPECT_EQ(Panel(0), "1 file(s)");
   EXPECT_EQ(Panel(1), "Total duration: 00:00");
@@ -90,9 +108,12 @@ TEST_F(MainWindow, CommandsAreEnabledByRowsAndSelection) {
 
 TEST_F(MainWindow, AddFilesSortsTheBatchAndRemembersTheFolder) {
   const QString b = Copy(Dir, "", "b.avi"), a = Copy(Dir, "", "A.avi"), c = Copy(Dir, "", "c.avi");
-  AddThroughDialog({c, a, b});
+  // Numbers by value, as a file manager shows them: part 9 before part 10.
+  const QString b10 = Copy(Dir, "", "b10.avi"), b9 = Copy(Dir, "", "b9.avi");
+  AddThroughDialog({c, b10, a, b9, b});
   EXPECT_EQ(RowNames(),
-            (std::vector<std::string>{Dir.File("A.avi"), Dir.File("b.avi"), Dir.File("c.avi")}));
+            (std::vector<std::string>{Dir.File("A.avi"), Dir.File("b.avi"), Dir.File("b9.avi"),
+                                      Dir.File("b10.avi"), Dir.File("c.avi")}));
   EXPECT_EQ(DialogFilters,
             (QStringList{"Video Files (*.mpeg *.mpg *.avi *.wmv *.rm *.ram)", "All Files (*)"}));
   EXPECT_EQ(Window().List().LastOpenFolder(), Dir.Path().string());
@@ -101,7 +122,7 @@ TEST_F(MainWindow, AddFilesSortsTheBatchAndRemembersTheFolder) {
   DialogAnswer.reset();
   Window().acnAddFiles->trigger();
   EXPECT_EQ(DialogFolder.toStdString(), Dir.Path().string());
-  EXPECT_EQ(Window().List().Count(), 3);
+  EXPECT_EQ(Window().List().Count(), 5);
 }
 
 TEST_F(MainWindow, MovingRowsByCommandsAndByDragging) {
@@ -256,7 +277,7 @@ TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
   EXPECT_EQ(red(3), "..R....");
   // Each red cell says what differs; the others say nothing but the names.
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "80x48; the first file has 64x48");
-  EXPECT_EQ(w.CellToolTip(2, colAudio), "No sound; the first file has PCM sound");
+  EXPECT_EQ(w.CellToolTip(2, colAudio), "No sound; the first file has PCM sound, 44.1 kHz, 16-bit");
   EXPECT_EQ(w.CellToolTip(3, colType), "Codec MJPG; the first file has FMP4");
   EXPECT_EQ(w.CellToolTip(1, colType), "");
   EXPECT_EQ(w.CellToolTip(1, colFileName), Dir.File("b.avi"));
@@ -280,8 +301,18 @@ TEST_F(MainWindow, LongNamesAndWideWindowsKeepEveryColumnInSight) {
   w.resize(1400, 400);
   ShowActive();
   TFileListWidget& view = w.FilesView();
-  // The long name is cut (its tooltip has it whole); the other columns stay near.
-  EXPECT_LE(view.columnWidth(colFileName), 320);
+  // The long name takes the room the window has and is cut there (its tooltip has it whole);
+  // the other columns stay in sight.
+  const int nameWidth = view.fontMetrics().horizontalAdvance(PathToQ(longName));
+  EXPECT_GT(view.columnWidth(colFileName), 320);
+  EXPECT_LT(view.columnWidth(colFileName), nameWidth);
+  int others = 0;
+  for (int c = colFileName; c < colFolder; ++c) others += view.columnWidth(c);
+  EXPECT_LE(others, view.viewport()->width());
+  // Narrower, the window cuts it more.
+  w.resize(900, 400);
+  QApplication::processEvents();
+  EXPECT_LT(view.columnWidth(colFileName), 900 - 200);
   EXPECT_EQ(view.textElideMode(), Qt::ElideMiddle);
   EXPECT_EQ(w.CellToolTip(1, colFileName), Dir.File(longName));
   // The headers reach across the whole window.
@@ -303,6 +334,9 @@ TEST_F(MainWindow, AFileWithoutAnIndexIsFlaggedWhenItIsAdded) {
   EXPECT_TRUE(Shown.empty());
   EXPECT_FALSE(w.FilesView().topLevelItem(1)->icon(colFileName).isNull());
   EXPECT_TRUE(w.FilesView().topLevelItem(0)->icon(colFileName).isNull());
+  // The short name beside the sign is not cut.
+  EXPECT_GE(w.FilesView().columnWidth(colFileName),
+            w.FilesView().fontMetrics().horizontalAdvance("noindex.avi") + 16 + 20);
   EXPECT_EQ(w.CellToolTip(1, colFileName),
             Dir.File("noindex.avi") +
                 "\nThe file has no index (a recording that was cut short?): it is joined as far "
@@ -408,6 +442,12 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
   Window().OpenCommandLine({"b.avi", "./a.avi"});
   std::filesystem::current_path(saved);
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("a.avi"), Dir.File("b.avi")}));
+  // Names from several folders keep the order they were typed in.
+  std::filesystem::create_directory(Dir.File("z"));
+  Copy(Dir, "", "z/c.avi");
+  Window().List().RemoveAll();
+  Window().OpenCommandLine({PathToQ(Dir.File("z/c.avi")), PathToQ(Dir.File("b.avi"))});
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("z/c.avi"), Dir.File("b.avi")}));
 
   // A project replaces the list; a file beside it is added after its files.
   WriteProjectFile(Dir.File("p.rwp"), {Dir.File("b.avi")});
@@ -440,6 +480,16 @@ TEST_F(MainWindow, MenusHaveAccessKeysAndCtrlQQuits) {
     }
   }
   EXPECT_EQ(w.acnJoinFile->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  // Join Files is the tool bar's prominent button, its caption beside its picture; Play is
+  // one of the small ones.
+  auto* toolBar = w.findChild<QToolBar*>("ToolBar");
+  auto* join = qobject_cast<QToolButton*>(toolBar->widgetForAction(w.acnJoinFile));
+  auto* play = qobject_cast<QToolButton*>(toolBar->widgetForAction(w.acnPlay));
+  ASSERT_TRUE(join && play);
+  EXPECT_EQ(join->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+  EXPECT_TRUE(join->font().bold());
+  EXPECT_EQ(play->size(), QSize(34, 30));
+  EXPECT_GT(join->sizeHint().width(), play->width());
   ShowActive();
   QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_FALSE(w.isVisible());
@@ -457,6 +507,16 @@ TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
   ASSERT_EQ(Urls.Opened.size(), 2);
   EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.File("a.avi"))));
   EXPECT_TRUE(Urls.Opened[1].toLocalFile().endsWith("/manual.html"));
+  EXPECT_TRUE(Shown.empty());
+  // A desktop that cannot open them: a message says so.
+  const TDesktopOpener saved = DesktopOpener();
+  DesktopOpener() = [](const std::string&) { return false; };
+  w.acnPlay->trigger();
+  w.miHelpTopics->trigger();
+  DesktopOpener() = saved;
+  ASSERT_EQ(Shown.size(), 2u);
+  EXPECT_EQ(Shown[0].Text, "There is no program to open " + Dir.File("a.avi") + ".");
+  EXPECT_EQ(Shown[1].Text.rfind("There is no program to open /", 0), 0u);
 
   // The manual beside the program (a build), else the installed one under share/doc.
   std::filesystem::create_directories(Dir.File("usr/bin"));
@@ -498,7 +558,11 @@ TEST_F(MainWindow, BrokenSettingsAreReportedAndTheWindowStillWorks) {
     s.setValue("LastProjectFolder", QStringList{"not", "a folder"});
   }
   TfrmMain& w = Window();
-  // Every bad value is skipped and named, in one box; the good ones are kept.
+  // Every bad value is skipped and named, in one box, once the window has painted; the good
+  // ones are kept.
+  EXPECT_TRUE(Shown.empty());
+  w.show();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !Shown.empty(); }));
   ASSERT_EQ(Shown.size(), 1u);
   EXPECT_EQ(Shown[0].Caption, "Reelwright");
   EXPECT_EQ(Shown[0].Icon, TMessageIcon::miError);
@@ -535,9 +599,11 @@ TEST_F(MainWindow, ASettingsFileThatIsNotARegularFileIsNotRead) {
   const std::string pipe = Dir.File("config/Kestrova/reelwright.conf");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   TfrmMain& w = Window();
+  EXPECT_EQ(w.geometry(), QRect(272, 138, 565, 354));
+  w.show();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !Shown.empty(); }));
   ASSERT_EQ(Shown.size(), 1u);
   EXPECT_EQ(Shown[0].Text, "The settings file " + pipe + " is not a regular file.");
-  EXPECT_EQ(w.geometry(), QRect(272, 138, 565, 354));
   CloseWindow();
   ASSERT_EQ(Shown.size(), 2u);
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Starts the real reelwright under a virtual X server with two AVI files on its command line:
-# it opens its main window with the caption "Reelwright" without any FFmpeg library in memory
-# (the media engine waits for the join options), and (where xdotool is installed)
-# joins them from the keyboard as a user would: Ctrl+S (a window titled "Join Options" and
-# nothing more), a name without a folder, Enter; the
-# output lands beside the first file and the done message shows. Asked by the session to stop,
-# it closes as at File, Exit (its settings written) and exits with 143 (128 + SIGTERM). Skipped
-# (77) when Xvfb or xwininfo is missing. Every wait is a bounded poll for what it waits for.
+# Starts the real reelwright under a virtual X server with two AVI files of one folder on its
+# command line, part10.avi before part9.avi: it opens its main window with the caption
+# "Reelwright" before any FFmpeg library is in memory (the media engine is loaded in the
+# background once the window shows), and (where xdotool is installed) joins them from the
+# keyboard as a user would: Ctrl+S (a window titled "Join Options" and nothing more), a name
+# without a folder, Enter; the output lands beside the first file, holds part 9 before part 10
+# (natural order), and the done message shows. Asked by the session to stop, it closes as at
+# File, Exit (its settings written, the compressors it tried remembered) and exits with 143
+# (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing. Every wait is a bounded poll
+# for what it waits for.
 set -euo pipefail
 exe=$1
 for tool in Xvfb xwininfo; do
@@ -31,25 +33,28 @@ export DISPLAY=":$(head -n1 "$work/display")"
 export HOME="$work" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 
 mkdir "$work/clips"
-for name in b a; do
-  ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -c:v mpeg4 \
-    "$work/clips/$name.avi" || { echo "ffmpeg could not make a clip"; exit 1; }
+# Two parts of one recording, told apart by their pictures: part 9 a test pattern, part 10 red.
+for name in part9:testsrc=size=64x48 part10:color=c=red:size=64x48; do
+  ffmpeg -nostdin -v error -f lavfi -i "${name#*:}:rate=25" -t 0.4 -c:v mpeg4 \
+    "$work/clips/${name%%:*}.avi" || { echo "ffmpeg could not make a clip"; exit 1; }
 done
+b=part10.avi
 
-# The window adds the files a.avi, then b.avi, and handles keys before each file: a key pressed
-# once b.avi is being read finds both files in the list. Whether it is being read shows in its
-# access time, set to the epoch here (where the file system keeps access times).
-touch -a -d @0 "$work/clips/b.avi"
+# The window adds the files in natural order, part9.avi, then part10.avi, and handles keys
+# before each file: a key pressed once part10.avi is being read finds both files in the list.
+# Whether it is being read shows in its access time, set to the epoch here (where the file
+# system keeps access times).
+touch -a -d @0 "$work/clips/$b"
 atime_kept=0
-head -c 1 "$work/clips/b.avi" >/dev/null
-[ "$(stat -c %X "$work/clips/b.avi")" != 0 ] && atime_kept=1
-touch -a -d @0 "$work/clips/b.avi"
+head -c 1 "$work/clips/$b" >/dev/null
+[ "$(stat -c %X "$work/clips/$b")" != 0 ] && atime_kept=1
+touch -a -d @0 "$work/clips/$b"
 
 # The list's pictures load the media engine once the window has painted their rows (a test
 # of the window checks that); they are off here, so that the check below sees the start alone.
 mkdir -p "$work/config/Kestrova"
 printf '[General]\nShowPictures=0\n' >"$work/config/Kestrova/reelwright.conf"
-(cd "$work" && exec "$exe" clips/b.avi "$work/clips/a.avi" >"$work/app.log" 2>&1) &
+(cd "$work" && exec "$exe" clips/part10.avi "$work/clips/part9.avi" >"$work/app.log" 2>&1) &
 app_pid=$!
 # Runs the command given every 0.1 s until it succeeds, for at most 30 s; fails at once when
 # the program has ended.
@@ -75,11 +80,23 @@ has_focus() {
   done
   return 1
 }
-b_read() { [ "$(stat -c %X "$work/clips/b.avi")" != 0 ]; }
-wait_window Reelwright || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
+b_read() { [ "$(stat -c %X "$work/clips/$b")" != 0 ]; }
+# The media engine (which lists the compressors in the background) loads only once the window
+# is there: each look reads the libraries in memory before it looks for the window, so media
+# libraries found while there is no window were loaded before it.
 media='/(libav[a-z]*|libsw[a-z]*|reelwright-engine)\.so'
-if grep -qE "$media" "/proc/$app_pid/maps"; then
-  echo "media libraries loaded at start:"; grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
+early=
+window_after_media() {
+  if grep -qE "$media" "/proc/$app_pid/maps" 2>/dev/null && ! window_exists Reelwright; then
+    early=1
+    return 0
+  fi
+  window_exists Reelwright
+}
+wait_for window_after_media || { echo "no window captioned Reelwright"; cat "$work/app.log"; exit 1; }
+if [ -n "$early" ]; then
+  echo "media libraries loaded before the window:"
+  grep -oE "$media[^ ]*" "/proc/$app_pid/maps" | sort -u; exit 1
 fi
 
 if ! command -v xdotool >/dev/null; then
@@ -103,6 +120,17 @@ else
   frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets \
     -of csv=p=0 "$work/clips/joined.avi")
   [ "$frames" = 20 ] || { echo "the output has $frames frames, not 20"; exit 1; }
+  # Part 9 comes first (not part 10, as a plain sort of the names would have it): the first
+  # picture is the test pattern, the last one red.
+  colour() {
+    ffmpeg -nostdin -v error "$@" -i "$work/clips/joined.avi" -frames:v 1 \
+      -vf scale=1:1:flags=area -f rawvideo -pix_fmt rgb24 - | od -An -tu1
+  }
+  red() { read -r r g _ <<<"$1"; [ $((r - g)) -gt 120 ]; }
+  first=$(colour) last=$(colour -sseof -0.04)
+  if red "$first" || ! red "$last"; then
+    echo "the parts are not in natural order (first picture $first, last $last)"; exit 1
+  fi
   # Enter closes the message (it opens no folder: nothing else appears).
   xdotool key Return
   done_closed() { ! window_exists "Join Complete"; }
@@ -123,4 +151,7 @@ for value in 'LastOpenFolder=' 'LastSaveFolder=' 'LastProjectFolder=' 'frmMain\T
              'frmMain\WindowState=0' 'ShowPictures=0'; do
   grep -qFx "$value" "$conf" || { echo "missing $value in:"; cat "$conf"; exit 1; }
 done
+# The compressors tried in the background are remembered for the next run, under the media
+# libraries' version.
+grep -q '^Key=FFmpeg ' "$conf" || { echo "no compressors remembered in:"; cat "$conf"; exit 1; }
 echo "ok"

@@ -22,6 +22,7 @@ TEST(OutputTransaction, TheLongestNamesGetATemporaryNameCutBetweenCharacters) {
   test::WriteFileBytes(out, "the previous output");
   TOutputTransaction output(out);
   EXPECT_EQ(output.TempFileName(), dir.File("." + cut + ".part"));
+  EXPECT_TRUE(IsJoinTempFileName(output.TempFileName()));
   test::WriteFileBytes(output.TempFileName(), "the join");
   output.Commit();
   EXPECT_EQ(test::ReadFileBytes(out), "the join");
@@ -65,6 +66,27 @@ TEST(OutputTransaction, ReplacesOnlyAnOutputThatExistedAndKeepsItsModeFromTheCom
   }
   EXPECT_EQ(test::ReadFileBytes(fresh), "another program's file");
   EXPECT_FALSE(fs::exists(temp));
+}
+
+}  // namespace
+}  // namespace rw
+
+namespace rw {
+namespace {
+
+TEST(OutputTransaction, OnlyTheJoinsOwnTemporaryFilesAreTakenForThem) {
+  test::TTempDir dir;
+  // The names a join takes, the first one and one after others were taken.
+  const std::string out = dir.File("holiday.avi");
+  TOutputTransaction first(out), second(out);
+  EXPECT_EQ(second.TempFileName(), dir.File(".holiday.avi.1.part"));
+  EXPECT_TRUE(IsJoinTempFileName(first.TempFileName()));
+  EXPECT_TRUE(IsJoinTempFileName(second.TempFileName()));
+  EXPECT_TRUE(IsJoinTempFileName("/v/.holiday.avi.12.part"));
+  // A user's own files.
+  for (const char* name : {"/v/.clip.part", "/v/.clip.3.part", "/v/clip.avi.part", "/v/.part",
+                           "/v/..part", "/.a.avi.part/clip.avi"})
+    EXPECT_FALSE(IsJoinTempFileName(name)) << name;
 }
 
 }  // namespace
