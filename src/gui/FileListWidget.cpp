@@ -152,6 +152,10 @@ bool TFileListWidget::PicturesShown() const {
   return FPictures && !isColumnHidden(FDelegate->PictureColumn);
 }
 
+int TFileListWidget::PictureColumnWidth() const {
+  return PicturesShown() ? columnWidth(FDelegate->PictureColumn) : 0;
+}
+
 void TFileListWidget::startDrag(Qt::DropActions /*SupportedActions*/) {
   if (!currentItem()) return;
   // No picture of the row follows the cursor.

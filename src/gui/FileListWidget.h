@@ -77,6 +77,8 @@ public:
   // Shows or hides the pictures; hidden, none is asked for.
   void SetPicturesShown(bool Shown);
   bool PicturesShown() const;
+  // The room the pictures take in a row: none while they are hidden.
+  int PictureColumnWidth() const;
   // The pictures made so far (null until the column is added).
   TFilePictures* Pictures() { return FPictures; }
   // Shown in the middle of the list while it has no rows: how to add files.

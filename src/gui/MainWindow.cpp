@@ -137,8 +137,10 @@ void TfrmMain::CreateActions() {
   connect(miHighlightDifferents, &QAction::triggered, this,
           guarded(&TfrmMain::miHighlightDifferentsClick));
   connect(miHelpTopics, &QAction::triggered, this, guarded(&TfrmMain::miHelpTopicsClick));
-  connect(miShowPictures, &QAction::toggled, this,
-          [this](bool Shown) { lvwFiles->SetPicturesShown(Shown); });
+  connect(miShowPictures, &QAction::toggled, this, [this](bool Shown) {
+    lvwFiles->SetPicturesShown(Shown);
+    FitColumns();
+  });
   connect(miAbout, &QAction::triggered, this, [] { ShowAbout(ProductInfo()); });
 }
 
@@ -377,7 +379,7 @@ void TfrmMain::FitColumns() {
   // Every text whole when the list is wide enough. Otherwise one long name does not push the
   // other columns away: the widest columns are cut, to no less than a fixed width, as little
   // as the list's width needs (in the middle, whole in the tooltip).
-  const int room = lvwFiles->viewport()->width();
+  const int room = lvwFiles->viewport()->width() - lvwFiles->PictureColumnWidth();
   auto total = [this](int Cap) {
     int sum = 0;
     for (int w : FNaturalWidths) sum += std::min(w, Cap);

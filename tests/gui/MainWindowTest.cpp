@@ -310,9 +310,9 @@ TEST_F(MainWindow, LongNamesAndWideWindowsKeepEveryColumnInSight) {
   for (int c = colFileName; c < colFolder; ++c) others += view.columnWidth(c);
   EXPECT_LE(others, view.viewport()->width());
   // Narrower, the window cuts it more.
-  w.resize(900, 400);
+  w.resize(1000, 400);
   QApplication::processEvents();
-  EXPECT_LT(view.columnWidth(colFileName), 900 - 200);
+  EXPECT_LT(view.columnWidth(colFileName), 1000 - 200);
   EXPECT_EQ(view.textElideMode(), Qt::ElideMiddle);
   EXPECT_EQ(w.CellToolTip(1, colFileName), Dir.File(longName));
   // The headers reach across the whole window.
