@@ -6,7 +6,7 @@
 #   many    10,000 sources (hard links to one small clip with sound) in one project, joined from
 #           the command line with --project under ulimit -n 256; time and peak memory
 #   info    peak memory of `info --project` and of the window (offscreen) with 1,000 small
-#           files, 1,000 files of 1 GiB (sparse) and 10,000 small files
+#           files, 1,000 files of 1 GiB (sparse) and 10,000 small files, under ulimit -n 256
 #
 # Usage: bench/scale-bench.sh [BUILD] [WORKDIR] [CASE...]
 #   BUILD    a Release build folder with -DRW_BENCH=ON (default build-bench)
@@ -35,10 +35,11 @@ measure() {
 # A project of the names listed in a file, one per line.
 project() { "$TOOL" project "$2" "$1"; }
 
-# The window's peak memory once it has loaded a project (its peak has not grown for 2 s).
+# The window's peak memory once it has loaded a project (its peak has not grown for 2 s), with
+# at most 256 open files, and how many AVI files it holds open then.
 window_peak() {
-  HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/config QT_QPA_PLATFORM=offscreen \
-    "$BUILD/bin/reelwright" "$1" 2>/dev/null &
+  (ulimit -n 256 && HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/config QT_QPA_PLATFORM=offscreen \
+    exec "$BUILD/bin/reelwright" "$1" 2>/dev/null) &
   local pid=$! last=-1 peak
   while :; do
     sleep 2
@@ -46,9 +47,11 @@ window_peak() {
     [ "$peak" = "$last" ] && break
     last=$peak
   done
+  local open
+  open=$(find /proc/$pid/fd -lname '*.avi' 2>/dev/null | wc -l)
   kill -TERM $pid
   wait $pid || true
-  echo "$peak"
+  echo "$peak KiB, $open AVI files open once loaded"
 }
 
 # One small clip with sound and 10,000 hard links to it.
@@ -94,8 +97,8 @@ for case in $CASES; do
     for p in small large many; do project $p.txt $p.rwp; done
     for p in small large many; do
       echo "  $p ($(wc -l <$p.txt) files of $(stat -c %s "$(head -n1 $p.txt)") bytes):"
-      measure "$CLI" info --project $p.rwp
-      [ -x "$BUILD/bin/reelwright" ] && echo "  window: peak memory $(window_peak $p.rwp) KiB"
+      (ulimit -n 256 && measure "$CLI" info --project $p.rwp)
+      [ -x "$BUILD/bin/reelwright" ] && echo "  window: peak memory $(window_peak $p.rwp)"
     done
     ;;
   *)
