@@ -38,6 +38,11 @@ bool Usable(const std::string& Program, const std::string& Peer, TComplaints& Co
   return false;
 }
 
+// Runs a peer, which gets at most 10 minutes (a hang is a failure, not a stuck test run).
+int RunPeer(const std::string& Command, std::string* Output) {
+  return RunCommand("timeout -k 10 600 " + Command, Output);
+}
+
 std::string Trimmed(std::string Text) {
   while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
   return Text;
@@ -73,7 +78,7 @@ TComplaints FFmpegPeer(const std::string& File, const TPeerExpectation& Expect) 
   TComplaints c;
   if (!Usable("ffprobe", "ffmpeg", c)) return c;
   std::string out;
-  const int rc = RunCommand(
+  const int rc = RunPeer(
       "ffprobe -v error -show_entries "
       "frame=media_type,best_effort_timestamp_time,pkt_duration_time -of compact=p=0 " +
           ShellQuote(File) + " 2>&1",
@@ -119,9 +124,9 @@ TComplaints GStreamerPeer(const std::string& File, const TPeerExpectation& Expec
       ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
   if (!Usable("gst-launch-1.0", "GStreamer", c)) return c;
   std::string out;
-  const int rc = RunCommand(python + " " + ShellQuote(RW_TEST_SUPPORT_DIR "/gst-count.py") + " " +
-                                ShellQuote(File) + " 2>&1",
-                            &out);
+  const int rc = RunPeer(python + " " + ShellQuote(RW_TEST_SUPPORT_DIR "/gst-count.py") + " " +
+                             ShellQuote(File) + " 2>&1",
+                         &out);
   if (rc == 2 && !PeersRequired()) {
     std::cerr << "Note: GStreamer: " << Trimmed(out) << "; its check is skipped\n";
     return c;
@@ -160,11 +165,11 @@ TComplaints VLCPeer(const std::string& File, const std::vector<uint32_t>& Chunks
   if (!Usable("cvlc", "VLC", c)) return c;
   const std::string user = ::geteuid() == 0 ? "runuser -u nobody -- " : "";
   std::string out;
-  RunCommand(user +
-                 "cvlc -vv --play-and-exit --no-audio --vout=dummy --intf=dummy --run-time=1 "
-                 "- <" +
-                 ShellQuote(File) + " 2>&1",
-             &out);
+  RunPeer(user +
+              "cvlc -vv --play-and-exit --no-audio --vout=dummy --intf=dummy --run-time=1 "
+              "- <" +
+              ShellQuote(File) + " 2>&1",
+          &out);
   std::map<size_t, long> entries;
   std::istringstream lines(out);
   std::string line;
@@ -199,7 +204,7 @@ TComplaints MpvPeer(const std::string& File, const TPeerExpectation& Expect) {
   TComplaints c;
   if (!Usable("mpv", "mpv", c)) return c;
   std::string out;
-  const int rc = RunCommand(
+  const int rc = RunPeer(
       "mpv --no-config --vo=null --ao=null --untimed --frames=1 "
       "--term-playing-msg='DUR=${=duration}' " +
           ShellQuote(File) + " 2>&1",
@@ -220,7 +225,7 @@ TComplaints MencoderPeer(const std::string& File, uint32_t VideoChunks) {
   TComplaints c;
   if (!Usable("mencoder", "mencoder", c)) return c;
   std::string out;
-  RunCommand("mencoder -ovc copy -oac copy -o /dev/null " + ShellQuote(File) + " 2>&1", &out);
+  RunPeer("mencoder -ovc copy -oac copy -o /dev/null " + ShellQuote(File) + " 2>&1", &out);
   // "Video stream:  60.765 kbit/s  (7595 B/s)  size: 61980 bytes  8.160 secs  204 frames"
   const auto line = out.find("Video stream:");
   const auto frames = out.find(" frames", line);
