@@ -17,8 +17,13 @@ long double StartSeconds(const TAVIStreamHeader& H) {
 }  // namespace
 
 TAVIStreamHeader TSoundSync::OutputSoundHeader(const TAVIStreamHeader& Video,
-                                               const TAVIStreamHeader& Sound, uint32_t Pictures) {
+                                               const TAVIStreamHeader& Sound, uint32_t Pictures,
+                                               const std::string& SoundFormat) {
   TAVIStreamHeader header = Sound;
+  if (TSilenceMaker(SoundFormat, Sound.SampleSize).Kind() != TSilenceMaker::TKind::None) {
+    header.Start = 0;
+    return header;
+  }
   if (Pictures == 0 || Video.Scale == 0 || Video.Rate == 0 || Sound.Scale == 0 || Sound.Rate == 0)
     return header;
   const long double end =

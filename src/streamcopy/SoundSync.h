@@ -26,9 +26,13 @@ public:
   // of that source's Pictures (a count of 0 is taken as unknown). The output's sound time
   // starts there; were it later, every source whose pictures end before it would lose its
   // sound, and a short join all of it. Sound of the first source past its pictures is cut
-  // anyway.
+  // anyway. Where silence of the format (SoundFormat, the first source's) can be made, the
+  // output's sound starts with its pictures instead and the first source's delay is written as
+  // silence: some players (GStreamer) ignore a sound stream's Start and would play all of the
+  // sound that much early.
   static TAVIStreamHeader OutputSoundHeader(const TAVIStreamHeader& Video,
-                                            const TAVIStreamHeader& Sound, uint32_t Pictures);
+                                            const TAVIStreamHeader& Sound, uint32_t Pictures,
+                                            const std::string& SoundFormat);
 
   // The output's video and sound stream headers and its sound format (the first source's).
   TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,

@@ -122,8 +122,8 @@ void TAVIFileJoiner::PrepareOutput() {
   FHasAudioOut = audio && !FDropAudio;
   FSoundSync.reset();
   if (FHasAudioOut) {
-    const TAVIStreamHeader sound =
-        TSoundSync::OutputSoundHeader(video.Header, audio->Header, video.Header.Length);
+    const TAVIStreamHeader sound = TSoundSync::OutputSoundHeader(
+        video.Header, audio->Header, video.Header.Length, audio->Format);
     FWriter.AddStream(AudioOut, sound, audio->Format.data(),
                       static_cast<uint32_t>(audio->Format.size()));
     FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, audio->Format);

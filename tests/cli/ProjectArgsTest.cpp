@@ -71,19 +71,52 @@ TEST(ProjectArgs, InfoListsTheProjectsFilesInItsOrder) {
   EXPECT_EQ(test::ReadFileBytes(dir.File("err.txt")), "The project file is corrupted.\n");
 }
 
+// 2,000 sources, more than the 256 files a process may have open: each is opened only while it
+// is read, by the list (info), the project and both joiners' commands.
 TEST(ProjectArgs, JoinTakesItsFilesFromTheProject) {
   test::TTempDir dir;
   test::TClipSpec spec;
   spec.Audio = "pcm";
+  spec.Frames = 2;
   const std::string clip = test::MakeClip(spec);
-  WriteProjectFile(dir.File("p.rwp"), {clip, clip, clip});
+  constexpr int Sources = 2000;
+  std::vector<std::string> files;
+  std::string names;
+  for (int i = 0; i < Sources; ++i) {
+    files.push_back(dir.File("clip" + std::to_string(i) + ".avi"));
+    std::filesystem::create_hard_link(clip, files.back());
+    names += " " + test::ShellQuote(files.back());
+  }
+  const std::string project = dir.File("p.rwp");
+  WriteProjectFile(project, files);
   const std::string out = dir.File("out.avi");
-  ASSERT_EQ(test::RunCommand(test::ShellQuote(std::getenv("RW_CLI")) + " join -o " +
-                             test::ShellQuote(out) + " --project " +
-                             test::ShellQuote(dir.File("p.rwp")) + " >/dev/null 2>&1"),
-            0);
-  EXPECT_EQ(test::ProbePacketCounts(out)["video"], 3 * spec.Frames);
-  EXPECT_EQ(test::DecodeErrors(out), "");
+  const std::string cli = "ulimit -n 256 && " + test::ShellQuote(std::getenv("RW_CLI")) + " ";
+  std::string said;
+  ASSERT_EQ(test::RunCommand(cli + "info --project " + test::ShellQuote(project) + " 2>&1", &said),
+            0)
+      << said.substr(0, 2000);
+  EXPECT_NE(said.find("\n" + std::to_string(Sources) + " file(s)\t"), std::string::npos);
+  for (const std::string& list : {"--project " + test::ShellQuote(project), names}) {
+    said.clear();
+    ASSERT_EQ(test::RunCommand(
+                  cli + "join --yes -o " + test::ShellQuote(out) + " " + list + " 2>&1", &said),
+              0)
+        << said.substr(0, 2000);
+    EXPECT_EQ(test::ProbePacketCounts(out)["video"], Sources * spec.Frames);
+    EXPECT_EQ(test::DecodeErrors(out), "");
+  }
+  // The recompressing join opens its sources one at a time as well (300 of them: more than the
+  // limit, each decoded).
+  constexpr int Recompressed = 300;
+  WriteProjectFile(project, std::vector<std::string>(files.begin(), files.begin() + Recompressed));
+  said.clear();
+  ASSERT_EQ(test::RunCommand(cli + "join --recompress --vcodec mpeg4 --acodec pcm_s16le --yes -o " +
+                                 test::ShellQuote(out) + " --project " + test::ShellQuote(project) +
+                                 " 2>&1",
+                             &said),
+            0)
+      << said.substr(0, 2000);
+  EXPECT_EQ(test::ProbePacketCounts(out)["video"], Recompressed * spec.Frames);
 }
 
 TEST(ProjectArgs, AJoinOptionsValueIsNeverTakenForAProject) {

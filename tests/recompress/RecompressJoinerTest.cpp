@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/PeerCheck.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -300,9 +302,15 @@ TEST_P(DSJoinSyncTest, EveryBoundaryKeepsItsSourcesSync) {
   if (GetParam().Rate == 29.97) {
     EXPECT_EQ(v["r_frame_rate"], "30000/1001");
   }
-  // The sound lasts as long as the pictures, within a frame.
+  // The sound lasts as long as the pictures, within a frame, for every player and tool.
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), 3.2, 2 * halfFrame);
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), 3.2, 2 * halfFrame);
+  test::TPeerExpectation expect;
+  expect.Pictures = static_cast<int>(std::lround(3.2 * GetParam().Rate));
+  expect.Seconds = expect.SoundEnd = 3.2;
+  expect.Tolerance = 2 * halfFrame;
+  expect.SoundTimed = std::string(GetParam().Audio) != "libvorbis";
+  EXPECT_EQ(test::PeerComplaints(j.FOutFileName, expect), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(EncoderPairs, DSJoinSyncTest,

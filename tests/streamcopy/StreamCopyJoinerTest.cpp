@@ -12,6 +12,7 @@
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/PeerCheck.h"
 #include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
@@ -150,6 +151,12 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
   ASSERT_EQ(got.size(), 4 * wholeChunks.size() + halfChunks);
   for (size_t i = 0; i < got.size(); ++i)
     EXPECT_EQ(got[i].Data, wholeChunks[i % wholeChunks.size()].Data) << i;
+  // Every player reads it whole: the pictures of the walked sources and their sound.
+  test::TPeerExpectation expect;
+  expect.Pictures = counts["video"];
+  expect.Seconds = expect.SoundEnd = static_cast<double>(got.size()) / 25;
+  expect.Tolerance = 1152.0 / 44100;
+  EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
   // Those without any index say so; the index that points elsewhere is no news to the user.
   const auto unindexed = [](const std::string& Name) {
     return "The file " + Name + " was read without its index: The index is not found";
@@ -504,7 +511,11 @@ TEST_F(AVIJoin, OutputPast1GiBGetsASecondRiffPartWithOpenDMLIndexes) {
   reader.Open(Out, false);
   EXPECT_EQ(reader.VideoStream()->ChunkCount(), 1120u);
   EXPECT_LT(reader.MainHeader().TotalFrames, 1120u);  // the first part's frames only
-  EXPECT_EQ(test::DecodeErrors(Out), "");
+  // Every player finds the pictures of both parts through the OpenDML indexes.
+  test::TPeerExpectation expect;
+  expect.Pictures = 1120;
+  expect.Seconds = 1120 / 25.0;
+  EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
   std::filesystem::remove(Out);
 }
 

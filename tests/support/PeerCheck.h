@@ -1,0 +1,30 @@
+#pragma once
+// Every player and tool we did not write reads a finished output whole: ffmpeg and GStreamer
+// decode it (counting pictures and where the sound ends), VLC and mencoder read it through its
+// indexes, mpv says how long it lasts. Each must find every picture, the sound to its end and
+// nothing to complain about.
+#include <string>
+#include <vector>
+
+namespace rw::test {
+
+struct TPeerExpectation {
+  int Pictures = 0;      // decoded pictures (an empty chunk, a repeated picture, is none)
+  double Seconds = 0;    // where the pictures end
+  double SoundEnd = -1;  // where the sound ends; below 0: no sound stream
+  double Tolerance = 0;  // seconds, for both ends
+  // False for sound that AVI gives no timing of its own (Vorbis: GStreamer does not read it,
+  // ffmpeg times its packets apart from its samples): its end is not checked.
+  bool SoundTimed = true;
+};
+
+// The pictures ffmpeg decodes from the file's first video stream.
+int DecodedPictures(const std::string& FileName);
+
+// What the peers found wrong with the file, one text each, naming the peer; empty when every
+// peer read it whole. A peer that is not installed is one complaint when the test run requires
+// every peer (RW_REQUIRE_PEERS or CI set, as ./test does), else a note on standard error.
+std::vector<std::string> PeerComplaints(const std::string& FileName,
+                                        const TPeerExpectation& Expect);
+
+}  // namespace rw::test

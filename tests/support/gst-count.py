@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+# Decodes a file with GStreamer (filesrc ! decodebin, each decoded stream into a fakesink that
+# does not wait for the clock) and prints, one line each:
+#   video PICTURES END     pictures decoded and where the last one ends, in seconds
+#   audio BUFFERS END      buffers of decoded sound and where the last one ends
+#   error TEXT / warning TEXT   what the pipeline's bus reported
+# Exits 0 when the pipeline reached its end, 1 otherwise, 2 when GStreamer is not usable.
+import sys
+
+try:
+    import gi
+
+    gi.require_version("Gst", "1.0")
+    from gi.repository import Gst
+except (ImportError, ValueError) as e:
+    print("error GStreamer for Python is not installed: %s" % e)
+    sys.exit(2)
+
+Gst.init(None)
+pipeline = Gst.Pipeline.new("check")
+source = Gst.ElementFactory.make("filesrc")
+decode = Gst.ElementFactory.make("decodebin")
+if source is None or decode is None:
+    print("error filesrc or decodebin is missing")
+    sys.exit(2)
+source.set_property("location", sys.argv[1])
+pipeline.add(source)
+pipeline.add(decode)
+source.link(decode)
+
+counts = {}  # "video" or "audio" -> [buffers, end in ns]
+
+
+def on_buffer(pad, info, kind):
+    buf = info.get_buffer()
+    entry = counts[kind]
+    entry[0] += 1
+    if buf.pts != Gst.CLOCK_TIME_NONE:
+        end = buf.pts + (buf.duration if buf.duration != Gst.CLOCK_TIME_NONE else 0)
+        entry[1] = max(entry[1], end)
+    return Gst.PadProbeReturn.OK
+
+
+def on_pad(element, pad):
+    caps = pad.get_current_caps() or pad.query_caps(None)
+    name = caps.get_structure(0).get_name() if caps and caps.get_size() else ""
+    kind = name.split("/")[0]
+    if kind not in ("video", "audio"):
+        kind = name or "other"
+    counts.setdefault(kind, [0, 0])
+    sink = Gst.ElementFactory.make("fakesink")
+    sink.set_property("sync", False)
+    pipeline.add(sink)
+    sink.sync_state_with_parent()
+    sink_pad = sink.get_static_pad("sink")
+    sink_pad.add_probe(Gst.PadProbeType.BUFFER, on_buffer, kind)
+    pad.link(sink_pad)
+
+
+decode.connect("pad-added", on_pad)
+pipeline.set_state(Gst.State.PLAYING)
+bus = pipeline.get_bus()
+finished = False
+while True:
+    msg = bus.timed_pop_filtered(
+        600 * Gst.SECOND,
+        Gst.MessageType.EOS | Gst.MessageType.ERROR | Gst.MessageType.WARNING,
+    )
+    if msg is None:
+        print("error no end after 600 s")
+        break
+    if msg.type == Gst.MessageType.EOS:
+        finished = True
+        break
+    if msg.type == Gst.MessageType.ERROR:
+        err, debug = msg.parse_error()
+        print("error %s (%s)" % (err.message, msg.src.get_name()))
+        break
+    if msg.type == Gst.MessageType.WARNING:
+        err, debug = msg.parse_warning()
+        print("warning %s (%s)" % (err.message, msg.src.get_name()))
+pipeline.set_state(Gst.State.NULL)
+for kind, (buffers, end) in sorted(counts.items()):
+    print("%s %d %.6f" % (kind, buffers, end / Gst.SECOND))
+sys.exit(0 if finished else 1)
