@@ -164,7 +164,7 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
   }
   FChunkData = chunk + ChunkDataAt;
   // The index must point just behind this stream's chunk of this size, not into other data.
-  return whole && Stream.IsChunkHeader(chunk, Entry.Size);
+  return whole && Stream.IsChunkHeader(chunk, Entry);
 }
 
 bool TAVIFileJoiner::ReportCancelled(size_t Source) {
