@@ -114,6 +114,7 @@ TJoinResult TJoinWrapper::Run() {
 bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
   TAVIFileJoiner joiner;
   joiner.FFiles = FRequest.Files;
+  joiner.FIdentities = FRequest.Identities;
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.FProgress = &Progress;
@@ -126,6 +127,7 @@ bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
   joiner.FFiles = FRequest.Files;
+  joiner.FIdentities = FRequest.Identities;
   joiner.FOutFileName = OutFileName;
   joiner.FWidth = r.Width;
   joiner.FHeight = r.Height;

@@ -124,7 +124,11 @@ TFittedFrame FitFrameSize(const TCompressorFilter* Video, int32_t Width, int32_t
 
 TRenderPlan TDSVideoJoiner::BuildPlan(std::vector<std::string>* Warnings) const {
   TRenderPlan plan;
-  for (const std::string& name : FFiles) {
+  for (size_t i = 0; i < FFiles.size(); ++i) {
+    const std::string& name = FFiles[i];
+    TFileIdentity now;
+    if (i < FIdentities.size() && FileIdentity(name, now))
+      CheckSourceIdentity(name, FIdentities[i], now);
     TMediaInfo info;
     try {
       info = GetMediaInfo(name);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/MediaEngine.h"
+#include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
 
 namespace rw {
@@ -68,6 +69,9 @@ public:
 
   // Settings, filled by the dispatcher before Join.
   std::vector<std::string> FFiles;
+  // Each source as it was described, in FFiles' order: a source that is no longer that file
+  // when the join starts fails it, naming it (entries of inode 0, or missing, are not checked).
+  std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
   int32_t FWidth = 320;
   double FFrameRate = 24.0;

@@ -43,13 +43,18 @@ protected:
     test::TRecordingProgress progress(Log);
     return JoinFiles(std::move(request), progress);
   }
-  // Expects a join of Files to fail with a message that names Named, its view shown and
-  // hidden once and the output it would replace left as it was.
+  // Expects a join of Files to fail with a message that names Named (removed, or changed by
+  // Change, once the list has read it), its view shown and hidden once and the output it
+  // would replace left as it was.
   void ExpectFailureNaming(const std::vector<std::string>& Files, const TJoinChoices& Choices,
-                           const std::string& Named) {
+                           const std::string& Named,
+                           const std::function<void()>& Change = nullptr) {
     test::WriteFileBytes(Out, "an older output");
     TJoinRequest request = DecideJoin(List(Files), Choices).Request;
-    std::filesystem::remove(Named);
+    if (Change)
+      Change();
+    else
+      std::filesystem::remove(Named);
     Log = test::TProgressLog{};
     test::TRecordingProgress progress(Log);
     try {
@@ -291,6 +296,24 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   choices.Mode = TJoinMode::Recompress;
   choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
   ExpectFailureNaming({clip, gone}, choices, gone);
+
+  // A source that another file took the place of after the list read it, or that was
+  // rewritten in place (other pictures, other codec): it is not the file the list describes.
+  test::TClipSpec raw = Clip(64, "25", 10, "none");
+  raw.Codec = "rawvideo";
+  const std::string other = test::MakeClip(raw);
+  const std::string changed = "The file " + gone + " has changed since it was added to the list";
+  auto replace = [&] {
+    std::filesystem::copy_file(other, Dir.File("other.avi"));
+    std::filesystem::rename(Dir.File("other.avi"), gone);
+  };
+  auto rewrite = [&] { test::WriteFileBytes(gone, test::ReadFileBytes(other)); };
+  for (const TJoinMode mode : {TJoinMode::Copy, TJoinMode::Recompress})
+    for (const auto& change : {std::function<void()>(replace), std::function<void()>(rewrite)}) {
+      std::filesystem::copy_file(clip, gone, std::filesystem::copy_options::overwrite_existing);
+      choices.Mode = mode;
+      ExpectFailureNaming({clip, gone}, choices, changed, change);
+    }
 }
 
 TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
