@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 
@@ -518,7 +519,7 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       Exception);
 }
 
-TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
+TEST_F(DSJoinTest, ASourceThatGivesNoPicturesOrClaimsMoreThanItsFileHoldsFailsTheJoin) {
   // A sound-only file, and an AVI file whose video header the engine cannot read (an empty
   // format chunk): either would add nothing, and the join would report success without it.
   TClip a;
@@ -534,7 +535,32 @@ TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
   ASSERT_NE(strf, std::string::npos);
   bytes.replace(strf, 4, "JUNK");
   test::WriteFileBytes(empty, bytes);
-  for (const std::string& nothing : {sound, empty}) {
+  // Headers that claim more than the file can hold: pictures of 8192x8192, PCM sound of one
+  // sample a second (each chunk would be resampled to minutes of sound). Refused before the
+  // engine decodes anything of them.
+  a.AudioCodec = "pcm_s16le";
+  const std::string huge = Clip("huge.avi", a);
+  bytes = test::ReadFileBytes(huge);
+  const size_t bitmap = bytes.find("strf") + 8;
+  PutLE32(bytes.data() + bitmap + 4, 8192);
+  PutLE32(bytes.data() + bitmap + 8, 8192);
+  test::WriteFileBytes(huge, bytes);
+  const std::string slow = Clip("slow.avi", a);
+  bytes = test::ReadFileBytes(slow);
+  const size_t wave = bytes.find("strf", bytes.find("auds")) + 8;
+  PutLE32(bytes.data() + wave + 4, 1);
+  PutLE32(bytes.data() + wave + 8, 4);
+  test::WriteFileBytes(slow, bytes);
+  auto cannotHold = [](const std::string& Name, const std::string& Claim) {
+    return "The file " + Name + " claims " + Claim + ", which its " +
+           std::to_string(std::filesystem::file_size(Name)) + " bytes cannot hold";
+  };
+  const std::map<std::string, std::string> refused = {
+      {sound, ""},
+      {empty, ""},
+      {huge, cannotHold(huge, "pictures of 8192x8192")},
+      {slow, cannotHold(slow, "sound of 1 samples per second")}};
+  for (const auto& [nothing, message] : refused) {
     TDSVideoJoiner j;
     j.FFiles = {good, nothing};
     j.FOutFileName = Dir.File("out.avi");
@@ -543,6 +569,9 @@ TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
       ADD_FAILURE() << "joined without " << nothing;
     } catch (const Exception& E) {
       EXPECT_NE(std::string(E.what()).find(nothing), std::string::npos) << E.what();
+      if (!message.empty()) {
+        EXPECT_EQ(std::string(E.what()), message);
+      }
     }
     EXPECT_FALSE(std::filesystem::exists(j.FOutFileName));
   }
