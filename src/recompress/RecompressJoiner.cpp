@@ -214,6 +214,9 @@ void TDSVideoJoiner::Join() {
   CheckCompressors();
   // Emptying an output that is one of the sources would lose that source.
   CheckJoinOutput(FOutFileName, FFiles);
+  // Each source as the render starts, to tell afterwards what changed under it.
+  std::vector<TFileIdentity> started(FFiles.size());
+  for (size_t i = 0; i < FFiles.size(); ++i) FileIdentity(FFiles[i], started[i]);
   // The output is created empty before the render starts; it raises the system's failure.
   TFile::Create(FOutFileName).Close();
   TEngineResult<std::unique_ptr<IEngineJob>> render = MediaEngine().StartRender(plan);
@@ -224,11 +227,29 @@ void TDSVideoJoiner::Join() {
     FProgress->SetProgress(job.Percent());
     if (FProgress->IsCancelled()) {
       job.Stop();
+      CheckSourcesAfterRender(started);
       return;
     }
   }
   const TEngineError failure = job.Error();
   if (failure.Failed()) throw Exception(failure.Reason);
+  CheckSourcesAfterRender(started);
+}
+
+void TDSVideoJoiner::CheckSourcesAfterRender(const std::vector<TFileIdentity>& Started) {
+  for (size_t i = 0; i < FFiles.size() && i < Started.size(); ++i) {
+    TFileIdentity now;
+    if (!FileIdentity(FFiles[i], now)) now = {};
+    const TFileIdentity& then = Started[i];
+    if (now == then) continue;
+    // The same file, shorter: the render read it as far as it went.
+    if (now.Device == then.Device && now.Inode == then.Inode && now.Size < then.Size) {
+      FWarnings.push_back("The file " + FFiles[i] + " was cut short during the join");
+      continue;
+    }
+    // Another file under its name, or other contents: the render may hold them.
+    CheckSourceIdentity(FFiles[i], then, now);
+  }
 }
 
 }  // namespace rw

@@ -92,7 +92,8 @@ public:
   // (none it holds, or none at the join's frame rate), or a compressor that cannot take the
   // format, fails the join before the output is touched. A source whose header rate is not
   // plausible has its pictures joined one after another at the join's rate, and a warning
-  // says so.
+  // says so. A source cut short during the render is named in a warning; one replaced or
+  // rewritten meanwhile fails the join.
   void Join();
   // What the last Join did that the user should know, one sentence each without its full stop.
   const std::vector<std::string>& Warnings() const { return FWarnings; }
@@ -120,6 +121,9 @@ public:
 
 private:
   void CheckCompressors() const;
+  // After the render: a source cut short meanwhile is named in a warning; one replaced or
+  // rewritten fails the join, naming it.
+  void CheckSourcesAfterRender(const std::vector<TFileIdentity>& Started);
   std::vector<std::string> FWarnings;
 };
 

@@ -395,6 +395,41 @@ TEST_F(DSJoinLongTest, CancelAtTheFirstReportLeavesAReadableFile) {
   EXPECT_LT(test::DecodedDuration(J.FOutFileName, "v:0"), 40.0);
 }
 
+// A source cut short while it is rendered is named in a warning; one that another file took
+// the place of fails the join, naming it (the render may hold the other file's pictures). Both
+// are found when the render stops as well (here at the second report).
+TEST_F(DSJoinLongTest, ASourceThatChangesDuringTheRenderIsNamed) {
+  const std::string source = J.FFiles[0];
+  TClip other;
+  other.AudioCodec.clear();
+  const std::string replacement = Clip("other.avi", other);
+  for (const bool replace : {false, true}) {
+    int reports = 0;
+    TAnsweringProgress progress([&](double) {
+      if (++reports > 1) return true;
+      if (replace)
+        std::filesystem::rename(replacement, source);
+      else
+        std::filesystem::resize_file(source, std::filesystem::file_size(source) / 2);
+      return false;
+    });
+    J.FProgress = &progress;
+    if (!replace) {
+      J.Join();
+      EXPECT_EQ(J.Warnings(),
+                std::vector<std::string>{"The file " + source + " was cut short during the join"});
+      continue;
+    }
+    try {
+      J.Join();
+      ADD_FAILURE() << "joined a source that another file replaced";
+    } catch (const Exception& E) {
+      EXPECT_EQ(std::string(E.what()),
+                "The file " + source + " has changed since it was added to the list");
+    }
+  }
+}
+
 TEST_F(DSJoinLongTest, ARenderStoppedByAnErrorFailsTheJoin) {
   // The second source disappears while the first is rendered.
   TClip tail;
