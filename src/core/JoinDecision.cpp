@@ -154,6 +154,7 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
   TJoinDecision decision;
   TJoinRequest& request = decision.Request;
   request.Files = List.FileNames();
+  for (const TVideoFileInfo* info : infos) request.Identities.push_back(info->Identity);
   request.OutFileName = Choices.OutFileName;
   request.JoinWORecomp = copy;
   if (copy) {

@@ -115,6 +115,7 @@ TJoinResult TJoinWrapper::Run() {
 bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progress) {
   TAVIFileJoiner joiner;
   joiner.FFiles = FRequest.Files;
+  joiner.FIdentities = FRequest.Identities;
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.FProgress = &Progress;
@@ -127,6 +128,7 @@ bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   const TRecompression& r = FRequest.Recompression;
   TDSVideoJoiner joiner;
   joiner.FFiles = FRequest.Files;
+  joiner.FIdentities = FRequest.Identities;
   joiner.FOutFileName = OutFileName;
   joiner.FWidth = r.Width;
   joiner.FHeight = r.Height;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "join/JoinProgress.h"
+#include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
 
 namespace rw {
@@ -28,6 +29,9 @@ struct TRecompression {
 
 struct TJoinRequest {
   std::vector<std::string> Files;  // in join order
+  // Each file as the list described it, in Files' order: the join fails naming a file that is
+  // no longer that one. Missing entries are taken when the join starts.
+  std::vector<TFileIdentity> Identities;
   std::string OutFileName;
   bool JoinWORecomp = true;  // stream copy; else recompression with Recompression
   bool DropAudio = false;    // stream copy without the sound

@@ -13,4 +13,10 @@ void CheckJoinOutput(const std::string& OutFileName, const std::vector<std::stri
     throw Exception("The output file " + OutFileName + " is not a regular file");
 }
 
+void CheckSourceIdentity(const std::string& FileName, const TFileIdentity& Described,
+                         const TFileIdentity& Now) {
+  if (Described.Inode != 0 && !(Described == Now))
+    throw Exception("The file " + FileName + " has changed since it was added to the list");
+}
+
 }  // namespace rw

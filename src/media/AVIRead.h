@@ -34,6 +34,9 @@ struct TAVIIndexEntry {
   uint32_t Size = 0;    // data bytes
   bool KeyFrame = false;
   int64_t StreamPos = 0;  // bytes of the same stream before this chunk
+  // The walk of the data found where the chunk ends by the chunk header that follows it: the
+  // size in its own header does not fit (damaged), so that header is not checked against Size.
+  bool SizeFromWalk = false;
 };
 
 // One stream of an open file: its headers and its chunk index. Made and filled only by the
@@ -69,6 +72,9 @@ public:
   // True when the 8 bytes of a chunk header name this stream (the first two characters of the
   // id) and a data size of Size: the header an index entry of Size bytes must point behind.
   bool IsChunkHeader(const uint8_t* Header, uint32_t Size) const;
+  // The same for the header an entry points behind; the size is not checked where the walk
+  // found the chunk's end itself (SizeFromWalk).
+  bool IsChunkHeader(const uint8_t* Header, const TAVIIndexEntry& Entry) const;
   // StreamPos of the entry, -1 when out of range.
   int64_t GetChunkStreamPos(uint32_t Index) const;
   // Start time of the chunk in seconds, -1.0 when out of range. A stream with Rate 0 has no
@@ -84,8 +90,10 @@ private:
     int64_t FilePos;
     int64_t StreamPos;
     uint32_t Size;
-    bool KeyFrame;
+    uint8_t Flags;  // EntryKeyFrame, EntrySizeFromWalk
   };
+  static constexpr uint8_t EntryKeyFrame = 1;
+  static constexpr uint8_t EntrySizeFromWalk = 2;
   static_assert(sizeof(TEntry) <= 24, "an index entry takes at most 24 bytes");
   // The entries in index order, and the StreamPos the next entry gets.
   struct TIndex {
@@ -98,7 +106,7 @@ private:
   void ReadHeaders(unsigned StreamIndex);
   // Appends an entry; false (nothing added) once the reader's entry budget is spent or the
   // stream holds as many chunks as a chunk number can count.
-  bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos);
+  bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos, bool SizeFromWalk = false);
   // Both false when an index has a type it cannot have (a damaged index), which they then
   // name as the reader's index problem.
   bool ReadSuperIndex();
@@ -106,6 +114,9 @@ private:
   // Takes the key-frame flags of the entries of Earlier (an index this one replaces) that lie
   // at the same file positions as entries of this index.
   void TakeKeyFrames(const TIndex& Earlier);
+  // Whether two entries point at the same chunk or into each other's data (each chunk's data
+  // follows its own 8-byte header): a damaged index, which a copy would repeat from.
+  bool HasOverlappingEntries() const;
   // Frees what the index holds beyond its entries, once it is complete.
   void TrimIndex() { FIndex.Entries.shrink_to_fit(); }
 
@@ -210,6 +221,13 @@ private:
   void WalkMovi(bool KeepBetter);
   // Adds the chunks of the span [Begin, End) of the file to their streams.
   void WalkMoviList(TFileReadBuffer& Buffer, int64_t Begin, int64_t End);
+  // Whether a header the walk takes without doubt lies at Pos: a data list, a RIFF part, an
+  // index, filler, or a chunk of a stream that fits before End; with AnyName also any other
+  // chunk with a printable id that fits (what may follow a whole chunk, not what a search
+  // through data may take).
+  bool IsChunkStart(TFileReadBuffer& Buffer, int64_t Pos, int64_t End, bool AnyName = false) const;
+  // The first such position in [From, To), -1 when there is none.
+  int64_t FindChunkStart(TFileReadBuffer& Buffer, int64_t From, int64_t To, int64_t End) const;
   // Rebuilds the order of the time-ordered walk from the cursors.
   void QueueStreams();
 

@@ -15,7 +15,7 @@ namespace {
 constexpr size_t FirstIndexEntries = 64;
 }  // namespace
 
-bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos) {
+bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos, bool SizeFromWalk) {
   std::vector<TEntry>& entries = FIndex.Entries;
   if (entries.size() >= std::numeric_limits<uint32_t>::max() || !FReader.TakeIndexEntry())
     return false;
@@ -26,7 +26,9 @@ bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos) {
       throw Exception("Out of memory");
     }
   }
-  entries.push_back(TEntry{FilePos, FIndex.Bytes, Size, KeyFrame});
+  const uint8_t flags =
+      static_cast<uint8_t>((KeyFrame ? EntryKeyFrame : 0) | (SizeFromWalk ? EntrySizeFromWalk : 0));
+  entries.push_back(TEntry{FilePos, FIndex.Bytes, Size, flags});
   FIndex.Bytes += Size;
   return true;
 }
@@ -36,8 +38,9 @@ bool TAVIStream::GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const {
   const TEntry& e = FIndex.Entries[Index];
   Entry.FilePos = e.FilePos;
   Entry.Size = e.Size;
-  Entry.KeyFrame = e.KeyFrame;
+  Entry.KeyFrame = (e.Flags & EntryKeyFrame) != 0;
   Entry.StreamPos = e.StreamPos;
+  Entry.SizeFromWalk = (e.Flags & EntrySizeFromWalk) != 0;
   return true;
 }
 
@@ -59,6 +62,39 @@ bool TAVIStream::IsChunkHeader(const uint8_t* Header, uint32_t Size) const {
          Header[1] == static_cast<uint8_t>(StreamId[1]) && GetLE32(Header + 4) == Size;
 }
 
+bool TAVIStream::IsChunkHeader(const uint8_t* Header, const TAVIIndexEntry& Entry) const {
+  return Entry.SizeFromWalk ? IsChunkHeader(Header, GetLE32(Header + 4))
+                            : IsChunkHeader(Header, Entry.Size);
+}
+
+bool TAVIStream::HasOverlappingEntries() const {
+  // Where the next chunk's data may begin at the earliest; saturated against positions that
+  // a damaged index puts near the end of the range.
+  auto nextData = [](int64_t Pos, uint32_t Size) {
+    const int64_t span = static_cast<int64_t>(Size) + riff::ChunkHeaderSize;
+    return Pos > std::numeric_limits<int64_t>::max() - span ? std::numeric_limits<int64_t>::max()
+                                                            : Pos + span;
+  };
+  // Indexes list a stream's chunks in file order: one pass tells. Only others are sorted.
+  int64_t earliest = std::numeric_limits<int64_t>::min();
+  bool ordered = true;
+  for (const TEntry& e : FIndex.Entries) {
+    if (e.FilePos < earliest) {
+      ordered = false;
+      break;
+    }
+    earliest = nextData(e.FilePos, e.Size);
+  }
+  if (ordered) return false;
+  std::vector<std::pair<int64_t, uint32_t>> spans;
+  spans.reserve(FIndex.Entries.size());
+  for (const TEntry& e : FIndex.Entries) spans.emplace_back(int64_t{e.FilePos}, uint32_t{e.Size});
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < nextData(spans[i - 1].first, spans[i - 1].second)) return true;
+  return false;
+}
+
 void TAVIStream::TakeKeyFrames(const TIndex& Earlier) {
   // The earlier index may list its chunks in any order (or point anywhere); this one runs in
   // file order. Both are walked once after the earlier one is sorted by position.
@@ -67,7 +103,7 @@ void TAVIStream::TakeKeyFrames(const TIndex& Earlier) {
   // Copied out first: the packed fields may not be bound to references.
   for (const TEntry& e : Earlier.Entries) {
     const int64_t pos = e.FilePos;
-    const bool key = e.KeyFrame;
+    const bool key = (e.Flags & EntryKeyFrame) != 0;
     earlier.emplace_back(pos, key);
   }
   std::sort(earlier.begin(), earlier.end());
@@ -76,7 +112,9 @@ void TAVIStream::TakeKeyFrames(const TIndex& Earlier) {
     const int64_t pos = e.FilePos;
     while (j < earlier.size() && earlier[j].first < pos) ++j;
     if (j == earlier.size()) break;
-    if (earlier[j].first == pos) e.KeyFrame = earlier[j].second;
+    if (earlier[j].first == pos)
+      e.Flags = static_cast<uint8_t>((e.Flags & ~EntryKeyFrame) |
+                                     (earlier[j].second ? EntryKeyFrame : 0));
   }
 }
 

@@ -34,6 +34,10 @@ void TAVIFileReader::ReadIndexes() {
 }
 
 TAVIFileReader::TIndexState TAVIFileReader::CheckIndex() {
+  // A chunk listed twice, or entries that point into each other, are damage: copied, such an
+  // index would repeat the same data as often as it lists it.
+  for (auto& s : FStreams)
+    if (s->HasOverlappingEntries()) return TIndexState::Wrong;
   uint64_t total = 0;
   for (auto& s : FStreams) {
     total += s->ChunkCount();
@@ -154,14 +158,32 @@ void TAVIFileReader::WalkMoviList(TFileReadBuffer& Buffer, int64_t Begin, int64_
     // An index that the file ends in: the data is over.
     if (id == riff::ckIdx1 && !fits && !lost) return;
     TAVIStream* stream = IsLetter(h[2]) && IsLetter(h[3]) ? StreamOfChunkId(h) : nullptr;
-    if (stream && fits) {
-      const bool picture =
-          stream->Header.Type == riff::streamVids || stream->Header.Type == riff::streamIavs;
-      if (!stream->AddIndexEntry(size, !picture, pos + static_cast<int64_t>(riff::ChunkHeaderSize)))
-        return;
-      pos = next;
-      lost = false;
-      continue;
+    if (stream) {
+      const int64_t data = pos + static_cast<int64_t>(riff::ChunkHeaderSize);
+      uint32_t dataSize = size;
+      int64_t after = next;
+      bool sizeFromWalk = false;
+      // A chunk that follows whole data ends where its size says when another chunk starts
+      // there. Where none does, a size that is damaged (too large, past the end of the data) is
+      // told from a damaged next header by a chunk that starts inside the span it claims: the
+      // chunk's data then runs up to that header, as a player that resyncs on it reads it.
+      if (!lost && (!fits || (next + static_cast<int64_t>(riff::ChunkHeaderSize) <= End &&
+                              !IsChunkStart(Buffer, next, End, true)))) {
+        const int64_t found = FindChunkStart(Buffer, data, fits ? next : End, End);
+        if (found >= 0) {
+          dataSize = static_cast<uint32_t>(found - data);
+          after = found;
+          sizeFromWalk = true;
+        }
+      }
+      if (fits || sizeFromWalk) {
+        const bool picture =
+            stream->Header.Type == riff::streamVids || stream->Header.Type == riff::streamIavs;
+        if (!stream->AddIndexEntry(dataSize, !picture, data, sizeFromWalk)) return;
+        pos = after;
+        lost = false;
+        continue;
+      }
     }
     const bool named = h[0] == 'i' && h[1] == 'x' && IsHexDigit(h[2]) && IsHexDigit(h[3]);
     if (fits && (named || id == riff::ckJUNK || (!lost && IsPrintable(h)))) {
@@ -173,6 +195,33 @@ void TAVIFileReader::WalkMoviList(TFileReadBuffer& Buffer, int64_t Begin, int64_
     lost = true;
     ++pos;
   }
+}
+
+bool TAVIFileReader::IsChunkStart(TFileReadBuffer& Buffer, int64_t Pos, int64_t End,
+                                  bool AnyName) const {
+  if (Pos < 0 || Pos + static_cast<int64_t>(riff::ChunkHeaderSize) > End) return false;
+  uint8_t h[riff::ListHeaderSize];
+  const uint32_t got = Buffer.ReadAt(h, sizeof h, Pos);
+  if (got < riff::ChunkHeaderSize) return false;
+  const uint32_t id = GetLE32(h);
+  const bool fits =
+      Pos + static_cast<int64_t>(riff::ChunkHeaderSize) + static_cast<int64_t>(GetLE32(h + 4)) <=
+      End;
+  if ((id == riff::ckLIST || id == riff::ckRIFF) && got == sizeof h) {
+    const uint32_t type = GetLE32(h + 8);
+    return type == riff::listRec || type == riff::listMovi || type == riff::formAVIX || fits;
+  }
+  if (id == riff::ckIdx1) return true;
+  const bool named = h[0] == 'i' && h[1] == 'x' && IsHexDigit(h[2]) && IsHexDigit(h[3]);
+  if (named || id == riff::ckJUNK || (AnyName && IsPrintable(h))) return fits;
+  return fits && IsLetter(h[2]) && IsLetter(h[3]) && StreamOfChunkId(h) != nullptr;
+}
+
+int64_t TAVIFileReader::FindChunkStart(TFileReadBuffer& Buffer, int64_t From, int64_t To,
+                                       int64_t End) const {
+  for (int64_t pos = From; pos < To; ++pos)
+    if (IsChunkStart(Buffer, pos, End)) return pos;
+  return -1;
 }
 
 }  // namespace rw

@@ -122,6 +122,7 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
   TAVIFileReader reader;
   reader.Open(FileName, true);
   info->FileSize = reader.GetFileSize();
+  info->Identity = reader.File().Identity();
   info->HasIndex = reader.HasIndex();
 
   const TAVIStream* video = reader.VideoStream();

@@ -5,12 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/Files.h"
+
 namespace rw {
 
 struct TVideoFileInfo {
   std::string FileName;
   std::string TypeName;
   int64_t FileSize = 0;
+  // The file as it was described: a join checks that each source is still that file.
+  TFileIdentity Identity;
   double FrameRate = 0;
   uint16_t Width = 0;
   uint16_t Height = 0;

@@ -139,6 +139,27 @@ int64_t TFile::Size() const {
   return st.st_size;
 }
 
+namespace {
+TFileIdentity IdentityOf(const struct stat& St) {
+  return {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino),
+          static_cast<int64_t>(St.st_size),
+          static_cast<int64_t>(St.st_mtim.tv_sec) * 1000000000 + St.st_mtim.tv_nsec};
+}
+}  // namespace
+
+TFileIdentity TFile::Identity() const {
+  struct stat st {};
+  if (::fstat(FHandle, &st) != 0) RaiseLastOSError();
+  return IdentityOf(st);
+}
+
+bool FileIdentity(const std::string& FileName, TFileIdentity& Identity) {
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) != 0) return false;
+  Identity = IdentityOf(st);
+  return true;
+}
+
 void TFile::Truncate(int64_t Size) {
   if (::ftruncate(FHandle, static_cast<off_t>(Size)) != 0) RaiseLastOSError();
 }

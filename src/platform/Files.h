@@ -6,6 +6,16 @@
 
 namespace rw {
 
+// What tells a file from another one put under its name and from itself once changed: device
+// and inode, size and the time its data last changed (nanoseconds).
+struct TFileIdentity {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  int64_t Size = 0;
+  int64_t ModifiedNs = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
 class TFile {
 public:
   TFile() = default;
@@ -42,6 +52,8 @@ public:
   int64_t Position() const;
   // Size from the end of the file; the file position is kept.
   int64_t Size() const;
+  // The open file's identity. Raises EOSError on failure.
+  TFileIdentity Identity() const;
   void Truncate(int64_t Size);
   // Sets the permission bits; false when the file system does not keep them.
   bool SetMode(unsigned Mode);
@@ -76,6 +88,8 @@ void RenameFile(const std::string& From, const std::string& To);
 void RenameFileNoReplace(const std::string& From, const std::string& To);
 // Makes the folder's entries (a rename in it) reach the disk. Raises EOSError on failure.
 void SyncFolder(const std::string& Folder);
+// The identity of the file the name reaches (links followed); false when there is none.
+bool FileIdentity(const std::string& FileName, TFileIdentity& Identity);
 // True when both names reach the same file (device and inode), whatever path names them.
 bool SameFile(const std::string& A, const std::string& B);
 

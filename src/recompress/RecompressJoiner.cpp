@@ -1,5 +1,6 @@
 #include "recompress/RecompressJoiner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -25,32 +26,6 @@ std::string SizeText(int32_t Width, int32_t Height) {
 TRenderEncoder EncoderOf(const std::shared_ptr<TCompressorFilter>& Compressor) {
   if (!Compressor) return {};
   return {Compressor->EncoderName(), Compressor->Options()};
-}
-
-// The pictures the file's last video stream holds, counted as the stream copy and the file
-// list count them: from the index, or from the data walked where the index is missing,
-// damaged, misplaced or cut short (a header's length may claim far more or far fewer), and
-// the header's rate of them. None when the file is not one our AVI reader reads.
-struct THeldPictures {
-  uint32_t Count = 0;
-  double Rate = 0;
-};
-std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
-  TAVIFileReader reader;
-  try {
-    reader.Open(FileName, false);
-  } catch (const Exception&) {
-    return std::nullopt;
-  }
-  const TAVIStream* video = nullptr;
-  for (int i = 0; i < reader.StreamCount(); ++i) {
-    const uint32_t type = reader.Streams(i).Header.Type;
-    if (type == riff::streamVids || type == riff::streamIavs) video = &reader.Streams(i);
-  }
-  if (!video) return std::nullopt;
-  const TAVIStreamHeader& h = video->Header;
-  if (h.Rate == 0 || h.Scale == 0 || h.SampleSize != 0) return std::nullopt;
-  return THeldPictures{video->ChunkCount(), static_cast<double>(h.Rate) / h.Scale};
 }
 
 // A rate as people write it: "1000000", "29.97", "0.000001".
@@ -91,7 +66,61 @@ void CheckDSResult(const TEngineError& Error) {
                   (Error.Reason.empty() ? "" : ": " + Error.Reason));
 }
 
+std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
+  TAVIFileReader reader;
+  try {
+    reader.Open(FileName, false);
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+  const TAVIStream* video = nullptr;
+  for (int i = 0; i < reader.StreamCount(); ++i) {
+    const uint32_t type = reader.Streams(i).Header.Type;
+    if (type == riff::streamVids || type == riff::streamIavs) video = &reader.Streams(i);
+  }
+  if (!video) return std::nullopt;
+  const TAVIStreamHeader& h = video->Header;
+  if (h.Rate == 0 || h.Scale == 0 || h.SampleSize != 0) return std::nullopt;
+  THeldPictures held;
+  held.Count = video->ChunkCount();
+  held.Rate = static_cast<double>(h.Rate) / h.Scale;
+  held.Width = std::abs(static_cast<int64_t>(video->Width));
+  held.Height = std::abs(static_cast<int64_t>(video->Height));
+  held.FileSize = reader.GetFileSize();
+  if (const TAVIStream* audio = reader.AudioStream()) {
+    const uint16_t tag = audio->FormatWord(riff::WaveFormatTagOffset);
+    const bool timedByHeader =
+        tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == riff::waveFormatExtensible;
+    const uint32_t rate = audio->FormatDWord(riff::WaveSamplesPerSecOffset);
+    const uint16_t block = audio->FormatWord(riff::WaveBlockAlignOffset);
+    if (timedByHeader && rate > 0) {
+      uint32_t longest = 0;
+      TAVIIndexEntry e;
+      for (uint32_t i = 0; audio->GetIndexEntry(i, e); ++i) longest = std::max(longest, e.Size);
+      held.SoundRate = rate;
+      held.LongestSoundChunk = static_cast<double>(longest) / std::max<uint16_t>(block, 1) / rate;
+    }
+  }
+  return held;
+}
+
+void CheckHeldBounds(const std::string& FileName, const THeldPictures& Held) {
+  const double bound = static_cast<double>(DecodeAllowance) +
+                       static_cast<double>(DecodedBytesPerFileByte) *
+                           static_cast<double>(std::max<int64_t>(Held.FileSize, 0));
+  const std::string holds = ", which its " + std::to_string(Held.FileSize) + " bytes cannot hold";
+  if (static_cast<double>(Held.Width) * static_cast<double>(Held.Height) * 4 > bound)
+    throw Exception("The file " + FileName + " claims pictures of " + std::to_string(Held.Width) +
+                    "x" + std::to_string(Held.Height) + holds);
+  if (Held.LongestSoundChunk * 44100 * 8 > bound)
+    throw Exception("The file " + FileName + " claims sound of " + std::to_string(Held.SoundRate) +
+                    " samples per second" + holds);
+}
+
 TMediaInfo GetMediaInfo(const std::string& FileName) {
+  // Checked before the engine decodes anything of the file.
+  const std::optional<THeldPictures> held = HeldPictures(FileName);
+  if (held) CheckHeldBounds(FileName, *held);
   const TEngineResult<TFileDescription> file = MediaEngine().Describe(FileName);
   CheckDSResult(file.Error);
   TMediaInfo info;
@@ -105,12 +134,11 @@ TMediaInfo GetMediaInfo(const std::string& FileName) {
   }
   // The engine's length comes from the header and from the index it found; what the file holds
   // is what the render decodes.
-  if (video)
-    if (const std::optional<THeldPictures> held = HeldPictures(FileName)) {
-      info.Pictures = held->Count;
-      info.PictureRate = held->Rate;
-      info.Length = held->Count / held->Rate;
-    }
+  if (video && held) {
+    info.Pictures = held->Count;
+    info.PictureRate = held->Rate;
+    info.Length = held->Count / held->Rate;
+  }
   return info;
 }
 
@@ -124,7 +152,11 @@ TFittedFrame FitFrameSize(const TCompressorFilter* Video, int32_t Width, int32_t
 
 TRenderPlan TDSVideoJoiner::BuildPlan(std::vector<std::string>* Warnings) const {
   TRenderPlan plan;
-  for (const std::string& name : FFiles) {
+  for (size_t i = 0; i < FFiles.size(); ++i) {
+    const std::string& name = FFiles[i];
+    TFileIdentity now;
+    if (i < FIdentities.size() && FileIdentity(name, now))
+      CheckSourceIdentity(name, FIdentities[i], now);
     TMediaInfo info;
     try {
       info = GetMediaInfo(name);
@@ -182,6 +214,9 @@ void TDSVideoJoiner::Join() {
   CheckCompressors();
   // Emptying an output that is one of the sources would lose that source.
   CheckJoinOutput(FOutFileName, FFiles);
+  // Each source as the render starts, to tell afterwards what changed under it.
+  std::vector<TFileIdentity> started(FFiles.size());
+  for (size_t i = 0; i < FFiles.size(); ++i) FileIdentity(FFiles[i], started[i]);
   // The output is created empty before the render starts; it raises the system's failure.
   TFile::Create(FOutFileName).Close();
   TEngineResult<std::unique_ptr<IEngineJob>> render = MediaEngine().StartRender(plan);
@@ -192,11 +227,29 @@ void TDSVideoJoiner::Join() {
     FProgress->SetProgress(job.Percent());
     if (FProgress->IsCancelled()) {
       job.Stop();
+      CheckSourcesAfterRender(started);
       return;
     }
   }
   const TEngineError failure = job.Error();
   if (failure.Failed()) throw Exception(failure.Reason);
+  CheckSourcesAfterRender(started);
+}
+
+void TDSVideoJoiner::CheckSourcesAfterRender(const std::vector<TFileIdentity>& Started) {
+  for (size_t i = 0; i < FFiles.size() && i < Started.size(); ++i) {
+    TFileIdentity now;
+    if (!FileIdentity(FFiles[i], now)) now = {};
+    const TFileIdentity& then = Started[i];
+    if (now == then) continue;
+    // The same file, shorter: the render read it as far as it went.
+    if (now.Device == then.Device && now.Inode == then.Inode && now.Size < then.Size) {
+      FWarnings.push_back("The file " + FFiles[i] + " was cut short during the join");
+      continue;
+    }
+    // Another file under its name, or other contents: the render may hold them.
+    CheckSourceIdentity(FFiles[i], then, now);
+  }
 }
 
 }  // namespace rw

@@ -5,10 +5,12 @@
 // compressors, reporting progress every 300 ms.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/MediaEngine.h"
+#include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
 
 namespace rw {
@@ -34,6 +36,35 @@ struct TMediaInfo {
   double PictureRate = 0;
 };
 TMediaInfo GetMediaInfo(const std::string& FileName);
+
+// What an AVI file holds against what its headers claim: the pictures its last video stream
+// holds, counted as the stream copy and the file list count them (from the index, or from the
+// data walked where the index is missing, damaged, misplaced or cut short; a header's length
+// may claim far more or far fewer), its header's rate and frame size, the file's size, and for
+// sound that its decoder times by the header (PCM, float, A-law, mu-law) the header's sample
+// rate and the seconds its longest chunk lasts at that rate.
+struct THeldPictures {
+  uint32_t Count = 0;
+  double Rate = 0;
+  int64_t Width = 0;
+  int64_t Height = 0;
+  int64_t FileSize = 0;
+  uint32_t SoundRate = 0;
+  double LongestSoundChunk = 0;
+};
+// None when our AVI reader cannot read the file or it has no video stream timed by pictures.
+std::optional<THeldPictures> HeldPictures(const std::string& FileName);
+
+// The render holds a few decoded pictures of each source at a time and resamples its sound
+// to 44100 Hz chunk by chunk. What one picture (4 bytes a pixel) or one chunk of sound (8
+// bytes a sample frame at 44100 Hz) decodes to is bounded by what the file can hold: at most
+// DecodeAllowance plus DecodedBytesPerFileByte times its size. Against headers that claim
+// 16000x16000 pictures or a sound clock of 1 Hz in a file of a few hundred kilobytes.
+inline constexpr uint64_t DecodeAllowance = uint64_t{64} << 20;
+inline constexpr uint64_t DecodedBytesPerFileByte = 256;
+// Raises, naming the file, "The file X claims pictures of WxH, which its N bytes cannot hold"
+// or "The file X claims sound of R samples per second, which its N bytes cannot hold".
+void CheckHeldBounds(const std::string& FileName, const THeldPictures& Held);
 
 // Rates of pictures a source may have: from one picture every ten seconds (a slide show) up to,
 // not including, the most a join makes (1000 per second). A header rate outside them is no rate
@@ -61,13 +92,17 @@ public:
   // (none it holds, or none at the join's frame rate), or a compressor that cannot take the
   // format, fails the join before the output is touched. A source whose header rate is not
   // plausible has its pictures joined one after another at the join's rate, and a warning
-  // says so.
+  // says so. A source cut short during the render is named in a warning; one replaced or
+  // rewritten meanwhile fails the join.
   void Join();
   // What the last Join did that the user should know, one sentence each without its full stop.
   const std::vector<std::string>& Warnings() const { return FWarnings; }
 
   // Settings, filled by the dispatcher before Join.
   std::vector<std::string> FFiles;
+  // Each source as it was described, in FFiles' order: a source that is no longer that file
+  // when the join starts fails it, naming it (entries of inode 0, or missing, are not checked).
+  std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
   int32_t FWidth = 320;
   double FFrameRate = 24.0;
@@ -86,6 +121,9 @@ public:
 
 private:
   void CheckCompressors() const;
+  // After the render: a source cut short meanwhile is named in a warning; one replaced or
+  // rewritten fails the join, naming it.
+  void CheckSourcesAfterRender(const std::vector<TFileIdentity>& Started);
   std::vector<std::string> FWarnings;
 };
 

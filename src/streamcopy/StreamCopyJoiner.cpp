@@ -104,8 +104,12 @@ void TAVIFileJoiner::ScanSources() {
   FTotalSize = 0;
   // The output is checked before the sources are read.
   CheckJoinOutput(FOutFileName, FFiles);
+  FScanned.clear();
   for (const std::string& name : FFiles) {
     TReaderPass pass(FReader, name, true);
+    const size_t i = FScanned.size();
+    FScanned.push_back(FReader.File().Identity());
+    if (i < FIdentities.size()) CheckSourceIdentity(name, FIdentities[i], FScanned[i]);
     FTotalFrames += FReader.VideoStream()->Header.Length;
     FTotalSize += FReader.GetFileSize();
   }
@@ -164,7 +168,7 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
   }
   FChunkData = chunk + ChunkDataAt;
   // The index must point just behind this stream's chunk of this size, not into other data.
-  return whole && Stream.IsChunkHeader(chunk, Entry.Size);
+  return whole && Stream.IsChunkHeader(chunk, Entry);
 }
 
 bool TAVIFileJoiner::ReportCancelled(size_t Source) {
@@ -175,6 +179,7 @@ bool TAVIFileJoiner::ReportCancelled(size_t Source) {
 
 bool TAVIFileJoiner::CopySource(size_t Index) {
   TReaderPass pass(FReader, FFiles[Index], false);
+  CheckSourceIdentity(FFiles[Index], FScanned.at(Index), FReader.File().Identity());
   // Why the source's own index could not be used, for the warning or the failure that names it.
   const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
   const TAVIStream* video = FReader.VideoStream();

@@ -37,6 +37,10 @@ public:
   static uint8_t IndexModeFor(int64_t SourcesSize, bool WithSound);
 
   std::vector<std::string> FFiles;
+  // Each source as it was described, in FFiles' order (entries of inode 0, or missing, as the
+  // scan finds it): a source that is no longer that file when it is opened fails the join,
+  // naming it; one that shrinks while it is copied ends where its data ends, with a warning.
+  std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
   bool FDropAudio = false;
   // Told the percentage after every chunk and asked then whether to stop; none: the join runs
@@ -83,6 +87,7 @@ private:
   std::vector<uint8_t> FChunkBuffer;       // a chunk's header, then its data
   const uint8_t* FChunkData = nullptr;
   std::vector<std::string> FWarnings;
+  std::vector<TFileIdentity> FScanned;  // each source as the scan opened it
 };
 
 }  // namespace rw

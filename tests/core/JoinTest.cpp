@@ -43,13 +43,18 @@ protected:
     test::TRecordingProgress progress(Log);
     return JoinFiles(std::move(request), progress);
   }
-  // Expects a join of Files to fail with a message that names Named, its view shown and
-  // hidden once and the output it would replace left as it was.
+  // Expects a join of Files to fail with a message that names Named (removed, or changed by
+  // Change, once the list has read it), its view shown and hidden once and the output it
+  // would replace left as it was.
   void ExpectFailureNaming(const std::vector<std::string>& Files, const TJoinChoices& Choices,
-                           const std::string& Named) {
+                           const std::string& Named,
+                           const std::function<void()>& Change = nullptr) {
     test::WriteFileBytes(Out, "an older output");
     TJoinRequest request = DecideJoin(List(Files), Choices).Request;
-    std::filesystem::remove(Named);
+    if (Change)
+      Change();
+    else
+      std::filesystem::remove(Named);
     Log = test::TProgressLog{};
     test::TRecordingProgress progress(Log);
     try {
@@ -291,6 +296,19 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   choices.Mode = TJoinMode::Recompress;
   choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
   ExpectFailureNaming({clip, gone}, choices, gone);
+
+  // A source rewritten after the list read it (other pictures, other codec): it is not the
+  // file the list describes.
+  test::TClipSpec raw = Clip(64, "25", 10, "none");
+  raw.Codec = "rawvideo";
+  const std::string other = test::ReadFileBytes(test::MakeClip(raw));
+  for (const TJoinMode mode : {TJoinMode::Copy, TJoinMode::Recompress}) {
+    std::filesystem::copy_file(clip, gone, std::filesystem::copy_options::overwrite_existing);
+    choices.Mode = mode;
+    ExpectFailureNaming({clip, gone}, choices,
+                        "The file " + gone + " has changed since it was added to the list",
+                        [&] { test::WriteFileBytes(gone, other); });
+  }
 }
 
 TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {

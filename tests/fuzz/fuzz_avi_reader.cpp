@@ -1,13 +1,17 @@
 // Opens the input as an AVI file, header-only and in full, describes it as the file list does,
-// and walks every chunk in time order reading each one. Every failure must be an exception;
-// anything else (a crash, a hang, an out-of-bounds access, a leak) is a finding.
+// walks every chunk in time order reading each one, and takes the recompressing join's length
+// rule (the pictures the file holds) and its bounds of what the headers claim. Every failure
+// must be an exception; anything else (a crash, a hang, an out-of-bounds access, a leak, a
+// count of pictures that the file cannot hold) is a finding.
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "fuzz/FuzzInput.h"
 #include "media/AVIRead.h"
 #include "media/VideoFileInfo.h"
+#include "recompress/RecompressJoiner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string& name = rw::fuzz::WriteInput(Data, Size);
@@ -38,5 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     }
   } catch (const std::exception&) {}
   reader.Close();
+  // Every picture is one chunk of at least 8 bytes of the file.
+  if (const std::optional<rw::THeldPictures> held = rw::HeldPictures(name)) {
+    if (held->Count > Size / 8 || !(held->Rate > 0) || held->FileSize != static_cast<int64_t>(Size))
+      std::abort();
+    try {
+      rw::CheckHeldBounds(name, *held);
+    } catch (const std::exception&) {}
+  }
   return 0;
 }

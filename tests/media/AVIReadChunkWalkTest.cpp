@@ -152,13 +152,17 @@ TEST_F(ChunkWalkTest, WalkRestartsOnTheDataWhereTheIndexPointsElsewhere) {
 TEST_F(ChunkWalkTest, ReadChunkReportsMissingData) {
   TAVIBuilder b = test::SimpleAVI(2, false, TIndexKind::Idx1Relative);
   b.AddChunk(0, 0);  // an empty chunk
+  // Where the chunk after the empty one would start: the index's own header.
+  const std::string built = b.Build();
+  const size_t lastEntry = built.rfind("idx1") + 8 + 16 * 2;
+  const uint32_t afterLast = GetLE32(built.data() + lastEntry + 8) + 8;
   std::string extra = "00dc";
   AppendLE32(extra, 0x10);
   AppendLE32(extra, 0x7FFFFF00u);  // data far past the end of the file
   AppendLE32(extra, 16);
   extra += "00dc";
   AppendLE32(extra, 0x10);
-  AppendLE32(extra, 4);
+  AppendLE32(extra, afterLast);
   AppendLE32(extra, 100000);  // more than the file holds
   b.ExtraIdx1 = extra;
   Open(b);

@@ -95,7 +95,7 @@ TEST_F(AVIIndexTest, LegacyEntriesGoToTheStreamTheirIdNames) {
   entry("rec ", 0x11, 4, 100);  // a 'rec ' list: no stream
   entry("05dc", 0x10, 4, 100);  // a stream number without a stream
   entry("JUNK", 0, 4, 100);
-  entry("00pc", 0, 4, 7);  // a palette change belongs to stream 0
+  entry("00pc", 0, 1 << 20, 7);  // a palette change belongs to stream 0
   b.ExtraIdx1 = extra;
   R.Open(Write(b), false);
   ASSERT_EQ(R.Streams(0).ChunkCount(), 4u);
@@ -308,7 +308,24 @@ TEST_F(AVIIndexTest, ClaimedCountsAreBoundedByTheFile) {
   const std::string f = Write(b);
   R.Open(f, false);
   EXPECT_LE(total(), static_cast<uint64_t>(R.GetFileSize()) / 8);
-  EXPECT_GE(R.Streams(0).ChunkCount(), 50u);
+  // Listing a chunk again is damage: the data is walked, and each chunk counts once.
+  EXPECT_TRUE(R.IndexIsWalked());
+  EXPECT_EQ(total(), 100u);
+  // The same of an 'idx1' that lists its second entry 3000 times more, and of one whose
+  // entries point into each other's data.
+  b = Numbered(50, TIndexKind::Idx1Relative);
+  std::string bytes = b.Build();
+  const std::string entry = bytes.substr(bytes.rfind("idx1") + 8 + 16, 16);
+  for (int i = 0; i < 3000; ++i) b.ExtraIdx1 += entry;
+  R.Open(Write(b), false);
+  EXPECT_TRUE(R.IndexIsWalked());
+  EXPECT_EQ(total(), 100u);
+  std::string inside = entry;
+  PutLE32(inside.data() + 8, GetLE32(inside.data() + 8) + 2);
+  b.ExtraIdx1 = inside;
+  R.Open(Write(b), false);
+  EXPECT_TRUE(R.IndexIsWalked());
+  EXPECT_EQ(total(), 100u);
 
   b = Numbered(50, TIndexKind::OpenDML);
   b.StreamList[0].StdEntriesInUse = 0xFFFFFFFFu;
@@ -319,7 +336,7 @@ TEST_F(AVIIndexTest, ClaimedCountsAreBoundedByTheFile) {
   } catch (const EAVIReadError&) {}
 
   // An 'idx1' whose size runs past the end of the file.
-  std::string bytes = Numbered(50, TIndexKind::Idx1Relative).Build();
+  bytes = Numbered(50, TIndexKind::Idx1Relative).Build();
   const size_t idx1 = bytes.rfind("idx1");
   ASSERT_NE(idx1, std::string::npos);
   PutLE32(bytes.data() + idx1 + 4, 0xFFFFFFF0u);

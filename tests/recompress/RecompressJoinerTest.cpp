@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 
@@ -402,6 +403,41 @@ TEST_F(DSJoinLongTest, CancelAtTheFirstReportLeavesAReadableFile) {
   EXPECT_LT(test::DecodedDuration(J.FOutFileName, "v:0"), 40.0);
 }
 
+// A source cut short while it is rendered is named in a warning; one that another file took
+// the place of fails the join, naming it (the render may hold the other file's pictures). Both
+// are found when the render stops as well (here at the second report).
+TEST_F(DSJoinLongTest, ASourceThatChangesDuringTheRenderIsNamed) {
+  const std::string source = J.FFiles[0];
+  TClip other;
+  other.AudioCodec.clear();
+  const std::string replacement = Clip("other.avi", other);
+  for (const bool replace : {false, true}) {
+    int reports = 0;
+    TAnsweringProgress progress([&](double) {
+      if (++reports > 1) return true;
+      if (replace)
+        std::filesystem::rename(replacement, source);
+      else
+        std::filesystem::resize_file(source, std::filesystem::file_size(source) / 2);
+      return false;
+    });
+    J.FProgress = &progress;
+    if (!replace) {
+      J.Join();
+      EXPECT_EQ(J.Warnings(),
+                std::vector<std::string>{"The file " + source + " was cut short during the join"});
+      continue;
+    }
+    try {
+      J.Join();
+      ADD_FAILURE() << "joined a source that another file replaced";
+    } catch (const Exception& E) {
+      EXPECT_EQ(std::string(E.what()),
+                "The file " + source + " has changed since it was added to the list");
+    }
+  }
+}
+
 TEST_F(DSJoinLongTest, ARenderStoppedByAnErrorFailsTheJoin) {
   // The second source disappears while the first is rendered.
   TClip tail;
@@ -526,7 +562,7 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
       Exception);
 }
 
-TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
+TEST_F(DSJoinTest, ASourceThatGivesNoPicturesOrClaimsMoreThanItsFileHoldsFailsTheJoin) {
   // A sound-only file, and an AVI file whose video header the engine cannot read (an empty
   // format chunk): either would add nothing, and the join would report success without it.
   TClip a;
@@ -542,7 +578,32 @@ TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
   ASSERT_NE(strf, std::string::npos);
   bytes.replace(strf, 4, "JUNK");
   test::WriteFileBytes(empty, bytes);
-  for (const std::string& nothing : {sound, empty}) {
+  // Headers that claim more than the file can hold: pictures of 8192x8192, PCM sound of one
+  // sample a second (each chunk would be resampled to minutes of sound). Refused before the
+  // engine decodes anything of them.
+  a.AudioCodec = "pcm_s16le";
+  const std::string huge = Clip("huge.avi", a);
+  bytes = test::ReadFileBytes(huge);
+  const size_t bitmap = bytes.find("strf") + 8;
+  PutLE32(bytes.data() + bitmap + 4, 8192);
+  PutLE32(bytes.data() + bitmap + 8, 8192);
+  test::WriteFileBytes(huge, bytes);
+  const std::string slow = Clip("slow.avi", a);
+  bytes = test::ReadFileBytes(slow);
+  const size_t wave = bytes.find("strf", bytes.find("auds")) + 8;
+  PutLE32(bytes.data() + wave + 4, 1);
+  PutLE32(bytes.data() + wave + 8, 4);
+  test::WriteFileBytes(slow, bytes);
+  auto cannotHold = [](const std::string& Name, const std::string& Claim) {
+    return "The file " + Name + " claims " + Claim + ", which its " +
+           std::to_string(std::filesystem::file_size(Name)) + " bytes cannot hold";
+  };
+  const std::map<std::string, std::string> refused = {
+      {sound, ""},
+      {empty, ""},
+      {huge, cannotHold(huge, "pictures of 8192x8192")},
+      {slow, cannotHold(slow, "sound of 1 samples per second")}};
+  for (const auto& [nothing, message] : refused) {
     TDSVideoJoiner j;
     j.FFiles = {good, nothing};
     j.FOutFileName = Dir.File("out.avi");
@@ -551,6 +612,9 @@ TEST_F(DSJoinTest, ASourceThatGivesNoPicturesFailsTheJoinNamingIt) {
       ADD_FAILURE() << "joined without " << nothing;
     } catch (const Exception& E) {
       EXPECT_NE(std::string(E.what()).find(nothing), std::string::npos) << E.what();
+      if (!message.empty()) {
+        EXPECT_EQ(std::string(E.what()), message);
+      }
     }
     EXPECT_FALSE(std::filesystem::exists(j.FOutFileName));
   }

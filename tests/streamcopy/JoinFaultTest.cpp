@@ -1,11 +1,15 @@
 // Sources that change under the stream-copy joiner once it has scanned them: cut short, removed
-// or replaced. A source cut short ends where its data ends, named in a warning; one that can no
-// longer be opened, or gives no picture, fails the join with the output finished. No source is
+// or replaced. A source cut short while it is copied ends where its data ends, named in a
+// warning; one that can no longer be opened, or is no longer the file the scan found (replaced,
+// cut or rewritten before it is opened), fails the join with the output finished. No source is
 // ever written.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <utility>
 #include <unistd.h>
 
 #include "support/JoinCheck.h"
@@ -77,20 +81,24 @@ protected:
 };
 
 TEST_F(JoinFault, ASourceCutShortEndsWhereItsDataEndsWithAWarning) {
-  // After its third chunk, past the part already read ahead; and before it is opened, its
-  // index at the end gone: the chunks still there are copied, and the source is named.
-  for (int at : {4 + 3, 1}) {
-    SetUp();
-    Log = test::TProgressLog{};
-    const int64_t cut = BigPositions[25] + BigChunk / 2;
-    Join(at, [&] { ASSERT_EQ(::truncate(Big.c_str(), cut), 0); });
-    ExpectOutput(ChunksWithin(cut));
-    std::vector<std::string> warnings;
-    if (at == 1)
-      warnings.push_back("The file " + Big + " was read without its index: The index is not found");
-    warnings.push_back("Only 25 of the 40 frames of the file " + Big + " could be read");
-    EXPECT_EQ(Warnings, warnings);
+  // After its third chunk, past the part already read ahead: the chunks still there are
+  // copied, and the source is named. Cut before it is opened, its index at the end gone, it is
+  // no longer the file the join described: the join fails naming it.
+  const int64_t cut = BigPositions[25] + BigChunk / 2;
+  Join(4 + 3, [&] { ASSERT_EQ(::truncate(Big.c_str(), cut), 0); });
+  ExpectOutput(ChunksWithin(cut));
+  EXPECT_EQ(Warnings, std::vector<std::string>{"Only 25 of the 40 frames of the file " + Big +
+                                               " could be read"});
+  SetUp();
+  Log = test::TProgressLog{};
+  try {
+    Join(1, [&] { ASSERT_EQ(::truncate(Big.c_str(), cut), 0); });
+    ADD_FAILURE() << "joined a source that changed";
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()),
+              "The file " + Big + " has changed since it was added to the list");
   }
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 4u);
 }
 
 TEST_F(JoinFault, ASourceThatFailsTheScanLeavesAnExistingOutputAlone) {
@@ -101,11 +109,28 @@ TEST_F(JoinFault, ASourceThatFailsTheScanLeavesAnExistingOutputAlone) {
 }
 
 TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFinished) {
-  const std::map<std::string, std::function<void()>> changes = {
+  const std::string changed = "The file " + Big + " has changed since it was added to the list";
+  const std::vector<std::pair<std::string, std::function<void()>>> changes = {
       {"Win32 Error.  Code: 2.\nNo such file or directory", [&] { std::filesystem::remove(Big); }},
       {"The file has unknown format", [&] { test::WriteFileBytes(Big, "no longer a video"); }},
       // Cut short before its first picture.
-      {"The index is not found", [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[0]), 0); }},
+      {changed, [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[0]), 0); }},
+      // Another AVI file (pictures of another codec) put in its place, and its own bytes written
+      // again (the same size and contents, a later time).
+      {changed,
+       [&] {
+         test::TAVIBuilder other = test::SimpleAVI(40, false, test::TIndexKind::Idx1Relative);
+         other.StreamList[0].Format = test::BitmapInfo(64, 48, 0);
+         other.Write(Dir.File("other.avi"));
+         std::filesystem::rename(Dir.File("other.avi"), Big);
+       }},
+      {changed,
+       [&] {
+         const std::string bytes = test::ReadFileBytes(Big);
+         const auto written = std::filesystem::last_write_time(Big);
+         test::WriteFileBytes(Big, bytes);
+         std::filesystem::last_write_time(Big, written + std::chrono::seconds(1));
+       }},
   };
   for (const auto& [message, change] : changes) {
     SetUp();

@@ -166,6 +166,37 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
                                       "Only " + std::to_string(halfChunks) + " of the " +
                                           std::to_string(wholeChunks.size()) +
                                           " frames of the file " + half + " could be read"}));
+
+  // A first picture whose chunk header claims a size past the end of the file or over the
+  // chunks after it is read up to the next chunk header (with the pad byte of an odd size); an
+  // index that lists the first picture 2000 times more is damage, and the data is walked.
+  const test::TRiffChunk first = test::FindChunk(chunks, "00dc");
+  auto badSize = [&](const std::string& Name, uint32_t Size) {
+    std::string b = bytes;
+    PutLE32(b.data() + first.Offset + 4, Size);
+    return variant(Name, b);
+  };
+  size_t entry = idx1;
+  while (bytes.compare(entry, 4, "00dc") != 0) entry += 16;
+  std::string repeated = bytes;
+  for (int i = 0; i < 2000; ++i) repeated += bytes.substr(entry, 16);
+  PutLE32(repeated.data() + 4, static_cast<uint32_t>(repeated.size() - 8));
+  PutLE32(repeated.data() + idx1 - 4, static_cast<uint32_t>(repeated.size() - idx1));
+  const std::vector<std::string> damaged = {badSize("past-end.avi", 0xFFFFFFF0u),
+                                            badSize("over-next.avi", first.Size + 2000),
+                                            variant("repeated.avi", repeated)};
+  Join(damaged);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 3 * whole["video"]);
+  const auto joined = test::StreamChunks(Out, true);
+  ASSERT_EQ(joined.size(), 3 * wholeChunks.size());
+  for (size_t i = 0; i < joined.size(); ++i) {
+    const std::string& source = wholeChunks[i % wholeChunks.size()].Data;
+    EXPECT_EQ(joined[i].Data.substr(0, source.size()), source) << i;
+    EXPECT_LE(joined[i].Data.size(), source.size() + (source.size() & 1)) << i;
+  }
+  EXPECT_TRUE(joined[0].KeyFrame && joined[wholeChunks.size()].KeyFrame);
+  EXPECT_EQ(Warnings, std::vector<std::string>{});
 }
 
 TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
