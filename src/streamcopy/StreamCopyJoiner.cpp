@@ -104,11 +104,21 @@ void TAVIFileJoiner::ScanSources() {
   FTotalSize = 0;
   // The output is checked before the sources are read.
   CheckJoinOutput(FOutFileName, FFiles);
-  for (const std::string& name : FFiles) {
-    TReaderPass pass(FReader, name, true);
+  bool constantRate = true;
+  long double firstRate = -1;
+  for (size_t i = 0; i < FFiles.size(); ++i) {
+    TReaderPass pass(FReader, FFiles[i], true);
     FTotalFrames += FReader.VideoStream()->Header.Length;
     FTotalSize += FReader.GetFileSize();
+    const TAVIStream* audio = FReader.AudioStream();
+    long double rate = 0;
+    if (!audio) continue;
+    if (!TSoundSync::ByteTimedConstantRate(audio->Header, audio->Format, rate) ||
+        (firstRate >= 0 && rate != firstRate))
+      constantRate = false;
+    if (firstRate < 0) firstRate = rate;
   }
+  FSoundByFrames = !constantRate;
 }
 
 void TAVIFileJoiner::PrepareOutput() {
@@ -122,11 +132,12 @@ void TAVIFileJoiner::PrepareOutput() {
   FHasAudioOut = audio && !FDropAudio;
   FSoundSync.reset();
   if (FHasAudioOut) {
-    const TAVIStreamHeader sound =
-        TSoundSync::OutputSoundHeader(video.Header, audio->Header, video.Header.Length);
-    FWriter.AddStream(AudioOut, sound, audio->Format.data(),
-                      static_cast<uint32_t>(audio->Format.size()));
-    FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, audio->Format);
+    TAVIStreamHeader sound = audio->Header;
+    std::string format = audio->Format;
+    if (FSoundByFrames) TSoundSync::TimeByFrames(sound, format);
+    sound = TSoundSync::OutputSoundHeader(video.Header, sound, video.Header.Length);
+    FWriter.AddStream(AudioOut, sound, format.data(), static_cast<uint32_t>(format.size()));
+    FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, format);
     FSoundSync->SetSilenceBudget(SilenceBudget(FTotalSize));
   }
 }

@@ -79,6 +79,8 @@ private:
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
+  // MPEG audio is timed by frames: not every source is timed by bytes at one constant rate.
+  bool FSoundByFrames = false;
   std::unique_ptr<TSoundSync> FSoundSync;  // while the output has sound
   std::vector<uint8_t> FChunkBuffer;       // a chunk's header, then its data
   const uint8_t* FChunkData = nullptr;
