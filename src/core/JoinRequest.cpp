@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "core/ProductInfo.h"
 #include "join/OutputCheck.h"
 #include "join/OutputTransaction.h"
 #include "platform/Errors.h"
@@ -80,6 +81,9 @@ private:
   IProgressView& FView;
 };
 
+// What the outputs name as the program that wrote them ('ISFT').
+std::string SoftwareName() { return ProductInfo().Title + " " + ProductInfo().Version; }
+
 }  // namespace
 
 TJoinWrapper::TJoinWrapper(TJoinRequest Request, IProgressView& Progress)
@@ -116,6 +120,7 @@ bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FFiles = FRequest.Files;
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
+  joiner.FSoftware = SoftwareName();
   joiner.FProgress = &Progress;
   joiner.Execute();
   FResult.Warnings = joiner.Warnings();
@@ -133,6 +138,7 @@ bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   joiner.FResizeMethod = r.ResizeMethod;
   joiner.FVideoCompressor = r.VideoCompressor;
   joiner.FAudioCompressor = r.AudioCompressor;
+  joiner.FSoftware = SoftwareName();
   joiner.FProgress = &Progress;
   joiner.Join();
   FResult.Warnings = joiner.Warnings();

@@ -69,6 +69,9 @@ public:
   // Settings, filled by the dispatcher before Join.
   std::vector<std::string> FFiles;
   std::string FOutFileName;
+  // The output's 'ISFT' text (the program that wrote it, and its version); empty: none. The
+  // output carries the first source's recording date and 'INFO' texts.
+  std::string FSoftware;
   int32_t FWidth = 320;
   double FFrameRate = 24.0;
   int32_t FHeight = 240;
@@ -87,6 +90,9 @@ public:
 private:
   void CheckCompressors() const;
   std::vector<std::string> FWarnings;
+  // Puts the first source's recording date and 'INFO' texts, and FSoftware, into the output's
+  // header, as many as the room the engine leaves there holds.
+  void PutFacts() const;
 };
 
 }  // namespace rw

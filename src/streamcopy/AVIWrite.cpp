@@ -121,7 +121,10 @@ void TAVIFileWriter::CloseHeaders() {
     WriteExtendedHeader();
     FOut.EndList(odml);
   }
+  const std::string date = RecordingDateChunk(FFacts), info = InfoListChunk(FFacts);
+  FOut.Write(date.data(), date.size());
   FOut.EndList(FHdrlPos);
+  FOut.Write(info.data(), info.size());
   int64_t c = FOut.Position();
   FOut.PadWithJunk(c + (MovieAlignment - c % MovieAlignment) - riff::ListHeaderSize);
   FMoviPos = FOut.BeginList(riff::ckLIST, riff::listMovi);

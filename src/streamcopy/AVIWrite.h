@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "media/AVIFacts.h"
 #include "media/RiffFormat.h"
 #include "streamcopy/AVIWriteLegacyIndex.h"
 #include "streamcopy/AVIWriteOpenDMLIndex.h"
@@ -31,6 +32,10 @@ public:
   // Takes effect at the next BeginFile.
   uint8_t IndexMode() const { return FIndexMode; }
   void SetIndexMode(uint8_t Value) { FIndexMode = Value; }
+
+  // The recording date ('IDIT', in 'hdrl') and 'INFO' list the headers of the file being
+  // written carry; set before its first chunk.
+  void SetFacts(const TAVIFacts& Facts) { FFacts = Facts; }
 
   // MainFlags are the main header's flags but for the index flags, which CloseFile sets from
   // the indexes written.
@@ -85,6 +90,7 @@ private:
   int64_t FIndexBase = 0;
   std::array<TStreamSlot, MaxStreams> FStreams;
   TAVILegacyIndex FLegacyIndex;
+  TAVIFacts FFacts;
 };
 
 // "00dc" for the first video stream added, "01wb" for a second stream of another type...

@@ -124,6 +124,9 @@ void TAVIFileJoiner::ScanSources() {
 void TAVIFileJoiner::PrepareOutput() {
   // The output name is the join's own temporary file, beside the file it will replace: it is
   // written in place, and an existing file of that name is never deleted here.
+  TAVIFacts facts = FReader.Facts();
+  if (!FSoftware.empty()) facts.SetInfo(FourCC("ISFT"), FSoftware);
+  FWriter.SetFacts(facts);
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
   const TAVIStream& video = *FReader.VideoStream();
   FWriter.AddStream(VideoOut, video.Header, video.Format.data(),

@@ -39,6 +39,9 @@ public:
   std::vector<std::string> FFiles;
   std::string FOutFileName;
   bool FDropAudio = false;
+  // The output's 'ISFT' text (the program that wrote it, and its version); empty: the first
+  // source's is kept. The output carries the first source's recording date and 'INFO' texts.
+  std::string FSoftware;
   // Told the percentage after every chunk and asked then whether to stop; none: the join runs
   // to its end. Whoever runs the join shows and hides it.
   IProgress* FProgress = nullptr;

@@ -38,6 +38,7 @@ protected:
     joiner.FFiles = Files;
     joiner.FOutFileName = Out;
     joiner.FDropAudio = DropAudio;
+    joiner.FSoftware = "Reelwright 9.99";
     Warnings.clear();
     joiner.Execute();
     Warnings = joiner.Warnings();
@@ -166,13 +167,39 @@ TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
   test::TAVIBuilder b = test::SimpleAVI(6, true, test::TIndexKind::None);
   b.Main.Flags = riff::AVIF_MUSTUSEINDEX | riff::AVIF_ISINTERLEAVED;
   const std::string walked = Dir.File("walked.avi");
+  // It holds a camera's recording date and texts (some unfit to keep); the next source's texts
+  // are not the output's.
+  auto text = [](const std::string& Id, const std::string& Text) {
+    return test::Chunk(StrToFourCC(Id), Text);
+  };
+  b.HdrlExtra = text("IDIT", "SUN DEC 06 10:20:30 2026\n");
+  b.TopLevelExtra = test::List(
+      riff::listInfo, text("INAM", "Harbour\tat dawn") + text("ISFT", "CamOS 1.2") +
+                          text("Icmt", "not an id") + text("ICMT", std::string(5000, 'c')) +
+                          text("ICRD", std::string("2026-12-06\0junk after the end", 29)));
   b.Write(walked);
-  Join({walked, walked});
+  test::TAVIBuilder other = test::SimpleAVI(4, true, test::TIndexKind::Idx1Relative);
+  other.TopLevelExtra = test::List(riff::listInfo, text("INAM", "Another title"));
+  const std::string second = Dir.File("second.avi");
+  other.Write(second);
+  Join({walked, second});
   TAVIFileReader reader;
   reader.Open(Out, true);
   EXPECT_EQ(reader.MainHeader().Flags, riff::AVIF_HASINDEX | riff::AVIF_ISINTERLEAVED);
   EXPECT_EQ(reader.LegacyIndexEntries(),
             test::StreamChunks(Out, true).size() + test::StreamChunks(Out, false).size());
+  const TAVIFacts& facts = reader.Facts();
+  EXPECT_EQ(facts.RecordingDate, "SUN DEC 06 10:20:30 2026");
+  using TEntries = std::vector<std::pair<uint32_t, std::string>>;
+  EXPECT_EQ(facts.Info, (TEntries{{FourCC("INAM"), "Harbour at dawn"},
+                                  {FourCC("ISFT"), "Reelwright 9.99"},
+                                  {FourCC("ICMT"), std::string(1024, 'c')},
+                                  {FourCC("ICRD"), "2026-12-06"}}));
+  // The date lies in 'hdrl', where other readers look for it.
+  const std::string said =
+      test::RunTool("ffprobe -v error -show_entries format_tags " + test::ShellQuote(Out));
+  EXPECT_NE(said.find("creation_time=2026-12-06"), std::string::npos) << said;
+  EXPECT_NE(said.find("title=Harbour at dawn"), std::string::npos) << said;
 }
 
 TEST_F(AVIJoin, ASourceReadWithoutItsIndexIsNamedWithTheReason) {
