@@ -81,6 +81,11 @@ private:
   IProgressView& FView;
 };
 
+std::function<void(const std::string&)>& OutputCheckHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
 // What the outputs name as the program that wrote them ('ISFT').
 std::string SoftwareName() { return ProductInfo().Title + " " + ProductInfo().Version; }
 
@@ -109,6 +114,8 @@ TJoinResult TJoinWrapper::Run() {
   // A join stopped before any of the sources was written would only replace the output with
   // an empty file: the temporary file goes and an existing output stays as it was.
   if (wrote || !FResult.Cancelled) {
+    if (OutputCheckHook()) OutputCheckHook()(output.TempFileName());
+    if (FWritten) CheckReadBack(output.TempFileName(), FRequest.OutFileName, *FWritten);
     const std::string warning = output.Commit();
     if (!warning.empty()) FResult.Warnings.push_back(warning);
   }
@@ -124,6 +131,7 @@ bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FProgress = &Progress;
   joiner.Execute();
   FResult.Warnings = joiner.Warnings();
+  FWritten = joiner.Written();
   return joiner.PicturesWritten() > 0;
 }
 
@@ -144,6 +152,10 @@ bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   FResult.Warnings = joiner.Warnings();
   // The render reports no count of what it wrote: its output is kept.
   return true;
+}
+
+void SetOutputCheckHook(std::function<void(const std::string& TempFileName)> Hook) {
+  OutputCheckHook() = std::move(Hook);
 }
 
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress) {

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/AVIFacts.h"
+#include "media/AVIReadBack.h"
 #include "media/RiffFormat.h"
 #include "streamcopy/AVIWriteLegacyIndex.h"
 #include "streamcopy/AVIWriteOpenDMLIndex.h"
@@ -50,6 +52,8 @@ public:
   // Releases the file as it is, unfinished; never raises.
   void AbandonFile();
   bool IsOpen() const { return FOut.IsOpen(); }
+  // After CloseFile: what the file holds, for the check that reads it back.
+  const TAVIWritten& Written() const { return FWritten; }
 
 private:
   struct TStreamSlot {
@@ -60,6 +64,8 @@ private:
     int64_t HeaderPos = 0;
     int64_t SuperIndexPos = 0;
     uint32_t LargestChunk = 0;
+    uint32_t Length = 0;   // as patched into its header
+    uint64_t Entries = 0;  // IndexFingerprint of its chunks
     std::unique_ptr<TOpenDMLIndex> Index;
   };
 
@@ -91,6 +97,8 @@ private:
   std::array<TStreamSlot, MaxStreams> FStreams;
   TAVILegacyIndex FLegacyIndex;
   TAVIFacts FFacts;
+  std::vector<int> FStreamOrder;  // stream ids in the order of their headers
+  TAVIWritten FWritten;
 };
 
 // "00dc" for the first video stream added, "01wb" for a second stream of another type...

@@ -52,6 +52,8 @@ public:
   // After Execute: the pictures of the sources written to the output. A cancelled join that
   // wrote none made a file that holds nothing of the sources.
   uint32_t PicturesWritten() const { return FPicturesWritten; }
+  // After Execute: what the output holds, for the check that reads it back.
+  const TAVIWritten& Written() const { return FWriter.Written(); }
   // After Execute: texts naming the file, for each source that was read without its index
   // (saying why), gave clearly fewer frames than its header declares or no sound although it
   // declares some. The front ends show them.

@@ -4,12 +4,13 @@
 #include <map>
 #include <unistd.h>
 
-#include "support/JoinCheck.h"
+#include "media/AVIReadBack.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "streamcopy/PictureKinds.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
+#include "support/JoinCheck.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
 #include "support/RiffBuilder.h"
@@ -42,6 +43,8 @@ protected:
     Warnings.clear();
     joiner.Execute();
     Warnings = joiner.Warnings();
+    // Every output reads back as it was written, with its whole index.
+    EXPECT_NO_THROW(CheckReadBack(Out, Out, joiner.Written()));
   }
   void TearDown() override {
     for (const auto& [file, sum] : Sums) EXPECT_EQ(test::Checksum(file), sum) << file;
