@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "media/AVIRead.h"
+#include "media/AVIReadBack.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/JoinCheck.h"
@@ -157,6 +158,7 @@ protected:
     joiner.FFiles = Files;
     joiner.FOutFileName = Out;
     joiner.Execute();
+    EXPECT_NO_THROW(CheckReadBack(Out, Out, joiner.Written()));
     EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " +
                             test::ShellQuote(Out) + " -f null - 2>&1"),
               "");
