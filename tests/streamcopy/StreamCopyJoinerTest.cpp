@@ -205,6 +205,42 @@ TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
   EXPECT_NE(said.find("title=Harbour at dawn"), std::string::npos) << said;
 }
 
+// GStreamer's muxer times variable-rate MP3 by its average byte rate. Three of its clips of 4 s
+// of pictures and 1 s of sound join to sound as long as the pictures, timed by its frames, and
+// players agree on it.
+TEST_F(AVIJoin, VariableRateMp3FromGStreamerIsTimedByItsFrames) {
+  if (test::RunCommand("command -v gst-launch-1.0 >/dev/null") != 0)
+    GTEST_SKIP() << "GStreamer is not installed";
+  const std::string clip = Dir.File("gst.avi");
+  test::RunTool(
+      "gst-launch-1.0 -q videotestsrc num-buffers=100 ! "
+      "video/x-raw,width=64,height=48,framerate=25/1 ! jpegenc ! mux. audiotestsrc "
+      "num-buffers=43 wave=ticks ! audio/x-raw,rate=44100,channels=2 ! lamemp3enc "
+      "target=quality quality=2 ! mux. avimux name=mux ! filesink location=" +
+      test::ShellQuote(clip) + " 2>&1");
+  TAVIFileReader reader;
+  reader.Open(clip, true);
+  ASSERT_EQ(reader.AudioStream()->Header.SampleSize, 1u);
+  Join({clip, clip, clip});
+  reader.Open(Out, true);
+  const TAVIStreamHeader& a = reader.AudioStream()->Header;
+  EXPECT_EQ(a.Scale, 1152u);
+  EXPECT_EQ(a.Rate, 44100u);
+  EXPECT_EQ(a.SampleSize, 0u);
+  const double frame = 1152.0 / 44100;
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), 12.0, frame);
+  EXPECT_NEAR(a.Length * frame, 12.0, frame);
+  if (test::RunCommand("command -v mpv >/dev/null") == 0) {
+    const std::string said = test::RunTool(
+        "mpv --no-config --vo=null --ao=null --untimed --frames=1 "
+        "--term-playing-msg='DUR=${=duration}' " +
+        test::ShellQuote(Out) + " 2>&1");
+    const size_t at = said.find("DUR=");
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_NEAR(std::atof(said.c_str() + at + 4), 12.0, frame) << said;
+  }
+}
+
 TEST_F(AVIJoin, ASourceReadWithoutItsIndexIsNamedWithTheReason) {
   const std::string bytes = test::SimpleAVI(6, true, test::TIndexKind::OpenDML).Build();
   // The OpenDML index of the first stream with a type it cannot have, at either level.
