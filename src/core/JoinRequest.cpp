@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "core/ProductInfo.h"
 #include "join/OutputCheck.h"
 #include "join/OutputTransaction.h"
 #include "platform/Errors.h"
@@ -80,6 +81,14 @@ private:
   IProgressView& FView;
 };
 
+std::function<void(const std::string&)>& OutputCheckHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+// What the outputs name as the program that wrote them ('ISFT').
+std::string SoftwareName() { return ProductInfo().Title + " " + ProductInfo().Version; }
+
 }  // namespace
 
 TJoinWrapper::TJoinWrapper(TJoinRequest Request, IProgressView& Progress)
@@ -105,6 +114,8 @@ TJoinResult TJoinWrapper::Run() {
   // A join stopped before any of the sources was written would only replace the output with
   // an empty file: the temporary file goes and an existing output stays as it was.
   if (wrote || !FResult.Cancelled) {
+    if (OutputCheckHook()) OutputCheckHook()(output.TempFileName());
+    if (FWritten) CheckReadBack(output.TempFileName(), FRequest.OutFileName, *FWritten);
     const std::string warning = output.Commit();
     FResult.Kept = true;
     if (!warning.empty()) FResult.Warnings.push_back(warning);
@@ -118,9 +129,11 @@ bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FIdentities = FRequest.Identities;
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
+  joiner.FSoftware = SoftwareName();
   joiner.FProgress = &Progress;
   joiner.Execute();
   FResult.Warnings = joiner.Warnings();
+  FWritten = joiner.Written();
   return joiner.PicturesWritten() > 0;
 }
 
@@ -136,11 +149,16 @@ bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   joiner.FResizeMethod = r.ResizeMethod;
   joiner.FVideoCompressor = r.VideoCompressor;
   joiner.FAudioCompressor = r.AudioCompressor;
+  joiner.FSoftware = SoftwareName();
   joiner.FProgress = &Progress;
   joiner.Join();
   FResult.Warnings = joiner.Warnings();
   // The render reports no count of what it wrote: its output is kept.
   return true;
+}
+
+void SetOutputCheckHook(std::function<void(const std::string& TempFileName)> Hook) {
+  OutputCheckHook() = std::move(Hook);
 }
 
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress) {

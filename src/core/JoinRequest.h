@@ -2,13 +2,17 @@
 // One join as the join decision makes it from the user's choices, and the one run that carries
 // it out: the stream-copy joiner or the recompressing joiner, both reporting to the one
 // progress view that the run captions, shows and hides, both writing a temporary file that
-// replaces the output only when the join ends normally (finished or cancelled).
+// replaces the output only when the join ends normally (finished or cancelled) and the stream
+// copy's output, read back, shows what was written.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "join/JoinProgress.h"
+#include "media/AVIReadBack.h"
 #include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
 
@@ -68,7 +72,14 @@ private:
   TJoinRequest FRequest;
   IProgressView& FProgress;
   TJoinResult FResult;
+  // What the stream copy wrote, which the output must show when read back before it takes the
+  // output's place.
+  std::optional<TAVIWritten> FWritten;
 };
+
+// For tests: runs on the finished temporary output just before it is read back and checked
+// (a test damages it there, as a faulty writer would); an empty hook, the default, does nothing.
+void SetOutputCheckHook(std::function<void(const std::string& TempFileName)> Hook);
 
 // Runs one request with its progress in Progress.
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress);

@@ -16,6 +16,7 @@ void TAVIFileReader::Close() {
   FQueueValid = false;
   FIndexIsWalked = false;
   FIndexProblem.clear();
+  FFacts = TAVIFacts{};
   FStreams.clear();
   FFile.Close();
 }
@@ -109,8 +110,30 @@ void TAVIFileReader::Open(const std::string& FileName, bool HeaderOnly) {
   FIdx1Size = idx1 ? idx1->Size : 0;
 
   ReadHeaders();
+  ReadFacts(top);
 
   if (!HeaderOnly) ReadIndexes();
+}
+
+void TAVIFileReader::ReadFacts(const TChunkList& Top) {
+  FFacts = TAVIFacts{};
+  // Texts are read no further than the facts keep them.
+  auto text = [&](const TChunkInfo& C) {
+    std::string bytes(std::min<size_t>(C.Size, TAVIFacts::MaxText + 1), '\0');
+    bytes.resize(ReadAt(bytes.data(), static_cast<uint32_t>(bytes.size()), C.DataPos));
+    return CleanFactText(bytes.data(), bytes.size());
+  };
+  const TChunkList hdrl = ScanChunks(FHdrlPos, FHdrlSize);
+  if (const TChunkInfo* idit = FindChunk(hdrl, FourCC("IDIT"), 0))
+    FFacts.RecordingDate = text(*idit);
+  for (const TChunkList* level : {&hdrl, &Top})
+    for (const TChunkInfo& list : *level) {
+      if (list.Id != riff::ckLIST || list.ListType != riff::listInfo) continue;
+      for (const TChunkInfo& c : ScanChunks(list.DataPos, list.Size)) {
+        if (FFacts.Info.size() >= TAVIFacts::MaxInfoEntries) return;
+        if (IsInfoId(c.Id)) FFacts.SetInfo(c.Id, text(c));
+      }
+    }
 }
 
 void TAVIFileReader::ReadHeaders() {

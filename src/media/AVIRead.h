@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "media/AVIFacts.h"
 #include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -152,6 +153,9 @@ public:
   const TAVIStream* VideoStream() const { return FVideoStream; }
   const TAVIStream* AudioStream() const { return FAudioStream; }
   const TAVIMainHeader& MainHeader() const { return FMainHeader; }
+  // The recording date and 'INFO' texts of the header (of 'hdrl' and of the first RIFF
+  // container), as bounded and cleaned as TAVIFacts keeps them; read by a header-only open too.
+  const TAVIFacts& Facts() const { return FFacts; }
   bool IsOpenDML() const { return FIsOpenDML; }
   // Whether the file has an index to read ('idx1', or OpenDML 'indx'); known after a
   // header-only open too.
@@ -203,6 +207,7 @@ private:
   // the file, so a file cannot rightly hold more than its size / 8.
   bool TakeIndexEntry();
   void ReadHeaders();
+  void ReadFacts(const TChunkList& Top);
   int64_t GetIndexBase();
   // Both false when the index is damaged.
   bool ReadOldIndex();
@@ -234,6 +239,7 @@ private:
   TFile FFile;
   int64_t FFileSize = 0;  // taken at open: every read of the parse is bounded by it
   TAVIMainHeader FMainHeader;
+  TAVIFacts FFacts;
   int64_t FHdrlPos = 0;
   uint32_t FHdrlSize = 0;
   int64_t FMoviPos = 0;

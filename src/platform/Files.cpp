@@ -57,6 +57,14 @@ TFile TFile::Create(const std::string& FileName) {
   return f;
 }
 
+TFile TFile::OpenReadWrite(const std::string& FileName) {
+  int fd = ::open(FileName.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) RaiseLastOSError();
+  TFile f(fd);
+  (void)::flock(fd, LOCK_EX | LOCK_NB);
+  return f;
+}
+
 TFile TFile::CreateNew(const std::string& FileName, unsigned Mode) {
   int fd =
       ::open(FileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(Mode));

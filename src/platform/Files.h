@@ -30,6 +30,8 @@ public:
   static TFile OpenRead(const std::string& FileName);
   // Creates or truncates for writing; no other reader or writer takes the lock meanwhile.
   static TFile Create(const std::string& FileName);
+  // Opens an existing file for reading and writing, as Create locks it, without truncating it.
+  static TFile OpenReadWrite(const std::string& FileName);
   // Creates a file that must not exist yet, with Mode less the process's umask. Raises the
   // system failure (EEXIST when the name is taken).
   static TFile CreateNew(const std::string& FileName, unsigned Mode);

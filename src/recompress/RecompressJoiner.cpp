@@ -8,6 +8,7 @@
 #include "engine/EngineLoader.h"
 #include "join/JoinProgress.h"
 #include "join/OutputCheck.h"
+#include "media/AVIFacts.h"
 #include "media/AVIRead.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -228,12 +229,14 @@ void TDSVideoJoiner::Join() {
     if (FProgress->IsCancelled()) {
       job.Stop();
       CheckSourcesAfterRender(started);
+      PutFacts();
       return;
     }
   }
   const TEngineError failure = job.Error();
   if (failure.Failed()) throw Exception(failure.Reason);
   CheckSourcesAfterRender(started);
+  PutFacts();
 }
 
 void TDSVideoJoiner::CheckSourcesAfterRender(const std::vector<TFileIdentity>& Started) {
@@ -250,6 +253,22 @@ void TDSVideoJoiner::CheckSourcesAfterRender(const std::vector<TFileIdentity>& S
     // Another file under its name, or other contents: the render may hold them.
     CheckSourceIdentity(FFiles[i], then, now);
   }
+}
+
+void TDSVideoJoiner::PutFacts() const {
+  TAVIFileReader first;
+  try {
+    first.Open(FFiles.at(0), true);
+  } catch (const EAVIReadError&) {
+    return;  // a source the engine reads but our reader does not: its facts are not known
+  }
+  // The program first: where the room the engine leaves is short, the source's texts go first.
+  TAVIFacts facts;
+  facts.RecordingDate = first.Facts().RecordingDate;
+  if (!FSoftware.empty()) facts.SetInfo(FourCC("ISFT"), FSoftware);
+  for (const auto& [id, text] : first.Facts().Info)
+    if (id != FourCC("ISFT") || FSoftware.empty()) facts.SetInfo(id, text);
+  while (!PutFactsInHeader(FOutFileName, facts) && !facts.Info.empty()) facts.Info.pop_back();
 }
 
 }  // namespace rw

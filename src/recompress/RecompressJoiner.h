@@ -104,6 +104,9 @@ public:
   // when the join starts fails it, naming it (entries of inode 0, or missing, are not checked).
   std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
+  // The output's 'ISFT' text (the program that wrote it, and its version); empty: none. The
+  // output carries the first source's recording date and 'INFO' texts.
+  std::string FSoftware;
   int32_t FWidth = 320;
   double FFrameRate = 24.0;
   int32_t FHeight = 240;
@@ -125,6 +128,9 @@ private:
   // rewritten fails the join, naming it.
   void CheckSourcesAfterRender(const std::vector<TFileIdentity>& Started);
   std::vector<std::string> FWarnings;
+  // Puts the first source's recording date and 'INFO' texts, and FSoftware, into the output's
+  // header, as many as the room the engine leaves there holds.
+  void PutFacts() const;
 };
 
 }  // namespace rw

@@ -42,6 +42,8 @@ void TAVIFileWriter::BeginFile(const std::string& FileName, uint32_t MainFlags) 
   FFirstPart = true;
   FMainVideo = -1;
   FIndexBase = 0;
+  FStreamOrder.clear();
+  FWritten = TAVIWritten{};
 }
 
 void TAVIFileWriter::WriteMainHeader() {
@@ -95,6 +97,7 @@ void TAVIFileWriter::AddStream(int StreamId, const TAVIStreamHeader& Header, con
   slot.ChunkId = StreamChunkId(FMainHeader.Streams, Header.Type);
   slot.SampleSize = Header.SampleSize;
   ++FMainHeader.Streams;
+  FStreamOrder.push_back(StreamId);
   // The index exists before anything below can fail, so a stream that took its slot is
   // always complete enough to be closed.
   if (OpenDMLOn()) slot.Index = std::make_unique<TOpenDMLIndex>(slot.ChunkId, slot.SampleSize);
@@ -121,7 +124,10 @@ void TAVIFileWriter::CloseHeaders() {
     WriteExtendedHeader();
     FOut.EndList(odml);
   }
+  const std::string date = RecordingDateChunk(FFacts), info = InfoListChunk(FFacts);
+  FOut.Write(date.data(), date.size());
   FOut.EndList(FHdrlPos);
+  FOut.Write(info.data(), info.size());
   int64_t c = FOut.Position();
   FOut.PadWithJunk(c + (MovieAlignment - c % MovieAlignment) - riff::ListHeaderSize);
   FMoviPos = FOut.BeginList(riff::ckLIST, riff::listMovi);
@@ -142,7 +148,10 @@ void TAVIFileWriter::FlushStandardIndexes() {
 
 void TAVIFileWriter::EndMovieAndPart() {
   FOut.EndList(FMoviPos);
-  if (FFirstPart && LegacyOn()) FLegacyIndex.Write(FOut);
+  if (FFirstPart && LegacyOn()) {
+    FWritten.LegacyEntries = FLegacyIndex.Bytes() / riff::Idx1EntrySize;
+    FLegacyIndex.Write(FOut);
+  }
   FOut.EndList(FRiffPos);
 }
 
@@ -177,6 +186,7 @@ void TAVIFileWriter::WriteChunk(int StreamId, const void* Data, bool KeyFrame, u
     if (slot.Index->Add(offset, Size, KeyFrame)) slot.Index->FlushStandardIndex(FOut, FIndexBase);
   }
   ++slot.ChunkCount;
+  slot.Entries = IndexFingerprint(slot.Entries, p + riff::ChunkHeaderSize, Size, KeyFrame);
   slot.TotalBytes += Size;
   slot.LargestChunk = std::max(slot.LargestChunk, Size);
 }
@@ -188,6 +198,7 @@ void TAVIFileWriter::PatchStreamHeader(TStreamSlot& Slot) {
   header.Length = Slot.SampleSize != 0 ? static_cast<uint32_t>(Slot.TotalBytes / Slot.SampleSize)
                                        : Slot.ChunkCount;
   header.SuggestedBufferSize = Slot.LargestChunk + BufferSizeMargin;
+  Slot.Length = header.Length;
   FOut.Seek(Slot.HeaderPos);
   FOut.Write(&header, sizeof header);
   if (OpenDMLOn()) {
@@ -226,6 +237,11 @@ void TAVIFileWriter::CloseFile() {
     if (slot.ChunkId != 0) PatchStreamHeader(slot);
 
   FOut.Close();
+  FWritten.TotalFrames = FMainHeader.TotalFrames;
+  for (int id : FStreamOrder) {
+    const TStreamSlot& slot = FStreams[static_cast<size_t>(id)];
+    FWritten.Streams.push_back({slot.ChunkCount, slot.TotalBytes, slot.Length, slot.Entries});
+  }
   FreeSlots();
 }
 

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "media/AVIFacts.h"
+#include "media/AVIReadBack.h"
 #include "media/RiffFormat.h"
 #include "streamcopy/AVIWriteLegacyIndex.h"
 #include "streamcopy/AVIWriteOpenDMLIndex.h"
@@ -32,6 +35,10 @@ public:
   uint8_t IndexMode() const { return FIndexMode; }
   void SetIndexMode(uint8_t Value) { FIndexMode = Value; }
 
+  // The recording date ('IDIT', in 'hdrl') and 'INFO' list the headers of the file being
+  // written carry; set before its first chunk.
+  void SetFacts(const TAVIFacts& Facts) { FFacts = Facts; }
+
   // MainFlags are the main header's flags but for the index flags, which CloseFile sets from
   // the indexes written.
   void BeginFile(const std::string& FileName, uint32_t MainFlags);
@@ -45,6 +52,8 @@ public:
   // Releases the file as it is, unfinished; never raises.
   void AbandonFile();
   bool IsOpen() const { return FOut.IsOpen(); }
+  // After CloseFile: what the file holds, for the check that reads it back.
+  const TAVIWritten& Written() const { return FWritten; }
 
 private:
   struct TStreamSlot {
@@ -55,6 +64,8 @@ private:
     int64_t HeaderPos = 0;
     int64_t SuperIndexPos = 0;
     uint32_t LargestChunk = 0;
+    uint32_t Length = 0;   // as patched into its header
+    uint64_t Entries = 0;  // IndexFingerprint of its chunks
     std::unique_ptr<TOpenDMLIndex> Index;
   };
 
@@ -85,6 +96,9 @@ private:
   int64_t FIndexBase = 0;
   std::array<TStreamSlot, MaxStreams> FStreams;
   TAVILegacyIndex FLegacyIndex;
+  TAVIFacts FFacts;
+  std::vector<int> FStreamOrder;  // stream ids in the order of their headers
+  TAVIWritten FWritten;
 };
 
 // "00dc" for the first video stream added, "01wb" for a second stream of another type...

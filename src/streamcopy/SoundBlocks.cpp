@@ -68,6 +68,40 @@ bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Head
   return true;
 }
 
+bool MpegAudioFormat(const std::string& Format, TMpegAudioFormat& Result) {
+  if (Format.size() < riff::WaveBitsPerSampleOffset) return false;
+  const uint16_t tag = GetLE16(Format.data() + riff::WaveFormatTagOffset);
+  TMpegAudioFormat f;
+  if (tag == riff::waveMpegLayer3) {
+    f.Layer = 3;
+  } else if (tag == riff::waveMpeg) {
+    // The layer field after the wave format: 1, 2 or 4 for layers I, II and III.
+    constexpr uint32_t LayerOffset = 18;
+    const uint16_t layer =
+        Format.size() >= LayerOffset + 2 ? GetLE16(Format.data() + LayerOffset) : 2;
+    f.Layer = layer == 1 ? 1 : layer == 4 ? 3 : 2;
+  } else {
+    return false;
+  }
+  f.SampleRate = GetLE32(Format.data() + riff::WaveSamplesPerSecOffset);
+  bool known = false;
+  for (uint32_t rate : SampleRates) {
+    if (f.SampleRate == rate) known = f.Mpeg1 = true;
+    if (f.SampleRate == rate / 2 || f.SampleRate == rate / 4) known = true;
+  }
+  if (!known) return false;
+  f.SamplesPerFrame = f.Layer == 1 ? 384 : (f.Layer == 3 && !f.Mpeg1 ? 576 : 1152);
+  Result = f;
+  return true;
+}
+
+bool IsMpegByteRate(const TMpegAudioFormat& Format, long double BytesPerSecond) {
+  const int table = Format.Mpeg1 ? Format.Layer - 1 : (Format.Layer == 1 ? 3 : 4);
+  for (int i = 1; i < 15; ++i)
+    if (BytesPerSecond * 8 == static_cast<long double>(Bitrates[table][i]) * 1000) return true;
+  return false;
+}
+
 TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
   auto word = [&](uint32_t Offset) -> uint16_t {
     return Offset + 2 <= Format.size() ? GetLE16(Format.data() + Offset) : 0;

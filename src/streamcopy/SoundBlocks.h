@@ -23,6 +23,22 @@ struct TMpegAudioHeader {
 // can measure (no sync word, reserved values, free-format bit rate).
 bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Header);
 
+// The longest MPEG audio frame there is (layer II at 160 kbit/s and 8 kHz, padded).
+inline constexpr uint32_t MaxMpegFrameBytes = 2881;
+
+// What a sound stream's format ('strf') says of its MPEG audio frames.
+struct TMpegAudioFormat {
+  int Layer = 0;
+  bool Mpeg1 = false;
+  uint32_t SampleRate = 0;
+  uint32_t SamplesPerFrame = 0;
+};
+// False when the format is not MPEG audio (layer III, or layers I and II by the layer the
+// format names) at a sample rate MPEG audio has.
+bool MpegAudioFormat(const std::string& Format, TMpegAudioFormat& Result);
+// Whether frames of this format at one bit rate they can have make BytesPerSecond.
+bool IsMpegByteRate(const TMpegAudioFormat& Format, long double BytesPerSecond);
+
 // Makes silence for one sound stream, from its format ('strf') and the sample size of its
 // header. PCM (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio
 // and AC-3 get silent frames once a frame of the stream has been seen (Learn). Other formats

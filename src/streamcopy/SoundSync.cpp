@@ -35,6 +35,29 @@ TAVIStreamHeader TSoundSync::OutputSoundHeader(const TAVIStreamHeader& Video,
   return header;
 }
 
+bool TSoundSync::ByteTimedConstantRate(const TAVIStreamHeader& Sound, const std::string& Format,
+                                       long double& BytesPerSecond) {
+  TMpegAudioFormat mpeg;
+  if (!MpegAudioFormat(Format, mpeg) || Sound.SampleSize == 0 || Sound.Scale == 0) return false;
+  const long double rate = static_cast<long double>(Sound.Rate) * Sound.SampleSize / Sound.Scale;
+  if (!IsMpegByteRate(mpeg, rate)) return false;
+  BytesPerSecond = rate;
+  return true;
+}
+
+bool TSoundSync::TimeByFrames(TAVIStreamHeader& Sound, std::string& Format) {
+  TMpegAudioFormat mpeg;
+  if (!MpegAudioFormat(Format, mpeg)) return false;
+  const long double start =
+      std::round(StartSeconds(Sound) * mpeg.SampleRate / mpeg.SamplesPerFrame);
+  Sound.Start = static_cast<uint32_t>(std::clamp<long double>(start, 0, UINT32_MAX));
+  Sound.Scale = mpeg.SamplesPerFrame;
+  Sound.Rate = mpeg.SampleRate;
+  Sound.SampleSize = 0;
+  PutLE16(Format.data() + riff::WaveBlockAlignOffset, static_cast<uint16_t>(mpeg.SamplesPerFrame));
+  return true;
+}
+
 TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
                        const std::string& SoundFormat)
     : FVideoScale(Video.Scale),
@@ -46,6 +69,8 @@ TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& So
       FSoundStart(StartSeconds(Sound)),
       FSilence(SoundFormat, Sound.SampleSize) {
   FEnabled = FVideoScale != 0 && FVideoRate != 0 && FSoundScale != 0 && FSoundRate != 0;
+  TMpegAudioFormat mpeg;
+  FByFrames = FSampleSize == 0 && MpegAudioFormat(SoundFormat, mpeg);
 }
 
 int64_t TSoundSync::UnitsAt(long double Seconds) const {
@@ -70,6 +95,7 @@ void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHead
   FStartPending = true;
   FSkipUnits = 0;
   FSourceSoundSeen = FSourceSoundKept = false;
+  FFrame.clear();
 }
 
 void TSoundSync::PlaceSourceStart(const TWrite& Write) {
@@ -97,6 +123,47 @@ uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units)
 }
 
 void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write) {
+  if (FByFrames)
+    CopyFrames(Data, Size, Write);
+  else
+    CopyBlock(Data, Size, KeyFrame, Write);
+}
+
+void TSoundSync::CopyFrames(const uint8_t* Data, uint32_t Size, const TWrite& Write) {
+  FSourceSoundSeen = true;
+  // Frames of the stream keep the version, layer and sample rate of its first frame; bytes
+  // between frames (damage, tags) are left out.
+  constexpr uint32_t StreamBits = 0xFFFE0C00u;
+  FFrame.insert(FFrame.end(), Data, Data + Size);
+  size_t at = 0;
+  bool found = false;
+  while (at + 4 <= FFrame.size()) {
+    TMpegAudioHeader h;
+    if (!ParseMpegAudioHeader(FFrame.data() + at, FFrame.size() - at, h) ||
+        (FFrameBits != 0 && (h.Bits & StreamBits) != (FFrameBits & StreamBits))) {
+      ++at;
+      continue;
+    }
+    if (at + h.FrameSize > FFrame.size()) break;
+    if (FFrameBits == 0) FFrameBits = h.Bits;
+    CopyBlock(FFrame.data() + at, h.FrameSize, true, Write);
+    at += h.FrameSize;
+    found = true;
+  }
+  // A stream whose frames cannot be measured (free format) is copied a chunk a block, as it
+  // comes; what waits for the rest of a frame never outgrows the longest frame.
+  if (!found && FFrameBits == 0 && FFrame.size() > 2 * MaxMpegFrameBytes) {
+    FByFrames = false;
+    CopyBlock(FFrame.data(), static_cast<uint32_t>(FFrame.size()), true, Write);
+    FFrame.clear();
+    return;
+  }
+  FFrame.erase(FFrame.begin(), FFrame.begin() + static_cast<std::ptrdiff_t>(at));
+  if (FFrame.size() > MaxMpegFrameBytes)
+    FFrame.erase(FFrame.begin(), FFrame.end() - static_cast<std::ptrdiff_t>(MaxMpegFrameBytes));
+}
+
+void TSoundSync::CopyBlock(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write) {
   FSourceSoundSeen = true;
   if (!FEnabled) {
     Write(Data, Size, KeyFrame);
@@ -132,6 +199,8 @@ void TSoundSync::CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, co
 }
 
 void TSoundSync::EndSource(const TWrite& Write) {
+  // A frame the source's sound ends inside of is left out.
+  FFrame.clear();
   if (!FEnabled) return;
   FStartPending = false;
   const int64_t gap = UnitsAt(PictureTime(FPictures)) - static_cast<int64_t>(FUnits);

@@ -6,7 +6,10 @@
 // start where it starts in the source relative to its first picture (the stream headers'
 // Start delays included) and to end at its last picture: missing sound becomes silence of the
 // stream's own format, sound past the last picture (or before the first) is cut. PCM is placed
-// to the sample, compressed sound to the block (one MPEG audio or AC-3 frame).
+// to the sample, compressed sound to the block (one MPEG audio or AC-3 frame). MPEG audio that
+// is not timed by bytes at one constant bit rate is written one frame a chunk and timed by its
+// frames, whatever the sources' headers claim: the bytes of variable-rate frames say nothing
+// of their time.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -33,6 +36,16 @@ public:
   static TAVIStreamHeader OutputSoundHeader(const TAVIStreamHeader& Video,
                                             const TAVIStreamHeader& Sound, uint32_t Pictures,
                                             const std::string& SoundFormat);
+
+  // Whether MPEG audio of this header and format is timed by its bytes at one constant bit rate
+  // its frames can have; then BytesPerSecond is that rate. False for any other sound.
+  static bool ByteTimedConstantRate(const TAVIStreamHeader& Sound, const std::string& Format,
+                                    long double& BytesPerSecond);
+  // Makes the sound stream header and format of MPEG audio timed by its frames: one frame a
+  // chunk, Scale the samples of a frame, Rate the sample rate, the start delay kept in seconds,
+  // the format's block align the samples of a frame (as players expect of such streams). False
+  // (nothing changed) when the format is not MPEG audio.
+  static bool TimeByFrames(TAVIStreamHeader& Sound, std::string& Format);
 
   // The output's video and sound stream headers and its sound format (the first source's).
   TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
@@ -71,6 +84,11 @@ private:
   // Places the source's first sound: silence before it, or the part of it to leave out.
   void PlaceSourceStart(const TWrite& Write);
   void WriteSilence(int64_t Units, const TWrite& Write);
+  // CopySound for one block of the output: one chunk, or one MPEG audio frame.
+  void CopyBlock(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write);
+  // CopySound of MPEG audio timed by frames: the chunk's bytes, after what the source's
+  // previous chunk left of a frame, become whole frames.
+  void CopyFrames(const uint8_t* Data, uint32_t Size, const TWrite& Write);
   // Of Units wanted from the start of the chunk, the bytes to take: a whole number of samples
   // for PCM, the nearest frame boundary for MPEG audio, else all or nothing by the nearer end.
   uint32_t CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units) const;
@@ -82,6 +100,9 @@ private:
   uint32_t FSoundScale, FSoundRate, FSampleSize;
   long double FVideoStart, FSoundStart;  // seconds of the headers' Start fields
   TSilenceMaker FSilence;
+  bool FByFrames = false;       // MPEG audio timed by frames, one a chunk
+  uint32_t FFrameBits = 0;      // the first frame header of the stream, once one was found
+  std::vector<uint8_t> FFrame;  // the start of a frame that goes on in the next chunk
 
   // Output written so far.
   uint64_t FPictures = 0;

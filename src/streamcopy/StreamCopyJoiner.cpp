@@ -105,19 +105,31 @@ void TAVIFileJoiner::ScanSources() {
   // The output is checked before the sources are read.
   CheckJoinOutput(FOutFileName, FFiles);
   FScanned.clear();
-  for (const std::string& name : FFiles) {
-    TReaderPass pass(FReader, name, true);
-    const size_t i = FScanned.size();
+  bool constantRate = true;
+  long double firstRate = -1;
+  for (size_t i = 0; i < FFiles.size(); ++i) {
+    TReaderPass pass(FReader, FFiles[i], true);
     FScanned.push_back(FReader.File().Identity());
-    if (i < FIdentities.size()) CheckSourceIdentity(name, FIdentities[i], FScanned[i]);
+    if (i < FIdentities.size()) CheckSourceIdentity(FFiles[i], FIdentities[i], FScanned[i]);
     FTotalFrames += FReader.VideoStream()->Header.Length;
     FTotalSize += FReader.GetFileSize();
+    const TAVIStream* audio = FReader.AudioStream();
+    long double rate = 0;
+    if (!audio) continue;
+    if (!TSoundSync::ByteTimedConstantRate(audio->Header, audio->Format, rate) ||
+        (firstRate >= 0 && rate != firstRate))
+      constantRate = false;
+    if (firstRate < 0) firstRate = rate;
   }
+  FSoundByFrames = !constantRate;
 }
 
 void TAVIFileJoiner::PrepareOutput() {
   // The output name is the join's own temporary file, beside the file it will replace: it is
   // written in place, and an existing file of that name is never deleted here.
+  TAVIFacts facts = FReader.Facts();
+  if (!FSoftware.empty()) facts.SetInfo(FourCC("ISFT"), FSoftware);
+  FWriter.SetFacts(facts);
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
   const TAVIStream& video = *FReader.VideoStream();
   FWriter.AddStream(VideoOut, video.Header, video.Format.data(),
@@ -126,11 +138,12 @@ void TAVIFileJoiner::PrepareOutput() {
   FHasAudioOut = audio && !FDropAudio;
   FSoundSync.reset();
   if (FHasAudioOut) {
-    const TAVIStreamHeader sound = TSoundSync::OutputSoundHeader(
-        video.Header, audio->Header, video.Header.Length, audio->Format);
-    FWriter.AddStream(AudioOut, sound, audio->Format.data(),
-                      static_cast<uint32_t>(audio->Format.size()));
-    FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, audio->Format);
+    TAVIStreamHeader sound = audio->Header;
+    std::string format = audio->Format;
+    if (FSoundByFrames) TSoundSync::TimeByFrames(sound, format);
+    sound = TSoundSync::OutputSoundHeader(video.Header, sound, video.Header.Length, format);
+    FWriter.AddStream(AudioOut, sound, format.data(), static_cast<uint32_t>(format.size()));
+    FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, format);
     FSoundSync->SetSilenceBudget(SilenceBudget(FTotalSize));
   }
 }

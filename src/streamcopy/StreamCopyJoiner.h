@@ -43,6 +43,9 @@ public:
   std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
   bool FDropAudio = false;
+  // The output's 'ISFT' text (the program that wrote it, and its version); empty: the first
+  // source's is kept. The output carries the first source's recording date and 'INFO' texts.
+  std::string FSoftware;
   // Told the percentage after every chunk and asked then whether to stop; none: the join runs
   // to its end. Whoever runs the join shows and hides it.
   IProgress* FProgress = nullptr;
@@ -53,6 +56,8 @@ public:
   // After Execute: the pictures of the sources written to the output. A cancelled join that
   // wrote none made a file that holds nothing of the sources.
   uint32_t PicturesWritten() const { return FPicturesWritten; }
+  // After Execute: what the output holds, for the check that reads it back.
+  const TAVIWritten& Written() const { return FWriter.Written(); }
   // After Execute: texts naming the file, for each source that was read without its index
   // (saying why), gave clearly fewer frames than its header declares or no sound although it
   // declares some. The front ends show them.
@@ -83,6 +88,8 @@ private:
   uint32_t FTotalFrames = 0;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
+  // MPEG audio is timed by frames: not every source is timed by bytes at one constant rate.
+  bool FSoundByFrames = false;
   std::unique_ptr<TSoundSync> FSoundSync;  // while the output has sound
   std::vector<uint8_t> FChunkBuffer;       // a chunk's header, then its data
   const uint8_t* FChunkData = nullptr;

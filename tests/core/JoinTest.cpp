@@ -311,6 +311,63 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   }
 }
 
+// A writer fault that leaves the output's index or headers other than what was written fails
+// the join before the output is replaced, and says what differs.
+TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
+  const std::string clip = test::MakeClip(Clip(64, "25", 10, "pcm"));
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  choices.Overwrite = true;
+  // Edit changes the temporary output's bytes, given the first RIFF part's chunks.
+  auto expectFailure = [&](const std::function<void(std::string&, const test::TRiffChunk&)>& Edit,
+                           const std::string& Difference) {
+    test::WriteFileBytes(Out, "an older output");
+    SetOutputCheckHook([&](const std::string& Temp) {
+      std::string bytes = test::ReadFileBytes(Temp);
+      Edit(bytes, test::ListChunks(bytes, 0, bytes.size()).at(0));
+      test::WriteFileBytes(Temp, bytes);
+    });
+    try {
+      Run({clip, clip}, choices);
+      ADD_FAILURE() << "replaced the output with a faulty one: " << Difference;
+    } catch (const std::exception& E) {
+      EXPECT_EQ(std::string(E.what()),
+                "The output file " + Out + " is not as it was written: " + Difference);
+    }
+    SetOutputCheckHook({});
+    EXPECT_EQ(test::ReadFileBytes(Out), "an older output");
+    EXPECT_FALSE(std::filesystem::exists(Dir.File(".out.avi.part")));
+  };
+  auto idx1Entry = [](std::string& Bytes, const test::TRiffChunk& Riff, int N) {
+    return test::FindChunk(test::ListChunks(Bytes, Riff), "idx1").DataPos() + 16 * N;
+  };
+  // One index entry that points 2 bytes off, or claims 2 bytes more, than its chunk.
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        const uint64_t at = idx1Entry(B, R, 5) + 8;
+        PutLE32(B.data() + at, test::U32At(B, at) + 2);
+      },
+      "the index of stream 1 does not point at the chunks written");
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        const uint64_t at = idx1Entry(B, R, 6) + 12;
+        PutLE32(B.data() + at, test::U32At(B, at) + 2);
+      },
+      "stream 0 has 5800 bytes in its index, 5798 were written");
+  // The sound stream's header claims another length.
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        const auto hdrl = test::FindChunk(test::ListChunks(B, R), "LIST", "hdrl");
+        const auto strl = test::ListChunks(B, hdrl).at(2);
+        const uint64_t at = test::FindChunk(test::ListChunks(B, strl), "strh").DataPos() + 32;
+        PutLE32(B.data() + at, test::U32At(B, at) + 1);
+      },
+      "stream 1 has the length 35281, 35280 was written");
+  // Untouched, the same join replaces the output.
+  Run({clip, clip}, choices);
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 20u);
+}
+
 TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
   const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
   TJoinChoices choices;

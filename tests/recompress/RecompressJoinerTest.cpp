@@ -11,13 +11,16 @@
 
 #include "engine/EngineLoader.h"
 #include "join/JoinProgress.h"
+#include "media/AVIRead.h"
 #include "media/RiffFormat.h"
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
 #include "support/Fixtures.h"
+#include "support/JoinCheck.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
 #include "support/PeerCheck.h"
+#include "support/RiffBuilder.h"
 #include "support/TempDir.h"
 
 namespace rw {
@@ -51,6 +54,25 @@ private:
   std::function<bool(double)> FAnswer;
   bool FCancel = false;
 };
+
+// Rewrites the clip File (pictures and sound) with a camera's recording date in its header
+// and a title in its 'INFO' list.
+void AddCameraFacts(const std::string& File) {
+  TAVIFileReader reader;
+  reader.Open(File, true);
+  test::TAVIBuilder b;
+  b.Main = reader.MainHeader();
+  b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
+  b.AddStream(reader.AudioStream()->Header, reader.AudioStream()->Format);
+  b.HdrlExtra = test::Chunk(FourCC("IDIT"), "SUN DEC 06 10:20:30 2026\n");
+  b.TopLevelExtra = test::List(riff::listInfo, test::Chunk(FourCC("INAM"), "Harbour"));
+  const auto video = test::StreamChunks(File, true), sound = test::StreamChunks(File, false);
+  for (size_t v = 0, a = 0; v < video.size(); ++v) {
+    b.AddChunkData(0, video[v].Data, video[v].KeyFrame);
+    for (; a < (v + 1) * sound.size() / video.size(); ++a) b.AddChunkData(1, sound[a].Data);
+  }
+  b.Write(File);
+}
 
 class DSJoinTest : public ::testing::Test {
 protected:
@@ -174,10 +196,23 @@ TEST_F(DSJoinTest, UncompressedJoinKeepsSoundWithItsPictures) {
   c.SampleRate = 8000;
   c.Channels = 1;
   c.AudioCodec = "pcm_u8";
-  TDSVideoJoiner j = SmallJoiner({Clip("a.avi", a), Clip("b.avi", b), Clip("c.avi", c)});
+  // The first source is a camera's: its recording date and title are kept.
+  const std::string first = Clip("a.avi", a);
+  AddCameraFacts(first);
+  TDSVideoJoiner j = SmallJoiner({first, Clip("b.avi", b), Clip("c.avi", c)});
+  j.FSoftware = "Reelwright 9.99";
   j.Join();
 
   EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  TAVIFileReader reader;
+  reader.Open(j.FOutFileName, true);
+  EXPECT_EQ(reader.Facts().RecordingDate, "SUN DEC 06 10:20:30 2026");
+  EXPECT_EQ(reader.Facts().Info,
+            (std::vector<std::pair<uint32_t, std::string>>{{FourCC("ISFT"), "Reelwright 9.99"},
+                                                           {FourCC("INAM"), "Harbour"}}));
+  const std::string said = test::RunTool("ffprobe -v error -show_entries format_tags " +
+                                         test::ShellQuote(j.FOutFileName));
+  EXPECT_NE(said.find("creation_time=2026-12-06"), std::string::npos) << said;
   auto v = test::ProbeStream(j.FOutFileName, "v:0");
   EXPECT_EQ(v["codec_name"], "rawvideo");
   EXPECT_EQ(v["pix_fmt"], "bgr24");

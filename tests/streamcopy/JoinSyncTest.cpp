@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
+#include <sstream>
 
 #include "media/AVIRead.h"
+#include "media/AVIReadBack.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/JoinCheck.h"
@@ -67,6 +70,20 @@ void RegroupSound(const std::string& FileName, int Frames) {
   b.Write(FileName);
 }
 
+// Where the sound's last packet ends, by the times ffprobe gives the packets.
+double LastSoundPacketEnd(const std::string& FileName) {
+  const std::string said = test::RunTool(
+      "ffprobe -v error -select_streams a:0 -show_entries "
+      "packet=pts_time,duration_time -of csv=p=0 " +
+      test::ShellQuote(FileName));
+  double end = 0, pts = 0, duration = 0;
+  std::istringstream in(said);
+  for (std::string line; std::getline(in, line);)
+    if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &duration) == 2)
+      end = std::max(end, pts + duration);
+  return end;
+}
+
 struct TSyncCase {
   std::string Codec;
   bool ByteTimed = false;    // MP3 timed by bytes (sample size 1) instead of one frame per chunk
@@ -74,10 +91,13 @@ struct TSyncCase {
   bool Mencoder = false;     // sound made by mencoder (constant-rate MP3, delay by -audio-delay)
   std::string Options = "";  // further ffmpeg options of the sound
   int FramesPerChunk = 1;
+  // Variable-rate MP3 timed by bytes at its average byte rate, as GStreamer's muxer writes it.
+  bool VariableRate = false;
 };
 
 void PrintTo(const TSyncCase& C, std::ostream* Out) {
-  *Out << C.Codec << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
+  *Out << C.Codec << (C.VariableRate ? " variable-rate" : "")
+       << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
        << (C.Options.empty() ? "" : " " + C.Options)
        << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk"
                                 : "");
@@ -104,8 +124,18 @@ protected:
       return file;
     }
     test::MakeFlashBeepClip(file, 2, SoundSeconds, GetParam().Codec, GetParam().Options);
+    uint64_t soundBytes = 0;
+    for (const test::TChunkCopy& c : test::StreamChunks(file, false)) soundBytes += c.Data.size();
     EditSound(file, [&](TAVIStreamHeader& H, std::string& Format) {
-      if (GetParam().ByteTimed) {
+      if (GetParam().VariableRate) {
+        // Its bytes over its length: no frame of it need have that rate.
+        const auto average = static_cast<uint32_t>(std::lround(soundBytes / SoundSeconds));
+        H.Scale = 1;
+        H.Rate = average;
+        H.SampleSize = 1;
+        PutLE32(Format.data() + riff::WaveAvgBytesPerSecOffset, average);
+        PutLE16(Format.data() + riff::WaveBlockAlignOffset, 1);
+      } else if (GetParam().ByteTimed) {
         // 64 kbit/s MP3 as constant-rate writers describe it: time follows from bytes.
         H.Scale = 1;
         H.Rate = 8000;
@@ -129,6 +159,7 @@ protected:
     joiner.FFiles = Files;
     joiner.FOutFileName = Out;
     joiner.Execute();
+    EXPECT_NO_THROW(CheckReadBack(Out, Out, joiner.Written()));
     EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " +
                             test::ShellQuote(Out) + " -f null - 2>&1"),
               "");
@@ -207,6 +238,11 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
   expect.Seconds = expect.SoundEnd = joinPoint;
   expect.Tolerance = 2 * tolerance;
   EXPECT_EQ(test::PeerComplaints(out, expect), std::vector<std::string>{});
+  // Players time sound by its packets: the last one ends where the decoded sound does, and
+  // where the pictures do; mpv believes that length too.
+  const double soundStart = static_cast<double>(a.Start) * a.Scale / a.Rate;
+  EXPECT_NEAR(soundStart + test::DecodedDuration(out, "a:0"), joinPoint, 2 * tolerance);
+  EXPECT_NEAR(LastSoundPacketEnd(out), joinPoint, 2 * tolerance);
 }
 
 TEST_P(JoinSync, SoundThatStartsAfterTheFirstSourcesLastPictureCostsOnlyThatSourcesSound) {
@@ -245,6 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2},
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
                       TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
+                      TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "-q:a 2", 1, true},
                       // 5.1: silent frames code a centre, surrounds and LFE
                       TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
 

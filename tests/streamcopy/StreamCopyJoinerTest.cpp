@@ -4,12 +4,13 @@
 #include <map>
 #include <unistd.h>
 
-#include "support/JoinCheck.h"
+#include "media/AVIReadBack.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "streamcopy/PictureKinds.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
+#include "support/JoinCheck.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
 #include "support/PeerCheck.h"
@@ -39,9 +40,12 @@ protected:
     joiner.FFiles = Files;
     joiner.FOutFileName = Out;
     joiner.FDropAudio = DropAudio;
+    joiner.FSoftware = "Reelwright 9.99";
     Warnings.clear();
     joiner.Execute();
     Warnings = joiner.Warnings();
+    // Every output reads back as it was written, with its whole index.
+    EXPECT_NO_THROW(CheckReadBack(Out, Out, joiner.Written()));
   }
   void TearDown() override {
     for (const auto& [file, sum] : Sums) EXPECT_EQ(test::Checksum(file), sum) << file;
@@ -204,13 +208,75 @@ TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
   test::TAVIBuilder b = test::SimpleAVI(6, true, test::TIndexKind::None);
   b.Main.Flags = riff::AVIF_MUSTUSEINDEX | riff::AVIF_ISINTERLEAVED;
   const std::string walked = Dir.File("walked.avi");
+  // It holds a camera's recording date and texts (some unfit to keep); the next source's texts
+  // are not the output's.
+  auto text = [](const std::string& Id, const std::string& Text) {
+    return test::Chunk(StrToFourCC(Id), Text);
+  };
+  b.HdrlExtra = text("IDIT", "SUN DEC 06 10:20:30 2026\n");
+  b.TopLevelExtra = test::List(
+      riff::listInfo, text("INAM", "Harbour\tat dawn") + text("ISFT", "CamOS 1.2") +
+                          text("Icmt", "not an id") + text("ICMT", std::string(5000, 'c')) +
+                          text("ICRD", std::string("2026-12-06\0junk after the end", 29)));
   b.Write(walked);
-  Join({walked, walked});
+  test::TAVIBuilder other = test::SimpleAVI(4, true, test::TIndexKind::Idx1Relative);
+  other.TopLevelExtra = test::List(riff::listInfo, text("INAM", "Another title"));
+  const std::string second = Dir.File("second.avi");
+  other.Write(second);
+  Join({walked, second});
   TAVIFileReader reader;
   reader.Open(Out, true);
   EXPECT_EQ(reader.MainHeader().Flags, riff::AVIF_HASINDEX | riff::AVIF_ISINTERLEAVED);
   EXPECT_EQ(reader.LegacyIndexEntries(),
             test::StreamChunks(Out, true).size() + test::StreamChunks(Out, false).size());
+  const TAVIFacts& facts = reader.Facts();
+  EXPECT_EQ(facts.RecordingDate, "SUN DEC 06 10:20:30 2026");
+  using TEntries = std::vector<std::pair<uint32_t, std::string>>;
+  EXPECT_EQ(facts.Info, (TEntries{{FourCC("INAM"), "Harbour at dawn"},
+                                  {FourCC("ISFT"), "Reelwright 9.99"},
+                                  {FourCC("ICMT"), std::string(1024, 'c')},
+                                  {FourCC("ICRD"), "2026-12-06"}}));
+  // The date lies in 'hdrl', where other readers look for it.
+  const std::string said =
+      test::RunTool("ffprobe -v error -show_entries format_tags " + test::ShellQuote(Out));
+  EXPECT_NE(said.find("creation_time=2026-12-06"), std::string::npos) << said;
+  EXPECT_NE(said.find("title=Harbour at dawn"), std::string::npos) << said;
+}
+
+// GStreamer's muxer times variable-rate MP3 by its average byte rate. Three of its clips of 4 s
+// of pictures and 1 s of sound join to sound as long as the pictures, timed by its frames, and
+// players agree on it.
+TEST_F(AVIJoin, VariableRateMp3FromGStreamerIsTimedByItsFrames) {
+  if (test::RunCommand("command -v gst-launch-1.0 >/dev/null") != 0)
+    GTEST_SKIP() << "GStreamer is not installed";
+  const std::string clip = Dir.File("gst.avi");
+  test::RunTool(
+      "gst-launch-1.0 -q videotestsrc num-buffers=100 ! "
+      "video/x-raw,width=64,height=48,framerate=25/1 ! jpegenc ! mux. audiotestsrc "
+      "num-buffers=43 wave=ticks ! audio/x-raw,rate=44100,channels=2 ! lamemp3enc "
+      "target=quality quality=2 ! mux. avimux name=mux ! filesink location=" +
+      test::ShellQuote(clip) + " 2>&1");
+  TAVIFileReader reader;
+  reader.Open(clip, true);
+  ASSERT_EQ(reader.AudioStream()->Header.SampleSize, 1u);
+  Join({clip, clip, clip});
+  reader.Open(Out, true);
+  const TAVIStreamHeader& a = reader.AudioStream()->Header;
+  EXPECT_EQ(a.Scale, 1152u);
+  EXPECT_EQ(a.Rate, 44100u);
+  EXPECT_EQ(a.SampleSize, 0u);
+  const double frame = 1152.0 / 44100;
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), 12.0, frame);
+  EXPECT_NEAR(a.Length * frame, 12.0, frame);
+  if (test::RunCommand("command -v mpv >/dev/null") == 0) {
+    const std::string said = test::RunTool(
+        "mpv --no-config --vo=null --ao=null --untimed --frames=1 "
+        "--term-playing-msg='DUR=${=duration}' " +
+        test::ShellQuote(Out) + " 2>&1");
+    const size_t at = said.find("DUR=");
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_NEAR(std::atof(said.c_str() + at + 4), 12.0, frame) << said;
+  }
 }
 
 TEST_F(AVIJoin, ASourceReadWithoutItsIndexIsNamedWithTheReason) {

@@ -162,6 +162,7 @@ public:
     std::string top;
     if (!FB.OmitHdrl) top += List(riff::listHdrl, Hdrl(odml));
     if (!FB.TopLevelJunk.empty()) top += Chunk(riff::ckJUNK, FB.TopLevelJunk);
+    top += FB.TopLevelExtra;
     // Positions inside the file: 12 bytes of 'RIFF' header come first.
     const int64_t moviHeader = 12 + static_cast<int64_t>(top.size());
     Out.MoviTypePos = moviHeader + 8;
@@ -232,7 +233,7 @@ private:
       if (Odml && !s.OmitIndx) l += Chunk(riff::ckIndx, Indx(static_cast<int>(i)));
       h += List(riff::listStrl, l);
     }
-    return h;
+    return h + FB.HdrlExtra;
   }
 
   std::string Movi(bool Odml, TLayout& Out) const {

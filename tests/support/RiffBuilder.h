@@ -64,8 +64,10 @@ public:
   bool OmitHdrl = false;
   bool OmitMovi = false;
   bool OmitAvih = false;
-  std::string ExtraIdx1;     // raw 16-byte entries appended to 'idx1'
-  std::string TopLevelJunk;  // a 'JUNK' chunk of this data between 'hdrl' and 'movi'
+  std::string ExtraIdx1;      // raw 16-byte entries appended to 'idx1'
+  std::string TopLevelJunk;   // a 'JUNK' chunk of this data between 'hdrl' and 'movi'
+  std::string HdrlExtra;      // chunks (their bytes) at the end of 'hdrl'
+  std::string TopLevelExtra;  // chunks (their bytes) before 'movi'
 
   int AddStream(const TAVIStreamHeader& Header, const std::string& Format);
   void AddChunk(int Stream, uint32_t Size, bool KeyFrame = true);

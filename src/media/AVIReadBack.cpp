@@ -1,0 +1,80 @@
+// Reading a written AVI file's headers and indexes back and comparing them with the writer's
+// account of it.
+#include "media/AVIReadBack.h"
+
+#include "media/AVIRead.h"
+
+namespace rw {
+
+namespace {
+
+// A bijective mix of 64 bits, so that any changed field changes the fingerprint.
+uint64_t Mix(uint64_t X) {
+  X ^= X >> 33;
+  X *= 0xFF51AFD7ED558CCDull;
+  X ^= X >> 33;
+  X *= 0xC4CEB9FE1A85EC53ull;
+  X ^= X >> 33;
+  return X;
+}
+
+std::string Count(uint64_t N, const std::string& What) {
+  return std::to_string(N) + " " + What + (N == 1 ? "" : "s");
+}
+
+}  // namespace
+
+uint64_t IndexFingerprint(uint64_t Hash, int64_t FilePos, uint32_t Size, bool KeyFrame) {
+  const uint64_t h = Mix(Hash ^ static_cast<uint64_t>(FilePos));
+  return Mix(h ^ ((uint64_t{Size} << 1) | (KeyFrame ? 1 : 0)));
+}
+
+void CheckReadBack(const std::string& FileName, const std::string& OutFileName,
+                   const TAVIWritten& Written) {
+  auto differs = [&](const std::string& What) {
+    throw Exception("The output file " + OutFileName + " is not as it was written: " + What);
+  };
+  TAVIFileReader reader;
+  try {
+    reader.Open(FileName, false);
+  } catch (const EAVIReadError& E) {
+    differs(E.what());
+  }
+  if (reader.IndexIsWalked())
+    differs("its index does not lead to its chunks" +
+            (reader.IndexProblem().empty() ? "" : " (" + reader.IndexProblem() + ")"));
+  if (static_cast<size_t>(reader.StreamCount()) != Written.Streams.size())
+    differs("it has " + Count(reader.StreamCount(), "stream") + ", " +
+            std::to_string(Written.Streams.size()) + " were written");
+  for (size_t i = 0; i < Written.Streams.size(); ++i) {
+    const TAVIWritten::TStream& w = Written.Streams[i];
+    const TAVIStream& s = reader.Streams(static_cast<int>(i));
+    const std::string stream = "stream " + std::to_string(i);
+    if (s.ChunkCount() != w.Chunks)
+      differs(stream + " has " + Count(s.ChunkCount(), "chunk") + " in its index, " +
+              std::to_string(w.Chunks) + " were written");
+    if (s.Header.Length != w.Length)
+      differs(stream + " has the length " + std::to_string(s.Header.Length) + ", " +
+              std::to_string(w.Length) + " was written");
+    uint64_t fingerprint = 0, bytes = 0;
+    for (uint32_t n = 0; n < s.ChunkCount(); ++n) {
+      TAVIIndexEntry e;
+      s.GetIndexEntry(n, e);
+      fingerprint = IndexFingerprint(fingerprint, e.FilePos, e.Size, e.KeyFrame);
+      bytes += e.Size;
+    }
+    if (bytes != w.Bytes)
+      differs(stream + " has " + Count(bytes, "byte") + " in its index, " +
+              std::to_string(w.Bytes) + " were written");
+    if (fingerprint != w.Entries)
+      differs("the index of " + stream + " does not point at the chunks written");
+  }
+  if (reader.MainHeader().TotalFrames != Written.TotalFrames)
+    differs("its main header counts " + Count(reader.MainHeader().TotalFrames, "frame") + ", " +
+            std::to_string(Written.TotalFrames) + " were written");
+  if (reader.LegacyIndexEntries() != Written.LegacyEntries)
+    differs("its legacy index has " + Count(reader.LegacyIndexEntries(), "entry") + ", " +
+            std::to_string(Written.LegacyEntries) + " were written");
+}
+
+}  // namespace rw
