@@ -319,7 +319,7 @@ struct TFitCase {
   TResizeMethod Method;
   bool TopBlack;    // row 10
   bool Row35Black;  // letterbox bars are 45 rows high, "no resize" bars 30
-  bool LeftBlack;   // column 5 of the middle row
+  bool LeftBlack;   // column 5 of the middle row: the source's black left bar, unless cut off
 };
 
 std::string FitCaseName(const ::testing::TestParamInfo<TFitCase>& Info) {
@@ -334,6 +334,7 @@ TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
   wide.Width = 320;
   wide.Height = 60;
   wide.Color = "white";
+  wide.LeftBar = 40;  // an eighth of its width
   wide.Seconds = 0.2;
   wide.AudioCodec.clear();
   TDSVideoJoiner j;
@@ -356,9 +357,9 @@ TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, DSJoinFitTest,
-                         ::testing::Values(TFitCase{rmLetterbox, true, true, false},
+                         ::testing::Values(TFitCase{rmLetterbox, true, true, true},
                                            TFitCase{rmCrop, false, false, false},
-                                           TFitCase{rmStretch, false, false, false},
+                                           TFitCase{rmStretch, false, false, true},
                                            TFitCase{rmNoResize, true, false, false}),
                          FitCaseName);
 

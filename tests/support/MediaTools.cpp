@@ -30,7 +30,9 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
   } else if (Clip.Color.empty())
     cmd << "testsrc2=size=" << size << ":rate=" << Clip.Rate;
   else
-    cmd << "color=c=" << Clip.Color << ":size=" << size << ":rate=" << Clip.Rate;
+    cmd << "color=c=" << Clip.Color << ":size=" << size << ":rate=" << Clip.Rate
+        << (Clip.LeftBar > 0 ? ",drawbox=c=black:t=fill:h=ih:w=" + std::to_string(Clip.LeftBar)
+                             : "");
   if (!Clip.AudioCodec.empty() && Clip.Flash < 0) {
     cmd << " -f lavfi -i ";
     if (Clip.Silent)

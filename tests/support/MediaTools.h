@@ -16,6 +16,7 @@ struct TClip {
   double Seconds = 1.0;
   std::string VideoCodec = "mpeg4";
   std::string Color;  // empty: the moving test picture
+  int LeftBar = 0;    // with Color: a black bar this many pixels wide down the left edge
   // Sound: none when AudioCodec is empty.
   std::string AudioCodec = "pcm_s16le";
   int SampleRate = 44100;
