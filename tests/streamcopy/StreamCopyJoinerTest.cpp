@@ -161,6 +161,26 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
                                           " frames of the file " + half + " could be read"}));
 }
 
+// A header that counts one frame more than the data holds (a writer's last frame dropped), or
+// up to 1 % more, is no sign of lost data; a source short by more than both is named.
+TEST_F(AVIJoin, OnlyASourceMoreThanOneFrameAndOnePercentShortIsNamed) {
+  auto source = [&](const std::string& Name, int Frames, uint32_t Claimed) {
+    test::TAVIBuilder b = test::SimpleAVI(Frames, false, test::TIndexKind::Idx1Relative);
+    b.StreamList[0].Header.Length = Claimed;
+    const std::string f = Dir.File(Name);
+    b.Write(f);
+    return f;
+  };
+  const std::string oneShort = source("one.avi", 29, 30), twoShort = source("two.avi", 28, 30),
+                    percent = source("percent.avi", 198, 200),
+                    overPercent = source("over.avi", 197, 200);
+  Join({oneShort, twoShort, percent, overPercent});
+  EXPECT_EQ(Warnings,
+            (std::vector<std::string>{
+                "Only 28 of the 30 frames of the file " + twoShort + " could be read",
+                "Only 197 of the 200 frames of the file " + overPercent + " could be read"}));
+}
+
 TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
   // A first source without an index whose header says it must be read through one.
   test::TAVIBuilder b = test::SimpleAVI(6, true, test::TIndexKind::None);
