@@ -125,11 +125,13 @@ TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothi
   ExpectFails(Join({"--yes", "-o", Out, A, B}, 256 * 1024),
               "Win32 Error.  Code: 27.\nFile too large");
   EXPECT_EQ(Names(), before);
+  EXPECT_EQ(test::Checksum(Out), Sums[Out]);
   const TRun r = Join({"--recompress", "--yes", "-o", Out, c, c}, 48 * 1024);
   EXPECT_EQ(r.Status, 1) << r.Output;
   EXPECT_EQ(r.Output.rfind("Join fails: ", 0), 0u) << r.Output;
   EXPECT_NE(r.Output.find("File too large"), std::string::npos) << r.Output;
   EXPECT_EQ(Names(), before);
+  EXPECT_EQ(test::Checksum(Out), Sums[Out]);
 
   // Without the limit the same join replaces the output, which keeps its permissions.
   Sums.erase(Out);

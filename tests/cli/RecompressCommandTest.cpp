@@ -110,6 +110,29 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
   EXPECT_EQ(v["width"] + "x" + v["height"], "96x64");
   EXPECT_EQ(test::DecodeErrors(out), "");
 
+  // The resize words fit a wide picture with a black bar down its left edge into a taller
+  // frame: stretched it keeps the bar, cropped (scaled to fill the frame) it loses it.
+  test::TClip wide;
+  wide.Width = 320;
+  wide.Height = 60;
+  wide.Color = "white";
+  wide.LeftBar = 40;
+  wide.Seconds = 0.2;
+  wide.AudioCodec.clear();
+  const std::string wideFile = dir.File("wide.avi");
+  test::MakeClipFile(wideFile, wide);
+  for (const char* word : {"stretch", "crop"}) {
+    ASSERT_EQ(Cli("join --size 160x120 --resize " + std::string(word) + " -o " +
+                  test::ShellQuote(out) + " --yes " + test::ShellQuote(wideFile)),
+              0)
+        << word;
+    const std::string f = test::GreyFrame(out, 0);
+    ASSERT_EQ(f.size(), 160u * 120u) << word;
+    auto grey = [&](int X, int Y) { return static_cast<unsigned char>(f[Y * 160 + X]); };
+    EXPECT_GT(grey(80, 10), 200) << word;  // neither leaves bars above or below
+    EXPECT_EQ(grey(5, 60) < 40, std::string(word) == "stretch") << word;
+  }
+
   // A compressor that cannot take the format refuses with its reason before anything is
   // written (AMV needs heights that are a multiple of 16).
   std::string refused;

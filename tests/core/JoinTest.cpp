@@ -143,6 +143,21 @@ TEST_F(Join, TheDecisionProposesWhatIsNotChosenAndChecksWhatIs) {
               C.Size = TFrameSize{0, 48};
             }),
             "invalid frame size '0x48' (WxH)");
+  // Sides up to 16384 pixels, typed or from the window.
+  EXPECT_EQ(refused([](auto& C) { C.SizeText = "16384x16384"; }), "decided");
+  EXPECT_EQ(refused([](auto& C) { C.Size = TFrameSize{16384, 16384}; }), "decided");
+  EXPECT_EQ(refused([](auto& C) { C.SizeText = "16385x48"; }),
+            "invalid frame size '16385x48' (WxH)");
+  EXPECT_EQ(refused([](auto& C) { C.SizeText = "48x16385"; }),
+            "invalid frame size '48x16385' (WxH)");
+  EXPECT_EQ(refused([](auto& C) {
+              C.Size = TFrameSize{16385, 48};
+            }),
+            "invalid frame size '16385x48' (WxH)");
+  EXPECT_EQ(refused([](auto& C) {
+              C.Size = TFrameSize{48, 16385};
+            }),
+            "invalid frame size '48x16385' (WxH)");
   EXPECT_EQ(refused([](auto& C) { C.ResizeWord = "zoom"; }),
             "unknown resize method 'zoom' (letterbox, crop, stretch or none)");
   EXPECT_EQ(refused([](auto& C) { C.Audio.Options = {"b=64k"}; }),

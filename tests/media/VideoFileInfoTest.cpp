@@ -214,6 +214,15 @@ TEST(AudioFormatComparison, EveryFieldCounts) {
   b = stereo;
   b.AudioFormatTag = 0x55;
   EXPECT_FALSE(SameAudioFormat(b, stereo));
+  b = stereo;
+  b.AudioSampleSize = 4;
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
+  b = stereo;
+  b.AudioRate = 44100;
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
+  b = stereo;
+  b.AudioSubFormat = std::string(16, '\1');
+  EXPECT_FALSE(SameAudioFormat(b, stereo));
   EXPECT_FALSE(SameAudioFormat(TVideoFileInfo(), stereo));
 }
 
@@ -239,6 +248,7 @@ TEST_F(VideoUtilsTest, SoundThatCannotBeOneStreamDoesNotMatch) {
     return CreateVideoFileInfo(WriteBytes(b.Build()));
   };
   infos.push_back(mp3(1152, 44100, 0, 1152));  // VBR
+  infos.push_back(mp3(1152, 44100, 0, 576));   // the same but for its block align
   infos.push_back(mp3(1, 16000, 1, 1));        // CBR at 128 kbit/s
   infos.push_back(mp3(1, 24000, 1, 1));        // CBR at 192 kbit/s
   for (size_t i = 0; i < infos.size(); ++i)

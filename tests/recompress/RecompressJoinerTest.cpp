@@ -363,7 +363,7 @@ struct TFitCase {
   TResizeMethod Method;
   bool TopBlack;    // row 10
   bool Row35Black;  // letterbox bars are 45 rows high, "no resize" bars 30
-  bool LeftBlack;   // column 5 of the middle row
+  bool LeftBlack;   // column 5 of the middle row: the source's black left bar, unless cut off
 };
 
 std::string FitCaseName(const ::testing::TestParamInfo<TFitCase>& Info) {
@@ -378,6 +378,7 @@ TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
   wide.Width = 320;
   wide.Height = 60;
   wide.Color = "white";
+  wide.LeftBar = 40;  // an eighth of its width
   wide.Seconds = 0.2;
   wide.AudioCodec.clear();
   TDSVideoJoiner j;
@@ -400,9 +401,9 @@ TEST_P(DSJoinFitTest, FitsWideFramesByTheResizeMethod) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, DSJoinFitTest,
-                         ::testing::Values(TFitCase{rmLetterbox, true, true, false},
+                         ::testing::Values(TFitCase{rmLetterbox, true, true, true},
                                            TFitCase{rmCrop, false, false, false},
-                                           TFitCase{rmStretch, false, false, false},
+                                           TFitCase{rmStretch, false, false, true},
                                            TFitCase{rmNoResize, true, false, false}),
                          FitCaseName);
 
@@ -891,6 +892,15 @@ TEST(ResizeMethodOfItem, FollowsTheOrderOfTheList) {
   EXPECT_EQ(ResizeMethodOfItem(4), std::nullopt);
   EXPECT_EQ(StretchModeOf(rmNoResize), RESIZEF_CROP);
   EXPECT_EQ(StretchModeOf(rmCrop), RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX);
+}
+
+// A slide show of one picture every ten seconds is a rate pictures are made at; the join's own
+// most, a thousand a second, is not.
+TEST(PlausibleFrameRate, TakesSlideShowsUpToBelowTheJoinsMost) {
+  EXPECT_TRUE(PlausibleFrameRate(1.0 / 10));
+  EXPECT_FALSE(PlausibleFrameRate(0.0999));
+  EXPECT_TRUE(PlausibleFrameRate(999.99));
+  EXPECT_FALSE(PlausibleFrameRate(1000));
 }
 
 TEST(RenderPercent, StaysWithinRange) {

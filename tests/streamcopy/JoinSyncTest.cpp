@@ -167,12 +167,16 @@ protected:
   }
 
   // At every join point of Out from source From on, the beep follows the flash as it does in
-  // that source; returns the time where the sources end.
+  // that source, and each source's sound plays on to its last picture: no longer silence comes
+  // there than its own sound has before its end and the next source's before its start. Returns
+  // the time where the sources end.
   double ExpectBeepsWithFlashes(const std::string& Out, const std::vector<std::string>& Files,
                                 size_t From = 0) {
     const test::TFlashesAndBeeps joined = test::FlashesAndBeeps(Out);
+    const test::TDecodedSound joinedSound = test::DecodeSound(Out);
     const double tolerance = GetParam().Tolerance + 1e-4;
-    double joinPoint = 0;
+    constexpr double Near = 0.1;  // seconds around a join point where silence is measured
+    double joinPoint = 0, quietBefore = 0;
     auto firstFrom = [](const std::vector<double>& Times, double From) {
       for (double t : Times)
         if (t >= From - 1e-6) return t;
@@ -194,8 +198,20 @@ protected:
       TAVIFileReader reader;
       reader.Open(Files[i], true);
       const TAVIStreamHeader& v = reader.VideoStream()->Header;
-      joinPoint += static_cast<double>(v.Length) * v.Scale / v.Rate;
+      const double length = static_cast<double>(v.Length) * v.Scale / v.Rate;
+      const test::TDecodedSound own = test::DecodeSound(Files[i]);
+      if (i > From) {
+        const double quietAfter = test::LongestQuiet(own, 0, Near);
+        EXPECT_LE(test::LongestQuiet(joinedSound, joinPoint - Near, joinPoint + Near),
+                  quietBefore + quietAfter + tolerance + 1e-3)
+            << "sources " << i - 1 << " and " << i << " joined at " << joinPoint << " s";
+      }
+      quietBefore = test::LongestQuiet(own, length - Near, length);
+      joinPoint += length;
     }
+    EXPECT_LE(test::LongestQuiet(joinedSound, joinPoint - Near, joinPoint),
+              quietBefore + tolerance + 1e-3)
+        << "the last source, ending at " << joinPoint << " s";
     return joinPoint;
   }
 

@@ -8,6 +8,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "streamcopy/PictureKinds.h"
+#include "streamcopy/SoundSync.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"
 #include "support/JoinCheck.h"
@@ -201,6 +202,26 @@ TEST_F(AVIJoin, SourcesWithoutAWholeIndexJoinWhole) {
   }
   EXPECT_TRUE(joined[0].KeyFrame && joined[wholeChunks.size()].KeyFrame);
   EXPECT_EQ(Warnings, std::vector<std::string>{});
+}
+
+// A header that counts one frame more than the data holds (a writer's last frame dropped), or
+// up to 1 % more, is no sign of lost data; a source short by more than both is named.
+TEST_F(AVIJoin, OnlyASourceMoreThanOneFrameAndOnePercentShortIsNamed) {
+  auto source = [&](const std::string& Name, int Frames, uint32_t Claimed) {
+    test::TAVIBuilder b = test::SimpleAVI(Frames, false, test::TIndexKind::Idx1Relative);
+    b.StreamList[0].Header.Length = Claimed;
+    const std::string f = Dir.File(Name);
+    b.Write(f);
+    return f;
+  };
+  const std::string oneShort = source("one.avi", 29, 30), twoShort = source("two.avi", 28, 30),
+                    percent = source("percent.avi", 198, 200),
+                    overPercent = source("over.avi", 197, 200);
+  Join({oneShort, twoShort, percent, overPercent});
+  EXPECT_EQ(Warnings,
+            (std::vector<std::string>{
+                "Only 28 of the 30 frames of the file " + twoShort + " could be read",
+                "Only 197 of the 200 frames of the file " + overPercent + " could be read"}));
 }
 
 TEST_F(AVIJoin, TheOutputsIndexFlagsSayWhatItHolds) {
@@ -547,6 +568,25 @@ TEST_F(AVIJoin, FailuresReleaseTheOutputAndADamagedSourceOnlyEndsItself) {
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 7u);
   EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 7);
   EXPECT_FALSE(HoldsOpen(Out));
+}
+
+// The silence that keeps sound with its pictures stays within its budget with each chunk's
+// header and index entries counted: the output's size bound, and so its index mode, rests on it.
+TEST(SoundSync, SilenceStaysWithinItsBudgetHeadersAndIndexEntriesIncluded) {
+  const TAVIStreamHeader video = test::VideoHeader(25, 1);
+  TAVIStreamHeader sound = test::AudioHeader(8000, 1, 1);  // 8-bit mono PCM: 320 bytes a picture
+  TSoundSync sync(video, sound, test::WaveFormat(1, 1, 8000, 8, 1));
+  constexpr uint64_t Overhead = 8 + 16 + 8;  // chunk header, 'idx1' and OpenDML index entries
+  // Room for ten chunks of silence and an eleventh's samples, not for its header and entries.
+  sync.SetSilenceBudget(10 * (320 + Overhead) + 330);
+  sound.Start = 8000;  // a second after the first picture
+  sync.BeginSource(video, &sound, 50);
+  const std::vector<uint8_t> data(320, 0x80);
+  uint64_t silence = 0;
+  sync.CopySound(data.data(), 320, true, [&](const uint8_t* Data, uint32_t Size, bool) {
+    if (Data != data.data()) silence += Size;
+  });
+  EXPECT_EQ(silence, 10u * 320);
 }
 
 TEST_F(AVIJoin, IndexModeFollowsWhatTheOutputCanHold) {

@@ -1,6 +1,7 @@
 #include "support/MediaTools.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,9 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
   } else if (Clip.Color.empty())
     cmd << "testsrc2=size=" << size << ":rate=" << Clip.Rate;
   else
-    cmd << "color=c=" << Clip.Color << ":size=" << size << ":rate=" << Clip.Rate;
+    cmd << "color=c=" << Clip.Color << ":size=" << size << ":rate=" << Clip.Rate
+        << (Clip.LeftBar > 0 ? ",drawbox=c=black:t=fill:h=ih:w=" + std::to_string(Clip.LeftBar)
+                             : "");
   if (!Clip.AudioCodec.empty() && Clip.Flash < 0) {
     cmd << " -f lavfi -i ";
     if (Clip.Silent)
@@ -131,8 +134,9 @@ void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, doubl
   std::ostringstream cmd;
   cmd << "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=black:s=64x48:r=25:d=" << PictureSeconds
       << ",drawbox=c=white:t=fill:enable='" << when << "'\" -f lavfi -i \"aevalsrc='if(" << when
-      << ",0.8*sin(2*PI*1000*t),0)':s=44100:d=" << SoundSeconds << "\" -c:v mpeg4 -c:a "
-      << AudioCodec << " " << AudioOptions << " " << ShellQuote(FileName) << " 2>&1";
+      << ",0.8*sin(2*PI*1000*t),0)+0.1*sin(2*PI*300*t)':s=44100:d=" << SoundSeconds
+      << "\" -c:v mpeg4 -c:a " << AudioCodec << " " << AudioOptions << " " << ShellQuote(FileName)
+      << " 2>&1";
   std::string out;
   if (RunCommand(cmd.str(), &out) != 0)
     throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
@@ -163,7 +167,7 @@ std::vector<double> FlashTimes(const std::string& FileName) {
   return flashes;
 }
 
-std::vector<double> BeepOnsets(const std::string& FileName) {
+TDecodedSound DecodeSound(const std::string& FileName) {
   std::string raw;
   RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
                  " -map 0:a:0 -ac 1 -ar 44100 -f s16le -",
@@ -176,12 +180,33 @@ std::vector<double> BeepOnsets(const std::string& FileName) {
       "csv=p=0 " +
           ShellQuote(FileName),
       &start);
-  const double delay = std::atof(start.c_str());
-  const size_t n = raw.size() / 2;
-  auto sample = [&](size_t I) {
-    return std::abs(static_cast<int>(static_cast<int16_t>(
-        static_cast<uint8_t>(raw[2 * I]) | (static_cast<uint8_t>(raw[2 * I + 1]) << 8))));
-  };
+  TDecodedSound sound;
+  sound.Start = std::atof(start.c_str());
+  sound.Samples.resize(raw.size() / 2);
+  for (size_t i = 0; i < sound.Samples.size(); ++i)
+    sound.Samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) |
+                                            (static_cast<uint8_t>(raw[2 * i + 1]) << 8));
+  return sound;
+}
+
+double LongestQuiet(const TDecodedSound& Sound, double From, double To) {
+  const auto first = std::lround((From - Sound.Start) * 44100),
+             end = std::lround((To - Sound.Start) * 44100);
+  const auto n = static_cast<long>(Sound.Samples.size());
+  long longest = 0, run = 0;
+  for (long i = first; i < end; ++i) {
+    const bool loud = i >= 0 && i < n && std::abs(Sound.Samples[i]) > 32768 / 100;
+    run = loud ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  return static_cast<double>(longest) / 44100;
+}
+
+std::vector<double> BeepOnsets(const std::string& FileName) {
+  const TDecodedSound sound = DecodeSound(FileName);
+  const double delay = sound.Start;
+  const size_t n = sound.Samples.size();
+  auto sample = [&](size_t I) { return std::abs(static_cast<int>(sound.Samples[I])); };
   int peak = 0;
   for (size_t i = 0; i < n; ++i) peak = std::max(peak, sample(i));
   std::vector<double> onsets;

@@ -1,6 +1,7 @@
 #pragma once
 // Clips of a given length, colour and sound made with ffmpeg at test time, and the checks of
 // recompressed output that look at its pictures, sound and timing (ffprobe, ffmpeg).
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ struct TClip {
   double Seconds = 1.0;
   std::string VideoCodec = "mpeg4";
   std::string Color;  // empty: the moving test picture
+  int LeftBar = 0;    // with Color: a black bar this many pixels wide down the left edge
   // Sound: none when AudioCodec is empty.
   std::string AudioCodec = "pcm_s16le";
   int SampleRate = 44100;
@@ -48,8 +50,9 @@ struct TSilence {
 std::vector<TSilence> SilentStretches(const std::string& FileName);
 
 // A 64x48 25 fps MPEG-4 clip whose pictures flash white and whose mono 44.1 kHz sound beeps
-// (1 kHz, 40 ms) together, 0.2 s after the start and then every second: PictureSeconds of
-// pictures, SoundSeconds of sound encoded with AudioCodec and further ffmpeg AudioOptions.
+// (1 kHz, 40 ms) together, 0.2 s after the start and then every second, over a quiet 300 Hz
+// hum that lasts as long as the sound (so that silence put in its place is heard): PictureSeconds
+// of pictures, SoundSeconds of sound encoded with AudioCodec and further ffmpeg AudioOptions.
 void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
                        const std::string& AudioCodec, const std::string& AudioOptions = "");
 // Where a viewer sees the flashes (the decoded time of each picture that turns bright) and
@@ -57,6 +60,16 @@ void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, doubl
 // header played as silence), in seconds, as ffmpeg decodes the file.
 std::vector<double> FlashTimes(const std::string& FileName);
 std::vector<double> BeepOnsets(const std::string& FileName);
+// The first sound stream decoded as mono 16-bit samples at 44.1 kHz, and the time of its first
+// sample (a start delay in the stream header).
+struct TDecodedSound {
+  std::vector<int16_t> Samples;
+  double Start = 0;
+};
+TDecodedSound DecodeSound(const std::string& FileName);
+// The longest stretch between From and To seconds where the sound stays quiet (below 1% of full
+// scale; before its first sample and after its last it is quiet).
+double LongestQuiet(const TDecodedSound& Sound, double From, double To);
 struct TFlashesAndBeeps {
   std::vector<double> Flashes, Beeps;
 };
