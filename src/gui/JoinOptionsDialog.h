@@ -39,6 +39,8 @@ public:
   // The settings a confirmed join reads.
   std::string OutFileName() const;
   bool JoinWORecomp() const;
+  // "Convert only the files that differ" was chosen.
+  bool ConvertDiffering() const;
   bool DropAudio() const { return FDropAudio; }
   int FrameWidth() const;
   int FrameHeight() const;
@@ -53,6 +55,10 @@ public:
   QLabel* lblNotes;
   // Below the note: the rows it is about and what differs in each.
   QLabel* lblNoteFiles;
+  // The join that copies what matches and converts only the rest, and its note: the files
+  // to be converted and why, or why it cannot be done.
+  QCheckBox* cbxConvert;
+  QLabel* lblConvertNote;
   QGroupBox* gbxOutOptions;
   TNaturalEdit* edtFrameWidth;
   TNaturalEdit* edtFrameHeight;
@@ -78,6 +84,7 @@ private:
   void FillFrameRates();
   void SetDefaults();
   void cbxJoinWORecompClick();
+  void cbxConvertClick();
   void sbnSelectOutFileClick();
   void btnJoinClick();
   void btnVideoCompOptionsClick();
