@@ -209,33 +209,37 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
             "Unable to add file /a.avi: The file has unknown format.");
 }
 
-// Mixed sound: MP3 camera clips, one clip with 48 kHz PCM first in the list and one without
-// sound. The proposed join keeps the MP3 format (it covers most of the time) with the headers
-// of its first file, copies the MP3 clips' chunks bit for bit, converts the PCM clip's sound
-// into the output's exact MP3 stream and gives the silent clip silence: every beep stays
+// Mixed sound: MP3 camera clips, one clip with 48 kHz PCM first in the list, one without sound
+// and one with AAC sound shorter than its pictures. The proposed join keeps the MP3 format (it
+// covers most of the time) with the headers of its first file, copies the MP3 clips' chunks bit
+// for bit, converts the PCM and AAC clips' sound into the output's exact MP3 stream and gives
+// the silent clip silence: every beep stays
 // with its flash at every join point, and ffmpeg and mencoder read the output whole.
 TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
   const std::string pcm = Dir.File("pcm48.avi"), mp3 = Dir.File("mp3.avi"),
-                    mute = Dir.File("mute.avi");
+                    mute = Dir.File("mute.avi"), aac = Dir.File("aac.avi");
   test::MakeFlashBeepClip(pcm, 2, 2.5, "pcm_s16le", "-ar 48000 -ac 2");
   test::MakeFlashBeepClip(mp3, 2, 2, "libmp3lame", "-b:a 64k");
   test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
-  const std::vector<std::string> files = {pcm, mp3, mute, mp3};
+  test::MakeFlashBeepClip(aac, 2, 1.5, "aac", "-ac 2");
+  const std::vector<std::string> files = {pcm, mp3, mute, aac, mp3, mp3};
   TJoinChoices choices;
   choices.OutFileName = Out;
   TJoinDecision d = DecideJoin(List(files), choices);
   ASSERT_TRUE(d.Request.JoinWORecomp);
   EXPECT_FALSE(d.Request.DropAudio);
   EXPECT_EQ(d.Request.HeaderFile, 1u);
-  ASSERT_EQ(d.Request.Plans.size(), 4u);
+  ASSERT_EQ(d.Request.Plans.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(d.Request.Plans[i].Copied(), i != 0 && i != 3) << i;
   EXPECT_TRUE(d.Request.Plans[0].ConvertSound);
-  for (size_t i = 1; i < 4; ++i) EXPECT_TRUE(d.Request.Plans[i].Copied()) << i;
-  ASSERT_EQ(d.Notes.size(), 2u);
+  EXPECT_TRUE(d.Request.Plans[3].ConvertSound);
+  ASSERT_EQ(d.Notes.size(), 3u);
   EXPECT_EQ(d.Notes[0].rfind("1. pcm48.avi: PCM, 48000 Hz, Stereo", 0), 0u) << d.Notes[0];
   EXPECT_NE(d.Notes[0].find("; file 2 has MP3, 44100 Hz, Mono"), std::string::npos) << d.Notes[0];
   EXPECT_EQ(d.Notes[1].rfind("3. mute.avi: No sound", 0), 0u) << d.Notes[1];
+  EXPECT_EQ(d.Notes[2].rfind("4. aac.avi: AAC", 0), 0u) << d.Notes[2];
   choices.Mode = TJoinMode::Convert;
-  EXPECT_EQ(DecideJoin(FList, choices).Request.Plans.size(), 4u);
+  EXPECT_EQ(DecideJoin(FList, choices).Request.Plans.size(), 6u);
 
   test::TRecordingProgress progress(Log);
   const TJoinResult result = JoinFiles(std::move(d.Request), progress);
