@@ -159,6 +159,13 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
                                          Q(mp3) + " " + Q(pcm) + " " + Q(mp3));
   EXPECT_NE(info.find("\tcopied\n"), std::string::npos) << info;
   EXPECT_NE(info.find("\tsound converted\n"), std::string::npos) << info;
+  // PCM kept: the MP3 file's sound becomes PCM of the output's format, exactly as long as its
+  // pictures, as the copied files' sound is.
+  r = Cli("--convert --yes -o " + Q(Out) + " " + Q(pcm) + " " + Q(mp3) + " " + Q(pcm));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::ProbeStream(Out, "a:0")["codec_name"], "pcm_s16le");
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"), 1e-4);
 
   // AAC is kept but cannot be written: --convert fails saying why, the default recompresses
   // (through the proposed MP3 compressor) and says why it does not convert.
