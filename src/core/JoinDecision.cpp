@@ -248,8 +248,14 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
     request.Plans = conversion.Plans;
     request.HeaderFile = conversion.HeaderFile;
     const TRecompressChoices& r = Choices.Recompression;
-    request.ConvertResize =
-        r.Resize ? *r.Resize : ResizeMethodOfWord(r.ResizeWord).value_or(rmLetterbox);
+    request.ConvertResize = r.Resize ? *r.Resize : rmLetterbox;
+    if (!r.Resize && !r.ResizeWord.empty()) {
+      const std::optional<TResizeMethod> m = ResizeMethodOfWord(r.ResizeWord);
+      if (!m)
+        throw EJoinChoice("unknown resize method '" + r.ResizeWord +
+                          "' (letterbox, crop, stretch or none)");
+      request.ConvertResize = *m;
+    }
     decision.Notes.insert(decision.Notes.end(), conversion.Rows.begin(), conversion.Rows.end());
   } else if (copy) {
     if (!fallback.empty()) decision.Notes.push_back(fallback);

@@ -180,6 +180,9 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
   EXPECT_NE(r.Output.find("Only the files that differ cannot be converted"), std::string::npos);
   EXPECT_TRUE(recompressed());
   EXPECT_EQ(Cli("--convert --copy -o " + Q(Out) + files).Status, 2);
+  EXPECT_EQ(Cli("--convert --size 32x24 -o " + Q(Out) + files).Status, 2);
+  EXPECT_EQ(Cli("--convert --resize zoom --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm)).Status,
+            2);
 }
 
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {
