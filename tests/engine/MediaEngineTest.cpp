@@ -202,6 +202,22 @@ TEST(SoundConvert, WritesEveryFormatAtTheStreamsOwnRateAndRefusesWhatItCannot) {
   EXPECT_NEAR(static_cast<double>(bytes) / 8000, 1.5, 3 * 1152.0 / 44100);
   EXPECT_GE(chunks, static_cast<size_t>(1.5 * 44100 / 1152));
 
+  // MP2 and AC-3 at 48 kHz and 192 kbit/s, one frame a chunk: every frame of that rate's size.
+  for (auto [target, frame] :
+       {std::pair{SoundTarget(0x50, 2, 48000, 24000, 1, 0, 0, 1152), 576u},
+        std::pair{SoundTarget(0x2000, 2, 48000, 24000, 1, 0, 0, 1536), 768u}}) {
+    plan.Target = target;
+    job = MediaEngine().StartConvert(plan);
+    ASSERT_FALSE(job.Error.Failed()) << job.Error.Reason;
+    chunks = 0;
+    while (job.Value->Next(chunk)) {
+      EXPECT_EQ(chunk.Data.size(), frame);
+      ++chunks;
+    }
+    EXPECT_FALSE(job.Value->Error().Failed()) << job.Value->Error().Reason;
+    EXPECT_GE(chunks, static_cast<size_t>(1.5 * 48000 / (frame == 576 ? 1152 : 1536)));
+  }
+
   // PCM: exactly the plan's length, in whole samples of the target's block.
   plan.Target = SoundTarget(1, 1, 22050, 22050 * 2, 2, 16, 2);
   job = MediaEngine().StartConvert(plan);
