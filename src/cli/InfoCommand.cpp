@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/FileList.h"
+#include "core/JoinDecision.h"
 #include "cli/Commands.h"
 #include "cli/TerminalProgress.h"
 
@@ -89,12 +90,15 @@ int RunInfo(const TArgs& Args) {
   for (const TFileListColumn& column : FileListColumns) fields.push_back(column.Caption);
   fields.push_back("Video mismatch");
   fields.push_back("Audio mismatch");
+  fields.push_back("Joined");
   PrintLine(fields);
+  const std::vector<std::string> ways = JoinWayTexts(list.Infos());
   for (int row = 0; row < list.Count(); ++row) {
     fields.clear();
     for (int col = 0; col < colCount; ++col) fields.push_back(list.Text(row, col));
     fields.push_back(list.Info(row).VideoMismatch ? "1" : "0");
     fields.push_back(list.Info(row).AudioMismatch ? "1" : "0");
+    fields.push_back(ways[static_cast<size_t>(row)]);
     PrintLine(fields);
   }
   const TStatusTexts status = list.StatusTexts();

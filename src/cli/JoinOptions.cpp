@@ -9,6 +9,7 @@ enum class TJoinOptionId {
   Yes,
   Copy,
   Recompress,
+  Convert,
   Help,
   Size,
   Rate,
@@ -40,6 +41,11 @@ constexpr TJoinOption Options[] = {
      "the files' sound formats differ)",
      false},
     {O::Recompress, nullptr, "--recompress", nullptr, "join with recompression", false},
+    {O::Convert, nullptr, "--convert", nullptr,
+     "copy the files that match and convert only the files\n"
+     "that differ into the others' format (fails, saying why,\n"
+     "when that is not possible)",
+     false},
     {O::Help, "-h", "--help", nullptr, nullptr, false},
     {O::Size, nullptr, "--size", "WxH", "output frame size", true},
     {O::Rate, nullptr, "--rate", "FPS", "output frame rate", true},
@@ -106,15 +112,18 @@ std::set<std::string> JoinValueOptions() {
 
 void JoinUsage(FILE* Out) {
   std::fprintf(Out,
-               "Usage: reelwright-cli join -o OUT [--yes] [--copy | --recompress] [--] FILE...\n"
+               "Usage: reelwright-cli join -o OUT [--yes] [--copy | --recompress | --convert]\n"
+               "       [--] FILE...\n"
                "\n"
                "Joins the AVI files, in the given order, into OUT.\n"
                "\n");
   PrintOptions(Out, false);
   std::fprintf(Out,
                "\n"
-               "Without --copy or --recompress the files are joined without recompression\n"
-               "when their video formats agree and no sound would be lost.\n"
+               "Without --copy, --recompress or --convert the files are joined without\n"
+               "recompression when their video formats agree and no sound would be lost;\n"
+               "otherwise only the files that differ are converted when that keeps sound a\n"
+               "copy would leave out or spares files a recompression would re-encode.\n"
                "The join is written to .NAME.part beside OUT (NAME: OUT's file name) and\n"
                "renamed to OUT when it ends; a failed join leaves an existing OUT as it was.\n"
                "Ctrl+C, SIGTERM or SIGHUP stops the join; OUT is finished and kept.\n"
@@ -157,10 +166,13 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
         Choices.Overwrite = true;
         break;
       case O::Copy:
-      case O::Recompress: {
-        const TJoinMode mode = option->Id == O::Copy ? TJoinMode::Copy : TJoinMode::Recompress;
+      case O::Recompress:
+      case O::Convert: {
+        const TJoinMode mode = option->Id == O::Copy         ? TJoinMode::Copy
+                               : option->Id == O::Recompress ? TJoinMode::Recompress
+                                                             : TJoinMode::Convert;
         if (Choices.Mode != TJoinMode::Default && Choices.Mode != mode)
-          return "--copy and --recompress exclude each other";
+          return "--copy, --recompress and --convert exclude each other";
         Choices.Mode = mode;
         break;
       }
@@ -180,7 +192,15 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
   if (Help) return "";
   if (recompression.Any()) {
     if (Choices.Mode == TJoinMode::Copy) return "the recompression options exclude --copy";
-    Choices.Mode = TJoinMode::Recompress;
+    // A conversion fits converted pictures by the resize method; nothing else applies to it.
+    if (Choices.Mode == TJoinMode::Convert) {
+      if (recompression.ResizeWord.empty() || !recompression.SizeText.empty() ||
+          !recompression.Rate.empty() || !recompression.Video.Name.empty() ||
+          !recompression.Audio.Name.empty() || !recompression.Video.Options.empty() ||
+          !recompression.Audio.Options.empty())
+        return "--convert takes only --resize of the recompression options";
+    }
+    if (Choices.Mode != TJoinMode::Convert) Choices.Mode = TJoinMode::Recompress;
   }
   if (Choices.OutFileName.empty()) return "the output file is missing (-o OUT)";
   if (Files.empty()) return "no files to join";

@@ -4,6 +4,8 @@
 
 #include "core/FileList.h"
 #include "core/JoinFacts.h"
+#include "engine/EngineLoader.h"
+#include "media/AVIRead.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "recompress/CompressorList.h"
@@ -74,7 +76,82 @@ void SetCompressorOptions(bool Audio, TCompressorFilter* Compressor,
   }
 }
 
+// Why the engine cannot write the stream, or empty.
+std::string EngineRefuses(const TStreamTarget& Target) {
+  try {
+    const TEngineError e = MediaEngine().CheckConvert(Target);
+    return e.Failed() ? e.Reason : "";
+  } catch (const Exception& E) {
+    return E.what();
+  }
+}
+
+// The stream's first chunk that holds data (a sound format's bit rate may be told only there).
+std::vector<uint8_t> FirstChunk(TAVIFileReader& Reader, const TAVIStream& Stream) {
+  for (uint32_t i = 0; i < Stream.ChunkCount() && i < 16; ++i) {
+    TAVIIndexEntry e;
+    if (!Stream.GetIndexEntry(i, e) || e.Size == 0 || e.Size > (1u << 20)) continue;
+    std::vector<uint8_t> data(e.Size);
+    if (Reader.File().ReadAt(data.data(), e.Size, e.FilePos) != e.Size) return {};
+    return data;
+  }
+  return {};
+}
+
 }  // namespace
+
+TConversionFacts DecideConversion(const TFileInfoList& Infos) {
+  TConversionFacts facts = GetConversionFacts(Infos);
+  if (Infos.empty() || !(facts.ConvertsPictures || facts.ConvertsSound)) return facts;
+  // The streams the converted files join are the header file's.
+  TAVIFileReader reader;
+  try {
+    reader.Open(Infos[facts.HeaderFile]->FileName, false);
+    const TAVIStream* video = reader.VideoStream();
+    const TAVIStream* audio = reader.AudioStream();
+    if (facts.ConvertsPictures)
+      facts.Impossible =
+          video ? EngineRefuses(StreamTargetOf(true, video->Header, video->Format)) : "no video";
+    if (facts.Impossible.empty() && facts.ConvertsSound)
+      facts.Impossible = audio ? EngineRefuses(StreamTargetOf(false, audio->Header, audio->Format,
+                                                              FirstChunk(reader, *audio)))
+                               : "no sound";
+  } catch (const Exception& E) {
+    facts.Impossible = E.what();
+  }
+  reader.Close();
+  return facts;
+}
+
+std::string ConversionImpossibleText(const TConversionFacts& Facts) {
+  return "Only the files that differ cannot be converted: " + Facts.Impossible;
+}
+
+std::string ConversionNoteText(const TConversionFacts& Facts) {
+  if (!Facts.Impossible.empty()) return ConversionImpossibleText(Facts);
+  std::string text = Facts.Rows.empty()
+                         ? "Every file is copied"
+                         : "Only these files are converted (a file without sound gets silence):";
+  for (const std::string& row : Facts.Rows) text += "\n" + row;
+  return text;
+}
+
+std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos) {
+  const TJoinFacts facts = GetJoinFacts(Infos);
+  std::vector<std::string> ways(Infos.size(), "copied");
+  if (DefaultJoinWORecomp(facts)) return ways;
+  const TConversionFacts conversion = DecideConversion(Infos);
+  for (size_t i = 0; i < Infos.size(); ++i) {
+    const TSourcePlan& plan = conversion.Plans[i];
+    if (!conversion.Proposed())
+      ways[i] = "recompressed";
+    else if (plan.ConvertPictures)
+      ways[i] = plan.ConvertSound ? "pictures and sound converted" : "pictures converted";
+    else if (plan.ConvertSound)
+      ways[i] = "sound converted";
+  }
+  return ways;
+}
 
 EOutputExists::EOutputExists(const std::string& FileName)
     : Exception(OverwriteQuestion(FileName)), FFileName(FileName) {}
@@ -141,11 +218,22 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
   const TFileInfoList infos = List.Infos();
   const TJoinFacts facts = GetJoinFacts(infos);
   bool copy = DefaultJoinWORecomp(facts);
+  // Converting what differs is weighed only where a plain copy would lose something.
+  TConversionFacts conversion;
+  bool convert = false;
+  std::string fallback;
   if (Choices.Mode == TJoinMode::Copy) {
     if (!facts.CanJoinWORecomp) throw EJoinRefused(JoinNotesText(facts));
     copy = true;
   } else if (Choices.Mode == TJoinMode::Recompress) {
     copy = false;
+  } else if (Choices.Mode == TJoinMode::Convert || !copy) {
+    conversion = DecideConversion(infos);
+    if (Choices.Mode == TJoinMode::Convert && !conversion.Impossible.empty())
+      throw EJoinRefused(ConversionImpossibleText(conversion));
+    convert = Choices.Mode == TJoinMode::Convert || conversion.Proposed();
+    if (!conversion.Impossible.empty() && (conversion.KeepsSound || conversion.SparesFiles))
+      fallback = ConversionImpossibleText(conversion);
   }
   // A symbolic link is a name the join would replace, even when it points nowhere.
   if (NameExists(Choices.OutFileName) && !Choices.Overwrite)
@@ -156,11 +244,26 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
   request.Files = List.FileNames();
   for (const TVideoFileInfo* info : infos) request.Identities.push_back(info->Identity);
   request.OutFileName = Choices.OutFileName;
-  request.JoinWORecomp = copy;
-  if (copy) {
+  request.JoinWORecomp = copy || convert;
+  if (convert) {
+    request.Plans = conversion.Plans;
+    request.HeaderFile = conversion.HeaderFile;
+    const TRecompressChoices& r = Choices.Recompression;
+    request.ConvertResize = r.Resize ? *r.Resize : rmLetterbox;
+    if (!r.Resize && !r.ResizeWord.empty()) {
+      const std::optional<TResizeMethod> m = ResizeMethodOfWord(r.ResizeWord);
+      if (!m)
+        throw EJoinChoice("unknown resize method '" + r.ResizeWord +
+                          "' (letterbox, crop, stretch or none)");
+      request.ConvertResize = *m;
+    }
+    decision.Notes.insert(decision.Notes.end(), conversion.Rows.begin(), conversion.Rows.end());
+  } else if (copy) {
+    if (!fallback.empty()) decision.Notes.push_back(fallback);
     request.DropAudio = facts.DropAudio;
     if (facts.DropAudio && !facts.NoAudio) decision.Notes.push_back(cNoteWithoutSound);
   } else {
+    if (!fallback.empty()) decision.Notes.push_back(fallback);
     std::string note;
     request.Recompression = DecideRecompression(infos, Choices.Recompression, &note);
     if (!note.empty()) decision.Notes.push_back(note);

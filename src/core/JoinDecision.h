@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/JoinDefaults.h"
+#include "core/JoinFacts.h"
 #include "core/JoinRequest.h"
 #include "platform/Errors.h"
 #include "recompress/ResizeMethods.h"
@@ -45,8 +46,9 @@ private:
   std::string FFileName;
 };
 
-// "Join without recompression": as the join options propose it, checked or unchecked.
-enum class TJoinMode { Default, Copy, Recompress };
+// "Join without recompression": as the join options propose it, checked or unchecked; or
+// "Convert only the files that differ".
+enum class TJoinMode { Default, Copy, Recompress, Convert };
 
 // A compressor as the user chose it: the join options' selection, taken as it is, or a name.
 struct TCompressorChoice {
@@ -95,6 +97,21 @@ struct TJoinDecision {
   // copy, a frame size fitted to the video compressor.
   std::vector<std::string> Notes;
 };
+
+// The join that copies the files that match and converts the others, for the files described
+// by Infos (in join order): its plan, with Impossible saying why the engine cannot write the
+// kept format's streams (empty when it can).
+TConversionFacts DecideConversion(const TFileInfoList& Infos);
+
+// The note beside the choice: which files will be converted and why, or why it cannot be done.
+std::string ConversionNoteText(const TConversionFacts& Facts);
+// What a join says when it does not convert because it cannot: "Only the files that differ
+// cannot be converted: " + the reason.
+std::string ConversionImpossibleText(const TConversionFacts& Facts);
+
+// How the join proposed for the files takes each of them, one word each: "copied",
+// "sound converted", "pictures converted", "pictures and sound converted" or "recompressed".
+std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos);
 
 // Decides the join of the list's files (in list order, their mismatch flags current). Raises,
 // in this order of checks, EJoinRefused, EOutputExists, EJoinChoice; a compressor that cannot

@@ -1,5 +1,7 @@
 #include "core/JoinFacts.h"
 
+#include <algorithm>
+
 #include "core/ListTexts.h"
 #include "core/FileList.h"
 
@@ -58,6 +60,95 @@ std::vector<std::string> JoinNoteRows(const std::vector<const TVideoFileInfo*>& 
   }
   if (more > 0) lines.push_back("... and " + std::to_string(more) + " more");
   return lines;
+}
+
+namespace {
+
+// Groups the rows by a format (Same compares two rows), each group's total duration beside it;
+// the index of the group that covers most of it (the earliest of equals).
+template <class TSame>
+size_t LongestGroup(const std::vector<const TVideoFileInfo*>& Rows, const std::vector<size_t>& Of,
+                    TSame Same, std::vector<size_t>* Firsts = nullptr) {
+  std::vector<size_t> firsts;
+  std::vector<double> durations;
+  for (size_t i : Of) {
+    size_t g = 0;
+    while (g < firsts.size() && !Same(*Rows[i], *Rows[firsts[g]])) ++g;
+    if (g == firsts.size()) {
+      firsts.push_back(i);
+      durations.push_back(0);
+    }
+    durations[g] += std::max(Rows[i]->Duration, 0.0);
+  }
+  size_t best = 0;
+  for (size_t g = 1; g < durations.size(); ++g)
+    if (durations[g] > durations[best]) best = g;
+  if (Firsts) *Firsts = firsts;
+  return best;
+}
+
+bool SameVideo(const TVideoFileInfo& A, const TVideoFileInfo& B) {
+  TVideoFileInfo a = A;
+  return SameVideoFormat(a, B);
+}
+
+}  // namespace
+
+TConversionFacts GetConversionFacts(const std::vector<const TVideoFileInfo*>& Rows,
+                                    size_t MaxRows) {
+  TConversionFacts facts;
+  facts.Plans.resize(Rows.size());
+  if (Rows.empty()) return facts;
+  std::vector<size_t> all(Rows.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  std::vector<size_t> firsts;
+  const size_t videoGroup = LongestGroup(Rows, all, SameVideo, &firsts);
+  const TVideoFileInfo& videoKept = *Rows[firsts[videoGroup]];
+  // The sound kept is the one that covers most among the files of the pictures kept.
+  std::vector<size_t> kept;
+  for (size_t i : all)
+    if (Rows[i]->HasAudio && SameVideo(*Rows[i], videoKept)) kept.push_back(i);
+  facts.HeaderFile = firsts[videoGroup];
+  if (!kept.empty()) {
+    std::vector<size_t> soundFirsts;
+    const size_t soundGroup = LongestGroup(Rows, kept, SameAudioFormat, &soundFirsts);
+    facts.HeaderFile = soundFirsts[soundGroup];
+  }
+  const TVideoFileInfo& header = *Rows[facts.HeaderFile];
+  size_t more = 0;
+  for (size_t i = 0; i < Rows.size(); ++i) {
+    const TVideoFileInfo& row = *Rows[i];
+    TSourcePlan& plan = facts.Plans[i];
+    plan.ConvertPictures = !SameVideo(row, header);
+    plan.ConvertSound = header.HasAudio && row.HasAudio && !SameAudioFormat(row, header);
+    if (header.HasAudio && (!row.HasAudio || plan.ConvertSound)) facts.KeepsSound = true;
+    if (plan.ConvertPictures) facts.ConvertsPictures = true;
+    if (plan.ConvertSound) facts.ConvertsSound = true;
+    std::string why;
+    auto add = [&why](const std::string& Text) {
+      if (!Text.empty()) why += (why.empty() ? "" : ". ") + Text;
+    };
+    if (plan.ConvertPictures)
+      for (int column : {colType, colFrameSize, colFrameRate})
+        add(DifferenceText(row, header, column));
+    // A file without sound gets silence; the note names it too.
+    if (plan.ConvertSound || (header.HasAudio && !row.HasAudio))
+      add(DifferenceText(row, header, colAudio));
+    if (why.empty()) continue;
+    // The texts compare with the first file; the output's format may come from a later one.
+    if (facts.HeaderFile != 0)
+      for (size_t at; (at = why.find("the first file has")) != std::string::npos;)
+        why.replace(at, 18, "file " + std::to_string(facts.HeaderFile + 1) + " has");
+    if (facts.Rows.size() < MaxRows)
+      facts.Rows.push_back(std::to_string(i + 1) + ". " + FileNameText(row.FileName) + ": " + why);
+    else
+      ++more;
+  }
+  if (more > 0) facts.Rows.push_back("... and " + std::to_string(more) + " more");
+  facts.SparesFiles = facts.ConvertsPictures &&
+                      std::any_of(facts.Plans.begin(), facts.Plans.end(),
+                                  [](const TSourcePlan& P) { return !P.ConvertPictures; });
+  return facts;
 }
 
 }  // namespace rw

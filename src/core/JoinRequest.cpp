@@ -6,6 +6,7 @@
 #include "core/ProductInfo.h"
 #include "join/OutputCheck.h"
 #include "join/OutputTransaction.h"
+#include "engine/EngineLoader.h"
 #include "platform/Errors.h"
 #include "recompress/RecompressJoiner.h"
 #include "streamcopy/StreamCopyJoiner.h"
@@ -89,7 +90,58 @@ std::function<void(const std::string&)>& OutputCheckHook() {
 // What the outputs name as the program that wrote them ('ISFT').
 std::string SoftwareName() { return ProductInfo().Title + " " + ProductInfo().Version; }
 
+// A conversion of the engine as the joiner pulls it; the engine's failure is raised with the
+// file it concerns.
+class TEngineChunks : public IConvertedChunks {
+public:
+  TEngineChunks(std::unique_ptr<IConvertJob> Job, std::string FileName)
+      : FJob(std::move(Job)), FFileName(std::move(FileName)) {}
+  bool Next(std::vector<uint8_t>& Data, bool& KeyFrame) override {
+    if (FJob->Next(FChunk)) {
+      Data.swap(FChunk.Data);
+      KeyFrame = FChunk.KeyFrame;
+      return true;
+    }
+    const TEngineError e = FJob->Error();
+    if (e.Failed()) throw Exception("The file " + FFileName + " cannot be converted: " + e.Reason);
+    return false;
+  }
+
+private:
+  std::unique_ptr<IConvertJob> FJob;
+  std::string FFileName;
+  TConvertedChunk FChunk;
+};
+
 }  // namespace
+
+TStreamTarget StreamTargetOf(bool Pictures, const TAVIStreamHeader& Header,
+                             const std::string& Format, std::vector<uint8_t> FirstKeyFrame) {
+  TStreamTarget target;
+  target.Kind = Pictures ? TMediaKind::mkVideo : TMediaKind::mkAudio;
+  target.Handler = Header.Handler;
+  target.Scale = Header.Scale;
+  target.Rate = Header.Rate;
+  target.SampleSize = Header.SampleSize;
+  target.Format.assign(Format.begin(), Format.end());
+  target.FirstKeyFrame = std::move(FirstKeyFrame);
+  return target;
+}
+
+std::unique_ptr<IConvertedChunks> StartEngineConvert(const TConvertRequest& Request,
+                                                     TResizeMethod Resize) {
+  TConvertPlan plan;
+  plan.FileName = Request.FileName;
+  plan.Target =
+      StreamTargetOf(Request.Pictures, Request.Header, Request.Format, Request.FirstKeyFrame);
+  plan.Seconds = Request.Seconds;
+  plan.Pictures = Request.PictureCount;
+  plan.StretchMode = StretchModeOf(Resize);
+  TEngineResult<std::unique_ptr<IConvertJob>> job = MediaEngine().StartConvert(plan);
+  if (job.Error.Failed() || !job.Value)
+    throw Exception("The file " + Request.FileName + " cannot be converted: " + job.Error.Reason);
+  return std::make_unique<TEngineChunks>(std::move(job.Value), Request.FileName);
+}
 
 TJoinWrapper::TJoinWrapper(TJoinRequest Request, IProgressView& Progress)
     : FRequest(std::move(Request)), FProgress(Progress) {}
@@ -130,6 +182,12 @@ bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FOutFileName = OutFileName;
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.FSoftware = SoftwareName();
+  joiner.FPlans = FRequest.Plans;
+  joiner.FHeaderSource = FRequest.HeaderFile;
+  const TResizeMethod resize = FRequest.ConvertResize;
+  joiner.FConvert = [resize](const TConvertRequest& Request) {
+    return StartEngineConvert(Request, resize);
+  };
   joiner.FProgress = &Progress;
   joiner.Execute();
   FResult.Warnings = joiner.Warnings();

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/MediaEngine.h"
 #include "join/JoinProgress.h"
 #include "media/AVIReadBack.h"
 #include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
+#include "streamcopy/StreamCopyJoiner.h"
 
 namespace rw {
 
@@ -39,6 +41,11 @@ struct TJoinRequest {
   std::string OutFileName;
   bool JoinWORecomp = true;  // stream copy; else recompression with Recompression
   bool DropAudio = false;    // stream copy without the sound
+  // Stream copy that converts what differs: one plan per file (empty: every file copied), the
+  // file whose headers the output takes, and how converted pictures are fitted.
+  std::vector<TSourcePlan> Plans;
+  size_t HeaderFile = 0;
+  TResizeMethod ConvertResize = rmLetterbox;
   TRecompression Recompression;
 };
 
@@ -80,6 +87,12 @@ private:
 // For tests: runs on the finished temporary output just before it is read back and checked
 // (a test damages it there, as a faulty writer would); an empty hook, the default, does nothing.
 void SetOutputCheckHook(std::function<void(const std::string& TempFileName)> Hook);
+// The engine's target for an output stream of that header and 'strf'.
+TStreamTarget StreamTargetOf(bool Pictures, const TAVIStreamHeader& Header,
+                             const std::string& Format, std::vector<uint8_t> FirstKeyFrame = {});
+// The engine's conversion of a source as the stream-copy joiner asks for it.
+std::unique_ptr<IConvertedChunks> StartEngineConvert(const TConvertRequest& Request,
+                                                     TResizeMethod Resize);
 
 // Runs one request with its progress in Progress.
 TJoinResult JoinFiles(TJoinRequest Request, IProgressView& Progress);

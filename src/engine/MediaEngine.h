@@ -132,7 +132,8 @@ struct TStreamTarget {
   uint32_t SampleSize = 0;
   std::vector<uint8_t> Format;  // 'strf'
   // Pictures: the output stream's first key frame, for a codec whose set-up the decoder reads
-  // from the stream itself (an MPEG-4 VOL header, H.264 parameter sets); may be empty.
+  // from the stream itself (an MPEG-4 VOL header, H.264 parameter sets); may be empty. Sound:
+  // the stream's first chunk, whose frames tell a bit rate its format may leave out.
   std::vector<uint8_t> FirstKeyFrame;
 };
 

@@ -21,7 +21,9 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
   choices.OutFileName = Options.OutFileName();
   // The dialog asked before it closed.
   choices.Overwrite = true;
-  choices.Mode = Options.JoinWORecomp() ? TJoinMode::Copy : TJoinMode::Recompress;
+  choices.Mode = Options.ConvertDiffering() ? TJoinMode::Convert
+                 : Options.JoinWORecomp()   ? TJoinMode::Copy
+                                            : TJoinMode::Recompress;
   TRecompressChoices& r = choices.Recompression;
   r.Size = TFrameSize{Options.FrameWidth(), Options.FrameHeight()};
   r.Rate = Options.FrameRateText();
@@ -31,7 +33,7 @@ TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
       ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(TRecompression().ResizeMethod);
   r.Video.Selected = r.Audio.Selected = true;
   // The compressors are bound only for a recompressing join.
-  if (!Options.JoinWORecomp()) {
+  if (!Options.JoinWORecomp() && !Options.ConvertDiffering()) {
     r.Video.Filter = Options.VideoCompressor();
     r.Audio.Filter = Options.AudioCompressor();
   }

@@ -158,6 +158,14 @@ void TfrmJoin::CreateControls() {
   lblNoteFiles->setWordWrap(true);
   lblNoteFiles->setIndent(20);
 
+  cbxConvert = new QCheckBox("&Convert only the files that differ", this);
+  cbxConvert->setObjectName("cbxConvert");
+  lblConvertNote = new QLabel(this);
+  lblConvertNote->setObjectName("lblConvertNote");
+  lblConvertNote->setTextFormat(Qt::PlainText);
+  lblConvertNote->setWordWrap(true);
+  lblConvertNote->setIndent(20);
+
   gbxOutOptions = new QGroupBox(" Output Settings ", this);
   edtFrameWidth = new TNaturalEdit(gbxOutOptions);
   edtFrameHeight = new TNaturalEdit(gbxOutOptions);
@@ -221,10 +229,13 @@ void TfrmJoin::CreateControls() {
   layout->addWidget(outBox);
   layout->addLayout(checkRow);
   layout->addWidget(lblNoteFiles);
+  layout->addWidget(cbxConvert);
+  layout->addWidget(lblConvertNote);
   layout->addWidget(gbxOutOptions, 1);
   layout->addLayout(buttons);
 
   connect(cbxJoinWORecomp, &QCheckBox::clicked, this, &TfrmJoin::cbxJoinWORecompClick);
+  connect(cbxConvert, &QCheckBox::clicked, this, &TfrmJoin::cbxConvertClick);
   connect(sbnSelectOutFile, &QToolButton::clicked, this, &TfrmJoin::sbnSelectOutFileClick);
   connect(btnJoin, &QPushButton::clicked, this, &TfrmJoin::btnJoinClick);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -346,6 +357,20 @@ void TfrmJoin::FormShow() {
   lblNoteFiles->setText(PathToQ(rows));
   cbxJoinWORecomp->setChecked(DefaultJoinWORecomp(facts));
   cbxJoinWORecomp->setEnabled(FCanJoinWORecomp);
+  // Converting what differs is offered where a plain copy would lose something, and proposed
+  // where it keeps sound or spares files; the core decides both.
+  cbxConvert->setChecked(false);
+  cbxConvert->setEnabled(false);
+  lblConvertNote->clear();
+  if (!DefaultJoinWORecomp(facts)) {
+    const TConversionFacts conversion = DecideConversion(FFiles());
+    if (conversion.KeepsSound || conversion.SparesFiles) {
+      cbxConvert->setEnabled(conversion.Impossible.empty());
+      cbxConvert->setChecked(conversion.Proposed());
+      lblConvertNote->setText(PathToQ(ConversionNoteText(conversion)));
+    }
+  }
+  if (cbxConvert->isChecked()) cbxJoinWORecomp->setChecked(false);
   UpdateRecompControls();
   FillFrameRates();
   edtFrameWidthChange();
@@ -362,7 +387,9 @@ void TfrmJoin::FormShow() {
 void TfrmJoin::UpdateRecompControls() {
   lblNotes->setVisible(cbxJoinWORecomp->isChecked() || !cbxJoinWORecomp->isEnabled());
   lblNoteFiles->setVisible(lblNotes->isVisibleTo(this) && !lblNoteFiles->text().isEmpty());
-  const bool recompress = !cbxJoinWORecomp->isChecked();
+  cbxConvert->setVisible(cbxConvert->isEnabled() || !lblConvertNote->text().isEmpty());
+  lblConvertNote->setVisible(!lblConvertNote->text().isEmpty());
+  const bool recompress = !cbxJoinWORecomp->isChecked() && !cbxConvert->isChecked();
   for (QWidget* w : gbxOutOptions->findChildren<QWidget*>()) w->setEnabled(recompress);
 }
 
@@ -391,9 +418,16 @@ void TfrmJoin::SelectDefaultCompressors() {
 }
 
 void TfrmJoin::cbxJoinWORecompClick() {
+  if (cbxJoinWORecomp->isChecked()) cbxConvert->setChecked(false);
   UpdateRecompControls();
   const std::string name = TextFromQ(edtOutFileName->text());
   if (!Trimmed(name).empty()) edtOutFileName->setText(TextToQ(WithAviExtension(name)));
+}
+
+void TfrmJoin::cbxConvertClick() {
+  // The three ways exclude each other: converting is a copy of what matches.
+  if (cbxConvert->isChecked()) cbxJoinWORecomp->setChecked(false);
+  UpdateRecompControls();
 }
 
 void TfrmJoin::sbnSelectOutFileClick() {
@@ -493,6 +527,9 @@ void TfrmJoin::FitToContent() {
 
 std::string TfrmJoin::OutFileName() const { return PathFromQ(edtOutFileName->text()); }
 bool TfrmJoin::JoinWORecomp() const { return cbxJoinWORecomp->isChecked(); }
+bool TfrmJoin::ConvertDiffering() const {
+  return cbxConvert->isEnabled() && cbxConvert->isChecked();
+}
 int TfrmJoin::FrameWidth() const { return edtFrameWidth->Value(); }
 int TfrmJoin::FrameHeight() const { return edtFrameHeight->Value(); }
 std::string TfrmJoin::FrameRateText() const { return TextFromQ(cbxFameRate->currentText()); }

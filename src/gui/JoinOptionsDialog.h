@@ -52,6 +52,8 @@ public:
   // The settings a confirmed join reads.
   std::string OutFileName() const;
   bool JoinWORecomp() const;
+  // "Convert only the files that differ" was chosen.
+  bool ConvertDiffering() const;
   bool DropAudio() const { return FDropAudio; }
   int FrameWidth() const;
   int FrameHeight() const;
@@ -66,6 +68,10 @@ public:
   QLabel* lblNotes;
   // Below the note: the rows it is about and what differs in each.
   QLabel* lblNoteFiles;
+  // The join that copies what matches and converts only the rest, and its note: the files
+  // to be converted and why, or why it cannot be done.
+  QCheckBox* cbxConvert;
+  QLabel* lblConvertNote;
   QGroupBox* gbxOutOptions;
   TNaturalEdit* edtFrameWidth;
   TNaturalEdit* edtFrameHeight;
@@ -96,6 +102,7 @@ private:
   void SetDefaults();
   void SelectDefaultCompressors();
   void cbxJoinWORecompClick();
+  void cbxConvertClick();
   void sbnSelectOutFileClick();
   void btnJoinClick();
   void btnVideoCompOptionsClick();

@@ -67,6 +67,12 @@ public:
   // end of its last picture written.
   void EndSource(const TWrite& Write);
 
+  // Sound units (bytes or chunks) still missing up to the end of the pictures written so far;
+  // 0 without usable clocks. A converted source's sound is pulled while some are.
+  int64_t UnitsDue() const {
+    return FEnabled ? UnitsAt(PictureTime(FPictures)) - static_cast<int64_t>(FUnits) : 0;
+  }
+
   // After EndSource: whether the source had sound but none of it lay within its pictures (it
   // starts after the last one, say), so that all of it was left out.
   bool SourceSoundLeftOut() const { return FSourceSoundSeen && !FSourceSoundKept; }

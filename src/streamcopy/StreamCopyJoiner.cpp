@@ -1,6 +1,7 @@
 #include "streamcopy/StreamCopyJoiner.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "join/OutputCheck.h"
 #include "media/FileReadBuffer.h"
@@ -57,8 +58,10 @@ void TAVIFileJoiner::Execute() {
   FWarnings.clear();
   ScanSources();
   {
-    TReaderPass first(FReader, FFiles[0], true);
-    FWriter.SetIndexMode(IndexModeFor(FTotalSize, FReader.AudioStream() && !FDropAudio));
+    if (FHeaderSource >= FFiles.size()) throw Exception("There are no files to join");
+    TReaderPass first(FReader, FFiles[FHeaderSource], true);
+    FWriter.SetIndexMode(
+        IndexModeFor(FTotalSize + ConvertedSizeBound(), FReader.AudioStream() && !FDropAudio));
     try {
       PrepareOutput();
     } catch (...) {
@@ -67,9 +70,11 @@ void TAVIFileJoiner::Execute() {
     }
   }
   try {
+    if (std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); }))
+      ReadFirstChunks();
     for (size_t i = 0; i < FFiles.size(); ++i) {
       if (FProgress && FProgress->IsCancelled()) break;
-      if (!CopySource(i)) break;
+      if (!(PlanOf(i).Copied() ? CopySource(i) : ConvertSource(i))) break;
     }
   } catch (...) {
     // The output is finished with what was copied; the copy's error is the one reported.
@@ -105,23 +110,58 @@ void TAVIFileJoiner::ScanSources() {
   // The output is checked before the sources are read.
   CheckJoinOutput(FOutFileName, FFiles);
   FScanned.clear();
+  FWeights.clear();
+  FWeightsBefore.clear();
+  FSeconds.clear();
+  FTotalWeight = 0;
   bool constantRate = true;
   long double firstRate = -1;
   for (size_t i = 0; i < FFiles.size(); ++i) {
     TReaderPass pass(FReader, FFiles[i], true);
     FScanned.push_back(FReader.File().Identity());
     if (i < FIdentities.size()) CheckSourceIdentity(FFiles[i], FIdentities[i], FScanned[i]);
-    FTotalFrames += FReader.VideoStream()->Header.Length;
+    const TAVIStreamHeader& video = FReader.VideoStream()->Header;
+    const uint32_t frames = video.Length;
+    FSeconds.push_back(
+        video.Scale && video.Rate ? static_cast<double>(frames) * video.Scale / video.Rate : 0);
+    FTotalFrames += frames;
     FTotalSize += FReader.GetFileSize();
+    // Decoding and encoding take many times what copying does: pictures the most.
+    const TSourcePlan plan = PlanOf(i);
+    const double weight = std::max<double>(frames, 1) *
+                          (1 + (plan.ConvertSound ? 4 : 0) + (plan.ConvertPictures ? 40 : 0));
+    FWeightsBefore.push_back(FTotalWeight);
+    FWeights.push_back(weight);
+    FTotalWeight += weight;
+    // Sound converted into the output's format keeps its timing; copied sound sets it.
     const TAVIStream* audio = FReader.AudioStream();
     long double rate = 0;
-    if (!audio) continue;
+    if (!audio || plan.ConvertSound) continue;
     if (!TSoundSync::ByteTimedConstantRate(audio->Header, audio->Format, rate) ||
         (firstRate >= 0 && rate != firstRate))
       constantRate = false;
     if (firstRate < 0) firstRate = rate;
   }
   FSoundByFrames = !constantRate;
+}
+
+int64_t TAVIFileJoiner::ConvertedSizeBound() const {
+  // Converted streams take the output's byte rates, not the sources' own: sound at its
+  // format's rate, pictures at twice the rate of the file whose headers the output takes.
+  const TAVIStream* audio = FReader.AudioStream();
+  const TAVIStreamHeader& video = FReader.VideoStream()->Header;
+  const double headerSeconds =
+      video.Scale && video.Rate ? static_cast<double>(video.Length) * video.Scale / video.Rate : 0;
+  const double soundRate = audio ? audio->FormatDWord(riff::WaveAvgBytesPerSecOffset) : 0;
+  const double pictureRate =
+      headerSeconds > 0 ? static_cast<double>(FReader.GetFileSize()) / headerSeconds : 0;
+  double bound = 0;
+  for (size_t i = 0; i < FFiles.size() && i < FSeconds.size(); ++i) {
+    const TSourcePlan plan = PlanOf(i);
+    if (plan.ConvertSound) bound += FSeconds[i] * soundRate * 1.1 + 65536;
+    if (plan.ConvertPictures) bound += FSeconds[i] * pictureRate * 2 + 65536;
+  }
+  return static_cast<int64_t>(std::min(bound, 1e18));
 }
 
 void TAVIFileJoiner::PrepareOutput() {
@@ -132,6 +172,8 @@ void TAVIFileJoiner::PrepareOutput() {
   FWriter.SetFacts(facts);
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
   const TAVIStream& video = *FReader.VideoStream();
+  FVideoHeader = video.Header;
+  FVideoFormat = video.Format;
   FWriter.AddStream(VideoOut, video.Header, video.Format.data(),
                     static_cast<uint32_t>(video.Format.size()), video.VideoProps);
   const TAVIStream* audio = FReader.AudioStream();
@@ -143,9 +185,17 @@ void TAVIFileJoiner::PrepareOutput() {
     if (FSoundByFrames) TSoundSync::TimeByFrames(sound, format);
     sound = TSoundSync::OutputSoundHeader(video.Header, sound, video.Header.Length, format);
     FWriter.AddStream(AudioOut, sound, format.data(), static_cast<uint32_t>(format.size()));
+    FSoundHeader = sound;
+    FSoundFormat = format;
     FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, format);
     FSoundSync->SetSilenceBudget(SilenceBudget(FTotalSize));
   }
+}
+
+double TAVIFileJoiner::Percent(size_t Source, uint64_t Done, uint64_t Count) const {
+  if (Source >= FWeights.size() || FTotalWeight <= 0) return 0;
+  const double part = Count == 0 ? 0 : static_cast<double>(std::min(Done, Count)) / Count;
+  return std::min(100.0, 100 * (FWeightsBefore[Source] + FWeights[Source] * part) / FTotalWeight);
 }
 
 double TAVIFileJoiner::Percent(size_t Source) const {
@@ -186,7 +236,10 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
 
 bool TAVIFileJoiner::ReportCancelled(size_t Source) {
   if (!FProgress) return false;
-  FProgress->SetProgress(Percent(Source));
+  // With sources converted, each weighs by its work; a copy alone counts pictures.
+  const bool weighed =
+      std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); });
+  FProgress->SetProgress(weighed ? Percent(Source, FSourceDone, FSourceCount) : Percent(Source));
   return FProgress->IsCancelled();
 }
 
@@ -207,6 +260,8 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
   if (FSoundSync)
     FSoundSync->BeginSource(video->Header, audio ? &audio->Header : nullptr, video->ChunkCount());
 
+  FSourceDone = 0;
+  FSourceCount = video->Header.Length;
   bool cancelled = false;
   FReader.ResetChunkCursors();
   for (;;) {
@@ -242,7 +297,10 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
         ++sounds;
       }
     }
-    if (stream == video) ++FFramesCopied;
+    if (stream == video) {
+      ++FFramesCopied;
+      ++FSourceDone;
+    }
     if (ReportCancelled(Index)) {
       cancelled = true;
       break;
@@ -252,6 +310,156 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
   CheckContribution(Index, frames, sounds, indexProblem);
+  return true;
+}
+
+void TAVIFileJoiner::ReadFirstChunks() {
+  // Converted pictures continue the output's stream: a decoder set up from its first key frame
+  // (an MPEG-4 header, H.264 parameter sets) must read them too. Converted sound takes the
+  // bit rate of the stream's frames where its format does not give one.
+  FFirstKeyFrame.clear();
+  FFirstSound.clear();
+  TReaderPass pass(FReader, FFiles[FHeaderSource], false);
+  TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
+  auto first = [&](const TAVIStream* Stream, bool Key, std::vector<uint8_t>& Into) {
+    for (uint32_t i = 0; Stream && i < Stream->ChunkCount(); ++i) {
+      TAVIIndexEntry entry;
+      if (!Stream->GetIndexEntry(i, entry) || (Key && !entry.KeyFrame) || entry.Size == 0) continue;
+      if (ReadChunkData(readAhead, *Stream, entry))
+        Into.assign(FChunkData, FChunkData + entry.Size);
+      return;
+    }
+  };
+  first(FReader.VideoStream(), true, FFirstKeyFrame);
+  if (FHasAudioOut) first(FReader.AudioStream(), false, FFirstSound);
+}
+
+std::unique_ptr<IConvertedChunks> TAVIFileJoiner::StartConverting(const TConvertRequest& Request) {
+  std::unique_ptr<IConvertedChunks> chunks = FConvert ? FConvert(Request) : nullptr;
+  if (!chunks)
+    throw Exception("The file " + Request.FileName + " cannot be converted: no converter");
+  return chunks;
+}
+
+bool TAVIFileJoiner::ConvertSource(size_t Index) {
+  const TSourcePlan plan = PlanOf(Index);
+  TReaderPass pass(FReader, FFiles[Index], false);
+  CheckSourceIdentity(FFiles[Index], FScanned.at(Index), FReader.File().Identity());
+  const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
+  const TAVIStream* video = FReader.VideoStream();
+  const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
+  const uint32_t compression = video->FormatDWord(riff::BmpCompressionOffset);
+  const TAVIStreamHeader& vh = video->Header;
+  // The source's length is that of the pictures it holds.
+  const double seconds =
+      vh.Scale && vh.Rate ? static_cast<double>(video->ChunkCount()) * vh.Scale / vh.Rate : 0;
+  TConvertRequest request;
+  request.FileName = FFiles[Index];
+  request.Seconds = seconds;
+
+  std::unique_ptr<IConvertedChunks> pictures, sound;
+  uint32_t pictureCount = video->ChunkCount();
+  if (plan.ConvertPictures) {
+    const long double made =
+        FVideoHeader.Scale
+            ? std::round(static_cast<long double>(seconds) * FVideoHeader.Rate / FVideoHeader.Scale)
+            : 0;
+    pictureCount = static_cast<uint32_t>(std::clamp<long double>(made, 1, UINT32_MAX));
+    request.Pictures = true;
+    request.Header = FVideoHeader;
+    request.Format = FVideoFormat;
+    request.FirstKeyFrame = FFirstKeyFrame;
+    request.PictureCount = pictureCount;
+    pictures = StartConverting(request);
+  }
+  const bool copySound = audio && !plan.ConvertSound;
+  if (audio && plan.ConvertSound) {
+    request.Pictures = false;
+    request.Header = FSoundHeader;
+    request.Format = FSoundFormat;
+    request.FirstKeyFrame = FFirstSound;
+    request.PictureCount = pictureCount;
+    sound = StartConverting(request);
+  }
+  // Converted sound starts with the source's first picture: no delay against it.
+  const TAVIStreamHeader& syncVideo = plan.ConvertPictures ? FVideoHeader : vh;
+  const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
+  if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, pictureCount);
+
+  const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
+    FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
+  };
+  TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
+  std::vector<uint8_t> converted;
+  uint32_t frames = 0, sounds = 0, soundChunk = 0;
+  // Sound follows the pictures written, so that the two stay interleaved; All: the rest.
+  auto feedSound = [&](bool All) {
+    if (!FSoundSync) return;
+    while (All || FSoundSync->UnitsDue() > 0) {
+      bool key = true;
+      if (sound) {
+        if (!sound->Next(converted, key)) {
+          sound.reset();
+          return;
+        }
+        if (converted.empty()) continue;
+        FSoundSync->CopySound(converted.data(), static_cast<uint32_t>(converted.size()), key,
+                              writeSound);
+      } else if (copySound && soundChunk < audio->ChunkCount()) {
+        TAVIIndexEntry entry;
+        if (!audio->GetIndexEntry(soundChunk++, entry) ||
+            !ReadChunkData(readAhead, *audio, entry)) {
+          soundChunk = audio->ChunkCount();
+          return;
+        }
+        FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
+      } else {
+        return;
+      }
+      ++sounds;
+    }
+  };
+
+  FSourceDone = 0;
+  FSourceCount = pictureCount;
+  bool cancelled = false;
+  for (uint32_t i = 0;; ++i) {
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    bool key = false;
+    if (pictures) {
+      if (!pictures->Next(converted, key)) break;
+      data = converted.data();
+      size = static_cast<uint32_t>(converted.size());
+    } else {
+      TAVIIndexEntry entry;
+      if (i >= video->ChunkCount() || !video->GetIndexEntry(i, entry)) break;
+      if (!ReadChunkData(readAhead, *video, entry)) break;
+      data = FChunkData;
+      size = entry.Size;
+      key = entry.KeyFrame;
+      if (FReader.IndexIsWalked())
+        key = KeyFrameOfPicture(compression, FChunkData, entry.Size).value_or(key);
+    }
+    FWriter.WriteChunk(VideoOut, data, key, size);
+    if (FSoundSync) FSoundSync->PictureWritten();
+    ++frames;
+    ++FPicturesWritten;
+    ++FFramesCopied;
+    ++FSourceDone;
+    feedSound(false);
+    if (ReportCancelled(Index)) {
+      cancelled = true;
+      break;
+    }
+  }
+  if (!cancelled) feedSound(true);
+  if (FSoundSync) FSoundSync->EndSource(writeSound);
+  if (cancelled) return false;
+  // Converted pictures are as many as the output's rate makes of the source's length.
+  CheckContribution(Index,
+                    plan.ConvertPictures && frames > 0 ? std::max(frames, vh.Length) : frames,
+                    sounds, indexProblem);
   return true;
 }
 

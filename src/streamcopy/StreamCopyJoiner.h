@@ -3,7 +3,10 @@
 // video and audio chunks are copied, source after source and each source in time order, into
 // one file written by the AVI writer with the first source's headers. Each source's sound is
 // kept with its pictures: silence fills where it is shorter, it is cut where it is longer.
+// A source whose pictures or sound differ from the output's can be given as converted chunks
+// instead (its plan); they are placed by the same rules as copied ones.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +17,37 @@
 #include "streamcopy/SoundSync.h"
 
 namespace rw {
+
+// The chunks of one source's pictures or sound converted into an output stream's format, in
+// stream order.
+class IConvertedChunks {
+public:
+  virtual ~IConvertedChunks() = default;
+  // The next chunk; false at the end (a failure raises).
+  virtual bool Next(std::vector<uint8_t>& Data, bool& KeyFrame) = 0;
+};
+
+// What a source's converted stream must be: the output stream it joins (header and 'strf'),
+// its first key frame (pictures) or first chunk (sound), and the source's length.
+struct TConvertRequest {
+  std::string FileName;
+  bool Pictures = false;  // else sound
+  TAVIStreamHeader Header;
+  std::string Format;
+  std::vector<uint8_t> FirstKeyFrame;
+  double Seconds = 0;
+  uint32_t PictureCount = 0;  // pictures to make, at the output's rate
+};
+using TConverterFactory =
+    std::function<std::unique_ptr<IConvertedChunks>(const TConvertRequest& Request)>;
+
+// How one source goes into the output: its chunks copied, or its pictures or its sound
+// converted (a source without sound gets silence either way).
+struct TSourcePlan {
+  bool ConvertPictures = false;
+  bool ConvertSound = false;
+  bool Copied() const { return !ConvertPictures && !ConvertSound; }
+};
 
 class TAVIFileJoiner {
 public:
@@ -46,6 +80,12 @@ public:
   // The output's 'ISFT' text (the program that wrote it, and its version); empty: the first
   // source's is kept. The output carries the first source's recording date and 'INFO' texts.
   std::string FSoftware;
+  // One per source, or none: every source is copied.
+  std::vector<TSourcePlan> FPlans;
+  // The source whose headers the output takes (one of the format that is copied).
+  size_t FHeaderSource = 0;
+  // Makes the converted chunks of the sources whose plans say so.
+  TConverterFactory FConvert;
   // Told the percentage after every chunk and asked then whether to stop; none: the join runs
   // to its end. Whoever runs the join shows and hides it.
   IProgress* FProgress = nullptr;
@@ -66,11 +106,25 @@ public:
 private:
   void ScanSources();
   void PrepareOutput();
+  // The most the converted streams can add beyond the sources' sizes (the header source open).
+  int64_t ConvertedSizeBound() const;
   // Copies one source; false when the user cancelled.
   bool CopySource(size_t Index);
+  // Writes one source by its plan, its converted streams pulled from FConvert; false when
+  // the user cancelled.
+  bool ConvertSource(size_t Index);
+  // The output's first key frame and first sound chunk, for converted streams to continue.
+  void ReadFirstChunks();
+  // The converted chunks Request asks for; raises when there is no converter.
+  std::unique_ptr<IConvertedChunks> StartConverting(const TConvertRequest& Request);
+  TSourcePlan PlanOf(size_t Index) const {
+    return Index < FPlans.size() ? FPlans[Index] : TSourcePlan{};
+  }
   // Reports the percentage done; true when the user asks to stop.
   bool ReportCancelled(size_t Source);
   double Percent(size_t Source) const;
+  // The share of the whole join done once Source's first Done of Count pictures are written.
+  double Percent(size_t Source, uint64_t Done, uint64_t Count) const;
   // Makes FChunkData the chunk's bytes (in the read-ahead window or the chunk buffer, which
   // holds the 8-byte header first); false when the source does not hold it whole or the
   // header there is not the one of Stream's chunk of that size.
@@ -86,6 +140,16 @@ private:
   uint32_t FFramesCopied = 0;
   uint32_t FPicturesWritten = 0;
   uint32_t FTotalFrames = 0;
+  // Each source's weight in the progress (its pictures, more where they are converted), and
+  // the sum of those before it.
+  std::vector<double> FWeights, FWeightsBefore;
+  double FTotalWeight = 0;
+  std::vector<double> FSeconds;                // each source's length, by its header
+  uint64_t FSourceDone = 0, FSourceCount = 0;  // pictures of the current source
+  // The output's streams, for the sources converted into them.
+  TAVIStreamHeader FVideoHeader, FSoundHeader;
+  std::string FVideoFormat, FSoundFormat;
+  std::vector<uint8_t> FFirstKeyFrame, FFirstSound;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
   // MPEG audio is timed by frames: not every source is timed by bytes at one constant rate.

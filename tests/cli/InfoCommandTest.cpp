@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/JoinRequest.h"
+#include "engine/EngineLoader.h"
+#include "media/AVIRead.h"
 #include "support/Fixtures.h"
 #include "support/TempDir.h"
 
@@ -29,7 +32,7 @@ TRun RunInfo(const TTempDir& Dir, const std::string& Arguments) {
 
 const char* const cHeader =
     "File name\tDuration\tType\tFrame size\tFrame rate\tAudio\tFolder\t"
-    "Video mismatch\tAudio mismatch\n";
+    "Video mismatch\tAudio mismatch\tJoined\n";
 
 // A fixture copied under a name of the test's choosing, so the rows are predictable.
 std::string Place(const TTempDir& Dir, const std::string& Name, const TClipSpec& Spec) {
@@ -62,22 +65,32 @@ TEST(InfoCommand, PrintsTheListsRowsFlagsAndStatusForRealClips) {
   const std::string b = Place(dir, "b b.avi", other);
   const std::string c = Place(dir, "c.avi", raw);
   const std::string folder = dir.Path().string();
+  // Only b and c differ from the format that covers most of the time (a's): they are
+  // converted where the engine can continue a's pictures, else all four are recompressed.
+  TAVIFileReader reader;
+  reader.Open(a, true);
+  const TAVIStream& video = *reader.VideoStream();
+  const bool converts =
+      !MediaEngine().CheckConvert(StreamTargetOf(true, video.Header, video.Format)).Failed();
+  const std::string ways[] = {converts ? "copied" : "recompressed",
+                              converts ? "pictures and sound converted" : "recompressed",
+                              converts ? "pictures converted" : "recompressed"};
   TRun run =
       RunInfo(dir, ShellQuote(a) + " " + ShellQuote(b) + " " + ShellQuote(c) + " " + ShellQuote(a));
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
   EXPECT_EQ(run.Out, std::string(cHeader) + "a.avi\t00:02\tAVI:FMP4\t64x48\t25\t44KHz Stereo\t" +
-                         folder +
-                         "\t0\t0\n"
+                         folder + "\t0\t0\t" + ways[0] +
+                         "\n"
                          "b b.avi\t00:02\tAVI:MJPG\t32x32\t29.97\t22KHz Mono\t" +
-                         folder +
-                         "\t1\t1\n"
+                         folder + "\t1\t1\t" + ways[1] +
+                         "\n"
                          "c.avi\t00:01\tAVI:\t64x48\t25\tnone\t" +
-                         folder +
-                         "\t1\t1\n"
+                         folder + "\t1\t1\t" + ways[2] +
+                         "\n"
                          "a.avi\t00:02\tAVI:FMP4\t64x48\t25\t44KHz Stereo\t" +
-                         folder +
-                         "\t0\t0\n"
+                         folder + "\t0\t0\t" + ways[0] +
+                         "\n"
                          "4 file(s)\tTotal duration: 00:07\n");
 }
 
@@ -103,7 +116,8 @@ TEST(InfoCommand, ReportsFilesThatCannotBeAddedAndKeepsTheRest) {
                          "Unable to add file " +
                          part + ": The file is an unfinished join output.\n");
   EXPECT_EQ(run.Out, std::string(cHeader) + "clip.avi\t00:00\tAVI:FMP4\t64x48\t25\tnone\t" +
-                         dir.Path().string() + "\t0\t0\n1 file(s)\tTotal duration: 00:00\n");
+                         dir.Path().string() +
+                         "\t0\t0\tcopied\n1 file(s)\tTotal duration: 00:00\n");
 
   run = RunInfo(dir, ShellQuote(missing));
   EXPECT_EQ(run.Status, 1);
@@ -116,7 +130,8 @@ TEST(InfoCommand, ControlCharactersInANameCannotBreakTheRows) {
   TRun run = RunInfo(dir, ShellQuote(odd));
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, std::string(cHeader) + "a?b?c.avi\t00:00\tAVI:FMP4\t64x48\t25\tnone\t" +
-                         dir.Path().string() + "\t0\t0\n1 file(s)\tTotal duration: 00:00\n");
+                         dir.Path().string() +
+                         "\t0\t0\tcopied\n1 file(s)\tTotal duration: 00:00\n");
 }
 
 TEST(InfoCommand, UsageErrorsAndHelp) {

@@ -109,16 +109,30 @@ TEST_F(JoinCommand, DecidesBetweenCopyAndRecompressionAsTheJoinOptionsDo) {
   // A recompressed output always has sound, through the proposed MP3 compressor.
   auto recompressed = [&] { return test::ProbeStream(Out, "a:0")["codec_name"] == "mp3"; };
 
-  // Different video formats: recompression, and --copy refused with the note.
+  // Different video formats: the file that differs is converted into the first one's format,
+  // --recompress recompresses both, and --copy is refused with the note.
   TRun r = Cli("-o " + Q(Out) + " " + Q(pcm) + " " + Q(wide));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_FALSE(recompressed());
+  EXPECT_EQ(test::ProbeStream(Out, "v:0")["width"], "64");
+  EXPECT_EQ(test::ProbeStream(Out, "a:0")["codec_name"], "pcm_s16le");
+  r = Cli("--recompress --yes -o " + Q(Out) + " " + Q(pcm) + " " + Q(wide));
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_TRUE(recompressed());
   r = Cli("--copy -o " + Q(Out) + " " + Q(pcm) + " " + Q(wide));
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Output, "<-- impossible because the selected files have different formats\n");
 
-  // Sound would be lost: recompression by default, --copy joins without sound.
+  // Sound would be lost: by default a copy that gives the silent file silence, --copy joins
+  // without sound, --recompress recompresses.
   r = Cli("--yes -o " + Q(Out) + " " + Q(pcm) + " " + Q(silent));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_NE(r.Output.find("2. " + std::filesystem::path(silent).filename().string() + ": No sound"),
+            std::string::npos)
+      << r.Output;
+  EXPECT_EQ(test::ProbeStream(Out, "a:0")["codec_name"], "pcm_s16le");
+  EXPECT_EQ(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"));
+  r = Cli("--recompress --yes -o " + Q(Out) + " " + Q(pcm) + " " + Q(silent));
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_TRUE(recompressed());
   r = Cli("--copy --yes -o " + Q(Out) + " " + Q(pcm) + " " + Q(silent));
@@ -133,6 +147,48 @@ TEST_F(JoinCommand, DecidesBetweenCopyAndRecompressionAsTheJoinOptionsDo) {
   r = Cli("--recompress --yes -o " + Q(Out) + " " + Q(silent));
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_TRUE(recompressed());
+}
+
+TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
+  std::string mp3 = test::MakeClip(Clip(64, "mp3")), pcm = test::MakeClip(Clip(64, "pcm"));
+  std::string aac = test::MakeClip(Clip(64, "aac"));
+  // MP3 covers most of the time: the PCM file's sound is converted, the pictures all copied.
+  TRun r = Cli("-o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm) + " " + Q(mp3));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_NE(r.Output.find("2. " + std::filesystem::path(pcm).filename().string() + ": PCM"),
+            std::string::npos)
+      << r.Output;
+  EXPECT_EQ(test::ProbeStream(Out, "a:0")["codec_name"], "mp3");
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 18);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  const std::string info = test::RunTool(test::ShellQuote(std::getenv("RW_CLI")) + " info " +
+                                         Q(mp3) + " " + Q(pcm) + " " + Q(mp3));
+  EXPECT_NE(info.find("\tcopied\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("\tsound converted\n"), std::string::npos) << info;
+  // PCM kept: the MP3 file's sound becomes PCM of the output's format, exactly as long as its
+  // pictures, as the copied files' sound is.
+  r = Cli("--convert --yes -o " + Q(Out) + " " + Q(pcm) + " " + Q(mp3) + " " + Q(pcm));
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::ProbeStream(Out, "a:0")["codec_name"], "pcm_s16le");
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"), 1e-4);
+
+  // AAC is kept but cannot be written: --convert fails saying why, the default recompresses
+  // (through the proposed MP3 compressor) and says why it does not convert.
+  auto recompressed = [&] { return test::ProbeStream(Out, "a:0")["codec_name"] == "mp3"; };
+  const std::string files = " " + Q(aac) + " " + Q(aac) + " " + Q(pcm);
+  r = Cli("--convert --yes -o " + Q(Out) + files);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Output.rfind("Only the files that differ cannot be converted: ", 0), 0u) << r.Output;
+  EXPECT_NE(r.Output.find("0x00FF"), std::string::npos) << r.Output;
+  r = Cli("--yes -o " + Q(Out) + files);
+  EXPECT_EQ(r.Status, 0) << r.Output;
+  EXPECT_NE(r.Output.find("Only the files that differ cannot be converted"), std::string::npos);
+  EXPECT_TRUE(recompressed());
+  EXPECT_EQ(Cli("--convert --copy -o " + Q(Out) + files).Status, 2);
+  EXPECT_EQ(Cli("--convert --size 32x24 -o " + Q(Out) + files).Status, 2);
+  EXPECT_EQ(Cli("--convert --resize zoom --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm)).Status,
+            2);
 }
 
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {

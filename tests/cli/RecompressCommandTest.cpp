@@ -32,7 +32,8 @@ TEST(RecompressJoinCommand, DefaultsAreWhatTheJoinOptionsPropose) {
   test::TTempDir dir;
   const std::string out = dir.File("out.avi");
   std::string output;
-  ASSERT_EQ(Cli("join -o " + test::ShellQuote(out) + " " + Sources(), &output), 0) << output;
+  ASSERT_EQ(Cli("join --recompress -o " + test::ShellQuote(out) + " " + Sources(), &output), 0)
+      << output;
   EXPECT_EQ(test::DecodeErrors(out), "");
   auto v = test::ProbeStream(out, "v:0");
   EXPECT_EQ(v["width"], "64");

@@ -2,6 +2,7 @@
 // choices, and the one run that shows a progress view for either joiner and says what happened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -9,6 +10,8 @@
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinRequest.h"
+#include "media/AVIRead.h"
+#include "streamcopy/SoundBlocks.h"
 #include "support/Fixtures.h"
 #include "support/JoinCheck.h"
 #include "support/MediaCheck.h"
@@ -84,6 +87,15 @@ TEST_F(Join, TheDecisionProposesWhatIsNotChosenAndChecksWhatIs) {
   // Uncompressed: no compressor is listed.
   choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
   TJoinDecision d = DecideJoin(List({wide, small}), choices);
+  // Converting only the file that differs is proposed where the engine can continue the
+  // pictures kept; otherwise recompression, and a note says why it does not convert.
+  const TConversionFacts conversion = DecideConversion(FList.Infos());
+  EXPECT_EQ(d.Request.JoinWORecomp, conversion.Impossible.empty());
+  if (!conversion.Impossible.empty()) {
+    EXPECT_EQ(d.Notes, std::vector<std::string>{ConversionImpossibleText(conversion)});
+  }
+  choices.Mode = TJoinMode::Recompress;
+  d = DecideJoin(FList, choices);
   EXPECT_FALSE(d.Request.JoinWORecomp);
   EXPECT_EQ(d.Request.Files, (std::vector<std::string>{wide, small}));
   EXPECT_EQ(d.Request.OutFileName, Out);
@@ -179,9 +191,17 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   TJoinChoices choices;
   choices.OutFileName = Out;
   EXPECT_TRUE(DecideJoin(List({loud, loud}), choices).Request.JoinWORecomp);
-  // Sound would be lost: recompression is proposed; copy, asked for, leaves the sound out.
+  // Sound would be lost: a copy that puts silence in for the silent file is proposed;
+  // recompression and a copy that leaves the sound out stay one choice away.
   choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
-  EXPECT_FALSE(DecideJoin(List({loud, silent}), choices).Request.JoinWORecomp);
+  TJoinDecision kept = DecideJoin(List({loud, silent}), choices);
+  EXPECT_TRUE(kept.Request.JoinWORecomp);
+  EXPECT_FALSE(kept.Request.DropAudio);
+  EXPECT_EQ(kept.Request.Plans.size(), 2u);
+  EXPECT_TRUE(std::all_of(kept.Request.Plans.begin(), kept.Request.Plans.end(),
+                          [](const TSourcePlan& P) { return P.Copied(); }));
+  choices.Mode = TJoinMode::Recompress;
+  EXPECT_FALSE(DecideJoin(FList, choices).Request.JoinWORecomp);
   choices.Mode = TJoinMode::Copy;
   TJoinDecision d = DecideJoin(FList, choices);
   EXPECT_TRUE(d.Request.JoinWORecomp);
@@ -207,6 +227,115 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   EXPECT_EQ(JoinFailsText("No space left on device"), "Join fails: No space left on device");
   EXPECT_EQ(UnableToAddText("/a.avi", "The file has unknown format"),
             "Unable to add file /a.avi: The file has unknown format.");
+}
+
+// Mixed sound: MP3 camera clips, one clip with 48 kHz PCM first in the list, one without sound
+// and one with AAC sound shorter than its pictures. The proposed join keeps the MP3 format (it
+// covers most of the time) with the headers of its first file, copies the MP3 clips' chunks bit
+// for bit, converts the PCM and AAC clips' sound into the output's exact MP3 stream and gives
+// the silent clip silence: every beep stays
+// with its flash at every join point, and ffmpeg and mencoder read the output whole.
+TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
+  const std::string pcm = Dir.File("pcm48.avi"), mp3 = Dir.File("mp3.avi"),
+                    mute = Dir.File("mute.avi"), aac = Dir.File("aac.avi");
+  test::MakeFlashBeepClip(pcm, 2, 2.5, "pcm_s16le", "-ar 48000 -ac 2");
+  test::MakeFlashBeepClip(mp3, 2, 2, "libmp3lame", "-b:a 64k");
+  test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
+  test::MakeFlashBeepClip(aac, 2, 1.5, "aac", "-ac 2");
+  const std::vector<std::string> files = {pcm, mp3, mute, aac, mp3, mp3};
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  TJoinDecision d = DecideJoin(List(files), choices);
+  ASSERT_TRUE(d.Request.JoinWORecomp);
+  EXPECT_FALSE(d.Request.DropAudio);
+  EXPECT_EQ(d.Request.HeaderFile, 1u);
+  ASSERT_EQ(d.Request.Plans.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(d.Request.Plans[i].Copied(), i != 0 && i != 3) << i;
+  EXPECT_TRUE(d.Request.Plans[0].ConvertSound);
+  EXPECT_TRUE(d.Request.Plans[3].ConvertSound);
+  ASSERT_EQ(d.Notes.size(), 3u);
+  EXPECT_EQ(d.Notes[0].rfind("1. pcm48.avi: PCM sound, 48 kHz, 16-bit, Stereo", 0), 0u)
+      << d.Notes[0];
+  EXPECT_NE(d.Notes[0].find("; file 2 has MP3, 44.1 kHz, Mono"), std::string::npos) << d.Notes[0];
+  EXPECT_EQ(d.Notes[1].rfind("3. mute.avi: No sound", 0), 0u) << d.Notes[1];
+  EXPECT_EQ(d.Notes[2].rfind("4. aac.avi: AAC", 0), 0u) << d.Notes[2];
+  choices.Mode = TJoinMode::Convert;
+  EXPECT_EQ(DecideJoin(FList, choices).Request.Plans.size(), 6u);
+
+  test::TRecordingProgress progress(Log);
+  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+  EXPECT_FALSE(result.Cancelled);
+  EXPECT_TRUE(result.Warnings.empty());
+  ASSERT_FALSE(Log.Percents.empty());
+  EXPECT_TRUE(std::is_sorted(Log.Percents.begin(), Log.Percents.end()));
+  EXPECT_LE(Log.Percents.back(), 100);
+  EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " +
+                          test::ShellQuote(Out) + " -f null - 2>&1"),
+            "");
+
+  // The output's sound stream is the MP3 clip's, and every chunk of it one MP3 frame of that
+  // stream's bit rate and sample rate: a converted piece at another rate would play too fast
+  // or too slow and move every later beep.
+  TAVIFileReader out, first;
+  out.Open(Out, true);
+  first.Open(mp3, true);
+  ASSERT_NE(out.AudioStream(), nullptr);
+  EXPECT_EQ(out.AudioStream()->Format, first.AudioStream()->Format);
+  // The same clock (one MP3 frame per unit), whether or not its fraction is reduced.
+  EXPECT_EQ(uint64_t{out.AudioStream()->Header.Scale} * first.AudioStream()->Header.Rate,
+            uint64_t{first.AudioStream()->Header.Scale} * out.AudioStream()->Header.Rate);
+  const std::vector<test::TChunkCopy> sound = test::StreamChunks(Out, false);
+  for (const test::TChunkCopy& c : sound) {
+    TMpegAudioHeader h;
+    ASSERT_TRUE(
+        ParseMpegAudioHeader(reinterpret_cast<const uint8_t*>(c.Data.data()), c.Data.size(), h));
+    ASSERT_EQ(h.Bitrate, 64000u);
+    ASSERT_EQ(h.SampleRate, 44100u);
+    ASSERT_EQ(h.FrameSize, c.Data.size());
+  }
+
+  // Copied files are copied bit for bit: every picture, and the MP3 clips' sound.
+  std::vector<std::string> pictures, own;
+  for (const test::TChunkCopy& c : test::StreamChunks(Out, true)) pictures.push_back(c.Data);
+  for (const std::string& f : files)
+    for (const test::TChunkCopy& c : test::StreamChunks(f, true)) own.push_back(c.Data);
+  EXPECT_TRUE(pictures == own) << pictures.size() << " pictures, sources " << own.size();
+  std::vector<std::string> joined, mp3Sound;
+  for (const test::TChunkCopy& c : sound) joined.push_back(c.Data);
+  for (const test::TChunkCopy& c : test::StreamChunks(mp3, false)) mp3Sound.push_back(c.Data);
+  ASSERT_GT(mp3Sound.size(), 10u);
+  mp3Sound.resize(mp3Sound.size() - 2);  // its last frames may lie past its last picture
+  EXPECT_NE(std::search(joined.begin(), joined.end(), mp3Sound.begin(), mp3Sound.end()),
+            joined.end());
+
+  // In step at every join point: within one MP3 frame of where the source has its beep.
+  const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
+  auto firstFrom = [](const std::vector<double>& Times, double From) {
+    for (double t : Times)
+      if (t >= From - 1e-6) return t;
+    return -1.0;
+  };
+  double joinPoint = 0;
+  for (const std::string& f : files) {
+    const double flash = firstFrom(all.Flashes, joinPoint);
+    const double beep = firstFrom(all.Beeps, joinPoint);
+    if (f == mute) {
+      EXPECT_TRUE(beep < 0 || beep >= joinPoint + 2 - 1e-6) << "a beep in the silence at " << beep;
+    } else {
+      const test::TFlashesAndBeeps src = test::FlashesAndBeeps(f);
+      ASSERT_FALSE(src.Flashes.empty() || src.Beeps.empty()) << f;
+      ASSERT_GE(beep, 0) << f << " at " << joinPoint;
+      EXPECT_NEAR(beep - flash, src.Beeps[0] - src.Flashes[0], 1152.0 / 44100)
+          << f << " at " << joinPoint;
+    }
+    joinPoint += 2;
+  }
+  if (test::RunCommand("command -v mencoder >/dev/null") == 0) {
+    const std::string said = test::RunTool("mencoder -ovc copy -oac copy -o /dev/null " +
+                                           test::ShellQuote(Out) + " 2>&1");
+    EXPECT_NE(said.find(" secs  " + std::to_string(own.size()) + " frames"), std::string::npos)
+        << said;
+  }
 }
 
 TEST_F(Join, BothJoinersReportACancelThroughTheOneResultAndShowTheirViewOnce) {

@@ -14,6 +14,7 @@
 #include "recompress/CompressorList.h"
 #include "streamcopy/AVIWrite.h"
 #include "streamcopy/PictureKinds.h"
+#include "streamcopy/SoundBlocks.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
@@ -461,6 +462,103 @@ TEST(Thumbnail, IsTheFirstKeyFrameFittedWithItsAspectInRGB) {
   huge.Write(dir.File("huge.avi"));
   r = MediaEngine().Thumbnail(dir.File("huge.avi"), 48, 36);
   EXPECT_NE(r.Error.Reason.find("too large"), std::string::npos) << r.Error.Reason;
+}
+
+// A sound stream as an output declares it: WAVEFORMATEX (Tag, Channels, Rate, bytes a second,
+// block, bits) and its clock: by bytes with SampleSize, else one block of Scale/Rate a chunk.
+TStreamTarget SoundTarget(uint16_t Tag, uint16_t Channels, uint32_t Rate, uint32_t AvgBytes,
+                          uint16_t Block, uint16_t Bits, uint32_t SampleSize, uint32_t Scale = 1) {
+  TStreamTarget t;
+  t.Kind = TMediaKind::mkAudio;
+  t.SampleSize = SampleSize;
+  t.Scale = Scale;
+  t.Rate = SampleSize ? AvgBytes / SampleSize : Rate;
+  t.Format.assign(18, 0);
+  auto put = [&](size_t At, uint32_t V, int Bytes) {
+    for (int i = 0; i < Bytes; ++i) t.Format[At + i] = static_cast<uint8_t>(V >> (8 * i));
+  };
+  put(0, Tag, 2);
+  put(2, Channels, 2);
+  put(4, Rate, 4);
+  put(8, AvgBytes, 4);
+  put(12, Block, 2);
+  put(14, Bits, 2);
+  return t;
+}
+
+TEST(SoundConvert, WritesEveryFormatAtTheStreamsOwnRateAndRefusesWhatItCannot) {
+  auto fails = [](const TStreamTarget& T) { return MediaEngine().CheckConvert(T).Reason; };
+  EXPECT_EQ(fails(SoundTarget(1, 2, 44100, 44100 * 4, 4, 16, 4)), "");
+  EXPECT_EQ(fails(SoundTarget(1, 1, 22050, 22050, 1, 8, 1)), "");
+  EXPECT_EQ(fails(SoundTarget(1, 2, 48000, 48000 * 6, 6, 24, 6)), "");
+  EXPECT_EQ(fails(SoundTarget(3, 2, 48000, 48000 * 8, 8, 32, 8)), "");
+  EXPECT_EQ(fails(SoundTarget(6, 1, 8000, 8000, 1, 8, 1)), "");
+  EXPECT_EQ(fails(SoundTarget(7, 1, 8000, 8000, 1, 8, 1)), "");
+  EXPECT_EQ(fails(SoundTarget(0x55, 2, 44100, 16000, 1, 0, 0, 1152)), "");
+  EXPECT_EQ(fails(SoundTarget(0x55, 1, 44100, 8000, 1, 0, 1)), "");
+  EXPECT_EQ(fails(SoundTarget(0x50, 2, 48000, 24000, 1, 0, 0, 1152)), "");
+  EXPECT_EQ(fails(SoundTarget(0x2000, 6, 48000, 48000, 1, 0, 0, 1536)), "");
+  // AAC; an MP3 bit rate no frame carries; frames whose time is not the stream's block; PCM
+  // whose byte clock is not its sample rate's.
+  EXPECT_NE(fails(SoundTarget(0xFF, 2, 44100, 16000, 1, 0, 0, 1024)), "");
+  EXPECT_NE(fails(SoundTarget(0x55, 1, 44100, 8125, 1, 0, 1)), "");
+  EXPECT_NE(fails(SoundTarget(0x55, 1, 44100, 8000, 1, 0, 0, 1024)), "");
+  TStreamTarget skewed = SoundTarget(1, 2, 44100, 44100 * 4, 4, 16, 4);
+  skewed.Rate = 48000;
+  EXPECT_NE(fails(skewed), "");
+
+  test::TTempDir dir;
+  const std::string source = dir.File("source.avi");
+  test::MakeFlashBeepClip(source, 2, 2, "pcm_s16le", "-ar 48000 -ac 2");
+  // MP3 at 64 kbit/s, 44.1 kHz mono, timed by bytes: every chunk one frame of exactly that,
+  // their bytes the stream's clock for 1.5 s, give or take the encoder's last frames.
+  TConvertPlan plan;
+  plan.FileName = source;
+  plan.Target = SoundTarget(0x55, 1, 44100, 8000, 1, 0, 1);
+  plan.Seconds = 1.5;
+  TEngineResult<std::unique_ptr<IConvertJob>> job = MediaEngine().StartConvert(plan);
+  ASSERT_FALSE(job.Error.Failed()) << job.Error.Reason;
+  TConvertedChunk chunk;
+  size_t bytes = 0, chunks = 0;
+  while (job.Value->Next(chunk)) {
+    TMpegAudioHeader h;
+    ASSERT_TRUE(ParseMpegAudioHeader(chunk.Data.data(), chunk.Data.size(), h));
+    EXPECT_EQ(h.Bitrate, 64000u);
+    EXPECT_EQ(h.SampleRate, 44100u);
+    EXPECT_EQ(h.Layer, 3);
+    EXPECT_EQ(chunk.Data.size(), h.FrameSize);
+    EXPECT_EQ(chunk.Data[3] >> 6, 3) << "not mono";
+    bytes += chunk.Data.size();
+    ++chunks;
+  }
+  EXPECT_FALSE(job.Value->Error().Failed()) << job.Value->Error().Reason;
+  EXPECT_EQ(job.Value->Percent(), 100);
+  EXPECT_NEAR(static_cast<double>(bytes) / 8000, 1.5, 3 * 1152.0 / 44100);
+  EXPECT_GE(chunks, static_cast<size_t>(1.5 * 44100 / 1152));
+
+  // MP2 and AC-3 at 48 kHz and 192 kbit/s, one frame a chunk: every frame of that rate's size.
+  for (auto [target, frame] :
+       {std::pair{SoundTarget(0x50, 2, 48000, 24000, 1, 0, 0, 1152), 576u},
+        std::pair{SoundTarget(0x2000, 2, 48000, 24000, 1, 0, 0, 1536), 768u}}) {
+    plan.Target = target;
+    job = MediaEngine().StartConvert(plan);
+    ASSERT_FALSE(job.Error.Failed()) << job.Error.Reason;
+    chunks = 0;
+    while (job.Value->Next(chunk)) {
+      EXPECT_EQ(chunk.Data.size(), frame);
+      ++chunks;
+    }
+    EXPECT_FALSE(job.Value->Error().Failed()) << job.Value->Error().Reason;
+    EXPECT_GE(chunks, static_cast<size_t>(1.5 * 48000 / (frame == 576 ? 1152 : 1536)));
+  }
+
+  // PCM: exactly the plan's length, in whole samples of the target's block.
+  plan.Target = SoundTarget(1, 1, 22050, 22050 * 2, 2, 16, 2);
+  job = MediaEngine().StartConvert(plan);
+  ASSERT_FALSE(job.Error.Failed()) << job.Error.Reason;
+  bytes = 0;
+  while (job.Value->Next(chunk)) bytes += chunk.Data.size();
+  EXPECT_EQ(bytes, static_cast<size_t>(1.5 * 22050) * 2);
 }
 
 }  // namespace

@@ -163,6 +163,38 @@ TEST_F(JoinOptionsDialogTest, NoteAndCheckBoxFollowTheFacts) {
   });
 }
 
+TEST_F(JoinOptionsDialogTest, ConvertingWhatDiffersIsProposedWhereACopyWouldLoseSound) {
+  Files = {Info(320, 240, 25), Info(320, 240, 25)};
+  Files[0].FileName = "/clips/a.avi";
+  Files[0].HasAudio = true;
+  Files[0].AudioFormatTag = 1;
+  Files[1].FileName = "/clips/b.avi";
+  auto form = MakeForm();
+  Show(*form, {true, true, false}, [&] {
+    EXPECT_TRUE(form->cbxConvert->isVisible());
+    EXPECT_TRUE(form->cbxConvert->isChecked());
+    EXPECT_TRUE(form->ConvertDiffering());
+    EXPECT_FALSE(form->cbxJoinWORecomp->isChecked());
+    EXPECT_FALSE(form->edtFrameWidth->isEnabled());
+    EXPECT_EQ(form->lblConvertNote->text().toStdString(),
+              "Only these files are converted (a file without sound gets silence):\n"
+              "2. b.avi: No sound; the first file has PCM sound");
+    // The other two ways stay one click away, and exclude it.
+    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_FALSE(form->ConvertDiffering());
+    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_FALSE(form->ConvertDiffering());
+    EXPECT_TRUE(form->edtFrameWidth->isEnabled());
+  });
+  // Files that match need no conversion: the choice is not shown.
+  Files[1] = Files[0];
+  Show(*form, {true, false, false}, [&] {
+    EXPECT_FALSE(form->cbxConvert->isVisible());
+    EXPECT_FALSE(form->ConvertDiffering());
+    EXPECT_TRUE(form->cbxJoinWORecomp->isChecked());
+  });
+}
+
 TEST_F(JoinOptionsDialogTest, CheckBoxGivesTheNameAnAviExtension) {
   Files = {Info(320, 240, 25)};
   auto form = MakeForm();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <unistd.h>
@@ -110,6 +111,106 @@ TEST_F(AVIJoin, CopiesEveryChunkOfEverySourceInOrder) {
   ASSERT_FALSE(Log.Percents.empty());
   EXPECT_EQ(Log.Percents.back(), 100);
   for (size_t i = 1; i < Log.Percents.size(); ++i) EXPECT_GE(Log.Percents[i], Log.Percents[i - 1]);
+}
+
+// Converted chunks of the test's making, in place of the engine's.
+class TFakeChunks : public IConvertedChunks {
+public:
+  explicit TFakeChunks(std::vector<test::TChunkCopy> Chunks) : FChunks(std::move(Chunks)) {}
+  bool Next(std::vector<uint8_t>& Data, bool& KeyFrame) override {
+    if (FNext >= FChunks.size()) return false;
+    Data.assign(FChunks[FNext].Data.begin(), FChunks[FNext].Data.end());
+    KeyFrame = FChunks[FNext++].KeyFrame;
+    return true;
+  }
+
+private:
+  std::vector<test::TChunkCopy> FChunks;
+  size_t FNext = 0;
+};
+
+// A plan per source: the output takes the headers of the source of the kept format (the
+// second), the first source's pictures come converted (here: the kept source's own chunks,
+// as many as asked for) with its matching sound copied, a silent source gets silence and the
+// last one's sound comes converted; what is copied is copied bit for bit, in list order.
+TEST_F(AVIJoin, EachSourceGoesInByItsPlanWithTheHeadersOfTheKeptFormat) {
+  test::TClipSpec odd = Clip(8);
+  odd.Codec = "mjpeg";
+  odd.Extra = "-pix_fmt yuvj420p";
+  test::TClipSpec other = Clip(6);
+  other.SampleRate = 22050;
+  const std::string c = test::MakeClip(odd), a = test::MakeClip(Clip(10)),
+                    b = test::MakeClip(Clip(12, "none")), d = test::MakeClip(other);
+  const std::vector<std::string> files = {c, a, b, d};
+  for (const auto& f : files) Sums[f] = test::Checksum(f);
+  std::vector<TConvertRequest> asked;
+  const std::string pattern(4 * 2000, '\x11');
+  TAVIFileJoiner joiner;
+  joiner.FFiles = files;
+  joiner.FOutFileName = Out;
+  joiner.FHeaderSource = 1;
+  joiner.FPlans = {{true, false}, {}, {}, {false, true}};
+  joiner.FConvert = [&](const TConvertRequest& R) -> std::unique_ptr<IConvertedChunks> {
+    asked.push_back(R);
+    std::vector<test::TChunkCopy> chunks;
+    if (R.Pictures) {
+      chunks = test::StreamChunks(a, true);
+      chunks.resize(R.PictureCount);
+    } else {
+      for (int i = 0; i < 30; ++i) chunks.push_back({pattern.substr(0, 2000), true});
+    }
+    return std::make_unique<TFakeChunks>(chunks);
+  };
+  joiner.Execute();
+  EXPECT_EQ(joiner.Warnings(), std::vector<std::string>{});
+
+  TAVIFileReader out, kept, first;
+  out.Open(Out, true);
+  kept.Open(a, false);
+  first.Open(c, true);
+  EXPECT_EQ(out.VideoStream()->Format, kept.VideoStream()->Format);
+  EXPECT_EQ(out.VideoStream()->Header.Handler, kept.VideoStream()->Header.Handler);
+  EXPECT_EQ(out.AudioStream()->Format, kept.AudioStream()->Format);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_TRUE(asked[0].Pictures);
+  EXPECT_EQ(asked[0].FileName, c);
+  EXPECT_EQ(asked[0].PictureCount, 8u);
+  EXPECT_EQ(asked[0].Format, kept.VideoStream()->Format);
+  const auto keptPictures = test::StreamChunks(a, true);
+  EXPECT_EQ(std::string(asked[0].FirstKeyFrame.begin(), asked[0].FirstKeyFrame.end()),
+            keptPictures[0].Data);
+  EXPECT_FALSE(asked[1].Pictures);
+  EXPECT_EQ(asked[1].FileName, d);
+  EXPECT_EQ(asked[1].Format, kept.AudioStream()->Format);
+  EXPECT_NEAR(asked[1].Seconds, 6 / 25.0, 1e-9);
+
+  // Pictures: the converted ones, then every copied one, key frames as given.
+  std::vector<test::TChunkCopy> pictures(keptPictures.begin(), keptPictures.begin() + 8);
+  for (const auto& f : {a, b, d})
+    for (auto& p : test::StreamChunks(f, true)) pictures.push_back(std::move(p));
+  const auto got = test::StreamChunks(Out, true);
+  ASSERT_EQ(got.size(), pictures.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].Data, pictures[i].Data) << i;
+    EXPECT_EQ(got[i].KeyFrame, pictures[i].KeyFrame) << i;
+  }
+  // Sound: each source's own, silence, then the converted sound, each as long as its pictures.
+  const uint64_t perPicture = 44100 * 4 / 25;
+  std::string expected;
+  for (const auto& f : {c, a}) {
+    std::string sound;
+    for (const auto& ch : test::StreamChunks(f, false)) sound += ch.Data;
+    sound.resize(test::StreamChunks(f, true).size() * perPicture, '\0');
+    expected += sound;
+  }
+  expected += std::string(12 * perPicture, '\0') + std::string(6 * perPicture, '\x11');
+  std::string sound;
+  for (const auto& ch : test::StreamChunks(Out, false)) sound += ch.Data;
+  ASSERT_EQ(sound.size(), expected.size());
+  EXPECT_TRUE(sound == expected)
+      << "from byte "
+      << std::mismatch(sound.begin(), sound.end(), expected.begin()).first - sound.begin();
+  EXPECT_EQ(test::DecodeErrors(Out), "");
 }
 
 // Sources that other tools join: the index cut away, its first entry or one in the middle

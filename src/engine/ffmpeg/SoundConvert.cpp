@@ -1,15 +1,316 @@
+// Converting one source's sound into chunks of an output sound stream's exact format: decoded,
+// placed from the source's first picture, resampled and remixed, cut or padded to the source's
+// length, and encoded at the stream's own rate, channels, sample format and bit rate. The
+// chunks are timed as the stream they join: any size for PCM, one coded frame each otherwise.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 #include "engine/ffmpeg/AVHandles.h"
 #include "engine/ffmpeg/ConvertJobs.h"
+#include "engine/ffmpeg/FilterChain.h"
+#include "engine/ffmpeg/SourceDecoder.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
 
 namespace rw {
 
-void CheckSoundTarget(const TStreamTarget&) {
-  throw EMediaEngineError(ME_NOCODEC, "Converting sound is not supported");
+namespace {
+
+constexpr uint16_t TagPCM = 0x0001;
+constexpr uint16_t TagFloat = 0x0003;
+constexpr uint16_t TagALaw = 0x0006;
+constexpr uint16_t TagMuLaw = 0x0007;
+constexpr uint16_t TagMP2 = 0x0050;
+constexpr uint16_t TagMP3 = 0x0055;
+constexpr uint16_t TagAC3 = 0x2000;
+constexpr uint16_t TagExtensible = 0xFFFE;
+
+uint16_t Word(const std::vector<uint8_t>& F, size_t At) {
+  return At + 2 <= F.size() ? static_cast<uint16_t>(F[At] | F[At + 1] << 8) : 0;
+}
+uint32_t DWord(const std::vector<uint8_t>& F, size_t At) {
+  return At + 4 <= F.size() ? static_cast<uint32_t>(Word(F, At) | Word(F, At + 2) << 16) : 0;
 }
 
+// The target's WAVEFORMATEX, and the encoder that writes it.
+struct TSoundFormat {
+  uint16_t Tag = 0;  // the sub-format's for an extensible format
+  uint16_t Channels = 0;
+  uint32_t SampleRate = 0;
+  uint32_t AvgBytes = 0;
+  uint16_t BlockAlign = 0;
+  uint16_t Bits = 0;
+  uint32_t ChannelMask = 0;
+  const char* Encoder = nullptr;
+  bool Pcm = false;  // samples, any number a chunk
+};
+
+[[noreturn]] void Unsupported(const std::string& Why) {
+  throw EMediaEngineError(ME_NOCODEC, "The sound format cannot be written: " + Why);
+}
+
+// The bit rate of the first MPEG audio or AC-3 frame in Data, 0 when there is none.
+uint32_t FrameBitRate(uint16_t Tag, const std::vector<uint8_t>& Data) {
+  for (size_t i = 0; i + 5 <= Data.size(); ++i) {
+    const uint8_t* p = Data.data() + i;
+    if (Tag == TagAC3) {
+      static const uint16_t Kbps[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
+                                      192, 224, 256, 320, 384, 448, 512, 576, 640};
+      if (p[0] != 0x0B || p[1] != 0x77) continue;
+      const unsigned code = (p[4] & 0x3F) >> 1;
+      return code < 19 ? Kbps[code] * 1000u : 0;
+    }
+    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) continue;
+    const int version = (p[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+    const int layer = 4 - ((p[1] >> 1) & 3);
+    const int index = p[2] >> 4;
+    if (version == 1 || layer == 4 || index == 0 || index == 15) continue;
+    static const uint16_t V1[3][15] = {
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
+    static const uint16_t V2[2][15] = {
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+    return (version == 3 ? V1[layer - 1][index] : V2[layer == 1 ? 0 : 1][index]) * 1000u;
+  }
+  return 0;
+}
+
+TSoundFormat ReadFormat(const TStreamTarget& Target) {
+  const std::vector<uint8_t>& f = Target.Format;
+  if (Target.Kind != TMediaKind::mkAudio || f.size() < 16) Unsupported("no sound format");
+  TSoundFormat s;
+  s.Tag = Word(f, 0);
+  s.Channels = Word(f, 2);
+  s.SampleRate = DWord(f, 4);
+  s.AvgBytes = DWord(f, 8);
+  s.BlockAlign = Word(f, 12);
+  s.Bits = Word(f, 14);
+  if (s.Tag == TagExtensible) {
+    if (f.size() < 40) Unsupported("a damaged extensible format");
+    s.ChannelMask = DWord(f, 20);
+    s.Tag = Word(f, 24);
+  }
+  if (s.Channels < 1 || s.Channels > 8) Unsupported(std::to_string(s.Channels) + " channels");
+  if (s.SampleRate < 1000 || s.SampleRate > 192000)
+    Unsupported(std::to_string(s.SampleRate) + " Hz");
+  switch (s.Tag) {
+    case TagPCM:
+      s.Pcm = true;
+      s.Encoder = s.Bits == 8    ? "pcm_u8"
+                  : s.Bits == 16 ? "pcm_s16le"
+                  : s.Bits == 24 ? "pcm_s24le"
+                  : s.Bits == 32 ? "pcm_s32le"
+                                 : nullptr;
+      break;
+    case TagFloat:
+      s.Pcm = true;
+      s.Encoder = s.Bits == 32 ? "pcm_f32le" : s.Bits == 64 ? "pcm_f64le" : nullptr;
+      break;
+    case TagALaw:
+    case TagMuLaw:
+      s.Pcm = true;
+      s.Encoder = s.Bits == 8 ? (s.Tag == TagALaw ? "pcm_alaw" : "pcm_mulaw") : nullptr;
+      break;
+    case TagMP2:
+      s.Encoder = "mp2";
+      break;
+    case TagMP3:
+      s.Encoder = "libmp3lame";
+      break;
+    case TagAC3:
+      s.Encoder = "ac3";
+      break;
+    default:
+      break;
+  }
+  if (!s.Encoder) {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "0x%04X", s.Tag);
+    Unsupported(std::string("format ") + tag +
+                (s.Bits ? ", " + std::to_string(s.Bits) + " bits" : ""));
+  }
+  if (s.Pcm && s.BlockAlign != s.Channels * s.Bits / 8)
+    Unsupported("a block of " + std::to_string(s.BlockAlign) + " bytes");
+  if (!s.Pcm && s.AvgBytes == 0) s.AvgBytes = FrameBitRate(s.Tag, Target.FirstKeyFrame) / 8;
+  if (!s.Pcm && s.AvgBytes == 0) Unsupported("no bit rate");
+  return s;
+}
+
+// The bit rates MPEG audio frames can carry, in kbit/s, for the layer and sample rate.
+bool MpegBitRate(bool Layer3, uint32_t SampleRate, uint32_t Kbps) {
+  static const int L3[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static const int L2[] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+  static const int Low[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+  const int* table = SampleRate < 32000 ? Low : Layer3 ? L3 : L2;
+  return std::find(table, table + 14, static_cast<int>(Kbps)) != table + 14;
+}
+
+// The encoder opened for the format, its timing checked against the stream's header.
+TCodecContextPtr OpenSoundEncoder(const TStreamTarget& Target, const TSoundFormat& S) {
+  const AVCodec* codec = avcodec_find_encoder_by_name(S.Encoder);
+  if (!codec) Unsupported(std::string("no encoder ") + S.Encoder);
+  if (!S.Pcm) {
+    const uint32_t kbps = S.AvgBytes * 8 / 1000;
+    const bool exact = S.AvgBytes * 8 % 1000 == 0;
+    const bool known = S.Tag == TagAC3 ? exact && kbps >= 32 && kbps <= 640
+                                       : exact && MpegBitRate(S.Tag == TagMP3, S.SampleRate, kbps);
+    if (!known) Unsupported("a bit rate of " + std::to_string(S.AvgBytes * 8) + " bit/s");
+  }
+  TCodecContextPtr c(avcodec_alloc_context3(codec));
+  if (!c) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
+  c->sample_rate = static_cast<int>(S.SampleRate);
+  c->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+  if (S.ChannelMask != 0 && static_cast<unsigned>(__builtin_popcount(S.ChannelMask)) == S.Channels)
+    av_channel_layout_from_mask(&c->ch_layout, S.ChannelMask);
+  else
+    av_channel_layout_default(&c->ch_layout, S.Channels);
+  c->time_base = AVRational{1, static_cast<int>(S.SampleRate)};
+  if (!S.Pcm) c->bit_rate = static_cast<int64_t>(S.AvgBytes) * 8;
+  TLibraryMessages messages;
+  const int err = avcodec_open2(c.get(), codec, nullptr);
+  if (err < 0) Unsupported(messages.Text().empty() ? AVErrorText(err) : messages.Text());
+  // A stream timed by its blocks takes one coded frame a chunk: their lengths must agree.
+  if (!S.Pcm && Target.SampleSize == 0 &&
+      static_cast<uint64_t>(Target.Scale) * S.SampleRate !=
+          static_cast<uint64_t>(Target.Rate) * static_cast<uint64_t>(c->frame_size))
+    Unsupported("blocks of " + std::to_string(Target.Scale) + "/" + std::to_string(Target.Rate) +
+                " s");
+  // A stream timed by its bytes must run at the format's byte rate.
+  if (Target.SampleSize != 0) {
+    const long double perSecond = static_cast<long double>(Target.Rate) * Target.SampleSize /
+                                  std::max<uint32_t>(Target.Scale, 1);
+    const long double wanted = S.Pcm ? static_cast<long double>(S.SampleRate) * S.BlockAlign
+                                     : static_cast<long double>(S.AvgBytes);
+    if (std::fabs(perSecond - wanted) > wanted * 1e-4L)
+      Unsupported("a stream clock of " + std::to_string(static_cast<int64_t>(perSecond)) +
+                  " bytes a second");
+    if (S.Pcm && Target.SampleSize % S.BlockAlign != 0) Unsupported("a damaged sample size");
+  }
+  return c;
+}
+
+class TSoundConvertJob : public IConvertJob {
+public:
+  explicit TSoundConvertJob(const TConvertPlan& Plan)
+      : FFormat(ReadFormat(Plan.Target)),
+        FEncoder(OpenSoundEncoder(Plan.Target, FFormat)),
+        FDecoder(Plan.FileName, TMediaKind::mkAudio),
+        FChain(Chain(Plan), FDecoder.HasStream() ? FDecoder.TimeBase() : AVRational{1, 1}),
+        FPipeline(FDecoder, FChain),
+        FFrame(NewFrame()),
+        FPacket(NewPacket()) {
+    FTotal = std::max<int64_t>(1, std::llround(Plan.Seconds * FFormat.SampleRate));
+  }
+
+  bool Next(TConvertedChunk& Chunk) override {
+    if (FError.Failed() || FEnded) return false;
+    try {
+      return Produce(Chunk);
+    } catch (const EMediaEngineError& E) {
+      FError = {E.Code(), E.what()};
+    } catch (const std::bad_alloc&) {
+      FError = {ME_OUTOFMEMORY, "Out of memory"};
+    }
+    return false;
+  }
+  double Percent() override { return RenderPercent(FDone, FTotal); }
+  TEngineError Error() override { return FError; }
+
+private:
+  // Placed from the source's start (where its first picture is), resampled, remixed, then
+  // cut or padded to the source's length, in frames the encoder takes.
+  std::string Chain(const TConvertPlan& Plan) const {
+    const AVCodecContext* c = FEncoder.get();
+    char layout[128] = {};
+    av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);
+    const std::string rate = std::to_string(c->sample_rate);
+    const int64_t total = std::max<int64_t>(1, std::llround(Plan.Seconds * c->sample_rate));
+    const int frame = c->frame_size > 0 ? c->frame_size : std::max(1, c->sample_rate / 25);
+    // A decoder gives the encoder's priming samples first: the sound is taken that much
+    // later, so that it plays where it played in the source.
+    const std::string lead =
+        c->initial_padding > 0 ? ",atrim=start_sample=" + std::to_string(c->initial_padding) : "";
+    return "aresample=" + rate +
+           ":async=1:first_pts=0,aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
+           ":sample_rates=" + rate + ":channel_layouts=" + layout + lead +
+           ",apad=whole_len=" + std::to_string(total) +
+           ",atrim=end_sample=" + std::to_string(total) +
+           ",asetnsamples=n=" + std::to_string(frame) + (c->frame_size > 0 ? ":p=1" : ":p=0");
+  }
+
+  bool Produce(TConvertedChunk& Chunk) {
+    while (true) {
+      const int got = avcodec_receive_packet(FEncoder.get(), FPacket.get());
+      if (got == 0) {
+        Chunk.Data.assign(FPacket->data, FPacket->data + FPacket->size);
+        Chunk.KeyFrame = true;
+        av_packet_unref(FPacket.get());
+        if (Chunk.Data.empty()) continue;
+        return true;
+      }
+      if (got == AVERROR_EOF) {
+        FEnded = true;
+        return false;
+      }
+      if (got != AVERROR(EAGAIN)) CheckAV(got, "Encoding the sound failed");
+      if (FFlushed) {
+        FEnded = true;
+        return false;
+      }
+      // A source without sound gives silence of its length.
+      const bool more = FDecoder.HasStream() ? FPipeline.Next(FFrame.get()) : Silence();
+      if (!more) {
+        CheckAV(avcodec_send_frame(FEncoder.get(), nullptr), "Encoding the sound failed");
+        FFlushed = true;
+        continue;
+      }
+      FFrame->pts = FDone;
+      FDone += FFrame->nb_samples;
+      CheckAV(avcodec_send_frame(FEncoder.get(), FFrame.get()), "Encoding the sound failed");
+      av_frame_unref(FFrame.get());
+    }
+  }
+
+  bool Silence() {
+    const AVCodecContext* c = FEncoder.get();
+    if (FDone >= FTotal) return false;
+    const int frame = c->frame_size > 0 ? c->frame_size : std::max(1, c->sample_rate / 25);
+    av_frame_unref(FFrame.get());
+    FFrame->format = c->sample_fmt;
+    FFrame->sample_rate = c->sample_rate;
+    FFrame->nb_samples = frame;
+    CheckAV(av_channel_layout_copy(&FFrame->ch_layout, &c->ch_layout), "Out of memory");
+    CheckAV(av_frame_get_buffer(FFrame.get(), 0), "Out of memory");
+    av_samples_set_silence(FFrame->extended_data, 0, frame, c->ch_layout.nb_channels,
+                           c->sample_fmt);
+    return true;
+  }
+
+  TSoundFormat FFormat;
+  TCodecContextPtr FEncoder;
+  TSourceDecoder FDecoder;
+  TFilterChain FChain;
+  TSourcePipeline FPipeline;
+  TFramePtr FFrame;
+  TPacketPtr FPacket;
+  int64_t FDone = 0;
+  int64_t FTotal = 1;
+  bool FFlushed = false;
+  bool FEnded = false;
+  TEngineError FError;
+};
+
+}  // namespace
+
+void CheckSoundTarget(const TStreamTarget& Target) { OpenSoundEncoder(Target, ReadFormat(Target)); }
+
 std::unique_ptr<IConvertJob> StartSoundConvert(const TConvertPlan& Plan) {
-  CheckSoundTarget(Plan.Target);
-  return nullptr;
+  return std::make_unique<TSoundConvertJob>(Plan);
 }
 
 }  // namespace rw
