@@ -167,7 +167,10 @@ TJoinResult TJoinWrapper::Run() {
   // an empty file: the temporary file goes and an existing output stays as it was.
   if (wrote || !FResult.Cancelled) {
     if (OutputCheckHook()) OutputCheckHook()(output.TempFileName());
-    if (FWritten) CheckReadBack(output.TempFileName(), FRequest.OutFileName, *FWritten);
+    if (FWritten)
+      CheckReadBack(output.TempFileName(), FRequest.OutFileName, *FWritten);
+    else if (!FRequest.JoinWORecomp && !FResult.Cancelled)
+      CheckReadBackWhole(output.TempFileName(), FRequest.OutFileName);
     const std::string warning = output.Commit();
     FResult.Kept = true;
     if (!warning.empty()) FResult.Warnings.push_back(warning);

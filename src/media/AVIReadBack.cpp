@@ -29,20 +29,33 @@ uint64_t IndexFingerprint(uint64_t Hash, int64_t FilePos, uint32_t Size, bool Ke
   return Mix(h ^ ((uint64_t{Size} << 1) | (KeyFrame ? 1 : 0)));
 }
 
+namespace {
+
+[[noreturn]] void Differs(const std::string& OutFileName, const std::string& What) {
+  throw Exception("The output file " + OutFileName + " is not as it was written: " + What);
+}
+
+// Opens the written file with its indexes, which must lead to its chunks.
+void OpenIndexed(TAVIFileReader& Reader, const std::string& FileName,
+                 const std::string& OutFileName) {
+  try {
+    Reader.Open(FileName, false);
+  } catch (const EAVIReadError& E) {
+    Differs(OutFileName, E.what());
+  }
+  if (Reader.IndexIsWalked())
+    Differs(OutFileName,
+            "its index does not lead to its chunks" +
+                (Reader.IndexProblem().empty() ? "" : " (" + Reader.IndexProblem() + ")"));
+}
+
+}  // namespace
+
 void CheckReadBack(const std::string& FileName, const std::string& OutFileName,
                    const TAVIWritten& Written) {
-  auto differs = [&](const std::string& What) {
-    throw Exception("The output file " + OutFileName + " is not as it was written: " + What);
-  };
+  auto differs = [&](const std::string& What) { Differs(OutFileName, What); };
   TAVIFileReader reader;
-  try {
-    reader.Open(FileName, false);
-  } catch (const EAVIReadError& E) {
-    differs(E.what());
-  }
-  if (reader.IndexIsWalked())
-    differs("its index does not lead to its chunks" +
-            (reader.IndexProblem().empty() ? "" : " (" + reader.IndexProblem() + ")"));
+  OpenIndexed(reader, FileName, OutFileName);
   if (static_cast<size_t>(reader.StreamCount()) != Written.Streams.size())
     differs("it has " + Count(reader.StreamCount(), "stream") + ", " +
             std::to_string(Written.Streams.size()) + " were written");
@@ -75,6 +88,16 @@ void CheckReadBack(const std::string& FileName, const std::string& OutFileName,
   if (reader.LegacyIndexEntries() != Written.LegacyEntries)
     differs("its legacy index has " + Count(reader.LegacyIndexEntries(), "entry") + ", " +
             std::to_string(Written.LegacyEntries) + " were written");
+}
+
+void CheckReadBackWhole(const std::string& FileName, const std::string& OutFileName) {
+  TAVIFileReader reader;
+  OpenIndexed(reader, FileName, OutFileName);
+  const TAVIStream* video = reader.VideoStream();
+  if (!video || video->ChunkCount() == 0) Differs(OutFileName, "it holds no picture");
+  if (video->ChunkCount() != video->Header.Length)
+    Differs(OutFileName, "its video index holds " + Count(video->ChunkCount(), "picture") +
+                             ", its header counts " + std::to_string(video->Header.Length));
 }
 
 }  // namespace rw

@@ -32,4 +32,10 @@ uint64_t IndexFingerprint(uint64_t Hash, int64_t FilePos, uint32_t Size, bool Ke
 void CheckReadBack(const std::string& FileName, const std::string& OutFileName,
                    const TAVIWritten& Written);
 
+// For an output another writer made (the recompressing join's engine), whose account is not
+// known: reads FileName's headers and indexes back and raises the same failure when its index
+// does not lead to its chunks, or its video stream's index holds another number of pictures
+// than its header counts, or none.
+void CheckReadBackWhole(const std::string& FileName, const std::string& OutFileName);
+
 }  // namespace rw

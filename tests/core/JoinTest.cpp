@@ -510,6 +510,19 @@ TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
   // Untouched, the same join replaces the output.
   Run({clip, clip}, choices);
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 20u);
+  // The recompressing join's output, written by the engine, is read back too: its video header
+  // must count the pictures its index holds.
+  choices.Mode = TJoinMode::Recompress;
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        const auto hdrl = test::FindChunk(test::ListChunks(B, R), "LIST", "hdrl");
+        const auto strl = test::ListChunks(B, hdrl).at(1);
+        const uint64_t at = test::FindChunk(test::ListChunks(B, strl), "strh").DataPos() + 32;
+        PutLE32(B.data() + at, test::U32At(B, at) + 1);
+      },
+      "its video index holds 20 pictures, its header counts 21");
+  Run({clip, clip}, choices);
+  EXPECT_EQ(test::StreamChunks(Out, true).size(), 20u);
 }
 
 TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
