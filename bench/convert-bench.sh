@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Converting only the file that differs against its two alternatives, side by side in one
-# hyperfine run, warm cache: ten matching 640x480 MPEG-4 clips with MP3 sound plus one that
-# differs (another frame rate), joined
+# Converting only the file that differs against its two alternatives, in one session, warm
+# cache, each command one `reelwright-cli` process (or two) started from a shell as a user runs
+# it: ten matching 640x480 MPEG-4 clips with MP3 sound plus one that differs (another frame
+# rate), joined
 #   convert      by `join --convert`: the ten copied, the one converted
-#   copy+one     the copy of the ten plus the recompression of the one alone (the floor the
-#                conversion is held to: at most 1.2 times it)
+#   copy+one     the copy of the ten plus the recompression of the one alone into their format
+#                (the floor the conversion is held to: at most 1.2 times it)
 #   recompress   by `join --recompress` of all eleven (the conversion: at most a fifth of it)
-# A second case does the same where only the sound of the one differs (48 kHz PCM).
-# Prints the times and the two ratios of each case.
+# Both recompressions name the ten's encoders (MPEG-4, MP3), as the conversion uses them, so
+# that no run lists the compressors. The three commands run in turn, RUNS rounds after one
+# round of warm-up, so that each sees the same load on a shared machine. A second case does the
+# same where only the sound of the one differs (48 kHz PCM). Prints each command's mean wall
+# and CPU time and the two ratios of each case.
 #
 # Usage: [RUNS=5] [SECONDS_EACH=20] bench/convert-bench.sh [CLI] [WORKDIR]
 #   CLI      reelwright-cli of a Release build (default build-bench/bin/reelwright-cli)
@@ -42,19 +46,30 @@ run_case() {
     echo "   conversion not possible here: $(cat "$name.err")"
     return
   fi
-  hyperfine --warmup 1 --runs "${RUNS:-5}" --export-json "$name.json" \
-    -n convert "$CLI join --convert --yes -o $name-convert.avi $TEN $odd" \
-    -n copy+one "$CLI join --copy --yes -o $name-ten.avi $TEN && \
-$CLI join --recompress --yes -o $name-one.avi $odd" \
-    -n recompress "$CLI join --recompress --yes -o $name-all.avi $TEN $odd"
-  python3 - "$name.json" <<'PY'
-import json, sys
-r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
-print("   convert / (copy of ten + recompression of one) = %.2f (at most 1.2)" %
-      (r["convert"] / r["copy+one"]))
-print("   convert / recompression of all eleven = %.2f (at most 0.2)" %
-      (r["convert"] / r["recompress"]))
-PY
+  local enc="--vcodec mpeg4 --acodec libmp3lame"
+  local -a names=(convert copy+one recompress)
+  local -a cmds=(
+    "$CLI join --convert --yes -o $name-convert.avi $TEN $odd"
+    "$CLI join --copy --yes -o $name-ten.avi $TEN && \
+$CLI join --recompress --yes --size 640x480 --rate 25 $enc -o $name-one.avi $odd"
+    "$CLI join --recompress --yes $enc -o $name-all.avi $TEN $odd")
+  rm -f "$name.times" "$name.log"
+  for round in $(seq 0 "${RUNS:-5}"); do
+    for k in 0 1 2; do
+      /usr/bin/time -f "${names[$k]} %e %U %S" -o "$name.time" bash -c "${cmds[$k]}" \
+        >/dev/null 2>>"$name.log"
+      [ "$round" -eq 0 ] || cat "$name.time" >>"$name.times"  # round 0 warms up
+    done
+  done
+  awk '{w[$1]+=$2; c[$1]+=$3+$4; n[$1]++}
+       END {for (k in w) printf "   %-10s wall %.2f s, CPU %.2f s (mean of %d)\n", k, w[k]/n[k], c[k]/n[k], n[k];
+            printf "   convert / (copy of ten + recompression of one) = %.2f wall, %.2f CPU (at most 1.2)\n",
+                   w["convert"]/w["copy+one"], c["convert"]/c["copy+one"];
+            printf "   convert / recompression of all eleven = %.3f wall, %.3f CPU (at most 0.2)\n",
+                   w["convert"]/w["recompress"], c["convert"]/c["recompress"]}' "$name.times"
+  ffprobe -v error -select_streams v:0 -count_packets \
+    -show_entries stream=codec_name,width,height,r_frame_rate,nb_read_packets -of compact \
+    "$name-convert.avi"
 }
 
 run_case pictures pictures.avi

@@ -129,14 +129,16 @@ std::vector<TSilence> SilentStretches(const std::string& FileName) {
 }
 
 void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
-                       const std::string& AudioCodec, const std::string& AudioOptions) {
+                       const std::string& AudioCodec, const std::string& AudioOptions,
+                       const TFlashPictures& Pictures) {
   const std::string when = "lt(mod(t+0.8,1),0.04)";
   std::ostringstream cmd;
-  cmd << "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=black:s=64x48:r=25:d=" << PictureSeconds
-      << ",drawbox=c=white:t=fill:enable='" << when << "'\" -f lavfi -i \"aevalsrc='if(" << when
-      << ",0.8*sin(2*PI*1000*t),0)+0.1*sin(2*PI*300*t)':s=44100:d=" << SoundSeconds
-      << "\" -c:v mpeg4 -c:a " << AudioCodec << " " << AudioOptions << " " << ShellQuote(FileName)
-      << " 2>&1";
+  cmd << "ffmpeg -nostdin -v error -y -f lavfi -i \"color=c=black:s=" << Pictures.Size
+      << ":r=" << Pictures.Rate << ":d=" << PictureSeconds << ",drawbox=c=white:t=fill:enable='"
+      << when << "'\" -f lavfi -i \"aevalsrc='if(" << when
+      << ",0.8*sin(2*PI*1000*t),0)+0.1*sin(2*PI*300*t)':s=44100:d=" << SoundSeconds << "\" -c:v "
+      << Pictures.Codec << (Pictures.Codec == "mjpeg" ? " -pix_fmt yuvj420p" : "") << " -c:a "
+      << AudioCodec << " " << AudioOptions << " " << ShellQuote(FileName) << " 2>&1";
   std::string out;
   if (RunCommand(cmd.str(), &out) != 0)
     throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);

@@ -49,12 +49,20 @@ struct TSilence {
 };
 std::vector<TSilence> SilentStretches(const std::string& FileName);
 
-// A 64x48 25 fps MPEG-4 clip whose pictures flash white and whose mono 44.1 kHz sound beeps
-// (1 kHz, 40 ms) together, 0.2 s after the start and then every second, over a quiet 300 Hz
-// hum that lasts as long as the sound (so that silence put in its place is heard): PictureSeconds
-// of pictures, SoundSeconds of sound encoded with AudioCodec and further ffmpeg AudioOptions.
+// The pictures of a flash-and-beep clip.
+struct TFlashPictures {
+  std::string Size = "64x48";
+  std::string Rate = "25";
+  std::string Codec = "mpeg4";
+};
+// A clip (by default 64x48 25 fps MPEG-4) whose pictures flash white and whose mono 44.1 kHz
+// sound beeps (1 kHz, 40 ms) together, 0.2 s after the start and then every second, over a
+// quiet 300 Hz hum that lasts as long as the sound (so that silence put in its place is heard):
+// PictureSeconds of pictures, SoundSeconds of sound encoded with AudioCodec and further ffmpeg
+// AudioOptions.
 void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
-                       const std::string& AudioCodec, const std::string& AudioOptions = "");
+                       const std::string& AudioCodec, const std::string& AudioOptions = "",
+                       const TFlashPictures& Pictures = {});
 // Where a viewer sees the flashes (the decoded time of each picture that turns bright) and
 // hears the beeps (the first loud sample of each burst of sound, a start delay in the stream
 // header played as silence), in seconds, as ffmpeg decodes the file.
