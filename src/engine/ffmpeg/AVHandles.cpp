@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <new>
 
@@ -190,6 +191,25 @@ int FindSourceStream(const AVFormatContext* Input, TMediaKind Kind) {
     if (Kind == TMediaKind::mkAudio) break;
   }
   return found;
+}
+
+TEngineError ErrorOf(std::exception_ptr Failure) noexcept {
+  try {
+    try {
+      std::rethrow_exception(Failure);
+    } catch (const EMediaEngineError& E) {
+      return {E.Code(), E.what()};
+    } catch (const std::bad_alloc&) {
+      return {ME_OUTOFMEMORY, "Out of memory"};
+    } catch (const std::exception& E) {
+      return {ME_FAIL, E.what()};
+    } catch (...) {
+      return {ME_FAIL, "The media engine failed"};
+    }
+  } catch (...) {
+    // Even the reason could not be kept.
+    return {ME_OUTOFMEMORY, {}};
+  }
 }
 
 }  // namespace rw

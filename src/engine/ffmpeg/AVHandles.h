@@ -11,6 +11,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,10 @@ private:
   int32_t FCode;
   std::string FText;
 };
+
+// The failure Failure carries, as the engine answers with it: an EMediaEngineError its code
+// and text, anything else a general failure with its reason.
+TEngineError ErrorOf(std::exception_ptr Failure) noexcept;
 
 // Maps an FFmpeg error (AVERROR...) onto a code: system errors keep their errno in the low 16
 // bits under 0x8007xxxx, the libraries' own errors get codes of the engine.

@@ -17,25 +17,6 @@ namespace rw {
 
 namespace {
 
-TEngineError ErrorOf(std::exception_ptr Failure) noexcept {
-  try {
-    try {
-      std::rethrow_exception(Failure);
-    } catch (const EMediaEngineError& E) {
-      return {E.Code(), E.what()};
-    } catch (const std::bad_alloc&) {
-      return {ME_OUTOFMEMORY, "Out of memory"};
-    } catch (const std::exception& E) {
-      return {ME_FAIL, E.what()};
-    } catch (...) {
-      return {ME_FAIL, "The media engine failed"};
-    }
-  } catch (...) {
-    // Even the reason could not be kept.
-    return {ME_OUTOFMEMORY, {}};
-  }
-}
-
 // Runs a job's work: its value, or the failure that ended it. No exception leaves.
 template <class TWork>
 auto Guard(TWork&& Work) noexcept {

@@ -389,20 +389,6 @@ TCodecContextPtr OpenPictureEncoder(const TPictureFormat& F) {
   return ctx;
 }
 
-TEngineError ErrorOfCurrent() noexcept {
-  try {
-    throw;
-  } catch (const EMediaEngineError& E) {
-    return {E.Code(), E.what()};
-  } catch (const std::bad_alloc&) {
-    return {ME_OUTOFMEMORY, "Out of memory"};
-  } catch (const std::exception& E) {
-    return {ME_FAIL, E.what()};
-  } catch (...) {
-    return {ME_FAIL, "The media engine failed"};
-  }
-}
-
 std::string Rational(AVRational R) { return std::to_string(R.num) + "/" + std::to_string(R.den); }
 
 // Makes the chunks of one conversion, a picture at a time.
@@ -633,7 +619,7 @@ private:
         FChanged.notify_all();
       }
     } catch (...) {
-      error = ErrorOfCurrent();
+      error = ErrorOf(std::current_exception());
     }
     maker.reset();
     {
