@@ -81,6 +81,13 @@ protected:
   test::TProgressLog Log;
 };
 
+// The first of Times from From on, or -1.
+double FirstFrom(const std::vector<double>& Times, double From) {
+  for (double t : Times)
+    if (t >= From - 1e-6) return t;
+  return -1.0;
+}
+
 TEST_F(Join, TheDecisionProposesWhatIsNotChosenAndChecksWhatIs) {
   const std::string wide = test::MakeClip(Clip(80, "30", 6, "pcm"));
   const std::string small = test::MakeClip(Clip(64, "25", 6, "none"));
@@ -312,15 +319,10 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
 
   // In step at every join point: within one MP3 frame of where the source has its beep.
   const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
-  auto firstFrom = [](const std::vector<double>& Times, double From) {
-    for (double t : Times)
-      if (t >= From - 1e-6) return t;
-    return -1.0;
-  };
   double joinPoint = 0;
   for (const std::string& f : files) {
-    const double flash = firstFrom(all.Flashes, joinPoint);
-    const double beep = firstFrom(all.Beeps, joinPoint);
+    const double flash = FirstFrom(all.Flashes, joinPoint);
+    const double beep = FirstFrom(all.Beeps, joinPoint);
     if (f == mute) {
       EXPECT_TRUE(beep < 0 || beep >= joinPoint + 2 - 1e-6) << "a beep in the silence at " << beep;
     } else {
@@ -420,16 +422,11 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
 
   // In step at every join point: within half a picture of where the source has its beep.
   const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
-  auto firstFrom = [](const std::vector<double>& Times, double From) {
-    for (double t : Times)
-      if (t >= From - 1e-6) return t;
-    return -1.0;
-  };
   double joinPoint = 0;
   for (const std::string& f : files) {
     const test::TFlashesAndBeeps src = test::FlashesAndBeeps(f);
     ASSERT_FALSE(src.Flashes.empty() || src.Beeps.empty()) << f;
-    const double flash = firstFrom(all.Flashes, joinPoint), beep = firstFrom(all.Beeps, joinPoint);
+    const double flash = FirstFrom(all.Flashes, joinPoint), beep = FirstFrom(all.Beeps, joinPoint);
     ASSERT_GE(flash, 0) << f << " at " << joinPoint;
     EXPECT_NEAR(flash, joinPoint + src.Flashes[0], 0.5 / 25 + 1e-3) << f;
     EXPECT_NEAR(beep - flash, src.Beeps[0] - src.Flashes[0], 0.5 / 25 + 1e-3) << f;
