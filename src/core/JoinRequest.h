@@ -35,8 +35,8 @@ struct TRecompression {
 
 struct TJoinRequest {
   std::vector<std::string> Files;  // in join order
-  // Each file as the list described it, in Files' order: the join fails naming a file that is
-  // no longer that one. Missing entries are taken when the join starts.
+  // Each file as the list described it, in Files' order: the join fails naming a file whose
+  // identity differs from this. Missing entries are taken when the join starts.
   std::vector<TFileIdentity> Identities;
   std::string OutFileName;
   bool JoinWORecomp = true;  // stream copy; else recompression with Recompression

@@ -100,8 +100,9 @@ public:
 
   // Settings, filled by the dispatcher before Join.
   std::vector<std::string> FFiles;
-  // Each source as it was described, in FFiles' order: a source that is no longer that file
-  // when the join starts fails it, naming it (entries of inode 0, or missing, are not checked).
+  // Each source as it was described, in FFiles' order: a source whose identity differs from
+  // this when the join starts fails it, naming it (entries of inode 0, or missing, are not
+  // checked).
   std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
   // The output's 'ISFT' text (the program that wrote it, and its version); empty: none. The

@@ -72,8 +72,9 @@ public:
 
   std::vector<std::string> FFiles;
   // Each source as it was described, in FFiles' order (entries of inode 0, or missing, as the
-  // scan finds it): a source that is no longer that file when it is opened fails the join,
-  // naming it; one that shrinks while it is copied ends where its data ends, with a warning.
+  // scan finds it): a source whose identity differs from this when it is opened fails the
+  // join, naming it; one that shrinks while it is copied ends where its data ends, with a
+  // warning.
   std::vector<TFileIdentity> FIdentities;
   std::string FOutFileName;
   bool FDropAudio = false;
