@@ -56,6 +56,8 @@ void TAVIFileJoiner::Execute() {
   FFramesCopied = 0;
   FPicturesWritten = 0;
   FWarnings.clear();
+  FConverting =
+      std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); });
   ScanSources();
   {
     if (FHeaderSource >= FFiles.size()) throw Exception("There are no files to join");
@@ -70,8 +72,7 @@ void TAVIFileJoiner::Execute() {
     }
   }
   try {
-    if (std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); }))
-      ReadFirstChunks();
+    if (FConverting) ReadFirstChunks();
     for (size_t i = 0; i < FFiles.size(); ++i) {
       if (FProgress && FProgress->IsCancelled()) break;
       if (!(PlanOf(i).Copied() ? CopySource(i) : ConvertSource(i))) break;
@@ -237,9 +238,8 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
 bool TAVIFileJoiner::ReportCancelled(size_t Source) {
   if (!FProgress) return false;
   // With sources converted, each weighs by its work; a copy alone counts pictures.
-  const bool weighed =
-      std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); });
-  FProgress->SetProgress(weighed ? Percent(Source, FSourceDone, FSourceCount) : Percent(Source));
+  FProgress->SetProgress(FConverting ? Percent(Source, FSourceDone, FSourceCount)
+                                     : Percent(Source));
   return FProgress->IsCancelled();
 }
 

@@ -145,6 +145,8 @@ private:
   // the sum of those before it.
   std::vector<double> FWeights, FWeightsBefore;
   double FTotalWeight = 0;
+  // Some source is converted, not copied whole (set once per join from FPlans).
+  bool FConverting = false;
   std::vector<double> FSeconds;                // each source's length, by its header
   uint64_t FSourceDone = 0, FSourceCount = 0;  // pictures of the current source
   // The output's streams, for the sources converted into them.
