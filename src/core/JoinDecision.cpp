@@ -87,13 +87,12 @@ std::string EngineRefuses(const TStreamTarget& Target) {
 }
 
 // The stream's first chunk that holds data (a sound format's bit rate may be told only there).
-std::vector<uint8_t> FirstChunk(TAVIFileReader& Reader, const TAVIStream& Stream) {
+std::vector<uint8_t> FirstChunk(const TAVIStream& Stream) {
   for (uint32_t i = 0; i < Stream.ChunkCount() && i < 16; ++i) {
     TAVIIndexEntry e;
     if (!Stream.GetIndexEntry(i, e) || e.Size == 0 || e.Size > (1u << 20)) continue;
     std::vector<uint8_t> data(e.Size);
-    if (Reader.File().ReadAt(data.data(), e.Size, e.FilePos) != e.Size) return {};
-    return data;
+    return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
   }
   return {};
 }
@@ -114,7 +113,7 @@ TConversionFacts DecideConversion(const TFileInfoList& Infos) {
           video ? EngineRefuses(StreamTargetOf(true, video->Header, video->Format)) : "no video";
     if (facts.Impossible.empty() && facts.ConvertsSound)
       facts.Impossible = audio ? EngineRefuses(StreamTargetOf(false, audio->Header, audio->Format,
-                                                              FirstChunk(reader, *audio)))
+                                                              FirstChunk(*audio)))
                                : "no sound";
   } catch (const Exception& E) {
     facts.Impossible = E.what();
