@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 #include "recompress/CompressorList.h"
 #include "recompress/RecompressJoiner.h"
+#include "streamcopy/StreamCopyJoiner.h"
 
 namespace rw {
 
@@ -86,35 +87,33 @@ std::string EngineRefuses(const TStreamTarget& Target) {
   }
 }
 
-// The stream's first chunk that holds data (a sound format's bit rate may be told only there).
-std::vector<uint8_t> FirstChunk(const TAVIStream& Stream) {
-  for (uint32_t i = 0; i < Stream.ChunkCount() && i < 16; ++i) {
-    TAVIIndexEntry e;
-    if (!Stream.GetIndexEntry(i, e) || e.Size == 0 || e.Size > (1u << 20)) continue;
-    std::vector<uint8_t> data(e.Size);
-    return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
-  }
-  return {};
-}
-
 }  // namespace
 
 TConversionFacts DecideConversion(const TFileInfoList& Infos) {
   TConversionFacts facts = GetConversionFacts(Infos);
   if (Infos.empty() || !(facts.ConvertsPictures || facts.ConvertsSound)) return facts;
-  // The streams the converted files join are the header file's.
+  // The engine is asked about the very streams the join makes it continue: the header file's,
+  // with their first chunks, the sound timed as the copied files' sound makes the join time it.
   TAVIFileReader reader;
   try {
+    TSoundTiming timing;
+    for (size_t i = 0; facts.ConvertsSound && i < Infos.size(); ++i) {
+      if (facts.Plans[i].ConvertSound) continue;
+      reader.Open(Infos[i]->FileName, true);
+      if (reader.AudioStream()) timing.Add(*reader.AudioStream());
+      reader.Close();
+    }
     reader.Open(Infos[facts.HeaderFile]->FileName, false);
-    const TAVIStream* video = reader.VideoStream();
-    const TAVIStream* audio = reader.AudioStream();
+    if (!reader.VideoStream()) throw Exception("no video");
+    const TOutputStreams out = TAVIFileJoiner::OutputStreams(reader, timing.ByFrames(), false);
     if (facts.ConvertsPictures)
       facts.Impossible =
-          video ? EngineRefuses(StreamTargetOf(true, video->Header, video->Format)) : "no video";
+          EngineRefuses(StreamTargetOf(true, out.VideoHeader, out.VideoFormat, out.FirstKeyFrame));
     if (facts.Impossible.empty() && facts.ConvertsSound)
-      facts.Impossible = audio ? EngineRefuses(StreamTargetOf(false, audio->Header, audio->Format,
-                                                              FirstChunk(*audio)))
-                               : "no sound";
+      facts.Impossible = out.HasSound
+                             ? EngineRefuses(StreamTargetOf(false, out.SoundHeader, out.SoundFormat,
+                                                            out.FirstSound))
+                             : "no sound";
   } catch (const Exception& E) {
     facts.Impossible = E.what();
   }

@@ -49,6 +49,20 @@ private:
   TAVIFileReader& FReader;
 };
 
+// The first chunk of Stream that holds data (with Key, the first key frame), read through the
+// index; empty when there is none or it cannot be read whole.
+std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& Stream, bool Key) {
+  for (uint32_t i = 0; i < Stream.ChunkCount(); ++i) {
+    TAVIIndexEntry entry;
+    if (!Stream.GetIndexEntry(i, entry) || (Key && !entry.KeyFrame) || entry.Size == 0) continue;
+    // A size that claims more than the file holds is not even given a buffer.
+    if (entry.FilePos < 0 || entry.Size > Reader.GetFileSize() - entry.FilePos) return {};
+    std::vector<uint8_t> data(entry.Size);
+    return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
+  }
+  return {};
+}
+
 }  // namespace
 
 void TAVIFileJoiner::Execute() {
@@ -61,7 +75,8 @@ void TAVIFileJoiner::Execute() {
   ScanSources();
   {
     if (FHeaderSource >= FFiles.size()) throw Exception("There are no files to join");
-    TReaderPass first(FReader, FFiles[FHeaderSource], true);
+    // Converted streams continue the output's first chunks, which only the index finds.
+    TReaderPass first(FReader, FFiles[FHeaderSource], !FConverting);
     FWriter.SetIndexMode(
         IndexModeFor(FTotalSize + ConvertedSizeBound(), FReader.AudioStream() && !FDropAudio));
     try {
@@ -72,7 +87,6 @@ void TAVIFileJoiner::Execute() {
     }
   }
   try {
-    if (FConverting) ReadFirstChunks();
     for (size_t i = 0; i < FFiles.size(); ++i) {
       if (FProgress && FProgress->IsCancelled()) break;
       if (!(PlanOf(i).Copied() ? CopySource(i) : ConvertSource(i))) break;
@@ -115,8 +129,7 @@ void TAVIFileJoiner::ScanSources() {
   FWeightsBefore.clear();
   FSeconds.clear();
   FTotalWeight = 0;
-  bool constantRate = true;
-  long double firstRate = -1;
+  TSoundTiming timing;
   for (size_t i = 0; i < FFiles.size(); ++i) {
     TReaderPass pass(FReader, FFiles[i], true);
     FScanned.push_back(FReader.File().Identity());
@@ -136,14 +149,36 @@ void TAVIFileJoiner::ScanSources() {
     FTotalWeight += weight;
     // Sound converted into the output's format keeps its timing; copied sound sets it.
     const TAVIStream* audio = FReader.AudioStream();
-    long double rate = 0;
-    if (!audio || plan.ConvertSound) continue;
-    if (!TSoundSync::ByteTimedConstantRate(audio->Header, audio->Format, rate) ||
-        (firstRate >= 0 && rate != firstRate))
-      constantRate = false;
-    if (firstRate < 0) firstRate = rate;
+    if (audio && !plan.ConvertSound) timing.Add(*audio);
   }
-  FSoundByFrames = !constantRate;
+  FSoundByFrames = timing.ByFrames();
+}
+
+void TSoundTiming::Add(const TAVIStream& Audio) {
+  long double rate = 0;
+  if (!TSoundSync::ByteTimedConstantRate(Audio.Header, Audio.Format, rate) ||
+      (FFirstRate >= 0 && rate != FFirstRate))
+    FConstantRate = false;
+  if (FFirstRate < 0) FFirstRate = rate;
+}
+
+TOutputStreams TAVIFileJoiner::OutputStreams(const TAVIFileReader& Reader, bool SoundByFrames,
+                                             bool DropAudio) {
+  TOutputStreams out;
+  const TAVIStream& video = *Reader.VideoStream();
+  out.VideoHeader = video.Header;
+  out.VideoFormat = video.Format;
+  out.FirstKeyFrame = FirstChunk(Reader, video, true);
+  const TAVIStream* audio = Reader.AudioStream();
+  out.HasSound = audio && !DropAudio;
+  if (!out.HasSound) return out;
+  TAVIStreamHeader sound = audio->Header;
+  std::string format = audio->Format;
+  if (SoundByFrames) TSoundSync::TimeByFrames(sound, format);
+  out.SoundHeader = TSoundSync::OutputSoundHeader(video.Header, sound, video.Header.Length, format);
+  out.SoundFormat = format;
+  out.FirstSound = FirstChunk(Reader, *audio, false);
+  return out;
 }
 
 int64_t TAVIFileJoiner::ConvertedSizeBound() const {
@@ -172,23 +207,16 @@ void TAVIFileJoiner::PrepareOutput() {
   if (!FSoftware.empty()) facts.SetInfo(FourCC("ISFT"), FSoftware);
   FWriter.SetFacts(facts);
   FWriter.BeginFile(FOutFileName, FReader.MainHeader().Flags);
-  const TAVIStream& video = *FReader.VideoStream();
-  FVideoHeader = video.Header;
-  FVideoFormat = video.Format;
-  FWriter.AddStream(VideoOut, video.Header, video.Format.data(),
-                    static_cast<uint32_t>(video.Format.size()), video.VideoProps);
-  const TAVIStream* audio = FReader.AudioStream();
-  FHasAudioOut = audio && !FDropAudio;
+  FOut = OutputStreams(FReader, FSoundByFrames, FDropAudio);
+  FWriter.AddStream(VideoOut, FOut.VideoHeader, FOut.VideoFormat.data(),
+                    static_cast<uint32_t>(FOut.VideoFormat.size()),
+                    FReader.VideoStream()->VideoProps);
+  FHasAudioOut = FOut.HasSound;
   FSoundSync.reset();
   if (FHasAudioOut) {
-    TAVIStreamHeader sound = audio->Header;
-    std::string format = audio->Format;
-    if (FSoundByFrames) TSoundSync::TimeByFrames(sound, format);
-    sound = TSoundSync::OutputSoundHeader(video.Header, sound, video.Header.Length, format);
-    FWriter.AddStream(AudioOut, sound, format.data(), static_cast<uint32_t>(format.size()));
-    FSoundHeader = sound;
-    FSoundFormat = format;
-    FSoundSync = std::make_unique<TSoundSync>(video.Header, sound, format);
+    FWriter.AddStream(AudioOut, FOut.SoundHeader, FOut.SoundFormat.data(),
+                      static_cast<uint32_t>(FOut.SoundFormat.size()));
+    FSoundSync = std::make_unique<TSoundSync>(FOut.VideoHeader, FOut.SoundHeader, FOut.SoundFormat);
     FSoundSync->SetSilenceBudget(SilenceBudget(FTotalSize));
   }
 }
@@ -313,27 +341,6 @@ bool TAVIFileJoiner::CopySource(size_t Index) {
   return true;
 }
 
-void TAVIFileJoiner::ReadFirstChunks() {
-  // Converted pictures continue the output's stream: a decoder set up from its first key frame
-  // (an MPEG-4 header, H.264 parameter sets) must read them too. Converted sound takes the
-  // bit rate of the stream's frames where its format does not give one.
-  FFirstKeyFrame.clear();
-  FFirstSound.clear();
-  TReaderPass pass(FReader, FFiles[FHeaderSource], false);
-  TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
-  auto first = [&](const TAVIStream* Stream, bool Key, std::vector<uint8_t>& Into) {
-    for (uint32_t i = 0; Stream && i < Stream->ChunkCount(); ++i) {
-      TAVIIndexEntry entry;
-      if (!Stream->GetIndexEntry(i, entry) || (Key && !entry.KeyFrame) || entry.Size == 0) continue;
-      if (ReadChunkData(readAhead, *Stream, entry))
-        Into.assign(FChunkData, FChunkData + entry.Size);
-      return;
-    }
-  };
-  first(FReader.VideoStream(), true, FFirstKeyFrame);
-  if (FHasAudioOut) first(FReader.AudioStream(), false, FFirstSound);
-}
-
 std::unique_ptr<IConvertedChunks> TAVIFileJoiner::StartConverting(const TConvertRequest& Request) {
   std::unique_ptr<IConvertedChunks> chunks = FConvert ? FConvert(Request) : nullptr;
   if (!chunks)
@@ -360,29 +367,29 @@ bool TAVIFileJoiner::ConvertSource(size_t Index) {
   std::unique_ptr<IConvertedChunks> pictures, sound;
   uint32_t pictureCount = video->ChunkCount();
   if (plan.ConvertPictures) {
-    const long double made =
-        FVideoHeader.Scale
-            ? std::round(static_cast<long double>(seconds) * FVideoHeader.Rate / FVideoHeader.Scale)
-            : 0;
+    const long double made = FOut.VideoHeader.Scale
+                                 ? std::round(static_cast<long double>(seconds) *
+                                              FOut.VideoHeader.Rate / FOut.VideoHeader.Scale)
+                                 : 0;
     pictureCount = static_cast<uint32_t>(std::clamp<long double>(made, 1, UINT32_MAX));
     request.Pictures = true;
-    request.Header = FVideoHeader;
-    request.Format = FVideoFormat;
-    request.FirstKeyFrame = FFirstKeyFrame;
+    request.Header = FOut.VideoHeader;
+    request.Format = FOut.VideoFormat;
+    request.FirstKeyFrame = FOut.FirstKeyFrame;
     request.PictureCount = pictureCount;
     pictures = StartConverting(request);
   }
   const bool copySound = audio && !plan.ConvertSound;
   if (audio && plan.ConvertSound) {
     request.Pictures = false;
-    request.Header = FSoundHeader;
-    request.Format = FSoundFormat;
-    request.FirstKeyFrame = FFirstSound;
+    request.Header = FOut.SoundHeader;
+    request.Format = FOut.SoundFormat;
+    request.FirstKeyFrame = FOut.FirstSound;
     request.PictureCount = pictureCount;
     sound = StartConverting(request);
   }
   // Converted sound starts with the source's first picture: no delay against it.
-  const TAVIStreamHeader& syncVideo = plan.ConvertPictures ? FVideoHeader : vh;
+  const TAVIStreamHeader& syncVideo = plan.ConvertPictures ? FOut.VideoHeader : vh;
   const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
   if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, pictureCount);
 

@@ -49,8 +49,40 @@ struct TSourcePlan {
   bool Copied() const { return !ConvertPictures && !ConvertSound; }
 };
 
+// Whether the output's MPEG audio is timed by its frames: unless every source whose sound is
+// copied has it timed by bytes at one and the same constant bit rate. Told the sound of each
+// such source in turn.
+class TSoundTiming {
+public:
+  void Add(const TAVIStream& Audio);
+  bool ByFrames() const { return !FConstantRate; }
+
+private:
+  bool FConstantRate = true;
+  long double FFirstRate = -1;
+};
+
+// The output's streams, which converted sources continue: the headers and 'strf' the join
+// writes (the sound's timed by frames where the join times it so), the first key frame of the
+// pictures and the first sound chunk that holds data. A decoder set up from the stream's start
+// (an MPEG-4 header, H.264 parameter sets) must read the converted pictures too, and sound
+// frames tell a bit rate the format may leave out.
+struct TOutputStreams {
+  TAVIStreamHeader VideoHeader, SoundHeader;
+  std::string VideoFormat, SoundFormat;
+  bool HasSound = false;
+  std::vector<uint8_t> FirstKeyFrame, FirstSound;
+};
+
 class TAVIFileJoiner {
 public:
+  // The output's streams of a join that takes its headers from the source Reader has open
+  // (it has a video stream), its sound timed by frames where SoundByFrames and left out where
+  // DropAudio. The first chunks are read through the index, so a header-only open gives none.
+  // The join decision asks the engine whether it can continue these very streams.
+  static TOutputStreams OutputStreams(const TAVIFileReader& Reader, bool SoundByFrames,
+                                      bool DropAudio);
+
   // An output that may reach this many bytes gets OpenDML indexes beside 'idx1', so that the
   // 'AVIX' parts past 1 GiB, which 'idx1' does not reach, are indexed too.
   static constexpr int64_t OpenDMLThreshold = 943718400;
@@ -114,8 +146,6 @@ private:
   // Writes one source by its plan, its converted streams pulled from FConvert; false when
   // the user cancelled.
   bool ConvertSource(size_t Index);
-  // The output's first key frame and first sound chunk, for converted streams to continue.
-  void ReadFirstChunks();
   // The converted chunks Request asks for; raises when there is no converter.
   std::unique_ptr<IConvertedChunks> StartConverting(const TConvertRequest& Request);
   TSourcePlan PlanOf(size_t Index) const {
@@ -150,9 +180,7 @@ private:
   std::vector<double> FSeconds;                // each source's length, by its header
   uint64_t FSourceDone = 0, FSourceCount = 0;  // pictures of the current source
   // The output's streams, for the sources converted into them.
-  TAVIStreamHeader FVideoHeader, FSoundHeader;
-  std::string FVideoFormat, FSoundFormat;
-  std::vector<uint8_t> FFirstKeyFrame, FFirstSound;
+  TOutputStreams FOut;
   int64_t FTotalSize = 0;
   bool FHasAudioOut = false;
   // MPEG audio is timed by frames: not every source is timed by bytes at one constant rate.

@@ -11,6 +11,7 @@
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinRequest.h"
+#include "engine/EngineLoader.h"
 #include "media/AVIRead.h"
 #include "streamcopy/SoundBlocks.h"
 #include "support/Fixtures.h"
@@ -437,6 +438,81 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
   expect.Seconds = expect.SoundEnd = joinPoint;
   expect.Tolerance = 1.0 / 25;
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+}
+
+// A first file whose stream the engine can continue as far as its headers tell, but not once it
+// reads the first key frame: H.264 after start codes whose first key frame begins with a
+// leading zero byte (as a byte stream may), which the engine takes for pictures stored with
+// lengths. The decision asks about the very stream the join would continue, first key frame
+// included: it does not propose converting the file that differs but says why, and the proposed
+// join recompresses both, where converting would have failed halfway.
+TEST_F(Join, TheDecisionRefusesWhatTheJoinWouldRefuseOnceItReadsTheFirstKeyFrame) {
+  test::TClipSpec h264;
+  h264.Codec = "libx264";
+  h264.Frames = 50;
+  h264.Extra = "-pix_fmt yuv420p -g 25";
+  std::string made;
+  try {
+    made = test::MakeClip(h264);
+  } catch (const std::exception&) {
+    GTEST_SKIP() << "ffmpeg has no libx264";
+  }
+  test::TAVIBuilder b;
+  b.Main.MicroSecPerFrame = 40000;
+  b.Main.Flags = riff::AVIF_HASINDEX;
+  const int v = b.AddStream(test::VideoHeader(25, 1, FourCC("H264")),
+                            test::BitmapInfo(64, 48, FourCC("H264")));
+  std::string key;
+  for (const test::TChunkCopy& c : test::StreamChunks(made, true)) {
+    const bool first = key.empty() && c.KeyFrame;
+    if (first) key = std::string(1, '\0') + c.Data;
+    b.AddChunkData(v, first ? key : c.Data, c.KeyFrame);
+  }
+  ASSERT_FALSE(key.empty());
+  b.StreamList[0].Header.Length = static_cast<uint32_t>(b.ChunkList.size());
+  const std::string lead = Dir.File("lead.avi"), other = test::MakeClip(Clip(64, "25", 10, "none"));
+  b.Write(lead);
+  ASSERT_EQ(test::DecodeErrors(lead), "");
+
+  // The case itself: the headers alone pass, the first key frame is refused.
+  TAVIFileReader reader;
+  reader.Open(lead, true);
+  const TAVIStream& video = *reader.VideoStream();
+  ASSERT_FALSE(
+      MediaEngine().CheckConvert(StreamTargetOf(true, video.Header, video.Format)).Failed())
+      << "the engine cannot continue H.264 at all";
+  const TEngineError refused = MediaEngine().CheckConvert(
+      StreamTargetOf(true, video.Header, video.Format, {key.begin(), key.end()}));
+  ASSERT_TRUE(refused.Failed());
+  reader.Close();
+
+  const TConversionFacts conversion = DecideConversion(List({lead, other}).Infos());
+  EXPECT_EQ(conversion.HeaderFile, 0u);
+  ASSERT_EQ(conversion.Plans.size(), 2u);
+  EXPECT_TRUE(conversion.Plans[1].ConvertPictures);
+  EXPECT_EQ(conversion.Impossible, refused.Reason);
+  EXPECT_FALSE(conversion.Proposed());
+  EXPECT_EQ(JoinWayTexts(FList.Infos()),
+            (std::vector<std::string>{"recompressed", "recompressed"}));
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  choices.Recompression.Video.Name = choices.Recompression.Audio.Name = "none";
+  choices.Mode = TJoinMode::Convert;
+  try {
+    DecideJoin(FList, choices);
+    ADD_FAILURE() << "proposed a conversion the engine refuses";
+  } catch (const EJoinRefused& E) {
+    EXPECT_EQ(E.what(), ConversionImpossibleText(conversion));
+  }
+  choices.Mode = TJoinMode::Default;
+  TJoinDecision d = DecideJoin(FList, choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  EXPECT_EQ(d.Notes, std::vector<std::string>{ConversionImpossibleText(conversion)});
+  test::TRecordingProgress progress(Log);
+  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+  EXPECT_FALSE(result.Cancelled);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::DecodedPictures(Out), 60);
 }
 
 TEST_F(Join, BothJoinersReportACancelThroughTheOneResultAndShowTheirViewOnce) {
