@@ -89,7 +89,7 @@ void TAVIFileJoiner::Execute() {
   try {
     for (size_t i = 0; i < FFiles.size(); ++i) {
       if (FProgress && FProgress->IsCancelled()) break;
-      if (!(PlanOf(i).Copied() ? CopySource(i) : ConvertSource(i))) break;
+      if (!JoinSource(i)) break;
     }
   } catch (...) {
     // The output is finished with what was copied; the copy's error is the one reported.
@@ -271,76 +271,6 @@ bool TAVIFileJoiner::ReportCancelled(size_t Source) {
   return FProgress->IsCancelled();
 }
 
-bool TAVIFileJoiner::CopySource(size_t Index) {
-  TReaderPass pass(FReader, FFiles[Index], false);
-  CheckSourceIdentity(FFiles[Index], FScanned.at(Index), FReader.File().Identity());
-  // Why the source's own index could not be used, for the warning or the failure that names it.
-  const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
-  const TAVIStream* video = FReader.VideoStream();
-  const uint32_t compression = video->FormatDWord(riff::BmpCompressionOffset);
-  // Sound goes to the output only when it has a sound stream (from the first source).
-  const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
-  TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
-  uint32_t frames = 0, sounds = 0;
-  const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
-    FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
-  };
-  if (FSoundSync)
-    FSoundSync->BeginSource(video->Header, audio ? &audio->Header : nullptr, video->ChunkCount());
-
-  FSourceDone = 0;
-  FSourceCount = video->Header.Length;
-  bool cancelled = false;
-  FReader.ResetChunkCursors();
-  for (;;) {
-    int streamIndex = -1;
-    uint32_t chunk = 0;
-    FReader.NextChunk(streamIndex, chunk);
-    if (streamIndex < 0) break;
-    const TAVIStream* stream = &FReader.Streams(streamIndex);
-    if (stream == video || stream == audio) {
-      TAVIIndexEntry entry;
-      if (!stream->GetIndexEntry(chunk, entry)) break;
-      if (!ReadChunkData(readAhead, *stream, entry)) {
-        // The index points elsewhere or past the data: the source is read on by walking its
-        // data, from where each stream stands. Where that walk is what failed, the source
-        // ends here (it was damaged or cut short).
-        if (FReader.RestartWalkFromData(streamIndex, chunk)) {
-          if (FSoundSync) FSoundSync->SetSourcePictures(FReader.VideoStream()->ChunkCount());
-          continue;
-        }
-        break;
-      }
-      if (stream == video) {
-        // Where the data was walked, the codec's own picture header tells key frames.
-        bool key = entry.KeyFrame;
-        if (FReader.IndexIsWalked())
-          key = KeyFrameOfPicture(compression, FChunkData, entry.Size).value_or(key);
-        FWriter.WriteChunk(VideoOut, FChunkData, key, entry.Size);
-        if (FSoundSync) FSoundSync->PictureWritten();
-        ++frames;
-        ++FPicturesWritten;
-      } else {
-        FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
-        ++sounds;
-      }
-    }
-    if (stream == video) {
-      ++FFramesCopied;
-      ++FSourceDone;
-    }
-    if (ReportCancelled(Index)) {
-      cancelled = true;
-      break;
-    }
-  }
-  // Also a source cut short or a cancelled join ends with sound up to its last picture.
-  if (FSoundSync) FSoundSync->EndSource(writeSound);
-  if (cancelled) return false;
-  CheckContribution(Index, frames, sounds, indexProblem);
-  return true;
-}
-
 std::unique_ptr<IConvertedChunks> TAVIFileJoiner::StartConverting(const TConvertRequest& Request) {
   std::unique_ptr<IConvertedChunks> chunks = FConvert ? FConvert(Request) : nullptr;
   if (!chunks)
@@ -348,125 +278,164 @@ std::unique_ptr<IConvertedChunks> TAVIFileJoiner::StartConverting(const TConvert
   return chunks;
 }
 
-bool TAVIFileJoiner::ConvertSource(size_t Index) {
+bool TAVIFileJoiner::JoinSource(size_t Index) {
   const TSourcePlan plan = PlanOf(Index);
   TReaderPass pass(FReader, FFiles[Index], false);
   CheckSourceIdentity(FFiles[Index], FScanned.at(Index), FReader.File().Identity());
+  // Why the source's own index could not be used, for the warning or the failure that names it.
   const std::string indexProblem = FReader.IndexIsWalked() ? FReader.IndexProblem() : "";
   const TAVIStream* video = FReader.VideoStream();
+  // Sound goes to the output only when it has a sound stream (from the first source).
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   const uint32_t compression = video->FormatDWord(riff::BmpCompressionOffset);
   const TAVIStreamHeader& vh = video->Header;
-  // The source's length is that of the pictures it holds.
-  const double seconds =
-      vh.Scale && vh.Rate ? static_cast<double>(video->ChunkCount()) * vh.Scale / vh.Rate : 0;
-  TConvertRequest request;
-  request.FileName = FFiles[Index];
-  request.Seconds = seconds;
 
+  // The streams the plan converts come from the converter, the others from the source.
   std::unique_ptr<IConvertedChunks> pictures, sound;
   uint32_t pictureCount = video->ChunkCount();
-  if (plan.ConvertPictures) {
-    const long double made = FOut.VideoHeader.Scale
-                                 ? std::round(static_cast<long double>(seconds) *
-                                              FOut.VideoHeader.Rate / FOut.VideoHeader.Scale)
-                                 : 0;
-    pictureCount = static_cast<uint32_t>(std::clamp<long double>(made, 1, UINT32_MAX));
-    request.Pictures = true;
-    request.Header = FOut.VideoHeader;
-    request.Format = FOut.VideoFormat;
-    request.FirstKeyFrame = FOut.FirstKeyFrame;
-    request.PictureCount = pictureCount;
-    pictures = StartConverting(request);
+  if (!plan.Copied()) {
+    TConvertRequest request;
+    request.FileName = FFiles[Index];
+    // The source's length is that of the pictures it holds.
+    request.Seconds =
+        vh.Scale && vh.Rate ? static_cast<double>(video->ChunkCount()) * vh.Scale / vh.Rate : 0;
+    if (plan.ConvertPictures) {
+      const TAVIStreamHeader& out = FOut.VideoHeader;
+      const long double made =
+          out.Scale ? std::round(static_cast<long double>(request.Seconds) * out.Rate / out.Scale)
+                    : 0;
+      pictureCount = static_cast<uint32_t>(std::clamp<long double>(made, 1, UINT32_MAX));
+      request.Pictures = true;
+      request.Header = out;
+      request.Format = FOut.VideoFormat;
+      request.FirstKeyFrame = FOut.FirstKeyFrame;
+      request.PictureCount = pictureCount;
+      pictures = StartConverting(request);
+    }
+    if (audio && plan.ConvertSound) {
+      request.Pictures = false;
+      request.Header = FOut.SoundHeader;
+      request.Format = FOut.SoundFormat;
+      request.FirstKeyFrame = FOut.FirstSound;
+      request.PictureCount = pictureCount;
+      sound = StartConverting(request);
+    }
   }
-  const bool copySound = audio && !plan.ConvertSound;
-  if (audio && plan.ConvertSound) {
-    request.Pictures = false;
-    request.Header = FOut.SoundHeader;
-    request.Format = FOut.SoundFormat;
-    request.FirstKeyFrame = FOut.FirstSound;
-    request.PictureCount = pictureCount;
-    sound = StartConverting(request);
-  }
+  const bool copySound = audio && !sound;
   // Converted sound starts with the source's first picture: no delay against it.
-  const TAVIStreamHeader& syncVideo = plan.ConvertPictures ? FOut.VideoHeader : vh;
+  const TAVIStreamHeader& syncVideo = pictures ? FOut.VideoHeader : vh;
   const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
   if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, pictureCount);
-
   const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
     FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
   };
+
+  // A source copied whole keeps its own order of chunks: the reader's walk in time order, which
+  // reads on by walking the data where the index proves wrong, each chunk reported. Otherwise
+  // each picture is followed by the sound due up to it, so that the two stay interleaved, and
+  // reported; after the last picture comes the rest of the sound.
+  const bool ownOrder = plan.Copied();
+  enum class TNext { Picture, DueSound, RestOfSound } next = TNext::Picture;
+  bool soundLeft = copySound || sound;
+  uint32_t nextPicture = 0, nextSound = 0;  // what is copied of each stream, by its index
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
   std::vector<uint8_t> converted;
-  uint32_t frames = 0, sounds = 0, soundChunk = 0;
-  // Sound follows the pictures written, so that the two stay interleaved; All: the rest.
-  auto feedSound = [&](bool All) {
-    if (!FSoundSync) return;
-    while (All || FSoundSync->UnitsDue() > 0) {
-      bool key = true;
-      if (sound) {
-        if (!sound->Next(converted, key)) {
-          sound.reset();
-          return;
-        }
-        if (converted.empty()) continue;
-        FSoundSync->CopySound(converted.data(), static_cast<uint32_t>(converted.size()), key,
-                              writeSound);
-      } else if (copySound && soundChunk < audio->ChunkCount()) {
-        TAVIIndexEntry entry;
-        if (!audio->GetIndexEntry(soundChunk++, entry) ||
-            !ReadChunkData(readAhead, *audio, entry)) {
-          soundChunk = audio->ChunkCount();
-          return;
-        }
-        FSoundSync->CopySound(FChunkData, entry.Size, entry.KeyFrame, writeSound);
-      } else {
-        return;
-      }
-      ++sounds;
-    }
-  };
-
+  uint32_t frames = 0, sounds = 0;
   FSourceDone = 0;
-  FSourceCount = pictureCount;
-  bool cancelled = false;
-  for (uint32_t i = 0;; ++i) {
-    const uint8_t* data = nullptr;
+  FSourceCount = ownOrder ? vh.Length : pictureCount;
+  bool reportDue = false, cancelled = false;
+  if (ownOrder) FReader.ResetChunkCursors();
+  for (;;) {
+    if (reportDue) {
+      reportDue = false;
+      if (ReportCancelled(Index)) {
+        cancelled = true;
+        break;
+      }
+    }
+    // Which stream's chunk comes next (and its number where it is copied).
+    int streamIndex = -1;
+    uint32_t chunk = 0;
+    const TAVIStream* stream = nullptr;
+    if (ownOrder) {
+      FReader.NextChunk(streamIndex, chunk);
+      if (streamIndex < 0) break;
+      stream = &FReader.Streams(streamIndex);
+    } else if (next == TNext::Picture) {
+      stream = video;
+      chunk = nextPicture++;
+    } else if (soundLeft && (next == TNext::RestOfSound || FSoundSync->UnitsDue() > 0)) {
+      stream = audio;
+      chunk = nextSound++;
+    } else if (next == TNext::DueSound) {
+      next = TNext::Picture;
+      reportDue = true;
+      continue;
+    } else {
+      break;
+    }
+    if (stream != video && stream != audio) {
+      reportDue = true;  // a chunk of a stream the output does not take
+      continue;
+    }
+
+    // The chunk: converted, or read from the source.
+    const uint8_t* data = converted.data();
     uint32_t size = 0;
-    bool key = false;
-    if (pictures) {
-      if (!pictures->Next(converted, key)) break;
+    bool key = true, got = false;
+    if (IConvertedChunks* from = stream == video ? pictures.get() : sound.get()) {
+      got = from->Next(converted, key);
       data = converted.data();
       size = static_cast<uint32_t>(converted.size());
+      // An empty converted sound chunk holds nothing to place.
+      if (got && size == 0 && stream == audio) continue;
     } else {
       TAVIIndexEntry entry;
-      if (i >= video->ChunkCount() || !video->GetIndexEntry(i, entry)) break;
-      if (!ReadChunkData(readAhead, *video, entry)) break;
+      got = stream->GetIndexEntry(chunk, entry) && ReadChunkData(readAhead, *stream, entry);
       data = FChunkData;
       size = entry.Size;
       key = entry.KeyFrame;
-      if (FReader.IndexIsWalked())
-        key = KeyFrameOfPicture(compression, FChunkData, entry.Size).value_or(key);
+      // Where the data was walked, the codec's own picture header tells key frames.
+      if (got && stream == video && FReader.IndexIsWalked())
+        key = KeyFrameOfPicture(compression, data, size).value_or(key);
     }
-    FWriter.WriteChunk(VideoOut, data, key, size);
-    if (FSoundSync) FSoundSync->PictureWritten();
-    ++frames;
-    ++FPicturesWritten;
-    ++FFramesCopied;
-    ++FSourceDone;
-    feedSound(false);
-    if (ReportCancelled(Index)) {
-      cancelled = true;
-      break;
+    if (!got) {
+      if (!ownOrder) {
+        // The stream ends here: converted, or cut short.
+        if (stream == video)
+          next = TNext::RestOfSound;
+        else
+          soundLeft = false;
+        continue;
+      }
+      // The index points elsewhere or past the data: the source is read on by walking its
+      // data, from where each stream stands. Where that walk is what failed, the source ends
+      // here (it was damaged or cut short).
+      if (!FReader.RestartWalkFromData(streamIndex, chunk)) break;
+      if (FSoundSync) FSoundSync->SetSourcePictures(FReader.VideoStream()->ChunkCount());
+      continue;
     }
+
+    if (stream == video) {
+      FWriter.WriteChunk(VideoOut, data, key, size);
+      if (FSoundSync) FSoundSync->PictureWritten();
+      ++frames;
+      ++FPicturesWritten;
+      ++FFramesCopied;
+      ++FSourceDone;
+      if (!ownOrder) next = TNext::DueSound;
+    } else {
+      FSoundSync->CopySound(data, size, key, writeSound);
+      ++sounds;
+    }
+    if (ownOrder) reportDue = true;
   }
-  if (!cancelled) feedSound(true);
+  // Also a source cut short or a cancelled join ends with sound up to its last picture.
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
   // Converted pictures are as many as the output's rate makes of the source's length.
-  CheckContribution(Index,
-                    plan.ConvertPictures && frames > 0 ? std::max(frames, vh.Length) : frames,
-                    sounds, indexProblem);
+  CheckContribution(Index, pictures && frames > 0 ? std::max(frames, vh.Length) : frames, sounds,
+                    indexProblem);
   return true;
 }
 

@@ -141,11 +141,9 @@ private:
   void PrepareOutput();
   // The most the converted streams can add beyond the sources' sizes (the header source open).
   int64_t ConvertedSizeBound() const;
-  // Copies one source; false when the user cancelled.
-  bool CopySource(size_t Index);
-  // Writes one source by its plan, its converted streams pulled from FConvert; false when
-  // the user cancelled.
-  bool ConvertSource(size_t Index);
+  // Writes one source by its plan: its pictures and its sound copied from its index, or pulled
+  // from FConvert as converted chunks; false when the user cancelled.
+  bool JoinSource(size_t Index);
   // The converted chunks Request asks for; raises when there is no converter.
   std::unique_ptr<IConvertedChunks> StartConverting(const TConvertRequest& Request);
   TSourcePlan PlanOf(size_t Index) const {
