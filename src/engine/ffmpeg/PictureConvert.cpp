@@ -299,9 +299,11 @@ TPictureFormat PictureFormatOf(const TStreamTarget& Target) {
         CannotContinue(f.Name, "there is no H.264 encoder");
       // Only pictures after start codes: length-prefixed ones take their set-up from the
       // format alone, which another encoding cannot match.
+      // A byte stream may put any number of zero bytes before its first start code.
       const std::vector<uint8_t>& key = Target.FirstKeyFrame;
-      const bool startCode = key.size() >= 4 && key[0] == 0 && key[1] == 0 &&
-                             (key[2] == 1 || (key[2] == 0 && key[3] == 1));
+      const size_t zeros = static_cast<size_t>(
+          std::find_if(key.begin(), key.end(), [](uint8_t B) { return B != 0; }) - key.begin());
+      const bool startCode = zeros >= 2 && zeros < key.size() && key[zeros] == 1;
       if ((!extra.empty() && extra[0] == 1) || (!key.empty() && !startCode))
         CannotContinue(f.Name, "its pictures are stored with lengths, not start codes");
       int profile = 0, level = 0;
