@@ -93,12 +93,13 @@ struct TSyncCase {
   int FramesPerChunk = 1;
   // Variable-rate MP3 timed by bytes at its average byte rate, as GStreamer's muxer writes it.
   bool VariableRate = false;
+  bool Adts = false;  // AAC frames with ADTS headers, as ffmpeg copies them from an ADTS file
 };
 
 void PrintTo(const TSyncCase& C, std::ostream* Out) {
   *Out << C.Codec << (C.VariableRate ? " variable-rate" : "")
        << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
-       << (C.Options.empty() ? "" : " " + C.Options)
+       << (C.Adts ? " in ADTS frames" : "") << (C.Options.empty() ? "" : " " + C.Options)
        << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk"
                                 : "");
 }
@@ -124,6 +125,7 @@ protected:
       return file;
     }
     test::MakeFlashBeepClip(file, 2, SoundSeconds, GetParam().Codec, GetParam().Options);
+    if (GetParam().Adts) test::RemuxAacToAdts(file);
     uint64_t soundBytes = 0;
     for (const test::TChunkCopy& c : test::StreamChunks(file, false)) soundBytes += c.Data.size();
     EditSound(file, [&](TAVIStreamHeader& H, std::string& Format) {
@@ -299,7 +301,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "-q:a 2", 1, true},
                       // 5.1: silent frames code a centre, surrounds and LFE
-                      TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
+                      TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"},
+                      // AAC-LC: raw frames after an AudioSpecificConfig, one a chunk
+                      TSyncCase{"aac", false, 1024.0 / 44100 / 2},
+                      TSyncCase{"aac", false, 1024.0 / 48000 / 2, false, "-ac 2 -ar 48000"},
+                      // 5.1 in ADTS frames: GStreamer finds no config after an extensible format
+                      TSyncCase{"aac", false, 1024.0 / 44100 / 2, false, "-ac 6", 1, false, true}));
 
 }  // namespace
 }  // namespace rw
