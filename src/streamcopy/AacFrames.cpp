@@ -1,6 +1,8 @@
 // AudioSpecificConfig and ADTS headers of AAC-LC, and silent frames made bit by bit.
 #include "streamcopy/AacFrames.h"
 
+#include "streamcopy/BitFields.h"
+
 namespace rw {
 
 namespace {
@@ -10,43 +12,7 @@ constexpr uint32_t SampleRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 
 constexpr int ExplicitRate = 15;
 constexpr int ObjectLc = 2;
 constexpr int ObjectSbr = 5;
-constexpr int ObjectPs = 29;
 constexpr uint32_t SyncExtension = 0x2B7;
-
-// Reads bits from the highest of each byte on; past the end every bit reads as 0 and Overrun
-// says so.
-class TBitReader {
-public:
-  TBitReader(const uint8_t* P, size_t Size) : FP(P), FBits(Size * 8) {}
-  uint32_t Get(int Count) {
-    uint32_t v = 0;
-    for (int i = 0; i < Count; ++i, ++FAt)
-      v = (v << 1) | (FAt < FBits ? (FP[FAt / 8] >> (7 - FAt % 8)) & 1u : 0u);
-    return v;
-  }
-  size_t Left() const { return FAt < FBits ? FBits - FAt : 0; }
-  bool Overrun() const { return FAt > FBits; }
-
-private:
-  const uint8_t* FP;
-  size_t FBits;
-  size_t FAt = 0;
-};
-
-class TBitWriter {
-public:
-  void Put(uint32_t Value, int Count) {
-    for (int i = Count - 1; i >= 0; --i, ++FAt) {
-      if (FAt % 8 == 0) FBytes.push_back(0);
-      if ((Value >> i) & 1) FBytes.back() |= static_cast<uint8_t>(0x80 >> (FAt % 8));
-    }
-  }
-  std::vector<uint8_t> Bytes() const { return FBytes; }  // the last byte padded with zeros
-
-private:
-  std::vector<uint8_t> FBytes;
-  size_t FAt = 0;
-};
 
 int ObjectType(TBitReader& R) {
   const int type = static_cast<int>(R.Get(5));
@@ -112,7 +78,8 @@ std::vector<uint8_t> MakeSilentAacFrame(int Channels) {
       {Single, Pair, Pair, Pair, Lfe},
   };
   if (Channels < 1 || Channels > 7) return {};
-  TBitWriter w;
+  std::vector<uint8_t> frame;
+  TBitWriter w(frame, 0);
   // A long window with no scale factor bands: no sections, scale factors or spectral data.
   auto icsInfo = [&] {
     w.Put(0, 1);  // reserved
@@ -141,7 +108,7 @@ std::vector<uint8_t> MakeSilentAacFrame(int Channels) {
     }
   }
   w.Put(End, 3);
-  return w.Bytes();
+  return frame;  // the last byte padded with zeros
 }
 
 std::vector<uint8_t> MakeSilentAdtsFrame(const uint8_t* Header, size_t Avail) {

@@ -4,18 +4,9 @@
 // of the channel configuration with no scale factor bands, hence no spectral data).
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace rw {
-
-namespace riff {
-// Wave format tags of AAC in AVI: raw frames (with an AudioSpecificConfig after the wave
-// format) or ADTS frames; the two ADTS tags say only that ADTS headers come with the frames.
-inline constexpr uint16_t waveAac = 0x00FF;
-inline constexpr uint16_t waveAdtsAac = 0x1600;
-inline constexpr uint16_t waveAacMp = 0x706D;
-}  // namespace riff
 
 // What this join can make silence for: plain AAC-LC (1024 samples a frame, no SBR or PS) of a
 // channel configuration from 1 to 7.
