@@ -180,6 +180,11 @@ inline constexpr uint16_t waveMuLaw = 0x0007;
 inline constexpr uint16_t waveMpeg = 0x0050;
 inline constexpr uint16_t waveMpegLayer3 = 0x0055;
 inline constexpr uint16_t waveAc3 = 0x2000;
+// AAC: raw frames (with an AudioSpecificConfig after the wave format) or ADTS frames; the last
+// two say only that ADTS headers come with the frames.
+inline constexpr uint16_t waveAac = 0x00FF;
+inline constexpr uint16_t waveAdtsAac = 0x1600;
+inline constexpr uint16_t waveAacMp = 0x706D;
 
 // WAVE_FORMAT_EXTENSIBLE: its tag, and where its sub-format GUID (whose first two bytes are
 // the real format tag) stands in the wave format.

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "streamcopy/BitFields.h"
+
 namespace rw {
 
 namespace {
@@ -29,38 +31,6 @@ uint16_t Crc16(const uint8_t* P, size_t N) {
   return crc;
 }
 
-class TBitReader {
-public:
-  TBitReader(const uint8_t* P, size_t Bytes) : FP(P), FBits(Bytes * 8) {}
-  uint32_t Get(int N) {
-    uint32_t v = 0;
-    for (int i = 0; i < N; ++i, ++FPos)
-      v = (v << 1) | (FPos < FBits ? (FP[FPos / 8] >> (7 - FPos % 8)) & 1u : 0u);
-    return v;
-  }
-
-private:
-  const uint8_t* FP;
-  size_t FBits;
-  size_t FPos = 0;
-};
-
-class TBitWriter {
-public:
-  TBitWriter(std::vector<uint8_t>& Out, size_t ByteOffset) : FOut(Out), FPos(ByteOffset * 8) {}
-  void Put(uint32_t Value, int N) {
-    for (int i = N - 1; i >= 0; --i, ++FPos)
-      if ((Value >> i) & 1u) FOut[FPos / 8] |= static_cast<uint8_t>(0x80u >> (FPos % 8));
-  }
-
-private:
-  std::vector<uint8_t>& FOut;
-  size_t FPos;
-};
-
-// Writes the six audio blocks: no coupling, no dither, every channel's exponents once in the
-// first block (rising to the smallest level) and zero signal-to-noise offsets, which allocate
-// no bits to any mantissa: every coefficient decodes as zero.
 void WriteSilentBlocks(TBitWriter& W, int Channels, bool Lfe, bool Stereo, bool DualMono) {
   // Exponent groups of three deltas (each stored as delta + 2): 15 rises to 24, then stays.
   constexpr uint32_t Rise1 = 25 * 4 + 5 * 4 + 4, Rise2 = 25 * 4 + 5 * 3 + 2,

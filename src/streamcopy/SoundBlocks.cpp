@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "media/RiffFormat.h"
+#include "streamcopy/AacFrames.h"
 #include "streamcopy/Ac3Frames.h"
 
 namespace rw {
@@ -13,6 +14,14 @@ namespace {
 
 // Bytes of an AC-3 frame's start that hold everything its silent frame copies.
 constexpr uint32_t Ac3LearnBytes = 16;
+
+// Samples per channel of an AAC-LC frame.
+constexpr uint64_t AacFrameSamples = 1024;
+// Where the bytes after the wave format begin, and the field that counts them.
+constexpr uint32_t WaveExtraSizeOffset = 16;
+constexpr uint32_t WaveExtraOffset = 18;
+// Bytes of the extensible format's own fields there (valid bits, channel mask, sub-format).
+constexpr uint32_t WaveExtensibleBytes = 22;
 
 // Kilobits per second by bit-rate index: MPEG-1 layers I, II, III; MPEG-2/2.5 layer I, II+III.
 constexpr uint16_t Bitrates[5][15] = {
@@ -102,7 +111,7 @@ bool IsMpegByteRate(const TMpegAudioFormat& Format, long double BytesPerSecond) 
   return false;
 }
 
-TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
+TSilenceMaker::TSilenceMaker(const std::string& Format, const TAVIStreamHeader& Header) {
   auto word = [&](uint32_t Offset) -> uint16_t {
     return Offset + 2 <= Format.size() ? GetLE16(Format.data() + Offset) : 0;
   };
@@ -135,16 +144,56 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, uint32_t SampleSize) {
       FKind = TKind::Frames;
       FFrames = TFrames::Ac3;
       break;
+    case riff::waveAac:
+    case riff::waveAdtsAac:
+    case riff::waveAacMp:
+      SetUpAac(Format, Header);
+      break;
     default:
       FKind = TKind::None;
   }
   // Samples are counted by the stream's sample size when it is a whole number of them.
-  if (FKind == TKind::Samples && SampleSize > FBlockAlign && SampleSize % FBlockAlign == 0)
-    FBlockAlign = SampleSize;
+  const uint32_t sampleSize = Header.SampleSize;
+  if (FKind == TKind::Samples && sampleSize > FBlockAlign && sampleSize % FBlockAlign == 0)
+    FBlockAlign = sampleSize;
+}
+
+void TSilenceMaker::SetUpAac(const std::string& Format, const TAVIStreamHeader& Header) {
+  FKind = TKind::None;
+  if (Format.size() < riff::WaveBlockAlignOffset) return;
+  FSampleRate = GetLE32(Format.data() + riff::WaveSamplesPerSecOffset);
+  // A silent chunk is one frame: the stream must be timed so.
+  if (Header.SampleSize != 0 || FSampleRate == 0 || Header.Rate == 0 ||
+      uint64_t{Header.Scale} * FSampleRate != AacFrameSamples * Header.Rate)
+    return;
+  FFrames = TFrames::Aac;
+  // The config follows the wave format, and the extensible format's fields where it has them.
+  const uint32_t at =
+      GetLE16(Format.data() + riff::WaveFormatTagOffset) == riff::waveFormatExtensible
+          ? WaveExtraOffset + WaveExtensibleBytes
+          : WaveExtraOffset;
+  const size_t end =
+      Format.size() < WaveExtraOffset
+          ? 0
+          : std::min<size_t>(GetLE16(Format.data() + WaveExtraSizeOffset) + WaveExtraOffset,
+                             Format.size());
+  const size_t extra = end > at ? end - at : 0;
+  if (extra == 0) {
+    FKind = TKind::Frames;  // ADTS frames, learnt from the stream's first chunk
+    return;
+  }
+  TAacConfig config;
+  if (!ParseAacConfig(reinterpret_cast<const uint8_t*>(Format.data()) + at, extra, config) ||
+      config.SampleRate != FSampleRate)
+    return;
+  FKind = TKind::Frames;
+  FSilentFrame = MakeSilentAacFrame(config.Channels);
+  FHaveHeader = true;
 }
 
 uint32_t TSilenceMaker::FrameAt(const uint8_t* P, size_t Avail) const {
   if (FFrames == TFrames::Ac3) return Ac3FrameSize(P, Avail);
+  if (FFrames == TFrames::Aac) return 0;  // one frame a chunk: cuts fall between chunks
   TMpegAudioHeader h;
   return ParseMpegAudioHeader(P, Avail, h) ? h.FrameSize : 0;
 }
@@ -170,7 +219,12 @@ int64_t TSilenceMaker::NearestFrameBoundary(const uint8_t* Data, uint32_t Size,
 }
 
 void TSilenceMaker::Learn(const uint8_t* Data, uint32_t Size) {
-  if (FKind != TKind::Frames || FHaveHeader) return;
+  if (FKind != TKind::Frames) return;
+  if (FFrames == TFrames::Aac) {
+    if (!FFirstChunkSeen && Size > 0) LearnAac(Data, Size);
+    return;
+  }
+  if (FHaveHeader) return;
   if (FFrames == TFrames::Ac3)
     LearnAc3(Data, Size);
   else
@@ -180,11 +234,26 @@ void TSilenceMaker::Learn(const uint8_t* Data, uint32_t Size) {
 void TSilenceMaker::LearnAc3(const uint8_t* Data, uint32_t Size) {
   for (uint32_t at = 0; at + 1 < Size; ++at) {
     if (Ac3FrameSize(Data + at, Size - at) == 0) continue;
-    FAc3Frame = MakeSilentAc3Frame(Data + at, Size - at);
-    if (FAc3Frame.empty() && Size - at >= Ac3LearnBytes) FKind = TKind::None;  // tried once
-    FHaveHeader = !FAc3Frame.empty();
+    FSilentFrame = MakeSilentAc3Frame(Data + at, Size - at);
+    if (FSilentFrame.empty() && Size - at >= Ac3LearnBytes) FKind = TKind::None;  // tried once
+    FHaveHeader = !FSilentFrame.empty();
     return;
   }
+}
+
+void TSilenceMaker::LearnAac(const uint8_t* Data, uint32_t Size) {
+  // Chunks that begin with an ADTS header hold ADTS frames (a raw frame never begins with
+  // those bits: they would end it at once); then silence takes the header of the stream's.
+  FFirstChunkSeen = true;
+  TAacConfig config;
+  if (ParseAdtsHeader(Data, Size, config)) {
+    FSilentFrame =
+        config.SampleRate == FSampleRate ? MakeSilentAdtsFrame(Data, Size) : std::vector<uint8_t>{};
+  } else if (!FHaveHeader) {
+    FSilentFrame.clear();  // neither a config nor ADTS headers
+  }
+  FHaveHeader = !FSilentFrame.empty();
+  if (!FHaveHeader) FKind = TKind::None;
 }
 
 void TSilenceMaker::LearnMpeg(const uint8_t* Data, uint32_t Size) {
@@ -213,15 +282,15 @@ void TSilenceMaker::Samples(std::vector<uint8_t>& Block, uint32_t Bytes) const {
 }
 
 uint32_t TSilenceMaker::NextFrameSize() const {
-  if (FFrames == TFrames::Ac3) return static_cast<uint32_t>(FAc3Frame.size());
+  if (FFrames != TFrames::Mpeg) return static_cast<uint32_t>(FSilentFrame.size());
   const uint64_t rate = FHeader.SampleRate;
   const bool padded = FPaddingRest + FSlotNumerator % rate >= rate;
   return static_cast<uint32_t>(FSlotNumerator / rate + (padded ? 1 : 0)) * FSlotBytes;
 }
 
 void TSilenceMaker::NextFrame(std::vector<uint8_t>& Block) {
-  if (FFrames == TFrames::Ac3) {
-    Block = FAc3Frame;
+  if (FFrames != TFrames::Mpeg) {
+    Block = FSilentFrame;
     return;
   }
   const uint64_t rate = FHeader.SampleRate;

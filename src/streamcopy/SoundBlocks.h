@@ -1,11 +1,13 @@
 #pragma once
 // The blocks of a sound stream as the stream-copy join sees them: MPEG audio and AC-3 frame
 // headers (where a chunk's frames begin and end), and silence in the stream's own format (zero
-// PCM samples, whole MPEG audio frames with the stream's header and empty data, or AC-3 frames
-// that code every channel with no bits).
+// PCM samples, whole MPEG audio frames with the stream's header and empty data, AC-3 frames
+// that code every channel with no bits, or AAC-LC frames without spectral data).
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "media/RiffFormat.h"
 
 namespace rw {
 
@@ -39,15 +41,18 @@ bool MpegAudioFormat(const std::string& Format, TMpegAudioFormat& Result);
 // Whether frames of this format at one bit rate they can have make BytesPerSecond.
 bool IsMpegByteRate(const TMpegAudioFormat& Format, long double BytesPerSecond);
 
-// Makes silence for one sound stream, from its format ('strf') and the sample size of its
-// header. PCM (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio
-// and AC-3 get silent frames once a frame of the stream has been seen (Learn). Other formats
-// have no silence this join can make.
+// Makes silence for one sound stream, from its format ('strf') and its stream header. PCM
+// (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio and AC-3 get
+// silent frames once a frame of the stream has been seen (Learn). AAC-LC timed one frame a
+// chunk (sample size 0, Scale/Rate the time of 1024 samples) gets silent frames: raw ones made
+// from the AudioSpecificConfig in the format, or ADTS ones with the header of the stream's
+// first frame where its chunks hold ADTS frames. Other formats have no silence this join can
+// make.
 class TSilenceMaker {
 public:
   enum class TKind { None, Samples, Frames };
 
-  TSilenceMaker(const std::string& Format, uint32_t SampleSize);
+  TSilenceMaker(const std::string& Format, const TAVIStreamHeader& Header);
 
   TKind Kind() const { return FKind; }
   // Bytes of one sample of all channels (PCM kinds).
@@ -69,18 +74,24 @@ public:
   int64_t NearestFrameBoundary(const uint8_t* Data, uint32_t Size, uint64_t Wanted) const;
 
 private:
-  enum class TFrames { Mpeg, Ac3 };
+  enum class TFrames { Mpeg, Ac3, Aac };
   // Size of the frame at P of this stream's kind, 0 when there is none.
   uint32_t FrameAt(const uint8_t* P, size_t Avail) const;
   void LearnMpeg(const uint8_t* Data, uint32_t Size);
   void LearnAc3(const uint8_t* Data, uint32_t Size);
+  void LearnAac(const uint8_t* Data, uint32_t Size);
+  // AAC: the format's AudioSpecificConfig, when it gives plain AAC-LC at the format's rate
+  // and Header times one frame a chunk (Kind None otherwise).
+  void SetUpAac(const std::string& Format, const TAVIStreamHeader& Header);
 
   TKind FKind = TKind::None;
   TFrames FFrames = TFrames::Mpeg;
   uint32_t FBlockAlign = 1;
   uint8_t FSilentByte = 0;
   bool FHaveHeader = false;
-  std::vector<uint8_t> FAc3Frame;  // the silent AC-3 frame, made once
+  std::vector<uint8_t> FSilentFrame;  // the silent AC-3 or AAC frame, made once
+  uint32_t FSampleRate = 0;           // AAC: the format's sample rate
+  bool FFirstChunkSeen = false;       // AAC: whether its frames are ADTS frames is known
   TMpegAudioHeader FHeader;
   uint64_t FSlotNumerator = 0;  // frame length in slots = FSlotNumerator / FHeader.SampleRate
   uint64_t FPaddingRest = 0;

@@ -20,7 +20,7 @@ TAVIStreamHeader TSoundSync::OutputSoundHeader(const TAVIStreamHeader& Video,
                                                const TAVIStreamHeader& Sound, uint32_t Pictures,
                                                const std::string& SoundFormat) {
   TAVIStreamHeader header = Sound;
-  if (TSilenceMaker(SoundFormat, Sound.SampleSize).Kind() != TSilenceMaker::TKind::None) {
+  if (TSilenceMaker(SoundFormat, Sound).Kind() != TSilenceMaker::TKind::None) {
     header.Start = 0;
     return header;
   }
@@ -67,7 +67,7 @@ TSoundSync::TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& So
       FSampleSize(Sound.SampleSize),
       FVideoStart(StartSeconds(Video)),
       FSoundStart(StartSeconds(Sound)),
-      FSilence(SoundFormat, Sound.SampleSize) {
+      FSilence(SoundFormat, Sound) {
   FEnabled = FVideoScale != 0 && FVideoRate != 0 && FSoundScale != 0 && FSoundRate != 0;
   TMpegAudioFormat mpeg;
   FByFrames = FSampleSize == 0 && MpegAudioFormat(SoundFormat, mpeg);

@@ -6,10 +6,10 @@
 // start where it starts in the source relative to its first picture (the stream headers'
 // Start delays included) and to end at its last picture: missing sound becomes silence of the
 // stream's own format, sound past the last picture (or before the first) is cut. PCM is placed
-// to the sample, compressed sound to the block (one MPEG audio or AC-3 frame). MPEG audio that
-// is not timed by bytes at one constant bit rate is written one frame a chunk and timed by its
-// frames, whatever the sources' headers claim: the bytes of variable-rate frames say nothing
-// of their time.
+// to the sample, compressed sound to the block (one MPEG audio, AC-3 or AAC frame). MPEG audio
+// that is not timed by bytes at one constant bit rate is written one frame a chunk and timed by
+// its frames, whatever the sources' headers claim: the bytes of variable-rate frames say
+// nothing of their time.
 #include <cstdint>
 #include <functional>
 #include <string>

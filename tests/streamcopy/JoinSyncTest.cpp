@@ -1,7 +1,7 @@
 // What a viewer sees of a stream-copy join: clips whose pictures flash and whose sound beeps at
-// the same instants, with sound longer or shorter than the pictures or delayed by its stream
-// header, joined and decoded with ffmpeg; at every join point the beep must follow the flash
-// as it does in that source.
+// the same instants, with sound longer or shorter than the pictures, delayed by its stream
+// header or missing, joined and decoded with ffmpeg; at every join point the beep must follow the
+// flash as it does in that source.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -93,12 +93,13 @@ struct TSyncCase {
   int FramesPerChunk = 1;
   // Variable-rate MP3 timed by bytes at its average byte rate, as GStreamer's muxer writes it.
   bool VariableRate = false;
+  bool Adts = false;  // AAC frames with ADTS headers, as ffmpeg copies them from an ADTS file
 };
 
 void PrintTo(const TSyncCase& C, std::ostream* Out) {
   *Out << C.Codec << (C.VariableRate ? " variable-rate" : "")
        << (C.ByteTimed ? " timed by bytes" : "") << (C.Mencoder ? " by mencoder" : "")
-       << (C.Options.empty() ? "" : " " + C.Options)
+       << (C.Adts ? " in ADTS frames" : "") << (C.Options.empty() ? "" : " " + C.Options)
        << (C.FramesPerChunk > 1 ? ", " + std::to_string(C.FramesPerChunk) + " frames per chunk"
                                 : "");
 }
@@ -124,6 +125,7 @@ protected:
       return file;
     }
     test::MakeFlashBeepClip(file, 2, SoundSeconds, GetParam().Codec, GetParam().Options);
+    if (GetParam().Adts) test::RemuxAacToAdts(file);
     uint64_t soundBytes = 0;
     for (const test::TChunkCopy& c : test::StreamChunks(file, false)) soundBytes += c.Data.size();
     EditSound(file, [&](TAVIStreamHeader& H, std::string& Format) {
@@ -183,7 +185,18 @@ protected:
       return -1.0;
     };
     for (size_t i = 0; i < Files.size(); ++i) {
-      if (i >= From) {
+      TAVIFileReader reader;
+      reader.Open(Files[i], true);
+      const TAVIStreamHeader& v = reader.VideoStream()->Header;
+      const double length = static_cast<double>(v.Length) * v.Scale / v.Rate;
+      if (i >= From && !reader.AudioStream()) {
+        // A source without sound: its pictures play over silence.
+        const double flash = firstFrom(joined.Flashes, joinPoint);
+        EXPECT_NEAR(flash - joinPoint, test::FlashTimes(Files[i]).at(0), 1e-5) << "source " << i;
+        EXPECT_GE(test::LongestQuiet(joinedSound, joinPoint + Near, joinPoint + length - Near),
+                  length - 2 * Near - 1e-3)
+            << "source " << i << " without sound, starting at " << joinPoint << " s";
+      } else if (i >= From) {
         const test::TFlashesAndBeeps own = test::FlashesAndBeeps(Files[i]);
         EXPECT_FALSE(own.Flashes.empty() || own.Beeps.empty()) << Files[i];
         const double flash = firstFrom(joined.Flashes, joinPoint);
@@ -195,10 +208,6 @@ protected:
         EXPECT_NEAR(beep - flash, own.Beeps[0] - own.Flashes[0], tolerance)
             << "source " << i << " starting at " << joinPoint << " s";
       }
-      TAVIFileReader reader;
-      reader.Open(Files[i], true);
-      const TAVIStreamHeader& v = reader.VideoStream()->Header;
-      const double length = static_cast<double>(v.Length) * v.Scale / v.Rate;
       const test::TDecodedSound own = test::DecodeSound(Files[i]);
       if (i > From) {
         const double quietAfter = test::LongestQuiet(own, 0, Near);
@@ -220,8 +229,10 @@ protected:
 
 TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
   const std::string delayed = Clip("delayed", 2, 0.3), longer = Clip("longer", 3),
-                    shorter = Clip("shorter", 1.4), plain = Clip("plain", 2);
-  const std::vector<std::string> files = {delayed, longer, shorter, delayed, plain, longer};
+                    shorter = Clip("shorter", 1.4), plain = Clip("plain", 2),
+                    mute = Dir.File("mute.avi");
+  test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
+  const std::vector<std::string> files = {delayed, longer, mute, shorter, delayed, plain, longer};
   const std::string out = Dir.File("out.avi");
   EXPECT_TRUE(Join(files, out).empty());
   const double joinPoint = ExpectBeepsWithFlashes(out, files);
@@ -299,7 +310,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "-q:a 2", 1, true},
                       // 5.1: silent frames code a centre, surrounds and LFE
-                      TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"}));
+                      TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"},
+                      // AAC-LC: raw frames after an AudioSpecificConfig, one a chunk
+                      TSyncCase{"aac", false, 1024.0 / 44100 / 2},
+                      TSyncCase{"aac", false, 1024.0 / 48000 / 2, false, "-ac 2 -ar 48000"},
+                      // 5.1 in ADTS frames: GStreamer finds no config after an extensible format
+                      TSyncCase{"aac", false, 1024.0 / 44100 / 2, false, "-ac 6", 1, false, true}));
 
 }  // namespace
 }  // namespace rw

@@ -144,6 +144,17 @@ void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, doubl
     throw std::runtime_error("ffmpeg failed: " + cmd.str() + "\n" + out);
 }
 
+void RemuxAacToAdts(const std::string& FileName) {
+  const std::string raw = FileName + ".raw.avi", adts = FileName + ".aac";
+  const std::string ffmpeg = "ffmpeg -nostdin -v error -y -i ";
+  RunTool("mv " + ShellQuote(FileName) + " " + ShellQuote(raw) + " && " + ffmpeg + ShellQuote(raw) +
+          " -c copy -f adts " + ShellQuote(adts) + " && " + ffmpeg + ShellQuote(raw) + " -i " +
+          ShellQuote(adts) + " -map 0:v -map 1:a -c copy " + ShellQuote(FileName) + " 2>&1 && rm " +
+          ShellQuote(raw) + " " + ShellQuote(adts));
+  if (RunCommand("test -s " + ShellQuote(FileName)) != 0)
+    throw std::runtime_error("ffmpeg could not rewrite " + FileName + " with ADTS frames");
+}
+
 std::vector<double> FlashTimes(const std::string& FileName) {
   // The pictures' times and, in the same order, each picture shrunk to 4 x 4 grey pixels.
   std::string times, pictures;

@@ -63,6 +63,9 @@ struct TFlashPictures {
 void MakeFlashBeepClip(const std::string& FileName, double PictureSeconds, double SoundSeconds,
                        const std::string& AudioCodec, const std::string& AudioOptions = "",
                        const TFlashPictures& Pictures = {});
+// Rewrites an AVI file's AAC sound as ADTS frames (a header in every chunk, no config in the
+// format), as ffmpeg copies it from an ADTS file.
+void RemuxAacToAdts(const std::string& FileName);
 // Where a viewer sees the flashes (the decoded time of each picture that turns bright) and
 // hears the beeps (the first loud sample of each burst of sound, a start delay in the stream
 // header played as silence), in seconds, as ffmpeg decodes the file.
