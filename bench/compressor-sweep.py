@@ -154,7 +154,7 @@ def seconds(text):
 
 def ffmpeg_peer(name):
     out, rc = run(["ffprobe", "-v", "error", "-show_entries",
-                   "frame=media_type,best_effort_timestamp_time,pkt_duration_time",
+                   "frame=media_type,best_effort_timestamp_time,pkt_duration_time,nb_samples",
                    "-of", "compact=p=0", name])
     pictures, video_end, sound_end, errors = 0, 0.0, -1.0, []
     for line in out.splitlines():
@@ -165,13 +165,14 @@ def ffmpeg_peer(name):
         if kind not in ("video", "audio"):
             errors.append(line)
             continue
-        end = seconds(fields.get("best_effort_timestamp_time")) + seconds(
-            fields.get("pkt_duration_time"))
+        start = fields.get("best_effort_timestamp_time")
         if kind == "video":
             pictures += 1
-            video_end = max(video_end, end)
+            video_end = max(video_end, seconds(start) + seconds(fields.get("pkt_duration_time")))
         else:
-            sound_end = max(sound_end, end)
+            # Sound without a time stamp (WMA's last frame) follows the sound before it.
+            at = seconds(start) if start not in (None, "N/A") else max(sound_end, 0.0)
+            sound_end = max(sound_end, at + int(fields.get("nb_samples", 0)) / 44100)
     if missing_decoder(out):
         return NO_DECODER
     wrong = errors[:2] + ends(pictures, video_end, sound_end)

@@ -357,6 +357,32 @@ INSTANTIATE_TEST_SUITE_P(EncoderPairs, DSJoinSyncTest,
                                            TSyncCase{"mpeg4", "libtwolame", 25, 2}),
                          SyncCaseName);
 
+TEST_F(DSJoinTest, SoundWhoseDecoderSwallowsItsFirstPacketsStaysWithItsPictures) {
+  // WMA's decoder gives nothing for its first packets and stamps what it gives with the time
+  // of the packet it came from; players play it from that time on.
+  TClip a;
+  a.Seconds = 2;
+  a.Flash = 0.4;
+  TDSVideoJoiner j = SmallJoiner({Clip("a.avi", a)}, Encoder("mpeg4"));
+  j.FAudioCompressor = Encoder("wmav2");
+  j.Join();
+  std::string first;
+  test::RunCommand(
+      "ffprobe -v error -select_streams a:0 -show_entries "
+      "frame=best_effort_timestamp_time -of csv=p=0 " +
+          test::ShellQuote(j.FOutFileName) + " | head -1",
+      &first);
+  const double start = std::atof(first.c_str());
+  // The beep, at its sample in what the decoder gives, played from that time.
+  const std::vector<double> beeps = test::BeepOnsets(j.FOutFileName);
+  const std::vector<double> flashes = test::FlashTimes(j.FOutFileName);
+  ASSERT_EQ(beeps.size(), 1u);
+  ASSERT_EQ(flashes.size(), 1u);
+  EXPECT_NEAR(start + beeps[0], flashes[0], 0.02);
+  // The sound ends with the pictures, within its last block of 2048 samples.
+  EXPECT_NEAR(start + test::DecodedDuration(j.FOutFileName, "a:0"), 2.0, 2048.0 / 44100);
+}
+
 // Grey level at (X, Y) of the first frame of a 160 x 120 output.
 struct TFitCase {
   TResizeMethod Method;

@@ -90,9 +90,7 @@ constexpr TUnplayable Unplayable[] = {
     {"eac3",
      "ffmpeg and mpv misread the length of its sound in AVI, and mencoder reads none of "
      "the file"},
-    {"libtheora", "ffmpeg reads back only a few of its pictures from AVI"},
-    {"wmav1", "ffmpeg and GStreamer play its sound two blocks (93 ms) after its pictures in AVI"},
-    {"wmav2", "ffmpeg and GStreamer play its sound two blocks (93 ms) after its pictures in AVI"}};
+    {"libtheora", "ffmpeg reads back only a few of its pictures from AVI"}};
 
 const TUnplayable* FindUnplayable(const std::string& Encoder) {
   for (const TUnplayable& u : Unplayable)
