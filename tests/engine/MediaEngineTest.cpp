@@ -46,7 +46,7 @@ TEST(Compressors, ListsWhatTheAVIWriterCarriesWithTheNamesUsersSee) {
   // Encoders whose AVI files ffmpeg itself reads wrongly are not offered, and a try of one
   // says so and why; one that only some player lacks a decoder for (Snow) is.
   for (const char* name : {"libx264rgb", "libtheora"}) EXPECT_EQ(find(video, name), video.end());
-  for (const char* name : {"libvorbis", "eac3", "flac", "dfpwm"})
+  for (const char* name : {"libvorbis", "eac3", "adpcm_swf", "flac", "dfpwm"})
     EXPECT_EQ(find(audio, name), audio.end()) << name;
   EXPECT_NE(find(video, "snow"), video.end());
   EXPECT_NE(find(audio, "ac3"), audio.end());

@@ -90,7 +90,10 @@ constexpr TUnplayable Unplayable[] = {
     {"eac3",
      "ffmpeg and mpv misread the length of its sound in AVI, and mencoder reads none of "
      "the file"},
-    {"libtheora", "ffmpeg reads back only a few of its pictures from AVI"}};
+    {"libtheora", "ffmpeg reads back only a few of its pictures from AVI"},
+    {"adpcm_swf",
+     "its blocks of 4096 samples (93 ms) make its sound end up to 93 ms after the "
+     "pictures"}};
 
 const TUnplayable* FindUnplayable(const std::string& Encoder) {
   for (const TUnplayable& u : Unplayable)
