@@ -63,6 +63,11 @@ def on_unknown_type(element, pad, caps):
     print("missing %s" % name)
 
 
+# PyGObject makes a type's Python class on its first use; two streaming threads making it at
+# once may make two that do not match ("Must be Gst.Buffer, not Buffer"). Made here first.
+Gst.Buffer.new().pts
+Gst.PadProbeInfo.get_buffer
+
 decode.connect("pad-added", on_pad)
 decode.connect("unknown-type", on_unknown_type)
 pipeline.set_state(Gst.State.PLAYING)
