@@ -42,8 +42,10 @@ std::shared_ptr<TCompressorFilter> ChosenCompressor(bool Audio, const TCompresso
   if (LowerASCII(given) == "none") return nullptr;
   // A compressor named by its encoder's name is tried alone: trying every one to list them
   // takes seconds.
+  std::string refused;
   if (!given.empty())
-    if (std::shared_ptr<TCompressorFilter> named = ListedCompressor(Audio, given)) return named;
+    if (std::shared_ptr<TCompressorFilter> named = ListedCompressor(Audio, given, &refused))
+      return named;
   const TCompressorList list = ListJoinCompressors(Audio);
   int index = -1;
   if (given.empty()) {
@@ -52,6 +54,10 @@ std::shared_ptr<TCompressorFilter> ChosenCompressor(bool Audio, const TCompresso
         Audio ? SelectDefaultAudioCompressor(names, -1) : SelectDefaultVideoCompressor(names, -1);
   } else {
     index = FindCompressor(list, given);
+    // An encoder the engine has but does not offer (one a user's script names, say) is refused
+    // with the engine's reason, never replaced by another.
+    if (index < 0 && !refused.empty() && !MediaEngine().KeptCompressorOptions(given).Error.Failed())
+      throw EJoinChoice(std::string(Audio ? "--acodec " : "--vcodec ") + given + ": " + refused);
     if (index < 0)
       throw EJoinChoice(std::string("unknown ") + (Audio ? "audio" : "video") + " compressor '" +
                         given + "' (see reelwright-cli compressors)");

@@ -87,8 +87,13 @@ std::string CompressorListingKey() {
          std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }
 
-std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder) {
-  if (MediaEngine().CheckCompressor(Encoder, {KindOf(Audio)}).Failed()) return nullptr;
+std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder,
+                                                    std::string* Refusal) {
+  const TEngineError e = MediaEngine().CheckCompressor(Encoder, {KindOf(Audio)});
+  if (e.Failed()) {
+    if (Refusal) *Refusal = e.Reason;
+    return nullptr;
+  }
   return std::make_shared<TCompressorFilter>(Encoder);
 }
 

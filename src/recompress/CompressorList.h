@@ -68,7 +68,8 @@ int FindCompressor(const TCompressorList& List, const std::string& Name);
 std::string CompressorListingKey();
 
 // The compressor EnumCompressors would list for that encoder, found by trying that one alone;
-// none when it would not list it.
-std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder);
+// none when it would not list it, and then Refusal (when given) gets the engine's reason.
+std::shared_ptr<TCompressorFilter> ListedCompressor(bool Audio, const std::string& Encoder,
+                                                    std::string* Refusal = nullptr);
 
 }  // namespace rw

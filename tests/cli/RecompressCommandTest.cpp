@@ -94,6 +94,14 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
   EXPECT_NE(output.find("--vopt no_such_option=1: The mpeg4 encoder has no option no_such_option"),
             std::string::npos)
       << output;
+  // An encoder the engine has but does not offer is refused by name, with why, and no other
+  // takes its place.
+  EXPECT_EQ(Cli("join --acodec libvorbis -o " + test::ShellQuote(bad) + " " + Sources(), &output),
+            2);
+  EXPECT_NE(output.find("--acodec libvorbis: The libvorbis compressor is not offered: Vorbis"),
+            std::string::npos)
+      << output;
+  EXPECT_FALSE(std::filesystem::exists(bad));
 
   // A frame size the compressor's 4:2:0 pictures cannot hold is fitted, with a note.
   std::string fitted;

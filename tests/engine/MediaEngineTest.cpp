@@ -42,6 +42,17 @@ TEST(Compressors, ListsWhatTheAVIWriterCarriesWithTheNamesUsersSee) {
 
   const TCompressorList audio = EnumCompressors(true);
   EXPECT_NE(find(audio, "pcm_s16le"), audio.end());
+
+  // Encoders whose AVI files ffmpeg itself reads wrongly are not offered, and a try of one
+  // says so and why; one that only some player lacks a decoder for (Snow) is.
+  for (const char* name : {"libx264rgb", "libtheora"}) EXPECT_EQ(find(video, name), video.end());
+  for (const char* name : {"libvorbis", "eac3", "adpcm_swf", "flac", "dfpwm"})
+    EXPECT_EQ(find(audio, name), audio.end()) << name;
+  EXPECT_NE(find(video, "snow"), video.end());
+  EXPECT_NE(find(audio, "ac3"), audio.end());
+  EXPECT_EQ(MediaEngine().CheckCompressor("libvorbis", {TMediaKind::mkAudio}).Reason,
+            "The libvorbis compressor is not offered: Vorbis in AVI has no timing of its own: "
+            "ffmpeg times its packets apart from its samples and GStreamer plays none of it");
 }
 
 TEST(Compressors, OptionsAreKeptForEveryLaterBinding) {

@@ -65,7 +65,6 @@ void CheckCount(TComplaints& Complaints, const std::string& What, long Got, long
 // Where a peer found the sound to end (below 0: no sound).
 void CheckSoundEnd(TComplaints& Complaints, const std::string& Peer, double End,
                    const TPeerExpectation& Expect) {
-  if (!Expect.SoundTimed) return;
   if (Expect.SoundEnd >= 0)
     CheckNear(Complaints, Peer + ": sound ends at", End, Expect.SoundEnd, Expect.Tolerance);
   else if (End >= 0)

@@ -13,9 +13,6 @@ struct TPeerExpectation {
   double Seconds = 0;    // where the pictures end
   double SoundEnd = -1;  // where the sound ends; below 0: no sound stream
   double Tolerance = 0;  // seconds, for both ends
-  // False for sound that AVI gives no timing of its own (Vorbis: GStreamer does not read it,
-  // ffmpeg times its packets apart from its samples): its end is not checked.
-  bool SoundTimed = true;
 };
 
 // The pictures ffmpeg decodes from the file's first video stream.

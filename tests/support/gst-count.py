@@ -4,6 +4,7 @@
 #   video PICTURES END     pictures decoded and where the last one ends, in seconds
 #   audio BUFFERS END      buffers of decoded sound and where the last one ends
 #   error TEXT / warning TEXT   what the pipeline's bus reported
+#   missing TYPE           a stream of that type that no installed decoder takes
 # Exits 0 when the pipeline reached its end, 1 otherwise, 2 when GStreamer is not usable.
 import sys
 
@@ -57,7 +58,18 @@ def on_pad(element, pad):
     pad.link(sink_pad)
 
 
+def on_unknown_type(element, pad, caps):
+    name = caps.get_structure(0).get_name() if caps and caps.get_size() else "unknown"
+    print("missing %s" % name)
+
+
+# PyGObject makes a type's Python class on its first use; two streaming threads making it at
+# once may make two that do not match ("Must be Gst.Buffer, not Buffer"). Made here first.
+Gst.Buffer.new().pts
+Gst.PadProbeInfo.get_buffer
+
 decode.connect("pad-added", on_pad)
+decode.connect("unknown-type", on_unknown_type)
 pipeline.set_state(Gst.State.PLAYING)
 bus = pipeline.get_bus()
 finished = False

@@ -92,6 +92,10 @@ struct TDecoded {
   std::vector<int64_t> Pts;  // per picture
   std::vector<int> Level;    // per picture: the grey level in its middle
   std::vector<float> Sound;  // mixed to one channel
+  // Samples before the first decoded sound by its time stamp: where the decoder swallows the
+  // first packets (WMA), players play what it gives from that time on.
+  int64_t Start = 0;
+  AVRational TimeBase{0, 1};
   int Errors = 0;
 };
 
@@ -236,6 +240,7 @@ private:
     if (!dec) throw std::bad_alloc();
     CheckAV(avcodec_parameters_to_context(dec.get(), st->codecpar), bad);
     dec->pkt_timebase = st->time_base;
+    d.TimeBase = st->time_base;
     if (avcodec_open2(dec.get(), decoder, nullptr) < 0)
       throw EMediaEngineError(ME_INVALIDMEDIA, bad);
     TPacketPtr pkt = NewPacket();
@@ -268,6 +273,9 @@ private:
       if (Frame.width != FFormat.Width || Frame.height != FFormat.Height) ++D.Errors;
       return;
     }
+    if (D.Count == 0 && D.TimeBase.num > 0 && Frame.best_effort_timestamp != AV_NOPTS_VALUE)
+      D.Start = std::max<int64_t>(
+          0, av_rescale_q(Frame.best_effort_timestamp, D.TimeBase, {1, FFormat.SampleRate}));
     SwrContext* s = nullptr;
     AVChannelLayout mono;
     av_channel_layout_default(&mono, 1);
@@ -348,10 +356,10 @@ private:
     TEncoderBehaviour b;
     for (size_t i = 0; i < D.Sound.size(); ++i)
       if (std::fabs(D.Sound[i]) > 0.3f * peak) {
-        b.Delay = static_cast<int64_t>(i) - BurstStart;
+        b.Delay = D.Start + static_cast<int64_t>(i) - BurstStart;
         break;
       }
-    b.Growth = D.Count - FSent;
+    b.Growth = D.Start + D.Count - FSent;
     return b;
   }
 

@@ -12,12 +12,12 @@
 namespace rw {
 
 struct TEncoderBehaviour {
-  // Frames or samples by which the decoded output lags the encoder's input: the encoder's
-  // priming samples and its decoder's delay, or the pictures held back for reordering.
-  // Negative when the decoder drops the start (as WMA's does).
+  // Frames or samples by which the decoded output lags the encoder's input, as players time
+  // it: the encoder's priming samples and its decoder's delay, or the pictures held back for
+  // reordering. Negative when the decoder drops the start without moving its time stamps.
   int64_t Delay = 0;
-  // Units the decoded output has beyond the input (the drained delay, a last frame's
-  // padding); negative when some never come out.
+  // Units the decoded output has beyond the input, counted from the time of its first sound
+  // (the drained delay, a last frame's padding); negative when some never come out.
   int64_t Growth = 0;
 };
 

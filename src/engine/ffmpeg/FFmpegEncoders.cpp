@@ -70,10 +70,36 @@ private:
   std::map<std::string, TOptionList> FOptions;
 };
 
-// Encoders that open and decode back in a short try but make what AVI players do not play:
-// H.264 in RGB (a 4:4:4 profile, beside libx264's 4:2:0); FLAC and DFPWM, whose packets do not
-// fit AVI's sound chunks (ffmpeg's own player reports decoding errors on every such file).
-constexpr const char* Unplayable[] = {"libx264rgb", "flac", "dfpwm"};
+// Encoders that open and decode back in a short try but are not offered, with why. An encoder
+// is left out when the file it makes is faulty: ffmpeg, the library that wrote it, decodes it
+// with errors or out of step (a wrong picture count, sound ending more than a frame away from
+// the pictures), or players read its data wrongly for a reason of the file rather than for
+// want of a decoder. A player that merely has no decoder for a format is no reason: the README
+// names those. bench/compressor-sweep.py tries every offered encoder with every player.
+struct TUnplayable {
+  const char* Encoder;
+  const char* Why;
+};
+constexpr TUnplayable Unplayable[] = {
+    {"libx264rgb", "its H.264 is of a 4:4:4 profile that AVI players do not play"},
+    {"flac", "its packets do not fit AVI's sound chunks, and ffmpeg reports decoding errors"},
+    {"dfpwm", "its packets do not fit AVI's sound chunks, and ffmpeg reports decoding errors"},
+    {"libvorbis",
+     "Vorbis in AVI has no timing of its own: ffmpeg times its packets apart from its samples "
+     "and GStreamer plays none of it"},
+    {"eac3",
+     "ffmpeg and mpv misread the length of its sound in AVI, and mencoder reads none of "
+     "the file"},
+    {"libtheora", "ffmpeg reads back only a few of its pictures from AVI"},
+    {"adpcm_swf",
+     "its blocks of 4096 samples (93 ms) make its sound end up to 93 ms after the "
+     "pictures"}};
+
+const TUnplayable* FindUnplayable(const std::string& Encoder) {
+  for (const TUnplayable& u : Unplayable)
+    if (Encoder == u.Encoder) return &u;
+  return nullptr;
+}
 
 // The better encoder of a format, put last among the encoders of that format, so that a
 // preference for the last matching name picks it: LAME gives MP3 of 5 dB better SNR than
@@ -131,8 +157,7 @@ std::vector<const AVCodec*> Candidates(TMediaKind Kind) {
   while (const AVCodec* c = av_codec_iterate(&it)) {
     if (!av_codec_is_encoder(c) || c->type != type || IsHardwareEncoder(c)) continue;
     if (avformat_query_codec(avi, c->id, FF_COMPLIANCE_NORMAL) != 1) continue;
-    auto named = [&](const char* N) { return N == std::string(c->name); };
-    if (std::any_of(std::begin(Unplayable), std::end(Unplayable), named)) continue;
+    if (FindUnplayable(c->name)) continue;
     encoders.push_back(c);
   }
   PutPreferredLast(encoders);
@@ -169,6 +194,10 @@ void CheckListedEncoder(const std::string& Encoder, const TCompressorFormat& For
   auto at = std::find_if(candidates.begin(), candidates.end(),
                          [&](const AVCodec* C) { return Encoder == C->name; });
   const char* kind = Format.Kind == TMediaKind::mkVideo ? "video" : "audio";
+  const AVCodec* named = avcodec_find_encoder_by_name(Encoder.c_str());
+  const TUnplayable* u = FindUnplayable(Encoder);
+  if (u && named && (named->type == AVMEDIA_TYPE_VIDEO) == (Format.Kind == TMediaKind::mkVideo))
+    throw EMediaEngineError(ME_NOCODEC, "The " + Encoder + " compressor is not offered: " + u->Why);
   if (at == candidates.end())
     throw EMediaEngineError(ME_NOCODEC,
                             "There is no " + std::string(kind) + " compressor " + Encoder);

@@ -26,6 +26,14 @@ void TEncoderStream::Send(AVFrame* Frame) {
     if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return;
     CheckAV(err, std::string("Encoding with ") + FCodec->codec->name + " failed");
     FPacket->stream_index = FStream->index;
+    // A stream's first picture and every picture of a codec without references decode on their
+    // own; some encoders (SMPTE VC-2, Apple Video) leave them unmarked, and an index without key
+    // frames makes players warn and unable to seek.
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(FCodec->codec_id);
+    if (FCodec->codec_type == AVMEDIA_TYPE_VIDEO &&
+        (!FPacketWritten || (codec && (codec->props & AV_CODEC_PROP_INTRA_ONLY))))
+      FPacket->flags |= AV_PKT_FLAG_KEY;
+    FPacketWritten = true;
     av_packet_rescale_ts(FPacket.get(), FCodec->time_base, FStream->time_base);
     if (!FShiftKnown) {
       FShift = FPacket->dts != AV_NOPTS_VALUE && FPacket->dts < 0 ? -FPacket->dts : 0;

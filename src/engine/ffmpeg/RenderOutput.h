@@ -38,6 +38,8 @@ private:
   // pictures before 0 would make the writer shift every stream and pad with empty chunks.
   bool FShiftKnown = false;
   int64_t FShift = 0;
+  // Whether the stream's first packet, always a key frame, has been written.
+  bool FPacketWritten = false;
 };
 
 class TRenderOutput {
