@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "join/OutputCheck.h"
 #include "media/FileReadBuffer.h"
+#include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "streamcopy/PictureKinds.h"
@@ -61,6 +63,18 @@ std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& 
     return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
   }
   return {};
+}
+
+// Pictures per second of a video stream's header; 0 when it names none.
+double RateOf(const TAVIStreamHeader& Video) {
+  return Video.Scale && Video.Rate ? static_cast<double>(Video.Rate) / Video.Scale : 0;
+}
+
+// Whether a source's converted pictures follow one another at the output's rate OutRate
+// instead of keeping their times: its header rate Claimed is no rate of pictures, and timed by
+// it a thousand pictures a second would keep a few of them.
+bool Retimed(const TSourcePlan& Plan, double Claimed, double OutRate) {
+  return Plan.ConvertPictures && !PlausibleFrameRate(Claimed) && OutRate > 0;
 }
 
 }  // namespace
@@ -130,6 +144,8 @@ void TAVIFileJoiner::ScanSources() {
   FSeconds.clear();
   FTotalWeight = 0;
   TSoundTiming timing;
+  std::vector<std::pair<double, uint32_t>> claimed;  // each source's header rate and length
+  double outRate = 0;
   for (size_t i = 0; i < FFiles.size(); ++i) {
     TReaderPass pass(FReader, FFiles[i], true);
     FScanned.push_back(FReader.File().Identity());
@@ -138,6 +154,8 @@ void TAVIFileJoiner::ScanSources() {
     const uint32_t frames = video.Length;
     FSeconds.push_back(
         video.Scale && video.Rate ? static_cast<double>(frames) * video.Scale / video.Rate : 0);
+    claimed.emplace_back(RateOf(video), frames);
+    if (i == FHeaderSource) outRate = RateOf(video);
     FTotalFrames += frames;
     FTotalSize += FReader.GetFileSize();
     // Decoding and encoding take many times what copying does: pictures the most.
@@ -151,6 +169,8 @@ void TAVIFileJoiner::ScanSources() {
     const TAVIStream* audio = FReader.AudioStream();
     if (audio && !plan.ConvertSound) timing.Add(*audio);
   }
+  for (size_t i = 0; i < FFiles.size(); ++i)
+    if (Retimed(PlanOf(i), claimed[i].first, outRate)) FSeconds[i] = claimed[i].second / outRate;
   FSoundByFrames = timing.ByFrames();
 }
 
@@ -296,11 +316,18 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   if (!plan.Copied()) {
     TConvertRequest request;
     request.FileName = FFiles[Index];
-    // The source's length is that of the pictures it holds.
-    request.Seconds =
-        vh.Scale && vh.Rate ? static_cast<double>(video->ChunkCount()) * vh.Scale / vh.Rate : 0;
+    // The source's length is that of the pictures it holds, at its header's rate or, where
+    // that is no rate of pictures, at the output's.
+    const TAVIStreamHeader& out = FOut.VideoHeader;
+    const uint32_t held = video->ChunkCount();
+    request.Seconds = vh.Scale && vh.Rate ? static_cast<double>(held) * vh.Scale / vh.Rate : 0;
+    if (Retimed(plan, RateOf(vh), RateOf(out))) {
+      request.PictureRate = RateOf(out);
+      request.Seconds = held / request.PictureRate;
+      FWarnings.push_back(
+          RetimedPicturesWarning(FFiles[Index], RateOf(vh), held, request.PictureRate));
+    }
     if (plan.ConvertPictures) {
-      const TAVIStreamHeader& out = FOut.VideoHeader;
       const long double made =
           out.Scale ? std::round(static_cast<long double>(request.Seconds) * out.Rate / out.Scale)
                     : 0;

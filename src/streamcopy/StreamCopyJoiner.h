@@ -37,6 +37,9 @@ struct TConvertRequest {
   std::vector<uint8_t> FirstKeyFrame;
   double Seconds = 0;
   uint32_t PictureCount = 0;  // pictures to make, at the output's rate
+  // 0: the pictures keep the times the source gives them; else they follow one another at
+  // this many per second from its start (a source whose header rate is no rate of pictures).
+  double PictureRate = 0;
 };
 using TConverterFactory =
     std::function<std::unique_ptr<IConvertedChunks>(const TConvertRequest& Request)>;

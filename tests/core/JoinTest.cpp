@@ -439,6 +439,53 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
 }
 
+// A file whose header claims a million pictures a second (and whose pictures are larger): the
+// proposed join converts its pictures, which follow one another at the output's rate (timed by
+// the header, all fifty would fall within the first output picture), keeps its sound with them
+// and says so, as the recompressing join does.
+TEST_F(Join, ConvertedPicturesOfAnImplausibleHeaderRateFollowAtTheOutputsRate) {
+  const std::string kept = Dir.File("kept.avi"), made = Dir.File("made.avi"),
+                    fast = Dir.File("fast.avi");
+  test::MakeFlashBeepClip(kept, 2, 2, "pcm_s16le");
+  test::TFlashPictures larger;
+  larger.Size = "96x72";
+  test::MakeFlashBeepClip(made, 2, 2, "pcm_s16le", "", larger);
+  std::string bytes = test::ReadFileBytes(made);
+  const size_t strh = bytes.find("strh") + 8;  // the video stream's header comes first
+  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 20, 1);
+  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 24, 1000000);
+  test::WriteFileBytes(fast, bytes);
+  const int pictures = test::DecodedPictures(kept);
+  ASSERT_EQ(pictures, 50);
+
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  TJoinDecision d = DecideJoin(List({kept, fast}), choices);
+  ASSERT_TRUE(d.Request.JoinWORecomp);
+  EXPECT_EQ(d.Request.HeaderFile, 0u);
+  ASSERT_EQ(d.Request.Plans.size(), 2u);
+  EXPECT_TRUE(d.Request.Plans[0].Copied());
+  EXPECT_TRUE(d.Request.Plans[1].ConvertPictures);
+  EXPECT_FALSE(d.Request.Plans[1].ConvertSound);
+  test::TRecordingProgress progress(Log);
+  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+  EXPECT_EQ(result.Warnings,
+            std::vector<std::string>{"The file " + fast +
+                                     " claims 1000000 frames per second; its 50 pictures were "
+                                     "joined at 25 frames per second"});
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::DecodedPictures(Out), 2 * pictures);
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), 4.0, 1.0 / 25);
+  // Each second's flash where its source has it, with its beep: the pictures move on.
+  const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
+  ASSERT_EQ(all.Flashes.size(), 4u);
+  ASSERT_EQ(all.Beeps.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(all.Flashes[i], 0.2 + static_cast<double>(i), 0.5 / 25 + 1e-3) << i;
+    EXPECT_NEAR(all.Beeps[i], all.Flashes[i], 0.5 / 25 + 1e-3) << i;
+  }
+}
+
 // H.264 after start codes whose first key frame begins with a zero byte more (as a byte stream
 // may): the decision asks about the very stream the join continues, first key frame included,
 // and the engine continues it; the file that differs is converted, not everything recompressed.
