@@ -298,6 +298,12 @@ std::unique_ptr<IConvertedChunks> TAVIFileJoiner::StartConverting(const TConvert
   return chunks;
 }
 
+int TAVIFileJoiner::StreamIndexOf(const TAVIStream& Stream) const {
+  for (int i = 0; i < FReader.StreamCount(); ++i)
+    if (&FReader.Streams(i) == &Stream) return i;
+  return -1;
+}
+
 bool TAVIFileJoiner::JoinSource(size_t Index) {
   const TSourcePlan plan = PlanOf(Index);
   TReaderPass pass(FReader, FFiles[Index], false);
@@ -427,19 +433,23 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
         key = KeyFrameOfPicture(compression, data, size).value_or(key);
     }
     if (!got) {
-      if (!ownOrder) {
-        // The stream ends here: converted, or cut short.
-        if (stream == video)
-          next = TNext::RestOfSound;
-        else
-          soundLeft = false;
+      // A copied chunk its index lists that cannot be read: the index points elsewhere or past
+      // the data, and the source is read on by walking its data, from where each stream
+      // stands (this chunk again). Where that walk is what failed, the stream ends here (the
+      // source was damaged or cut short).
+      const bool listed = !(stream == video ? pictures : sound) && chunk < stream->ChunkCount();
+      if (!ownOrder && listed) streamIndex = StreamIndexOf(*stream);
+      if (listed && FReader.RestartWalkFromData(streamIndex, chunk)) {
+        if (FSoundSync && !pictures) FSoundSync->SetSourcePictures(video->ChunkCount());
+        (stream == video ? nextPicture : nextSound) = chunk;
         continue;
       }
-      // The index points elsewhere or past the data: the source is read on by walking its
-      // data, from where each stream stands. Where that walk is what failed, the source ends
-      // here (it was damaged or cut short).
-      if (!FReader.RestartWalkFromData(streamIndex, chunk)) break;
-      if (FSoundSync) FSoundSync->SetSourcePictures(FReader.VideoStream()->ChunkCount());
+      if (ownOrder) break;
+      // The stream ends here: converted, or cut short.
+      if (stream == video)
+        next = TNext::RestOfSound;
+      else
+        soundLeft = false;
       continue;
     }
 

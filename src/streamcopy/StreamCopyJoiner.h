@@ -147,6 +147,8 @@ private:
   // Writes one source by its plan: its pictures and its sound copied from its index, or pulled
   // from FConvert as converted chunks; false when the user cancelled.
   bool JoinSource(size_t Index);
+  // The number of the open source's stream Stream (one of its streams).
+  int StreamIndexOf(const TAVIStream& Stream) const;
   // The converted chunks Request asks for; raises when there is no converter.
   std::unique_ptr<IConvertedChunks> StartConverting(const TConvertRequest& Request);
   TSourcePlan PlanOf(size_t Index) const {
