@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/ListTexts.h"
+#include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "recompress/RecompressJoiner.h"

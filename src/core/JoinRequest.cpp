@@ -136,6 +136,7 @@ std::unique_ptr<IConvertedChunks> StartEngineConvert(const TConvertRequest& Requ
       StreamTargetOf(Request.Pictures, Request.Header, Request.Format, Request.FirstKeyFrame);
   plan.Seconds = Request.Seconds;
   plan.Pictures = Request.PictureCount;
+  plan.PictureRate = Request.PictureRate;
   plan.StretchMode = StretchModeOf(Resize);
   TEngineResult<std::unique_ptr<IConvertJob>> job = MediaEngine().StartConvert(plan);
   if (job.Error.Failed() || !job.Value)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "media/AVIRead.h"
@@ -167,6 +168,26 @@ bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B) {
 
 bool SameRate(double A, double B) {
   return std::fabs(A - B) <= 1e-5 * std::max(std::fabs(A), std::fabs(B));
+}
+
+std::string RateText(double Rate) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", Rate);
+  std::string s = text;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.') s.pop_back();
+  if (s == "0" && Rate > 0) {
+    std::snprintf(text, sizeof text, "%g", Rate);
+    s = text;
+  }
+  return s;
+}
+
+std::string RetimedPicturesWarning(const std::string& FileName, double Claimed, uint64_t Pictures,
+                                   double Rate) {
+  return "The file " + FileName + " claims " + RateText(Claimed) + " frames per second; its " +
+         std::to_string(Pictures) + " pictures were joined at " + RateText(Rate) +
+         " frames per second";
 }
 
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {

@@ -67,6 +67,22 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
 bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B);
 // Two rates that differ by at most 10 ppm are one rate written two ways.
 bool SameRate(double A, double B);
+
+// Rates of pictures a source may have: from one picture every ten seconds (a slide show) up to,
+// not including, the most a join makes (1000 per second). A header rate outside them is no rate
+// the pictures were made at: a join gives such a source's pictures its own rate instead.
+inline constexpr double MinPlausibleFrameRate = 0.1;
+inline constexpr double MaxPlausibleFrameRate = 1000;
+inline bool PlausibleFrameRate(double Rate) {
+  return Rate >= MinPlausibleFrameRate && Rate < MaxPlausibleFrameRate;
+}
+// A rate as people write it: "1000000", "29.97", "0.000001".
+std::string RateText(double Rate);
+// The warning of a join that gave the Pictures of a file whose header claims the rate Claimed
+// the join's Rate instead: "The file NAME claims C frames per second; its N pictures were
+// joined at R frames per second".
+std::string RetimedPicturesWarning(const std::string& FileName, double Claimed, uint64_t Pictures,
+                                   double Rate);
 // True when A's sound can be joined to B's into one stream: same format tag, channels, sample
 // rate, bits, block align, timing and sub-format.
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B);

@@ -10,6 +10,7 @@
 #include "join/OutputCheck.h"
 #include "media/AVIFacts.h"
 #include "media/AVIRead.h"
+#include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "recompress/CompressorList.h"
@@ -27,20 +28,6 @@ std::string SizeText(int32_t Width, int32_t Height) {
 TRenderEncoder EncoderOf(const std::shared_ptr<TCompressorFilter>& Compressor) {
   if (!Compressor) return {};
   return {Compressor->EncoderName(), Compressor->Options()};
-}
-
-// A rate as people write it: "1000000", "29.97", "0.000001".
-std::string RateText(double Rate) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.6f", Rate);
-  std::string s = text;
-  s.erase(s.find_last_not_of('0') + 1);
-  if (s.back() == '.') s.pop_back();
-  if (s == "0" && Rate > 0) {
-    std::snprintf(text, sizeof text, "%g", Rate);
-    s = text;
-  }
-  return s;
 }
 
 }  // namespace
@@ -176,10 +163,8 @@ TRenderPlan TDSVideoJoiner::BuildPlan(std::vector<std::string>* Warnings) const 
       source.PictureRate = FFrameRate;
       source.Length = info.Pictures / FFrameRate;
       if (Warnings)
-        Warnings->push_back("The file " + name + " claims " + RateText(info.PictureRate) +
-                            " frames per second; its " + std::to_string(info.Pictures) +
-                            " pictures were joined at " + RateText(FFrameRate) +
-                            " frames per second");
+        Warnings->push_back(
+            RetimedPicturesWarning(name, info.PictureRate, info.Pictures, FFrameRate));
     }
     if (std::llround(source.Length * FFrameRate) < 1)
       throw Exception("The file " + name + " gives no picture at " + RateText(FFrameRate) +

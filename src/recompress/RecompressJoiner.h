@@ -66,15 +66,6 @@ inline constexpr uint64_t DecodedBytesPerFileByte = 256;
 // or "The file X claims sound of R samples per second, which its N bytes cannot hold".
 void CheckHeldBounds(const std::string& FileName, const THeldPictures& Held);
 
-// Rates of pictures a source may have: from one picture every ten seconds (a slide show) up to,
-// not including, the most a join makes (1000 per second). A header rate outside them is no rate
-// the pictures were made at.
-inline constexpr double MinPlausibleFrameRate = 0.1;
-inline constexpr double MaxPlausibleFrameRate = 1000;
-inline bool PlausibleFrameRate(double Rate) {
-  return Rate >= MinPlausibleFrameRate && Rate < MaxPlausibleFrameRate;
-}
-
 // A frame size fitted to what the video compressor takes (whole chroma samples: even sizes for
 // 4:2:0), with the note that tells the user how and why it changed; no note when the compressor
 // takes the size (or is none). Raises when the media engine cannot be loaded.

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "join/OutputCheck.h"
 #include "media/FileReadBuffer.h"
+#include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "streamcopy/PictureKinds.h"
@@ -61,6 +63,18 @@ std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& 
     return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
   }
   return {};
+}
+
+// Pictures per second of a video stream's header; 0 when it names none.
+double RateOf(const TAVIStreamHeader& Video) {
+  return Video.Scale && Video.Rate ? static_cast<double>(Video.Rate) / Video.Scale : 0;
+}
+
+// Whether a source's converted pictures follow one another at the output's rate OutRate
+// instead of keeping their times: its header rate Claimed is no rate of pictures, and timed by
+// it a thousand pictures a second would keep a few of them.
+bool Retimed(const TSourcePlan& Plan, double Claimed, double OutRate) {
+  return Plan.ConvertPictures && !PlausibleFrameRate(Claimed) && OutRate > 0;
 }
 
 }  // namespace
@@ -130,6 +144,8 @@ void TAVIFileJoiner::ScanSources() {
   FSeconds.clear();
   FTotalWeight = 0;
   TSoundTiming timing;
+  std::vector<std::pair<double, uint32_t>> claimed;  // each source's header rate and length
+  double outRate = 0;
   for (size_t i = 0; i < FFiles.size(); ++i) {
     TReaderPass pass(FReader, FFiles[i], true);
     FScanned.push_back(FReader.File().Identity());
@@ -138,6 +154,8 @@ void TAVIFileJoiner::ScanSources() {
     const uint32_t frames = video.Length;
     FSeconds.push_back(
         video.Scale && video.Rate ? static_cast<double>(frames) * video.Scale / video.Rate : 0);
+    claimed.emplace_back(RateOf(video), frames);
+    if (i == FHeaderSource) outRate = RateOf(video);
     FTotalFrames += frames;
     FTotalSize += FReader.GetFileSize();
     // Decoding and encoding take many times what copying does: pictures the most.
@@ -151,6 +169,8 @@ void TAVIFileJoiner::ScanSources() {
     const TAVIStream* audio = FReader.AudioStream();
     if (audio && !plan.ConvertSound) timing.Add(*audio);
   }
+  for (size_t i = 0; i < FFiles.size(); ++i)
+    if (Retimed(PlanOf(i), claimed[i].first, outRate)) FSeconds[i] = claimed[i].second / outRate;
   FSoundByFrames = timing.ByFrames();
 }
 
@@ -278,6 +298,12 @@ std::unique_ptr<IConvertedChunks> TAVIFileJoiner::StartConverting(const TConvert
   return chunks;
 }
 
+int TAVIFileJoiner::StreamIndexOf(const TAVIStream& Stream) const {
+  for (int i = 0; i < FReader.StreamCount(); ++i)
+    if (&FReader.Streams(i) == &Stream) return i;
+  return -1;
+}
+
 bool TAVIFileJoiner::JoinSource(size_t Index) {
   const TSourcePlan plan = PlanOf(Index);
   TReaderPass pass(FReader, FFiles[Index], false);
@@ -296,11 +322,18 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   if (!plan.Copied()) {
     TConvertRequest request;
     request.FileName = FFiles[Index];
-    // The source's length is that of the pictures it holds.
-    request.Seconds =
-        vh.Scale && vh.Rate ? static_cast<double>(video->ChunkCount()) * vh.Scale / vh.Rate : 0;
+    // The source's length is that of the pictures it holds, at its header's rate or, where
+    // that is no rate of pictures, at the output's.
+    const TAVIStreamHeader& out = FOut.VideoHeader;
+    const uint32_t held = video->ChunkCount();
+    request.Seconds = vh.Scale && vh.Rate ? static_cast<double>(held) * vh.Scale / vh.Rate : 0;
+    if (Retimed(plan, RateOf(vh), RateOf(out))) {
+      request.PictureRate = RateOf(out);
+      request.Seconds = held / request.PictureRate;
+      FWarnings.push_back(
+          RetimedPicturesWarning(FFiles[Index], RateOf(vh), held, request.PictureRate));
+    }
     if (plan.ConvertPictures) {
-      const TAVIStreamHeader& out = FOut.VideoHeader;
       const long double made =
           out.Scale ? std::round(static_cast<long double>(request.Seconds) * out.Rate / out.Scale)
                     : 0;
@@ -400,19 +433,23 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
         key = KeyFrameOfPicture(compression, data, size).value_or(key);
     }
     if (!got) {
-      if (!ownOrder) {
-        // The stream ends here: converted, or cut short.
-        if (stream == video)
-          next = TNext::RestOfSound;
-        else
-          soundLeft = false;
+      // A copied chunk its index lists that cannot be read: the index points elsewhere or past
+      // the data, and the source is read on by walking its data, from where each stream
+      // stands (this chunk again). Where that walk is what failed, the stream ends here (the
+      // source was damaged or cut short).
+      const bool listed = !(stream == video ? pictures : sound) && chunk < stream->ChunkCount();
+      if (!ownOrder && listed) streamIndex = StreamIndexOf(*stream);
+      if (listed && FReader.RestartWalkFromData(streamIndex, chunk)) {
+        if (FSoundSync && !pictures) FSoundSync->SetSourcePictures(video->ChunkCount());
+        (stream == video ? nextPicture : nextSound) = chunk;
         continue;
       }
-      // The index points elsewhere or past the data: the source is read on by walking its
-      // data, from where each stream stands. Where that walk is what failed, the source ends
-      // here (it was damaged or cut short).
-      if (!FReader.RestartWalkFromData(streamIndex, chunk)) break;
-      if (FSoundSync) FSoundSync->SetSourcePictures(FReader.VideoStream()->ChunkCount());
+      if (ownOrder) break;
+      // The stream ends here: converted, or cut short.
+      if (stream == video)
+        next = TNext::RestOfSound;
+      else
+        soundLeft = false;
       continue;
     }
 

@@ -37,6 +37,9 @@ struct TConvertRequest {
   std::vector<uint8_t> FirstKeyFrame;
   double Seconds = 0;
   uint32_t PictureCount = 0;  // pictures to make, at the output's rate
+  // 0: the pictures keep the times the source gives them; else they follow one another at
+  // this many per second from its start (a source whose header rate is no rate of pictures).
+  double PictureRate = 0;
 };
 using TConverterFactory =
     std::function<std::unique_ptr<IConvertedChunks>(const TConvertRequest& Request)>;
@@ -144,6 +147,8 @@ private:
   // Writes one source by its plan: its pictures and its sound copied from its index, or pulled
   // from FConvert as converted chunks; false when the user cancelled.
   bool JoinSource(size_t Index);
+  // The number of the open source's stream Stream (one of its streams).
+  int StreamIndexOf(const TAVIStream& Stream) const;
   // The converted chunks Request asks for; raises when there is no converter.
   std::unique_ptr<IConvertedChunks> StartConverting(const TConvertRequest& Request);
   TSourcePlan PlanOf(size_t Index) const {

@@ -239,18 +239,35 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
 }
 
 // Mixed sound: MP3 camera clips, one clip with 48 kHz PCM first in the list, one without sound
-// and one with AAC sound shorter than its pictures. The proposed join keeps the MP3 format (it
-// covers most of the time) with the headers of its first file, copies the MP3 clips' chunks bit
-// for bit, converts the PCM and AAC clips' sound into the output's exact MP3 stream and gives
-// the silent clip silence: every beep stays
+// and one with AAC sound shorter than its pictures and an index that points one picture at the
+// wrong chunk. The proposed join keeps the MP3 format (it covers most of the time) with the
+// headers of its first file, copies the MP3 clips' chunks bit for bit (and all of the AAC
+// clip's pictures, read on by walking its data), converts the PCM and AAC clips' sound into the
+// output's exact MP3 stream and gives the silent clip silence: every beep stays
 // with its flash at every join point, and every player reads the output whole.
 TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
   const std::string pcm = Dir.File("pcm48.avi"), mp3 = Dir.File("mp3.avi"),
-                    mute = Dir.File("mute.avi"), aac = Dir.File("aac.avi");
+                    mute = Dir.File("mute.avi"), aac = Dir.File("aac.avi"),
+                    aacWhole = Dir.File("aac-whole.avi");
   test::MakeFlashBeepClip(pcm, 2, 2.5, "pcm_s16le", "-ar 48000 -ac 2");
   test::MakeFlashBeepClip(mp3, 2, 2, "libmp3lame", "-b:a 64k");
   test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
-  test::MakeFlashBeepClip(aac, 2, 1.5, "aac", "-ac 2");
+  test::MakeFlashBeepClip(aacWhole, 2, 1.5, "aac", "-ac 2");
+  // The AAC clip's index lists a picture past its middle at the sound chunk after it: its
+  // pictures are read on by walking its data, and all of them are copied.
+  std::string damaged = test::ReadFileBytes(aacWhole);
+  const test::TRiffChunk idx1 =
+      test::FindChunk(test::ListChunks(damaged, 12, damaged.size()), "idx1");
+  const size_t entries = idx1.Size / 16;
+  size_t k = entries / 2;
+  while (k + 1 < entries && !(damaged.compare(idx1.DataPos() + 16 * k, 4, "00dc") == 0 &&
+                              damaged.compare(idx1.DataPos() + 16 * (k + 1), 2, "01") == 0))
+    ++k;
+  ASSERT_LT(k + 1, entries);
+  damaged.replace(idx1.DataPos() + 16 * k + 8, 4, damaged.substr(idx1.DataPos() + 16 * k + 24, 4));
+  test::WriteFileBytes(aac, damaged);
+  // What a source holds, as its undamaged file holds it.
+  const auto whole = [&](const std::string& F) { return F == aac ? aacWhole : F; };
   const std::vector<std::string> files = {pcm, mp3, mute, aac, mp3, mp3};
   TJoinChoices choices;
   choices.OutFileName = Out;
@@ -307,7 +324,7 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
   std::vector<std::string> pictures, own;
   for (const test::TChunkCopy& c : test::StreamChunks(Out, true)) pictures.push_back(c.Data);
   for (const std::string& f : files)
-    for (const test::TChunkCopy& c : test::StreamChunks(f, true)) own.push_back(c.Data);
+    for (const test::TChunkCopy& c : test::StreamChunks(whole(f), true)) own.push_back(c.Data);
   EXPECT_TRUE(pictures == own) << pictures.size() << " pictures, sources " << own.size();
   std::vector<std::string> joined, mp3Sound;
   for (const test::TChunkCopy& c : sound) joined.push_back(c.Data);
@@ -326,7 +343,7 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
     if (f == mute) {
       EXPECT_TRUE(beep < 0 || beep >= joinPoint + 2 - 1e-6) << "a beep in the silence at " << beep;
     } else {
-      const test::TFlashesAndBeeps src = test::FlashesAndBeeps(f);
+      const test::TFlashesAndBeeps src = test::FlashesAndBeeps(whole(f));
       ASSERT_FALSE(src.Flashes.empty() || src.Beeps.empty()) << f;
       ASSERT_GE(beep, 0) << f << " at " << joinPoint;
       EXPECT_NEAR(beep - flash, src.Beeps[0] - src.Flashes[0], 1152.0 / 44100)
@@ -338,7 +355,7 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
   // (an empty chunk repeats one and lasts as long), and the sound to the last picture within an
   // MP3 frame.
   test::TPeerExpectation expect;
-  for (const std::string& f : files) expect.Pictures += test::DecodedPictures(f);
+  for (const std::string& f : files) expect.Pictures += test::DecodedPictures(whole(f));
   expect.Seconds = expect.SoundEnd = static_cast<double>(own.size()) / 25;
   expect.Tolerance = 2 * 1152.0 / 44100;
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
@@ -437,6 +454,48 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
   expect.Seconds = expect.SoundEnd = joinPoint;
   expect.Tolerance = 1.0 / 25;
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+}
+
+// A file whose header claims a million pictures a second (and whose pictures are larger): the
+// proposed join converts its pictures, which follow one another at the output's rate (timed by
+// the header, all fifty would fall within the first output picture), keeps its sound with them
+// and says so, as the recompressing join does.
+TEST_F(Join, ConvertedPicturesOfAnImplausibleHeaderRateFollowAtTheOutputsRate) {
+  const std::string kept = Dir.File("kept.avi"), made = Dir.File("made.avi"),
+                    fast = Dir.File("fast.avi");
+  test::MakeFlashBeepClip(kept, 2, 2, "pcm_s16le");
+  test::TFlashPictures larger;
+  larger.Size = "96x72";
+  test::MakeFlashBeepClip(made, 2, 2, "pcm_s16le", "", larger);
+  std::string bytes = test::ReadFileBytes(made);
+  const size_t strh = bytes.find("strh") + 8;  // the video stream's header comes first
+  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 20, 1);
+  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 24, 1000000);
+  test::WriteFileBytes(fast, bytes);
+
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  TJoinDecision d = DecideJoin(List({kept, fast}), choices);
+  ASSERT_TRUE(d.Request.JoinWORecomp);
+  ASSERT_EQ(d.Request.Plans.size(), 2u);
+  EXPECT_TRUE(d.Request.Plans[1].ConvertPictures);
+  test::TRecordingProgress progress(Log);
+  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+  EXPECT_EQ(result.Warnings,
+            std::vector<std::string>{"The file " + fast +
+                                     " claims 1000000 frames per second; its 50 pictures were "
+                                     "joined at 25 frames per second"});
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::DecodedPictures(Out), 100);
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), 4.0, 1.0 / 25);
+  // Each second's flash where its source has it, with its beep: the pictures move on.
+  const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
+  ASSERT_EQ(all.Flashes.size(), 4u);
+  ASSERT_EQ(all.Beeps.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(all.Flashes[i], 0.2 + static_cast<double>(i), 0.5 / 25 + 1e-3) << i;
+    EXPECT_NEAR(all.Beeps[i], all.Flashes[i], 0.5 / 25 + 1e-3) << i;
+  }
 }
 
 // H.264 after start codes whose first key frame begins with a zero byte more (as a byte stream

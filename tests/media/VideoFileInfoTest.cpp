@@ -258,5 +258,14 @@ TEST_F(VideoUtilsTest, SoundThatCannotBeOneStreamDoesNotMatch) {
   EXPECT_TRUE(SameAudioFormat(*mp3(1152, 44100, 0, 1152), *mp3(128, 4900, 0, 1152)));
 }
 
+// A slide show of one picture every ten seconds is a rate pictures are made at; the join's own
+// most, a thousand a second, is not.
+TEST(PlausibleFrameRate, TakesSlideShowsUpToBelowTheJoinsMost) {
+  EXPECT_TRUE(PlausibleFrameRate(1.0 / 10));
+  EXPECT_FALSE(PlausibleFrameRate(0.0999));
+  EXPECT_TRUE(PlausibleFrameRate(999.99));
+  EXPECT_FALSE(PlausibleFrameRate(1000));
+}
+
 }  // namespace
 }  // namespace rw

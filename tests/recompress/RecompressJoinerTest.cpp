@@ -925,15 +925,6 @@ TEST(ResizeMethodOfItem, FollowsTheOrderOfTheList) {
   EXPECT_EQ(StretchModeOf(rmCrop), RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX);
 }
 
-// A slide show of one picture every ten seconds is a rate pictures are made at; the join's own
-// most, a thousand a second, is not.
-TEST(PlausibleFrameRate, TakesSlideShowsUpToBelowTheJoinsMost) {
-  EXPECT_TRUE(PlausibleFrameRate(1.0 / 10));
-  EXPECT_FALSE(PlausibleFrameRate(0.0999));
-  EXPECT_TRUE(PlausibleFrameRate(999.99));
-  EXPECT_FALSE(PlausibleFrameRate(1000));
-}
-
 TEST(RenderPercent, StaysWithinRange) {
   EXPECT_DOUBLE_EQ(RenderPercent(5, 20), 25.0);
   EXPECT_DOUBLE_EQ(RenderPercent(0, 0), 0.0);
