@@ -84,7 +84,7 @@ TComplaints FFmpegPeer(const std::string& File, const TPeerExpectation& Expect) 
       &out);
   if (rc != 0) c.push_back("ffmpeg: exit status " + std::to_string(rc));
   long pictures = 0;
-  double videoEnd = 0, soundEnd = -1;
+  double videoEnd = 0, soundEnd = -1, lastVideoEnd = 0, lastSoundEnd = 0;
   std::istringstream lines(out);
   std::string line;
   while (std::getline(lines, line)) {
@@ -101,9 +101,14 @@ TComplaints FFmpegPeer(const std::string& File, const TPeerExpectation& Expect) 
       c.push_back("ffmpeg: " + line);
       continue;
     }
-    const double end = std::atof(fields["best_effort_timestamp_time"].c_str()) +
-                       std::atof(fields["pkt_duration_time"].c_str());
-    if (type == "video") {
+    // A frame the decoder gives without a time follows the one before it, as players play it.
+    const bool video = type == "video";
+    const std::string& at = fields["best_effort_timestamp_time"];
+    const double start =
+        at.empty() || at == "N/A" ? (video ? lastVideoEnd : lastSoundEnd) : std::atof(at.c_str());
+    const double end = start + std::atof(fields["pkt_duration_time"].c_str());
+    (video ? lastVideoEnd : lastSoundEnd) = end;
+    if (video) {
       ++pictures;
       videoEnd = std::max(videoEnd, end);
     } else {
