@@ -15,32 +15,23 @@ namespace {
 constexpr size_t FirstIndexEntries = 64;
 }  // namespace
 
-bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos, bool SizeFromWalk) {
+void TAVIStream::ReserveIndex(size_t Count) {
   std::vector<TEntry>& entries = FIndex.Entries;
-  if (entries.size() >= std::numeric_limits<uint32_t>::max() || !FReader.TakeIndexEntry())
-    return false;
-  if (entries.size() == entries.capacity()) {
-    try {
-      entries.reserve(entries.size() + std::max(FirstIndexEntries, entries.size() / 2));
-    } catch (const std::bad_alloc&) {
-      throw Exception("Out of memory");
-    }
+  // Never room for more entries than a chunk number counts.
+  constexpr size_t most = std::numeric_limits<uint32_t>::max();
+  const size_t room = entries.size() + std::min(Count, most - entries.size());
+  if (room <= entries.capacity()) return;
+  try {
+    entries.reserve(room);
+  } catch (const std::bad_alloc&) {
+    throw Exception("Out of memory");
   }
-  const uint8_t flags =
-      static_cast<uint8_t>((KeyFrame ? EntryKeyFrame : 0) | (SizeFromWalk ? EntrySizeFromWalk : 0));
-  entries.push_back(TEntry{FilePos, FIndex.Bytes, Size, flags});
-  FIndex.Bytes += Size;
-  return true;
 }
 
-bool TAVIStream::GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const {
-  if (Index >= ChunkCount()) return false;
-  const TEntry& e = FIndex.Entries[Index];
-  Entry.FilePos = e.FilePos;
-  Entry.Size = e.Size;
-  Entry.KeyFrame = (e.Flags & EntryKeyFrame) != 0;
-  Entry.StreamPos = e.StreamPos;
-  Entry.SizeFromWalk = (e.Flags & EntrySizeFromWalk) != 0;
+bool TAVIStream::GrowIndex() {
+  const size_t held = FIndex.Entries.size();
+  if (held == std::numeric_limits<uint32_t>::max() || FReader.FIndexBudget == 0) return false;
+  ReserveIndex(std::max(FirstIndexEntries, held / 2));
   return true;
 }
 
