@@ -57,8 +57,8 @@ bool TAVIStream::ReadSuperIndex() {
     FReader.FIndexProblem = "Unsupported type of super index: " + std::to_string(h.Type);
     return false;
   }
-  // Calls Each(position) for every standard index the super index lists, until Each returns
-  // false; returns what the last call returned.
+  // Calls Each(position) for every standard index the super index lists; stops and returns
+  // false as soon as Each returns false.
   auto forEachStandardIndex = [&](auto&& Each) {
     for (uint32_t i = 0; i < h.EntriesInUse; ++i) {
       uint8_t e[riff::SuperIndexEntrySize];
