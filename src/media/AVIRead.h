@@ -101,7 +101,20 @@ private:
   struct TIndex {
     std::vector<TEntry> Entries;
     int64_t Bytes = 0;
+    // Whether the entries so far run in file order, each chunk after the previous one's data,
+    // and where the next one's data may then begin at the earliest: indexes list a stream's
+    // chunks in file order, so this tells most indexes from damaged ones as they are read.
+    bool InOrder = true;
+    int64_t NextData = INT64_MIN;
   };
+  // Where the data of a chunk after one at Pos of Size bytes may begin at the earliest (after
+  // this chunk's data and the next one's 8-byte header); saturated against positions that a
+  // damaged index puts near the end of the range.
+  static int64_t NextDataAfter(int64_t Pos, uint32_t Size) {
+    int64_t next;
+    if (__builtin_add_overflow(Pos, int64_t{Size} + riff::ChunkHeaderSize, &next)) next = INT64_MAX;
+    return next;
+  }
 
   TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize);
   // Reads 'strh', 'strf', 'vprp' and the position of 'indx' from this stream's list.
@@ -312,6 +325,8 @@ inline bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t File
       static_cast<uint8_t>((KeyFrame ? EntryKeyFrame : 0) | (SizeFromWalk ? EntrySizeFromWalk : 0));
   entries.push_back(TEntry{FilePos, FIndex.Bytes, Size, flags});
   FIndex.Bytes += Size;
+  if (FilePos < FIndex.NextData) FIndex.InOrder = false;
+  FIndex.NextData = NextDataAfter(FilePos, Size);
   return true;
 }
 

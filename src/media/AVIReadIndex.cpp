@@ -59,30 +59,14 @@ bool TAVIStream::IsChunkHeader(const uint8_t* Header, const TAVIIndexEntry& Entr
 }
 
 bool TAVIStream::HasOverlappingEntries() const {
-  // Where the next chunk's data may begin at the earliest; saturated against positions that
-  // a damaged index puts near the end of the range.
-  auto nextData = [](int64_t Pos, uint32_t Size) {
-    const int64_t span = static_cast<int64_t>(Size) + riff::ChunkHeaderSize;
-    return Pos > std::numeric_limits<int64_t>::max() - span ? std::numeric_limits<int64_t>::max()
-                                                            : Pos + span;
-  };
-  // Indexes list a stream's chunks in file order: one pass tells. Only others are sorted.
-  int64_t earliest = std::numeric_limits<int64_t>::min();
-  bool ordered = true;
-  for (const TEntry& e : FIndex.Entries) {
-    if (e.FilePos < earliest) {
-      ordered = false;
-      break;
-    }
-    earliest = nextData(e.FilePos, e.Size);
-  }
-  if (ordered) return false;
+  // Entries in file order were told apart as they were added. Only others are sorted.
+  if (FIndex.InOrder) return false;
   std::vector<std::pair<int64_t, uint32_t>> spans;
   spans.reserve(FIndex.Entries.size());
   for (const TEntry& e : FIndex.Entries) spans.emplace_back(int64_t{e.FilePos}, uint32_t{e.Size});
   std::sort(spans.begin(), spans.end());
   for (size_t i = 1; i < spans.size(); ++i)
-    if (spans[i].first < nextData(spans[i - 1].first, spans[i - 1].second)) return true;
+    if (spans[i].first < NextDataAfter(spans[i - 1].first, spans[i - 1].second)) return true;
   return false;
 }
 
