@@ -53,12 +53,17 @@ bool TAVIFileReader::ReadOldIndex() {
         if (const int stream = StreamNumberOfChunkId(e); stream >= 0 && !Each(e, stream)) return;
     }
   };
-  // Each stream's index gets room for its entries at once.
+  // Each stream's index gets room for its entries at once. The entries of a file of one stream
+  // are nearly all that stream's and need no count (the room that 'rec ' lists or filler leave
+  // is given back when the complete index is trimmed).
   std::vector<uint32_t> counts(FStreams.size());
-  forEachEntry([&](const uint8_t*, int Stream) {
-    ++counts[static_cast<size_t>(Stream)];
-    return true;
-  });
+  if (FStreams.size() == 1)
+    counts[0] = n;
+  else
+    forEachEntry([&](const uint8_t*, int Stream) {
+      ++counts[static_cast<size_t>(Stream)];
+      return true;
+    });
   for (size_t i = 0; i < FStreams.size(); ++i)
     FStreams[i]->ReserveIndex(std::min<uint64_t>(counts[i], FIndexBudget));
   forEachEntry([&](const uint8_t* E, int Stream) {
