@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "media/AVIRead.h"
 
@@ -25,6 +27,18 @@ int64_t TAVIFileReader::GetFileSize() const { return FFile.Size(); }
 
 uint32_t TAVIFileReader::ReadAt(void* Dest, uint32_t Count, int64_t Position) {
   return static_cast<uint32_t>(FFile.ReadAt(Dest, Count, Position));
+}
+
+std::unique_ptr<uint8_t[]> TAVIFileReader::NewIndexBlock(size_t Bytes) {
+  try {
+    return std::make_unique_for_overwrite<uint8_t[]>(std::min<size_t>(Bytes, IndexBlockBytes));
+  } catch (const std::bad_alloc&) {
+    throw Exception("Out of memory");
+  }
+}
+
+void TAVIFileReader::ReadIndexBlock(uint8_t* Dest, size_t Count, int64_t Position) {
+  if (FFile.ReadAt(Dest, Count, Position) != Count) throw Exception("Unable to read file");
 }
 
 TAVIFileReader::TChunkList TAVIFileReader::ScanChunks(int64_t Begin, uint32_t Size) {
@@ -157,25 +171,6 @@ void TAVIFileReader::ReadHeaders() {
     if ((type == riff::streamVids || type == riff::streamIavs) && !FVideoStream) FVideoStream = &s;
     if (type == riff::streamAuds && !FAudioStream) FAudioStream = &s;
   }
-}
-
-TAVIStream* TAVIFileReader::StreamOfChunkId(const uint8_t* Id) const {
-  // The stream number is two upper-case hexadecimal digits, as StreamIdText writes it.
-  auto digit = [](uint8_t C) {
-    if (C >= '0' && C <= '9') return C - '0';
-    if (C >= 'A' && C <= 'F') return C - 'A' + 10;
-    return -1;
-  };
-  const int high = digit(Id[0]), low = digit(Id[1]);
-  if (high < 0 || low < 0) return nullptr;
-  const size_t n = static_cast<size_t>(high * 16 + low);
-  return n < FStreams.size() ? FStreams[n].get() : nullptr;
-}
-
-bool TAVIFileReader::TakeIndexEntry() {
-  if (FIndexBudget == 0) return false;
-  --FIndexBudget;
-  return true;
 }
 
 }  // namespace rw

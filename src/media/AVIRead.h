@@ -4,6 +4,7 @@
 // index of all data chunks from the legacy 'idx1' index or the OpenDML 'indx'/'ix##' indexes,
 // or, where those are missing, damaged or cut short, by walking the 'movi' lists themselves.
 // Chunks are then read by number, or walked over all streams in time order.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -100,18 +101,41 @@ private:
   struct TIndex {
     std::vector<TEntry> Entries;
     int64_t Bytes = 0;
+    // Whether the entries so far run in file order, each chunk after the previous one's data,
+    // and where the next one's data may then begin at the earliest: indexes list a stream's
+    // chunks in file order, so this tells most indexes from damaged ones as they are read.
+    bool InOrder = true;
+    int64_t NextData = INT64_MIN;
   };
+  // Where the data of a chunk after one at Pos of Size bytes may begin at the earliest (after
+  // this chunk's data and the next one's 8-byte header); saturated against positions that a
+  // damaged index puts near the end of the range.
+  static int64_t NextDataAfter(int64_t Pos, uint32_t Size) {
+    int64_t next;
+    if (__builtin_add_overflow(Pos, int64_t{Size} + riff::ChunkHeaderSize, &next)) next = INT64_MAX;
+    return next;
+  }
 
   TAVIStream(TAVIFileReader& Reader, int64_t StrlPos, uint32_t StrlSize);
   // Reads 'strh', 'strf', 'vprp' and the position of 'indx' from this stream's list.
   void ReadHeaders(unsigned StreamIndex);
   // Appends an entry; false (nothing added) once the reader's entry budget is spent or the
-  // stream holds as many chunks as a chunk number can count.
+  // stream holds as many chunks as a chunk number can count. Inline: indexes are read at tens
+  // of millions of entries a second.
   bool AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos, bool SizeFromWalk = false);
+  // Makes room for Count more entries at once (an index that knows how many it adds), so that
+  // the index is not moved while it grows, nor copied when it is trimmed.
+  void ReserveIndex(size_t Count);
+  // Makes room for the next entry when the index is full: grows it by half. False (nothing
+  // changed) when no entry may be added.
+  bool GrowIndex();
   // Both false when an index has a type it cannot have (a damaged index), which they then
   // name as the reader's index problem.
   bool ReadSuperIndex();
   bool ReadStandardIndex(TFileReadBuffer& Buffer, int64_t Position);
+  // The entries a standard index at Position holds within the file, 0 for one that is not all
+  // there or of another type.
+  uint32_t StandardIndexEntries(TFileReadBuffer& Buffer, int64_t Position);
   // Takes the key-frame flags of the entries of Earlier (an index this one replaces) that lie
   // at the same file positions as entries of this index.
   void TakeKeyFrames(const TIndex& Earlier);
@@ -199,21 +223,53 @@ private:
 
   // Reads up to Count bytes at Position; returns the count read.
   uint32_t ReadAt(void* Dest, uint32_t Count, int64_t Position);
+  // Index entries are read a block of this many bytes at a time and parsed from memory.
+  static constexpr uint32_t IndexBlockBytes = 4 << 20;
+  // Room for a block of index entries (at most IndexBlockBytes): raises "Out of memory".
+  static std::unique_ptr<uint8_t[]> NewIndexBlock(size_t Bytes);
+  // Reads Count bytes that lie within the file; raises "Unable to read file" when they do not
+  // all arrive (the file shrank, or the read failed).
+  void ReadIndexBlock(uint8_t* Dest, size_t Count, int64_t Position);
   // The chunks of one container whose contents (after its form or list type) start at Begin,
   // for its size field.
   TChunkList ScanChunks(int64_t Begin, uint32_t Size);
   static const TChunkInfo* FindChunk(const TChunkList& Chunks, uint32_t Id, uint32_t ListType);
   // Index entries may still be added; every entry stands for at least one 8-byte record of
   // the file, so a file cannot rightly hold more than its size / 8.
-  bool TakeIndexEntry();
+  bool TakeIndexEntry() {
+    if (FIndexBudget == 0) return false;
+    --FIndexBudget;
+    return true;
+  }
   void ReadHeaders();
   void ReadFacts(const TChunkList& Top);
   int64_t GetIndexBase();
   // Both false when the index is damaged.
   bool ReadOldIndex();
   bool ReadOpenDMLIndexes();
-  // The stream whose chunk ids begin with these two characters, or null.
-  TAVIStream* StreamOfChunkId(const uint8_t* Id) const;
+  // The number of the stream whose chunk ids begin with these two characters (two upper-case
+  // hexadecimal digits, as StreamIdText writes them), or -1.
+  int StreamNumberOfChunkId(const uint8_t* Id) const {
+    const int high = HexDigits[Id[0]], low = HexDigits[Id[1]];
+    if ((high | low) < 0) return -1;
+    const int n = high * 16 + low;
+    return static_cast<size_t>(n) < FStreams.size() ? n : -1;
+  }
+  // That stream, or null.
+  TAVIStream* StreamOfChunkId(const uint8_t* Id) const {
+    const int n = StreamNumberOfChunkId(Id);
+    return n < 0 ? nullptr : FStreams[static_cast<size_t>(n)].get();
+  }
+
+  // The value of each byte as an upper-case hexadecimal digit, -1 where it is none.
+  static constexpr std::array<int8_t, 256> HexDigits = [] {
+    std::array<int8_t, 256> digits{};
+    for (int c = 0; c < 256; ++c)
+      digits[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                                           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                  : -1);
+    return digits;
+  }();
 
   // ---- the walk of the data (AVIReadMoviWalk.cpp) ----
   enum class TIndexState { Whole, Short, Wrong };
@@ -259,5 +315,30 @@ private:
   std::vector<std::pair<double, int>> FQueue;
   bool FQueueValid = false;
 };
+
+inline bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos,
+                                      bool SizeFromWalk) {
+  std::vector<TEntry>& entries = FIndex.Entries;
+  if (entries.size() == entries.capacity() && !GrowIndex()) return false;
+  if (!FReader.TakeIndexEntry()) return false;
+  const uint8_t flags =
+      static_cast<uint8_t>((KeyFrame ? EntryKeyFrame : 0) | (SizeFromWalk ? EntrySizeFromWalk : 0));
+  entries.push_back(TEntry{FilePos, FIndex.Bytes, Size, flags});
+  FIndex.Bytes += Size;
+  if (FilePos < FIndex.NextData) FIndex.InOrder = false;
+  FIndex.NextData = NextDataAfter(FilePos, Size);
+  return true;
+}
+
+inline bool TAVIStream::GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const {
+  if (Index >= ChunkCount()) return false;
+  const TEntry& e = FIndex.Entries[Index];
+  Entry.FilePos = e.FilePos;
+  Entry.Size = e.Size;
+  Entry.KeyFrame = (e.Flags & EntryKeyFrame) != 0;
+  Entry.StreamPos = e.StreamPos;
+  Entry.SizeFromWalk = (e.Flags & EntrySizeFromWalk) != 0;
+  return true;
+}
 
 }  // namespace rw

@@ -24,9 +24,15 @@ std::string Count(uint64_t N, const std::string& What) {
 
 }  // namespace
 
+// A polynomial over the mixes of the chunks: from one chunk to the next it costs a multiply and
+// an add, so a pass over many thousands of chunks is not held up by the mix's latency (each
+// chunk's mix can be under way before the previous chunk's has come out). The multiplier is
+// odd, so each step is a bijection of the hash so far: one changed field of one chunk always
+// changes the result, and chunks in another order almost surely do.
 uint64_t IndexFingerprint(uint64_t Hash, int64_t FilePos, uint32_t Size, bool KeyFrame) {
-  const uint64_t h = Mix(Hash ^ static_cast<uint64_t>(FilePos));
-  return Mix(h ^ ((uint64_t{Size} << 1) | (KeyFrame ? 1 : 0)));
+  const uint64_t fields = (uint64_t{Size} << 1) | (KeyFrame ? 1 : 0);
+  return Hash * 0x9E3779B97F4A7C15ull +
+         Mix(static_cast<uint64_t>(FilePos) + fields * 0xD6E8FEB86659FD93ull);
 }
 
 namespace {

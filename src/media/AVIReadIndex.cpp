@@ -15,32 +15,23 @@ namespace {
 constexpr size_t FirstIndexEntries = 64;
 }  // namespace
 
-bool TAVIStream::AddIndexEntry(uint32_t Size, bool KeyFrame, int64_t FilePos, bool SizeFromWalk) {
+void TAVIStream::ReserveIndex(size_t Count) {
   std::vector<TEntry>& entries = FIndex.Entries;
-  if (entries.size() >= std::numeric_limits<uint32_t>::max() || !FReader.TakeIndexEntry())
-    return false;
-  if (entries.size() == entries.capacity()) {
-    try {
-      entries.reserve(entries.size() + std::max(FirstIndexEntries, entries.size() / 2));
-    } catch (const std::bad_alloc&) {
-      throw Exception("Out of memory");
-    }
+  // Never room for more entries than a chunk number counts.
+  constexpr size_t most = std::numeric_limits<uint32_t>::max();
+  const size_t room = entries.size() + std::min(Count, most - entries.size());
+  if (room <= entries.capacity()) return;
+  try {
+    entries.reserve(room);
+  } catch (const std::bad_alloc&) {
+    throw Exception("Out of memory");
   }
-  const uint8_t flags =
-      static_cast<uint8_t>((KeyFrame ? EntryKeyFrame : 0) | (SizeFromWalk ? EntrySizeFromWalk : 0));
-  entries.push_back(TEntry{FilePos, FIndex.Bytes, Size, flags});
-  FIndex.Bytes += Size;
-  return true;
 }
 
-bool TAVIStream::GetIndexEntry(uint32_t Index, TAVIIndexEntry& Entry) const {
-  if (Index >= ChunkCount()) return false;
-  const TEntry& e = FIndex.Entries[Index];
-  Entry.FilePos = e.FilePos;
-  Entry.Size = e.Size;
-  Entry.KeyFrame = (e.Flags & EntryKeyFrame) != 0;
-  Entry.StreamPos = e.StreamPos;
-  Entry.SizeFromWalk = (e.Flags & EntrySizeFromWalk) != 0;
+bool TAVIStream::GrowIndex() {
+  const size_t held = FIndex.Entries.size();
+  if (held == std::numeric_limits<uint32_t>::max() || FReader.FIndexBudget == 0) return false;
+  ReserveIndex(std::max(FirstIndexEntries, held / 2));
   return true;
 }
 
@@ -68,30 +59,14 @@ bool TAVIStream::IsChunkHeader(const uint8_t* Header, const TAVIIndexEntry& Entr
 }
 
 bool TAVIStream::HasOverlappingEntries() const {
-  // Where the next chunk's data may begin at the earliest; saturated against positions that
-  // a damaged index puts near the end of the range.
-  auto nextData = [](int64_t Pos, uint32_t Size) {
-    const int64_t span = static_cast<int64_t>(Size) + riff::ChunkHeaderSize;
-    return Pos > std::numeric_limits<int64_t>::max() - span ? std::numeric_limits<int64_t>::max()
-                                                            : Pos + span;
-  };
-  // Indexes list a stream's chunks in file order: one pass tells. Only others are sorted.
-  int64_t earliest = std::numeric_limits<int64_t>::min();
-  bool ordered = true;
-  for (const TEntry& e : FIndex.Entries) {
-    if (e.FilePos < earliest) {
-      ordered = false;
-      break;
-    }
-    earliest = nextData(e.FilePos, e.Size);
-  }
-  if (ordered) return false;
+  // Entries in file order were told apart as they were added. Only others are sorted.
+  if (FIndex.InOrder) return false;
   std::vector<std::pair<int64_t, uint32_t>> spans;
   spans.reserve(FIndex.Entries.size());
   for (const TEntry& e : FIndex.Entries) spans.emplace_back(int64_t{e.FilePos}, uint32_t{e.Size});
   std::sort(spans.begin(), spans.end());
   for (size_t i = 1; i < spans.size(); ++i)
-    if (spans[i].first < nextData(spans[i - 1].first, spans[i - 1].second)) return true;
+    if (spans[i].first < NextDataAfter(spans[i - 1].first, spans[i - 1].second)) return true;
   return false;
 }
 

@@ -706,6 +706,20 @@ TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
         PutLE32(B.data() + at, test::U32At(B, at) + 2);
       },
       "stream 0 has 5800 bytes in its index, 5798 were written");
+  // A sound chunk's entry without its key-frame flag; two sound chunks' entries swapped.
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        const uint64_t at = idx1Entry(B, R, 5) + 4;
+        PutLE32(B.data() + at, test::U32At(B, at) & ~riff::AVIIF_KEYFRAME);
+      },
+      "the index of stream 1 does not point at the chunks written");
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        std::swap_ranges(B.begin() + static_cast<std::ptrdiff_t>(idx1Entry(B, R, 5)),
+                         B.begin() + static_cast<std::ptrdiff_t>(idx1Entry(B, R, 6)),
+                         B.begin() + static_cast<std::ptrdiff_t>(idx1Entry(B, R, 7)));
+      },
+      "the index of stream 1 does not point at the chunks written");
   // A stream's header claims one more unit than was written (Stream: 0 video, 1 sound).
   auto longerStream = [](int Stream) {
     return [Stream](std::string& B, const test::TRiffChunk& R) {

@@ -125,6 +125,37 @@ TEST_F(AVIIndexTest, OpenDMLIndexesSpreadOverSeveralStandardIndexes) {
   ExpectBuilderIndex(b);
 }
 
+// Indexes larger than the reader reads at once (4 MiB: 262,144 legacy entries, 524,288
+// standard index entries) are read whole, entry for entry, the legacy one shared by two
+// streams.
+TEST_F(AVIIndexTest, IndexesLargerThanOneReadAreReadWhole) {
+  for (const TIndexKind kind : {TIndexKind::Idx1Relative, TIndexKind::OpenDML}) {
+    const bool legacy = kind == TIndexKind::Idx1Relative;
+    const int frames = legacy ? 140000 : 530000;
+    TAVIBuilder b = test::SimpleAVI(0, legacy, kind);
+    for (int i = 0; i < frames; ++i) {
+      b.AddChunk(0, 1 + static_cast<uint32_t>(i % 7), i % 25 == 0);
+      if (legacy) b.AddChunk(1, 4);
+    }
+    R.Open(Write(b), false);
+    ASSERT_FALSE(R.IndexIsWalked());
+    uint32_t next[2] = {0, 0};
+    size_t wrong = 0;
+    for (size_t i = 0; i < b.ChunkList.size(); ++i) {
+      const test::TBuildChunk& c = b.ChunkList[i];
+      TAVIIndexEntry e;
+      if (!R.Streams(c.Stream).GetIndexEntry(next[c.Stream]++, e) ||
+          e.FilePos != b.DataPositions[i] || e.Size != c.Data.size() || e.KeyFrame != c.KeyFrame)
+        ++wrong;
+    }
+    EXPECT_EQ(wrong, 0u);
+    for (int s = 0; s < R.StreamCount(); ++s) {
+      EXPECT_EQ(R.Streams(s).ChunkCount(), next[s]);
+      EXPECT_LE(R.Streams(s).IndexMemory(), 24u * R.Streams(s).ChunkCount());
+    }
+  }
+}
+
 TEST_F(AVIIndexTest, OpenDMLWinsOverTheLegacyIndex) {
   TAVIBuilder b = Numbered(5, TIndexKind::Both);
   b.ExtraIdx1 = std::string("00dc") + std::string(12, '\0');  // would add a sixth chunk
