@@ -171,6 +171,9 @@ inline constexpr uint32_t WaveSamplesPerSecOffset = 4;
 inline constexpr uint32_t WaveAvgBytesPerSecOffset = 8;
 inline constexpr uint32_t WaveBlockAlignOffset = 12;
 inline constexpr uint32_t WaveBitsPerSampleOffset = 14;
+// The count of the bytes that follow the wave format header, and where they begin.
+inline constexpr uint32_t WaveExtraSizeOffset = 16;
+inline constexpr uint32_t WaveExtraOffset = 18;
 
 // Wave format tags.
 inline constexpr uint16_t wavePCM = 0x0001;
@@ -190,6 +193,8 @@ inline constexpr uint16_t waveAacMp = 0x706D;
 // the real format tag) stands in the wave format.
 inline constexpr uint16_t waveFormatExtensible = 0xFFFE;
 inline constexpr size_t waveSubFormatOffset = 24;
+// The extensible format's own bytes after the header (valid bits, channel mask, sub-format).
+inline constexpr uint16_t WaveExtensibleExtraSize = 22;
 
 }  // namespace riff
 

@@ -16,9 +16,7 @@ namespace {
 
 constexpr size_t SignatureSize = 20;
 
-// WAVE_FORMAT_EXTENSIBLE: 22 bytes after the wave format header, the sub-format GUID last.
-constexpr uint32_t WaveExtraSizeOffset = 16;
-constexpr uint16_t WaveExtensibleExtraSize = 22;
+// WAVE_FORMAT_EXTENSIBLE's sub-format GUID.
 constexpr size_t WaveSubFormatSize = 16;
 
 TVideoFileType DetectMPEG(const uint8_t* b) {
@@ -147,7 +145,7 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
     info->AudioSampleSize = ah.SampleSize;
     info->AudioRate = ah.Scale ? static_cast<double>(ah.Rate) / ah.Scale : 0;
     if (info->AudioFormatTag == riff::waveFormatExtensible &&
-        audio->FormatWord(WaveExtraSizeOffset) >= WaveExtensibleExtraSize &&
+        audio->FormatWord(riff::WaveExtraSizeOffset) >= riff::WaveExtensibleExtraSize &&
         audio->Format.size() >= riff::waveSubFormatOffset + WaveSubFormatSize)
       info->AudioSubFormat = audio->Format.substr(riff::waveSubFormatOffset, WaveSubFormatSize);
   }

@@ -17,11 +17,6 @@ constexpr uint32_t Ac3LearnBytes = 16;
 
 // Samples per channel of an AAC-LC frame.
 constexpr uint64_t AacFrameSamples = 1024;
-// Where the bytes after the wave format begin, and the field that counts them.
-constexpr uint32_t WaveExtraSizeOffset = 16;
-constexpr uint32_t WaveExtraOffset = 18;
-// Bytes of the extensible format's own fields there (valid bits, channel mask, sub-format).
-constexpr uint32_t WaveExtensibleBytes = 22;
 
 // Kilobits per second by bit-rate index: MPEG-1 layers I, II, III; MPEG-2/2.5 layer I, II+III.
 constexpr uint16_t Bitrates[5][15] = {
@@ -170,13 +165,13 @@ void TSilenceMaker::SetUpAac(const std::string& Format, const TAVIStreamHeader& 
   // The config follows the wave format, and the extensible format's fields where it has them.
   const uint32_t at =
       GetLE16(Format.data() + riff::WaveFormatTagOffset) == riff::waveFormatExtensible
-          ? WaveExtraOffset + WaveExtensibleBytes
-          : WaveExtraOffset;
-  const size_t end =
-      Format.size() < WaveExtraOffset
-          ? 0
-          : std::min<size_t>(GetLE16(Format.data() + WaveExtraSizeOffset) + WaveExtraOffset,
-                             Format.size());
+          ? riff::WaveExtraOffset + riff::WaveExtensibleExtraSize
+          : riff::WaveExtraOffset;
+  const size_t end = Format.size() < riff::WaveExtraOffset
+                         ? 0
+                         : std::min<size_t>(GetLE16(Format.data() + riff::WaveExtraSizeOffset) +
+                                                riff::WaveExtraOffset,
+                                            Format.size());
   const size_t extra = end > at ? end - at : 0;
   if (extra == 0) {
     FKind = TKind::Frames;  // ADTS frames, learnt from the stream's first chunk
