@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
 #include "support/MediaTools.h"
+#include "support/PeerCheck.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -189,6 +191,68 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
   EXPECT_EQ(Cli("--convert --size 32x24 -o " + Q(Out) + files).Status, 2);
   EXPECT_EQ(Cli("--convert --resize zoom --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm)).Status,
             2);
+}
+
+TEST_F(JoinCommand, ConvertedAndRecompressedPicturesKeepTheirSlots) {
+  // Sources as libx264 and ffmpeg write them: B-frames, and pictures left out whose slots stay
+  // as empty chunks. Each flashes at 1.2 s, beeps there, and flashes on its last picture; files
+  // of one black picture and of two (the second white) close the list. Converted or recompressed,
+  // every piece has its source's pictures in its source's slots: the Nth decoded picture is
+  // shown in the slot of the Nth chunk that holds one, never a reorder delay later.
+  auto make = [&](const std::string& Name, const std::string& Codec, const std::string& Options,
+                  int Drop, double Seconds = 2, bool Sound = true) {
+    test::TClip c;
+    c.Seconds = Seconds;
+    c.Flash = Seconds > 1.2 ? 1.2 : 5;
+    c.FlashLast = Seconds > 0.04;
+    c.VideoCodec = Codec;
+    c.VideoOptions = Options;
+    c.DropFrom = 10;
+    c.DropCount = Drop;
+    if (!Sound) c.AudioCodec.clear();
+    const std::string file = Dir.File(Name);
+    test::MakeClipFile(file, c);
+    return file;
+  };
+  const std::string mpeg4 = make("mpeg4.avi", "mpeg4", "", 0),
+                    h264 = make("h264.avi", "libx264", "-bf 0", 0),
+                    h264b = make("h264b.avi", "libx264", "-bf 3", 0),
+                    h264gap = make("h264gap.avi", "libx264", "-bf 3", 3),
+                    mpeg4b = make("mpeg4b.avi", "mpeg4", "-bf 2", 0),
+                    mpeg4gap = make("mpeg4gap.avi", "mpeg4", "-bf 2", 3),
+                    one = make("one.avi", "libx264", "", 0, 0.04, false),
+                    two = make("two.avi", "mjpeg", "", 0, 0.08, false);
+  auto check = [&](const std::vector<std::string>& Files, const std::string& How) {
+    SCOPED_TRACE(How);
+    std::string list;
+    for (const std::string& f : Files) list += " " + Q(f);
+    const TRun r = Cli(How + " --yes -o " + Q(Out) + list);
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    const test::TFlashesAndBeeps joined{test::FlashSlots(Out), test::BeepOnsets(Out)};
+    // Each source's markers where it shows them, after the slots of the sources before it.
+    std::vector<double> flashes, beeps;
+    double start = 0;
+    for (const std::string& f : Files) {
+      for (double t : test::FlashSlots(f)) flashes.push_back(start + t);
+      if (test::ProbeStreamCount(f) > 1) beeps.push_back(start + 1.2);
+      start += std::stoi(test::ProbeStream(f, "v:0")["nb_frames"]) / 25.0;
+    }
+    ASSERT_EQ(joined.Flashes.size(), flashes.size()) << ::testing::PrintToString(joined.Flashes);
+    for (size_t i = 0; i < flashes.size(); ++i)
+      EXPECT_NEAR(joined.Flashes[i], flashes[i], 0.027) << i;
+    ASSERT_EQ(joined.Beeps.size(), beeps.size());
+    for (size_t i = 0; i < beeps.size(); ++i) EXPECT_NEAR(joined.Beeps[i], beeps[i], 0.027) << i;
+    test::TPeerExpectation expect;
+    expect.Pictures = static_cast<int>(std::lround(start * 25));
+    expect.Seconds = expect.SoundEnd = start;
+    expect.Tolerance = 0.04;
+    expect.Flashes = flashes;
+    EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+  };
+  // The B-frame sources are the ones converted: the kept format covers most of the time.
+  check({mpeg4, h264b, mpeg4, h264gap, mpeg4, one, two}, "--convert");
+  check({h264, mpeg4b, h264, mpeg4gap, h264}, "--convert");
+  check({h264b, mpeg4gap, h264gap, one, two}, "--recompress --vcodec mpeg4 --acodec pcm_s16le");
 }
 
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {

@@ -21,8 +21,16 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
   if (Clip.Flash >= 0) {
     const std::string at = std::to_string(Clip.Flash),
                       beep = std::to_string(Clip.Flash + Clip.BeepDelay);
+    const std::string last =
+        Clip.FlashLast ? "+gte(t," + std::to_string(Clip.Seconds) + "-1.5/(" + Clip.Rate + "))"
+                       : "";
     cmd << "\"color=c=black:size=" << size << ":rate=" << Clip.Rate
-        << ",drawbox=c=white:t=fill:enable='between(t," << at << "," << at << "+0.0999)'\"";
+        << ",drawbox=c=white:t=fill:enable='between(t," << at << "," << at << "+0.0999)" << last
+        << "'";
+    if (Clip.DropCount > 0)
+      cmd << ",select='not(between(n\\," << Clip.DropFrom << "\\,"
+          << Clip.DropFrom + Clip.DropCount - 1 << "))'";
+    cmd << "\"";
     if (!Clip.AudioCodec.empty())
       cmd << " -f lavfi -i \"aevalsrc='0.5*between(t," << beep << "," << beep
           << "+0.1)*sin(2*PI*1000*t)':s=" << Clip.SampleRate << "\" -ac " << Clip.Channels
@@ -41,7 +49,8 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
       cmd << "sine=frequency=440:sample_rate=" << Clip.SampleRate;
     cmd << " -ac " << Clip.Channels << " -c:a " << Clip.AudioCodec;
   }
-  cmd << " -t " << Clip.Seconds << " -c:v " << Clip.VideoCodec;
+  cmd << " -t " << Clip.Seconds << " -c:v " << Clip.VideoCodec << " " << Clip.VideoOptions;
+  if (Clip.DropCount > 0) cmd << " -fps_mode passthrough";
   if (Clip.VideoCodec == "rawvideo") cmd << " -pix_fmt bgr24";
   if (Clip.VideoCodec == "mjpeg") cmd << " -pix_fmt yuvj420p";
   cmd << " " << ShellQuote(FileName) << " 2>&1";
@@ -155,19 +164,16 @@ void RemuxAacToAdts(const std::string& FileName) {
     throw std::runtime_error("ffmpeg could not rewrite " + FileName + " with ADTS frames");
 }
 
-std::vector<double> FlashTimes(const std::string& FileName) {
-  // The pictures' times and, in the same order, each picture shrunk to 4 x 4 grey pixels.
-  std::string times, pictures;
-  RunCommand(
-      "ffprobe -v error -select_streams v:0 -show_entries frame=best_effort_timestamp_time -of "
-      "flat " +
-          ShellQuote(FileName) + " | grep '\\.best_effort_timestamp_time=' | cut -d'\"' -f2",
-      &times);
+namespace {
+
+// Where the pictures turn bright, each picture timed by the line of Times in its place.
+std::vector<double> BrightenTimes(const std::string& FileName, const std::string& Times) {
+  std::string pictures;
   RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) +
                  " -map 0:v:0 -fps_mode passthrough -vf scale=4:4 -f rawvideo -pix_fmt gray -",
              &pictures);
   std::vector<double> flashes;
-  std::istringstream in(times);
+  std::istringstream in(Times);
   std::string line;
   bool bright = false;
   for (size_t n = 0; std::getline(in, line) && (n + 1) * 16 <= pictures.size(); ++n) {
@@ -178,6 +184,28 @@ std::vector<double> FlashTimes(const std::string& FileName) {
     bright = now;
   }
   return flashes;
+}
+
+}  // namespace
+
+std::vector<double> FlashTimes(const std::string& FileName) {
+  // The pictures' times and, in the same order, each picture shrunk to 4 x 4 grey pixels.
+  std::string times;
+  RunCommand(
+      "ffprobe -v error -select_streams v:0 -show_entries frame=best_effort_timestamp_time -of "
+      "flat " +
+          ShellQuote(FileName) + " | grep '\\.best_effort_timestamp_time=' | cut -d'\"' -f2",
+      &times);
+  return BrightenTimes(FileName, times);
+}
+
+std::vector<double> FlashSlots(const std::string& FileName) {
+  // The demuxer gives each chunk its slot's time and leaves the empty ones out.
+  std::string times;
+  RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=dts_time -of csv=p=0 " +
+                 ShellQuote(FileName),
+             &times);
+  return BrightenTimes(FileName, times);
 }
 
 TDecodedSound DecodeSound(const std::string& FileName) {

@@ -26,6 +26,11 @@ struct TClip {
   // but for 0.1 s of a 1 kHz tone from Flash + BeepDelay on. No flash when Flash < 0.
   double Flash = -1;
   double BeepDelay = 0;
+  bool FlashLast = false;    // with Flash: the last picture is white too
+  std::string VideoOptions;  // further ffmpeg options of the pictures' encoder ("-bf 3")
+  // With Flash: pictures left out from DropFrom on, whose slots the muxer keeps as empty chunks.
+  int DropFrom = -1;
+  int DropCount = 0;
 };
 
 // Writes the clip as an AVI file (or another container by the name's extension); raises
@@ -70,6 +75,10 @@ void RemuxAacToAdts(const std::string& FileName);
 // hears the beeps (the first loud sample of each burst of sound, a start delay in the stream
 // header played as silence), in seconds, as ffmpeg decodes the file.
 std::vector<double> FlashTimes(const std::string& FileName);
+// The same, each picture timed by its slot as AVI shows it: the Nth decoded picture at the time
+// of the Nth chunk that holds a picture (an empty chunk repeats the picture before it), whatever
+// time ffmpeg guesses for it.
+std::vector<double> FlashSlots(const std::string& FileName);
 std::vector<double> BeepOnsets(const std::string& FileName);
 // The first sound stream decoded as mono 16-bit samples at 44.1 kHz, and the time of its first
 // sample (a start delay in the stream header).

@@ -128,9 +128,10 @@ TComplaints GStreamerPeer(const std::string& File, const TPeerExpectation& Expec
       ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
   if (!Usable("gst-launch-1.0", "GStreamer", c)) return c;
   std::string out;
-  const int rc = RunPeer(python + " " + ShellQuote(RW_TEST_SUPPORT_DIR "/gst-count.py") + " " +
-                             ShellQuote(File) + " 2>&1",
-                         &out);
+  const int rc =
+      RunPeer(python + " " + ShellQuote(RW_TEST_SUPPORT_DIR "/gst-count.py") + " " +
+                  ShellQuote(File) + (Expect.Flashes.empty() ? "" : " --flashes") + " 2>&1",
+              &out);
   if (rc == 2 && !PeersRequired()) {
     std::cerr << "Note: GStreamer: " << Trimmed(out) << "; its check is skipped\n";
     return c;
@@ -138,6 +139,7 @@ TComplaints GStreamerPeer(const std::string& File, const TPeerExpectation& Expec
   if (rc != 0) c.push_back("GStreamer: did not reach the end");
   long pictures = 0;
   double videoEnd = 0, soundEnd = -1;
+  std::vector<double> flashes;
   std::istringstream lines(out);
   std::string line;
   while (std::getline(lines, line)) {
@@ -151,6 +153,8 @@ TComplaints GStreamerPeer(const std::string& File, const TPeerExpectation& Expec
       videoEnd = end;
     } else if (kind == "audio" && (words >> buffers >> end)) {
       soundEnd = end;
+    } else if (kind == "flash" && (words >> end)) {
+      flashes.push_back(end);
     } else {
       c.push_back("GStreamer: " + line);
     }
@@ -158,6 +162,13 @@ TComplaints GStreamerPeer(const std::string& File, const TPeerExpectation& Expec
   CheckCount(c, "GStreamer: decoded pictures", pictures, Expect.Pictures);
   CheckNear(c, "GStreamer: pictures end at", videoEnd, Expect.Seconds, Expect.Tolerance);
   CheckSoundEnd(c, "GStreamer", soundEnd, Expect);
+  if (!Expect.Flashes.empty()) {
+    CheckCount(c, "GStreamer: flashes", static_cast<long>(flashes.size()),
+               static_cast<long>(Expect.Flashes.size()));
+    for (size_t i = 0; i < flashes.size() && i < Expect.Flashes.size(); ++i)
+      CheckNear(c, "GStreamer: flash " + std::to_string(i) + " at", flashes[i], Expect.Flashes[i],
+                0.027);
+  }
   return c;
 }
 

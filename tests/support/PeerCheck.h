@@ -13,6 +13,9 @@ struct TPeerExpectation {
   double Seconds = 0;    // where the pictures end
   double SoundEnd = -1;  // where the sound ends; below 0: no sound stream
   double Tolerance = 0;  // seconds, for both ends
+  // Where GStreamer, which times AVI pictures by their slots, must see the pictures turn
+  // bright, within 27 ms each; not checked when empty.
+  std::vector<double> Flashes;
 };
 
 // The pictures ffmpeg decodes from the file's first video stream.

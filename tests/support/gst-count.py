@@ -5,6 +5,9 @@
 #   audio BUFFERS END      buffers of decoded sound and where the last one ends
 #   error TEXT / warning TEXT   what the pipeline's bus reported
 #   missing TYPE           a stream of that type that no installed decoder takes
+# With --flashes after the file's name, also where the pictures turn bright:
+#   flash TIME             the time GStreamer gives each picture brighter than mid-grey whose
+#                          picture before was not
 # Exits 0 when the pipeline reached its end, 1 otherwise, 2 when GStreamer is not usable.
 import sys
 
@@ -25,11 +28,13 @@ if source is None or decode is None:
     print("error filesrc or decodebin is missing")
     sys.exit(2)
 source.set_property("location", sys.argv[1])
+flashes = "--flashes" in sys.argv[2:]
 pipeline.add(source)
 pipeline.add(decode)
 source.link(decode)
 
 counts = {}  # "video" or "audio" -> [buffers, end in ns]
+bright = [False]
 
 
 def on_buffer(pad, info, kind):
@@ -39,6 +44,15 @@ def on_buffer(pad, info, kind):
     if buf.pts != Gst.CLOCK_TIME_NONE:
         end = buf.pts + (buf.duration if buf.duration != Gst.CLOCK_TIME_NONE else 0)
         entry[1] = max(entry[1], end)
+    if flashes and kind == "video":
+        ok, mapped = buf.map(Gst.MapFlags.READ)
+        if ok:
+            grey = mapped.data[::7]
+            now = len(grey) > 0 and sum(grey) > 128 * len(grey)
+            buf.unmap(mapped)
+            if now and not bright[0]:
+                print("flash %.6f" % (buf.pts / Gst.SECOND))
+            bright[0] = now
     return Gst.PadProbeReturn.OK
 
 
@@ -55,6 +69,18 @@ def on_pad(element, pad):
     sink.sync_state_with_parent()
     sink_pad = sink.get_static_pad("sink")
     sink_pad.add_probe(Gst.PadProbeType.BUFFER, on_buffer, kind)
+    if flashes and kind == "video":
+        # Grey pictures, whose bytes are their brightness.
+        convert = Gst.ElementFactory.make("videoconvert")
+        grey = Gst.ElementFactory.make("capsfilter")
+        grey.set_property("caps", Gst.Caps.from_string("video/x-raw,format=GRAY8"))
+        for element in (convert, grey):
+            pipeline.add(element)
+            element.sync_state_with_parent()
+        convert.link(grey)
+        grey.link(sink)
+        pad.link(convert.get_static_pad("sink"))
+        return
     pad.link(sink_pad)
 
 

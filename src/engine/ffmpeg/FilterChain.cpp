@@ -1,5 +1,7 @@
 #include "engine/ffmpeg/FilterChain.h"
 
+#include <algorithm>
+
 #include "engine/ffmpeg/SourceDecoder.h"
 
 extern "C" {
@@ -85,6 +87,7 @@ void TFilterChain::Push(AVFrame* Frame) {
       return;
     }
     Build(Frame);
+    FVideo = Frame->nb_samples <= 0;
     FSampleRate = Frame->sample_rate;
     FSampleFormat = Frame->format;
     FChannels = Frame->ch_layout.nb_channels;
@@ -95,6 +98,14 @@ void TFilterChain::Push(AVFrame* Frame) {
     // (the stretch is padded with silence) rather than ending the render.
     return;
   }
+  if (!Frame && FVideo) {
+    // The pictures end where the last one's slot ends, not where it starts: a frame-rate
+    // conversion would otherwise drop the last picture.
+    CheckAV(av_buffersrc_close(FSource, FEnd, 0), "Filtering failed");
+    return;
+  }
+  if (Frame && FVideo && Frame->pts != AV_NOPTS_VALUE)
+    FEnd = std::max(FEnd, Frame->pts + std::max<int64_t>(Frame->pkt_duration, 1));
   CheckAV(av_buffersrc_add_frame_flags(FSource, Frame, AV_BUFFERSRC_FLAG_KEEP_REF),
           "Filtering failed");
 }

@@ -28,6 +28,8 @@ private:
   AVFilterContext* FSource = nullptr;
   AVFilterContext* FSink = nullptr;
   bool FEnded = false;
+  bool FVideo = false;
+  int64_t FEnd = 0;  // pictures: where the last one pushed ends
   // The sound format the chain was built for.
   int FSampleRate = 0;
   int FSampleFormat = -1;

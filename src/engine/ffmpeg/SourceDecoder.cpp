@@ -1,5 +1,7 @@
 #include "engine/ffmpeg/SourceDecoder.h"
 
+#include <algorithm>
+
 namespace rw {
 
 TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
@@ -29,9 +31,20 @@ bool TSourceDecoder::Receive(AVFrame* Frame) {
   // Nothing yet, the end, or damaged data: the damaged part is skipped, as players do.
   if (err < 0) return false;
   int64_t pts = Frame->best_effort_timestamp;
-  if (pts == AV_NOPTS_VALUE) pts = FNextPts;
   const int64_t duration = Frame->pkt_duration > 0 ? Frame->pkt_duration : 0;
-  FNextPts = pts + duration;
+  if (FStream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+    // Pictures come out in the order they are shown: the next one takes the earliest slot
+    // still waiting, the one after the last when the decoder gives more pictures than chunks.
+    pts = FNextPts;
+    if (!FSlots.empty()) {
+      pts = FSlots.front();
+      FSlots.pop_front();
+    }
+    FNextPts = std::max(FNextPts, pts + std::max<int64_t>(duration, 1));
+  } else {
+    if (pts == AV_NOPTS_VALUE) pts = FNextPts;
+    FNextPts = pts + duration;
+  }
   Frame->pts = pts - FOrigin;
   return true;
 }
@@ -49,11 +62,21 @@ bool TSourceDecoder::Next(AVFrame* Frame) {
       continue;
     }
     if (FPacket->stream_index == FStream->index) {
+      // A chunk's slot is its time in the stream (AVI gives each chunk its place); one
+      // without a time follows the one before.
+      const int64_t slot = FPacket->dts != AV_NOPTS_VALUE   ? FPacket->dts
+                           : FPacket->pts != AV_NOPTS_VALUE ? FPacket->pts
+                                                            : FNextSlot;
+      const int64_t step = FPacket->duration > 0 ? FPacket->duration : 1;
       err = avcodec_send_packet(FCodec.get(), FPacket.get());
       // A damaged packet is skipped; only running out of memory ends the render.
       if (err == AVERROR(ENOMEM)) {
         av_packet_unref(FPacket.get());
         CheckAV(err, "Decoding failed");
+      }
+      if (err >= 0 && FStream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+        FSlots.push_back(slot);
+        FNextSlot = slot + step;
       }
     }
     av_packet_unref(FPacket.get());

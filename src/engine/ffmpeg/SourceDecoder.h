@@ -1,7 +1,11 @@
 #pragma once
 // Reads one stream of a source file and decodes it: the last video stream or the first audio
 // stream. Frames carry timestamps relative to the file's start, in the stream's time base.
-// Part of the render engine; raises EMediaEngineError.
+// Pictures are timed by their slot: the Nth picture the decoder gives is shown in the slot of
+// the Nth chunk that holds a picture (an empty chunk repeats the picture before it), as AVI
+// shows them; a time the decoder guesses would carry its reorder delay. Part of the render
+// engine; raises EMediaEngineError.
+#include <deque>
 #include <string>
 
 #include "engine/ffmpeg/AVHandles.h"
@@ -25,6 +29,9 @@ private:
   TPacketPtr FPacket;
   int64_t FOrigin = 0;   // the file's start in stream time
   int64_t FNextPts = 0;  // estimate for frames without a timestamp
+  // Pictures: the slots of the chunks given to the decoder whose pictures have not come out.
+  std::deque<int64_t> FSlots;
+  int64_t FNextSlot = 0;  // the slot after the last chunk's, for chunks without a time
   bool FFlushed = false;
 };
 
