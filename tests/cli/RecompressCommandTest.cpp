@@ -157,6 +157,55 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
   EXPECT_FALSE(std::filesystem::exists(bad));
 }
 
+TEST(RecompressJoinCommand, PicturesAreFittedByTheirDisplayAspect) {
+  // A 16:9 picture of 720x576 (its pixels 64:45 wide, as the H.264 header says) holding a
+  // white box of 180x144 pixels, shown 256x144: converted into a list of 1280x720 pictures or
+  // recompressed to 1280x720, it fills the frame without bars and the box stays as it is shown.
+  test::TTempDir dir;
+  const std::string wide = dir.File("wide.avi"), anamorphic = dir.File("anamorphic.avi"),
+                    out = dir.File("out.avi");
+  const std::string ffmpeg = "ffmpeg -nostdin -v error -y -f lavfi -i ";
+  test::RunTool(ffmpeg + "color=c=gray:size=1280x720:rate=25 -t 0.12 -c:v mpeg4 " +
+                test::ShellQuote(wide) + " 2>&1");
+  test::RunTool(ffmpeg +
+                "'color=c=gray:size=720x576:rate=25,drawbox=c=white:t=fill:x=270:y=216:w=180:h=144'"
+                " -t 0.12 -vf setsar=64/45 -c:v libx264 " +
+                test::ShellQuote(anamorphic) + " 2>&1");
+  auto expectFilled = [&](int Picture, const std::string& How) {
+    const std::string f = test::GreyFrame(out, Picture);
+    ASSERT_EQ(f.size(), 1280u * 720u) << How;
+    auto grey = [&](int X, int Y) { return static_cast<unsigned char>(f[Y * 1280 + X]); };
+    EXPECT_GT(grey(4, 360), 100) << How << ": no bar at the left";
+    EXPECT_GT(grey(640, 4), 100) << How << ": no bar at the top";
+    int width = 0, height = 0;
+    for (int x = 0; x < 1280; ++x) width += grey(x, 360) > 200;
+    for (int y = 0; y < 720; ++y) height += grey(640, y) > 200;
+    EXPECT_NEAR(width, 320, 4) << How;
+    EXPECT_NEAR(height, 180, 4) << How;
+  };
+  std::string output;
+  ASSERT_EQ(Cli("join --convert -o " + test::ShellQuote(out) + " " + test::ShellQuote(wide) + " " +
+                    test::ShellQuote(anamorphic) + " " + test::ShellQuote(wide),
+                &output),
+            0)
+      << output;
+  expectFilled(4, "converted");
+  for (const char* method : {"letterbox", "crop", "none"}) {
+    ASSERT_EQ(Cli("join --yes --size 1280x720 --vcodec mpeg4 --acodec none --resize " +
+                      std::string(method) + " -o " + test::ShellQuote(out) + " " +
+                      test::ShellQuote(anamorphic),
+                  &output),
+              0)
+        << output;
+    if (std::string(method) != "none") expectFilled(1, method);
+  }
+  // Without resizing the picture keeps its shown size, centred: 1024x576.
+  const std::string f = test::GreyFrame(out, 1);
+  ASSERT_EQ(f.size(), 1280u * 720u);
+  EXPECT_LT(static_cast<unsigned char>(f[360 * 1280 + 120]), 40);
+  EXPECT_GT(static_cast<unsigned char>(f[360 * 1280 + 136]), 100);
+}
+
 TEST(RecompressJoinCommand, AHostileIndexCannotMakeTheJoinRunOutOfMemory) {
   // An 'idx1' entry that gives one sound chunk a size of 2 GiB moves every later sound chunk
   // hours ahead; filling that gap with silence took 3.6 GB. The sound stays where it is, and

@@ -37,13 +37,18 @@ std::string SourceArgs(const AVFrame* F, AVRational TimeBase) {
 std::string FitFilters(int32_t Mode, int W, int H) {
   const std::string w = std::to_string(W), h = std::to_string(H);
   const std::string centre = "pad=" + w + ":" + h + ":(ow-iw)/2:(oh-ih)/2:black";
+  // Pictures of pixels that are not square are first given their displayed shape (widened, or
+  // made taller, never narrowed), so that a 16:9 picture of 720x576 fills a 16:9 frame.
+  const std::string shown =
+      "scale=w='if(gte(sar,1),iw*sar,iw)':h='if(gte(sar,1),ih,ih/sar)',setsar=1,";
   switch (Mode) {
     case RESIZEF_PRESERVEASPECTRATIO:
-      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=decrease," + centre;
+      return shown + "scale=" + w + ":" + h + ":force_original_aspect_ratio=decrease," + centre;
     case RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX:
-      return "scale=" + w + ":" + h + ":force_original_aspect_ratio=increase,crop=" + w + ":" + h;
+      return shown + "scale=" + w + ":" + h + ":force_original_aspect_ratio=increase,crop=" + w +
+             ":" + h;
     case RESIZEF_CROP:
-      return "crop=w='min(iw," + w + ")':h='min(ih," + h + ")'," + centre;
+      return shown + "crop=w='min(iw," + w + ")':h='min(ih," + h + ")'," + centre;
     default:
       return "scale=" + w + ":" + h;
   }

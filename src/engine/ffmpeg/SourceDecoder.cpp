@@ -41,6 +41,9 @@ bool TSourceDecoder::Receive(AVFrame* Frame) {
       FSlots.pop_front();
     }
     FNextPts = std::max(FNextPts, pts + std::max<int64_t>(duration, 1));
+    // The pixels' shape as the codec's header says it, else as the file's header ('vprp').
+    if (Frame->sample_aspect_ratio.num <= 0 || Frame->sample_aspect_ratio.den <= 0)
+      Frame->sample_aspect_ratio = av_guess_sample_aspect_ratio(FInput.get(), FStream, Frame);
   } else {
     if (pts == AV_NOPTS_VALUE) pts = FNextPts;
     FNextPts = pts + duration;
