@@ -9,7 +9,7 @@
 #include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
-#include "streamcopy/PictureKinds.h"
+#include "formats/PictureKinds.h"
 
 namespace rw {
 
