@@ -10,6 +10,7 @@
 #include "engine/ffmpeg/ConvertJobs.h"
 #include "engine/ffmpeg/FilterChain.h"
 #include "engine/ffmpeg/SourceDecoder.h"
+#include "formats/AacFrames.h"
 #include "formats/Ac3Frames.h"
 #include "formats/MpegAudio.h"
 #include "formats/WaveFormat.h"
@@ -49,6 +50,11 @@ struct TSoundFormat {
   uint32_t ChannelMask = 0;
   const char* Encoder = nullptr;
   bool Pcm = false;  // samples, any number a chunk
+  // AAC-LC: the stream's own set-up, and whether its frames come behind ADTS headers (the
+  // first chunk's header, 7 bytes, is the model of every header written).
+  bool Aac = false;
+  TAacConfig AacConfig;
+  std::vector<uint8_t> Adts;
 };
 
 [[noreturn]] void Unsupported(const std::string& Why) {
@@ -67,6 +73,45 @@ uint32_t FrameBitRate(uint16_t Tag, const std::vector<uint8_t>& Data) {
     if (ParseMpegAudioHeader(p, Data.size() - i, mpeg)) return mpeg.Bitrate;
   }
   return 0;
+}
+
+// AAC-LC as the stream has it: raw frames after the AudioSpecificConfig that follows its wave
+// format, or frames behind ADTS headers when its format holds no config.
+void ReadAacFormat(const TStreamTarget& Target, TSoundFormat& S) {
+  const std::vector<uint8_t>& f = Target.Format;
+  const size_t extra =
+      f.size() >= riff::WaveExtraOffset
+          ? std::min<size_t>(Word(f, riff::WaveExtraSizeOffset), f.size() - riff::WaveExtraOffset)
+          : 0;
+  const std::vector<uint8_t>& first = Target.FirstKeyFrame;
+  if (extra > 0) {
+    if (!ParseAacConfig(f.data() + riff::WaveExtraOffset, extra, S.AacConfig))
+      Unsupported("AAC other than AAC-LC (SBR, PS or another object type)");
+  } else if (first.size() >= AdtsHeaderBytes &&
+             ParseAdtsHeader(first.data(), first.size(), S.AacConfig)) {
+    S.Adts.assign(first.begin(), first.begin() + AdtsHeaderBytes);
+  } else {
+    Unsupported("AAC without its set-up");
+  }
+  if (S.AacConfig.SampleRate != S.SampleRate)
+    Unsupported("AAC of " + std::to_string(S.AacConfig.SampleRate) + " Hz in a stream of " +
+                std::to_string(S.SampleRate) + " Hz");
+  S.Aac = true;
+  S.Encoder = "aac";
+}
+
+// The frame with an ADTS header made from the stream's own: its length, no CRC, one block.
+std::vector<uint8_t> WithAdtsHeader(const std::vector<uint8_t>& Model, const uint8_t* Frame,
+                                    size_t Size) {
+  std::vector<uint8_t> out(Model.begin(), Model.end());
+  const size_t length = AdtsHeaderBytes + Size;
+  out[1] |= 0x01;  // no CRC
+  out[3] = static_cast<uint8_t>((out[3] & 0xFC) | ((length >> 11) & 0x03));
+  out[4] = static_cast<uint8_t>(length >> 3);
+  out[5] = static_cast<uint8_t>(((length & 0x07) << 5) | 0x1F);  // buffer fullness: variable
+  out[6] = 0xFC;                                                 // and one raw data block
+  out.insert(out.end(), Frame, Frame + Size);
+  return out;
 }
 
 TSoundFormat ReadFormat(const TStreamTarget& Target) {
@@ -115,6 +160,7 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
     default:
       break;
   }
+  if (IsAacTag(s.Tag)) ReadAacFormat(Target, s);
   if (!s.Encoder) {
     char tag[16];
     std::snprintf(tag, sizeof tag, "0x%04X", s.Tag);
@@ -124,6 +170,8 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
   if (s.Pcm && s.BlockAlign != s.Channels * s.Bits / 8)
     Unsupported("a block of " + std::to_string(s.BlockAlign) + " bytes");
   if (!s.Pcm && s.AvgBytes == 0) s.AvgBytes = FrameBitRate(s.Tag, Target.FirstKeyFrame) / 8;
+  // AAC frames are as long as their content needs; a bit rate of the header is only a guide.
+  if (s.Aac && (s.AvgBytes < 2000 || s.AvgBytes > 80000)) s.AvgBytes = 16000u * s.Channels;
   if (!s.Pcm && s.AvgBytes == 0) Unsupported("no bit rate");
   return s;
 }
@@ -133,6 +181,21 @@ bool MpegBitRate(bool Layer3, uint32_t SampleRate, uint32_t Kbps) {
   return IsMpegBitRate(Layer3 ? 3 : 2, SampleRate >= 32000, Kbps * 1000);
 }
 
+// The bit rate MPEG audio frames are made at: the format's when frames can carry it, else the
+// first chunk's frame's, else the nearest one above the format's (average) rate.
+int64_t MpegFrameRate(const TStreamTarget& Target, const TSoundFormat& S) {
+  const bool layer3 = S.Tag == TagMP3;
+  const uint32_t declared = S.AvgBytes * 8;
+  if (declared % 1000 == 0 && MpegBitRate(layer3, S.SampleRate, declared / 1000)) return declared;
+  const uint32_t first = FrameBitRate(S.Tag, Target.FirstKeyFrame);
+  if (first % 1000 == 0 && MpegBitRate(layer3, S.SampleRate, first / 1000)) return first;
+  for (uint32_t kbps = (declared + 999) / 1000; kbps <= 448; ++kbps)
+    if (MpegBitRate(layer3, S.SampleRate, kbps)) return int64_t{kbps} * 1000;
+  for (uint32_t kbps = std::min<uint32_t>(declared / 1000, 448); kbps >= 8; --kbps)
+    if (MpegBitRate(layer3, S.SampleRate, kbps)) return int64_t{kbps} * 1000;
+  Unsupported("a bit rate of " + std::to_string(declared) + " bit/s");
+}
+
 // The encoder opened for the format, its timing checked against the stream's header.
 TCodecContextPtr OpenSoundEncoder(const TStreamTarget& Target, const TSoundFormat& S) {
   const AVCodec* codec = avcodec_find_encoder_by_name(S.Encoder);
@@ -140,9 +203,17 @@ TCodecContextPtr OpenSoundEncoder(const TStreamTarget& Target, const TSoundForma
   if (!S.Pcm) {
     const uint32_t kbps = S.AvgBytes * 8 / 1000;
     const bool exact = S.AvgBytes * 8 % 1000 == 0;
-    const bool known = S.Tag == TagAC3 ? exact && kbps >= 32 && kbps <= 640
-                                       : exact && MpegBitRate(S.Tag == TagMP3, S.SampleRate, kbps);
-    if (!known) Unsupported("a bit rate of " + std::to_string(S.AvgBytes * 8) + " bit/s");
+    const bool known = S.Aac ? true
+                       : S.Tag == TagAC3
+                           ? exact && kbps >= 32 && kbps <= 640
+                           : exact && MpegBitRate(S.Tag == TagMP3, S.SampleRate, kbps);
+    if (!known && !S.Aac) {
+      // MPEG audio timed by its frames may change its rate from frame to frame (variable-rate
+      // MP3 declares its average): its frames are made at a rate frames can carry, the first
+      // chunk's when it has one, else the nearest one above the average.
+      const bool byFrames = (S.Tag == TagMP3 || S.Tag == TagMP2) && Target.SampleSize == 0;
+      if (!byFrames) Unsupported("a bit rate of " + std::to_string(S.AvgBytes * 8) + " bit/s");
+    }
   }
   TCodecContextPtr c(avcodec_alloc_context3(codec));
   if (!c) throw EMediaEngineError(ME_OUTOFMEMORY, "Out of memory");
@@ -154,9 +225,19 @@ TCodecContextPtr OpenSoundEncoder(const TStreamTarget& Target, const TSoundForma
     av_channel_layout_default(&c->ch_layout, S.Channels);
   c->time_base = AVRational{1, static_cast<int>(S.SampleRate)};
   if (!S.Pcm) c->bit_rate = static_cast<int64_t>(S.AvgBytes) * 8;
+  if (S.Tag == TagMP3 || S.Tag == TagMP2) c->bit_rate = MpegFrameRate(Target, S);
+  if (S.Aac) c->profile = FF_PROFILE_AAC_LOW;
   TLibraryMessages messages;
   const int err = avcodec_open2(c.get(), codec, nullptr);
   if (err < 0) Unsupported(messages.Text().empty() ? AVErrorText(err) : messages.Text());
+  if (S.Aac) {
+    // The decoder reads the stream's set-up: the encoder's must say the same.
+    TAacConfig made;
+    if (!ParseAacConfig(c->extradata, static_cast<size_t>(std::max(c->extradata_size, 0)), made) ||
+        made.SampleRate != S.AacConfig.SampleRate || made.Channels != S.AacConfig.Channels)
+      Unsupported("AAC of " + std::to_string(S.Channels) + " channels at " +
+                  std::to_string(S.SampleRate) + " Hz cannot be made as the stream has it");
+  }
   // A stream timed by its blocks takes one coded frame a chunk: their lengths must agree.
   if (!S.Pcm && Target.SampleSize == 0 &&
       static_cast<uint64_t>(Target.Scale) * S.SampleRate !=
@@ -230,7 +311,10 @@ private:
     while (true) {
       const int got = avcodec_receive_packet(FEncoder.get(), FPacket.get());
       if (got == 0) {
-        Chunk.Data.assign(FPacket->data, FPacket->data + FPacket->size);
+        if (FFormat.Adts.empty())
+          Chunk.Data.assign(FPacket->data, FPacket->data + FPacket->size);
+        else
+          Chunk.Data = WithAdtsHeader(FFormat.Adts, FPacket->data, FPacket->size);
         Chunk.KeyFrame = true;
         av_packet_unref(FPacket.get());
         if (Chunk.Data.empty()) continue;
