@@ -36,6 +36,11 @@ bool TSourceDecoder::Receive(AVFrame* Frame) {
     // Pictures come out in the order they are shown: the next one takes the earliest slot
     // still waiting, the one after the last when the decoder gives more pictures than chunks.
     pts = FNextPts;
+    // Chunks before the first picture that decodes (pictures that need one before them) give
+    // none: their slots repeat that picture, as a player shows it.
+    if (!FPictureSeen && Frame->pts != AV_NOPTS_VALUE)
+      while (!FSlots.empty() && FSlots.front() < Frame->pts) FSlots.pop_front();
+    FPictureSeen = true;
     if (!FSlots.empty()) {
       pts = FSlots.front();
       FSlots.pop_front();
@@ -71,6 +76,8 @@ bool TSourceDecoder::Next(AVFrame* Frame) {
                            : FPacket->pts != AV_NOPTS_VALUE ? FPacket->pts
                                                             : FNextSlot;
       const int64_t step = FPacket->duration > 0 ? FPacket->duration : 1;
+      // The decoder hands each picture the time of the chunk that held it.
+      if (FPacket->pts == AV_NOPTS_VALUE) FPacket->pts = slot;
       err = avcodec_send_packet(FCodec.get(), FPacket.get());
       // A damaged packet is skipped; only running out of memory ends the render.
       if (err == AVERROR(ENOMEM)) {

@@ -32,6 +32,7 @@ private:
   // Pictures: the slots of the chunks given to the decoder whose pictures have not come out.
   std::deque<int64_t> FSlots;
   int64_t FNextSlot = 0;  // the slot after the last chunk's, for chunks without a time
+  bool FPictureSeen = false;
   bool FFlushed = false;
 };
 
