@@ -11,5 +11,9 @@ using TArgs = std::vector<std::string>;
 int RunInfo(const TArgs& Args);
 int RunJoin(const TArgs& Args);
 int RunCompressors(const TArgs& Args);
+// The window's workers (not listed in the usage).
+int RunPictureWorker(const TArgs& Args);
+int RunCompressorWorker(const TArgs& Args);
+int RunEngineWorker(const TArgs& Args);
 
 }  // namespace rw::cli

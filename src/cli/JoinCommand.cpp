@@ -1,9 +1,15 @@
 // reelwright-cli join: adds the files to a file list, lets the core's join decision take the
 // options as the join options dialog takes its settings, and runs the join.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <unistd.h>
 #include <exception>
 #include <utility>
 
+#include "core/EngineWorker.h"
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
 #include "core/JoinRequest.h"
@@ -18,9 +24,119 @@ namespace {
 // The file names of the command, which its messages may quote.
 std::vector<std::string> QuotedNames;
 
+// Run for the window: everything it shows goes to standard output as worker lines.
+bool WorkerMode = false;
+
 void Fail(const std::string& Message) {
   std::fprintf(stderr, "%s\n", TerminalText(Message, QuotedNames).c_str());
 }
+
+void Emit(const std::string& Word, const std::string& Text = {}) {
+  std::fputs(WorkerLine(Word, Text).c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// A failure: on the terminal "Join fails: " + Reason (only Reason when JoinFails is false); to
+// the window the reason alone, which it tells as every failed join.
+void Report(const std::string& Reason, bool JoinFails) {
+  if (WorkerMode)
+    Emit("error", Reason);
+  else
+    Fail(JoinFails ? JoinFailsText(Reason) : Reason);
+}
+
+// The window's progress dialog, driven through lines; a stop signal (the dialog's Cancel)
+// cancels.
+class TWorkerProgress : public IProgressView {
+public:
+  void SetCaption(const std::string& Caption) override { Emit("caption", Caption); }
+  void SetText(const std::string& Text) override { Emit("text", Text); }
+  void Show() override { Emit("show"); }
+  void Hide() override { Emit("hide"); }
+  void SetShowTimeLeft(bool Value) override { Emit("timeleft", Value ? "1" : "0"); }
+  void SetProgress(double Percent) override {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", Percent);
+    Emit("progress", text);
+    if (const int pause = WorkerPauseMs()) ::usleep(static_cast<useconds_t>(pause) * 1000);
+  }
+  bool IsCancelled() override { return TStopSignals::Received() != 0; }
+};
+
+// For tests: a join asked to crash (WorkerCrashAsked) aborts at its first report of progress,
+// or at its end when it reported none (a short render); otherwise the view's own.
+class TCrashSwitch : public IProgressView {
+public:
+  explicit TCrashSwitch(IProgressView& View) : FView(View) {}
+  void SetCaption(const std::string& Caption) override { FView.SetCaption(Caption); }
+  void SetText(const std::string& Text) override { FView.SetText(Text); }
+  void Show() override { FView.Show(); }
+  void Hide() override {
+    CrashIfAsked();
+    FView.Hide();
+  }
+  void SetShowTimeLeft(bool Value) override { FView.SetShowTimeLeft(Value); }
+  void SetProgress(double Percent) override {
+    if (Percent > 0) CrashIfAsked();
+    FView.SetProgress(Percent);
+  }
+  bool IsCancelled() override { return FView.IsCancelled(); }
+
+private:
+  static void CrashIfAsked() {
+    if (WorkerCrashAsked("join")) std::abort();
+  }
+  IProgressView& FView;
+};
+
+// On the command line a fault of the engine ends the program; until then the join's failure
+// is told as every failure is, and its temporary file is removed. The texts are made before the
+// join: the handler only writes and removes.
+constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+char FatalTexts[std::size(FatalSignals)][1024];
+char FatalTempFile[4096];
+
+extern "C" void OnFatalSignal(int Signal) {
+  for (size_t i = 0; i < std::size(FatalSignals); ++i)
+    if (FatalSignals[i] == Signal && ::write(2, FatalTexts[i], std::strlen(FatalTexts[i])) < 0)
+      break;
+  if (FatalTempFile[0]) ::unlink(FatalTempFile);
+  // The handler was reset: the signal ends the program as it would have.
+  ::raise(Signal);
+}
+
+class TFatalSignalReport {
+public:
+  explicit TFatalSignalReport(const std::string& Work) {
+    FatalTempFile[0] = 0;
+    for (size_t i = 0; i < std::size(FatalSignals); ++i) {
+      const std::string text =
+          TerminalText(JoinFailsText(WorkerStoppedText(Work, FatalSignals[i], 0)), QuotedNames) +
+          "\n";
+      std::snprintf(FatalTexts[i], sizeof FatalTexts[i], "%s", text.c_str());
+      struct sigaction action {};
+      action.sa_handler = OnFatalSignal;
+      sigemptyset(&action.sa_mask);
+      action.sa_flags = SA_RESETHAND | SA_NODEFER;
+      ::sigaction(FatalSignals[i], &action, &FPrevious[i]);
+    }
+  }
+  ~TFatalSignalReport() {
+    for (size_t i = 0; i < std::size(FatalSignals); ++i)
+      ::sigaction(FatalSignals[i], &FPrevious[i], nullptr);
+    FatalTempFile[0] = 0;
+  }
+  TFatalSignalReport(const TFatalSignalReport&) = delete;
+  TFatalSignalReport& operator=(const TFatalSignalReport&) = delete;
+
+  static void SetTempFile(const std::string& Name) {
+    if (Name.size() < sizeof FatalTempFile)
+      std::memcpy(FatalTempFile, Name.c_str(), Name.size() + 1);
+  }
+
+private:
+  struct sigaction FPrevious[std::size(FatalSignals)];
+};
 
 // Adds every file in order; false (after the message) when one cannot be added.
 bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
@@ -28,7 +144,7 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
     try {
       List.AddFile(name);
     } catch (const std::exception& E) {
-      Fail(UnableToAddText(name, E.what()));
+      Report(UnableToAddText(name, E.what()), false);
       return false;
     }
   }
@@ -40,12 +156,25 @@ bool AddFiles(TFileList& List, const std::vector<std::string>& Files) {
 // stopped the join (130 for Ctrl+C), whose output is finished and in place.
 int Join(TJoinRequest Request) {
   try {
-    TTerminalProgress progress;
+    if (WorkerMode) {
+      Request.OutputReserved = [](const std::string& TempFileName) { Emit("part", TempFileName); };
+      Emit("work", JoinWorkText(Request));
+      TWorkerProgress view;
+      TCrashSwitch progress(view);
+      const TJoinResult result = JoinFiles(std::move(Request), progress);
+      for (const std::string& warning : result.Warnings) Emit("warning", warning);
+      Emit("result", std::string(result.Cancelled ? "1" : "0") + (result.Kept ? "1" : "0"));
+      return 0;
+    }
+    Request.OutputReserved = TFatalSignalReport::SetTempFile;
+    TFatalSignalReport fatal(JoinWorkText(Request));
+    TTerminalProgress view;
+    TCrashSwitch progress(view);
     const TJoinResult result = JoinFiles(std::move(Request), progress);
     // Sources that gave less than they declare were joined as far as they could be read.
     for (const std::string& warning : result.Warnings) Fail("Warning: " + warning + ".");
   } catch (const std::exception& E) {
-    Fail(JoinFailsText(E.what()));
+    Report(E.what(), true);
     return 1;
   }
   const int stop = TStopSignals::Received();
@@ -69,6 +198,8 @@ int RunJoin(const TArgs& Args) {
     JoinUsage(stdout);
     return 0;
   }
+  WorkerMode = options.Worker;
+  if (WorkerMode) Emit("work", cReadingFilesWork);
   QuotedNames = options.Files;
   QuotedNames.push_back(options.Choices.OutFileName);
 
@@ -82,21 +213,30 @@ int RunJoin(const TArgs& Args) {
   try {
     decision = DecideJoin(list, options.Choices);
   } catch (const EJoinRefused& E) {
-    Fail(E.what());
+    Report(E.what(), false);
     return 1;
   } catch (const EOutputExists& E) {
+    if (WorkerMode) {
+      Report(E.what(), true);
+      return 1;
+    }
     // Nothing is asked on the command line: it says how to answer yes.
     Fail(OverwriteQuestionLine(E.FileName()));
     Fail("Run the command with --yes to replace it.");
     return 1;
   } catch (const EJoinChoice& E) {
+    if (WorkerMode) {
+      Report(E.what(), true);
+      return 2;
+    }
     std::fprintf(stderr, "reelwright-cli join: %s\n", TerminalText(E.what()).c_str());
     return 2;
   } catch (const std::exception& E) {
-    Fail(JoinFailsText(E.what()));
+    Report(E.what(), true);
     return 1;
   }
-  for (const std::string& note : decision.Notes) Fail(note);
+  if (!WorkerMode)
+    for (const std::string& note : decision.Notes) Fail(note);
   if (const int stop = TStopSignals::Received()) return 128 + stop;
   return Join(std::move(decision.Request));
 }

@@ -17,7 +17,8 @@ enum class TJoinOptionId {
   VideoCodec,
   AudioCodec,
   VideoOption,
-  AudioOption
+  AudioOption,
+  Worker
 };
 using O = TJoinOptionId;
 
@@ -60,6 +61,8 @@ constexpr TJoinOption Options[] = {
      true},
     {O::AudioOption, nullptr, "--aopt", "KEY=VALUE",
      "an option of the audio compressor (b=256k, qscale=2...)", true},
+    // The window's join: its progress, result and errors as lines on standard output.
+    {O::Worker, nullptr, "--worker", nullptr, nullptr, false},
 };
 
 const TJoinOption* FindOption(const std::string& Arg) {
@@ -157,6 +160,9 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
     switch (option->Id) {
       case O::Help:
         Help = true;
+        break;
+      case O::Worker:
+        Worker = true;
         break;
       case O::Output:
         if (!hasValue) return "option " + arg + " needs a file name";

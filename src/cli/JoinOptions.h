@@ -16,6 +16,9 @@ std::set<std::string> JoinValueOptions();
 
 struct TJoinOptions {
   bool Help = false;
+  // Run for the window: progress, warnings, the result and errors go to standard output as
+  // worker lines (core/EngineWorker.h), and nothing is asked.
+  bool Worker = false;
   std::vector<std::string> Files;
   // The output, --yes, --copy or --recompress, and the recompression settings.
   TJoinChoices Choices;

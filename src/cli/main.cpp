@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
     if (!std::strcmp(verb, "info")) return rw::cli::RunInfo(args);
     if (!std::strcmp(verb, "join")) return rw::cli::RunJoin(args);
     if (!std::strcmp(verb, "compressors")) return rw::cli::RunCompressors(args);
+    if (!std::strcmp(verb, "picture-worker")) return rw::cli::RunPictureWorker(args);
+    if (!std::strcmp(verb, "compressor-worker")) return rw::cli::RunCompressorWorker(args);
+    if (!std::strcmp(verb, "engine-worker")) return rw::cli::RunEngineWorker(args);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "%s\n", rw::cli::TerminalText(rw::WithFullStop(E.what())).c_str());
     return 1;

@@ -152,6 +152,7 @@ TJoinResult TJoinWrapper::Run() {
   // cancelled) replaces it, and an error removes what was written.
   CheckJoinOutput(FRequest.OutFileName, FRequest.Files);
   TJoinOutput output(FRequest.OutFileName);
+  if (FRequest.OutputReserved) FRequest.OutputReserved(output.TempFileName());
   FProgress.SetCaption(cJoiningCaption);
   FProgress.SetText(FRequest.JoinWORecomp ? cStreamCopyText : cRecompressText);
   TCancelWatch watch(FProgress);

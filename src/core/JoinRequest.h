@@ -47,6 +47,8 @@ struct TJoinRequest {
   size_t HeaderFile = 0;
   TResizeMethod ConvertResize = rmLetterbox;
   TRecompression Recompression;
+  // Told the temporary file's name once it is reserved, before anything is written to it.
+  std::function<void(const std::string& TempFileName)> OutputReserved;
 };
 
 // What a join that ended normally did.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/EngineClient.h"
 #include "platform/Errors.h"
 
 #ifndef RW_ENGINE_INSTALL_DIR
@@ -97,7 +98,10 @@ static const TLoadedEngine& Loaded() {
   return loaded;
 }
 
-IMediaEngine& MediaEngine() { return *Loaded().Engine; }
+IMediaEngine& MediaEngine() {
+  if (IMediaEngine* client = EngineWorkerClient()) return *client;
+  return *Loaded().Engine;
+}
 
 std::string MediaEngineModuleFile() { return Loaded().File; }
 

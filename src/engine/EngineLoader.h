@@ -12,7 +12,8 @@
 
 namespace rw {
 
-// The loaded engine. Raises rw::Exception, at every call, when it cannot be loaded: where it
+// The loaded engine, or the worker's engine once UseEngineWorker (EngineClient.h) was called.
+// Raises rw::Exception, at every call, when it cannot be loaded: where it
 // was looked for, why each file failed, and that stream copy still works. Thread-safe.
 IMediaEngine& MediaEngine();
 

@@ -1,8 +1,18 @@
 #include "gui/FilePictures.h"
 
-#include <exception>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "engine/EngineLoader.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/EngineWorker.h"
+
+extern char** environ;
 
 namespace rw {
 
@@ -12,9 +22,126 @@ namespace {
 // past are asked for again when they come back into sight.
 constexpr size_t cMaxWaiting = 64;
 
+// The worker process that makes the pictures (reelwright-cli picture-worker), started at the
+// first picture and again after it died; it lives until the pictures are no longer wanted. A
+// file that ends it (a decoder fault) gives no picture.
+class TPictureWorker {
+public:
+  ~TPictureWorker() { Stop(); }
+
+  TEngineResult<TThumbnail> Make(const std::string& FileName, int32_t MaxWidth, int32_t MaxHeight) {
+    TEngineResult<TThumbnail> made;
+    made.Error.Code = 1;
+    std::lock_guard<std::mutex> use(FUse);
+    bool stopped = false;
+    {
+      std::lock_guard<std::mutex> lock(FPidLock);
+      stopped = std::exchange(FStopped, false);
+    }
+    if (stopped) Reap();
+    if (FSocket < 0 && !Start()) return made;
+    const std::string request = WorkerLine(
+        "picture", std::to_string(MaxWidth) + " " + std::to_string(MaxHeight) + " " + FileName);
+    std::string header;
+    char c = 0;
+    bool read = Send(request);
+    while (read && (read = Receive(&c, 1)) && c != '\n') header += c;
+    std::string word, text;
+    ReadWorkerLine(header, word, text);
+    int32_t width = 0, height = 0;
+    if (read && word == "picture" && std::sscanf(text.c_str(), "%d %d", &width, &height) == 2 &&
+        width > 0 && height > 0 && width <= MaxWidth && height <= MaxHeight) {
+      made.Value.Rgb.resize(static_cast<size_t>(width) * height * 3);
+      read = Receive(made.Value.Rgb.data(), made.Value.Rgb.size());
+      made.Value.Width = width;
+      made.Value.Height = height;
+      if (read) made.Error.Code = 0;
+    }
+    if (!read) Reap();
+    return made;
+  }
+
+  // Ends the worker at once; a picture being made gives none. Any thread.
+  void Stop() {
+    std::lock_guard<std::mutex> lock(FPidLock);
+    if (FPid > 0) ::kill(FPid, SIGKILL);
+    FStopped = FPid > 0;
+  }
+
+private:
+  bool Start() {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
+    const std::string program = WorkerProgram();
+    char verb[] = "picture-worker";
+    char* argv[] = {const_cast<char*>(program.c_str()), verb, nullptr};
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    if (failed != 0) {
+      ::close(pair[0]);
+      return false;
+    }
+    FSocket = pair[0];
+    std::lock_guard<std::mutex> lock(FPidLock);
+    FPid = pid;
+    return true;
+  }
+
+  // A worker that died or answered out of turn is ended and forgotten.
+  void Reap() {
+    pid_t pid;
+    {
+      std::lock_guard<std::mutex> lock(FPidLock);
+      pid = std::exchange(FPid, -1);
+    }
+    if (FSocket >= 0) ::close(std::exchange(FSocket, -1));
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+    }
+  }
+
+  bool Send(const std::string& Data) {
+    for (size_t done = 0; done < Data.size();) {
+      const ssize_t n = ::send(FSocket, Data.data() + done, Data.size() - done, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  bool Receive(void* Data, size_t Size) {
+    for (size_t done = 0; done < Size;) {
+      const ssize_t n = ::recv(FSocket, static_cast<char*>(Data) + done, Size - done, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  std::mutex FUse;  // one picture at a time
+  int FSocket = -1;
+  std::mutex FPidLock;
+  pid_t FPid = -1;
+  bool FStopped = false;  // ended by Stop, not yet reaped
+};
+
+TPictureWorker& PictureWorker() {
+  static TPictureWorker worker;
+  return worker;
+}
+
 TEngineResult<TThumbnail> EngineThumbnail(const std::string& FileName, int32_t MaxWidth,
                                           int32_t MaxHeight) {
-  return MediaEngine().Thumbnail(FileName, MaxWidth, MaxHeight);
+  return PictureWorker().Make(FileName, MaxWidth, MaxHeight);
 }
 
 }  // namespace
@@ -33,6 +160,8 @@ TFilePictures::~TFilePictures() {
     FWaiting.clear();
   }
   FWake.notify_all();
+  // A picture being made is not waited for.
+  PictureWorker().Stop();
   if (FWorker.joinable()) FWorker.join();
 }
 

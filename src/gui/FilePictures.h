@@ -1,9 +1,11 @@
 #pragma once
-// The list's small pictures of files, made through the media engine on a worker thread of
-// their own and kept for the run. A picture is asked for when its row is painted, so only rows
-// in sight are made, the ones painted last first; the engine is loaded by the first picture
-// asked for, on the worker, never while the window starts. A file that gives no picture
-// (no pictures in it, no engine) shows none, without a message.
+// The list's small pictures of files, made by the media engine in a worker process
+// (reelwright-cli picture-worker) that a thread of their own talks to, and kept for the run. A
+// picture is asked for when its row is painted, so only rows in sight are made, the ones painted
+// last first; the worker starts with the first picture asked for, never while the window
+// starts, and the window's process never loads the engine. A file that gives no picture (no
+// pictures in it, no engine, a decoder fault that ended the worker) shows none, without a
+// message.
 #include <QImage>
 #include <QObject>
 #include <condition_variable>
@@ -26,7 +28,7 @@ public:
   static constexpr int Width = 40;
   static constexpr int Height = 30;
 
-  // How a picture is made (on the worker thread): the engine's Thumbnail. Tests look in here.
+  // How a picture is made (on the worker thread): the worker process's. Tests look in here.
   using TMaker =
       std::function<TEngineResult<TThumbnail>(const std::string& FileName, int32_t, int32_t)>;
   static TMaker& Maker();

@@ -1,7 +1,13 @@
 #include "gui/JoinFilesCommand.h"
 
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+#include <csignal>
 #include <exception>
+#include <filesystem>
 
+#include "core/EngineWorker.h"
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
@@ -13,37 +19,138 @@
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ProgressDialog.h"
+#include "gui/QtStrings.h"
+#include "platform/Errors.h"
+#include "recompress/CompressorList.h"
 
 namespace rw {
 
-TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options) {
-  TJoinChoices choices;
-  choices.OutFileName = Options.OutFileName();
-  // The dialog asked before it closed.
-  choices.Overwrite = true;
-  choices.Mode = Options.ConvertDiffering() ? TJoinMode::Convert
-                 : Options.JoinWORecomp()   ? TJoinMode::Copy
-                                            : TJoinMode::Recompress;
-  TRecompressChoices& r = choices.Recompression;
-  r.Size = TFrameSize{Options.FrameWidth(), Options.FrameHeight()};
-  r.Rate = Options.FrameRateText();
-  r.DecimalSeparator = RateDecimalSeparator();
-  // No selection leaves the joiner's own method.
-  r.Resize =
+QStringList JoinWorkerArguments(const TFileList& List, const TfrmJoin& Options) {
+  QStringList args{"join", "--worker", "--yes", "-o", PathToQ(Options.OutFileName())};
+  const TResizeMethod resize =
       ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(TRecompression().ResizeMethod);
-  r.Video.Selected = r.Audio.Selected = true;
-  // The compressors are bound only for a recompressing join.
-  if (!Options.JoinWORecomp() && !Options.ConvertDiffering()) {
-    r.Video.Filter = Options.VideoCompressor();
-    r.Audio.Filter = Options.AudioCompressor();
+  QString resizeWord;
+  for (const TResizeMethodEntry& e : ResizeMethods)
+    if (e.Method == resize) resizeWord = e.Word;
+  if (Options.ConvertDiffering()) {
+    args << "--convert"
+         << "--resize" << resizeWord;
+  } else if (Options.JoinWORecomp()) {
+    args << "--copy";
+  } else {
+    std::string rate = Options.FrameRateText();
+    for (char& c : rate)
+      if (c == RateDecimalSeparator()) c = '.';
+    args << "--recompress"
+         << "--size" << QString("%1x%2").arg(Options.FrameWidth()).arg(Options.FrameHeight())
+         << "--rate" << TextToQ(rate) << "--resize" << resizeWord;
+    // The compressors with the options set on them in the compressor options.
+    auto compressor = [&args](const char* Name, const char* Option,
+                              const std::shared_ptr<TCompressorFilter>& Filter) {
+      args << Name << (Filter ? TextToQ(Filter->EncoderName()) : QString("none"));
+      if (Filter)
+        for (const auto& [key, value] : Filter->Options())
+          args << Option << TextToQ(key + "=" + value);
+    };
+    compressor("--vcodec", "--vopt", Options.VideoCompressor());
+    compressor("--acodec", "--aopt", Options.AudioCompressor());
   }
-  return DecideJoin(List, choices).Request;
+  args << "--";
+  for (const TVideoFileInfo* info : List.Infos()) args << PathToQ(info->FileName);
+  return args;
 }
 
+namespace {
+
+// Runs one join in a worker process, its progress in Progress; the window's own event loop
+// runs meanwhile, and Cancel (or a close of the window) stops the worker's join as a stop
+// signal stops the command line's. A worker that dies is a failure like any other, and the
+// temporary file it left is removed.
+TJoinResult RunJoinWorker(const QStringList& Args, TfrmProgress& Progress) {
+  QProcess worker;
+  worker.setProgram(PathToQ(WorkerProgram()));
+  worker.setArguments(Args);
+  worker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  TJoinResult result;
+  bool answered = false, shown = false, reading = false, stopSent = false;
+  std::string error, work = cReadingFilesWork, part;
+  auto readLines = [&] {
+    // A progress report lets the dialog paint, which may deliver the next lines meanwhile.
+    if (reading) return;
+    reading = true;
+    while (worker.canReadLine()) {
+      std::string word, text;
+      ReadWorkerLine(worker.readLine().toStdString(), word, text);
+      if (word == "progress") {
+        Progress.SetProgress(std::strtod(text.c_str(), nullptr));
+      } else if (word == "caption") {
+        Progress.SetCaption(text);
+      } else if (word == "text") {
+        Progress.SetText(text);
+      } else if (word == "timeleft") {
+        Progress.SetShowTimeLeft(text == "1");
+      } else if (word == "show") {
+        // A Cancel pressed before the join began stays pressed.
+        const bool cancelled = Progress.Cancelled();
+        Progress.Show();
+        if (cancelled) Progress.Cancel();
+        shown = true;
+      } else if (word == "hide") {
+        Progress.Hide();
+        shown = false;
+      } else if (word == "work") {
+        work = text;
+      } else if (word == "part") {
+        part = text;
+      } else if (word == "warning") {
+        result.Warnings.push_back(text);
+      } else if (word == "error") {
+        error = text;
+        answered = true;
+      } else if (word == "result") {
+        result.Cancelled = text.size() == 2 && text[0] == '1';
+        result.Kept = text.size() == 2 && text[1] == '1';
+        answered = true;
+      }
+    }
+    reading = false;
+  };
+  QEventLoop loop;
+  QObject::connect(&worker, &QProcess::readyReadStandardOutput, &loop, readLines);
+  QObject::connect(&worker, &QProcess::finished, &loop, &QEventLoop::quit);
+  QTimer stopWatch;
+  QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
+    if (stopSent || !Progress.Cancelled() || worker.processId() <= 0) return;
+    stopSent = true;
+    ::kill(static_cast<pid_t>(worker.processId()), SIGTERM);
+  });
+  stopWatch.start(20);
+  worker.start();
+  if (!worker.waitForStarted(-1))
+    throw Exception("The program " + WorkerProgram() + " that joins the files cannot be started: " +
+                    worker.errorString().toStdString());
+  if (worker.state() != QProcess::NotRunning) loop.exec();
+  stopWatch.stop();
+  worker.waitForFinished(-1);
+  readLines();
+  if (shown) Progress.Hide();
+  if (!error.empty()) throw Exception(error);
+  if (answered && worker.exitStatus() == QProcess::NormalExit) return result;
+  // Stopped before its join began: nothing was written.
+  if (stopSent && worker.exitStatus() == QProcess::NormalExit) return {true, false, {}};
+  std::error_code ignored;
+  if (!part.empty()) std::filesystem::remove(part, ignored);
+  const bool crashed = worker.exitStatus() == QProcess::CrashExit;
+  throw Exception(
+      WorkerStoppedText(work, crashed ? worker.exitCode() : 0, crashed ? 0 : worker.exitCode()));
+}
+
+}  // namespace
+
 TJoinResult JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options) {
-  TJoinRequest request = JoinRequestOf(List, Options);
+  const QStringList args = JoinWorkerArguments(List, Options);
   TfrmProgress progress(Owner);
-  TJoinResult result = rw::JoinFiles(std::move(request), progress);
+  TJoinResult result = RunJoinWorker(args, progress);
   // Sources that gave less than they declare were joined as far as they could be read.
   std::string text;
   for (const std::string& warning : result.Warnings) text += warning + ".\n";

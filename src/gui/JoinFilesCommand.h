@@ -1,7 +1,8 @@
 #pragma once
 // The window's Join Files command: the facts from the rows, the join options dialog, then the
-// core's join decision over the dialog's settings and the core's join run, its progress in the
-// window's progress dialog.
+// join in a worker process (reelwright-cli join --worker: the core's join decision over the
+// dialog's settings and the core's join run), its progress in the window's progress dialog.
+#include <QStringList>
 #include <string>
 
 #include "core/JoinRequest.h"
@@ -14,12 +15,12 @@ class TFileList;
 class TfrmJoin;
 class TfrmMain;
 
-// The join the dialog's settings describe for the list's files, as the core decides it; a
-// setting the decision refuses (a frame rate out of range) raises.
-TJoinRequest JoinRequestOf(const TFileList& List, const TfrmJoin& Options);
+// The arguments of the worker (reelwright-cli join --worker) that joins the list's files with
+// the dialog's settings.
+QStringList JoinWorkerArguments(const TFileList& List, const TfrmJoin& Options);
 
-// Runs one join with the dialog's settings, its progress in a dialog owned by Owner; warnings
-// about sources joined only in part are shown together after it.
+// Runs one join with the dialog's settings in a worker process, its progress in a dialog owned by
+// Owner; warnings about sources joined only in part are shown together after it.
 TJoinResult JoinFiles(QWidget* Owner, const TFileList& List, const TfrmJoin& Options);
 
 // The Join Files command: the three facts from the rows, the join options, the join; a failure

@@ -444,8 +444,9 @@ void TfrmJoin::sbnSelectOutFileClick() {
 }
 
 void TfrmJoin::btnJoinClick() {
-  // A recompression needs its compressors: the join goes on when they come.
-  if (!JoinWORecomp() && !FListed) {
+  // A recompression needs its compressors: the join goes on when they come. A copy and a
+  // conversion of the files that differ need none.
+  if (!JoinWORecomp() && !ConvertDiffering() && !FListed) {
     FJoinPending = true;
     SetWaiting(true);
     return;

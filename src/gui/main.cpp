@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "core/EngineWorker.h"
 #include "gui/ApplicationNames.h"
 #include "gui/JoinFilesCommand.h"
 #include "gui/MainWindow.h"
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
   }
   if (!names.isEmpty() && names.front() == "--") names.removeFirst();
   int status = 1;
+  // The window's process never loads the media engine: what the Join Options ask of it is
+  // answered by a worker.
+  rw::UseEngineWorker(rw::WorkerProgram());
   try {
     rw::TfrmMain frmMain;
     QIcon icon;
@@ -34,10 +38,11 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme("reelwright", icon));
     frmMain.setWindowTitle(rw::TextToQ(rw::ProductInfo().Title));
     // Created once, hidden; it lists the compressors in the background once the window has
-    // painted (loading the media engine only then), or remembers them from an earlier run.
+    // painted (in a worker process, so the engine never loads here), or remembers them from an
+    // earlier run.
     rw::TfrmJoin frmJoin(
-        &frmMain, [&frmMain] { return frmMain.List().Infos(); }, rw::EnumCompressors,
-        rw::CompressorListingKey);
+        &frmMain, [&frmMain] { return frmMain.List().Infos(); }, rw::WorkerCompressors,
+        rw::WorkerListingKey);
     rw::InstallJoinFiles(frmMain, frmJoin);
     rw::InstallQuitSignals(frmMain);
     frmMain.show();
@@ -45,6 +50,8 @@ int main(int argc, char** argv) {
     // The files are added once the window shows, so their progress can be seen.
     QTimer::singleShot(0, &frmMain, [&frmMain, names] { frmMain.OpenCommandLine(names); });
     status = QApplication::exec();
+    // Closing waits for no listing still running.
+    rw::StopWorkers();
     // Asked to stop by a signal: the window closed as at File, Exit, but the exit tells why.
     if (const int signal = rw::QuitSignal()) status = 128 + signal;
   } catch (const std::exception& E) {

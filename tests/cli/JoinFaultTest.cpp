@@ -383,5 +383,22 @@ TEST_F(JoinFaults, AJoinKilledAtAnyPointLeavesAtMostItsTemporaryFileBesideTheOut
   EXPECT_EQ(Names(), before);
 }
 
+// A join that a fault ends (here on purpose: the test switch aborts at its first report, as a
+// codec library that aborts would) says so as a failure, removes its temporary file and keeps
+// the output it would have replaced; the program still ends by the signal.
+TEST_F(JoinFaults, AJoinEndedByAFaultSaysSoAndLeavesNothingBesideTheOutput) {
+  test::WriteFileBytes(Out, "the output the user agreed to replace");
+  Sums[Out] = test::Checksum(Out);
+  const std::set<std::string> before = Names();
+  const TRun r = Join({"--yes", "-o", Out, A, B}, RLIM_INFINITY, {},
+                      [] { ::setenv("REELWRIGHT_WORKER_CRASH", "join", 1); });
+  EXPECT_EQ(r.Status, -1) << r.Output;
+  EXPECT_NE(r.Output.find("Join fails: the media engine stopped unexpectedly while copying the "
+                          "files (signal 6)\n"),
+            std::string::npos)
+      << r.Output;
+  EXPECT_EQ(Names(), before);
+}
+
 }  // namespace
 }  // namespace rw

@@ -7,13 +7,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QElapsedTimer>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include <QLabel>
 #include <filesystem>
 
+#include "core/EngineWorker.h"
 #include "core/JoinOutput.h"
 #include "core/ListTexts.h"
 #include "gui/JoinDoneDialog.h"
@@ -44,15 +48,18 @@ protected:
     };
   }
   void TearDown() override {
+    ::unsetenv("REELWRIGHT_WORKER_PAUSE");
     FOptions.reset();
     JoinDoneRunner() = FSavedDone;
     MainWindow::TearDown();
   }
 
   // A window with Files in its list and the join options wired to Join Files.
-  void Prepare(const std::vector<std::string>& Files) {
+  void Prepare(const std::vector<std::string>& Files,
+               const TCompressorLister& Lister = EnumCompressors) {
     Window().List().AddFiles(Files);
-    FOptions = std::make_unique<TfrmJoin>(&Window(), [this] { return Window().List().Infos(); });
+    FOptions = std::make_unique<TfrmJoin>(
+        &Window(), [this] { return Window().List().Infos(); }, Lister);
     InstallJoinFiles(Window(), *FOptions);
     Window().UpdateActions();
   }
@@ -70,16 +77,18 @@ protected:
     Window().acnJoinFile->trigger();
   }
 
-  // Presses Cancel in the progress dialog once the join has polled it Polls times.
-  void CancelWhenProgressShows(int Polls) {
-    WhenProgressShows(Polls, [](TfrmProgress& Progress) { Progress.btnCancel->click(); });
+  // Presses Cancel in the progress dialog once the join has reported Percent done. The worker
+  // waits a little after each report, so that what follows is seen part-way through the join.
+  void CancelWhenProgressReaches(double Percent) {
+    WhenProgressReaches(Percent, [](TfrmProgress& Progress) { Progress.btnCancel->click(); });
   }
-  void WhenProgressShows(int Polls, std::function<void(TfrmProgress&)> Action) {
+  void WhenProgressReaches(double Percent, std::function<void(TfrmProgress&)> Action) {
+    ::setenv("REELWRIGHT_WORKER_PAUSE", "2", 1);
     auto* poll = new QTimer(&Window());
-    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, Polls, Action, seen = 0]() mutable {
+    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, Percent, Action] {
       for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* progress = qobject_cast<TfrmProgress*>(w);
-            progress && progress->isVisible() && ++seen >= Polls) {
+            progress && progress->isVisible() && progress->Percent() >= Percent) {
           WindowEnabledDuringJoin = Window().isEnabled();
           poll->stop();
           Action(*progress);
@@ -155,7 +164,7 @@ TEST_F(JoinFilesTest, CancelStopsTheJoinSilentlyAndKeepsADecodableOutput) {
   const std::string out = Dir.File("cancelled.avi");
   JoinFiles([&](TfrmJoin& Options) {
     Options.edtOutFileName->setText(QString::fromStdString(out));
-    CancelWhenProgressShows(100);
+    CancelWhenProgressReaches(5);
   });
   EXPECT_TRUE(Shown.empty());
   EXPECT_TRUE(DoneTexts.empty());  // a stopped join says nothing
@@ -186,7 +195,7 @@ TEST_F(JoinFilesTest, ASessionStopDuringAJoinCancelsItKeepsWhatWasJoinedAndClose
   WriteFileBytes(out, "the output the user agreed to replace");
   JoinFiles([&](TfrmJoin& Options) {
     Options.edtOutFileName->setText(QString::fromStdString(out));
-    WhenProgressShows(100, [](TfrmProgress&) { ::raise(SIGTERM); });
+    WhenProgressReaches(5, [](TfrmProgress&) { ::raise(SIGTERM); });
   });
   EXPECT_EQ(QuitSignal(), SIGTERM);
   EXPECT_FALSE(Window().isVisible());
@@ -207,11 +216,13 @@ TEST_F(JoinFilesTest, ClosingTheWindowDuringAJoinAsksAndStopsItOnlyOnYes) {
   int closes = 0;
   JoinFiles([&](TfrmJoin& Options) {
     Options.edtOutFileName->setText(QString::fromStdString(out));
+    ::setenv("REELWRIGHT_WORKER_PAUSE", "2", 1);
     auto* poll = new QTimer(&Window());
     QObject::connect(poll, &QTimer::timeout, poll, [&, poll, seen = 0]() mutable {
       for (QWidget* w : QApplication::topLevelWidgets()) {
         auto* progress = qobject_cast<TfrmProgress*>(w);
-        if (!progress || !progress->isVisible() || ++seen % 60 != 0) continue;
+        if (!progress || !progress->isVisible() || progress->Percent() < 5 || ++seen % 60 != 0)
+          continue;
         ++closes;
         Window().close();
         if (closes == 1) {
@@ -276,6 +287,81 @@ TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack
     EXPECT_TRUE(Window().isEnabled());
     EXPECT_EQ(ReadFileBytes(Dir.File("plain")), "not a folder");
   }
+}
+
+// Every join runs in a worker process. One that dies (here on purpose, at its first progress
+// report, as a codec library that aborts) fails the join with a plain reason: the output the
+// user agreed to replace is kept, no temporary file is left, the list and the window stay. The
+// same join then finishes while the window's event loop answers within 100 ms, and the
+// window's process never maps a codec library.
+TEST_F(JoinFilesTest, AJoinRunsInAWorkerWhoseDeathFailsTheJoinAndLeavesTheWindow) {
+  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 50));
+  const std::string b = MakeClip(Clip("mjpeg", 80, 64, 50));
+  // As in the program, what the join options ask of the engine is answered by a worker too.
+  UseEngineWorker(WorkerProgram());
+  Prepare({a, b});
+  std::string encoder;
+  const std::string out = Dir.File("kept.avi");
+  WriteFileBytes(out, "the output the user agreed to replace");
+  ::setenv("REELWRIGHT_WORKER_CRASH", "join", 1);
+  for (const bool convert : {true, false}) {
+    Shown.clear();
+    JoinFiles([&](TfrmJoin& Options) {
+      EXPECT_TRUE(Options.cbxConvert->isChecked());
+      Options.cbxConvert->setChecked(convert);
+      Options.edtOutFileName->setText(PathToQ(out));
+      ASSERT_TRUE(Options.VideoCompressor());
+      encoder = Options.VideoCompressor()->EncoderName();
+    });
+    // The question whether to replace the output, then the failure.
+    ASSERT_EQ(Shown.size(), 2u) << Shown[0].Text;
+    EXPECT_EQ(Shown[0].Caption, "Confirm");
+    EXPECT_EQ(Shown[1].Text,
+              std::string("Join fails: the media engine stopped unexpectedly while ") +
+                  (convert ? "converting the files that differ" : "encoding with " + encoder) +
+                  " (signal 6)");
+    EXPECT_EQ(ReadFileBytes(out), "the output the user agreed to replace");
+    EXPECT_FALSE(std::filesystem::exists(Dir.File(".kept.avi.part")));
+    EXPECT_EQ(RowNames().size(), 2u);
+    EXPECT_TRUE(Window().isEnabled());
+  }
+  ::unsetenv("REELWRIGHT_WORKER_CRASH");
+
+  // The longest wait of a 10 ms timer while the progress dialog shows.
+  QElapsedTimer clock;
+  qint64 last = -1, longest = 0;
+  int ticks = 0;
+  QTimer beat;
+  QObject::connect(&beat, &QTimer::timeout, [&] {
+    bool joining = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* progress = qobject_cast<TfrmProgress*>(w); progress && progress->isVisible())
+        joining = true;
+    const qint64 now = clock.elapsed();
+    if (joining && last >= 0) {
+      longest = std::max(longest, now - last);
+      ++ticks;
+    }
+    last = joining ? now : -1;
+  });
+  clock.start();
+  beat.start(10);
+  Shown.clear();
+  JoinFiles([&](TfrmJoin& Options) {
+    Options.cbxConvert->setChecked(false);
+    Options.edtOutFileName->setText(PathToQ(out));
+  });
+  beat.stop();
+  ASSERT_EQ(Shown.size(), 1u) << Shown.back().Text;
+  EXPECT_EQ(Shown[0].Caption, "Confirm");
+  EXPECT_EQ(DecodeErrors(out), "");
+  EXPECT_NEAR(ProbePacketCounts(out)["video"], 100, 1);
+  EXPECT_GT(ticks, 3);
+  EXPECT_LT(longest, 100);
+  std::ifstream maps("/proc/self/maps");
+  const std::string mapped((std::istreambuf_iterator<char>(maps)), {});
+  for (const char* library : {"/libavcodec.so", "/libavformat.so", "/reelwright-engine.so"})
+    EXPECT_EQ(mapped.find(library), std::string::npos) << library;
 }
 
 }  // namespace

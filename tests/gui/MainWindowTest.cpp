@@ -415,6 +415,13 @@ TEST_F(MainWindow, PicturesOfTheFilesInSight) {
   view.scrollToBottom();
   QTRY_VERIFY_WITH_TIMEOUT(pictures.Made(file(40)), 60000);
   EXPECT_FALSE(wasAsked(file(last + 5)));
+  // The pictures were made in a worker process: the window's maps no codec library.
+  {
+    std::ifstream after("/proc/self/maps");
+    const std::string now((std::istreambuf_iterator<char>(after)), {});
+    for (const char* library : {"/libavcodec.so", "/libavformat.so", "/reelwright-engine.so"})
+      EXPECT_EQ(now.find(library), std::string::npos) << library;
+  }
 
   // Off: the column goes, the rows are as high as their texts, nothing is asked for.
   const int high = view.visualRect(view.model()->index(40, colFileName)).height();
@@ -431,6 +438,22 @@ TEST_F(MainWindow, PicturesOfTheFilesInSight) {
   EXPECT_FALSE(again.miShowPictures->isChecked());
   EXPECT_FALSE(again.FilesView().PicturesShown());
   CloseWindow();  // before the engine's stand-in goes
+}
+
+// A file whose picture ends the worker (here on purpose, as a decoder fault would) shows none,
+// without a message; the next picture is made by a new worker.
+TEST_F(MainWindow, APictureWhoseWorkerDiesIsNone) {
+  const std::string a = PathFromQ(Copy(Dir, "", "a.avi")), b = PathFromQ(Copy(Dir, "", "b.avi"));
+  TFilePictures pictures;
+  ::setenv("REELWRIGHT_WORKER_CRASH", "picture", 1);
+  pictures.Picture(a);
+  QTRY_VERIFY_WITH_TIMEOUT(pictures.Made(a), 60000);
+  EXPECT_TRUE(pictures.Picture(a).isNull());
+  ::unsetenv("REELWRIGHT_WORKER_CRASH");
+  pictures.Picture(b);
+  QTRY_VERIFY_WITH_TIMEOUT(pictures.Made(b), 60000);
+  EXPECT_EQ(pictures.Picture(b).size(), QSize(40, 30));
+  EXPECT_TRUE(Shown.empty());
 }
 
 TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {

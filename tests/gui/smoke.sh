@@ -6,7 +6,7 @@
 # keyboard as a user would: Ctrl+S (a window titled "Join Options" and nothing more), a name
 # without a folder, Enter; the output lands beside the first file, holds part 9 before part 10
 # (natural order), and the done message shows. Asked by the session to stop, it closes as at
-# File, Exit (its settings written, the compressors it tried remembered) and exits with 143
+# File, Exit (its settings written, the compressors its worker tried remembered) and exits with 143
 # (128 + SIGTERM). Skipped (77) when Xvfb or xwininfo is missing. Every wait is a bounded poll
 # for what it waits for.
 set -euo pipefail
@@ -138,13 +138,18 @@ else
   grep -q "launcher" "$work/app.log" && { echo "Enter opened something:"; cat "$work/app.log"; exit 1; }
 fi
 
+# The compressors are listed in a worker that closing does not wait for: the check below waits
+# until the listing has been remembered.
+conf="$work/config/Kestrova/reelwright.conf"
+listing_remembered() { grep -q '^Key=FFmpeg ' "$conf" 2>/dev/null; }
+wait_for listing_remembered || { echo "no compressors remembered"; cat "$work/app.log"; exit 1; }
+
 kill -TERM "$app_pid"
 status=0
 wait "$app_pid" || status=$?
 app_pid=
 [ "$status" -eq 143 ] || { echo "exit status $status (not 128 + SIGTERM)"; cat "$work/app.log"; exit 1; }
 
-conf="$work/config/Kestrova/reelwright.conf"
 [ -f "$conf" ] || { echo "no settings written"; exit 1; }
 for value in 'LastOpenFolder=' 'LastSaveFolder=' 'LastProjectFolder=' 'frmMain\Top=138' \
              'frmMain\Left=272' 'frmMain\Width=565' 'frmMain\Height=354' \

@@ -115,7 +115,9 @@ AVSampleFormat EncoderSampleFormat(const AVCodec* Codec) {
 bool FitFrameSize(const AVCodec* Codec, int& Width, int& Height, std::string& Why) {
   const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(EncoderPixelFormat(Codec));
   if (!d) return true;
-  const int stepW = 1 << d->log2_chroma_w, stepH = 1 << d->log2_chroma_h;
+  const int stepW = 1 << d->log2_chroma_w;
+  // AMV's encoder refuses heights that are not whole rows of 16-pixel blocks.
+  const int stepH = std::max(1 << d->log2_chroma_h, Codec->id == AV_CODEC_ID_AMV ? 16 : 1);
   const int w = std::max(stepW, Width / stepW * stepW), h = std::max(stepH, Height / stepH * stepH);
   if (w == Width && h == Height) return true;
   auto multiple = [](int Step) {
