@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <tuple>
 
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
@@ -456,45 +457,54 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
 }
 
-// A file whose header claims a million pictures a second (and whose pictures are larger): the
-// proposed join converts its pictures, which follow one another at the output's rate (timed by
-// the header, all fifty would fall within the first output picture), keeps its sound with them
-// and says so, as the recompressing join does.
+// A file whose header claims a million pictures a second, or one picture in a million seconds
+// (and whose pictures are larger): the list gives it the length of its pictures at a rate
+// pictures are made at, the proposed join keeps the other file's format and converts its
+// pictures, which follow one another at the output's rate (timed by the header, all fifty would
+// fall within the first output picture, or last years), keeps its sound with them and says so,
+// as the recompressing join does.
 TEST_F(Join, ConvertedPicturesOfAnImplausibleHeaderRateFollowAtTheOutputsRate) {
   const std::string kept = Dir.File("kept.avi"), made = Dir.File("made.avi"),
-                    fast = Dir.File("fast.avi");
+                    odd = Dir.File("odd.avi");
   test::MakeFlashBeepClip(kept, 2, 2, "pcm_s16le");
   test::TFlashPictures larger;
   larger.Size = "96x72";
   test::MakeFlashBeepClip(made, 2, 2, "pcm_s16le", "", larger);
-  std::string bytes = test::ReadFileBytes(made);
-  const size_t strh = bytes.find("strh") + 8;  // the video stream's header comes first
-  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 20, 1);
-  PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 24, 1000000);
-  test::WriteFileBytes(fast, bytes);
+  for (const auto& [rate, scale, claim] :
+       {std::tuple{1000000u, 1u, "1000000"}, std::tuple{1u, 1000000u, "0.000001"}}) {
+    SCOPED_TRACE(claim);
+    std::filesystem::remove(Out);
+    std::string bytes = test::ReadFileBytes(made);
+    const size_t strh = bytes.find("strh") + 8;  // the video stream's header comes first
+    PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 20, scale);
+    PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + strh + 24, rate);
+    test::WriteFileBytes(odd, bytes);
+    EXPECT_NEAR(CreateVideoFileInfo(odd)->ExactDuration, 50 / StandInFrameRate, 1e-9);
 
-  TJoinChoices choices;
-  choices.OutFileName = Out;
-  TJoinDecision d = DecideJoin(List({kept, fast}), choices);
-  ASSERT_TRUE(d.Request.JoinWORecomp);
-  ASSERT_EQ(d.Request.Plans.size(), 2u);
-  EXPECT_TRUE(d.Request.Plans[1].ConvertPictures);
-  test::TRecordingProgress progress(Log);
-  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
-  EXPECT_EQ(result.Warnings,
-            std::vector<std::string>{"The file " + fast +
-                                     " claims 1000000 frames per second; its 50 pictures were "
-                                     "joined at 25 frames per second"});
-  EXPECT_EQ(test::DecodeErrors(Out), "");
-  EXPECT_EQ(test::DecodedPictures(Out), 100);
-  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), 4.0, 1.0 / 25);
-  // Each second's flash where its source has it, with its beep: the pictures move on.
-  const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
-  ASSERT_EQ(all.Flashes.size(), 4u);
-  ASSERT_EQ(all.Beeps.size(), 4u);
-  for (size_t i = 0; i < 4; ++i) {
-    EXPECT_NEAR(all.Flashes[i], 0.2 + static_cast<double>(i), 0.5 / 25 + 1e-3) << i;
-    EXPECT_NEAR(all.Beeps[i], all.Flashes[i], 0.5 / 25 + 1e-3) << i;
+    TJoinChoices choices;
+    choices.OutFileName = Out;
+    // First in the list and as long as the other: still not what is kept.
+    TJoinDecision d = DecideJoin(List({odd, kept}), choices);
+    ASSERT_TRUE(d.Request.JoinWORecomp);
+    ASSERT_EQ(d.Request.Plans.size(), 2u);
+    EXPECT_TRUE(d.Request.Plans[0].ConvertPictures);
+    EXPECT_FALSE(d.Request.Plans[1].ConvertPictures);
+    test::TRecordingProgress progress(Log);
+    const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+    EXPECT_EQ(result.Warnings, std::vector<std::string>{"The file " + odd + " claims " + claim +
+                                                        " frames per second; its 50 pictures "
+                                                        "were joined at 25 frames per second"});
+    EXPECT_EQ(test::DecodeErrors(Out), "");
+    EXPECT_EQ(test::DecodedPictures(Out), 100);
+    EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), 4.0, 1.0 / 25);
+    // Each second's flash where its source has it, with its beep: the pictures move on.
+    const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
+    ASSERT_EQ(all.Flashes.size(), 4u);
+    ASSERT_EQ(all.Beeps.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+      EXPECT_NEAR(all.Flashes[i], 0.2 + static_cast<double>(i), 0.5 / 25 + 1e-3) << i;
+      EXPECT_NEAR(all.Beeps[i], all.Flashes[i], 0.5 / 25 + 1e-3) << i;
+    }
   }
 }
 
