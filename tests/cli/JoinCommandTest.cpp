@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 
+#include "media/RiffFormat.h"
 #include "support/JoinCheck.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
@@ -189,6 +192,44 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
   EXPECT_EQ(Cli("--convert --size 32x24 -o " + Q(Out) + files).Status, 2);
   EXPECT_EQ(Cli("--convert --resize zoom --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm)).Status,
             2);
+}
+
+// One lying field in the sound of the file that is converted (an index entry of 2 GiB, a
+// stream clock of one unit in 384000 s, a sample rate of 2 Hz) once made the resampler fill
+// hours of silence, gigabytes at once. The converted sound is bounded by its file: the join
+// ends as a join of sane files does, or fails naming the value.
+TEST_F(JoinCommand, ALyingSoundFieldInAConvertedFileCostsNoMoreMemoryThanTheFile) {
+  const std::string mp3 = test::MakeClip(Clip(64, "mp3"));
+  const std::string pcm = test::ReadFileBytes(test::MakeClip(Clip(64, "pcm")));
+  auto at = [](std::string& Bytes, size_t Pos, uint32_t Value) {
+    PutLE32(reinterpret_cast<uint8_t*>(Bytes.data()) + Pos, Value);
+  };
+  const size_t strh = pcm.find("strh", pcm.find("strh") + 4) + 8;  // the sound's
+  const size_t strf = pcm.find("strf", pcm.find("strf") + 4) + 8;
+  size_t entry = pcm.find("01wb", pcm.find("idx1"));
+  entry = pcm.find("01wb", entry + 16);
+  ASSERT_NE(entry, std::string::npos);
+  const std::string hostile = Dir.File("hostile.avi");
+  for (const auto& [name, pos, value] :
+       {std::tuple{"index entry", entry + 12, 0x7ffffff0u}, std::tuple{"scale", strh + 20, 384000u},
+        std::tuple{"sample rate", strf + 4, 2u}}) {
+    std::string bytes = pcm;
+    at(bytes, pos, value);
+    test::WriteFileBytes(hostile, bytes);
+    std::filesystem::remove(Out);
+    const TRun r = Cli("-o " + Q(Out) + " " + Q(mp3) + " " + Q(hostile) + " " + Q(mp3));
+    if (r.Status == 0) {
+      EXPECT_EQ(test::DecodeErrors(Out), "") << name;
+      EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"), 0.1)
+          << name;
+    } else {
+      EXPECT_EQ(r.Status, 1) << name << r.Output;
+      EXPECT_NE(r.Output.find(hostile), std::string::npos) << name << r.Output;
+    }
+  }
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "kB at most";
 }
 
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {
