@@ -83,6 +83,10 @@ int RunJoin(const TArgs& Args) {
     decision = DecideJoin(list, options.Choices);
   } catch (const EJoinRefused& E) {
     Fail(E.what());
+    if (options.Choices.Mode == TJoinMode::Copy)
+      Fail(
+          "Run the command with --convert to convert the files that differ, or with "
+          "--recompress.");
     return 1;
   } catch (const EOutputExists& E) {
     // Nothing is asked on the command line: it says how to answer yes.

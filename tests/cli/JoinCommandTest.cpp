@@ -124,7 +124,10 @@ TEST_F(JoinCommand, DecidesBetweenCopyAndRecompressionAsTheJoinOptionsDo) {
   EXPECT_TRUE(recompressed());
   r = Cli("--copy -o " + Q(Out) + " " + Q(pcm) + " " + Q(wide));
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "<-- impossible because the selected files have different formats\n");
+  EXPECT_EQ(r.Output, "The files cannot be copied into one, as their pictures differ:\n2. " +
+                          std::filesystem::path(wide).filename().string() +
+                          ": 80x48; the first file has 64x48\nRun the command with --convert to "
+                          "convert the files that differ, or with --recompress.\n");
 
   // Sound would be lost: by default a copy that gives the silent file silence, --copy joins
   // without sound, --recompress recompresses.
@@ -188,6 +191,17 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_NE(r.Output.find("Only the files that differ cannot be converted"), std::string::npos);
   EXPECT_TRUE(recompressed());
+  // An AAC format that names no channels: the failure names the file and says why in the
+  // decoder's words, not in an error code's ("Operation not permitted").
+  std::string bytes = test::ReadFileBytes(aac);
+  bytes[bytes.find("strf", bytes.find("strf") + 4) + 8 + 19] &= 0x87;
+  const std::string noChannels = Dir.File("no-channels.avi");
+  test::WriteFileBytes(noChannels, bytes);
+  r = Cli("--yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(noChannels) + " " + Q(mp3));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Output.find("Cannot decode the sound of " + noChannels + " (aac): decode_pce"),
+            std::string::npos)
+      << r.Output;
   EXPECT_EQ(Cli("--convert --copy -o " + Q(Out) + files).Status, 2);
   EXPECT_EQ(Cli("--convert --size 32x24 -o " + Q(Out) + files).Status, 2);
   EXPECT_EQ(Cli("--convert --resize zoom --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm)).Status,
@@ -212,7 +226,8 @@ TEST_F(JoinCommand, ALyingSoundFieldInAConvertedFileCostsNoMoreMemoryThanTheFile
   const std::string hostile = Dir.File("hostile.avi");
   for (const auto& [name, pos, value] :
        {std::tuple{"index entry", entry + 12, 0x7ffffff0u}, std::tuple{"scale", strh + 20, 384000u},
-        std::tuple{"sample rate", strf + 4, 2u}}) {
+        std::tuple{"sample rate", strf + 4, 2u},
+        std::tuple{"sample rate", strf + 4, 2147483647u}}) {
     std::string bytes = pcm;
     at(bytes, pos, value);
     test::WriteFileBytes(hostile, bytes);
@@ -225,11 +240,20 @@ TEST_F(JoinCommand, ALyingSoundFieldInAConvertedFileCostsNoMoreMemoryThanTheFile
     } else {
       EXPECT_EQ(r.Status, 1) << name << r.Output;
       EXPECT_NE(r.Output.find(hostile), std::string::npos) << name << r.Output;
+      EXPECT_NE(r.Output.find("has a sample rate of " + std::to_string(value) + " Hz"),
+                std::string::npos)
+          << name << r.Output;
     }
   }
   rusage usage{};
   ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
   EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "kB at most";
+  // Recompressed (which costs more memory whatever the files), the file and the rate are
+  // named too.
+  const TRun r = Cli("--recompress --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(hostile));
+  EXPECT_EQ(r.Status, 1) << r.Output;
+  EXPECT_NE(r.Output.find(hostile + " has a sample rate of 2147483647 Hz"), std::string::npos)
+      << r.Output;
 }
 
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {

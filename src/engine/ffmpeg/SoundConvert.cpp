@@ -28,10 +28,6 @@ constexpr uint16_t TagMP3 = 0x0055;
 constexpr uint16_t TagAC3 = 0x2000;
 constexpr uint16_t TagExtensible = 0xFFFE;
 
-// Sample rates sound is made at, from telephone speech to the most a decoder gives.
-constexpr int MinSourceRate = 4000;
-constexpr int MaxSourceRate = 768000;
-
 uint16_t Word(const std::vector<uint8_t>& F, size_t At) {
   return At + 2 <= F.size() ? static_cast<uint16_t>(F[At] | F[At + 1] << 8) : 0;
 }
@@ -299,10 +295,8 @@ private:
           FInputEnded = true;
           continue;
         }
-        if (d->sample_rate < MinSourceRate || d->sample_rate > MaxSourceRate)
-          throw EMediaEngineError(ME_INVALIDMEDIA, "its sound has a sample rate of " +
-                                                       std::to_string(d->sample_rate) +
-                                                       " Hz, which no sound is made at");
+        if (d->sample_rate < MinSoundRate || d->sample_rate > MaxSoundRate)
+          throw EMediaEngineError(ME_INVALIDMEDIA, "its sound " + SoundRateText(d->sample_rate));
         FPending = true;
       }
       const AVRational sample{1, d->sample_rate};
