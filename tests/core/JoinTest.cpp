@@ -512,8 +512,9 @@ TEST_F(Join, ConvertedPicturesOfAnImplausibleHeaderRateFollowAtTheOutputsRate) {
 }
 
 // H.264 after start codes whose first key frame begins with a zero byte more (as a byte stream
-// may): the decision asks about the very stream the join continues, first key frame included,
-// and the engine continues it; the file that differs is converted, not everything recompressed.
+// may), or with a start code of three bytes: the decision asks about the very stream the join
+// continues, first key frame included, and the engine continues it; the file that differs is
+// converted, not everything recompressed.
 TEST_F(Join, H264WhoseFirstKeyFrameBeginsWithZeroBytesIsContinued) {
   test::TClipSpec h264;
   h264.Codec = "libx264";
@@ -525,38 +526,49 @@ TEST_F(Join, H264WhoseFirstKeyFrameBeginsWithZeroBytesIsContinued) {
   } catch (const std::exception&) {
     GTEST_SKIP() << "ffmpeg has no libx264";
   }
-  test::TAVIBuilder b;
-  b.Main.MicroSecPerFrame = 40000;
-  b.Main.Flags = riff::AVIF_HASINDEX;
-  const int v = b.AddStream(test::VideoHeader(25, 1, FourCC("H264")),
-                            test::BitmapInfo(64, 48, FourCC("H264")));
-  bool first = true;
-  for (const test::TChunkCopy& c : test::StreamChunks(made, true)) {
-    b.AddChunkData(v, first && c.KeyFrame ? std::string(1, '\0') + c.Data : c.Data, c.KeyFrame);
-    first = first && !c.KeyFrame;
-  }
-  ASSERT_FALSE(first);
-  b.StreamList[0].Header.Length = static_cast<uint32_t>(b.ChunkList.size());
-  const std::string lead = Dir.File("lead.avi"), other = test::MakeClip(Clip(64, "25", 10, "none"));
-  b.Write(lead);
-  ASSERT_EQ(test::DecodeErrors(lead), "");
+  // A zero byte more before the first start code, and a start code of three bytes (00 00 01).
+  for (const bool more : {true, false}) {
+    SCOPED_TRACE(more ? "00 00 00 00 01" : "00 00 01");
+    std::filesystem::remove(Out);
+    test::TAVIBuilder b;
+    b.Main.MicroSecPerFrame = 40000;
+    b.Main.Flags = riff::AVIF_HASINDEX;
+    const int v = b.AddStream(test::VideoHeader(25, 1, FourCC("H264")),
+                              test::BitmapInfo(64, 48, FourCC("H264")));
+    bool first = true;
+    for (const test::TChunkCopy& c : test::StreamChunks(made, true)) {
+      std::string data = c.Data;
+      if (first && c.KeyFrame) {
+        ASSERT_EQ(data.compare(0, 4, std::string("\0\0\0\1", 4)), 0);
+        data = more ? std::string(1, '\0') + data : data.substr(1);
+      }
+      b.AddChunkData(v, data, c.KeyFrame);
+      first = first && !c.KeyFrame;
+    }
+    ASSERT_FALSE(first);
+    b.StreamList[0].Header.Length = static_cast<uint32_t>(b.ChunkList.size());
+    const std::string lead = Dir.File("lead.avi"),
+                      other = test::MakeClip(Clip(64, "25", 10, "none"));
+    b.Write(lead);
+    ASSERT_EQ(test::DecodeErrors(lead), "");
 
-  const TConversionFacts conversion = DecideConversion(List({lead, other}).Infos());
-  EXPECT_EQ(conversion.HeaderFile, 0u);
-  ASSERT_EQ(conversion.Plans.size(), 2u);
-  EXPECT_TRUE(conversion.Plans[1].ConvertPictures);
-  EXPECT_EQ(conversion.Impossible, "");
-  EXPECT_TRUE(conversion.Proposed());
-  TJoinChoices choices;
-  choices.OutFileName = Out;
-  choices.Mode = TJoinMode::Convert;
-  TJoinDecision d = DecideJoin(FList, choices);
-  EXPECT_TRUE(d.Request.JoinWORecomp);
-  test::TRecordingProgress progress(Log);
-  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
-  EXPECT_FALSE(result.Cancelled);
-  EXPECT_EQ(test::DecodeErrors(Out), "");
-  EXPECT_EQ(test::DecodedPictures(Out), 60);
+    const TConversionFacts conversion = DecideConversion(List({lead, other}).Infos());
+    EXPECT_EQ(conversion.HeaderFile, 0u);
+    ASSERT_EQ(conversion.Plans.size(), 2u);
+    EXPECT_TRUE(conversion.Plans[1].ConvertPictures);
+    EXPECT_EQ(conversion.Impossible, "");
+    EXPECT_TRUE(conversion.Proposed());
+    TJoinChoices choices;
+    choices.OutFileName = Out;
+    choices.Mode = TJoinMode::Convert;
+    TJoinDecision d = DecideJoin(FList, choices);
+    EXPECT_TRUE(d.Request.JoinWORecomp);
+    test::TRecordingProgress progress(Log);
+    const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+    EXPECT_FALSE(result.Cancelled);
+    EXPECT_EQ(test::DecodeErrors(Out), "");
+    EXPECT_EQ(test::DecodedPictures(Out), 60);
+  }
 }
 
 TEST_F(Join, BothJoinersReportACancelThroughTheOneResultAndShowTheirViewOnce) {
