@@ -338,7 +338,9 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
   EXPECT_NE(std::search(joined.begin(), joined.end(), mp3Sound.begin(), mp3Sound.end()),
             joined.end());
 
-  // In step at every join point: within one MP3 frame of where the source has its beep.
+  // In step at every join point: copied sound within one MP3 frame of where the source has its
+  // beep, converted sound within 10 ms (an encoder's priming samples left in a converted piece
+  // would make it 25 ms late).
   const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
   double joinPoint = 0;
   for (const std::string& f : files) {
@@ -350,7 +352,7 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
       const test::TFlashesAndBeeps src = test::FlashesAndBeeps(whole(f));
       ASSERT_FALSE(src.Flashes.empty() || src.Beeps.empty()) << f;
       ASSERT_GE(beep, 0) << f << " at " << joinPoint;
-      EXPECT_NEAR(beep - flash, src.Beeps[0] - src.Flashes[0], 1152.0 / 44100)
+      EXPECT_NEAR(beep - flash, src.Beeps[0] - src.Flashes[0], f == mp3 ? 1152.0 / 44100 : 0.01)
           << f << " at " << joinPoint;
     }
     joinPoint += 2;
