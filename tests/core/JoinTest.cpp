@@ -747,13 +747,27 @@ TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
                          B.begin() + static_cast<std::ptrdiff_t>(idx1Entry(B, R, 7)));
       },
       "the index of stream 1 does not point at the chunks written");
-  // A stream's header claims one more unit than was written (Stream: 0 video, 1 sound).
-  auto longerStream = [](int Stream) {
-    return [Stream](std::string& B, const test::TRiffChunk& R) {
+  // A picture of an odd size whose entry gains a key-frame flag.
+  expectFailure(
+      [&](std::string& B, const test::TRiffChunk& R) {
+        for (int n = 0;; ++n) {
+          const uint64_t at = idx1Entry(B, R, n);
+          ASSERT_LT(at + 16, B.size()) << "no odd-sized picture after the first";
+          if (n == 0 || B.compare(at, 4, "00dc") != 0 || (test::U32At(B, at + 12) & 1) == 0 ||
+              (test::U32At(B, at + 4) & riff::AVIIF_KEYFRAME) != 0)
+            continue;
+          PutLE32(B.data() + at + 4, test::U32At(B, at + 4) | riff::AVIIF_KEYFRAME);
+          return;
+        }
+      },
+      "the index of stream 0 does not point at the chunks written");
+  // A stream's header claims one unit more or less than was written (Stream: 0 video, 1 sound).
+  auto longerStream = [](int Stream, int By = 1) {
+    return [Stream, By](std::string& B, const test::TRiffChunk& R) {
       const auto hdrl = test::FindChunk(test::ListChunks(B, R), "LIST", "hdrl");
       const auto strl = test::ListChunks(B, hdrl).at(1 + Stream);
       const uint64_t at = test::FindChunk(test::ListChunks(B, strl), "strh").DataPos() + 32;
-      PutLE32(B.data() + at, test::U32At(B, at) + 1);
+      PutLE32(B.data() + at, test::U32At(B, at) + static_cast<uint32_t>(By));
     };
   };
   expectFailure(longerStream(1), "stream 1 has the length 35281, 35280 was written");
@@ -764,6 +778,7 @@ TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
   // must count the pictures its index holds.
   choices.Mode = TJoinMode::Recompress;
   expectFailure(longerStream(0), "its video index holds 20 pictures, its header counts 21");
+  expectFailure(longerStream(0, -1), "its video index holds 20 pictures, its header counts 19");
   Run({clip, clip}, choices);
   EXPECT_EQ(test::StreamChunks(Out, true).size(), 20u);
 }
