@@ -214,6 +214,10 @@ int RunJoin(const TArgs& Args) {
     decision = DecideJoin(list, options.Choices);
   } catch (const EJoinRefused& E) {
     Report(E.what(), false);
+    if (!WorkerMode && options.Choices.Mode == TJoinMode::Copy)
+      Fail(
+          "Run the command with --convert to convert the files that differ, or with "
+          "--recompress.");
     return 1;
   } catch (const EOutputExists& E) {
     if (WorkerMode) {

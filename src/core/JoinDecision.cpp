@@ -226,7 +226,11 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
   bool convert = false;
   std::string fallback;
   if (Choices.Mode == TJoinMode::Copy) {
-    if (!facts.CanJoinWORecomp) throw EJoinRefused(JoinNotesText(facts));
+    if (!facts.CanJoinWORecomp) {
+      std::string text = "The files cannot be copied into one, as their pictures differ:";
+      for (const std::string& row : JoinNoteRows(infos, facts)) text += "\n" + row;
+      throw EJoinRefused(text);
+    }
     copy = true;
   } else if (Choices.Mode == TJoinMode::Recompress) {
     copy = false;

@@ -28,8 +28,8 @@ public:
   using Exception::Exception;
 };
 
-// Stream copy was asked for files whose video formats differ; the message is the join
-// options' note about it.
+// Stream copy was asked for files whose video formats differ (the message names each file
+// that differs and how), or conversion for files that cannot be converted.
 class EJoinRefused : public Exception {
 public:
   using Exception::Exception;

@@ -69,7 +69,7 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
   TJoinDefaults d;
   if (Files.empty()) {
     d.FrameRates = std::move(FrameRates);
-    d.FrameRateIndex = AddFrameRate(d.FrameRates, 24.0, DecimalSeparator);
+    d.FrameRateIndex = AddFrameRate(d.FrameRates, StandInFrameRate, DecimalSeparator);
     return d;
   }
   uint32_t minWidth = 100000, minHeight = 100000;
@@ -78,7 +78,7 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
     minWidth = std::min<uint32_t>(minWidth, f->Width);
     minHeight = std::min<uint32_t>(minHeight, f->Height);
     // An entry without a known rate, or with one no pictures are made at, proposes none; with
-    // none known the joiner's 24 stays.
+    // none known the stand-in rate stays.
     if (PlausibleFrameRate(f->FrameRate) && (!lowest || f->FrameRate < *lowest))
       lowest = f->FrameRate;
   }
@@ -89,7 +89,8 @@ TJoinDefaults ComputeJoinDefaults(const TFileInfoList& Files, std::vector<std::s
     largest = std::max({largest, static_cast<int64_t>(f->Width) - d.Width,
                         static_cast<int64_t>(f->Height) - d.Height});
   d.FrameRates = std::move(FrameRates);
-  d.FrameRateIndex = AddFrameRate(d.FrameRates, lowest.value_or(24.0), DecimalSeparator);
+  d.FrameRateIndex =
+      AddFrameRate(d.FrameRates, lowest.value_or(StandInFrameRate), DecimalSeparator);
   d.ResizeIndex = largest >= 8 ? riLetterbox : riNoResize;
   return d;
 }

@@ -1,9 +1,11 @@
 #include "core/JoinFacts.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/ListTexts.h"
 #include "core/FileList.h"
+#include "media/VideoFileInfo.h"
 
 namespace rw {
 
@@ -65,7 +67,9 @@ std::vector<std::string> JoinNoteRows(const std::vector<const TVideoFileInfo*>& 
 namespace {
 
 // Groups the rows by a format (Same compares two rows), each group's total duration beside it;
-// the index of the group that covers most of it (the earliest of equals).
+// the index of the group that covers most of it (the earliest of equals). A group whose
+// pictures have no plausible rate is kept only when no group has one: the output takes the
+// kept rate, and at one picture in a million seconds no other file's pictures could be made.
 template <class TSame>
 size_t LongestGroup(const std::vector<const TVideoFileInfo*>& Rows, const std::vector<size_t>& Of,
                     TSame Same, std::vector<size_t>* Firsts = nullptr) {
@@ -80,9 +84,12 @@ size_t LongestGroup(const std::vector<const TVideoFileInfo*>& Rows, const std::v
     }
     durations[g] += std::max(Rows[i]->Duration, 0.0);
   }
+  auto rank = [&](size_t g) {
+    return std::make_pair(PlausibleFrameRate(Rows[firsts[g]]->FrameRate), durations[g]);
+  };
   size_t best = 0;
   for (size_t g = 1; g < durations.size(); ++g)
-    if (durations[g] > durations[best]) best = g;
+    if (rank(g) > rank(best)) best = g;
   if (Firsts) *Firsts = firsts;
   return best;
 }

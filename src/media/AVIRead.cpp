@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "media/AVIFacts.h"
 #include "media/AVIRead.h"
 
 namespace rw {
@@ -60,6 +61,16 @@ TAVIFileReader::TChunkList TAVIFileReader::ScanChunks(int64_t Begin, uint32_t Si
       info.ListType = GetLE32(head + 8);
       info.DataPos = pos + riff::ListHeaderSize;
       pos = info.DataPos + static_cast<int64_t>(info.Size) - 4 + (info.Size & 1);
+      // Tools write the texts' list with sizes that miss by a byte, or 0, or all ones. When
+      // its size leads to no chunk and its texts end where one starts, the list ends there,
+      // so that a damaged list of texts never hides the data after it.
+      if (info.ListType == riff::listInfo && !StartsHeaderChunk(pos)) {
+        const int64_t textsEnd = InfoTextsEnd(info.DataPos);
+        if (textsEnd != pos && StartsHeaderChunk(textsEnd)) {
+          pos = textsEnd;
+          info.Size = static_cast<uint32_t>(textsEnd - info.DataPos + 4);
+        }
+      }
     } else {
       info.DataPos = pos + riff::ChunkHeaderSize;
       pos = info.DataPos + static_cast<int64_t>(info.Size) + (info.Size & 1);
@@ -67,6 +78,27 @@ TAVIFileReader::TChunkList TAVIFileReader::ScanChunks(int64_t Begin, uint32_t Si
     chunks.push_back(info);
   }
   return chunks;
+}
+
+int64_t TAVIFileReader::InfoTextsEnd(int64_t DataPos) {
+  int64_t pos = DataPos;
+  for (size_t n = 0; n < MaxLevelChunks && pos < FFileSize; ++n) {
+    uint8_t head[riff::ChunkHeaderSize];
+    if (ReadAt(head, sizeof head, pos) < sizeof head) break;
+    const uint32_t id = GetLE32(head);
+    if (!IsInfoId(id) || id == riff::ckLIST || id == riff::ckJUNK || id == riff::ckRIFF) break;
+    const uint32_t size = GetLE32(head + 4);
+    pos += static_cast<int64_t>(riff::ChunkHeaderSize) + size + (size & 1);
+  }
+  return pos;
+}
+
+bool TAVIFileReader::StartsHeaderChunk(int64_t Position) {
+  uint8_t head[4];
+  if (Position < 0 || ReadAt(head, sizeof head, Position) < sizeof head) return false;
+  const uint32_t id = GetLE32(head);
+  return id == riff::ckLIST || id == riff::ckJUNK || id == riff::ckIdx1 || id == riff::ckRIFF ||
+         id == riff::ckStrh || id == riff::ckStrf || id == riff::ckAvih;
 }
 
 const TAVIFileReader::TChunkInfo* TAVIFileReader::FindChunk(const TChunkList& Chunks, uint32_t Id,

@@ -233,6 +233,11 @@ private:
   // The chunks of one container whose contents (after its form or list type) start at Begin,
   // for its size field.
   TChunkList ScanChunks(int64_t Begin, uint32_t Size);
+  // Where the 'INFO' list whose texts start at DataPos ends by its texts: after the last chunk
+  // of an upper-case text id (not 'LIST', 'JUNK' or 'RIFF').
+  int64_t InfoTextsEnd(int64_t DataPos);
+  // Whether a chunk that can follow a list at a level of the header starts at Position.
+  bool StartsHeaderChunk(int64_t Position);
   static const TChunkInfo* FindChunk(const TChunkList& Chunks, uint32_t Id, uint32_t ListType);
   // Index entries may still be added; every entry stands for at least one 8-byte record of
   // the file, so a file cannot rightly hold more than its size / 8.

@@ -151,8 +151,10 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
   }
 
   // The row's is rounded to the nearest whole second, halves to the even neighbour.
-  info->ExactDuration =
-      static_cast<double>(vh.Scale) * static_cast<double>(PictureCount(reader, FileName)) / vh.Rate;
+  const double pictures = static_cast<double>(PictureCount(reader, FileName));
+  info->ExactDuration = PlausibleFrameRate(info->FrameRate)
+                            ? static_cast<double>(vh.Scale) * pictures / vh.Rate
+                            : pictures / StandInFrameRate;
   info->Duration = std::nearbyint(info->ExactDuration);
   return info;
 }

@@ -31,6 +31,8 @@ struct TVideoFileInfo {
   uint32_t AudioSampleSize = 0;
   double AudioRate = 0;
   std::string AudioSubFormat;
+  // Seconds of the pictures at the header's rate, or at StandInFrameRate when that rate is not
+  // plausible (a header of one picture in a million seconds would last years).
   double Duration = 0;       // whole seconds, as the file's row shows it
   double ExactDuration = 0;  // seconds, unrounded, for totals over many files
   uint32_t VideoFourCC = 0;
@@ -76,6 +78,9 @@ inline constexpr double MinPlausibleFrameRate = 0.1;
 inline bool PlausibleFrameRate(double Rate) {
   return Rate >= MinPlausibleFrameRate && Rate < MaxFrameRate;
 }
+// The rate a join proposes when no file names a plausible one; a file whose header rate is
+// not plausible lasts its pictures at this rate in the list and in the choice of what is kept.
+inline constexpr double StandInFrameRate = 24;
 // A rate as people write it: "1000000", "29.97", "0.000001".
 std::string RateText(double Rate);
 // The warning of a join that gave the Pictures of a file whose header claims the rate Claimed

@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 
+#include "media/RiffFormat.h"
 #include "support/JoinCheck.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"
@@ -123,7 +126,10 @@ TEST_F(JoinCommand, DecidesBetweenCopyAndRecompressionAsTheJoinOptionsDo) {
   EXPECT_TRUE(recompressed());
   r = Cli("--copy -o " + Q(Out) + " " + Q(pcm) + " " + Q(wide));
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Output, "<-- impossible because the selected files have different formats\n");
+  EXPECT_EQ(r.Output, "The files cannot be copied into one, as their pictures differ:\n2. " +
+                          std::filesystem::path(wide).filename().string() +
+                          ": 80x48; the first file has 64x48\nRun the command with --convert to "
+                          "convert the files that differ, or with --recompress.\n");
 
   // Sound would be lost: by default a copy that gives the silent file silence, --copy joins
   // without sound, --recompress recompresses.
@@ -187,6 +193,17 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
   EXPECT_EQ(r.Status, 0) << r.Output;
   EXPECT_NE(r.Output.find("Only the files that differ cannot be converted"), std::string::npos);
   EXPECT_TRUE(recompressed());
+  // An AAC format that names no channels: the failure names the file and says why in the
+  // decoder's words, not in an error code's ("Operation not permitted").
+  std::string bytes = test::ReadFileBytes(aac);
+  bytes[bytes.find("strf", bytes.find("strf") + 4) + 8 + 19] &= 0x87;
+  const std::string noChannels = Dir.File("no-channels.avi");
+  test::WriteFileBytes(noChannels, bytes);
+  r = Cli("--yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(noChannels) + " " + Q(mp3));
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Output.find("Cannot decode the sound of " + noChannels + " (aac): decode_pce"),
+            std::string::npos)
+      << r.Output;
   EXPECT_EQ(Cli("--convert --copy -o " + Q(Out) + files).Status, 2);
   EXPECT_EQ(Cli("--convert --size 32x24 -o " + Q(Out) + files).Status, 2);
   EXPECT_EQ(Cli("--convert --resize zoom --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(pcm)).Status,
@@ -284,6 +301,54 @@ TEST_F(JoinCommand, ConvertedAndRecompressedPicturesKeepTheirSlots) {
   check({mpeg4, h264b, mpeg4, h264gap, mpeg4, one, two}, "--convert");
   check({h264, mpeg4b, h264, mpeg4gap, h264}, "--convert");
   check({h264b, mpeg4gap, h264gap, one, two}, "--recompress --vcodec mpeg4 --acodec pcm_s16le");
+}
+
+// One lying field in the sound of the file that is converted (an index entry of 2 GiB, a
+// stream clock of one unit in 384000 s, a sample rate of 2 Hz) once made the resampler fill
+// hours of silence, gigabytes at once. The converted sound is bounded by its file: the join
+// ends as a join of sane files does, or fails naming the value.
+TEST_F(JoinCommand, ALyingSoundFieldInAConvertedFileCostsNoMoreMemoryThanTheFile) {
+  const std::string mp3 = test::MakeClip(Clip(64, "mp3"));
+  const std::string pcm = test::ReadFileBytes(test::MakeClip(Clip(64, "pcm")));
+  auto at = [](std::string& Bytes, size_t Pos, uint32_t Value) {
+    PutLE32(reinterpret_cast<uint8_t*>(Bytes.data()) + Pos, Value);
+  };
+  const size_t strh = pcm.find("strh", pcm.find("strh") + 4) + 8;  // the sound's
+  const size_t strf = pcm.find("strf", pcm.find("strf") + 4) + 8;
+  size_t entry = pcm.find("01wb", pcm.find("idx1"));
+  entry = pcm.find("01wb", entry + 16);
+  ASSERT_NE(entry, std::string::npos);
+  const std::string hostile = Dir.File("hostile.avi");
+  for (const auto& [name, pos, value] :
+       {std::tuple{"index entry", entry + 12, 0x7ffffff0u}, std::tuple{"scale", strh + 20, 384000u},
+        std::tuple{"sample rate", strf + 4, 2u},
+        std::tuple{"sample rate", strf + 4, 2147483647u}}) {
+    std::string bytes = pcm;
+    at(bytes, pos, value);
+    test::WriteFileBytes(hostile, bytes);
+    std::filesystem::remove(Out);
+    const TRun r = Cli("-o " + Q(Out) + " " + Q(mp3) + " " + Q(hostile) + " " + Q(mp3));
+    if (r.Status == 0) {
+      EXPECT_EQ(test::DecodeErrors(Out), "") << name;
+      EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"), 0.1)
+          << name;
+    } else {
+      EXPECT_EQ(r.Status, 1) << name << r.Output;
+      EXPECT_NE(r.Output.find(hostile), std::string::npos) << name << r.Output;
+      EXPECT_NE(r.Output.find("has a sample rate of " + std::to_string(value) + " Hz"),
+                std::string::npos)
+          << name << r.Output;
+    }
+  }
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "kB at most";
+  // Recompressed (which costs more memory whatever the files), the file and the rate are
+  // named too.
+  const TRun r = Cli("--recompress --yes -o " + Q(Out) + " " + Q(mp3) + " " + Q(hostile));
+  EXPECT_EQ(r.Status, 1) << r.Output;
+  EXPECT_NE(r.Output.find(hostile + " has a sample rate of 2147483647 Hz"), std::string::npos)
+      << r.Output;
 }
 
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {

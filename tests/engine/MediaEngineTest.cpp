@@ -517,6 +517,11 @@ TEST(SoundConvert, WritesEveryFormatAtTheStreamsOwnRateAndRefusesWhatItCannot) {
   TStreamTarget skewed = SoundTarget(1, 2, 44100, 44100 * 4, 4, 16, 4);
   skewed.Rate = 48000;
   EXPECT_NE(fails(skewed), "");
+  // A clock 0.5 % fast is refused; one a sample a second off (23 ppm, a rounded header) is not.
+  skewed.Rate = 44100 * 1005 / 1000;
+  EXPECT_NE(fails(skewed), "");
+  skewed.Rate = 44101;
+  EXPECT_EQ(fails(skewed), "");
 
   test::TTempDir dir;
   const std::string source = dir.File("source.avi");

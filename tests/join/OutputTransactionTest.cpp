@@ -84,8 +84,8 @@ TEST(OutputTransaction, OnlyTheJoinsOwnTemporaryFilesAreTakenForThem) {
   EXPECT_TRUE(IsJoinTempFileName(second.TempFileName()));
   EXPECT_TRUE(IsJoinTempFileName("/v/.holiday.avi.12.part"));
   // A user's own files.
-  for (const char* name : {"/v/.clip.part", "/v/.clip.3.part", "/v/clip.avi.part", "/v/.part",
-                           "/v/..part", "/.a.avi.part/clip.avi"})
+  for (const char* name : {"/v/.clip.part", "/v/.clip.3.part", "/v/.clip.12.part",
+                           "/v/clip.avi.part", "/v/.part", "/v/..part", "/.a.avi.part/clip.avi"})
     EXPECT_FALSE(IsJoinTempFileName(name)) << name;
 }
 

@@ -152,6 +152,35 @@ TEST_F(HostileInput, ARiffSizeThatCannotBeRightIsReadToTheEndOfTheFile) {
   EXPECT_EQ(Exercise(f), 50);
 }
 
+// A list of texts whose size misses by a byte, or is 0 or all ones, costs nothing: the data
+// after it and its texts are read as with its true size.
+TEST_F(HostileInput, AnInfoListOfAWrongSizeHidesNeitherTheDataNorItsTexts) {
+  const std::string f = Dir.File("info.avi");
+  int lists = 0;
+  for (const TSample& s : Samples()) {
+    const size_t at = s.Bytes.find("INFO");
+    if (at == std::string::npos || at < 8 || s.Bytes.compare(at - 8, 4, "LIST") != 0) continue;
+    ++lists;
+    test::WriteFileBytes(f, s.Bytes);
+    const int64_t whole = Exercise(f);
+    R.Open(f, true);
+    const auto texts = R.Facts().Info;
+    R.Close();
+    ASSERT_FALSE(texts.empty()) << s.Name;
+    const uint32_t size = GetLE32(reinterpret_cast<const uint8_t*>(s.Bytes.data()) + at - 4);
+    for (uint32_t wrong : {size + 1, size + 2, 0u, 0xFFFFFFFFu}) {
+      std::string bytes = s.Bytes;
+      PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + at - 4, wrong);
+      test::WriteFileBytes(f, bytes);
+      EXPECT_EQ(Exercise(f), whole) << s.Name << " INFO size " << wrong;
+      R.Open(f, true);
+      EXPECT_EQ(R.Facts().Info, texts) << s.Name << " INFO size " << wrong;
+      R.Close();
+    }
+  }
+  EXPECT_EQ(lists, 2);
+}
+
 double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 // Stream lists cost what chunk ids can name, not what a file claims: three million empty ones

@@ -132,7 +132,9 @@ TEST_F(VideoUtilsTest, FrameRateAndRoundedDuration) {
   EXPECT_EQ(Info(2, 1, 201)->Duration, 100);
   EXPECT_EQ(Info(2, 1, 203)->Duration, 102);
   // A large scale does not overflow.
-  EXPECT_EQ(Info(1, 0xFFFFFFFFu, 1000)->Duration, 4294967295000.0);
+  EXPECT_EQ(Info(429496730, 0xFFFFFFFFu, 1000)->Duration, 10000);
+  // A rate no pictures are made at (one in 136 years): the pictures at the stand-in rate.
+  EXPECT_EQ(Info(1, 0xFFFFFFFFu, 1000)->ExactDuration, 1000 / StandInFrameRate);
   // A header that claims more pictures than the file holds: the file's own count.
   EXPECT_EQ(Info(25, 1, 0xFFFFFFFFu, 75)->Duration, 3);
   // A file cut short, without its index: the pictures that are there.

@@ -265,7 +265,7 @@ public:
         FEncoder(OpenSoundEncoder(Plan.Target, FFormat)),
         FDecoder(Plan.FileName, TMediaKind::mkAudio),
         FChain(Chain(Plan), FDecoder.HasStream() ? FDecoder.TimeBase() : AVRational{1, 1}),
-        FPipeline(FDecoder, FChain),
+        FSeconds(Plan.Seconds),
         FFrame(NewFrame()),
         FPacket(NewPacket()) {
     FTotal = std::max<int64_t>(1, std::llround(Plan.Seconds * FFormat.SampleRate));
@@ -330,7 +330,7 @@ private:
         return false;
       }
       // A source without sound gives silence of its length.
-      const bool more = FDecoder.HasStream() ? FPipeline.Next(FFrame.get()) : Silence();
+      const bool more = FDecoder.HasStream() ? NextSound(FFrame.get()) : Silence();
       if (!more) {
         CheckAV(avcodec_send_frame(FEncoder.get(), nullptr), "Encoding the sound failed");
         FFlushed = true;
@@ -341,6 +341,65 @@ private:
       CheckAV(avcodec_send_frame(FEncoder.get(), FFrame.get()), "Encoding the sound failed");
       av_frame_unref(FFrame.get());
     }
+  }
+
+  // The source's sound as the chain takes it. The resampler fills a gap before a frame at once,
+  // and a file's timestamps can claim hours: gaps longer than a second are filled here a second
+  // at a time, and sound that starts past the source's length ends the input, so that memory
+  // follows the frames, never the timestamps. A sample rate no sound is made at is refused.
+  bool NextSound(AVFrame* Frame) {
+    const AVRational tb = FDecoder.TimeBase();
+    while (true) {
+      if (FChain.Pull(Frame)) return true;
+      if (FChain.Ended()) return false;
+      if (FInputEnded) {
+        FChain.Push(nullptr);
+        continue;
+      }
+      AVFrame* d = FDecoded.get();
+      if (!FPending) {
+        if (!FDecoder.Next(d)) {
+          FInputEnded = true;
+          continue;
+        }
+        if (d->sample_rate < MinSoundRate || d->sample_rate > MaxSoundRate)
+          throw EMediaEngineError(ME_INVALIDMEDIA, "its sound " + SoundRateText(d->sample_rate));
+        FPending = true;
+      }
+      const AVRational sample{1, d->sample_rate};
+      const int64_t start = av_rescale_q(d->pts, tb, sample);
+      if (start > std::llround((FSeconds + 1) * d->sample_rate)) {
+        av_frame_unref(d);
+        FPending = false;
+        FInputEnded = true;
+        continue;
+      }
+      if (start - FExpected > d->sample_rate) {
+        PushSilence(*d, FExpected, d->sample_rate);
+        FExpected += d->sample_rate;
+        continue;
+      }
+      FExpected = std::max(FExpected, start + d->nb_samples);
+      FChain.Push(d);
+      av_frame_unref(d);
+      FPending = false;
+    }
+  }
+
+  // Count samples of silence in the format of Like, from sample At of the source.
+  void PushSilence(const AVFrame& Like, int64_t At, int Count) {
+    AVFrame* f = FSilence.get();
+    av_frame_unref(f);
+    f->format = Like.format;
+    f->sample_rate = Like.sample_rate;
+    f->nb_samples = Count;
+    f->pts = av_rescale_q(At, AVRational{1, Like.sample_rate}, FDecoder.TimeBase());
+    CheckAV(av_channel_layout_copy(&f->ch_layout, &Like.ch_layout), "Out of memory");
+    CheckAV(av_frame_get_buffer(f, 0), "Out of memory");
+    av_samples_set_silence(f->extended_data, 0, Count, Like.ch_layout.nb_channels,
+                           static_cast<AVSampleFormat>(Like.format));
+    FChain.Push(f);
+    av_frame_unref(f);
   }
 
   bool Silence() {
@@ -362,9 +421,14 @@ private:
   TCodecContextPtr FEncoder;
   TSourceDecoder FDecoder;
   TFilterChain FChain;
-  TSourcePipeline FPipeline;
+  double FSeconds = 0;
   TFramePtr FFrame;
   TPacketPtr FPacket;
+  TFramePtr FDecoded = NewFrame();
+  TFramePtr FSilence = NewFrame();
+  bool FPending = false;     // FDecoded holds a frame not yet pushed
+  bool FInputEnded = false;  // no more of the source's sound is taken
+  int64_t FExpected = 0;     // the source's sample after what was pushed
   int64_t FDone = 0;
   int64_t FTotal = 1;
   bool FFlushed = false;

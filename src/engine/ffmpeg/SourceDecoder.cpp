@@ -4,6 +4,10 @@
 
 namespace rw {
 
+std::string SoundRateText(int Rate) {
+  return "has a sample rate of " + std::to_string(Rate) + " Hz, which no sound is made at";
+}
+
 TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
     : FPacket(NewPacket()) {
   CheckAV(OpenMediaInput(FileName, FInput), "Cannot open " + FileName);
@@ -12,6 +16,11 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
     FInput->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   if (index < 0) return;
   FStream = FInput->streams[index];
+  const AVCodecParameters* par = FStream->codecpar;
+  if (Kind == TMediaKind::mkAudio &&
+      (par->sample_rate < MinSoundRate || par->sample_rate > MaxSoundRate))
+    throw EMediaEngineError(ME_INVALIDMEDIA,
+                            "The sound of " + FileName + " " + SoundRateText(par->sample_rate));
   const AVCodec* codec = avcodec_find_decoder(FStream->codecpar->codec_id);
   if (!codec) throw EMediaEngineError(ME_NOCODEC, "No decoder for " + FileName);
   FCodec.reset(avcodec_alloc_context3(codec));
@@ -20,7 +29,16 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
           "Cannot decode " + FileName);
   FCodec->thread_count = 0;
   FCodec->pkt_timebase = FStream->time_base;
-  CheckAV(avcodec_open2(FCodec.get(), codec, nullptr), "Cannot decode " + FileName);
+  // The decoder says why in its own messages ("channel element 0.0 is not allocated"); its
+  // error code alone ("Operation not permitted") tells a user nothing.
+  TLibraryMessages messages;
+  const int err = avcodec_open2(FCodec.get(), codec, nullptr);
+  if (err < 0)
+    throw EMediaEngineError(
+        ME_NOCODEC, "Cannot decode the " +
+                        std::string(Kind == TMediaKind::mkAudio ? "sound" : "pictures") + " of " +
+                        FileName + " (" + codec->name +
+                        "): " + (messages.Text().empty() ? AVErrorText(err) : messages.Text()));
   const int64_t start = FInput->start_time != AV_NOPTS_VALUE ? FInput->start_time : 0;
   FOrigin = av_rescale_q(start, AV_TIME_BASE_Q, FStream->time_base);
 }

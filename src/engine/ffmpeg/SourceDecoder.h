@@ -12,6 +12,12 @@
 
 namespace rw {
 
+// Sample rates sound is made at, from telephone speech to the most a decoder gives; a source
+// whose sound claims another rate is refused, naming the file and the rate.
+inline constexpr int MinSoundRate = 4000;
+inline constexpr int MaxSoundRate = 768000;
+std::string SoundRateText(int Rate);
+
 class TSourceDecoder {
 public:
   TSourceDecoder(const std::string& FileName, TMediaKind Kind);
