@@ -762,7 +762,7 @@ TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
   } catch (const std::exception& E) {
     EXPECT_STREQ(E.what(), ("Unable to overwrite the file " + Out +
                             ".\r\nPossible the file is blocked by other application.\r\n"
-                            "Win32 Error.  Code: 21.\nIs a directory")
+                            "System Error.  Code: 21.\nIs a directory")
                                .c_str());
   }
   EXPECT_TRUE(std::filesystem::is_directory(Out + "/inside"));
