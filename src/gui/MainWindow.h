@@ -46,6 +46,8 @@ public:
                                 TMessageButtons Buttons) override;
   void ProcessMessages() override;
   bool BatchStopped() override { return FClosed; }
+  // The window was closed during the running join, and closes when it ends.
+  bool ClosesAfterJoin() const { return FCloseAfterJoin; }
   int TextWidth(const std::string& Text) override;
   void SetBusyCursor(bool Busy) override;
   void SetStatusPanel(int Index, const std::string& Text, int Width) override;
@@ -55,7 +57,7 @@ public:
   void RowRemoved(int Row) override;
   void RowsCleared() override;
   void RowMoved(int From, int To) override;
-  void RowSelected(int Row) override;
+  void RowsSelected(const std::vector<int>& Rows) override;
 
   // Local files dropped onto the window: existing files only, sorted, then added.
   void WMDropFiles(const QList<QUrl>& Urls);
@@ -164,6 +166,9 @@ std::vector<std::string> GetDroppedFiles(const QList<QUrl>& Urls, bool OnlyExist
 // The user manual for a program in ProgramFolder: manual.html beside it (the build), else the
 // installed one under share/doc/reelwright.
 QString ManualPath(const QString& ProgramFolder);
+// Shows the manual in a window of the program's own (one per Owner), for a desktop without a
+// browser.
+void ShowManualWindow(QWidget* Owner, const QString& Manual);
 
 // Sorts full file names ascending in natural order: runs of digits by their value (part 2
 // before part 10), the text between them case-insensitively under the user's locale.
