@@ -297,10 +297,11 @@ void TfrmMain::FormCreate() {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     const int columns = lvwFiles->header()->length() + 2 * lvwFiles->frameWidth() +
-                        style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
-                        (width() - lvwFiles->width());
-    resize((area.size() * 0.6).expandedTo(QSize(columns, height())).boundedTo(area.size()));
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int width = std::min(std::max(area.width() * 6 / 10, columns), area.width());
+    const int height = std::max(area.height() * 6 / 10, std::min(this->height(), area.height()));
+    setGeometry(area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2,
+                width, height);
   }
   const std::string key = ProductInfo().RegKey;
   read([&] { LoadFormPlacement(TRegRoot::CurrentUser, PlacementKey(), *this, false); });
