@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 #include <unordered_map>
 
 #include "gui/FileListWidget.h"
@@ -654,20 +655,32 @@ void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
   RunGuarded(this, [&] { AddSortedFiles(GetDroppedFiles(Urls, true, false)); });
 }
 
-void TfrmMain::OpenCommandLine(const QStringList& Names) {
-  if (FBusy || Names.isEmpty()) return;
+void TfrmMain::OpenCommandLine(const std::vector<std::string>& Names) {
+  if (FBusy || Names.empty()) return;
   RunGuarded(this, [&] {
     std::vector<std::string> files;
     std::string project;
-    for (const QString& name : Names) {
-      const QString path = name.startsWith("file:")
-                               ? QUrl(name).toLocalFile()
-                               : QDir::cleanPath(QFileInfo(name).absoluteFilePath());
-      if (path.isEmpty()) continue;
-      if (project.empty() && path.endsWith(".rwp", Qt::CaseInsensitive))
-        project = PathFromQ(path);
+    for (const std::string& name : Names) {
+      std::string path;
+      if (name.rfind("file:", 0) == 0) {
+        // The address's path, its escaped bytes as they are.
+        const QUrl url(QString::fromLatin1(name));
+        if (url.isLocalFile())
+          path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                     .toStdString();
+      } else if (!name.empty()) {
+        std::error_code ec;
+        path = std::filesystem::absolute(name, ec).lexically_normal().string();
+      }
+      if (path.empty()) continue;
+      const bool isProject =
+          path.size() >= 4 &&
+          QString::fromLatin1(path.substr(path.size() - 4)).compare(".rwp", Qt::CaseInsensitive) ==
+              0;
+      if (project.empty() && isProject)
+        project = path;
       else
-        files.push_back(PathFromQ(path));
+        files.push_back(path);
     }
     if (!project.empty()) {
       LastProjectFolder = FolderText(project);

@@ -64,8 +64,9 @@ public:
   // The names given on the command line (what a file manager's "Open with" passes): the first
   // project (".rwp") replaces the list, then the other files are added: sorted as a drop adds
   // them when they all lie in one folder, else in the order given. Relative names are taken in the
-  // working folder; "file:" addresses are accepted.
-  void OpenCommandLine(const QStringList& Names);
+  // working folder; "file:" addresses are accepted. Names are the bytes the system gave, so
+  // that a name that is not valid UTF-8 still names its file.
+  void OpenCommandLine(const std::vector<std::string>& Names);
   // A row's drag over the list at Pos (list viewport coordinates); answers whether the drop
   // is accepted.
   bool lvwFilesDragOver(const QPoint& Pos, bool FromSelf);

@@ -412,8 +412,9 @@ TEST_F(MainWindow, PicturesOfTheFilesInSight) {
   b.StreamList[0].Header.Length = 3;
   for (int i = 0; i < 3; ++i) b.AddChunk(0, 100, true);
   b.Write(Dir.File("00 broken.avi"));
-  QStringList names{PathToQ(Dir.File("00 broken.avi"))};
-  for (int i = 1; i <= 40; ++i) names << Copy(Dir, "", "clip " + std::to_string(100 + i) + ".avi");
+  std::vector<std::string> names{Dir.File("00 broken.avi")};
+  for (int i = 1; i <= 40; ++i)
+    names.push_back(PathFromQ(Copy(Dir, "", "clip " + std::to_string(100 + i) + ".avi")));
   TfrmMain& w = Window();
   w.OpenCommandLine(names);
   ASSERT_EQ(w.List().Count(), 41);
@@ -472,17 +473,26 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
   Window().OpenCommandLine({"b.avi", "./a.avi"});
   std::filesystem::current_path(saved);
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("a.avi"), Dir.File("b.avi")}));
+  // A name that is not valid UTF-8 (Latin-1 bytes of an old archive) names its file exactly.
+  const std::string latin = Dir.File("caf\xE9.avi");
+  std::filesystem::copy_file(Dir.File("a.avi"), latin);
+  Window().List().RemoveAll();
+  Window().OpenCommandLine({latin});
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{latin}));
+  EXPECT_TRUE(Shown.empty());
+  Window().List().RemoveAll();
   // Names from several folders keep the order they were typed in.
   std::filesystem::create_directory(Dir.File("z"));
   Copy(Dir, "", "z/c.avi");
   Window().List().RemoveAll();
-  Window().OpenCommandLine({PathToQ(Dir.File("z/c.avi")), PathToQ(Dir.File("b.avi"))});
+  Window().OpenCommandLine({Dir.File("z/c.avi"), Dir.File("b.avi")});
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("z/c.avi"), Dir.File("b.avi")}));
 
   // A project replaces the list; a file beside it is added after its files.
   WriteProjectFile(Dir.File("p.rwp"), {Dir.File("b.avi")});
   Window().OpenCommandLine(
-      {QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString(), PathToQ(Dir.File("a.avi"))});
+      {QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString().toStdString(),
+       Dir.File("a.avi")});
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("b.avi"), Dir.File("a.avi")}));
   EXPECT_EQ(LastProjectFolder, Dir.Path().string());
   EXPECT_TRUE(Shown.empty());
@@ -491,7 +501,7 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
   // adding at once instead of adding every file first.
   WriteProjectFile(Dir.File("long.rwp"), std::vector<std::string>(1000, Dir.File("b.avi")));
   QTimer::singleShot(0, &Window(), [this] { Window().close(); });
-  Window().OpenCommandLine({PathToQ(Dir.File("long.rwp"))});
+  Window().OpenCommandLine({Dir.File("long.rwp")});
   EXPECT_LT(Window().List().Count(), 1000);
 }
 
