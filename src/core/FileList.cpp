@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "core/ListTexts.h"
 #include "join/OutputTransaction.h"
@@ -65,14 +66,23 @@ void TFileList::ListChanged() {
   UpdateStatusBar();
 }
 
-void TFileList::SetSelected(int Row) {
-  FSelected = Row >= 0 && Row < Count() ? Row : -1;
+void TFileList::SetSelected(int Row) { SetSelectedRows({Row}); }
+
+void TFileList::SetSelectedRows(std::vector<int> Rows) {
+  std::erase_if(Rows, [this](int Row) { return Row < 0 || Row >= Count(); });
+  std::sort(Rows.begin(), Rows.end());
+  Rows.erase(std::unique(Rows.begin(), Rows.end()), Rows.end());
+  FSelected = std::move(Rows);
   ListChanged();
 }
 
 void TFileList::SelectRow(int Row) {
-  FSelected = Row;
-  FView.RowSelected(Row);
+  SelectRows(Row >= 0 ? std::vector<int>{Row} : std::vector<int>{});
+}
+
+void TFileList::SelectRows(std::vector<int> Rows) {
+  FSelected = std::move(Rows);
+  FView.RowsSelected(FSelected);
   ListChanged();
 }
 
@@ -102,6 +112,7 @@ void TFileList::AddFiles(const std::vector<std::string>& Names) {
     const auto pumpEvery = std::chrono::duration<double>(MessageInterval);
     TClock::time_point lastText, lastPump;
     const size_t n = Names.size();
+    const int before = Count();
     for (size_t i = 0; i < n; ++i) {
       // A long batch shows its count as often as it can be read and handles window messages
       // as often as the window needs; neither happens for every file.
@@ -122,12 +133,17 @@ void TFileList::AddFiles(const std::vector<std::string>& Names) {
         AddFile(Names[i]);
       } catch (const std::exception& E) {
         const std::string text = UnableToAddText(Names[i], E.what());
-        if (i == n - 1) {
-          FView.ShowMessageBox(text, TMessageKind::mkWarning, TMessageButtons::mbOK);
-        } else if (FView.ShowMessageBox(text + cContinueAddQuestion, TMessageKind::mkWarning,
-                                        TMessageButtons::mbYesNo) != TMessageResult::mrYes) {
-          break;
-        }
+        // While the question is open the list shows the rows added so far, and their count.
+        const std::string progress =
+            std::to_string(Count() - before) + "/" + std::to_string(n) + " files added";
+        FView.SetStatusPanel(0, progress, FView.TextWidth(progress) + 10);
+        FView.EndUpdate();
+        const bool last = i == n - 1;
+        const TMessageResult answer =
+            FView.ShowMessageBox(last ? text : text + cContinueAddQuestion, TMessageKind::mkWarning,
+                                 last ? TMessageButtons::mbOK : TMessageButtons::mbYesNo);
+        FView.BeginUpdate();
+        if (!last && answer != TMessageResult::mrYes) break;
       }
     }
   } catch (...) {
@@ -158,15 +174,75 @@ void TFileList::MoveItem(int Row, int Target) {
   if (FItems.front().Info.get() != first) UpdateAllDiffs();
 }
 
-void TFileList::DeleteSelected() {
-  if (FSelected < 0) return;
+void TFileList::Reorder(const std::vector<int>& Order) {
+  const TVideoFileInfo* first = FItems.front().Info.get();
+  std::vector<bool> selected(FItems.size());
+  for (int row : FSelected) selected[row] = true;
+  // Where each original row stands now; every place before Place is final, so each move
+  // brings a row up from below and shifts only rows not yet placed.
+  std::vector<int> at(FItems.size());
+  std::vector<int> of(FItems.size());  // the original row at each place
+  for (size_t i = 0; i < at.size(); ++i) at[i] = of[i] = static_cast<int>(i);
   InListUpdate([&] {
-    int i = FSelected;
-    FItems.erase(FItems.begin() + i);
-    FSelected = -1;
-    FView.RowRemoved(i);
-    if (i == 0) UpdateAllDiffs();
-    i = std::min(i, Count() - 1);
+    for (int place = 0; place < Count(); ++place) {
+      const int from = at[Order[place]];
+      if (from == place) continue;
+      const auto items = FItems.begin();
+      std::rotate(items + place, items + from, items + from + 1);
+      std::rotate(of.begin() + place, of.begin() + from, of.begin() + from + 1);
+      for (int i = place; i <= from; ++i) at[of[i]] = i;
+      FView.RowMoved(from, place);
+    }
+    std::vector<int> rows;
+    for (int place = 0; place < Count(); ++place)
+      if (selected[Order[place]]) rows.push_back(place);
+    SelectRows(std::move(rows));
+  });
+  if (FItems.front().Info.get() != first) UpdateAllDiffs();
+}
+
+void TFileList::MoveSelectedBy(int Delta) {
+  if (FSelected.empty() || (Delta != -1 && Delta != 1)) return;
+  if (Delta < 0 ? FSelected.front() == 0 : FSelected.back() == Count() - 1) return;
+  std::vector<int> order(FItems.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  // Each selected row changes places with its neighbour, nearest the edge first, so a run of
+  // selected rows moves as one.
+  if (Delta < 0) {
+    for (int row : FSelected) std::swap(order[row - 1], order[row]);
+  } else {
+    for (auto row = FSelected.rbegin(); row != FSelected.rend(); ++row)
+      std::swap(order[*row], order[*row + 1]);
+  }
+  Reorder(order);
+}
+
+void TFileList::MoveSelectedTo(int Target) {
+  if (FSelected.empty()) return;
+  const int moved = static_cast<int>(FSelected.size());
+  const int to = std::clamp(Target, 0, Count() - moved);
+  std::vector<int> rest;
+  std::vector<bool> selected(FItems.size());
+  for (int row : FSelected) selected[row] = true;
+  for (int row = 0; row < Count(); ++row)
+    if (!selected[row]) rest.push_back(row);
+  std::vector<int> order(rest.begin(), rest.begin() + to);
+  order.insert(order.end(), FSelected.begin(), FSelected.end());
+  order.insert(order.end(), rest.begin() + to, rest.end());
+  Reorder(order);
+}
+
+void TFileList::DeleteSelected() {
+  if (FSelected.empty()) return;
+  InListUpdate([&] {
+    const std::vector<int> rows = std::exchange(FSelected, {});
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+      FItems.erase(FItems.begin() + *row);
+      FView.RowRemoved(*row);
+    }
+    if (rows.front() == 0) UpdateAllDiffs();
+    // The row that took the first removed row's place is selected.
+    const int i = std::min(rows.front(), Count() - 1);
     if (i >= 0) SelectRow(i);
   });
   FView.UpdateActions();
@@ -177,7 +253,7 @@ void TFileList::DeleteSelected() {
 void TFileList::RemoveAll() {
   InListUpdate([&] {
     FItems.clear();
-    FSelected = -1;
+    FSelected.clear();
     FView.RowsCleared();
   });
 }
@@ -190,6 +266,13 @@ bool TFileList::Clear() {
   FView.UpdateActions();
   UpdateStatusBar();
   return true;
+}
+
+int TFileList::EarlierRowOf(int Row) const {
+  const std::string& name = FItems.at(Row).Info->FileName;
+  for (int row = 0; row < Row; ++row)
+    if (FItems[row].Info->FileName == name) return row;
+  return -1;
 }
 
 void TFileList::UpdateItemDiffs(int Row) {
@@ -213,7 +296,10 @@ double TFileList::GetTotalDuration() const {
 
 TStatusTexts TFileList::StatusTexts() const {
   const std::string total = "Total duration: " + FormatDuration(GetTotalDuration());
-  if (FSelected >= 0) return {Caption(FSelected), total};
+  if (FSelected.size() == 1) return {Caption(FSelected.front()), total};
+  if (FSelected.size() > 1)
+    return {std::to_string(FSelected.size()) + " of " + std::to_string(Count()) + " files selected",
+            total};
   if (!FItems.empty()) return {std::to_string(Count()) + " file(s)", total};
   return {"There are no selected files.", ""};
 }

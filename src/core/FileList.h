@@ -1,7 +1,7 @@
 #pragma once
 // The main window's ordered file list, without any toolkit: the rows with their media
-// descriptions and column texts, the single selection, the list commands (add, move, delete,
-// clear), the mismatch flags against the first row and the status texts.
+// descriptions and column texts, the selection (one row or several), the list commands (add,
+// move, delete, clear), the mismatch flags against the first row and the status texts.
 //
 // The window (or the command line) implements IFileListView; the model calls it for
 // everything a user sees and mirrors every change of rows and selection to it.
@@ -57,9 +57,10 @@ public:
   virtual void RowsCleared() = 0;
   // The row at From now stands at To; the rows between shifted by one.
   virtual void RowMoved(int From, int To) = 0;
-  // The model selected Row (-1: none); the view selects and focuses it and scrolls it fully
-  // into view. Not called for selections the view reported through TFileList::SetSelected.
-  virtual void RowSelected(int Row) = 0;
+  // The model selected Rows (ascending; empty: none); the view selects them, focuses the first
+  // and scrolls it fully into view. Not called for selections the view reported through
+  // TFileList::SetSelectedRows.
+  virtual void RowsSelected(const std::vector<int>& Rows) = 0;
 };
 
 // A view that shows nothing and answers every question with Yes (or OK).
@@ -81,7 +82,7 @@ public:
   void RowRemoved(int) override {}
   void RowsCleared() override {}
   void RowMoved(int, int) override {}
-  void RowSelected(int) override {}
+  void RowsSelected(const std::vector<int>&) override {}
 };
 
 // The columns of the list, in order.
@@ -147,10 +148,13 @@ public:
   // The rows' descriptions in list order.
   std::vector<const TVideoFileInfo*> Infos() const;
 
-  // Index of the selected row, or -1.
-  int Selected() const { return FSelected; }
-  // The user selected Row (-1: none) in the view; raises change notification handling.
+  // Index of the first selected row, or -1.
+  int Selected() const { return FSelected.empty() ? -1 : FSelected.front(); }
+  // The selected rows, ascending.
+  const std::vector<int>& SelectedRows() const { return FSelected; }
+  // The user selected Row (-1: none) or Rows in the view; rows out of the list are dropped.
   void SetSelected(int Row);
+  void SetSelectedRows(std::vector<int> Rows);
 
   // Describes one file and appends its row; raises the description's error unchanged (and
   // then adds no row).
@@ -163,12 +167,22 @@ public:
   // Moves Row to position Target (last when Target is past the end) and selects it; the
   // caller then calls UpdateActions and UpdateStatusBar.
   void MoveItem(int Row, int Target);
-  // Removes the selected row (acnDelete); nothing happens without a selection.
+  // Moves the selected rows, in their order, one place up (Delta -1) or down (+1) and keeps
+  // them selected; nothing moves when the first (last) of them is already at the top (end).
+  // The caller then calls UpdateActions and UpdateStatusBar.
+  void MoveSelectedBy(int Delta);
+  // Moves the selected rows, in their order, together so that the first of them stands at
+  // Target (as MoveItem does with one row: they end last when Target is past the end).
+  void MoveSelectedTo(int Target);
+  // Removes the selected rows (acnDelete); nothing happens without a selection.
   void DeleteSelected();
   // Asks for confirmation, then removes every row (acnClear). Returns whether it did.
   bool Clear();
   // Removes every row without asking (a project replacing the list).
   void RemoveAll();
+
+  // The first row before Row that holds the same file, or -1: the later one is added twice.
+  int EarlierRowOf(int Row) const;
 
   // Recomputes the mismatch flags of Row against row 0.
   void UpdateItemDiffs(int Row);
@@ -212,6 +226,10 @@ private:
   // commands and the status bar.
   void ListChanged();
   void SelectRow(int Row);
+  void SelectRows(std::vector<int> Rows);
+  // Puts the rows in the order Order gives (a permutation of the row numbers), telling the
+  // view each move, and selects the rows that were selected, where they now stand.
+  void Reorder(const std::vector<int>& Order);
   // Runs Body between BeginListUpdate and EndListUpdate, ending the batch also on errors.
   template <class F>
   void InListUpdate(F&& Body);
@@ -219,8 +237,8 @@ private:
   IFileListView& FView;
   TDescribeFile FDescribe;
   std::vector<TItem> FItems;
-  int FSelected = -1;
-  int FUpdateDepth = 0;  // FUpdating is FUpdateDepth > 0
+  std::vector<int> FSelected;  // ascending
+  int FUpdateDepth = 0;        // FUpdating is FUpdateDepth > 0
   std::string FLastOpenFolder;
 };
 

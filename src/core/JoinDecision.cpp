@@ -288,4 +288,20 @@ std::string OverwriteQuestionLine(const std::string& FileName) {
 
 std::string JoinFailsText(const std::string& Reason) { return "Join fails: " + Reason; }
 
+bool ConversionResizes(const TFileInfoList& Infos, const TConversionFacts& Facts) {
+  if (Facts.HeaderFile >= Infos.size()) return false;
+  const TVideoFileInfo& kept = *Infos[Facts.HeaderFile];
+  for (size_t i = 0; i < Infos.size() && i < Facts.Plans.size(); ++i)
+    if (Facts.Plans[i].ConvertPictures &&
+        (Infos[i]->Width != kept.Width || Infos[i]->Height != kept.Height))
+      return true;
+  return false;
+}
+
+bool RecompressionResizes(const TFileInfoList& Infos, int Width, int Height) {
+  for (const TVideoFileInfo* info : Infos)
+    if (info->Width != Width || info->Height != Height) return true;
+  return false;
+}
+
 }  // namespace rw

@@ -109,6 +109,12 @@ std::string ConversionNoteText(const TConversionFacts& Facts);
 // cannot be converted: " + the reason.
 std::string ConversionImpossibleText(const TConversionFacts& Facts);
 
+// Whether a join changes some file's frame size, so that the resize method matters: the
+// conversion when it converts the pictures of a file of another size than its first file's;
+// a recompression to Width x Height when some file has another size.
+bool ConversionResizes(const TFileInfoList& Infos, const TConversionFacts& Facts);
+bool RecompressionResizes(const TFileInfoList& Infos, int Width, int Height);
+
 // How the join proposed for the files takes each of them, one word each: "copied",
 // "sound converted", "pictures converted", "pictures and sound converted" or "recompressed".
 std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos);

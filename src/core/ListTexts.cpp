@@ -72,8 +72,10 @@ std::string FrameRateText(double FrameRate, const std::string& DecimalSeparator)
   std::string text;
   if (std::isfinite(FrameRate) && std::fabs(FrameRate) < 1e7) {
     // Up to seven significant digits, then two decimals.
-    const double significant =
-        std::strtod(ToChars(FrameRate, std::chars_format::scientific, 6).c_str(), nullptr);
+    // Read back with from_chars: strtod would stop at the point under a comma-decimal locale.
+    const std::string rounded = ToChars(FrameRate, std::chars_format::scientific, 6);
+    double significant = FrameRate;
+    std::from_chars(rounded.data(), rounded.data() + rounded.size(), significant);
     text = ToChars(significant, std::chars_format::fixed, 2);
   } else {
     text = ToChars(FrameRate, std::chars_format::scientific, 6);

@@ -1,5 +1,7 @@
 #include "gui/FileListWidget.h"
 
+#include <algorithm>
+
 #include <QDrag>
 #include <QAbstractItemView>
 #include <QDragEnterEvent>
@@ -67,6 +69,7 @@ void TFileListDelegate::initStyleOption(QStyleOptionViewItem* Option,
   QStyledItemDelegate::initStyleOption(Option, Index);
   if (IsHighlighted && IsHighlighted(Index.row(), Index.column()))
     Option->palette.setColor(QPalette::Text, HighlightColor());
+  if (Index.column() == 0 && IsRepeat && IsRepeat(Index.row())) Option->font.setItalic(true);
   auto* list = qobject_cast<const TFileListWidget*>(parent());
   if (list && list->DropHighlight() == Index.row()) {
     Option->backgroundBrush = Option->palette.brush(QPalette::Highlight);
@@ -81,7 +84,7 @@ TFileListWidget::TFileListWidget(QWidget* Parent) : QTreeWidget(Parent) {
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSortingEnabled(false);
   header()->setSectionsClickable(false);
@@ -216,6 +219,17 @@ void TFileListWidget::SetEmptyText(const QString& Text) {
 
 void TFileListWidget::paintEvent(QPaintEvent* Event) {
   QTreeWidget::paintEvent(Event);
+  if (const int target = DropHighlight(); target >= 0) {
+    // A line where the dragged rows will stand: above the target row when they come from
+    // below it, else under it.
+    int first = topLevelItemCount();
+    for (QTreeWidgetItem* item : selectedItems())
+      first = std::min(first, indexOfTopLevelItem(item));
+    const QRect row = visualRect(model()->index(target, 0));
+    const int y = first < target ? row.bottom() : row.top();
+    QPainter painter(viewport());
+    painter.fillRect(QRect(0, y - 1, viewport()->width(), 3), palette().color(QPalette::Text));
+  }
   if (topLevelItemCount() > 0 || FEmptyText.isEmpty()) return;
   QPainter painter(viewport());
   painter.setPen(palette().color(QPalette::PlaceholderText));

@@ -30,6 +30,8 @@ public:
   std::function<bool(int Row, int Column)> IsHighlighted;
   // The tooltip of the cell at Row, Column (empty: none).
   std::function<QString(int Row, int Column)> ToolTip;
+  // Rows whose file name is shown in italics (a file added a second time).
+  std::function<bool(int Row)> IsRepeat;
   static QColor HighlightColor() { return QColor(170, 50, 50); }
 
   // The text colour a cell is painted with.

@@ -20,14 +20,15 @@ TModalRunner& JoinDoneRunner() {
   return runner;
 }
 
-TfrmJoinDone::TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output)
+TfrmJoinDone::TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output, const std::string& Text)
     : QDialog(Owner), FFileName(Output.FileName) {
   setObjectName("frmJoinDone");
   setWindowTitle("Join Complete");
   auto* icon = new QLabel(this);
   icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
   icon->setAlignment(Qt::AlignTop);
-  lblText = new QLabel(PathToQ(JoinDoneText(Output)), this);
+  lblText = new QLabel(PathToQ(Text.empty() ? JoinDoneText(Output) : Text), this);
+  lblText->setObjectName("lblText");
   lblText->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblText->setTextFormat(Qt::PlainText);
   btnOpenFolder = new QPushButton("Open &Folder", this);
@@ -56,18 +57,23 @@ TfrmJoinDone::TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output)
   connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TfrmJoinDone::btnOpenFolderClick() {
-  accept();
-  OpenOnDesktop(parentWidget(), FolderText(FFileName));
-}
+// The message stays open: the user may want the other button, or to read a failure over it.
+void TfrmJoinDone::btnOpenFolderClick() { OpenOnDesktop(this, FolderText(FFileName)); }
 
-void TfrmJoinDone::btnPlayClick() {
-  accept();
-  OpenOnDesktop(parentWidget(), FFileName);
-}
+void TfrmJoinDone::btnPlayClick() { OpenOnDesktop(this, FFileName); }
 
 void ShowJoinDone(QWidget* Owner, const std::string& OutFileName) {
   TfrmJoinDone dialog(Owner, DescribeJoinOutput(OutFileName));
+  JoinDoneRunner()(dialog);
+}
+
+void ShowJoinStopped(QWidget* Owner, const std::string& OutFileName, bool Kept, double Total) {
+  const TJoinOutputFacts output =
+      Kept ? DescribeJoinOutput(OutFileName) : TJoinOutputFacts{OutFileName};
+  TfrmJoinDone dialog(Owner, output, JoinStoppedText(output, Kept, Total));
+  dialog.setWindowTitle("Join Stopped");
+  dialog.btnOpenFolder->setVisible(Kept);
+  dialog.btnPlay->setVisible(Kept);
   JoinDoneRunner()(dialog);
 }
 

@@ -14,7 +14,8 @@ namespace rw {
 class TfrmJoinDone : public QDialog {
   Q_OBJECT
 public:
-  TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output);
+  // Text: the message; by default the done message of Output.
+  TfrmJoinDone(QWidget* Owner, const TJoinOutputFacts& Output, const std::string& Text = {});
 
   QLabel* lblText;
   QPushButton* btnOpenFolder;
@@ -33,5 +34,8 @@ TModalRunner& JoinDoneRunner();
 
 // Tells that the join into OutFileName is done.
 void ShowJoinDone(QWidget* Owner, const std::string& OutFileName);
+// Tells that the user stopped the join into OutFileName, and what of it is kept (Kept: the
+// output was written; Total: the sources' duration in seconds).
+void ShowJoinStopped(QWidget* Owner, const std::string& OutFileName, bool Kept, double Total);
 
 }  // namespace rw

@@ -168,11 +168,15 @@ std::string JoinFilesCommand(QWidget* Owner, const TFileList& List, TfrmJoin& Op
     ShowMessageBox(Owner, JoinFailsText(E.what()), TMessageKind::mkWarning, TMessageButtons::mbOK);
     return {};
   }
-  // A finished join tells what it made; a stopped one says in the status bar what was kept.
+  // A finished join tells what it made; a stopped one says what was kept, in a message and in
+  // the status bar.
   if (!result.Cancelled) {
     ShowJoinDone(Owner, Options.OutFileName());
     return {};
   }
+  // Not while the window closes: no one is there to read it.
+  if (auto* main = qobject_cast<TfrmMain*>(Owner); !main || !main->ClosesAfterJoin())
+    ShowJoinStopped(Owner, Options.OutFileName(), result.Kept, List.GetTotalDuration());
   if (!result.Kept) return "Stopped: nothing was saved";
   const TJoinOutputFacts output = DescribeJoinOutput(Options.OutFileName());
   return "Stopped: " + (output.Duration >= 0 ? FormatDuration(output.Duration) + " " : "") +

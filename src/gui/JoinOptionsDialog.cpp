@@ -1,5 +1,6 @@
 #include "gui/JoinOptionsDialog.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QShowEvent>
 #include <QTimer>
@@ -146,7 +148,15 @@ void TfrmJoin::CreateControls() {
   outRow->addWidget(edtOutFileName);
   outRow->addWidget(sbnSelectOutFile);
 
-  cbxJoinWORecomp = new QCheckBox("Join &without recompression", this);
+  // One line under each way says what it does, in the user's words.
+  auto Description = [this](const char* Text) {
+    auto* label = new QLabel(Text, this);
+    label->setIndent(20);
+    label->setEnabled(false);  // drawn in the quieter colour of a remark
+    return label;
+  };
+  cbxJoinWORecomp = new QRadioButton("Join &without recompression", this);
+  cbxJoinWORecomp->setObjectName("cbxJoinWORecomp");
   lblNotes = new QLabel(this);
   lblNotes->setWordWrap(true);
   auto* checkRow = new QHBoxLayout;
@@ -158,13 +168,17 @@ void TfrmJoin::CreateControls() {
   lblNoteFiles->setWordWrap(true);
   lblNoteFiles->setIndent(20);
 
-  cbxConvert = new QCheckBox("&Convert only the files that differ", this);
+  cbxConvert = new QRadioButton("&Convert only the files that differ", this);
   cbxConvert->setObjectName("cbxConvert");
   lblConvertNote = new QLabel(this);
   lblConvertNote->setObjectName("lblConvertNote");
   lblConvertNote->setTextFormat(Qt::PlainText);
   lblConvertNote->setWordWrap(true);
   lblConvertNote->setIndent(20);
+  rbnRecompress = new QRadioButton("Rec&ompress every file", this);
+  rbnRecompress->setObjectName("rbnRecompress");
+  auto* ways = new QButtonGroup(this);
+  for (QRadioButton* way : {cbxJoinWORecomp, cbxConvert, rbnRecompress}) ways->addButton(way);
 
   gbxOutOptions = new QGroupBox(" Output Settings ", this);
   edtFrameWidth = new TNaturalEdit(gbxOutOptions);
@@ -206,7 +220,8 @@ void TfrmJoin::CreateControls() {
   grid->addWidget(lblSizeWarning, 1, 0, 1, 3);
   grid->addWidget(Buddy("Frame &Rate", cbxFameRate), 2, 0);
   grid->addWidget(cbxFameRate, 2, 1);
-  grid->addWidget(Buddy("Resize &method", cbxResizeMethod), 3, 0);
+  lblResizeMethod = Buddy("Resize &method", cbxResizeMethod);
+  grid->addWidget(lblResizeMethod, 3, 0);
   grid->addWidget(cbxResizeMethod, 3, 1);
   grid->addWidget(Buddy("&Video Compression", cbxVideoCompression), 4, 0);
   grid->addWidget(cbxVideoCompression, 4, 1);
@@ -228,14 +243,25 @@ void TfrmJoin::CreateControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(outBox);
   layout->addLayout(checkRow);
+  layout->addWidget(
+      Description("Copies every file's pictures and sound as they are: fast, and "
+                  "nothing is lost."));
   layout->addWidget(lblNoteFiles);
-  layout->addWidget(cbxConvert);
+  layout->addWidget(cbxConvert, 0, Qt::AlignLeft);
+  layout->addWidget(
+      Description("Copies the files that match and converts only the others to "
+                  "their format."));
   layout->addWidget(lblConvertNote);
+  layout->addWidget(rbnRecompress, 0, Qt::AlignLeft);
+  layout->addWidget(
+      Description("Encodes every file anew with the settings below: slower, and "
+                  "some quality is lost."));
   layout->addWidget(gbxOutOptions, 1);
   layout->addLayout(buttons);
 
-  connect(cbxJoinWORecomp, &QCheckBox::clicked, this, &TfrmJoin::cbxJoinWORecompClick);
-  connect(cbxConvert, &QCheckBox::clicked, this, &TfrmJoin::cbxConvertClick);
+  connect(cbxJoinWORecomp, &QRadioButton::clicked, this, &TfrmJoin::cbxJoinWORecompClick);
+  connect(cbxConvert, &QRadioButton::clicked, this, &TfrmJoin::cbxConvertClick);
+  connect(rbnRecompress, &QRadioButton::clicked, this, &TfrmJoin::cbxConvertClick);
   connect(sbnSelectOutFile, &QToolButton::clicked, this, &TfrmJoin::sbnSelectOutFileClick);
   connect(btnJoin, &QPushButton::clicked, this, &TfrmJoin::btnJoinClick);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -333,7 +359,11 @@ bool TfrmJoin::ShowJoinOptions(bool CanJoinWORecomp, bool DropAudio, bool NoAudi
   FDropAudio = DropAudio;
   FNoAudio = NoAudio;
   FJoinPending = false;
-  edtOutFileName->clear();
+  // A name is proposed beside the first file; the user may type over it.
+  std::vector<std::string> sources;
+  for (const TVideoFileInfo* file : FFiles()) sources.push_back(file->FileName);
+  edtOutFileName->setText(PathToQ(ProposedOutputName(sources)));
+  edtOutFileName->selectAll();
   edtOutFileName->setFocus();
   // The dialog appears at once; compressors still being listed come while it shows.
   StartListing();
@@ -355,22 +385,28 @@ void TfrmJoin::FormShow() {
   for (const std::string& line : JoinNoteRows(FFiles(), facts))
     rows += (rows.empty() ? "" : "\n") + line;
   lblNoteFiles->setText(PathToQ(rows));
-  cbxJoinWORecomp->setChecked(DefaultJoinWORecomp(facts));
   cbxJoinWORecomp->setEnabled(FCanJoinWORecomp);
   // Converting what differs is offered where a plain copy would lose something, and proposed
-  // where it keeps sound or spares files; the core decides both.
-  cbxConvert->setChecked(false);
+  // where it keeps sound or spares files; the core decides both. Recompressing is what is
+  // left.
   cbxConvert->setEnabled(false);
   lblConvertNote->clear();
+  FConversion = {};
+  bool convert = false;
   if (!DefaultJoinWORecomp(facts)) {
-    const TConversionFacts conversion = DecideConversion(FFiles());
-    if (conversion.KeepsSound || conversion.SparesFiles) {
-      cbxConvert->setEnabled(conversion.Impossible.empty());
-      cbxConvert->setChecked(conversion.Proposed());
-      lblConvertNote->setText(PathToQ(ConversionNoteText(conversion)));
+    FConversion = DecideConversion(FFiles());
+    if (FConversion.KeepsSound || FConversion.SparesFiles) {
+      cbxConvert->setEnabled(FConversion.Impossible.empty());
+      convert = FConversion.Proposed();
+      lblConvertNote->setText(PathToQ(ConversionNoteText(FConversion)));
     }
   }
-  if (cbxConvert->isChecked()) cbxJoinWORecomp->setChecked(false);
+  if (DefaultJoinWORecomp(facts))
+    cbxJoinWORecomp->setChecked(true);
+  else if (convert)
+    cbxConvert->setChecked(true);
+  else
+    rbnRecompress->setChecked(true);
   UpdateRecompControls();
   FillFrameRates();
   edtFrameWidthChange();
@@ -385,12 +421,26 @@ void TfrmJoin::FormShow() {
 }
 
 void TfrmJoin::UpdateRecompControls() {
+  // Each way's note is about that way: shown while it is chosen, or while it cannot be
+  // chosen, to say why.
   lblNotes->setVisible(cbxJoinWORecomp->isChecked() || !cbxJoinWORecomp->isEnabled());
   lblNoteFiles->setVisible(lblNotes->isVisibleTo(this) && !lblNoteFiles->text().isEmpty());
-  cbxConvert->setVisible(cbxConvert->isEnabled() || !lblConvertNote->text().isEmpty());
-  lblConvertNote->setVisible(!lblConvertNote->text().isEmpty());
-  const bool recompress = !cbxJoinWORecomp->isChecked() && !cbxConvert->isChecked();
+  lblConvertNote->setVisible(!lblConvertNote->text().isEmpty() &&
+                             (cbxConvert->isChecked() || !cbxConvert->isEnabled()));
+  const bool recompress = rbnRecompress->isChecked();
   for (QWidget* w : gbxOutOptions->findChildren<QWidget*>()) w->setEnabled(recompress);
+  UpdateResizeMethod();
+}
+
+void TfrmJoin::UpdateResizeMethod() {
+  const TFileInfoList files = FFiles();
+  bool resizes = false;
+  if (rbnRecompress->isChecked())
+    resizes = RecompressionResizes(files, FrameWidth(), FrameHeight());
+  else if (ConvertDiffering())
+    resizes = ConversionResizes(files, FConversion);
+  cbxResizeMethod->setEnabled(resizes);
+  lblResizeMethod->setEnabled(resizes);
 }
 
 void TfrmJoin::FillFrameRates() {
@@ -418,17 +468,12 @@ void TfrmJoin::SelectDefaultCompressors() {
 }
 
 void TfrmJoin::cbxJoinWORecompClick() {
-  if (cbxJoinWORecomp->isChecked()) cbxConvert->setChecked(false);
   UpdateRecompControls();
   const std::string name = TextFromQ(edtOutFileName->text());
   if (!Trimmed(name).empty()) edtOutFileName->setText(TextToQ(WithAviExtension(name)));
 }
 
-void TfrmJoin::cbxConvertClick() {
-  // The three ways exclude each other: converting is a copy of what matches.
-  if (cbxConvert->isChecked()) cbxJoinWORecomp->setChecked(false);
-  UpdateRecompControls();
-}
+void TfrmJoin::cbxConvertClick() { UpdateRecompControls(); }
 
 void TfrmJoin::sbnSelectOutFileClick() {
   TFileSaveDialog dialog;
@@ -461,16 +506,12 @@ void TfrmJoin::btnJoinClick() {
   // A relative name is taken beside the first source (not in the program's working folder),
   // and the full name is shown before anything is asked about it.
   const TFileInfoList files = FFiles();
-  name = ResolveOutputFileName(name, files.empty() ? std::string() : files.front()->FileName,
-                               LastSaveFolder);
-  // The join writes an AVI file: a name typed without an extension gets it, as the "..."
-  // button's dialog gives it.
-  const std::string base = FileNameText(name);
-  if (base.find('.', 1) == std::string::npos) name += ".avi";
-  edtOutFileName->setText(PathToQ(name));
   // An output the join would refuse is refused before anything is asked about it; the dialog
   // stays open with the user's choices.
   try {
+    name = OutputFileName(name, files.empty() ? std::string() : files.front()->FileName,
+                          LastSaveFolder);
+    edtOutFileName->setText(PathToQ(name));
     std::vector<std::string> sources;
     for (const TVideoFileInfo* f : files) sources.push_back(f->FileName);
     CheckJoinOutput(name, sources);
@@ -514,6 +555,7 @@ void TfrmJoin::edtFrameWidthChange() {
   lblSizeWarning->setText(note.empty() ? cSizeWarning : TextToQ(note));
   lblSizeWarning->setVisible(!note.empty() || edtFrameWidth->Value() % 8 != 0 ||
                              edtFrameHeight->Value() % 8 != 0);
+  UpdateResizeMethod();
   FitToContent();
 }
 

@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "core/JoinDefaults.h"
+#include "core/JoinFacts.h"
 #include "recompress/CompressorList.h"
 
 class QCheckBox;
+class QRadioButton;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -64,20 +66,24 @@ public:
 
   QLineEdit* edtOutFileName;
   QToolButton* sbnSelectOutFile;
-  QCheckBox* cbxJoinWORecomp;
+  // The three ways to join, one choice: copy, convert what differs, recompress everything;
+  // each with a line that says what it does.
+  QRadioButton* cbxJoinWORecomp;
   QLabel* lblNotes;
   // Below the note: the rows it is about and what differs in each.
   QLabel* lblNoteFiles;
   // The join that copies what matches and converts only the rest, and its note: the files
   // to be converted and why, or why it cannot be done.
-  QCheckBox* cbxConvert;
+  QRadioButton* cbxConvert;
   QLabel* lblConvertNote;
+  QRadioButton* rbnRecompress;
   QGroupBox* gbxOutOptions;
   TNaturalEdit* edtFrameWidth;
   TNaturalEdit* edtFrameHeight;
   QLabel* lblSizeWarning;
   QComboBox* cbxFameRate;
   QComboBox* cbxResizeMethod;
+  QLabel* lblResizeMethod;
   QComboBox* cbxVideoCompression;
   QPushButton* btnVideoCompOptions;
   QComboBox* cbxAudioCompression;
@@ -98,6 +104,8 @@ private:
   void SetWaiting(bool Waiting);
   void FormShow();
   void UpdateRecompControls();
+  // The resize method matters when the chosen way changes some file's frame size.
+  void UpdateResizeMethod();
   void FillFrameRates();
   void SetDefaults();
   void SelectDefaultCompressors();
@@ -124,6 +132,7 @@ private:
   TCompressorList FVideoCompressors;
   TCompressorList FAudioCompressors;
   bool FDropAudio = false;
+  TConversionFacts FConversion;  // of the files shown
 };
 
 // The separator of the frame-rate texts: the first byte of the user's decimal separator.

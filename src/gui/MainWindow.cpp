@@ -11,13 +11,18 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 #include <unordered_map>
 
 #include "gui/FileListWidget.h"
@@ -97,7 +102,9 @@ void TfrmMain::CreateActions() {
   acnDelete->setShortcut(QKeySequence(Qt::Key_Delete));
   acnClear = NewAction(this, "acnClear", "&Clear", "clear");
   miLoadProject = NewAction(this, "miLoadProject", "&Load Project...");
+  miLoadProject->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   miSaveProject = NewAction(this, "miSaveProject", "&Save Project...");
+  miSaveProject->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   miExit = NewAction(this, "miExit", "E&xit");
   miExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   miHighlightDifferents = NewAction(this, "miHighlightDifferents", "&Highlight Differents");
@@ -159,6 +166,14 @@ void TfrmMain::CreateMenus() {
   edit->addAction(acnMoveUp);
   edit->addAction(acnMoveDown);
   edit->addSeparator();
+  // Delete of the list's menu, under the name the Edit menu gives it; the key stays with
+  // Delete so that it has one owner.
+  QAction* remove = edit->addAction("&Remove\tDel");
+  remove->setObjectName("miRemove");
+  connect(remove, &QAction::triggered, acnDelete, &QAction::trigger);
+  connect(acnDelete, &QAction::changed, remove,
+          [this, remove] { remove->setEnabled(acnDelete->isEnabled()); });
+  remove->setEnabled(acnDelete->isEnabled());
   edit->addAction(acnClear);
 
   QMenu* view = menuBar()->addMenu("&View");
@@ -233,6 +248,9 @@ void TfrmMain::CreateList() {
   lvwFiles->Delegate().IsHighlighted = [this](int Row, int Column) {
     return CellHighlighted(Row, Column);
   };
+  lvwFiles->Delegate().IsRepeat = [this](int Row) {
+    return Row >= 0 && Row < FList->Count() && FList->EarlierRowOf(Row) >= 0;
+  };
   lvwFiles->Delegate().ToolTip = [this](int Row, int Column) {
     return PathToQ(CellToolTip(Row, Column));
   };
@@ -275,6 +293,17 @@ void TfrmMain::FormCreate() {
         problems.push_back(E.what());
     }
   };
+  // A first run opens at about 60 % of the screen, centred, where every column shows whole;
+  // the stored placement, when there is one, follows.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    const int columns = lvwFiles->header()->length() + 2 * lvwFiles->frameWidth() +
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int width = std::min(std::max(area.width() * 6 / 10, columns), area.width());
+    const int height = std::max(area.height() * 6 / 10, std::min(this->height(), area.height()));
+    setGeometry(area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2,
+                width, height);
+  }
   const std::string key = ProductInfo().RegKey;
   read([&] { LoadFormPlacement(TRegRoot::CurrentUser, PlacementKey(), *this, false); });
   read([&] {
@@ -341,12 +370,12 @@ void TfrmMain::SetJoinHandler(std::function<void()> Handler) {
 
 void TfrmMain::UpdateActions() {
   const int count = FList->Count();
-  const int selected = FList->Selected();
+  const std::vector<int>& selected = FList->SelectedRows();
   acnJoinFile->setEnabled(count > 0 && FJoinHandler != nullptr);
-  acnPlay->setEnabled(selected >= 0);
-  acnMoveUp->setEnabled(selected > 0);
-  acnMoveDown->setEnabled(selected >= 0 && selected < count - 1);
-  acnDelete->setEnabled(selected >= 0);
+  acnPlay->setEnabled(selected.size() == 1);
+  acnMoveUp->setEnabled(!selected.empty() && selected.front() > 0);
+  acnMoveDown->setEnabled(!selected.empty() && selected.back() < count - 1);
+  acnDelete->setEnabled(!selected.empty());
   acnClear->setEnabled(count > 0);
 }
 
@@ -490,17 +519,18 @@ void TfrmMain::RowMoved(int From, int To) {
   if (item) lvwFiles->insertTopLevelItem(To, item);
 }
 
-void TfrmMain::RowSelected(int Row) {
+void TfrmMain::RowsSelected(const std::vector<int>& Rows) {
   FlushPendingRows();
   const QSignalBlocker blocker(lvwFiles);
-  QTreeWidgetItem* item = Row >= 0 ? lvwFiles->topLevelItem(Row) : nullptr;
+  QTreeWidgetItem* item = Rows.empty() ? nullptr : lvwFiles->topLevelItem(Rows.front());
+  lvwFiles->clearSelection();
   if (!item) {
-    lvwFiles->clearSelection();
     lvwFiles->setCurrentItem(nullptr);
     return;
   }
-  lvwFiles->setCurrentItem(item);
-  item->setSelected(true);
+  lvwFiles->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+  for (int row : Rows)
+    if (QTreeWidgetItem* selected = lvwFiles->topLevelItem(row)) selected->setSelected(true);
   lvwFiles->scrollToItem(item, QAbstractItemView::EnsureVisible);
   lvwFiles->viewport()->update();
 }
@@ -508,8 +538,10 @@ void TfrmMain::RowSelected(int Row) {
 // ---- list events
 
 void TfrmMain::lvwFilesSelectionChanged() {
-  const QList<QTreeWidgetItem*> items = lvwFiles->selectedItems();
-  FList->SetSelected(items.isEmpty() ? -1 : lvwFiles->indexOfTopLevelItem(items.first()));
+  std::vector<int> rows;
+  for (QTreeWidgetItem* item : lvwFiles->selectedItems())
+    rows.push_back(lvwFiles->indexOfTopLevelItem(item));
+  FList->SetSelectedRows(std::move(rows));
 }
 
 bool TfrmMain::lvwFilesDragOver(const QPoint& Pos, bool FromSelf) {
@@ -527,8 +559,7 @@ bool TfrmMain::lvwFilesDragOver(const QPoint& Pos, bool FromSelf) {
 
 void TfrmMain::lvwFilesEndDrag() {
   lvwFiles->SetDropHighlight(-1);
-  if (FList->Selected() >= 0 && FDropTarget.isValid())
-    FList->MoveItem(FList->Selected(), FDropTarget.row());
+  if (FDropTarget.isValid()) FList->MoveSelectedTo(FDropTarget.row());
   FDropTarget = QPersistentModelIndex();
   UpdateActions();
   FList->UpdateStatusBar();
@@ -590,8 +621,12 @@ std::string TfrmMain::CellToolTip(int Row, int Column) const {
   switch (Column) {
     case colFileName: {
       // The whole name, however the column cuts it, and what stops the file being joined.
-      const std::string problem = JoinProblemText(info);
-      return problem.empty() ? info.FileName : info.FileName + "\n" + problem + ".";
+      std::string text = info.FileName;
+      if (const std::string problem = JoinProblemText(info); !problem.empty())
+        text += "\n" + problem + ".";
+      if (const int first = FList->EarlierRowOf(Row); first >= 0)
+        text += "\nThis file is also row " + std::to_string(first + 1) + ".";
+      return text;
     }
     case colFolder:
       return FList->Text(Row, colFolder);
@@ -620,20 +655,32 @@ void TfrmMain::WMDropFiles(const QList<QUrl>& Urls) {
   RunGuarded(this, [&] { AddSortedFiles(GetDroppedFiles(Urls, true, false)); });
 }
 
-void TfrmMain::OpenCommandLine(const QStringList& Names) {
-  if (FBusy || Names.isEmpty()) return;
+void TfrmMain::OpenCommandLine(const std::vector<std::string>& Names) {
+  if (FBusy || Names.empty()) return;
   RunGuarded(this, [&] {
     std::vector<std::string> files;
     std::string project;
-    for (const QString& name : Names) {
-      const QString path = name.startsWith("file:")
-                               ? QUrl(name).toLocalFile()
-                               : QDir::cleanPath(QFileInfo(name).absoluteFilePath());
-      if (path.isEmpty()) continue;
-      if (project.empty() && path.endsWith(".rwp", Qt::CaseInsensitive))
-        project = PathFromQ(path);
+    for (const std::string& name : Names) {
+      std::string path;
+      if (name.rfind("file:", 0) == 0) {
+        // The address's path, its escaped bytes as they are.
+        const QUrl url(QString::fromLatin1(name));
+        if (url.isLocalFile())
+          path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                     .toStdString();
+      } else if (!name.empty()) {
+        std::error_code ec;
+        path = std::filesystem::absolute(name, ec).lexically_normal().string();
+      }
+      if (path.empty()) continue;
+      const bool isProject =
+          path.size() >= 4 &&
+          QString::fromLatin1(path.substr(path.size() - 4)).compare(".rwp", Qt::CaseInsensitive) ==
+              0;
+      if (project.empty() && isProject)
+        project = path;
       else
-        files.push_back(PathFromQ(path));
+        files.push_back(path);
     }
     if (!project.empty()) {
       LastProjectFolder = FolderText(project);
@@ -705,17 +752,13 @@ void TfrmMain::acnPlayExecute() {
 }
 
 void TfrmMain::acnMoveUpExecute() {
-  const int row = FList->Selected();
-  if (row < 0) return;
-  FList->MoveItem(row, row - 1);
+  FList->MoveSelectedBy(-1);
   UpdateActions();
   FList->UpdateStatusBar();
 }
 
 void TfrmMain::acnMoveDownExecute() {
-  const int row = FList->Selected();
-  if (row < 0) return;
-  FList->MoveItem(row, row + 1);
+  FList->MoveSelectedBy(1);
   UpdateActions();
   FList->UpdateStatusBar();
 }
@@ -738,7 +781,37 @@ QString ManualPath(const QString& ProgramFolder) {
 }
 
 void TfrmMain::miHelpTopicsClick() {
-  OpenOnDesktop(this, PathFromQ(ManualPath(QCoreApplication::applicationDirPath())));
+  const QString manual = ManualPath(QCoreApplication::applicationDirPath());
+  if (!QFileInfo::exists(manual)) {
+    rw::ShowMessageBox(this, "The manual " + PathFromQ(manual) + " cannot be found.",
+                       TMessageKind::mkWarning, TMessageButtons::mbOK);
+    return;
+  }
+  // Without a browser on the desktop, the manual shows in a window of the program's own.
+  QPointer<TfrmMain> self(this);
+  OpenOnDesktop(this, PathFromQ(manual), [self, manual] {
+    if (self) ShowManualWindow(self, manual);
+  });
+}
+
+void ShowManualWindow(QWidget* Owner, const QString& Manual) {
+  auto* window = Owner->findChild<QDialog*>("frmManual");
+  if (!window) {
+    window = new QDialog(Owner, Qt::Window);
+    window->setObjectName("frmManual");
+    window->setWindowTitle(TextToQ(ProductInfo().Title) + " Help");
+    auto* browser = new QTextBrowser(window);
+    browser->setObjectName("ManualBrowser");
+    browser->setOpenExternalLinks(true);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser);
+    window->resize(Owner->screen()->availableGeometry().size() * 0.6);
+  }
+  window->findChild<QTextBrowser*>("ManualBrowser")->setSource(QUrl::fromLocalFile(Manual));
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 }  // namespace rw

@@ -46,6 +46,8 @@ public:
                                 TMessageButtons Buttons) override;
   void ProcessMessages() override;
   bool BatchStopped() override { return FClosed; }
+  // The window was closed during the running join, and closes when it ends.
+  bool ClosesAfterJoin() const { return FCloseAfterJoin; }
   int TextWidth(const std::string& Text) override;
   void SetBusyCursor(bool Busy) override;
   void SetStatusPanel(int Index, const std::string& Text, int Width) override;
@@ -55,15 +57,16 @@ public:
   void RowRemoved(int Row) override;
   void RowsCleared() override;
   void RowMoved(int From, int To) override;
-  void RowSelected(int Row) override;
+  void RowsSelected(const std::vector<int>& Rows) override;
 
   // Local files dropped onto the window: existing files only, sorted, then added.
   void WMDropFiles(const QList<QUrl>& Urls);
   // The names given on the command line (what a file manager's "Open with" passes): the first
   // project (".rwp") replaces the list, then the other files are added: sorted as a drop adds
   // them when they all lie in one folder, else in the order given. Relative names are taken in the
-  // working folder; "file:" addresses are accepted.
-  void OpenCommandLine(const QStringList& Names);
+  // working folder; "file:" addresses are accepted. Names are the bytes the system gave, so
+  // that a name that is not valid UTF-8 still names its file.
+  void OpenCommandLine(const std::vector<std::string>& Names);
   // A row's drag over the list at Pos (list viewport coordinates); answers whether the drop
   // is accepted.
   bool lvwFilesDragOver(const QPoint& Pos, bool FromSelf);
@@ -164,6 +167,9 @@ std::vector<std::string> GetDroppedFiles(const QList<QUrl>& Urls, bool OnlyExist
 // The user manual for a program in ProgramFolder: manual.html beside it (the build), else the
 // installed one under share/doc/reelwright.
 QString ManualPath(const QString& ProgramFolder);
+// Shows the manual in a window of the program's own (one per Owner), for a desktop without a
+// browser.
+void ShowManualWindow(QWidget* Owner, const QString& Manual);
 
 // Sorts full file names ascending in natural order: runs of digits by their value (part 2
 // before part 10), the text between them case-insensitively under the user's locale.

@@ -1,9 +1,11 @@
 #include "gui/MessageBoxes.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
-#include <QUrl>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <memory>
 
 #include "core/ProductInfo.h"
 #include "platform/Errors.h"
@@ -80,17 +82,64 @@ TMessageResult ShowMessageBox(QWidget* Owner, const std::string& Text, TMessageK
   return MessageBoxHook()(request);
 }
 
+namespace {
+
+// Most of what an opener says on standard error is kept: its last words say why it failed.
+constexpr qint64 MaxOpenerTalk = 4096;
+
+// Runs xdg-open without waiting for it. It fails (exit status not 0) when the desktop has no
+// program for the file, or the program did not start; it may also run as long as the program
+// it started, so its end is awaited by the event loop.
+void OpenWithXdgOpen(const std::string& Path, TOpenFailed Failed) {
+  const QString opener = QStandardPaths::findExecutable("xdg-open");
+  if (opener.isEmpty()) {
+    Failed({});
+    return;
+  }
+  auto* process = new QProcess(QCoreApplication::instance());
+  auto talk = std::make_shared<QByteArray>();
+  process->setProgram(opener);
+  process->setArguments({PathToQ(Path)});
+  process->setStandardOutputFile(QProcess::nullDevice());
+  QObject::connect(process, &QProcess::readyReadStandardError, process, [process, talk] {
+    *talk += process->readAllStandardError();
+    if (talk->size() > MaxOpenerTalk) *talk = talk->right(MaxOpenerTalk);
+  });
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, talk, Failed](int Code, QProcess::ExitStatus Status) {
+                     *talk += process->readAllStandardError();
+                     if (Status != QProcess::NormalExit || Code != 0)
+                       Failed(TextFromQ(QString::fromLocal8Bit(talk->trimmed())));
+                     process->deleteLater();
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, process,
+                   [process, Failed](QProcess::ProcessError Error) {
+                     if (Error != QProcess::FailedToStart) return;
+                     Failed(TextFromQ(process->errorString()));
+                     process->deleteLater();
+                   });
+  process->start();
+}
+
+}  // namespace
+
 TDesktopOpener& DesktopOpener() {
-  static TDesktopOpener opener = [](const std::string& Path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(PathToQ(Path)));
-  };
+  static TDesktopOpener opener = OpenWithXdgOpen;
   return opener;
 }
 
-void OpenOnDesktop(QWidget* Owner, const std::string& Path) {
-  if (!DesktopOpener()(Path))
-    ShowMessageBox(Owner, "There is no program to open " + Path + ".", TMessageKind::mkWarning,
-                   TMessageButtons::mbOK);
+void OpenOnDesktop(QWidget* Owner, const std::string& Path, std::function<void()> Instead) {
+  // The owner may be gone when a slow opener fails.
+  QPointer<QWidget> owner(Owner);
+  DesktopOpener()(Path, [owner, Path, Instead](const std::string& Reason) {
+    if (Instead) {
+      Instead();
+      return;
+    }
+    ShowMessageBox(
+        owner, "There is no program to open " + Path + "." + (Reason.empty() ? "" : "\n" + Reason),
+        TMessageKind::mkWarning, TMessageButtons::mbOK);
+  });
 }
 
 void ShowErrorBox(QWidget* Owner, const std::string& Message) {

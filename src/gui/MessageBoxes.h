@@ -31,13 +31,16 @@ TMessageResult ShowMessageBox(QWidget* Owner, const std::string& Text, TMessageK
 // with a full stop appended when it ends in a character above '.'.
 void ShowErrorBox(QWidget* Owner, const std::string& Message);
 
-// Asks the desktop to open a local file or folder with the program it has for it; the one
-// replaceable hook, so that tests can stand in for the desktop. True when it did.
-using TDesktopOpener = std::function<bool(const std::string& Path)>;
+// Asks the desktop to open a local file or folder with the program it has for it (xdg-open);
+// the one replaceable hook, so that tests can stand in for the desktop. Calls Failed, at once
+// or when the opener ends, with the opener's reason (perhaps empty) when nothing opened it.
+using TOpenFailed = std::function<void(const std::string& Reason)>;
+using TDesktopOpener = std::function<void(const std::string& Path, TOpenFailed Failed)>;
 TDesktopOpener& DesktopOpener();
-// Opens Path on the desktop; when the desktop cannot, a warning says so ("There is no program
-// to open NAME."), not only the desktop's own line on standard error.
-void OpenOnDesktop(QWidget* Owner, const std::string& Path);
+// Opens Path on the desktop; when the desktop cannot, Instead runs, or without it a warning
+// says so ("There is no program to open NAME.", then the opener's reason).
+void OpenOnDesktop(QWidget* Owner, const std::string& Path,
+                   std::function<void()> Instead = nullptr);
 
 // Runs Body; an error that escapes it is shown in the default error display.
 void RunGuarded(QWidget* Owner, const std::function<void()>& Body);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace rw {
 
@@ -32,6 +33,11 @@ TfrmProgress::TfrmProgress(QWidget* Owner)
   btnCancel->setFocusPolicy(Qt::NoFocus);
   btnCancel->setAutoDefault(false);
   connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+  // Quit (Ctrl+Q) reaches the window's question whether to stop the join and quit.
+  auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+  connect(quit, &QShortcut::activated, this, [this] {
+    if (QWidget* owner = parentWidget()) owner->window()->close();
+  });
   btnMinimize = new QPushButton("Minimize", this);
   btnMinimize->setVisible(false);
 

@@ -18,14 +18,16 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   rw::SetApplicationNames();
   // Names after the program's own: AVI files to add, or a project to open.
-  QStringList names = QApplication::arguments().mid(1);
-  if (!names.isEmpty() && (names.front() == "--help" || names.front() == "-h")) {
+  // The names as the system gave them (the toolkit has taken its own options out of argv): a
+  // name that is not valid UTF-8 still names its file.
+  std::vector<std::string> names(argv + 1, argv + argc);
+  if (!names.empty() && (names.front() == "--help" || names.front() == "-h")) {
     std::printf(
         "Usage: reelwright [FILE.avi...] [PROJECT.rwp]\n"
         "Opens the window with the files in its list, or with the project's files.\n");
     return 0;
   }
-  if (!names.isEmpty() && names.front() == "--") names.removeFirst();
+  if (!names.empty() && names.front() == "--") names.erase(names.begin());
   int status = 1;
   // The window's process never loads the media engine: what the Join Options ask of it is
   // answered by a worker.

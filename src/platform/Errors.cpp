@@ -6,8 +6,8 @@
 namespace rw {
 
 std::string OSErrorMessage(int Code) {
-  if (Code == 0) return "A Win32 API function failed";
-  return "Win32 Error.  Code: " + std::to_string(Code) + ".\n" + std::strerror(Code);
+  if (Code == 0) return "A system call failed";
+  return "System Error.  Code: " + std::to_string(Code) + ".\n" + std::strerror(Code);
 }
 
 void RaiseOSError(int Code) { throw EOSError(Code, OSErrorMessage(Code)); }

@@ -29,8 +29,8 @@ public:
   using Exception::Exception;
 };
 
-// Text of a failed system call: "Win32 Error.  Code: %d.\n%s", or
-// "A Win32 API function failed" when no error code is set.
+// Text of a failed system call: "System Error.  Code: %d.\n%s", or
+// "A system call failed" when no error code is set.
 std::string OSErrorMessage(int Code);
 
 // Raises EOSError for the calling thread's errno.

@@ -112,7 +112,7 @@ TEST(InfoCommand, ReportsFilesThatCannotBeAddedAndKeepsTheRest) {
                          ": The file has unknown format.\n"
                          "Unable to add file " +
                          missing +
-                         ": Win32 Error.  Code: 2.\nNo such file or directory.\n"
+                         ": System Error.  Code: 2.\nNo such file or directory.\n"
                          "Unable to add file " +
                          part + ": The file is an unfinished join output.\n");
   EXPECT_EQ(run.Out, std::string(cHeader) + "clip.avi\t00:00\tAVI:FMP4\t64x48\t25\tnone\t" +

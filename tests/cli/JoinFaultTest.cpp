@@ -123,7 +123,7 @@ TEST_F(JoinFaults, AJoinThatFillsTheDiskLeavesTheOutputItReplacesAsItWasAndNothi
 
   // By stream copy and by recompression: the system's text, and no stub of either file.
   ExpectFails(Join({"--yes", "-o", Out, A, B}, 256 * 1024),
-              "Win32 Error.  Code: 27.\nFile too large");
+              "System Error.  Code: 27.\nFile too large");
   EXPECT_EQ(Names(), before);
   EXPECT_EQ(test::Checksum(Out), Sums[Out]);
   const TRun r = Join({"--recompress", "--yes", "-o", Out, c, c}, 48 * 1024);
@@ -149,14 +149,14 @@ TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
            ".\r\nPossible the file is blocked by other application.\r\n" + Reason;
   };
   ExpectFails(Join({"-o", Bystander + "/out.avi", A, B}),
-              unable(Bystander + "/out.avi", "Win32 Error.  Code: 20.\nNot a directory"));
+              unable(Bystander + "/out.avi", "System Error.  Code: 20.\nNot a directory"));
 
   // The message names the output, its control characters shown as `info` shows them.
   const std::string folder = Dir.File("folder\x1b[2J\n.avi");
   fs::create_directory(folder);
   test::WriteFileBytes(folder + "/inside", "kept");
   ExpectFails(Join({"--yes", "-o", folder, A, B}),
-              unable(Dir.File("folder?[2J?.avi"), "Win32 Error.  Code: 21.\nIs a directory"));
+              unable(Dir.File("folder?[2J?.avi"), "System Error.  Code: 21.\nIs a directory"));
   EXPECT_EQ(test::ReadFileBytes(folder + "/inside"), "kept");
   const std::string text = Dir.File("text\x07.avi");
   test::WriteFileBytes(text, "not a video at all, but long enough to be looked at");
@@ -172,7 +172,7 @@ TEST_F(JoinFaults, AnOutputThatCannotBeCreatedFailsBeforeAnythingIsWritten) {
     fs::create_directory(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     ExpectFails(Join({"-o", locked + "/out.avi", A, B}),
-                unable(locked + "/out.avi", "Win32 Error.  Code: 13.\nPermission denied"));
+                unable(locked + "/out.avi", "System Error.  Code: 13.\nPermission denied"));
     EXPECT_TRUE(fs::is_empty(locked));
     fs::permissions(locked, fs::perms::owner_all);
   }

@@ -19,9 +19,18 @@ public:
   const TFileList* List = nullptr;
   std::vector<std::string> Rows;  // captions, as a view would mirror them
   int SelectedRow = -1;
+  std::vector<int> SelectedRows;
   std::deque<TMessageResult> Answers;
   std::vector<std::string> Messages;
   std::vector<TMessageButtons> MessageButtons;
+  // What the window showed while each message was open.
+  struct TShownState {
+    bool Frozen;
+    std::string Count;
+    size_t Rows;
+    bool operator==(const TShownState&) const = default;
+  };
+  std::vector<TShownState> AtMessages;
   std::vector<std::string> Log;
   std::string Panels[2];
   int PanelWidths[2] = {50, 50};
@@ -39,6 +48,7 @@ public:
                                 TMessageButtons Buttons) override {
     Messages.push_back(Text);
     MessageButtons.push_back(Buttons);
+    AtMessages.push_back({Frozen, Panels[0], Rows.size()});
     if (Answers.empty()) return TMessageResult::mrNone;
     TMessageResult answer = Answers.front();
     Answers.pop_front();
@@ -66,7 +76,10 @@ public:
     Rows.erase(Rows.begin() + From);
     Rows.insert(Rows.begin() + To, caption);
   }
-  void RowSelected(int Row) override { SelectedRow = Row; }
+  void RowsSelected(const std::vector<int>& Rows) override {
+    SelectedRows = Rows;
+    SelectedRow = Rows.empty() ? -1 : Rows.front();
+  }
 };
 
 TVideoFileInfo Video(uint32_t FourCC, uint16_t Width, double Rate, uint32_t AudioRate,
@@ -129,6 +142,10 @@ TEST_F(FileListTest, AddFilesReadsEachFileOnceKeepsOrderAndDuplicates) {
   EXPECT_EQ(View.Rows, (std::vector<std::string>{"two.avi", "one.avi", "two.avi"}));
   EXPECT_EQ(Reads["/a/two.avi"], 2);
   EXPECT_EQ(Reads["/a/one.avi"], 1);
+  // The second of the same file is marked by the first.
+  EXPECT_EQ(List.EarlierRowOf(0), -1);
+  EXPECT_EQ(List.EarlierRowOf(1), -1);
+  EXPECT_EQ(List.EarlierRowOf(2), 0);
   EXPECT_EQ(List.Text(1, colType), "AVI:DIVX");
   EXPECT_EQ(List.Text(1, colFolder), "/a");
   const auto widths =
@@ -172,6 +189,12 @@ TEST_F(FileListTest, ContinueQuestionDecidesWhetherTheRestIsAdded) {
             "Unable to add file /a/bad.avi: The file has unknown format.\r\n"
             "Do you want to continue add other files?");
   EXPECT_EQ(View.MessageButtons[0], TMessageButtons::mbYesNo);
+  // While a question is open the list is painted, with the rows added so far, and the count
+  // is true.
+  using TState = TFakeView::TShownState;
+  EXPECT_EQ(View.AtMessages,
+            (std::vector<TState>{{false, "1/5 files added", 1}, {false, "2/5 files added", 2}}));
+  EXPECT_FALSE(View.Frozen);
   // No after the second failure: rows so far stay, the last name is never read.
   EXPECT_EQ(List.FileNames(), (std::vector<std::string>{"/a/one.avi", "/a/mjpg.avi"}));
   EXPECT_EQ(Reads.count("/a/two.avi"), 0u);
@@ -275,6 +298,42 @@ TEST_F(FileListTest, DeleteSelectsTheNextRowAndRecomputesAfterRowZero) {
   EXPECT_EQ(View.Panels[0], "There are no selected files.");
   EXPECT_EQ(View.Panels[1], "");
   EXPECT_EQ(View.PanelWidths[1], 50);
+}
+
+TEST_F(FileListTest, SeveralSelectedRowsMoveAndGoTogetherInTheirOrder) {
+  Files["/a/3.avi"] = Files["/a/4.avi"] = Files["/a/5.avi"] = Video(cDIVX, 640, 25, 44100);
+  List.AddFiles({"/a/small.avi", "/a/one.avi", "/a/two.avi", "/a/3.avi", "/a/4.avi", "/a/5.avi"});
+  using TNames = std::vector<std::string>;
+  auto expect = [&](const TNames& Rows, const std::vector<int>& Selected) {
+    EXPECT_EQ(View.Rows, Rows);  // the view was told every move
+    for (int i = 0; i < List.Count(); ++i) EXPECT_EQ(List.Caption(i), Rows[i]);
+    EXPECT_EQ(List.SelectedRows(), Selected);
+    EXPECT_EQ(View.SelectedRows, Selected);
+  };
+  List.SetSelectedRows({4, 1, 2, 9, 1});  // out-of-list rows and repeats are dropped
+  EXPECT_EQ(List.SelectedRows(), (std::vector<int>{1, 2, 4}));
+  EXPECT_EQ(View.Panels[0], "3 of 6 files selected");
+  List.MoveSelectedBy(-1);
+  expect({"one.avi", "two.avi", "small.avi", "4.avi", "3.avi", "5.avi"}, {0, 1, 3});
+  // The first row has become a DIVX 640: the old first row now differs.
+  EXPECT_EQ(VideoFlags(), (std::vector<bool>{false, false, true, false, false, false}));
+  List.MoveSelectedBy(-1);  // already at the top: nothing moves
+  expect({"one.avi", "two.avi", "small.avi", "4.avi", "3.avi", "5.avi"}, {0, 1, 3});
+  List.MoveSelectedBy(1);
+  List.MoveSelectedBy(1);
+  expect({"small.avi", "3.avi", "one.avi", "two.avi", "5.avi", "4.avi"}, {2, 3, 5});
+  // A drag puts them together where the first of them is dropped, or last.
+  List.MoveSelectedTo(0);
+  expect({"one.avi", "two.avi", "4.avi", "small.avi", "3.avi", "5.avi"}, {0, 1, 2});
+  List.MoveSelectedTo(99);
+  expect({"small.avi", "3.avi", "5.avi", "one.avi", "two.avi", "4.avi"}, {3, 4, 5});
+  List.SetSelectedRows({0, 2, 5});
+  List.MoveSelectedTo(1);
+  expect({"3.avi", "small.avi", "5.avi", "4.avi", "one.avi", "two.avi"}, {1, 2, 3});
+  // Delete removes all of them and selects the row that took the first one's place.
+  List.DeleteSelected();
+  expect({"3.avi", "one.avi", "two.avi"}, {1});
+  EXPECT_EQ(View.Panels[0], "one.avi");
 }
 
 TEST_F(FileListTest, ClearAsksFirst) {

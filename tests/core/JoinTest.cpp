@@ -460,6 +460,16 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
   expect.Seconds = expect.SoundEnd = joinPoint;
   expect.Tolerance = 1.0 / 25;
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+
+  // The 96x72 file's pictures change size, so the resize method matters; the MJPEG file's
+  // keep theirs.
+  TFileInfoList infos = List(files).Infos();
+  EXPECT_TRUE(ConversionResizes(infos, DecideConversion(infos)));
+  EXPECT_TRUE(RecompressionResizes(infos, 64, 48));
+  infos = List({mp4, jpeg}).Infos();
+  EXPECT_FALSE(ConversionResizes(infos, DecideConversion(infos)));
+  EXPECT_FALSE(RecompressionResizes(infos, 64, 48));
+  EXPECT_TRUE(RecompressionResizes(infos, 64, 50));
 }
 
 // A file whose header claims a million pictures a second, or one picture in a million seconds
@@ -804,7 +814,7 @@ TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
   } catch (const std::exception& E) {
     EXPECT_STREQ(E.what(), ("Unable to overwrite the file " + Out +
                             ".\r\nPossible the file is blocked by other application.\r\n"
-                            "Win32 Error.  Code: 21.\nIs a directory")
+                            "System Error.  Code: 21.\nIs a directory")
                                .c_str());
   }
   EXPECT_TRUE(std::filesystem::is_directory(Out + "/inside"));

@@ -6,6 +6,7 @@
 #include "core/ListTexts.h"
 #include "core/NaturalOrder.h"
 #include "media/RiffFormat.h"
+#include "support/Fixtures.h"
 
 namespace rw {
 namespace {
@@ -51,6 +52,12 @@ TEST(ListTexts, FrameRateIsWholeOrHasTwoDecimals) {
   EXPECT_EQ(FrameRateText(123456.789, "."), "123456.80");
   EXPECT_FALSE(FrameRateText(1e12 / 3, ".").empty());
   EXPECT_EQ(FrameRateText(29.97), "29.97");  // the C locale's separator
+  // Under a comma-decimal locale the rates keep their digits and take its separator.
+  test::TCommaDecimalLocale comma;
+  EXPECT_EQ(FrameRateText(29.97), "29,97");
+  EXPECT_EQ(FrameRateText(24000.0 / 1001), "23,98");
+  EXPECT_EQ(FrameRateText(12.5), "12,50");
+  EXPECT_EQ(ShortRateText(44.1, UserDecimalSeparator()), "44,1");
 }
 
 TEST(ListTexts, AudioNamesRateAndChannels) {

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QTableWidget>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <filesystem>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -179,17 +181,31 @@ TEST_F(JoinOptionsDialogTest, ConvertingWhatDiffersIsProposedWhereACopyWouldLose
     EXPECT_EQ(form->lblConvertNote->text().toStdString(),
               "Only these files are converted (a file without sound gets silence):\n"
               "2. b.avi: No sound; the first file has PCM sound");
-    // The other two ways stay one click away, and exclude it.
+    // Converting sound changes no frame size: the resize method has nothing to do.
+    EXPECT_FALSE(form->cbxResizeMethod->isEnabled());
+    // The three ways are one choice in sight; each note shows while its way is chosen.
+    EXPECT_TRUE(form->rbnRecompress->isVisible());
     QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
     EXPECT_FALSE(form->ConvertDiffering());
-    QTest::mouseClick(form->cbxJoinWORecomp, Qt::LeftButton);
+    EXPECT_FALSE(form->lblConvertNote->isVisible());
+    EXPECT_TRUE(form->lblNotes->isVisible());
+    QTest::mouseClick(form->rbnRecompress, Qt::LeftButton);
     EXPECT_FALSE(form->ConvertDiffering());
+    EXPECT_FALSE(form->JoinWORecomp());
+    EXPECT_FALSE(form->lblNotes->isVisible());
     EXPECT_TRUE(form->edtFrameWidth->isEnabled());
+    // Recompressing to the files' own size resizes nothing; another size does.
+    form->edtFrameWidth->SetValue(320);
+    form->edtFrameHeight->SetValue(240);
+    EXPECT_FALSE(form->cbxResizeMethod->isEnabled());
+    form->edtFrameWidth->SetValue(640);
+    EXPECT_TRUE(form->cbxResizeMethod->isEnabled());
   });
-  // Files that match need no conversion: the choice is not shown.
+  // Files that match need no conversion: the choice shows, but cannot be taken.
   Files[1] = Files[0];
   Show(*form, {true, false, false}, [&] {
-    EXPECT_FALSE(form->cbxConvert->isVisible());
+    EXPECT_TRUE(form->cbxConvert->isVisible());
+    EXPECT_FALSE(form->cbxConvert->isEnabled());
     EXPECT_FALSE(form->ConvertDiffering());
     EXPECT_TRUE(form->cbxJoinWORecomp->isChecked());
   });
@@ -220,6 +236,8 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
   Files[0].FileName = dir.File("first.avi");
   test::WriteFileBytes(Files[0].FileName, "source");
   bool accepted = Show(*form, {true, false, false}, [&] {
+    // The proposed name: beside the first file, never its own name.
+    EXPECT_EQ(form->edtOutFileName->text().toStdString(), dir.File("first joined.avi"));
     form->edtOutFileName->setText("   ");
     QTest::mouseClick(form->btnJoin, Qt::LeftButton);
     EXPECT_TRUE(form->isVisible());
@@ -238,9 +256,16 @@ TEST_F(JoinOptionsDialogTest, JoinAsksForANameAndBeforeOverwriting) {
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->edtOutFileName->text().toStdString(), dir.File("first.avi"));
     EXPECT_EQ(form->edtFrameWidth->text(), "200");
+    // A folder is refused by name: no hidden ".avi" is written in it.
+    form->edtOutFileName->setText(QString::fromStdString(dir.Path().string() + "/"));
+    QTest::mouseClick(form->btnJoin, Qt::LeftButton);
+    EXPECT_TRUE(form->isVisible());
   });
   EXPECT_FALSE(accepted);
-  ASSERT_EQ(Messages.size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".avi")));
+  ASSERT_EQ(Messages.size(), 4u);
+  EXPECT_EQ(Messages[3], "The output " + dir.Path().string() +
+                             "/ is a folder. Please type the name of the file to write in it.");
   EXPECT_EQ(Messages[0], "Please specify the output file");
   EXPECT_EQ(Messages[1],
             "The \"" + existing + "\" file already exists. \r\nDo you want to overwrite it?");
@@ -459,7 +484,7 @@ TEST_F(JoinOptionsDialogTest, ListingsAreRememberedUnderTheEngineKey) {
       nullptr, [this] { return List(); }, slow, [&key] { return key; });
   bool busy = false;
   QTimer::singleShot(0, form.get(), [&] {
-    form->cbxJoinWORecomp->setChecked(false);
+    form->rbnRecompress->setChecked(true);
     form->edtOutFileName->setText(PathToQ(dir.File("out.avi")));
     form->btnJoin->click();
     busy = form->cursor().shape() == Qt::BusyCursor;

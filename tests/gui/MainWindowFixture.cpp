@@ -34,12 +34,15 @@ void MainWindow::SetUp() {
     DialogAnswer.reset();
     return answer;
   };
-  QDesktopServices::setUrlHandler("file", &Urls, "Open");
+  FSavedOpener = DesktopOpener();
+  DesktopOpener() = [this](const std::string& Path, TOpenFailed) {
+    Urls.Opened << QUrl::fromLocalFile(PathToQ(Path));
+  };
 }
 
 void MainWindow::TearDown() {
   FWindow.reset();
-  QDesktopServices::unsetUrlHandler("file");
+  DesktopOpener() = FSavedOpener;
   MessageBoxHook() = FSavedHook;
   FileDialogRunner() = FSavedRunner;
 }
@@ -62,7 +65,9 @@ void MainWindow::AddThroughDialog(const QStringList& Names) {
 
 void MainWindow::Click(int Row) {
   TFileListWidget& view = Window().FilesView();
-  view.setCurrentItem(view.topLevelItem(Row));
+  // A plain click: whatever modifier keys an earlier simulated key left behind.
+  view.setCurrentItem(view.topLevelItem(Row), 0,
+                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 std::vector<std::string> MainWindow::RowNames() { return Window().List().FileNames(); }

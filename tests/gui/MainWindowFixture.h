@@ -58,6 +58,10 @@ private:
   std::unique_ptr<TfrmMain> FWindow;
   TMessageBoxHook FSavedHook;
   TFileDialogRunner FSavedRunner;
+
+protected:
+  // The desktop's own opener, for tests of what it reports.
+  TDesktopOpener FSavedOpener;
 };
 
 }  // namespace rw::test

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -58,7 +59,17 @@ std::vector<bool> Enabled(TfrmMain& W) {
 TEST_F(MainWindow, CommandsAreEnabledByRowsAndSelection) {
   TfrmMain& w = Window();
   EXPECT_EQ(w.windowTitle(), "");  // the caption is set by the program at start-up
-  EXPECT_EQ(w.geometry(), QRect(272, 138, 565, 354));
+  // A first run: about 60 % of the screen, centred, wide enough for every column.
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(area.contains(w.geometry()))
+      << area.width() << "x" << area.height() << " " << w.width() << "x" << w.height() << "+"
+      << w.x() << "+" << w.y();
+  EXPECT_GE(w.width(), area.width() * 6 / 10);
+  EXPECT_EQ(w.height(), area.height() * 6 / 10);
+  EXPECT_LE(std::abs(w.geometry().center().x() - area.center().x()), 1);
+  w.show();
+  EXPECT_LE(w.FilesView().header()->length(), w.FilesView().viewport()->width());
+  EXPECT_FALSE(w.FilesView().horizontalScrollBar()->isVisible());
   EXPECT_EQ(Enabled(w), (std::vector<bool>{false, false, false, false, false}));
   EXPECT_TRUE(w.acnAddFiles->isEnabled());
   EXPECT_FALSE(w.acnJoinFile->isEnabled());
@@ -97,6 +108,25 @@ TEST_F(MainWindow, CommandsAreEnabledByRowsAndSelection) {
   EXPECT_EQ(Enabled(w), (std::vector<bool>{true, true, true, true, true}));
   Click(2);
   EXPECT_EQ(Enabled(w), (std::vector<bool>{true, true, false, true, true}));
+
+  // Several rows: Ctrl+A takes them all, Ctrl+click one more; the commands take them together
+  // (Play only one), and Edit, Remove removes them.
+  TFileListWidget& view = w.FilesView();
+  QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(w.List().SelectedRows(), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(Panel(0), "3 of 3 files selected");
+  Click(0);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    view.visualItemRect(view.topLevelItem(2)).center());
+  EXPECT_EQ(w.List().SelectedRows(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(Enabled(w), (std::vector<bool>{false, false, false, true, true}));
+  auto* remove = w.findChild<QAction*>("miRemove");
+  ASSERT_TRUE(remove);
+  EXPECT_EQ(remove->text(), "&Remove\tDel");
+  EXPECT_TRUE(remove->isEnabled());
+  remove->trigger();
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("two.avi")}));
+  EXPECT_EQ(view.topLevelItemCount(), 1);
 
   // Join Files waits for its command, then follows the rows.
   int joins = 0;
@@ -382,8 +412,9 @@ TEST_F(MainWindow, PicturesOfTheFilesInSight) {
   b.StreamList[0].Header.Length = 3;
   for (int i = 0; i < 3; ++i) b.AddChunk(0, 100, true);
   b.Write(Dir.File("00 broken.avi"));
-  QStringList names{PathToQ(Dir.File("00 broken.avi"))};
-  for (int i = 1; i <= 40; ++i) names << Copy(Dir, "", "clip " + std::to_string(100 + i) + ".avi");
+  std::vector<std::string> names{Dir.File("00 broken.avi")};
+  for (int i = 1; i <= 40; ++i)
+    names.push_back(PathFromQ(Copy(Dir, "", "clip " + std::to_string(100 + i) + ".avi")));
   TfrmMain& w = Window();
   w.OpenCommandLine(names);
   ASSERT_EQ(w.List().Count(), 41);
@@ -465,17 +496,26 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
   Window().OpenCommandLine({"b.avi", "./a.avi"});
   std::filesystem::current_path(saved);
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("a.avi"), Dir.File("b.avi")}));
+  // A name that is not valid UTF-8 (Latin-1 bytes of an old archive) names its file exactly.
+  const std::string latin = Dir.File("caf\xE9.avi");
+  std::filesystem::copy_file(Dir.File("a.avi"), latin);
+  Window().List().RemoveAll();
+  Window().OpenCommandLine({latin});
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{latin}));
+  EXPECT_TRUE(Shown.empty());
+  Window().List().RemoveAll();
   // Names from several folders keep the order they were typed in.
   std::filesystem::create_directory(Dir.File("z"));
   Copy(Dir, "", "z/c.avi");
   Window().List().RemoveAll();
-  Window().OpenCommandLine({PathToQ(Dir.File("z/c.avi")), PathToQ(Dir.File("b.avi"))});
+  Window().OpenCommandLine({Dir.File("z/c.avi"), Dir.File("b.avi")});
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("z/c.avi"), Dir.File("b.avi")}));
 
   // A project replaces the list; a file beside it is added after its files.
   WriteProjectFile(Dir.File("p.rwp"), {Dir.File("b.avi")});
   Window().OpenCommandLine(
-      {QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString(), PathToQ(Dir.File("a.avi"))});
+      {QUrl::fromLocalFile(PathToQ(Dir.File("p.rwp"))).toString().toStdString(),
+       Dir.File("a.avi")});
   EXPECT_EQ(RowNames(), (std::vector<std::string>{Dir.File("b.avi"), Dir.File("a.avi")}));
   EXPECT_EQ(LastProjectFolder, Dir.Path().string());
   EXPECT_TRUE(Shown.empty());
@@ -484,7 +524,7 @@ TEST_F(MainWindow, FilesAndProjectsNamedOnTheCommandLine) {
   // adding at once instead of adding every file first.
   WriteProjectFile(Dir.File("long.rwp"), std::vector<std::string>(1000, Dir.File("b.avi")));
   QTimer::singleShot(0, &Window(), [this] { Window().close(); });
-  Window().OpenCommandLine({PathToQ(Dir.File("long.rwp"))});
+  Window().OpenCommandLine({Dir.File("long.rwp")});
   EXPECT_LT(Window().List().Count(), 1000);
 }
 
@@ -531,15 +571,34 @@ TEST_F(MainWindow, PlayAndHelpOpenThroughTheDesktop) {
   EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.File("a.avi"))));
   EXPECT_TRUE(Urls.Opened[1].toLocalFile().endsWith("/manual.html"));
   EXPECT_TRUE(Shown.empty());
-  // A desktop that cannot open them: a message says so.
-  const TDesktopOpener saved = DesktopOpener();
-  DesktopOpener() = [](const std::string&) { return false; };
+  // A desktop whose opener starts but finds no program (xdg-open without a browser): Play
+  // says so with the opener's reason, and the manual shows in the program's own window.
+  std::filesystem::create_directories(Dir.File("opener"));
+  test::WriteFileBytes(Dir.File("opener/xdg-open"),
+                       "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\n"
+                       "exit 3\n");
+  std::filesystem::permissions(Dir.File("opener/xdg-open"), std::filesystem::perms::owner_all);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", PathToQ(Dir.File("opener")).toLocal8Bit() + ":" + path);
+  DesktopOpener() = FSavedOpener;
   w.acnPlay->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !Shown.empty(); }));
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Text, "There is no program to open " + Dir.File("a.avi") +
+                               ".\nxdg-open: no method available for opening '" +
+                               Dir.File("a.avi") + "'");
   w.miHelpTopics->trigger();
-  DesktopOpener() = saved;
-  ASSERT_EQ(Shown.size(), 2u);
-  EXPECT_EQ(Shown[0].Text, "There is no program to open " + Dir.File("a.avi") + ".");
-  EXPECT_EQ(Shown[1].Text.rfind("There is no program to open /", 0), 0u);
+  auto* manual = w.findChild<QDialog*>("frmManual");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (manual = w.findChild<QDialog*>("frmManual")); }));
+  qputenv("PATH", path);
+  ASSERT_TRUE(manual);
+  EXPECT_TRUE(manual->isVisible());
+  auto* browser = manual->findChild<QTextBrowser*>();
+  EXPECT_EQ(browser->source(),
+            QUrl::fromLocalFile(ManualPath(QCoreApplication::applicationDirPath())));
+  EXPECT_FALSE(browser->toPlainText().isEmpty());
+  EXPECT_EQ(Shown.size(), 1u);
+  manual->close();
 
   // The manual beside the program (a build), else the installed one under share/doc.
   std::filesystem::create_directories(Dir.File("usr/bin"));
@@ -622,7 +681,8 @@ TEST_F(MainWindow, ASettingsFileThatIsNotARegularFileIsNotRead) {
   const std::string pipe = Dir.File("config/Kestrova/reelwright.conf");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   TfrmMain& w = Window();
-  EXPECT_EQ(w.geometry(), QRect(272, 138, 565, 354));
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(w.height(), area.height() * 6 / 10);  // the first run's size
   w.show();
   EXPECT_TRUE(QTest::qWaitFor([this] { return !Shown.empty(); }));
   ASSERT_EQ(Shown.size(), 1u);

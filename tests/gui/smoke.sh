@@ -151,8 +151,13 @@ app_pid=
 [ "$status" -eq 143 ] || { echo "exit status $status (not 128 + SIGTERM)"; cat "$work/app.log"; exit 1; }
 
 [ -f "$conf" ] || { echo "no settings written"; exit 1; }
-for value in 'LastOpenFolder=' 'LastSaveFolder=' 'LastProjectFolder=' 'frmMain\Top=138' \
-             'frmMain\Left=272' 'frmMain\Width=565' 'frmMain\Height=354' \
+# A first run's window: 60 % of the 1024x768 screen's height, at least 60 % of its width (more
+# when every column needs it), centred.
+width=$(sed -n 's/^frmMain\\Width=//p' "$conf")
+[ -n "$width" ] && [ "$width" -ge 614 ] && [ "$width" -le 1024 ] ||
+  { echo "first window width ${width:-missing} in:"; cat "$conf"; exit 1; }
+for value in 'LastOpenFolder=' 'LastSaveFolder=' 'LastProjectFolder=' 'frmMain\Top=154' \
+             "frmMain\\Left=$(((1024 - width) / 2))" 'frmMain\Height=460' \
              'frmMain\WindowState=0' 'ShowPictures=0'; do
   grep -qFx "$value" "$conf" || { echo "missing $value in:"; cat "$conf"; exit 1; }
 done

@@ -144,8 +144,8 @@ TEST_F(AVIReaderTest, StructuralErrors) {
   EXPECT_EQ(OpenError(Dir.File("short"), true), "The file has unknown format");
 
   EXPECT_EQ(OpenError(Dir.File("missing.avi"), true),
-            "Win32 Error.  Code: 2.\nNo such file or directory");
-  EXPECT_EQ(OpenError(Dir.Path().string(), true), "Win32 Error.  Code: 21.\nIs a directory");
+            "System Error.  Code: 2.\nNo such file or directory");
+  EXPECT_EQ(OpenError(Dir.Path().string(), true), "System Error.  Code: 21.\nIs a directory");
 }
 
 TEST_F(AVIReaderTest, ReaderIsReusableAfterAFailure) {

@@ -90,10 +90,10 @@ TEST_F(VideoUtilsTest, NonAVIFilesAreRefused) {
   EXPECT_EQ(InfoError(WriteBytes("just some text, not a video file\n")),
             "The file has unknown format");
   EXPECT_EQ(InfoError(WriteBytes("RIFF\x04")), "The file has unknown format");  // 5 bytes
-  const std::string missing = "Win32 Error.  Code: 2.\nNo such file or directory";
+  const std::string missing = "System Error.  Code: 2.\nNo such file or directory";
   EXPECT_EQ(InfoError(Dir.File("none.avi")), missing);
   EXPECT_THROW(GetVideoFileTypeName(Dir.File("none.avi")), EOSError);
-  EXPECT_EQ(InfoError(Dir.Path().string()), "Win32 Error.  Code: 21.\nIs a directory");
+  EXPECT_EQ(InfoError(Dir.Path().string()), "System Error.  Code: 21.\nIs a directory");
 }
 
 TEST_F(VideoUtilsTest, DescribesVideoAndAudio) {

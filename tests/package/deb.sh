@@ -3,8 +3,9 @@
 # `cpack -G DEB`) and checks it: its name, version and architecture; a file list with the
 # executables, the media engine, the menu entry, the icons, the file type and the manual, all
 # root's and none writable but by root although the package is made under a umask of 002; a
-# Depends field that names the Qt 6 and FFmpeg library packages and, for every library the
-# package's programs and engine link, a package that holds it. Then the package's files,
+# Depends field that names the Qt 6 and FFmpeg library packages, the fonts the window is laid
+# out for and, for every library the package's programs and engine link, a package that holds
+# it. Then the package's files,
 # unpacked into a scratch root, work from their own bin/ as they do from /usr/bin: reelwright-cli
 # joins by stream copy and, with the engine it finds in ../lib/reelwright, by recompression, and
 # reelwright starts (offscreen) and exits on SIGTERM. Nothing is installed on the system.
@@ -67,6 +68,7 @@ for lib in libqt6core6 libqt6gui6 libqt6widgets6 'libavformat[0-9]+' 'libavcodec
            'libavfilter[0-9]+' 'libavutil[0-9]+' 'libswscale[0-9]+' 'libswresample[0-9]+'; do
   grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends names no $lib"
 done
+grep -qE "(^|, )fonts-liberation2( |,|$)" <<<"$depends" || fail "Depends names no fonts-liberation2"
 dependency_names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
 named() { grep -qxF "$1" <<<"$dependency_names"; }
 root="$work/root"

@@ -20,7 +20,7 @@ TEST(Files, OpenReadRefusesFoldersPipesAndMissingFilesWithoutBlocking) {
     FAIL();
   } catch (const EOSError& E) {
     EXPECT_EQ(E.ErrorCode, EISDIR);
-    EXPECT_EQ(std::string(E.what()).rfind("Win32 Error.  Code: ", 0), 0u);
+    EXPECT_EQ(std::string(E.what()).rfind("System Error.  Code: ", 0), 0u);
   }
   EXPECT_THROW(TFile::OpenRead(dir.File("missing")), EOSError);
 }
@@ -51,7 +51,7 @@ TEST(Errors, DefaultDisplayAddsAFullStopAfterHigherCharacters) {
   EXPECT_EQ(WithFullStop("Done."), "Done.");
   EXPECT_EQ(WithFullStop("Which?"), "Which?.");
   EXPECT_EQ(WithFullStop("Value -"), "Value -");
-  EXPECT_EQ(OSErrorMessage(0), "A Win32 API function failed");
+  EXPECT_EQ(OSErrorMessage(0), "A system call failed");
 }
 
 }  // namespace

@@ -567,7 +567,7 @@ TEST_F(DSJoinTest, FailuresRaiseTheirMessages) {
   j.FOutFileName = Dir.File("missing/out.avi");
   EXPECT_THROW(
       try { j.Join(); } catch (const EOSError& E) {
-        EXPECT_STREQ(E.what(), "Win32 Error.  Code: 2.\nNo such file or directory");
+        EXPECT_STREQ(E.what(), "System Error.  Code: 2.\nNo such file or directory");
         throw;
       },
       EOSError);
@@ -877,7 +877,7 @@ TEST_F(DSJoinTest, OutputsThatWouldDestroyASourceOrCannotBeWrittenLeaveTheSource
   const std::string refusals[][2] = {
       {link, "The output file " + link + " is one of the files to join"},
       {"/dev/null", "The output file /dev/null is not a regular file"},
-      {j.FFiles[0] + "/out.avi", "Win32 Error.  Code: 20.\nNot a directory"},
+      {j.FFiles[0] + "/out.avi", "System Error.  Code: 20.\nNot a directory"},
   };
   for (const auto& [out, message] : refusals) {
     j.FOutFileName = out;

@@ -111,7 +111,7 @@ TEST_F(JoinFault, ASourceThatFailsTheScanLeavesAnExistingOutputAlone) {
 TEST_F(JoinFault, ASourceThatCannotBeOpenedForTheCopyFailsTheJoinWithTheOutputFinished) {
   const std::string changed = "The file " + Big + " has changed since it was added to the list";
   const std::vector<std::pair<std::string, std::function<void()>>> changes = {
-      {"Win32 Error.  Code: 2.\nNo such file or directory", [&] { std::filesystem::remove(Big); }},
+      {"System Error.  Code: 2.\nNo such file or directory", [&] { std::filesystem::remove(Big); }},
       {"The file has unknown format", [&] { test::WriteFileBytes(Big, "no longer a video"); }},
       // Cut short before its first picture.
       {changed, [&] { ASSERT_EQ(::truncate(Big.c_str(), BigPositions[0]), 0); }},

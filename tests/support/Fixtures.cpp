@@ -1,5 +1,8 @@
 #include "support/Fixtures.h"
 
+#include <clocale>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -113,6 +116,34 @@ std::string MakeOtherContainer(const std::string& Format) {
   RunTool(cmd + " 2>&1");
   Cache()[key] = file;
   return file;
+}
+
+TCommaDecimalLocale::TCommaDecimalLocale() {
+  const std::string folder = FixtureFolder() + "/locales";
+  static std::once_flag made;
+  std::call_once(made, [&] {
+    RunTool("mkdir -p " + ShellQuote(folder));
+    std::ofstream(folder + "/comma.src") << "LC_NUMERIC\n"
+                                            "decimal_point \"<U002C>\"\n"
+                                            "thousands_sep \"<U002E>\"\n"
+                                            "grouping 3\n"
+                                            "END LC_NUMERIC\n";
+    // -c: the other categories are left undefined on purpose; localedef warns and says so in
+    // its exit status, so the made file is what is checked.
+    RunCommand("localedef -c -f UTF-8 -i " + ShellQuote(folder + "/comma.src") + " " +
+                   ShellQuote(folder + "/xx_XX.UTF-8") + " 2>&1",
+               nullptr);
+  });
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  FPrevious = previous ? previous : "C";
+  setenv("LOCPATH", folder.c_str(), 1);
+  if (!std::setlocale(LC_NUMERIC, "xx_XX.UTF-8"))
+    throw std::runtime_error("cannot make a comma-decimal locale with localedef");
+}
+
+TCommaDecimalLocale::~TCommaDecimalLocale() {
+  std::setlocale(LC_NUMERIC, FPrevious.c_str());
+  unsetenv("LOCPATH");
 }
 
 }  // namespace rw::test

@@ -42,3 +42,21 @@ std::string Checksum(const std::string& FileName);
 std::string ShellQuote(const std::string& Text);
 
 }  // namespace rw::test
+
+namespace rw::test {
+
+// While it lives, numbers are written with a decimal comma (LC_NUMERIC of a locale made at
+// test time with localedef, as German or French settings have); the previous LC_NUMERIC comes
+// back after. Raises when the locale cannot be made.
+class TCommaDecimalLocale {
+public:
+  TCommaDecimalLocale();
+  ~TCommaDecimalLocale();
+  TCommaDecimalLocale(const TCommaDecimalLocale&) = delete;
+  TCommaDecimalLocale& operator=(const TCommaDecimalLocale&) = delete;
+
+private:
+  std::string FPrevious;
+};
+
+}  // namespace rw::test
