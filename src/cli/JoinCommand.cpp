@@ -241,6 +241,10 @@ int RunJoin(const TArgs& Args) {
   }
   if (!WorkerMode)
     for (const std::string& note : decision.Notes) Fail(note);
+  // The window's list read the files before this process did: a file changed in between is
+  // not the file the user chose.
+  if (options.Identities.size() == decision.Request.Files.size())
+    decision.Request.Identities = options.Identities;
   if (const int stop = TStopSignals::Received()) return 128 + stop;
   return Join(std::move(decision.Request));
 }

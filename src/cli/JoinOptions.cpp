@@ -18,7 +18,8 @@ enum class TJoinOptionId {
   AudioCodec,
   VideoOption,
   AudioOption,
-  Worker
+  Worker,
+  Identity
 };
 using O = TJoinOptionId;
 
@@ -63,6 +64,9 @@ constexpr TJoinOption Options[] = {
      "an option of the audio compressor (b=256k, qscale=2...)", true},
     // The window's join: its progress, result and errors as lines on standard output.
     {O::Worker, nullptr, "--worker", nullptr, nullptr, false},
+    // For the window's join, each file as its list described it (device:inode:size:mtime, in
+    // the files' order): a file changed since then fails the join, naming it.
+    {O::Identity, nullptr, "--identity", "ID", nullptr, false},
 };
 
 const TJoinOption* FindOption(const std::string& Arg) {
@@ -164,6 +168,22 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
       case O::Worker:
         Worker = true;
         break;
+      case O::Identity: {
+        if (!hasValue) return "option " + arg + " needs a file identity";
+        TFileIdentity id;
+        unsigned long long device = 0, inode = 0;
+        long long size = 0, modified = 0;
+        char end = 0;
+        if (std::sscanf(Args[++i].c_str(), "%llu:%llu:%lld:%lld%c", &device, &inode, &size,
+                        &modified, &end) != 4)
+          return "option " + arg + " takes DEVICE:INODE:SIZE:MTIME";
+        id.Device = device;
+        id.Inode = inode;
+        id.Size = size;
+        id.ModifiedNs = modified;
+        Identities.push_back(id);
+        break;
+      }
       case O::Output:
         if (!hasValue) return "option " + arg + " needs a file name";
         Choices.OutFileName = Args[++i];

@@ -8,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "core/JoinDecision.h"
+#include "platform/Files.h"
 
 namespace rw::cli {
 
@@ -19,6 +20,8 @@ struct TJoinOptions {
   // Run for the window: progress, warnings, the result and errors go to standard output as
   // worker lines (core/EngineWorker.h), and nothing is asked.
   bool Worker = false;
+  // The files as the window's list described them (--identity), in the files' order.
+  std::vector<TFileIdentity> Identities;
   std::vector<std::string> Files;
   // The output, --yes, --copy or --recompress, and the recompression settings.
   TJoinChoices Choices;

@@ -55,6 +55,15 @@ QStringList JoinWorkerArguments(const TFileList& List, const TfrmJoin& Options) 
     compressor("--vcodec", "--vopt", Options.VideoCompressor());
     compressor("--acodec", "--aopt", Options.AudioCompressor());
   }
+  for (const TVideoFileInfo* info : List.Infos()) {
+    const TFileIdentity& id = info->Identity;
+    args << "--identity"
+         << QString("%1:%2:%3:%4")
+                .arg(static_cast<qulonglong>(id.Device))
+                .arg(static_cast<qulonglong>(id.Inode))
+                .arg(static_cast<qlonglong>(id.Size))
+                .arg(static_cast<qlonglong>(id.ModifiedNs));
+  }
   args << "--";
   for (const TVideoFileInfo* info : List.Infos()) args << PathToQ(info->FileName);
   return args;

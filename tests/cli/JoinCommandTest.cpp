@@ -195,6 +195,7 @@ TEST_F(JoinCommand, ConvertsOnlyTheSoundThatDiffersOrSaysWhyItCannot) {
   EXPECT_TRUE(recompressed());
   // An AAC format that names no channels: the failure names the file and says why in the
   // decoder's words, not in an error code's ("Operation not permitted").
+  const std::string aac = test::MakeClip(Clip(64, "aac"));
   std::string bytes = test::ReadFileBytes(aac);
   bytes[bytes.find("strf", bytes.find("strf") + 4) + 8 + 19] &= 0x87;
   const std::string noChannels = Dir.File("no-channels.avi");

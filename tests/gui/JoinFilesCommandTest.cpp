@@ -139,6 +139,19 @@ TEST_F(JoinFilesTest, MatchingFilesAreCopiedAndTheListStaysAsItWas) {
                               FileSizeText(static_cast<int64_t>(std::filesystem::file_size(out))));
   ASSERT_EQ(Urls.Opened.size(), 1);
   EXPECT_EQ(Urls.Opened[0], QUrl::fromLocalFile(PathToQ(Dir.Path().string())));
+
+  // A file rewritten after the list read it is not the file the user chose: the worker, which
+  // reads the files anew, fails the join naming it.
+  WriteFileBytes(b, ReadFileBytes(a));
+  DoneTexts.clear();
+  const std::string again = Dir.File("again.avi");
+  JoinFiles([&](TfrmJoin& Options) { Options.edtOutFileName->setText(PathToQ(again)); });
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0].Text.rfind("Join fails: The file " + b + " has changed since it was added", 0),
+            0u)
+      << Shown[0].Text;
+  EXPECT_TRUE(DoneTexts.empty());
+  EXPECT_FALSE(std::filesystem::exists(again));
 }
 
 TEST_F(JoinFilesTest, DifferentFilesAreRecompressedToTheProposedSize) {
