@@ -109,6 +109,18 @@ void TSoundSync::PlaceSourceStart(const TWrite& Write) {
     FSkipUnits = -gap;
 }
 
+void TSoundSync::WriteDueSilence(bool SoundOver, const TWrite& Write) {
+  if (!FEnabled) return;
+  int64_t target = UnitsAt(PictureTime(FPictures));
+  if (!SoundOver) {
+    if (!FStartPending) return;
+    // Up to where the source's sound starts; the first chunk then places it exactly.
+    target = std::min({target, UnitsAt(PictureTime(FFirstPicture) + FDelay), FEndUnits});
+  }
+  const int64_t gap = target - static_cast<int64_t>(FUnits);
+  if (gap > 0) WriteSilence(gap, Write);
+}
+
 uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units) const {
   if (Units <= 0) return 0;
   if (FSampleSize == 0) return Size;  // one chunk is one block

@@ -60,6 +60,11 @@ public:
   }
   // One picture of the source was written.
   void PictureWritten() { ++FPictures; }
+  // After a picture: the silence that is due by now, while the source's sound has not begun
+  // (its start delay) or is over (SoundOver: no sound left, or none at all), so that silence
+  // lies interleaved with the pictures it plays with, a picture's time at most a chunk, as
+  // players that read the file in order need.
+  void WriteDueSilence(bool SoundOver, const TWrite& Write);
   // One sound chunk of the source, in time order: writes what of it belongs with the
   // source's pictures, after any silence that must come first.
   void CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write);

@@ -371,6 +371,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   enum class TNext { Picture, DueSound, RestOfSound } next = TNext::Picture;
   bool soundLeft = copySound || sound;
   uint32_t nextPicture = 0, nextSound = 0;  // what is copied of each stream, by its index
+  uint32_t soundGiven = 0;                  // sound chunks up to the last one copied
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
   std::vector<uint8_t> converted;
   uint32_t frames = 0, sounds = 0;
@@ -401,6 +402,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
       stream = audio;
       chunk = nextSound++;
     } else if (next == TNext::DueSound) {
+      if (FSoundSync && !soundLeft) FSoundSync->WriteDueSilence(true, writeSound);
       next = TNext::Picture;
       reportDue = true;
       continue;
@@ -455,13 +457,19 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
 
     if (stream == video) {
       FWriter.WriteChunk(VideoOut, data, key, size);
-      if (FSoundSync) FSoundSync->PictureWritten();
+      if (FSoundSync) {
+        FSoundSync->PictureWritten();
+        // The sound of a source copied whole is over once its last chunk came by.
+        const bool soundOver = ownOrder ? !audio || soundGiven >= audio->ChunkCount() : !soundLeft;
+        FSoundSync->WriteDueSilence(soundOver, writeSound);
+      }
       ++frames;
       ++FPicturesWritten;
       ++FFramesCopied;
       ++FSourceDone;
       if (!ownOrder) next = TNext::DueSound;
     } else {
+      soundGiven = std::max(soundGiven, chunk + 1);
       FSoundSync->CopySound(data, size, key, writeSound);
       ++sounds;
     }
