@@ -9,6 +9,7 @@
 #include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "streamcopy/PackedPictures.h"
 #include "streamcopy/PictureKinds.h"
 
 namespace rw {
@@ -63,6 +64,26 @@ std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& 
     return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
   }
   return {};
+}
+
+bool IsMpeg4Visual(uint32_t Compression) {
+  for (uint32_t code : {FourCC("XVID"), FourCC("xvid"), FourCC("DIVX"), FourCC("divx"),
+                        FourCC("DX50"), FourCC("dx50"), FourCC("FMP4"), FourCC("fmp4"),
+                        FourCC("MP4V"), FourCC("mp4v"), FourCC("M4S2"), FourCC("3IV2")})
+    if (Compression == code) return true;
+  return false;
+}
+
+// Whether the last chunk of a video stream holds two packed pictures.
+bool EndsPacked(const TAVIFileReader& Reader, const TAVIStream& Video) {
+  TAVIIndexEntry entry;
+  const uint32_t count = Video.ChunkCount();
+  if (count == 0 || !Video.GetIndexEntry(count - 1, entry) || entry.FilePos < 0 ||
+      entry.Size > Reader.GetFileSize() - entry.FilePos)
+    return false;
+  std::vector<uint8_t> data(entry.Size);
+  return Video.ReadChunk(count - 1, data.data()) &&
+         TPictureUnpacker::IsPacked(data.data(), entry.Size);
 }
 
 // Pictures per second of a video stream's header; 0 when it names none.
@@ -358,7 +379,12 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   // Converted sound starts with the source's first picture: no delay against it.
   const TAVIStreamHeader& syncVideo = pictures ? FOut.VideoHeader : vh;
   const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
-  if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, pictureCount);
+  // Copied packed pictures are unpacked; a last chunk that holds two pictures gives the source
+  // one picture more than it has chunks, and its sound is kept to the end of that one too.
+  const bool unpack = !pictures && IsMpeg4Visual(compression);
+  TPictureUnpacker unpacker(unpack);
+  const uint32_t syncPictures = pictureCount + (unpack && EndsPacked(FReader, *video) ? 1 : 0);
+  if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, syncPictures);
   const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
     FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
   };
@@ -378,6 +404,19 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   FSourceDone = 0;
   FSourceCount = ownOrder ? vh.Length : pictureCount;
   bool reportDue = false, cancelled = false;
+  const TPictureUnpacker::TEmit writePicture = [&](const uint8_t* Data, uint32_t Size, bool Key) {
+    FWriter.WriteChunk(VideoOut, Data, Key, Size);
+    if (FSoundSync) {
+      FSoundSync->PictureWritten();
+      // The sound of a source copied whole is over once its last chunk came by.
+      const bool soundOver = ownOrder ? !audio || soundGiven >= audio->ChunkCount() : !soundLeft;
+      FSoundSync->WriteDueSilence(soundOver, writeSound);
+    }
+    ++frames;
+    ++FPicturesWritten;
+    ++FFramesCopied;
+    ++FSourceDone;
+  };
   if (ownOrder) FReader.ResetChunkCursors();
   for (;;) {
     if (reportDue) {
@@ -456,17 +495,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     }
 
     if (stream == video) {
-      FWriter.WriteChunk(VideoOut, data, key, size);
-      if (FSoundSync) {
-        FSoundSync->PictureWritten();
-        // The sound of a source copied whole is over once its last chunk came by.
-        const bool soundOver = ownOrder ? !audio || soundGiven >= audio->ChunkCount() : !soundLeft;
-        FSoundSync->WriteDueSilence(soundOver, writeSound);
-      }
-      ++frames;
-      ++FPicturesWritten;
-      ++FFramesCopied;
-      ++FSourceDone;
+      unpacker.Put(data, size, key, writePicture);
       if (!ownOrder) next = TNext::DueSound;
     } else {
       soundGiven = std::max(soundGiven, chunk + 1);
@@ -476,6 +505,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     if (ownOrder) reportDue = true;
   }
   // Also a source cut short or a cancelled join ends with sound up to its last picture.
+  if (!cancelled) unpacker.Finish(writePicture);
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
   // Converted pictures are as many as the output's rate makes of the source's length.
