@@ -5,6 +5,7 @@
 #include "core/FileList.h"
 #include "core/JoinFacts.h"
 #include "engine/EngineLoader.h"
+#include "formats/Limits.h"
 #include "media/AVIRead.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -21,8 +22,6 @@ std::string OverwriteFact(const std::string& FileName) {
   return "The \"" + FileName + "\" file already exists. ";
 }
 constexpr const char* cOverwriteAsk = "Do you want to overwrite it?";
-
-constexpr int32_t MaxFrameSide = 16384;
 
 TFrameSize ParseFrameSize(const std::string& Text) {
   char* end = nullptr;
@@ -193,7 +192,7 @@ TRecompression DecideRecompression(const TFileInfoList& Infos, const TRecompress
   } catch (const Exception&) {
     r.FrameRate = 0;
   }
-  if (!(r.FrameRate > 0 && r.FrameRate <= MaxJoinFrameRate))
+  if (!(r.FrameRate > 0 && r.FrameRate <= MaxFrameRate))
     throw EJoinChoice("invalid frame rate '" + rate + "'");
 
   if (Choices.Resize)

@@ -124,9 +124,6 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices);
 TRecompression DecideRecompression(const TFileInfoList& Infos, const TRecompressChoices& Choices,
                                    std::string* Note = nullptr);
 
-// Frame rates a join makes: above 0, at most this many per second.
-inline constexpr double MaxJoinFrameRate = 1000;
-
 // The question before an existing output is replaced, as the join options ask it (two lines,
 // broken by "\r\n"), and the same question on one line, for a terminal.
 std::string OverwriteQuestion(const std::string& FileName);

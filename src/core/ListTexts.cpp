@@ -142,35 +142,35 @@ std::string ShortRateText(double Rate, const std::string& DecimalSeparator) {
 
 std::string AudioFormatName(uint16_t FormatTag) {
   switch (FormatTag) {
-    case 0x0001:
+    case riff::wavePCM:
       return "PCM";
-    case 0x0002:
+    case riff::waveMsAdpcm:
       return "MS ADPCM";
-    case 0x0003:
+    case riff::waveFloat:
       return "32-bit float";
-    case 0x0006:
+    case riff::waveALaw:
       return "A-law";
-    case 0x0007:
+    case riff::waveMuLaw:
       return "u-law";
-    case 0x0011:
+    case riff::waveImaAdpcm:
       return "IMA ADPCM";
-    case 0x0050:
+    case riff::waveMpeg:
       return "MP2";
-    case 0x0055:
+    case riff::waveMpegLayer3:
       return "MP3";
-    case 0x00FF:
-    case 0x1610:
-    case 0x706D:
+    case riff::waveAac:
+    case riff::waveHeAac:
+    case riff::waveAacMp:
       return "AAC";
-    case 0x0161:
-    case 0x0162:
-    case 0x0163:
+    case riff::waveWma2:
+    case riff::waveWmaPro:
+    case riff::waveWmaLossless:
       return "WMA";
-    case 0x2000:
+    case riff::waveAc3:
       return "AC-3";
-    case 0x2001:
+    case riff::waveDts:
       return "DTS";
-    case 0xFFFE:
+    case riff::waveFormatExtensible:
       return "extensible";
     default:
       break;
@@ -202,7 +202,8 @@ std::string Against(const std::string& Row, const std::string& First) {
 
 // Sound whose bits per sample a listener would care about: PCM and float, plain or extensible.
 bool PlainSamples(uint16_t FormatTag) {
-  return FormatTag == 0x0001 || FormatTag == 0x0003 || FormatTag == 0xFFFE;
+  return FormatTag == riff::wavePCM || FormatTag == riff::waveFloat ||
+         FormatTag == riff::waveFormatExtensible;
 }
 
 // The sound in plain words: "PCM sound, 48 kHz, 16-bit", "MP3, 44.1 kHz" (Sound false), with

@@ -1,6 +1,7 @@
 #pragma once
-// The RIFF AVI layout shared by the reader and the writer: four-character codes, flag bits,
-// the byte-exact main and stream headers, the index record sizes and little-endian helpers.
+// The RIFF AVI layout shared by the reader and the writer: chunk and list codes, flag bits,
+// the byte-exact main and stream headers, the index record sizes. Codes, byte order and the
+// wave format come from the format facts below it.
 //
 // A chunk is: 4-byte id, 32-bit size (data bytes, excluding this header and the pad byte),
 // data, and one pad byte when the size is odd. 'RIFF' and 'LIST' chunks are containers whose
@@ -11,84 +12,14 @@
 #include <cstring>
 #include <string>
 
+#include "formats/ByteOrder.h"
+#include "formats/FourCC.h"
+#include "formats/WaveFormat.h"
+
 namespace rw {
 
 static_assert(std::endian::native == std::endian::little,
               "the header structs below map the little-endian file layout directly");
-
-// ---- little-endian access to unaligned bytes ----
-
-inline uint16_t GetLE16(const void* P) {
-  const auto* b = static_cast<const uint8_t*>(P);
-  return static_cast<uint16_t>(b[0] | (b[1] << 8));
-}
-inline uint32_t GetLE32(const void* P) {
-  const auto* b = static_cast<const uint8_t*>(P);
-  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-         (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
-inline uint64_t GetLE64(const void* P) {
-  const auto* b = static_cast<const uint8_t*>(P);
-  return static_cast<uint64_t>(GetLE32(b)) | (static_cast<uint64_t>(GetLE32(b + 4)) << 32);
-}
-inline void PutLE16(void* P, uint16_t V) {
-  auto* b = static_cast<uint8_t*>(P);
-  b[0] = static_cast<uint8_t>(V);
-  b[1] = static_cast<uint8_t>(V >> 8);
-}
-inline void PutLE32(void* P, uint32_t V) {
-  auto* b = static_cast<uint8_t*>(P);
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(V >> (8 * i));
-}
-inline void PutLE64(void* P, uint64_t V) {
-  auto* b = static_cast<uint8_t*>(P);
-  PutLE32(b, static_cast<uint32_t>(V));
-  PutLE32(b + 4, static_cast<uint32_t>(V >> 32));
-}
-
-// Appends little-endian values to a byte string (used to assemble headers and index chunks).
-inline void AppendLE16(std::string& S, uint16_t V) {
-  char b[2];
-  PutLE16(b, V);
-  S.append(b, 2);
-}
-inline void AppendLE32(std::string& S, uint32_t V) {
-  char b[4];
-  PutLE32(b, V);
-  S.append(b, 4);
-}
-inline void AppendLE64(std::string& S, uint64_t V) {
-  char b[8];
-  PutLE64(b, V);
-  S.append(b, 8);
-}
-
-// ---- four-character codes: the first character in the lowest byte ----
-
-constexpr uint32_t MakeFourCC(char A, char B, char C, char D) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(A)) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(B)) << 8) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(C)) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(D)) << 24);
-}
-// FourCC("RIFF"): the literal must have exactly four characters.
-template <size_t N>
-constexpr uint32_t FourCC(const char (&Text)[N]) {
-  static_assert(N == 5, "a four-character code has four characters");
-  return MakeFourCC(Text[0], Text[1], Text[2], Text[3]);
-}
-// The code as its four characters in file order; empty for 0.
-inline std::string FourCCToStr(uint32_t Code) {
-  if (Code == 0) return {};
-  std::string s(4, ' ');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(Code >> (8 * i));
-  return s;
-}
-// The first four characters of Text, padded with spaces, as a code.
-inline uint32_t StrToFourCC(std::string Text) {
-  while (Text.size() < 4) Text += ' ';
-  return MakeFourCC(Text[0], Text[1], Text[2], Text[3]);
-}
 
 namespace riff {
 
@@ -164,37 +95,6 @@ inline constexpr uint32_t BmpHeightOffset = 8;
 inline constexpr uint32_t BmpBitCountOffset = 14;
 inline constexpr uint32_t BmpCompressionOffset = 16;
 inline constexpr uint32_t BmpHeaderSize = 40;
-// Offsets inside an audio stream's format (wave format header).
-inline constexpr uint32_t WaveFormatTagOffset = 0;
-inline constexpr uint32_t WaveChannelsOffset = 2;
-inline constexpr uint32_t WaveSamplesPerSecOffset = 4;
-inline constexpr uint32_t WaveAvgBytesPerSecOffset = 8;
-inline constexpr uint32_t WaveBlockAlignOffset = 12;
-inline constexpr uint32_t WaveBitsPerSampleOffset = 14;
-// The count of the bytes that follow the wave format header, and where they begin.
-inline constexpr uint32_t WaveExtraSizeOffset = 16;
-inline constexpr uint32_t WaveExtraOffset = 18;
-
-// Wave format tags.
-inline constexpr uint16_t wavePCM = 0x0001;
-inline constexpr uint16_t waveFloat = 0x0003;
-inline constexpr uint16_t waveALaw = 0x0006;
-inline constexpr uint16_t waveMuLaw = 0x0007;
-inline constexpr uint16_t waveMpeg = 0x0050;
-inline constexpr uint16_t waveMpegLayer3 = 0x0055;
-inline constexpr uint16_t waveAc3 = 0x2000;
-// AAC: raw frames (with an AudioSpecificConfig after the wave format) or ADTS frames; the last
-// two say only that ADTS headers come with the frames.
-inline constexpr uint16_t waveAac = 0x00FF;
-inline constexpr uint16_t waveAdtsAac = 0x1600;
-inline constexpr uint16_t waveAacMp = 0x706D;
-
-// WAVE_FORMAT_EXTENSIBLE: its tag, and where its sub-format GUID (whose first two bytes are
-// the real format tag) stands in the wave format.
-inline constexpr uint16_t waveFormatExtensible = 0xFFFE;
-inline constexpr size_t waveSubFormatOffset = 24;
-// The extensible format's own bytes after the header (valid bits, channel mask, sub-format).
-inline constexpr uint16_t WaveExtensibleExtraSize = 22;
 
 }  // namespace riff
 

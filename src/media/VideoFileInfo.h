@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "formats/Limits.h"
 #include "platform/Files.h"
 
 namespace rw {
@@ -69,12 +70,11 @@ bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B);
 bool SameRate(double A, double B);
 
 // Rates of pictures a source may have: from one picture every ten seconds (a slide show) up to,
-// not including, the most a join makes (1000 per second). A header rate outside them is no rate
+// not including, the most a join makes. A header rate outside them is no rate
 // the pictures were made at: a join gives such a source's pictures its own rate instead.
 inline constexpr double MinPlausibleFrameRate = 0.1;
-inline constexpr double MaxPlausibleFrameRate = 1000;
 inline bool PlausibleFrameRate(double Rate) {
-  return Rate >= MinPlausibleFrameRate && Rate < MaxPlausibleFrameRate;
+  return Rate >= MinPlausibleFrameRate && Rate < MaxFrameRate;
 }
 // A rate as people write it: "1000000", "29.97", "0.000001".
 std::string RateText(double Rate);

@@ -10,6 +10,7 @@
 #include "join/OutputCheck.h"
 #include "media/AVIFacts.h"
 #include "media/AVIRead.h"
+#include "formats/WaveFormat.h"
 #include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -76,9 +77,7 @@ std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
   held.Height = std::abs(static_cast<int64_t>(video->Height));
   held.FileSize = reader.GetFileSize();
   if (const TAVIStream* audio = reader.AudioStream()) {
-    const uint16_t tag = audio->FormatWord(riff::WaveFormatTagOffset);
-    const bool timedByHeader =
-        tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == riff::waveFormatExtensible;
+    const bool timedByHeader = IsSampleSound(WaveFormatTag(audio->Format));
     const uint32_t rate = audio->FormatDWord(riff::WaveSamplesPerSecOffset);
     const uint16_t block = audio->FormatWord(riff::WaveBlockAlignOffset);
     if (timedByHeader && rate > 0) {

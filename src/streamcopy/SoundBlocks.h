@@ -1,45 +1,16 @@
 #pragma once
-// The blocks of a sound stream as the stream-copy join sees them: MPEG audio and AC-3 frame
-// headers (where a chunk's frames begin and end), and silence in the stream's own format (zero
+// The blocks of a sound stream as the stream-copy join sees them: where a chunk's MPEG audio
+// and AC-3 frames begin and end, and silence in the stream's own format (zero
 // PCM samples, whole MPEG audio frames with the stream's header and empty data, AC-3 frames
 // that code every channel with no bits, or AAC-LC frames without spectral data).
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "formats/MpegAudio.h"
 #include "media/RiffFormat.h"
 
 namespace rw {
-
-// One MPEG audio (layer I, II or III) frame header.
-struct TMpegAudioHeader {
-  uint32_t Bits = 0;        // the four header bytes, first byte highest
-  uint32_t FrameSize = 0;   // bytes of the whole frame, padding included
-  uint32_t Samples = 0;     // samples per channel the frame decodes to
-  uint32_t SampleRate = 0;  // Hz
-  uint32_t Bitrate = 0;     // bits per second
-  int Layer = 0;            // 1, 2 or 3
-};
-
-// Reads the header at P (Avail bytes there); false when it is not a frame header this join
-// can measure (no sync word, reserved values, free-format bit rate).
-bool ParseMpegAudioHeader(const uint8_t* P, size_t Avail, TMpegAudioHeader& Header);
-
-// The longest MPEG audio frame there is (layer II at 160 kbit/s and 8 kHz, padded).
-inline constexpr uint32_t MaxMpegFrameBytes = 2881;
-
-// What a sound stream's format ('strf') says of its MPEG audio frames.
-struct TMpegAudioFormat {
-  int Layer = 0;
-  bool Mpeg1 = false;
-  uint32_t SampleRate = 0;
-  uint32_t SamplesPerFrame = 0;
-};
-// False when the format is not MPEG audio (layer III, or layers I and II by the layer the
-// format names) at a sample rate MPEG audio has.
-bool MpegAudioFormat(const std::string& Format, TMpegAudioFormat& Result);
-// Whether frames of this format at one bit rate they can have make BytesPerSecond.
-bool IsMpegByteRate(const TMpegAudioFormat& Format, long double BytesPerSecond);
 
 // Makes silence for one sound stream, from its format ('strf') and its stream header. PCM
 // (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio and AC-3 get

@@ -9,8 +9,9 @@
 #include "media/VideoFileInfo.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "formats/PictureKinds.h"
+#include "formats/VideoCodecs.h"
 #include "streamcopy/PackedPictures.h"
-#include "streamcopy/PictureKinds.h"
 
 namespace rw {
 
@@ -64,14 +65,6 @@ std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& 
     return Stream.ReadChunk(i, data.data()) ? data : std::vector<uint8_t>{};
   }
   return {};
-}
-
-bool IsMpeg4Visual(uint32_t Compression) {
-  for (uint32_t code : {FourCC("XVID"), FourCC("xvid"), FourCC("DIVX"), FourCC("divx"),
-                        FourCC("DX50"), FourCC("dx50"), FourCC("FMP4"), FourCC("fmp4"),
-                        FourCC("MP4V"), FourCC("mp4v"), FourCC("M4S2"), FourCC("3IV2")})
-    if (Compression == code) return true;
-  return false;
 }
 
 // Whether the last chunk of a video stream holds two packed pictures.
@@ -381,7 +374,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
   // Copied packed pictures are unpacked; a last chunk that holds two pictures gives the source
   // one picture more than it has chunks, and its sound is kept to the end of that one too.
-  const bool unpack = !pictures && IsMpeg4Visual(compression);
+  const bool unpack = !pictures && VideoCodecOf(compression) == TVideoCodec::Mpeg4Visual;
   TPictureUnpacker unpacker(unpack);
   const uint32_t syncPictures = pictureCount + (unpack && EndsPacked(FReader, *video) ? 1 : 0);
   if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, syncPictures);

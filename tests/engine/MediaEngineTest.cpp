@@ -13,7 +13,7 @@
 #include "platform/Errors.h"
 #include "recompress/CompressorList.h"
 #include "streamcopy/AVIWrite.h"
-#include "streamcopy/PictureKinds.h"
+#include "formats/PictureKinds.h"
 #include "streamcopy/SoundBlocks.h"
 #include "support/Fixtures.h"
 #include "support/MediaCheck.h"

@@ -9,7 +9,7 @@
 #include "media/AVIReadBack.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
-#include "streamcopy/PictureKinds.h"
+#include "formats/PictureKinds.h"
 #include "streamcopy/SoundSync.h"
 #include "streamcopy/StreamCopyJoiner.h"
 #include "support/Fixtures.h"

@@ -18,6 +18,7 @@
 #include "engine/ffmpeg/EncoderSetup.h"
 #include "engine/ffmpeg/FilterChain.h"
 #include "engine/ffmpeg/SourceDecoder.h"
+#include "formats/Limits.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -238,7 +239,8 @@ TPictureFormat PictureFormatOf(const TStreamTarget& Target) {
   const int32_t height = static_cast<int32_t>(Read32(bi, 8));
   const uint16_t bits = Read16(bi, 14);
   const uint32_t compression = Read32(bi, 16);
-  if (width <= 0 || width > 16384 || height == 0 || height < -16384 || height > 16384)
+  if (width <= 0 || width > MaxFrameSide || height == 0 || height < -MaxFrameSide ||
+      height > MaxFrameSide)
     throw EMediaEngineError(ME_INVALIDARG, "The target's frame size " + std::to_string(width) +
                                                "x" + std::to_string(height) + " is not valid");
   f.Width = width;

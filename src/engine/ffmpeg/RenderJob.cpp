@@ -11,6 +11,7 @@
 
 #include "engine/ffmpeg/GroupRender.h"
 #include "engine/ffmpeg/RenderOutput.h"
+#include "formats/Limits.h"
 
 namespace rw {
 
@@ -18,10 +19,10 @@ namespace {
 
 void CheckPlan(const TRenderPlan& Plan) {
   auto refuse = [](const std::string& Why) { throw EMediaEngineError(ME_INVALIDARG, Why); };
-  if (Plan.Width < 1 || Plan.Height < 1 || Plan.Width > 16384 || Plan.Height > 16384)
+  if (Plan.Width < 1 || Plan.Height < 1 || Plan.Width > MaxFrameSide || Plan.Height > MaxFrameSide)
     refuse("Cannot render frames of " + std::to_string(Plan.Width) + "x" +
            std::to_string(Plan.Height));
-  if (!std::isfinite(Plan.Rate) || Plan.Rate <= 0 || Plan.Rate > 1000)
+  if (!std::isfinite(Plan.Rate) || Plan.Rate <= 0 || Plan.Rate > MaxFrameRate)
     refuse("Cannot render at " + std::to_string(Plan.Rate) + " frames per second");
   if (Plan.StretchMode < RESIZEF_STRETCH ||
       Plan.StretchMode > RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX)
@@ -32,7 +33,7 @@ void CheckPlan(const TRenderPlan& Plan) {
     // About 29 years at most.
     if (s.FileName.empty() || !std::isfinite(s.Length) || s.Length < 0 || total > 1e9)
       refuse("Cannot render " + std::to_string(s.Length) + " s of \"" + s.FileName + "\"");
-    if (!std::isfinite(s.PictureRate) || s.PictureRate < 0 || s.PictureRate > 1000)
+    if (!std::isfinite(s.PictureRate) || s.PictureRate < 0 || s.PictureRate > MaxFrameRate)
       refuse("Cannot render the pictures of \"" + s.FileName + "\" at " +
              std::to_string(s.PictureRate) + " frames per second");
   }

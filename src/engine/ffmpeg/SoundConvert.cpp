@@ -10,6 +10,9 @@
 #include "engine/ffmpeg/ConvertJobs.h"
 #include "engine/ffmpeg/FilterChain.h"
 #include "engine/ffmpeg/SourceDecoder.h"
+#include "formats/Ac3Frames.h"
+#include "formats/MpegAudio.h"
+#include "formats/WaveFormat.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -19,14 +22,14 @@ namespace rw {
 
 namespace {
 
-constexpr uint16_t TagPCM = 0x0001;
-constexpr uint16_t TagFloat = 0x0003;
-constexpr uint16_t TagALaw = 0x0006;
-constexpr uint16_t TagMuLaw = 0x0007;
-constexpr uint16_t TagMP2 = 0x0050;
-constexpr uint16_t TagMP3 = 0x0055;
-constexpr uint16_t TagAC3 = 0x2000;
-constexpr uint16_t TagExtensible = 0xFFFE;
+constexpr uint16_t TagPCM = riff::wavePCM;
+constexpr uint16_t TagFloat = riff::waveFloat;
+constexpr uint16_t TagALaw = riff::waveALaw;
+constexpr uint16_t TagMuLaw = riff::waveMuLaw;
+constexpr uint16_t TagMP2 = riff::waveMpeg;
+constexpr uint16_t TagMP3 = riff::waveMpegLayer3;
+constexpr uint16_t TagAC3 = riff::waveAc3;
+constexpr uint16_t TagExtensible = riff::waveFormatExtensible;
 
 uint16_t Word(const std::vector<uint8_t>& F, size_t At) {
   return At + 2 <= F.size() ? static_cast<uint16_t>(F[At] | F[At + 1] << 8) : 0;
@@ -57,25 +60,11 @@ uint32_t FrameBitRate(uint16_t Tag, const std::vector<uint8_t>& Data) {
   for (size_t i = 0; i + 5 <= Data.size(); ++i) {
     const uint8_t* p = Data.data() + i;
     if (Tag == TagAC3) {
-      static const uint16_t Kbps[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
-                                      192, 224, 256, 320, 384, 448, 512, 576, 640};
-      if (p[0] != 0x0B || p[1] != 0x77) continue;
-      const unsigned code = (p[4] & 0x3F) >> 1;
-      return code < 19 ? Kbps[code] * 1000u : 0;
+      if (const uint32_t rate = Ac3BitRate(p, Data.size() - i)) return rate;
+      continue;
     }
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) continue;
-    const int version = (p[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-    const int layer = 4 - ((p[1] >> 1) & 3);
-    const int index = p[2] >> 4;
-    if (version == 1 || layer == 4 || index == 0 || index == 15) continue;
-    static const uint16_t V1[3][15] = {
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
-    static const uint16_t V2[2][15] = {
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
-    return (version == 3 ? V1[layer - 1][index] : V2[layer == 1 ? 0 : 1][index]) * 1000u;
+    TMpegAudioHeader mpeg;
+    if (ParseMpegAudioHeader(p, Data.size() - i, mpeg)) return mpeg.Bitrate;
   }
   return 0;
 }
@@ -98,9 +87,9 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
   if (s.Channels < 1 || s.Channels > 8) Unsupported(std::to_string(s.Channels) + " channels");
   if (s.SampleRate < 1000 || s.SampleRate > 192000)
     Unsupported(std::to_string(s.SampleRate) + " Hz");
+  s.Pcm = IsSampleSound(s.Tag);
   switch (s.Tag) {
     case TagPCM:
-      s.Pcm = true;
       s.Encoder = s.Bits == 8    ? "pcm_u8"
                   : s.Bits == 16 ? "pcm_s16le"
                   : s.Bits == 24 ? "pcm_s24le"
@@ -108,12 +97,10 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
                                  : nullptr;
       break;
     case TagFloat:
-      s.Pcm = true;
       s.Encoder = s.Bits == 32 ? "pcm_f32le" : s.Bits == 64 ? "pcm_f64le" : nullptr;
       break;
     case TagALaw:
     case TagMuLaw:
-      s.Pcm = true;
       s.Encoder = s.Bits == 8 ? (s.Tag == TagALaw ? "pcm_alaw" : "pcm_mulaw") : nullptr;
       break;
     case TagMP2:
@@ -143,11 +130,7 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
 
 // The bit rates MPEG audio frames can carry, in kbit/s, for the layer and sample rate.
 bool MpegBitRate(bool Layer3, uint32_t SampleRate, uint32_t Kbps) {
-  static const int L3[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-  static const int L2[] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
-  static const int Low[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-  const int* table = SampleRate < 32000 ? Low : Layer3 ? L3 : L2;
-  return std::find(table, table + 14, static_cast<int>(Kbps)) != table + 14;
+  return IsMpegBitRate(Layer3 ? 3 : 2, SampleRate >= 32000, Kbps * 1000);
 }
 
 // The encoder opened for the format, its timing checked against the stream's header.

@@ -1,9 +1,9 @@
 // AC-3 frame sizes, and silent AC-3 frames made after a frame of the stream.
-#include "streamcopy/Ac3Frames.h"
+#include "formats/Ac3Frames.h"
 
 #include <array>
 
-#include "streamcopy/BitFields.h"
+#include "formats/BitFields.h"
 
 namespace rw {
 
@@ -95,6 +95,10 @@ uint32_t Ac3FrameSize(const uint8_t* P, size_t Avail) {
   uint32_t words = uint32_t{Bitrates[sizeCode >> 1]} * 96000 / SampleRates[rateCode];
   if (rateCode == 1) words += sizeCode & 1;  // 44.1 kHz frames alternate by one word
   return words * 2;
+}
+
+uint32_t Ac3BitRate(const uint8_t* P, size_t Avail) {
+  return Ac3FrameSize(P, Avail) == 0 ? 0 : uint32_t{Bitrates[(P[4] & 0x3F) >> 1]} * 1000;
 }
 
 std::vector<uint8_t> MakeSilentAc3Frame(const uint8_t* Frame, size_t Size) {

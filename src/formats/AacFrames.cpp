@@ -1,7 +1,7 @@
 // AudioSpecificConfig and ADTS headers of AAC-LC, and silent frames made bit by bit.
-#include "streamcopy/AacFrames.h"
+#include "formats/AacFrames.h"
 
-#include "streamcopy/BitFields.h"
+#include "formats/BitFields.h"
 
 namespace rw {
 

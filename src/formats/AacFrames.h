@@ -1,5 +1,5 @@
 #pragma once
-// AAC sound as the stream-copy join needs it: what a stream's AudioSpecificConfig or ADTS
+// AAC sound: what a stream's AudioSpecificConfig or ADTS
 // header says of its frames, and silent AAC-LC frames built bit by bit (every channel element
 // of the channel configuration with no scale factor bands, hence no spectral data).
 #include <cstddef>
