@@ -295,7 +295,13 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
   for (const std::string& f : files) expect.Pictures += test::DecodedPictures(f);
   expect.Seconds = expect.SoundEnd = joinPoint;
   expect.Tolerance = 2 * tolerance;
-  EXPECT_EQ(test::PeerComplaints(out, expect), std::vector<std::string>{});
+  std::vector<std::string> complaints = test::PeerComplaints(out, expect);
+  // GStreamer times decoded ADPCM at about half its length, an ffmpeg-made source's as well
+  // (1.02 s of it ends at 0.53 s); it decodes every block.
+  if (GetParam().Codec.rfind("adpcm", 0) == 0)
+    std::erase_if(complaints,
+                  [](const std::string& C) { return C.rfind("GStreamer: sound ends at", 0) == 0; });
+  EXPECT_EQ(complaints, std::vector<std::string>{});
   // Players time sound by its packets: the last one ends where the decoded sound does, and
   // where the pictures do; mpv believes that length too.
   const double soundStart = static_cast<double>(a.Start) * a.Scale / a.Rate;
@@ -340,6 +346,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
                       TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "-q:a 2", 1, true},
+                      // ADPCM blocks of 1024 bytes: 2036 (MS) and 2041 (IMA) samples each
+                      TSyncCase{"adpcm_ms", false, 2036.0 / 44100 / 2},
+                      TSyncCase{"adpcm_ima_wav", false, 2041.0 / 44100 / 2},
                       // 5.1: silent frames code a centre, surrounds and LFE
                       TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"},
                       // AAC-LC: raw frames after an AudioSpecificConfig, one a chunk
