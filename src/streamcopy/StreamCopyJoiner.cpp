@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "join/OutputCheck.h"
@@ -129,6 +130,59 @@ void TAVIFileJoiner::Execute() {
     throw;
   }
   FWriter.CloseFile();
+}
+
+std::string TAVIFileJoiner::SoundGapProblem(const std::vector<std::string>& Files,
+                                            size_t HeaderFile) {
+  if (HeaderFile >= Files.size()) return "";
+  TAVIFileReader reader;
+  TAVIStreamHeader kept;
+  std::string format;
+  {
+    TReaderPass pass(reader, Files[HeaderFile], true);
+    const TAVIStream* audio = reader.AudioStream();
+    if (!audio) return "";
+    kept = audio->Header;
+    format = audio->Format;
+  }
+  if (TSilenceMaker(format, kept).Kind() != TSilenceMaker::TKind::None) return "";
+  const std::string cannot = ": a copy cannot fill that gap with silence in the sound format of " +
+                             Files[HeaderFile] +
+                             ", so the sound of the files after it would play early";
+  for (size_t i = 0; i < Files.size(); ++i) {
+    const std::string& file = Files[i];
+    TReaderPass pass(reader, file, true);
+    const TAVIStreamHeader& video = reader.VideoStream()->Header;
+    const TAVIStream* audio = reader.AudioStream();
+    if (!audio && i + 1 < Files.size()) return "The file " + file + " has no sound" + cannot;
+    if (!audio) continue;
+    const TAVIStreamHeader& sound = audio->Header;
+    if (video.Scale == 0 || video.Rate == 0 || sound.Scale == 0 || sound.Rate == 0) continue;
+    // A block: a chunk timed by chunks, else the format's block align in samples.
+    const uint16_t align = audio->Format.size() >= riff::WaveBlockAlignOffset + 2
+                               ? GetLE16(audio->Format.data() + riff::WaveBlockAlignOffset)
+                               : 0;
+    const double tick = static_cast<double>(sound.Scale) / sound.Rate;
+    const double block = sound.SampleSize ? tick * std::max<uint32_t>(1, align / sound.SampleSize) : tick;
+    const double start =
+        sound.Start * tick - static_cast<double>(video.Start) * video.Scale / video.Rate;
+    const double end = (sound.Start + static_cast<double>(sound.Length)) * tick;
+    const double pictures =
+        (video.Start + static_cast<double>(video.Length)) * video.Scale / video.Rate;
+    auto seconds = [](double S) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.2f s", S);
+      return std::string(text);
+    };
+    // The first file's delay stays the output's; after the last file's sound nothing comes.
+    if (i > 0 && start > block)
+      return "The sound of the file " + file + " starts " + seconds(start) + " after its pictures" +
+             cannot;
+    if (i + 1 < Files.size() && pictures - end > block)
+      return "The sound of the file " + file + " ends " + seconds(pictures - end) +
+             " before its pictures" + cannot;
+  }
+  return "";
 }
 
 uint64_t TAVIFileJoiner::SilenceBudget(int64_t SourcesSize) {
