@@ -81,6 +81,9 @@ public:
   // After EndSource: whether the source had sound but none of it lay within its pictures (it
   // starts after the last one, say), so that all of it was left out.
   bool SourceSoundLeftOut() const { return FSourceSoundSeen && !FSourceSoundKept; }
+  // After EndSource: whether a gap of more than a block in the source's sound was left
+  // unfilled (no silence of the format, or past the budget), so that later sound plays early.
+  bool SourceGapLeft() const { return FSourceGapLeft; }
 
   // Silence is never written beyond this many bytes in all (a bound against absurd stream
   // clocks); past it, gaps stay unfilled.
@@ -127,6 +130,7 @@ private:
   int64_t FSkipUnits = 0;         // its sound to leave out before its first picture
   bool FSourceSoundSeen = false;  // its sound reached CopySound
   bool FSourceSoundKept = false;  // some of it was written
+  bool FSourceGapLeft = false;    // silence it needed could not be written
   std::vector<uint8_t> FBlock;
   uint64_t FSilenceBudget = UINT64_MAX;
 };

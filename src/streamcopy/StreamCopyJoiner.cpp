@@ -163,7 +163,8 @@ std::string TAVIFileJoiner::SoundGapProblem(const std::vector<std::string>& File
                                ? GetLE16(audio->Format.data() + riff::WaveBlockAlignOffset)
                                : 0;
     const double tick = static_cast<double>(sound.Scale) / sound.Rate;
-    const double block = sound.SampleSize ? tick * std::max<uint32_t>(1, align / sound.SampleSize) : tick;
+    const double block =
+        sound.SampleSize ? tick * std::max<uint32_t>(1, align / sound.SampleSize) : tick;
     const double start =
         sound.Start * tick - static_cast<double>(video.Start) * video.Scale / video.Rate;
     const double end = (sound.Start + static_cast<double>(sound.Length)) * tick;
@@ -578,6 +579,10 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
                           std::to_string(video.Length) + " frames of the file " + name +
                           " could be read");
   }
+  if (FSoundSync && FSoundSync->SourceGapLeft() && Index + 1 < FFiles.size())
+    FWarnings.push_back("The sound after the file " + name +
+                        " plays early: no silence can be made in the output's sound format to "
+                        "fill what its sound lacks");
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   if (audio && audio->Header.Length > 0 && Sounds == 0)
     FWarnings.push_back("No sound could be read from the file " + name);

@@ -582,6 +582,16 @@ TEST_F(AVIJoin, SoundIsLeftOutWhenDroppedOrWhenTheFirstSourceHasNone) {
   EXPECT_EQ(test::DecodeErrors(Out), "");
   EXPECT_EQ(test::ProbePacketCounts(Out), (std::map<std::string, int>{{"video", 17}}));
   ExpectChunksOf({silent, loud}, true);
+
+  // No silence of WMA can be made: the gap a file without sound leaves is named.
+  const std::string wma = Dir.File("wma.avi"), mute = Dir.File("mute.avi");
+  test::MakeFlashBeepClip(wma, 1, 1, "wmav2");
+  test::MakeFlashBeepClip(mute, 1, 1, "pcm_s16le", "-an");
+  Join({wma, mute, wma});
+  EXPECT_EQ(Warnings, std::vector<std::string>{"The sound after the file " + mute +
+                                               " plays early: no silence can be made in the "
+                                               "output's sound format to fill what its sound "
+                                               "lacks"});
 }
 
 // Pictures among the first N chunks that a join of Files hands out, each source's in time order.
