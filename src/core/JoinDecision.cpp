@@ -94,9 +94,22 @@ std::string EngineRefuses(const TStreamTarget& Target) {
 
 }  // namespace
 
+// Why a copy with the sound of file HeaderFile would put some file's sound out of step, or
+// empty; a file that cannot be read now is the join's own failure to report.
+static std::string CopySoundGap(const TFileInfoList& Infos, size_t HeaderFile) {
+  std::vector<std::string> names;
+  for (const TVideoFileInfo* info : Infos) names.push_back(info->FileName);
+  try {
+    return TAVIFileJoiner::SoundGapProblem(names, HeaderFile);
+  } catch (const Exception&) {
+    return "";
+  }
+}
+
 TConversionFacts DecideConversion(const TFileInfoList& Infos) {
   TConversionFacts facts = GetConversionFacts(Infos);
-  if (Infos.empty() || !(facts.ConvertsPictures || facts.ConvertsSound)) return facts;
+  if (Infos.empty() || !(facts.ConvertsPictures || facts.ConvertsSound || facts.KeepsSound))
+    return facts;
   // The engine is asked about the very streams the join makes it continue: the header file's,
   // with their first chunks, the sound timed as the copied files' sound makes the join time it.
   TAVIFileReader reader;
@@ -119,11 +132,22 @@ TConversionFacts DecideConversion(const TFileInfoList& Infos) {
                              ? EngineRefuses(StreamTargetOf(false, out.SoundHeader, out.SoundFormat,
                                                             out.FirstSound))
                              : "no sound";
+    reader.Close();
+    if (facts.Impossible.empty() && out.HasSound)
+      facts.Impossible = CopySoundGap(Infos, facts.HeaderFile);
   } catch (const Exception& E) {
     facts.Impossible = E.what();
   }
   reader.Close();
   return facts;
+}
+
+std::string SoundLeftOutText(const std::string& Gap) {
+  return "The sound is left out. " + Gap + ".";
+}
+
+std::string RecompressedForSoundText(const std::string& Gap) {
+  return "The files are recompressed to keep their sound in step. " + Gap + ".";
 }
 
 std::string ConversionImpossibleText(const TConversionFacts& Facts) {
@@ -142,7 +166,7 @@ std::string ConversionNoteText(const TConversionFacts& Facts) {
 std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos) {
   const TJoinFacts facts = GetJoinFacts(Infos);
   std::vector<std::string> ways(Infos.size(), "copied");
-  if (DefaultJoinWORecomp(facts)) return ways;
+  if (DefaultJoinWORecomp(facts) && CopySoundGap(Infos, 0).empty()) return ways;
   const TConversionFacts conversion = DecideConversion(Infos);
   for (size_t i = 0; i < Infos.size(); ++i) {
     const TSourcePlan& plan = conversion.Plans[i];
@@ -225,6 +249,13 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
   TConversionFacts conversion;
   bool convert = false;
   std::string fallback;
+  // A copy with sound must keep every file's sound in step: where a gap cannot be filled with
+  // silence, the copy leaves the sound out when asked for, and is not proposed otherwise.
+  std::string gap;
+  if (facts.CanJoinWORecomp && !facts.DropAudio && Choices.Mode != TJoinMode::Recompress &&
+      Choices.Mode != TJoinMode::Convert)
+    gap = CopySoundGap(infos, 0);
+  if (!gap.empty() && Choices.Mode == TJoinMode::Default) copy = false;
   if (Choices.Mode == TJoinMode::Copy) {
     if (!facts.CanJoinWORecomp) {
       std::string text = "The files cannot be copied into one, as their pictures differ:";
@@ -267,10 +298,12 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
     decision.Notes.insert(decision.Notes.end(), conversion.Rows.begin(), conversion.Rows.end());
   } else if (copy) {
     if (!fallback.empty()) decision.Notes.push_back(fallback);
-    request.DropAudio = facts.DropAudio;
+    request.DropAudio = facts.DropAudio || !gap.empty();
     if (facts.DropAudio && !facts.NoAudio) decision.Notes.push_back(cNoteWithoutSound);
+    if (!gap.empty()) decision.Notes.push_back(SoundLeftOutText(gap));
   } else {
     if (!fallback.empty()) decision.Notes.push_back(fallback);
+    if (!gap.empty() && fallback.empty()) decision.Notes.push_back(RecompressedForSoundText(gap));
     std::string note;
     request.Recompression = DecideRecompression(infos, Choices.Recompression, &note);
     if (!note.empty()) decision.Notes.push_back(note);

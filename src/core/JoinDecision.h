@@ -105,6 +105,10 @@ TConversionFacts DecideConversion(const TFileInfoList& Infos);
 
 // The note beside the choice: which files will be converted and why, or why it cannot be done.
 std::string ConversionNoteText(const TConversionFacts& Facts);
+// Where a copy would leave a file's sound out of step (Gap says which and why): the note of a
+// copy that leaves the sound out, and of a join recompressed instead of copied.
+std::string SoundLeftOutText(const std::string& Gap);
+std::string RecompressedForSoundText(const std::string& Gap);
 // What a join says when it does not convert because it cannot: "Only the files that differ
 // cannot be converted: " + the reason.
 std::string ConversionImpossibleText(const TConversionFacts& Facts);

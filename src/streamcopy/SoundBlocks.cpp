@@ -62,6 +62,10 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, const TAVIStreamHeader& 
     case riff::waveAacMp:
       SetUpAac(Format, Header);
       break;
+    case riff::waveMsAdpcm:
+    case riff::waveImaAdpcm:
+      SetUpAdpcm(tag, word(riff::WaveChannelsOffset), Header);
+      break;
     default:
       FKind = TKind::None;
   }
@@ -69,6 +73,28 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, const TAVIStreamHeader& 
   const uint32_t sampleSize = Header.SampleSize;
   if (FKind == TKind::Samples && sampleSize > FBlockAlign && sampleSize % FBlockAlign == 0)
     FBlockAlign = sampleSize;
+}
+
+void TSilenceMaker::SetUpAdpcm(uint16_t Tag, uint16_t Channels, const TAVIStreamHeader& Header) {
+  // Each block begins with a header per channel: MS ADPCM's predictor (1 byte), delta and two
+  // first samples (2 bytes each); IMA ADPCM's first sample, step index and a reserved byte.
+  const uint32_t headerBytes = (Tag == riff::waveMsAdpcm ? 7u : 4u) * Channels;
+  if (Channels == 0 || FBlockAlign <= headerBytes) return;
+  // Zero first samples, the smallest step (MS ADPCM: predictor 0, delta 16) and zero codes
+  // after them decode to zeros.
+  std::vector<uint8_t> block(FBlockAlign, 0);
+  if (Tag == riff::waveMsAdpcm)
+    for (uint32_t c = 0; c < Channels; ++c) block[Channels + 2 * c] = 16;
+  if (Header.SampleSize == 0) {
+    // One block a chunk, timed like a frame.
+    FKind = TKind::Frames;
+    FFrames = TFrames::Blocks;
+    FSilentFrame = std::move(block);
+    FHaveHeader = true;
+  } else {
+    FKind = TKind::Samples;
+    FSilentBlock = std::move(block);
+  }
 }
 
 void TSilenceMaker::SetUpAac(const std::string& Format, const TAVIStreamHeader& Header) {
@@ -106,7 +132,8 @@ void TSilenceMaker::SetUpAac(const std::string& Format, const TAVIStreamHeader& 
 
 uint32_t TSilenceMaker::FrameAt(const uint8_t* P, size_t Avail) const {
   if (FFrames == TFrames::Ac3) return Ac3FrameSize(P, Avail);
-  if (FFrames == TFrames::Aac) return 0;  // one frame a chunk: cuts fall between chunks
+  // One frame a chunk: cuts fall between chunks.
+  if (FFrames == TFrames::Aac || FFrames == TFrames::Blocks) return 0;
   TMpegAudioHeader h;
   return ParseMpegAudioHeader(P, Avail, h) ? h.FrameSize : 0;
 }
@@ -191,7 +218,13 @@ void TSilenceMaker::LearnMpeg(const uint8_t* Data, uint32_t Size) {
 }
 
 void TSilenceMaker::Samples(std::vector<uint8_t>& Block, uint32_t Bytes) const {
-  Block.assign(Bytes, FSilentByte);
+  if (FSilentBlock.empty()) {
+    Block.assign(Bytes, FSilentByte);
+    return;
+  }
+  Block.clear();
+  while (Block.size() + FSilentBlock.size() <= Bytes)
+    Block.insert(Block.end(), FSilentBlock.begin(), FSilentBlock.end());
 }
 
 uint32_t TSilenceMaker::NextFrameSize() const {

@@ -13,7 +13,9 @@
 namespace rw {
 
 // Makes silence for one sound stream, from its format ('strf') and its stream header. PCM
-// (also float and extensible PCM), A-law and mu-law get silent samples; MPEG audio and AC-3 get
+// (also float and extensible PCM), A-law and mu-law get silent samples, MS and IMA ADPCM blocks
+// of the format's block align that decode to zeros (as samples of that size, or one a chunk
+// where the stream is timed by chunks); MPEG audio and AC-3 get
 // silent frames once a frame of the stream has been seen (Learn). AAC-LC timed one frame a
 // chunk (sample size 0, Scale/Rate the time of 1024 samples) gets silent frames: raw ones made
 // from the AudioSpecificConfig in the format, or ADTS ones with the header of the stream's
@@ -26,7 +28,7 @@ public:
   TSilenceMaker(const std::string& Format, const TAVIStreamHeader& Header);
 
   TKind Kind() const { return FKind; }
-  // Bytes of one sample of all channels (PCM kinds).
+  // Bytes of one sample of all channels (PCM kinds; an ADPCM block).
   uint32_t BlockAlign() const { return FBlockAlign; }
   // Takes the frame header of the stream from a chunk of it, until one is found.
   void Learn(const uint8_t* Data, uint32_t Size);
@@ -45,7 +47,7 @@ public:
   int64_t NearestFrameBoundary(const uint8_t* Data, uint32_t Size, uint64_t Wanted) const;
 
 private:
-  enum class TFrames { Mpeg, Ac3, Aac };
+  enum class TFrames { Mpeg, Ac3, Aac, Blocks };
   // Size of the frame at P of this stream's kind, 0 when there is none.
   uint32_t FrameAt(const uint8_t* P, size_t Avail) const;
   void LearnMpeg(const uint8_t* Data, uint32_t Size);
@@ -54,13 +56,17 @@ private:
   // AAC: the format's AudioSpecificConfig, when it gives plain AAC-LC at the format's rate
   // and Header times one frame a chunk (Kind None otherwise).
   void SetUpAac(const std::string& Format, const TAVIStreamHeader& Header);
+  // MS and IMA ADPCM: a silent block of the format's block align and channels (Kind None when
+  // the block cannot hold their headers).
+  void SetUpAdpcm(uint16_t Tag, uint16_t Channels, const TAVIStreamHeader& Header);
 
   TKind FKind = TKind::None;
   TFrames FFrames = TFrames::Mpeg;
   uint32_t FBlockAlign = 1;
   uint8_t FSilentByte = 0;
   bool FHaveHeader = false;
-  std::vector<uint8_t> FSilentFrame;  // the silent AC-3 or AAC frame, made once
+  std::vector<uint8_t> FSilentFrame;  // the silent AC-3, AAC or ADPCM frame, made once
+  std::vector<uint8_t> FSilentBlock;  // ADPCM timed by bytes: one silent block
   uint32_t FSampleRate = 0;           // AAC: the format's sample rate
   bool FFirstChunkSeen = false;       // AAC: whether its frames are ADTS frames is known
   TMpegAudioHeader FHeader;

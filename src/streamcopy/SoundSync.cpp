@@ -94,7 +94,7 @@ void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHead
   FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video);
   FStartPending = true;
   FSkipUnits = 0;
-  FSourceSoundSeen = FSourceSoundKept = false;
+  FSourceSoundSeen = FSourceSoundKept = FSourceGapLeft = false;
   FFrame.clear();
 }
 
@@ -107,6 +107,18 @@ void TSoundSync::PlaceSourceStart(const TWrite& Write) {
     WriteSilence(gap, Write);
   else
     FSkipUnits = -gap;
+}
+
+void TSoundSync::WriteDueSilence(bool SoundOver, const TWrite& Write) {
+  if (!FEnabled) return;
+  int64_t target = UnitsAt(PictureTime(FPictures));
+  if (!SoundOver) {
+    if (!FStartPending) return;
+    // Up to where the source's sound starts; the first chunk then places it exactly.
+    target = std::min({target, UnitsAt(PictureTime(FFirstPicture) + FDelay), FEndUnits});
+  }
+  const int64_t gap = target - static_cast<int64_t>(FUnits);
+  if (gap > 0) WriteSilence(gap, Write);
 }
 
 uint32_t TSoundSync::CutBytes(const uint8_t* Data, uint32_t Size, int64_t Units) const {
@@ -210,6 +222,8 @@ void TSoundSync::EndSource(const TWrite& Write) {
 void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
   // Without a silent block of this format (or past the budget) the gap stays: sound after it
   // comes that much early, until a later cut at a source's last picture puts it back in step.
+  // Frames of a kind whose header is not known yet: the gap waits for the first one.
+  if (FSilence.Kind() != TSilenceMaker::TKind::None && !FSilence.Ready()) return;
   int64_t left = Units;
   // Each chunk also costs its header and its index entries in the output.
   constexpr uint64_t ChunkOverhead = 8 + 16 + 8;
@@ -244,11 +258,14 @@ void TSoundSync::WriteSilence(int64_t Units, const TWrite& Write) {
     while (left > 0) {
       const uint32_t next = FSilence.NextFrameSize();
       if (next > MaxBlock || next > FSilenceBudget) break;
-      if (FSampleSize != 0 && static_cast<uint64_t>(left) * 2 < next) break;
+      if (FSampleSize != 0 && static_cast<uint64_t>(left) * 2 < next) return;
       FSilence.NextFrame(FBlock);
       if (!emit(static_cast<uint32_t>(FBlock.size()))) break;
     }
   }
+  // What is left beyond a block (a chunk, or the format's block) stays a gap.
+  const int64_t block = FSampleSize ? std::max(FSilence.BlockAlign(), FSampleSize) : 1;
+  if (left > block) FSourceGapLeft = true;
 }
 
 }  // namespace rw

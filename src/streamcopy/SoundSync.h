@@ -60,6 +60,11 @@ public:
   }
   // One picture of the source was written.
   void PictureWritten() { ++FPictures; }
+  // After a picture: the silence that is due by now, while the source's sound has not begun
+  // (its start delay) or is over (SoundOver: no sound left, or none at all), so that silence
+  // lies interleaved with the pictures it plays with, a picture's time at most a chunk, as
+  // players that read the file in order need.
+  void WriteDueSilence(bool SoundOver, const TWrite& Write);
   // One sound chunk of the source, in time order: writes what of it belongs with the
   // source's pictures, after any silence that must come first.
   void CopySound(const uint8_t* Data, uint32_t Size, bool KeyFrame, const TWrite& Write);
@@ -76,6 +81,9 @@ public:
   // After EndSource: whether the source had sound but none of it lay within its pictures (it
   // starts after the last one, say), so that all of it was left out.
   bool SourceSoundLeftOut() const { return FSourceSoundSeen && !FSourceSoundKept; }
+  // After EndSource: whether a gap of more than a block in the source's sound was left
+  // unfilled (no silence of the format, or past the budget), so that later sound plays early.
+  bool SourceGapLeft() const { return FSourceGapLeft; }
 
   // Silence is never written beyond this many bytes in all (a bound against absurd stream
   // clocks); past it, gaps stay unfilled.
@@ -122,6 +130,7 @@ private:
   int64_t FSkipUnits = 0;         // its sound to leave out before its first picture
   bool FSourceSoundSeen = false;  // its sound reached CopySound
   bool FSourceSoundKept = false;  // some of it was written
+  bool FSourceGapLeft = false;    // silence it needed could not be written
   std::vector<uint8_t> FBlock;
   uint64_t FSilenceBudget = UINT64_MAX;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "join/OutputCheck.h"
@@ -10,6 +11,8 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "formats/PictureKinds.h"
+#include "formats/VideoCodecs.h"
+#include "streamcopy/PackedPictures.h"
 
 namespace rw {
 
@@ -65,6 +68,18 @@ std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& 
   return {};
 }
 
+// Whether the last chunk of a video stream holds two packed pictures.
+bool EndsPacked(const TAVIFileReader& Reader, const TAVIStream& Video) {
+  TAVIIndexEntry entry;
+  const uint32_t count = Video.ChunkCount();
+  if (count == 0 || !Video.GetIndexEntry(count - 1, entry) || entry.FilePos < 0 ||
+      entry.Size > Reader.GetFileSize() - entry.FilePos)
+    return false;
+  std::vector<uint8_t> data(entry.Size);
+  return Video.ReadChunk(count - 1, data.data()) &&
+         TPictureUnpacker::IsPacked(data.data(), entry.Size);
+}
+
 // Pictures per second of a video stream's header; 0 when it names none.
 double RateOf(const TAVIStreamHeader& Video) {
   return Video.Scale && Video.Rate ? static_cast<double>(Video.Rate) / Video.Scale : 0;
@@ -115,6 +130,60 @@ void TAVIFileJoiner::Execute() {
     throw;
   }
   FWriter.CloseFile();
+}
+
+std::string TAVIFileJoiner::SoundGapProblem(const std::vector<std::string>& Files,
+                                            size_t HeaderFile) {
+  if (HeaderFile >= Files.size()) return "";
+  TAVIFileReader reader;
+  TAVIStreamHeader kept;
+  std::string format;
+  {
+    TReaderPass pass(reader, Files[HeaderFile], true);
+    const TAVIStream* audio = reader.AudioStream();
+    if (!audio) return "";
+    kept = audio->Header;
+    format = audio->Format;
+  }
+  if (TSilenceMaker(format, kept).Kind() != TSilenceMaker::TKind::None) return "";
+  const std::string cannot = ": a copy cannot fill that gap with silence in the sound format of " +
+                             Files[HeaderFile] +
+                             ", so the sound of the files after it would play early";
+  for (size_t i = 0; i < Files.size(); ++i) {
+    const std::string& file = Files[i];
+    TReaderPass pass(reader, file, true);
+    const TAVIStreamHeader& video = reader.VideoStream()->Header;
+    const TAVIStream* audio = reader.AudioStream();
+    if (!audio && i + 1 < Files.size()) return "The file " + file + " has no sound" + cannot;
+    if (!audio) continue;
+    const TAVIStreamHeader& sound = audio->Header;
+    if (video.Scale == 0 || video.Rate == 0 || sound.Scale == 0 || sound.Rate == 0) continue;
+    // A block: a chunk timed by chunks, else the format's block align in samples.
+    const uint16_t align = audio->Format.size() >= riff::WaveBlockAlignOffset + 2
+                               ? GetLE16(audio->Format.data() + riff::WaveBlockAlignOffset)
+                               : 0;
+    const double tick = static_cast<double>(sound.Scale) / sound.Rate;
+    const double block =
+        sound.SampleSize ? tick * std::max<uint32_t>(1, align / sound.SampleSize) : tick;
+    const double start =
+        sound.Start * tick - static_cast<double>(video.Start) * video.Scale / video.Rate;
+    const double end = (sound.Start + static_cast<double>(sound.Length)) * tick;
+    const double pictures =
+        (video.Start + static_cast<double>(video.Length)) * video.Scale / video.Rate;
+    auto seconds = [](double S) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.2f s", S);
+      return std::string(text);
+    };
+    // The first file's delay stays the output's; after the last file's sound nothing comes.
+    if (i > 0 && start > block)
+      return "The sound of the file " + file + " starts " + seconds(start) + " after its pictures" +
+             cannot;
+    if (i + 1 < Files.size() && pictures - end > block)
+      return "The sound of the file " + file + " ends " + seconds(pictures - end) +
+             " before its pictures" + cannot;
+  }
+  return "";
 }
 
 uint64_t TAVIFileJoiner::SilenceBudget(int64_t SourcesSize) {
@@ -358,7 +427,12 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   // Converted sound starts with the source's first picture: no delay against it.
   const TAVIStreamHeader& syncVideo = pictures ? FOut.VideoHeader : vh;
   const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
-  if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, pictureCount);
+  // Copied packed pictures are unpacked; a last chunk that holds two pictures gives the source
+  // one picture more than it has chunks, and its sound is kept to the end of that one too.
+  const bool unpack = !pictures && VideoCodecOf(compression) == TVideoCodec::Mpeg4Visual;
+  TPictureUnpacker unpacker(unpack);
+  const uint32_t syncPictures = pictureCount + (unpack && EndsPacked(FReader, *video) ? 1 : 0);
+  if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, syncPictures);
   const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
     FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
   };
@@ -371,12 +445,26 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   enum class TNext { Picture, DueSound, RestOfSound } next = TNext::Picture;
   bool soundLeft = copySound || sound;
   uint32_t nextPicture = 0, nextSound = 0;  // what is copied of each stream, by its index
+  uint32_t soundGiven = 0;                  // sound chunks up to the last one copied
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
   std::vector<uint8_t> converted;
   uint32_t frames = 0, sounds = 0;
   FSourceDone = 0;
   FSourceCount = ownOrder ? vh.Length : pictureCount;
   bool reportDue = false, cancelled = false;
+  const TPictureUnpacker::TEmit writePicture = [&](const uint8_t* Data, uint32_t Size, bool Key) {
+    FWriter.WriteChunk(VideoOut, Data, Key, Size);
+    if (FSoundSync) {
+      FSoundSync->PictureWritten();
+      // The sound of a source copied whole is over once its last chunk came by.
+      const bool soundOver = ownOrder ? !audio || soundGiven >= audio->ChunkCount() : !soundLeft;
+      FSoundSync->WriteDueSilence(soundOver, writeSound);
+    }
+    ++frames;
+    ++FPicturesWritten;
+    ++FFramesCopied;
+    ++FSourceDone;
+  };
   if (ownOrder) FReader.ResetChunkCursors();
   for (;;) {
     if (reportDue) {
@@ -401,6 +489,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
       stream = audio;
       chunk = nextSound++;
     } else if (next == TNext::DueSound) {
+      if (FSoundSync && !soundLeft) FSoundSync->WriteDueSilence(true, writeSound);
       next = TNext::Picture;
       reportDue = true;
       continue;
@@ -454,20 +543,17 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     }
 
     if (stream == video) {
-      FWriter.WriteChunk(VideoOut, data, key, size);
-      if (FSoundSync) FSoundSync->PictureWritten();
-      ++frames;
-      ++FPicturesWritten;
-      ++FFramesCopied;
-      ++FSourceDone;
+      unpacker.Put(data, size, key, writePicture);
       if (!ownOrder) next = TNext::DueSound;
     } else {
+      soundGiven = std::max(soundGiven, chunk + 1);
       FSoundSync->CopySound(data, size, key, writeSound);
       ++sounds;
     }
     if (ownOrder) reportDue = true;
   }
   // Also a source cut short or a cancelled join ends with sound up to its last picture.
+  if (!cancelled) unpacker.Finish(writePicture);
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
   // Converted pictures are as many as the output's rate makes of the source's length.
@@ -493,6 +579,10 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
                           std::to_string(video.Length) + " frames of the file " + name +
                           " could be read");
   }
+  if (FSoundSync && FSoundSync->SourceGapLeft() && Index + 1 < FFiles.size())
+    FWarnings.push_back("The sound after the file " + name +
+                        " plays early: no silence can be made in the output's sound format to "
+                        "fill what its sound lacks");
   const TAVIStream* audio = FHasAudioOut ? FReader.AudioStream() : nullptr;
   if (audio && audio->Header.Length > 0 && Sounds == 0)
     FWarnings.push_back("No sound could be read from the file " + name);

@@ -86,6 +86,13 @@ public:
   static TOutputStreams OutputStreams(const TAVIFileReader& Reader, bool SoundByFrames,
                                       bool DropAudio);
 
+  // Why a copy whose sound takes the format of file HeaderFile of Files would put some file's
+  // sound out of step with its pictures: no silence of that format can be made (WMA, HE-AAC
+  // and others), and the file has no sound, or sound that starts later or ends earlier than its
+  // pictures by more than a block of it, by its headers. Names that file and says why; empty
+  // when no such gap is found or silence can fill it.
+  static std::string SoundGapProblem(const std::vector<std::string>& Files, size_t HeaderFile);
+
   // An output that may reach this many bytes gets OpenDML indexes beside 'idx1', so that the
   // 'AVIX' parts past 1 GiB, which 'idx1' does not reach, are indexed too.
   static constexpr int64_t OpenDMLThreshold = 943718400;

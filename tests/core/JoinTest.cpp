@@ -221,6 +221,41 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   EXPECT_TRUE(d.Request.DropAudio);
   EXPECT_EQ(d.Notes, std::vector<std::string>{cNoteWithoutSound});
 
+  // WMA has no silence a copy can make: no copy or conversion is proposed that would play the
+  // sound after a file without sound, or after sound that ends early, too early; the notes name
+  // that file. A copy asked for leaves the sound out.
+  const std::string wma = Dir.File("wma.avi"), shortWma = Dir.File("short-wma.avi"),
+                    mute = Dir.File("mute.avi");
+  test::MakeFlashBeepClip(wma, 2, 2, "wmav2");
+  test::MakeFlashBeepClip(shortWma, 2, 1.2, "wmav2");
+  test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
+  choices.Mode = TJoinMode::Default;
+  d = DecideJoin(List({wma, mute, wma}), choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  ASSERT_FALSE(d.Notes.empty());
+  EXPECT_NE(d.Notes[0].find("The file " + mute + " has no sound: a copy cannot fill that gap"),
+            std::string::npos)
+      << d.Notes[0];
+  d = DecideJoin(List({shortWma, wma}), choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  ASSERT_EQ(d.Notes.size(), 1u);
+  const std::string gap = "The sound of the file " + shortWma + " ends 0.";
+  const std::string note = RecompressedForSoundText(gap);  // the gap's text, then "."
+  EXPECT_EQ(d.Notes[0].rfind(note.substr(0, note.size() - 1), 0), 0u) << d.Notes[0];
+  EXPECT_NE(d.Notes[0].find(" s before its pictures: a copy cannot fill that gap with silence in "
+                            "the sound format of " +
+                            shortWma),
+            std::string::npos);
+  EXPECT_EQ(JoinWayTexts(FList.Infos()),
+            (std::vector<std::string>{"recompressed", "recompressed"}));
+  EXPECT_TRUE(DecideJoin(List({wma, shortWma}), choices).Request.JoinWORecomp);
+  choices.Mode = TJoinMode::Copy;
+  d = DecideJoin(List({shortWma, wma}), choices);
+  EXPECT_TRUE(d.Request.JoinWORecomp);
+  EXPECT_TRUE(d.Request.DropAudio);
+  ASSERT_EQ(d.Notes.size(), 1u);
+  EXPECT_EQ(d.Notes[0].rfind("The sound is left out. The sound of the file " + shortWma, 0), 0u);
+
   // An existing output is replaced only when the user agreed; the question has the dialog's
   // two lines and the terminal's one.
   test::WriteFileBytes(Out, "an older output");

@@ -4,6 +4,7 @@
 // flash as it does in that source.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -82,6 +83,32 @@ double LastSoundPacketEnd(const std::string& FileName) {
     if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &duration) == 2)
       end = std::max(end, pts + duration);
   return end;
+}
+
+// The longest time the file holds of one stream alone: a run of chunks, in file order, with
+// no chunk of the other stream between them.
+double LongestLoneStretch(const std::string& FileName) {
+  TAVIFileReader reader;
+  reader.Open(FileName, false);
+  std::vector<std::pair<int64_t, double>> chunks;  // position; seconds, sound negative
+  for (const TAVIStream* s : {reader.VideoStream(), reader.AudioStream()}) {
+    const TAVIStreamHeader& h = s->Header;
+    for (uint32_t i = 0; i < s->ChunkCount(); ++i) {
+      TAVIIndexEntry e;
+      s->GetIndexEntry(i, e);
+      const double units = h.SampleSize ? static_cast<double>(e.Size) / h.SampleSize : 1;
+      chunks.emplace_back(e.FilePos,
+                          units * h.Scale / h.Rate * (s == reader.VideoStream() ? 1 : -1));
+    }
+  }
+  std::sort(chunks.begin(), chunks.end());
+  double longest = 0, run = 0;
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    const bool same = i > 0 && (chunks[i].second < 0) == (chunks[i - 1].second < 0);
+    run = (same ? run : 0) + std::fabs(chunks[i].second);
+    longest = std::max(longest, run);
+  }
+  return longest;
 }
 
 struct TSyncCase {
@@ -210,9 +237,10 @@ protected:
       }
       const test::TDecodedSound own = test::DecodeSound(Files[i]);
       if (i > From) {
+        // The end before and the start after each within half a block: together up to one.
         const double quietAfter = test::LongestQuiet(own, 0, Near);
         EXPECT_LE(test::LongestQuiet(joinedSound, joinPoint - Near, joinPoint + Near),
-                  quietBefore + quietAfter + tolerance + 1e-3)
+                  quietBefore + quietAfter + 2 * tolerance + 1e-3)
             << "sources " << i - 1 << " and " << i << " joined at " << joinPoint << " s";
       }
       quietBefore = test::LongestQuiet(own, length - Near, length);
@@ -231,7 +259,8 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
   const std::string delayed = Clip("delayed", 2, 0.3), longer = Clip("longer", 3),
                     shorter = Clip("shorter", 1.4), plain = Clip("plain", 2),
                     mute = Dir.File("mute.avi");
-  test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
+  // Long enough that its silence, written in one piece, makes mencoder stop reading there.
+  test::MakeFlashBeepClip(mute, 4, 4, "pcm_s16le", "-an");
   const std::vector<std::string> files = {delayed, longer, mute, shorter, delayed, plain, longer};
   const std::string out = Dir.File("out.avi");
   EXPECT_TRUE(Join(files, out).empty());
@@ -258,13 +287,22 @@ TEST_P(JoinSync, EveryJoinPointKeepsEachSourcesBeepWithItsFlash) {
 
   // The first source's delay is silence at the start, not a Start that some players ignore.
   EXPECT_EQ(a.Start, 0u);
+  // Silence lies interleaved with its pictures as sound does (a source's start delay comes in
+  // one piece before its first sound chunk, here 0.3 s).
+  EXPECT_LT(LongestLoneStretch(out), 0.5);
   // Every player and tool reads it whole: each source's pictures, and the sound to the last
   // picture, within a compressed frame where one is cut.
   test::TPeerExpectation expect;
   for (const std::string& f : files) expect.Pictures += test::DecodedPictures(f);
   expect.Seconds = expect.SoundEnd = joinPoint;
   expect.Tolerance = 2 * tolerance;
-  EXPECT_EQ(test::PeerComplaints(out, expect), std::vector<std::string>{});
+  std::vector<std::string> complaints = test::PeerComplaints(out, expect);
+  // GStreamer times decoded ADPCM at about half its length, an ffmpeg-made source's as well
+  // (1.02 s of it ends at 0.53 s); it decodes every block.
+  if (GetParam().Codec.rfind("adpcm", 0) == 0)
+    std::erase_if(complaints,
+                  [](const std::string& C) { return C.rfind("GStreamer: sound ends at", 0) == 0; });
+  EXPECT_EQ(complaints, std::vector<std::string>{});
   // Players time sound by its packets: the last one ends where the decoded sound does, and
   // where the pictures do; mpv believes that length too.
   const double soundStart = static_cast<double>(a.Start) * a.Scale / a.Rate;
@@ -309,6 +347,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "", 4},
                       TSyncCase{"mp3", true, 1152.0 / 44100 / 2, true},
                       TSyncCase{"libmp3lame", true, 1152.0 / 44100 / 2, false, "-q:a 2", 1, true},
+                      // ADPCM blocks of 1024 bytes: 2036 (MS) and 2041 (IMA) samples each
+                      TSyncCase{"adpcm_ms", false, 2036.0 / 44100 / 2},
+                      TSyncCase{"adpcm_ima_wav", false, 2041.0 / 44100 / 2},
                       // 5.1: silent frames code a centre, surrounds and LFE
                       TSyncCase{"ac3", false, 1536.0 / 44100 / 2, false, "-ac 6"},
                       // AAC-LC: raw frames after an AudioSpecificConfig, one a chunk

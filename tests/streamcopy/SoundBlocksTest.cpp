@@ -92,6 +92,58 @@ TEST(SoundBlocks, SilentAacFramesDecodeToZerosInEveryChannel) {
   }
 }
 
+// Silent MS and IMA ADPCM blocks, in mono and stereo, timed by bytes as ffmpeg writes them or
+// one block a chunk, decode in ffmpeg to zeros, a whole block's samples each.
+TEST(SoundBlocks, SilentAdpcmBlocksDecodeToZeros) {
+  test::TTempDir dir;
+  for (const std::string codec : {"adpcm_ms", "adpcm_ima_wav"})
+    for (const int channels : {1, 2})
+      for (const bool byChunks : {false, true}) {
+        const std::string name = codec + std::to_string(channels) + (byChunks ? "-chunks" : "");
+        SCOPED_TRACE(name);
+        const std::string source = dir.File(name + ".avi"), out = dir.File(name + "-silent.avi");
+        test::MakeFlashBeepClip(source, 0.2, 0.2, codec, "-ac " + std::to_string(channels));
+        TAVIFileReader reader;
+        reader.Open(source, true);
+        const TAVIStream& sound = *reader.AudioStream();
+        TAVIStreamHeader header = sound.Header;
+        if (byChunks) header.SampleSize = 0;
+        TSilenceMaker silence(sound.Format, header);
+        const uint32_t align = GetLE16(sound.Format.data() + riff::WaveBlockAlignOffset);
+        std::vector<uint8_t> block;
+        if (byChunks) {
+          ASSERT_EQ(silence.Kind(), TSilenceMaker::TKind::Frames);
+          silence.NextFrame(block);
+        } else {
+          ASSERT_EQ(silence.Kind(), TSilenceMaker::TKind::Samples);
+          ASSERT_EQ(silence.BlockAlign(), align);
+          silence.Samples(block, 3 * align);
+        }
+        ASSERT_EQ(block.size(), byChunks ? align : 3 * align);
+
+        // The source's pictures with 12 silent blocks in place of its sound.
+        test::TAVIBuilder b;
+        b.Main = reader.MainHeader();
+        b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
+        b.AddStream(header, sound.Format);
+        for (const auto& p : test::StreamChunks(source, true))
+          b.AddChunkData(0, p.Data, p.KeyFrame);
+        for (size_t bytes = 0; bytes < 12 * align; bytes += block.size())
+          b.AddChunkData(1, std::string(block.begin(), block.end()));
+        b.Write(out);
+        std::string samples;
+        test::RunCommand(
+            "ffmpeg -nostdin -v error -i " + test::ShellQuote(out) + " -map 0:a -f s16le - 2>&1",
+            &samples);
+        // Samples of a block: after the headers (7 or 4 bytes a channel), two a byte; the MS
+        // header holds two samples, the IMA header one.
+        const bool ms = codec == "adpcm_ms";
+        const size_t perBlock = (align - (ms ? 7 : 4) * channels) * 2 / channels + (ms ? 2 : 1);
+        EXPECT_EQ(samples.size(), 12 * perBlock * channels * 2);
+        EXPECT_TRUE(std::all_of(samples.begin(), samples.end(), [](char s) { return s == 0; }));
+      }
+}
+
 // Only plain AAC-LC timed one frame a chunk gets silence: not HE-AAC (explicit SBR, by its
 // object type or its extension), 960-sample frames, a program config, a config of another rate
 // than the format's, frames timed otherwise, nor chunks without a config or ADTS headers.

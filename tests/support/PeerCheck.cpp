@@ -235,21 +235,33 @@ TComplaints MpvPeer(const std::string& File, const TPeerExpectation& Expect) {
   return c;
 }
 
-// mencoder copies the streams through its own demuxer and counts the pictures it read.
-TComplaints MencoderPeer(const std::string& File, uint32_t VideoChunks) {
+// mencoder copies the streams through its own demuxer, which reads the file in order and stops
+// where one stream runs far ahead of the other: it must take every picture and every byte of
+// sound.
+TComplaints MencoderPeer(const std::string& File, uint32_t VideoChunks, int64_t SoundBytes) {
   TComplaints c;
   if (!Usable("mencoder", "mencoder", c)) return c;
   std::string out;
   RunPeer("mencoder -ovc copy -oac copy -o /dev/null " + ShellQuote(File) + " 2>&1", &out);
   // "Video stream:  60.765 kbit/s  (7595 B/s)  size: 61980 bytes  8.160 secs  204 frames"
+  // "Audio stream: 705.600 kbit/s  (88200 B/s)  size: 441000 bytes  5.000 secs"
+  auto number = [&](const std::string& Line, const std::string& After) -> long {
+    const auto line = out.find(Line);
+    const auto at = line == std::string::npos ? line : out.find(After, line);
+    if (at == std::string::npos || out.find('\n', line) < at) return -1;
+    return std::atol(out.c_str() + at + After.size());
+  };
   const auto line = out.find("Video stream:");
   const auto frames = out.find(" frames", line);
   if (line == std::string::npos || frames == std::string::npos) {
     c.push_back("mencoder: no video stream read");
     return c;
   }
-  const auto number = out.rfind(' ', frames - 1) + 1;
-  CheckCount(c, "mencoder: pictures", std::atol(out.c_str() + number), VideoChunks);
+  const auto count = out.rfind(' ', frames - 1) + 1;
+  CheckCount(c, "mencoder: pictures", std::atol(out.c_str() + count), VideoChunks);
+  if (SoundBytes > 0)
+    CheckCount(c, "mencoder: bytes of sound", number("Audio stream:", "size: "),
+               static_cast<long>(SoundBytes));
   return c;
 }
 
@@ -270,11 +282,17 @@ std::vector<std::string> PeerComplaints(const std::string& FileName,
   // The chunks each stream's index must lead VLC and mencoder to, as our reader finds them.
   std::vector<uint32_t> chunks;
   uint32_t videoChunks = 0;
+  int64_t soundBytes = 0;
   {
     TAVIFileReader reader;
     reader.Open(FileName, false);
     for (int i = 0; i < reader.StreamCount(); ++i) chunks.push_back(reader.Streams(i).ChunkCount());
     if (reader.VideoStream()) videoChunks = reader.VideoStream()->ChunkCount();
+    if (const TAVIStream* sound = reader.AudioStream())
+      for (uint32_t i = 0; i < sound->ChunkCount(); ++i) {
+        TAVIIndexEntry e;
+        if (sound->GetIndexEntry(i, e)) soundBytes += e.Size;
+      }
   }
   // The peers run side by side: each waits mostly on its own start-up or the disk.
   std::vector<std::future<TComplaints>> runs;
@@ -282,7 +300,7 @@ std::vector<std::string> PeerComplaints(const std::string& FileName,
   runs.push_back(std::async(std::launch::async, GStreamerPeer, FileName, Expect));
   runs.push_back(std::async(std::launch::async, VLCPeer, FileName, chunks));
   runs.push_back(std::async(std::launch::async, MpvPeer, FileName, Expect));
-  runs.push_back(std::async(std::launch::async, MencoderPeer, FileName, videoChunks));
+  runs.push_back(std::async(std::launch::async, MencoderPeer, FileName, videoChunks, soundBytes));
   TComplaints all;
   for (auto& run : runs)
     for (std::string& complaint : run.get()) all.push_back(std::move(complaint));
