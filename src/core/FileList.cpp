@@ -279,7 +279,8 @@ void TFileList::UpdateItemDiffs(int Row) {
   TVideoFileInfo& info = *FItems.at(Row).Info;
   const TVideoFileInfo& first = *FItems.front().Info;
   info.VideoMismatch = !SameVideoFormat(info, first);
-  info.AudioMismatch = !SameAudioFormat(info, first);
+  info.AudioMismatch = !JoinableSound(info, first);
+  info.AudioFormatDiffers = !SameAudioFormat(info, first);
 }
 
 void TFileList::UpdateAllDiffs() {

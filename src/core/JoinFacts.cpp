@@ -118,7 +118,7 @@ TConversionFacts GetConversionFacts(const std::vector<const TVideoFileInfo*>& Ro
   facts.HeaderFile = firsts[videoGroup];
   if (!kept.empty()) {
     std::vector<size_t> soundFirsts;
-    const size_t soundGroup = LongestGroup(Rows, kept, SameAudioFormat, &soundFirsts);
+    const size_t soundGroup = LongestGroup(Rows, kept, JoinableSound, &soundFirsts);
     facts.HeaderFile = soundFirsts[soundGroup];
   }
   const TVideoFileInfo& header = *Rows[facts.HeaderFile];
@@ -127,7 +127,7 @@ TConversionFacts GetConversionFacts(const std::vector<const TVideoFileInfo*>& Ro
     const TVideoFileInfo& row = *Rows[i];
     TSourcePlan& plan = facts.Plans[i];
     plan.ConvertPictures = !SameVideo(row, header);
-    plan.ConvertSound = header.HasAudio && row.HasAudio && !SameAudioFormat(row, header);
+    plan.ConvertSound = header.HasAudio && row.HasAudio && !JoinableSound(row, header);
     if (header.HasAudio && (!row.HasAudio || plan.ConvertSound)) facts.KeepsSound = true;
     if (plan.ConvertPictures) facts.ConvertsPictures = true;
     if (plan.ConvertSound) facts.ConvertsSound = true;

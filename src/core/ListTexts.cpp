@@ -142,51 +142,13 @@ std::string ShortRateText(double Rate, const std::string& DecimalSeparator) {
   return WithDecimalSeparator(text, DecimalSeparator);
 }
 
-std::string AudioFormatName(uint16_t FormatTag) {
-  switch (FormatTag) {
-    case riff::wavePCM:
-      return "PCM";
-    case riff::waveMsAdpcm:
-      return "MS ADPCM";
-    case riff::waveFloat:
-      return "32-bit float";
-    case riff::waveALaw:
-      return "A-law";
-    case riff::waveMuLaw:
-      return "u-law";
-    case riff::waveImaAdpcm:
-      return "IMA ADPCM";
-    case riff::waveMpeg:
-      return "MP2";
-    case riff::waveMpegLayer3:
-      return "MP3";
-    case riff::waveAac:
-    case riff::waveHeAac:
-    case riff::waveAacMp:
-      return "AAC";
-    case riff::waveWma2:
-    case riff::waveWmaPro:
-    case riff::waveWmaLossless:
-      return "WMA";
-    case riff::waveAc3:
-      return "AC-3";
-    case riff::waveDts:
-      return "DTS";
-    case riff::waveFormatExtensible:
-      return "extensible";
-    default:
-      break;
-  }
-  char text[16];
-  std::snprintf(text, sizeof text, "format 0x%04X", static_cast<unsigned>(FormatTag));
-  return text;
-}
-
 namespace {
 
 std::string ChannelsText(unsigned Channels) {
   if (Channels == 1) return "Mono";
   if (Channels == 2) return "Stereo";
+  if (Channels == 6) return "5.1";
+  if (Channels == 8) return "7.1";
   return std::to_string(Channels) + " channels";
 }
 
@@ -202,19 +164,18 @@ std::string Against(const std::string& Row, const std::string& First) {
   return Row + "; the first file has " + First;
 }
 
-// Sound whose bits per sample a listener would care about: PCM and float, plain or extensible.
-bool PlainSamples(uint16_t FormatTag) {
-  return FormatTag == riff::wavePCM || FormatTag == riff::waveFloat ||
-         FormatTag == riff::waveFormatExtensible;
+// The codec of the sound: the sub-format's for an extensible format.
+uint16_t SoundTag(const TVideoFileInfo& Info) {
+  return Info.AudioCodecTag != 0 ? Info.AudioCodecTag : Info.AudioFormatTag;
 }
 
 // The sound in plain words: "PCM sound, 48 kHz, 16-bit", "MP3, 44.1 kHz" (Sound false), with
 // the channels when WithChannels.
 std::string SoundWords(const TVideoFileInfo& Info, bool Sound, bool WithChannels) {
-  std::string text = AudioFormatName(Info.AudioFormatTag) + (Sound ? " sound" : "");
+  std::string text = SoundCodecName(SoundTag(Info)) + (Sound ? " sound" : "");
   if (Info.AudioSampleRate != 0)
     text += ", " + ShortRateText(Info.AudioSampleRate / 1000.0, UserDecimalSeparator()) + " kHz";
-  if (PlainSamples(Info.AudioFormatTag) && Info.AudioBitsPerSample != 0)
+  if (IsSampleSound(SoundTag(Info)) && Info.AudioBitsPerSample != 0)
     text += ", " + std::to_string(Info.AudioBitsPerSample) + "-bit";
   if (WithChannels) text += ", " + ChannelsText(Info.AudioChannels);
   return text;
@@ -225,8 +186,8 @@ std::string SoundDifference(const TVideoFileInfo& Row, const TVideoFileInfo& Fir
   if (SameAudioFormat(Row, First)) return "";
   if (!Row.HasAudio) return Against("No sound", SoundWords(First, true, false));
   if (!First.HasAudio) return Against(SoundWords(Row, true, false), "none");
-  const bool bits = PlainSamples(Row.AudioFormatTag) || PlainSamples(First.AudioFormatTag);
-  if (Row.AudioFormatTag == First.AudioFormatTag && Row.AudioSampleRate == First.AudioSampleRate &&
+  const bool bits = IsSampleSound(SoundTag(Row)) || IsSampleSound(SoundTag(First));
+  if (SoundTag(Row) == SoundTag(First) && Row.AudioSampleRate == First.AudioSampleRate &&
       Row.AudioChannels == First.AudioChannels &&
       (!bits || Row.AudioBitsPerSample == First.AudioBitsPerSample))
     // The same sound, stored in other blocks or on another clock.

@@ -33,8 +33,6 @@ TRowTexts RowTexts(const TVideoFileInfo& Info);
 // A rate as a short number with DecimalSeparator: up to three decimals, no trailing zeros
 // (25, 12.5, 29.97, 23.976).
 std::string ShortRateText(double Rate, const std::string& DecimalSeparator);
-// The sound format of a WAVE format tag: "PCM", "MP3", "MP2", "AC-3", ... or "format 0x1234".
-std::string AudioFormatName(uint16_t FormatTag);
 // How the cell of Row in Column differs from the first file's, for the tooltips of the
 // highlighted cells: "Codec XVID; the first file has DIVX", "352x288; the first file has
 // 640x480", "12.5 fps; the first file has 25", "MP2 sound; the first file has MP3". Empty when

@@ -65,6 +65,10 @@ inline uint16_t WaveFormatTag(const std::string& Format) {
 // a run of silent samples. Every other tag codes frames.
 bool IsSampleSound(uint16_t Tag);
 
+// The codec of a tag as people know it ("PCM", "MP3", "AAC", "AC-3"); "format 0x1234" for a
+// tag this program has no name for.
+std::string SoundCodecName(uint16_t Tag);
+
 // AAC under any of the tags that writers give it.
 bool IsAacTag(uint16_t Tag);
 

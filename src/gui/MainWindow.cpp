@@ -576,7 +576,7 @@ bool TfrmMain::CellHighlighted(int Row, int Column) const {
     case colFrameRate:
       return info.FrameRateDiffers;
     case colAudio:
-      return info.AudioMismatch;
+      return info.AudioFormatDiffers;
     default:
       return false;
   }

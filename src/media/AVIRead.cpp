@@ -8,6 +8,8 @@
 #include "media/AVIFacts.h"
 #include "media/AVIRead.h"
 
+#include "formats/SourceStreams.h"
+
 namespace rw {
 
 TAVIFileReader::~TAVIFileReader() { Close(); }
@@ -199,10 +201,21 @@ void TAVIFileReader::ReadHeaders() {
     TAVIStream& s = *FStreams.back();
     s.ReadHeaders(static_cast<unsigned>(FStreams.size() - 1));
     if (s.FIndxPos >= 0) FIsOpenDML = true;
-    const uint32_t type = s.Header.Type;
-    if ((type == riff::streamVids || type == riff::streamIavs) && !FVideoStream) FVideoStream = &s;
-    if (type == riff::streamAuds && !FAudioStream) FAudioStream = &s;
+    TakeSourceStreams();
   }
+}
+
+void TAVIFileReader::TakeSourceStreams() {
+  const int count = StreamCount();
+  const int video = SourceStream(count, [&](int I) {
+    const uint32_t type = FStreams[static_cast<size_t>(I)]->Header.Type;
+    return type == riff::streamVids || type == riff::streamIavs;
+  });
+  const int audio = SourceStream(count, [&](int I) {
+    return FStreams[static_cast<size_t>(I)]->Header.Type == riff::streamAuds;
+  });
+  FVideoStream = video < 0 ? nullptr : FStreams[static_cast<size_t>(video)].get();
+  FAudioStream = audio < 0 ? nullptr : FStreams[static_cast<size_t>(audio)].get();
 }
 
 }  // namespace rw

@@ -247,6 +247,8 @@ private:
     return true;
   }
   void ReadHeaders();
+  // The streams a join reads (the first video and the first sound stream) of those read so far.
+  void TakeSourceStreams();
   void ReadFacts(const TChunkList& Top);
   int64_t GetIndexBase();
   // Both false when the index is damaged.

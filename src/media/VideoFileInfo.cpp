@@ -6,7 +6,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "formats/DecoderSetup.h"
+#include "formats/VideoCodecs.h"
+#include "formats/WaveFormat.h"
 #include "media/AVIRead.h"
 #include "platform/Files.h"
 
@@ -111,6 +115,59 @@ uint64_t PictureCount(const TAVIFileReader& Reader, const std::string& FileName)
   return vh.Length;
 }
 
+// The set-up a decoder needs for the pictures, from the format and the first picture; read
+// only for the codec families whose set-up is known.
+std::string VideoDecoderSetup(const std::string& FileName, const TAVIStream& Video) {
+  const uint32_t compression = Video.FormatDWord(riff::BmpCompressionOffset);
+  const TVideoCodec codec = VideoCodecOf(compression);
+  if (codec != TVideoCodec::Mpeg4Visual && codec != TVideoCodec::H264) return "";
+  const auto* extra = reinterpret_cast<const uint8_t*>(Video.Format.data());
+  const size_t extraSize =
+      Video.Format.size() > riff::BmpHeaderSize ? Video.Format.size() - riff::BmpHeaderSize : 0;
+  extra = extraSize ? extra + riff::BmpHeaderSize : nullptr;
+  std::vector<uint8_t> picture;
+  try {
+    TAVIFileReader full;
+    full.Open(FileName, false);
+    const TAVIStream* video = full.VideoStream();
+    TAVIIndexEntry entry;
+    // The first picture with bytes; a first picture larger than a frame's worth of the file's
+    // bytes is not read.
+    for (uint32_t i = 0; video && i < video->ChunkCount() && picture.empty(); ++i) {
+      if (!video->GetIndexEntry(i, entry) || entry.Size == 0) continue;
+      if (entry.FilePos < 0 || entry.Size > full.GetFileSize() - entry.FilePos) break;
+      picture.resize(entry.Size);
+      if (!video->ReadChunk(i, picture.data())) picture.clear();
+      break;
+    }
+  } catch (const EAVIReadError&) {
+    picture.clear();
+  }
+  return DecoderSetup(compression, extra, extraSize, picture.empty() ? nullptr : picture.data(),
+                      picture.size());
+}
+
+// The bytes after the wave format (after the extensible format's own), as many as it counts.
+std::string SoundCodecSetup(const std::string& Format) {
+  if (Format.size() < riff::WaveExtraOffset) return "";
+  const size_t end = std::min<size_t>(
+      riff::WaveExtraOffset + GetLE16(Format.data() + riff::WaveExtraSizeOffset), Format.size());
+  const size_t at = GetLE16(Format.data()) == riff::waveFormatExtensible
+                        ? riff::WaveExtraOffset + riff::WaveExtensibleExtraSize
+                        : riff::WaveExtraOffset;
+  return end > at ? Format.substr(at, end - at) : "";
+}
+
+// The layer of MPEG audio (0 for other sound).
+int MpegLayer(const TVideoFileInfo& Info) {
+  if (Info.AudioCodecTag == riff::waveMpegLayer3) return 3;
+  if (Info.AudioCodecTag != riff::waveMpeg) return 0;
+  // The layer field after the wave format: 1, 2 or 4 for layers I, II and III.
+  const std::string& s = Info.AudioCodecSetup;
+  const uint16_t layer = s.size() >= 2 ? GetLE16(s.data()) : 2;
+  return layer == 1 ? 1 : layer == 4 ? 3 : 2;
+}
+
 }  // namespace
 
 std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName) {
@@ -132,10 +189,14 @@ std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName)
   info->Width = static_cast<uint16_t>(video->Width);
   info->Height = static_cast<uint16_t>(video->Height);
   info->FrameRate = static_cast<double>(vh.Rate) / vh.Scale;
+  info->VideoCompression = video->FormatDWord(riff::BmpCompressionOffset);
+  info->VideoDecoderSetup = VideoDecoderSetup(FileName, *video);
 
   if (const TAVIStream* audio = reader.AudioStream()) {
     info->HasAudio = true;
     info->AudioFormatTag = audio->FormatWord(riff::WaveFormatTagOffset);
+    info->AudioCodecTag = WaveFormatTag(audio->Format);
+    info->AudioCodecSetup = SoundCodecSetup(audio->Format);
     info->AudioChannels = static_cast<uint8_t>(audio->FormatWord(riff::WaveChannelsOffset));
     info->AudioSampleRate = audio->FormatDWord(riff::WaveSamplesPerSecOffset);
     info->AudioBitsPerSample = audio->FormatWord(riff::WaveBitsPerSampleOffset);
@@ -163,7 +224,13 @@ bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B) {
   A.VideoFormatDiffers = A.TypeName != B.TypeName || A.VideoFourCC != B.VideoFourCC;
   A.FrameSizeDiffers = A.Width != B.Width || A.Height != B.Height;
   A.FrameRateDiffers = !SameRate(A.FrameRate, B.FrameRate);
-  return !A.VideoFormatDiffers && !A.FrameSizeDiffers && !A.FrameRateDiffers;
+  const TVideoCodec codec = VideoCodecOf(A.VideoCompression);
+  const bool sameCodec =
+      !A.VideoFormatDiffers ||
+      (A.TypeName == B.TypeName && codec == VideoCodecOf(B.VideoCompression) &&
+       (codec == TVideoCodec::Mpeg4Visual || codec == TVideoCodec::H264) &&
+       !A.VideoDecoderSetup.empty() && A.VideoDecoderSetup == B.VideoDecoderSetup);
+  return sameCodec && !A.FrameSizeDiffers && !A.FrameRateDiffers;
 }
 
 bool SameRate(double A, double B) {
@@ -195,7 +262,18 @@ bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {
   return A.AudioChannels == B.AudioChannels && A.AudioSampleRate == B.AudioSampleRate &&
          A.AudioBitsPerSample == B.AudioBitsPerSample && A.AudioFormatTag == B.AudioFormatTag &&
          A.AudioBlockAlign == B.AudioBlockAlign && A.AudioSampleSize == B.AudioSampleSize &&
-         SameRate(A.AudioRate, B.AudioRate) && A.AudioSubFormat == B.AudioSubFormat;
+         SameRate(A.AudioRate, B.AudioRate) && A.AudioSubFormat == B.AudioSubFormat &&
+         (!IsAacTag(A.AudioCodecTag) || A.AudioCodecSetup == B.AudioCodecSetup);
+}
+
+bool JoinableSound(const TVideoFileInfo& A, const TVideoFileInfo& B) {
+  if (!A.HasAudio || !B.HasAudio) return A.HasAudio == B.HasAudio;
+  if (A.AudioCodecTag != B.AudioCodecTag || A.AudioChannels != B.AudioChannels ||
+      A.AudioSampleRate != B.AudioSampleRate)
+    return false;
+  const int layer = MpegLayer(A);
+  if (layer != 0) return layer == MpegLayer(B);
+  return SameAudioFormat(A, B);
 }
 
 }  // namespace rw

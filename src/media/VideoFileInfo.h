@@ -24,6 +24,11 @@ struct TVideoFileInfo {
   uint32_t AudioSampleRate = 0;
   uint16_t AudioBitsPerSample = 0;
   uint16_t AudioFormatTag = 0;
+  // The tag of the sound's codec (the sub-format's for an extensible format), and the bytes
+  // of the codec's own set-up after the wave format (AAC: its AudioSpecificConfig, none for
+  // ADTS frames).
+  uint16_t AudioCodecTag = 0;
+  std::string AudioCodecSetup;
   // What else a decoder needs to read joined sound as one stream: the block size, the timing
   // (SampleSize 0: one block per chunk of 1 / AudioRate seconds; else bytes / SampleSize
   // units of 1 / AudioRate seconds) and, for WAVE_FORMAT_EXTENSIBLE, the 16-byte sub-format.
@@ -36,13 +41,21 @@ struct TVideoFileInfo {
   double Duration = 0;       // whole seconds, as the file's row shows it
   double ExactDuration = 0;  // seconds, unrounded, for totals over many files
   uint32_t VideoFourCC = 0;
+  // The bitmap header's compression field, and what a decoder of its pictures must be set up
+  // with (empty when not known).
+  uint32_t VideoCompression = 0;
+  std::string VideoDecoderSetup;
   // The file has a chunk index; without one its chunks cannot be copied (stream copy).
   bool HasIndex = true;
+  // Against the first file: whether the pictures (sound) cannot be joined by copying, and
+  // which parts are stored differently (the codes, the frame size, the rate, the sound format
+  // as the file states it).
   bool VideoMismatch = false;
   bool VideoFormatDiffers = false;
   bool FrameSizeDiffers = false;
   bool FrameRateDiffers = false;
   bool AudioMismatch = false;
+  bool AudioFormatDiffers = false;
 };
 
 enum class TVideoFileType {
@@ -65,8 +78,11 @@ std::string GetVideoFileTypeName(const std::string& FileName);
 // Reads the file's headers with the AVI reader and describes it. Raises the reader's errors.
 std::unique_ptr<TVideoFileInfo> CreateVideoFileInfo(const std::string& FileName);
 
-// True when A's video matches B's; records in A which parts differ. Frame rates match when
-// they differ by at most 10 ppm (30000/1001 and 2997/100 are the same rate).
+// True when A's pictures can follow B's in one stream: the same frame size and rate and either
+// the same code or the same codec family with the same decoder set-up (XVID and DX50 are both
+// MPEG-4 Visual). Records in A which parts differ as stored: the code, the frame size, the
+// rate. Frame rates match when they differ by at most 10 ppm (30000/1001 and 2997/100 are the
+// same rate).
 bool SameVideoFormat(TVideoFileInfo& A, const TVideoFileInfo& B);
 // Two rates that differ by at most 10 ppm are one rate written two ways.
 bool SameRate(double A, double B);
@@ -88,8 +104,13 @@ std::string RateText(double Rate);
 // joined at R frames per second".
 std::string RetimedPicturesWarning(const std::string& FileName, double Claimed, uint64_t Pictures,
                                    double Rate);
-// True when A's sound can be joined to B's into one stream: same format tag, channels, sample
-// rate, bits, block align, timing and sub-format.
+// True when A's sound is stored as B's: same format tag, channels, sample rate, bits, block
+// align, timing, sub-format and codec set-up.
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B);
+// True when a decoder of B's sound decodes A's after it, so that a copy joins them into one
+// stream: the same codec, sample rate and channels and, for sound made of samples, the same
+// sample format; MPEG audio of one layer whatever its timing (the copy times it by frames),
+// AAC with the same set-up (raw frames with one AudioSpecificConfig, or ADTS frames).
+bool JoinableSound(const TVideoFileInfo& A, const TVideoFileInfo& B);
 
 }  // namespace rw

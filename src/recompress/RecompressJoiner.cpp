@@ -62,11 +62,7 @@ std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
   } catch (const Exception&) {
     return std::nullopt;
   }
-  const TAVIStream* video = nullptr;
-  for (int i = 0; i < reader.StreamCount(); ++i) {
-    const uint32_t type = reader.Streams(i).Header.Type;
-    if (type == riff::streamVids || type == riff::streamIavs) video = &reader.Streams(i);
-  }
+  const TAVIStream* video = reader.VideoStream();
   if (!video) return std::nullopt;
   const TAVIStreamHeader& h = video->Header;
   if (h.Rate == 0 || h.Scale == 0 || h.SampleSize != 0) return std::nullopt;

@@ -507,6 +507,127 @@ TEST_F(Join, OnlyThePicturesThatDifferAreConvertedIntoTheKeptFormat) {
   EXPECT_TRUE(RecompressionResizes(infos, 64, 50));
 }
 
+// Files as other programs write them: MPEG-4 Visual under XVID, DX50 and xvid, MP3 timed by its
+// frames or (128 kbit/s, as older writers describe it) by its bytes. A decoder reads their
+// pictures and sound one after the other, so all are copied into the first file's code; only
+// the file whose pictures use quarter-pel motion is converted. Raw AAC (its config in the
+// format) and ADTS AAC (headers in the chunks) are not one sound for a decoder.
+TEST_F(Join, TheSameCodecUnderAnotherCodeAndTheSameSoundOtherwiseTimedAreCopied) {
+  auto make = [&](const std::string& Name, const std::string& Video, bool ByteTimed) {
+    const std::string file = Dir.File(Name);
+    test::TFlashPictures pictures;
+    pictures.Codec = Video;
+    test::MakeFlashBeepClip(file, 2, 2, "libmp3lame", "-b:a 128k", pictures);
+    if (ByteTimed)
+      test::EditSoundHeader(file, [](TAVIStreamHeader& H, std::string& Format) {
+        H.Scale = 1;
+        H.Rate = 16000;
+        H.SampleSize = 1;
+        H.Length = 2 * 16000;
+        PutLE32(Format.data() + riff::WaveAvgBytesPerSecOffset, 16000);
+        PutLE16(Format.data() + riff::WaveBlockAlignOffset, 1);
+      });
+    return file;
+  };
+  const std::vector<std::string> files = {make("xvid.avi", "mpeg4 -vtag XVID", false),
+                                          make("dx50.avi", "mpeg4 -vtag DX50", true),
+                                          make("lower.avi", "mpeg4 -vtag xvid", false),
+                                          make("qpel.avi", "mpeg4 -vtag DX50 -flags +qpel", false)};
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  TJoinDecision d = DecideJoin(List(files), choices);
+  EXPECT_TRUE(FList.Info(1).VideoFormatDiffers);  // the list still shows the other code
+  EXPECT_TRUE(FList.Info(1).AudioFormatDiffers);
+  ASSERT_TRUE(d.Request.JoinWORecomp);
+  EXPECT_FALSE(d.Request.DropAudio);
+  ASSERT_EQ(d.Request.Plans.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(d.Request.Plans[i].ConvertPictures, i == 3) << i;
+    EXPECT_FALSE(d.Request.Plans[i].ConvertSound) << i;
+  }
+  test::TRecordingProgress progress(Log);
+  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+  EXPECT_FALSE(result.Cancelled);
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  EXPECT_EQ(test::ProbeStream(Out, "v:0").at("codec_tag_string"), "XVID");
+  // In step at every join point, every picture decoded and the sound to the end. (ffmpeg
+  // delays these clips' pictures by one empty chunk: a source lasts 51 pictures.)
+  const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
+  double joinPoint = 0;
+  int pictures = 0;
+  for (const std::string& f : files) {
+    const test::TFlashesAndBeeps src = test::FlashesAndBeeps(f);
+    ASSERT_FALSE(src.Flashes.empty() || src.Beeps.empty()) << f;
+    const double flash = FirstFrom(all.Flashes, joinPoint), beep = FirstFrom(all.Beeps, joinPoint);
+    EXPECT_NEAR(flash, joinPoint + src.Flashes[0], 0.5 / 25 + 1e-3) << f;
+    EXPECT_NEAR(beep - flash, src.Beeps[0] - src.Flashes[0], 0.5 / 25 + 1e-3) << f;
+    TAVIFileReader reader;
+    reader.Open(f, true);
+    joinPoint += reader.VideoStream()->Header.Length / 25.0;
+    pictures += f == files[3] ? static_cast<int>(reader.VideoStream()->Header.Length)
+                              : test::DecodedPictures(f);
+  }
+  test::TPeerExpectation expect;
+  expect.Pictures = pictures;
+  expect.Seconds = expect.SoundEnd = joinPoint;
+  expect.Tolerance = 1.0 / 25;
+  EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+
+  const std::string raw = Dir.File("raw.avi"), adts = Dir.File("adts.avi");
+  test::MakeFlashBeepClip(raw, 2, 2, "aac");
+  test::MakeFlashBeepClip(adts, 2, 2, "aac");
+  test::RemuxAacToAdts(adts);
+  choices.Mode = TJoinMode::Copy;
+  choices.Overwrite = true;
+  d = DecideJoin(List({raw, adts, raw}), choices);
+  EXPECT_TRUE(FList.Info(1).AudioMismatch);
+  EXPECT_TRUE(FList.Info(1).AudioFormatDiffers);
+  EXPECT_TRUE(d.Request.DropAudio);
+  EXPECT_EQ(d.Notes, std::vector<std::string>{cNoteWithoutSound});
+}
+
+// A file with two video streams is read by its first, whichever way it is joined: its
+// pictures (Motion JPEG that flashes) are converted or recompressed, never its second stream's
+// (grey MPEG-4 of another size).
+TEST_F(Join, AFileWithTwoVideoStreamsIsJoinedByItsFirstInEveryWay) {
+  const std::string mp4 = Dir.File("mp4.avi"), jpeg = Dir.File("jpeg.avi"),
+                    two = Dir.File("two.avi");
+  test::MakeFlashBeepClip(mp4, 2, 2, "pcm_s16le");
+  test::TFlashPictures jpegPictures;
+  jpegPictures.Codec = "mjpeg";
+  test::MakeFlashBeepClip(jpeg, 2, 2, "pcm_s16le", "", jpegPictures);
+  test::RunTool("ffmpeg -nostdin -v error -y -i " + test::ShellQuote(jpeg) +
+                " -f lavfi -i color=c=gray:s=96x72:r=25:d=2 -map 0:v -map 1:v -map 0:a -c:v:0 "
+                "copy -c:v:1 mpeg4 -c:a copy " +
+                test::ShellQuote(two) + " 2>&1");
+  ASSERT_EQ(test::ProbeStreamCount(two), 3);
+  const std::vector<std::string> files = {mp4, two, mp4};
+  for (TJoinMode mode : {TJoinMode::Default, TJoinMode::Recompress}) {
+    TJoinChoices choices;
+    choices.OutFileName = Out;
+    choices.Mode = mode;
+    choices.Overwrite = true;
+    TJoinDecision d = DecideJoin(List(files), choices);
+    EXPECT_EQ(FList.Info(1).Width, 64);
+    ASSERT_EQ(d.Request.JoinWORecomp, mode == TJoinMode::Default);
+    if (mode == TJoinMode::Default) {
+      EXPECT_TRUE(d.Request.Plans.at(1).ConvertPictures);
+    }
+    test::TRecordingProgress progress(Log);
+    EXPECT_FALSE(JoinFiles(std::move(d.Request), progress).Cancelled);
+    const std::vector<double> flashes = test::FlashTimes(Out);
+    double joinPoint = 0;
+    for (const std::string& f : files) {
+      const double own = test::FlashTimes(f).at(0);
+      EXPECT_NEAR(FirstFrom(flashes, joinPoint), joinPoint + own, 0.5 / 25 + 1e-3)
+          << f << (mode == TJoinMode::Default ? " converted" : " recompressed");
+      TAVIFileReader reader;
+      reader.Open(f, true);
+      joinPoint += reader.VideoStream()->Header.Length / 25.0;
+    }
+  }
+}
+
 // A file whose header claims a million pictures a second, or one picture in a million seconds
 // (and whose pictures are larger): the list gives it the length of its pictures at a rate
 // pictures are made at, the proposed join keeps the other file's format and converts its

@@ -140,6 +140,16 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
   row.AudioSampleRate = 48000;
   EXPECT_EQ(DifferenceText(row, first, colAudio),
             "PCM sound, 48 kHz, 16-bit; the first file has MP3, 44.1 kHz");
+  // Extensible sound is named by its codec, and six channels as people count them.
+  row.AudioFormatTag = riff::waveFormatExtensible;
+  row.AudioCodecTag = riff::wavePCM;
+  first.AudioFormatTag = first.AudioCodecTag = riff::waveAc3;
+  first.AudioChannels = 6;
+  EXPECT_EQ(DifferenceText(row, first, colAudio),
+            "PCM sound, 48 kHz, 16-bit, Stereo; the first file has AC-3, 44.1 kHz, 5.1");
+  first.AudioFormatTag = first.AudioCodecTag = 0x55;
+  first.AudioChannels = 2;
+  row.AudioCodecTag = 0;
   row.AudioFormatTag = 0x50;
 
   row.AudioSampleRate = 22050;
@@ -176,8 +186,8 @@ TEST(ListTexts, DifferenceTextsNameWhatDiffersFromTheFirstFile) {
   EXPECT_EQ(DifferenceText(row, first, colAudio),
             "Differently stored sound; the first file has its own");
 
-  EXPECT_EQ(AudioFormatName(1), "PCM");
-  EXPECT_EQ(AudioFormatName(0x1234), "format 0x1234");
+  EXPECT_EQ(SoundCodecName(1), "PCM");
+  EXPECT_EQ(SoundCodecName(0x1234), "format 0x1234");
   EXPECT_EQ(ShortRateText(29.97, ","), "29,97");
   EXPECT_EQ(ShortRateText(24000.0 / 1001, "."), "23.976");
   EXPECT_EQ(ShortRateText(25, "."), "25");

@@ -6,7 +6,9 @@
 
 #include "media/AVIRead.h"
 #include "support/Fixtures.h"
+#include "support/MediaCheck.h"
 #include "support/RiffBuilder.h"
+#include "support/TempDir.h"
 
 namespace rw::test {
 
@@ -114,6 +116,26 @@ void MakeSparseRawAVI(const std::string& FileName, int Frames) {
   }
   WriteAt(f, idx1Pos, idx1);
   if (!f) throw std::runtime_error("cannot write " + FileName);
+}
+
+void EditSoundHeader(const std::string& FileName,
+                     const std::function<void(TAVIStreamHeader&, std::string&)>& Edit) {
+  std::string bytes = ReadFileBytes(FileName);
+  auto riffList = ListChunks(bytes, 0, bytes.size()).at(0);
+  auto hdrl = FindChunk(ListChunks(bytes, riffList), "LIST", "hdrl");
+  for (const auto& strl : ListChunks(bytes, hdrl)) {
+    if (strl.ListType != "strl") continue;
+    auto inside = ListChunks(bytes, strl);
+    auto strh = FindChunk(inside, "strh"), strf = FindChunk(inside, "strf");
+    auto header = LoadRecord<TAVIStreamHeader>(bytes.data() + strh.DataPos());
+    if (header.Type != riff::streamAuds) continue;
+    std::string format = bytes.substr(strf.DataPos(), strf.Size);
+    Edit(header, format);
+    StoreRecord(bytes.data() + strh.DataPos(), header);
+    bytes.replace(strf.DataPos(), strf.Size, format);
+    break;
+  }
+  WriteFileBytes(FileName, bytes);
 }
 
 }  // namespace rw::test

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "join/JoinProgress.h"
+#include "media/RiffFormat.h"
 
 namespace rw::test {
 
@@ -41,6 +42,9 @@ struct TChunkCopy {
 };
 // The chunks of a file's video (or audio) stream in index order, read with TAVIFileReader.
 std::vector<TChunkCopy> StreamChunks(const std::string& FileName, bool Video);
+// Rewrites, in place, the stream header and format of the file's first sound stream.
+void EditSoundHeader(const std::string& FileName,
+                     const std::function<void(TAVIStreamHeader&, std::string&)>& Edit);
 // Whether the reader took the file's OpenDML indexes.
 bool ReadsAsOpenDML(const std::string& FileName);
 

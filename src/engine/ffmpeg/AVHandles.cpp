@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "formats/SourceStreams.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 
@@ -184,13 +185,8 @@ AVRational FrameRateOf(double FPS) {
 }
 
 int FindSourceStream(const AVFormatContext* Input, TMediaKind Kind) {
-  int found = -1;
-  for (unsigned i = 0; i < Input->nb_streams; ++i) {
-    if (KindOf(Input->streams[i]) != Kind) continue;
-    found = static_cast<int>(i);
-    if (Kind == TMediaKind::mkAudio) break;
-  }
-  return found;
+  return SourceStream(static_cast<int>(Input->nb_streams),
+                      [&](int I) { return KindOf(Input->streams[I]) == Kind; });
 }
 
 TEngineError ErrorOf(std::exception_ptr Failure) noexcept {

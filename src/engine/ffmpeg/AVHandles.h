@@ -154,8 +154,8 @@ double StreamLength(const AVFormatContext* Input, const AVStream* Stream);
 // The frame rate the render uses for a rate asked for: 29.97 is 30000/1001.
 AVRational FrameRateOf(double FPS);
 
-// The stream a source is read from: the last video stream (a later one overrides an earlier
-// one) or the first audio stream; -1 when there is none.
+// The stream a source is read from: its first video or first audio stream; -1 when there is
+// none.
 int FindSourceStream(const AVFormatContext* Input, TMediaKind Kind);
 
 }  // namespace rw

@@ -161,12 +161,9 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
       break;
   }
   if (IsAacTag(s.Tag)) ReadAacFormat(Target, s);
-  if (!s.Encoder) {
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "0x%04X", s.Tag);
-    Unsupported(std::string("format ") + tag +
-                (s.Bits ? ", " + std::to_string(s.Bits) + " bits" : ""));
-  }
+  if (!s.Encoder)
+    Unsupported(SoundCodecName(s.Tag) +
+                (s.Pcm && s.Bits ? ", " + std::to_string(s.Bits) + " bits" : ""));
   if (s.Pcm && s.BlockAlign != s.Channels * s.Bits / 8)
     Unsupported("a block of " + std::to_string(s.BlockAlign) + " bytes");
   if (!s.Pcm && s.AvgBytes == 0) s.AvgBytes = FrameBitRate(s.Tag, Target.FirstKeyFrame) / 8;
