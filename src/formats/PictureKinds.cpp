@@ -41,6 +41,9 @@ std::optional<bool> KeyFrameOfPicture(uint32_t Compression, const uint8_t* Data,
       return Mpeg4VisualKey(Data, Size);
     case TVideoCodec::H264:
       return H264Key(Data, Size);
+    case TVideoCodec::MsMpeg4v3:
+      // The picture header's first two bits: 0 for an intra-coded picture.
+      return Size > 0 && (Data[0] >> 6) == 0;
     case TVideoCodec::Mjpeg:
     case TVideoCodec::Uncompressed:
       return Size > 0;

@@ -1,8 +1,9 @@
 #pragma once
 // Whether a compressed picture can be decoded on its own (a key frame), told from its own bytes
 // for the codecs whose pictures say so cheaply: MPEG-4 Visual (ASP) by the coding type of its first
-// video object plane, H.264 by its first slice (an IDR slice or not), MJPEG and uncompressed
-// pictures always. For use where no index gives the flags (a source read by walking its data).
+// video object plane, H.264 by its first slice (an IDR slice or not), MS MPEG-4 v3 by its picture
+// type, MJPEG and uncompressed pictures always. For use where no index gives the flags (a source
+// read by walking its data).
 #include <cstdint>
 #include <optional>
 

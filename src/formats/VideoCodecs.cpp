@@ -22,6 +22,9 @@ constexpr std::array<uint32_t, 6> H264Codecs = {FourCC("H264"), FourCC("X264"), 
 constexpr std::array<uint32_t, 8> MjpegCodecs = {FourCC("MJPG"), FourCC("AVRN"), FourCC("LJPG"),
                                                  FourCC("JPGL"), FourCC("AVDJ"), FourCC("JPEG"),
                                                  FourCC("DMB1"), FourCC("IJPG")};
+constexpr std::array<uint32_t, 8> MsMpeg4v3Codecs = {FourCC("DIV3"), FourCC("DIV4"), FourCC("DIV5"),
+                                                     FourCC("DIV6"), FourCC("MP43"), FourCC("MPG3"),
+                                                     FourCC("AP41"), FourCC("COL1")};
 constexpr std::array<uint32_t, 13> UncompressedCodecs = {
     FourCC("YUY2"), FourCC("UYVY"), FourCC("YVYU"), FourCC("YV12"), FourCC("I420"),
     FourCC("IYUV"), FourCC("Y800"), FourCC("GREY"), FourCC("NV12"), FourCC("NV21"),
@@ -40,6 +43,7 @@ TVideoCodec VideoCodecOf(uint32_t Compression) {
   if (Among(Mpeg4VisualCodecs, code)) return TVideoCodec::Mpeg4Visual;
   if (Among(H264Codecs, code)) return TVideoCodec::H264;
   if (Among(MjpegCodecs, code)) return TVideoCodec::Mjpeg;
+  if (Among(MsMpeg4v3Codecs, code)) return TVideoCodec::MsMpeg4v3;
   if (Among(UncompressedCodecs, code)) return TVideoCodec::Uncompressed;
   return TVideoCodec::Other;
 }
@@ -52,6 +56,8 @@ std::string VideoCodecName(TVideoCodec Codec) {
       return "H.264";
     case TVideoCodec::Mjpeg:
       return "Motion JPEG";
+    case TVideoCodec::MsMpeg4v3:
+      return "MS MPEG-4 v3";
     case TVideoCodec::Uncompressed:
       return "uncompressed";
     case TVideoCodec::Other:

@@ -12,6 +12,7 @@ enum class TVideoCodec {
   Mpeg4Visual,  // MPEG-4 Part 2 (simple and advanced simple profile)
   H264,
   Mjpeg,         // Motion JPEG: every picture a JPEG image
+  MsMpeg4v3,     // Microsoft's MPEG-4 version 3 (DivX 3): no start codes, no B pictures
   Uncompressed,  // RGB, bit fields and the packed and planar YUV layouts
 };
 

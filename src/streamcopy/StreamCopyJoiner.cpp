@@ -431,6 +431,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   // one picture more than it has chunks, and its sound is kept to the end of that one too.
   const bool unpack = !pictures && VideoCodecOf(compression) == TVideoCodec::Mpeg4Visual;
   TPictureUnpacker unpacker(unpack);
+  bool keySeen = false;  // a key frame of this source's pictures is written
   const uint32_t syncPictures = pictureCount + (unpack && EndsPacked(FReader, *video) ? 1 : 0);
   if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, syncPictures);
   const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
@@ -517,9 +518,11 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
       data = FChunkData;
       size = entry.Size;
       key = entry.KeyFrame;
-      // Where the data was walked, the codec's own picture header tells key frames.
+      // Where the data was walked, the codec's own picture header tells key frames; for a
+      // codec whose pictures do not say, the source's first picture is one (every stream
+      // begins with a key frame), so that a player can seek to each source.
       if (got && stream == video && FReader.IndexIsWalked())
-        key = KeyFrameOfPicture(compression, data, size).value_or(key);
+        key = KeyFrameOfPicture(compression, data, size).value_or(key || (!keySeen && size > 0));
     }
     if (!got) {
       // A copied chunk its index lists that cannot be read: the index points elsewhere or past
@@ -543,6 +546,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     }
 
     if (stream == video) {
+      keySeen = keySeen || (key && size > 0);
       unpacker.Put(data, size, key, writePicture);
       if (!ownOrder) next = TNext::DueSound;
     } else {

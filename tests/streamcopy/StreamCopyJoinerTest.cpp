@@ -214,6 +214,37 @@ TEST_F(AVIJoin, EachSourceGoesInByItsPlanWithTheHeadersOfTheKeptFormat) {
   EXPECT_EQ(test::DecodeErrors(Out), "");
 }
 
+// Sources without an index in codecs whose walk knows no key frames of its own: MS MPEG-4 v3
+// ("div3") tells them by its picture type, and a codec whose pictures say nothing (Cinepak)
+// has at least its first picture marked, so that a player can seek to every source.
+TEST_F(AVIJoin, WalkedSourcesKeepTheirKeyFramesInTheOutputsIndex) {
+  auto unindexed = [&](const std::string& Codec, const std::string& Name) {
+    test::TClipSpec spec = Clip(12, "none");
+    spec.Codec = Codec;
+    spec.Extra = "-g 5";
+    const std::string source = test::MakeClip(spec);
+    const std::string bytes = test::ReadFileBytes(source);
+    const auto top = test::ListChunks(bytes, 12, bytes.size());
+    const std::string f = Dir.File(Name);
+    test::WriteFileBytes(f, bytes.substr(0, test::FindChunk(top, "idx1").DataPos() - 8));
+    return std::pair{source, f};
+  };
+  const auto [div3, div3Walked] = unindexed("msmpeg4v3", "div3.avi");
+  Join({div3Walked, div3Walked});
+  const auto own = test::StreamChunks(div3, true), got = test::StreamChunks(Out, true);
+  ASSERT_EQ(got.size(), 2 * own.size());
+  for (size_t i = 0; i < got.size(); ++i)
+    EXPECT_EQ(got[i].KeyFrame, own[i % own.size()].KeyFrame) << i;
+  EXPECT_TRUE(got[0].KeyFrame && got[5].KeyFrame && got[12].KeyFrame && !got[1].KeyFrame);
+
+  const auto [cvid, cvidWalked] = unindexed("cinepak", "cvid.avi");
+  Join({cvidWalked, cvidWalked});
+  const auto joined = test::StreamChunks(Out, true);
+  ASSERT_EQ(joined.size(), 24u);
+  EXPECT_TRUE(joined[0].KeyFrame);
+  EXPECT_TRUE(joined[12].KeyFrame);
+}
+
 // Sources that other tools join: the index cut away, its first entry or one in the middle
 // pointing at the other stream's chunk, the file cut in half. Each is read by walking its data
 // (the middle one from the chunk whose header disagrees); the output decodes cleanly with every
