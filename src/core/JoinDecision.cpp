@@ -108,8 +108,12 @@ static std::string CopySoundGap(const TFileInfoList& Infos, size_t HeaderFile) {
 
 TConversionFacts DecideConversion(const TFileInfoList& Infos) {
   TConversionFacts facts = GetConversionFacts(Infos);
-  if (Infos.empty() || !(facts.ConvertsPictures || facts.ConvertsSound || facts.KeepsSound))
+  if (Infos.empty()) return facts;
+  // Nothing converted: only the silence a file without sound gets needs the kept format.
+  if (!(facts.ConvertsPictures || facts.ConvertsSound)) {
+    if (facts.KeepsSound) facts.Impossible = CopySoundGap(Infos, facts.HeaderFile);
     return facts;
+  }
   // The engine is asked about the very streams the join makes it continue: the header file's,
   // with their first chunks, the sound timed as the copied files' sound makes the join time it.
   TAVIFileReader reader;
