@@ -15,6 +15,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/Sockets.h"
+
 extern char** environ;
 
 namespace rw {
@@ -112,27 +114,6 @@ private:
   size_t FAt = 0;
   bool FOk = true;
 };
-
-bool SendAll(int Socket, const void* Data, size_t Size) {
-  for (size_t done = 0; done < Size;) {
-    const ssize_t n =
-        ::send(Socket, static_cast<const char*>(Data) + done, Size - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool ReceiveAll(int Socket, void* Data, size_t Size) {
-  for (size_t done = 0; done < Size;) {
-    const ssize_t n = ::recv(Socket, static_cast<char*>(Data) + done, Size - done, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 bool SendMessage(int Socket, const std::string& Data) {
   const uint32_t size = static_cast<uint32_t>(Data.size());

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/EngineWorker.h"
+#include "platform/Sockets.h"
 
 extern char** environ;
 
@@ -107,25 +108,8 @@ private:
     }
   }
 
-  bool Send(const std::string& Data) {
-    for (size_t done = 0; done < Data.size();) {
-      const ssize_t n = ::send(FSocket, Data.data() + done, Data.size() - done, MSG_NOSIGNAL);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  }
-
-  bool Receive(void* Data, size_t Size) {
-    for (size_t done = 0; done < Size;) {
-      const ssize_t n = ::recv(FSocket, static_cast<char*>(Data) + done, Size - done, 0);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  }
+  bool Send(const std::string& Data) { return SendAll(FSocket, Data.data(), Data.size()); }
+  bool Receive(void* Data, size_t Size) { return ReceiveAll(FSocket, Data, Size); }
 
   std::mutex FUse;  // one picture at a time
   int FSocket = -1;

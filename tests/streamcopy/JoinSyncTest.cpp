@@ -24,26 +24,6 @@
 namespace rw {
 namespace {
 
-// Rewrites, in place, the sound stream's header and format of an AVI file.
-void EditSound(const std::string& FileName,
-               const std::function<void(TAVIStreamHeader&, std::string&)>& Edit) {
-  std::string bytes = test::ReadFileBytes(FileName);
-  auto riffList = test::ListChunks(bytes, 0, bytes.size()).at(0);
-  auto hdrl = test::FindChunk(test::ListChunks(bytes, riffList), "LIST", "hdrl");
-  for (const auto& strl : test::ListChunks(bytes, hdrl)) {
-    if (strl.ListType != "strl") continue;
-    auto inside = test::ListChunks(bytes, strl);
-    auto strh = test::FindChunk(inside, "strh"), strf = test::FindChunk(inside, "strf");
-    auto header = LoadRecord<TAVIStreamHeader>(bytes.data() + strh.DataPos());
-    if (header.Type != riff::streamAuds) continue;
-    std::string format = bytes.substr(strf.DataPos(), strf.Size);
-    Edit(header, format);
-    StoreRecord(bytes.data() + strh.DataPos(), header);
-    bytes.replace(strf.DataPos(), strf.Size, format);
-  }
-  test::WriteFileBytes(FileName, bytes);
-}
-
 // Rewrites the file with each sound chunk holding Frames of its chunks, as writers that
 // interleave by time do, so that a cut must find the frames inside a chunk.
 void RegroupSound(const std::string& FileName, int Frames) {
@@ -155,7 +135,7 @@ protected:
     if (GetParam().Adts) test::RemuxAacToAdts(file);
     uint64_t soundBytes = 0;
     for (const test::TChunkCopy& c : test::StreamChunks(file, false)) soundBytes += c.Data.size();
-    EditSound(file, [&](TAVIStreamHeader& H, std::string& Format) {
+    test::EditSoundHeader(file, [&](TAVIStreamHeader& H, std::string& Format) {
       if (GetParam().VariableRate) {
         // Its bytes over its length: no frame of it need have that rate.
         const auto average = static_cast<uint32_t>(std::lround(soundBytes / SoundSeconds));
