@@ -331,7 +331,7 @@ TEST_F(JoinFilesTest, AJoinRunsInAWorkerWhoseDeathFailsTheJoinAndLeavesTheWindow
     Shown.clear();
     JoinFiles([&](TfrmJoin& Options) {
       EXPECT_TRUE(Options.cbxConvert->isChecked());
-      Options.cbxConvert->setChecked(convert);
+      (convert ? Options.cbxConvert : Options.rbnRecompress)->setChecked(true);
       Options.edtOutFileName->setText(PathToQ(out));
       ASSERT_TRUE(Options.VideoCompressor());
       encoder = Options.VideoCompressor()->EncoderName();
