@@ -1,5 +1,7 @@
 #include "cli/JoinOptions.h"
 
+#include "core/EngineWorker.h"
+
 namespace rw::cli {
 
 namespace {
@@ -227,6 +229,11 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
         return "--convert takes only --resize of the recompression options";
     }
     if (Choices.Mode != TJoinMode::Convert) Choices.Mode = TJoinMode::Recompress;
+  }
+  if (Worker) {
+    // The window passes names with their bytes escaped.
+    Choices.OutFileName = NameFromWorkerArgument(Choices.OutFileName);
+    for (std::string& f : Files) f = NameFromWorkerArgument(f);
   }
   if (Choices.OutFileName.empty()) return "the output file is missing (-o OUT)";
   if (Files.empty()) return "no files to join";

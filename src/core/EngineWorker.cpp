@@ -21,6 +21,42 @@ extern char** environ;
 
 namespace rw {
 
+std::string WorkerNameArgument(const std::string& Name) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : Name) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b > ' ' && b < 0x7F && b != '%') {
+      out += c;
+    } else {
+      out += '%';
+      out += digits[b >> 4];
+      out += digits[b & 15];
+    }
+  }
+  return out;
+}
+
+std::string NameFromWorkerArgument(const std::string& Argument) {
+  auto value = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < Argument.size(); ++i) {
+    const int high = Argument[i] == '%' && i + 2 < Argument.size() ? value(Argument[i + 1]) : -1;
+    const int low = high >= 0 ? value(Argument[i + 2]) : -1;
+    if (low >= 0) {
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else {
+      out += Argument[i];
+    }
+  }
+  return out;
+}
+
 std::string WorkerLine(const std::string& Word, const std::string& Text) {
   std::string line = Word;
   if (!Text.empty()) line += ' ';

@@ -17,6 +17,12 @@ std::string WorkerLine(const std::string& Word, const std::string& Text = {});
 // Splits a line (with or without its "\n") into its word and its unescaped text.
 void ReadWorkerLine(const std::string& Line, std::string& Word, std::string& Text);
 
+// A file name as the window passes it to a join's worker: its bytes outside printable ASCII,
+// and '%', as "%XX". The toolkit passes arguments as text, which would change the bytes of a
+// name that is not valid UTF-8; these are ASCII and come back as the name's own bytes.
+std::string WorkerNameArgument(const std::string& Name);
+std::string NameFromWorkerArgument(const std::string& Argument);
+
 // The worker program: REELWRIGHT_WORKER when set, else reelwright-cli beside the running
 // executable.
 std::string WorkerProgram();

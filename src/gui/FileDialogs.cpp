@@ -7,9 +7,9 @@
 namespace rw {
 
 TFileDialogRunner& FileDialogRunner() {
-  static TFileDialogRunner runner = [](QFileDialog& Dialog) -> std::optional<QStringList> {
+  static TFileDialogRunner runner = [](QFileDialog& Dialog) -> std::optional<QList<QUrl>> {
     if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return Dialog.selectedFiles();
+    return Dialog.selectedUrls();
   };
   return runner;
 }
@@ -55,13 +55,13 @@ bool TFileOpenDialog::Execute() {
     dialog.setFileMode((Options & ofnFileMustExist) ? QFileDialog::ExistingFile
                                                     : QFileDialog::AnyFile);
   Prepare(dialog);
-  std::optional<QStringList> chosen = FileDialogRunner()(dialog);
+  const std::optional<QList<QUrl>> chosen = FileDialogRunner()(dialog);
   if (!chosen || chosen->isEmpty()) return false;
   if (MultiSelect) {
     Files.clear();
-    for (const QString& name : *chosen) Files.push_back(PathFromQ(name));
+    for (const QUrl& url : *chosen) Files.push_back(PathFromUrl(url));
   }
-  FileName = PathFromQ(chosen->first());
+  FileName = PathFromUrl(chosen->first());
   return true;
 }
 
@@ -72,9 +72,9 @@ bool TFileSaveDialog::Execute() {
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Options & ofnOverwritePrompt));
   if (!DefaultExt.empty()) dialog.setDefaultSuffix(TextToQ(DefaultExt));
   Prepare(dialog);
-  std::optional<QStringList> chosen = FileDialogRunner()(dialog);
+  const std::optional<QList<QUrl>> chosen = FileDialogRunner()(dialog);
   if (!chosen || chosen->isEmpty()) return false;
-  FileName = PathFromQ(chosen->first());
+  FileName = PathFromUrl(chosen->first());
   return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The open-file and save-file dialogs. A caller creates one, sets its owner, folder, filter and
 // title, calls Execute, reads the chosen name or names and frees it.
+#include <QList>
 #include <QStringList>
+#include <QUrl>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,9 +22,10 @@ inline constexpr uint32_t ofnAllowMultiSelect = 0x200;
 inline constexpr uint32_t ofnFileMustExist = 0x1000;
 inline constexpr uint32_t ofnExplorer = 0x80000;
 
-// Shows a prepared dialog modally and returns the chosen full names, or nothing on cancel.
-// Tests replace it to answer for the user.
-using TFileDialogRunner = std::function<std::optional<QStringList>(QFileDialog& Dialog)>;
+// Shows a prepared dialog modally and returns the chosen files' addresses, or nothing on cancel.
+// Addresses keep the bytes of a name that is not valid UTF-8 where the desktop's own dialog
+// lists such a name. Tests replace it to answer for the user.
+using TFileDialogRunner = std::function<std::optional<QList<QUrl>>(QFileDialog& Dialog)>;
 TFileDialogRunner& FileDialogRunner();
 
 // "desc|patterns|desc|patterns" to the toolkit's "desc (patterns)" entries; "*.*" matches every

@@ -26,7 +26,8 @@
 namespace rw {
 
 QStringList JoinWorkerArguments(const TFileList& List, const TfrmJoin& Options) {
-  QStringList args{"join", "--worker", "--yes", "-o", PathToQ(Options.OutFileName())};
+  QStringList args{"join", "--worker", "--yes", "-o",
+                   TextToQ(WorkerNameArgument(Options.OutFileName()))};
   const TResizeMethod resize =
       ResizeMethodOfItem(Options.ResizeMethodIndex()).value_or(TRecompression().ResizeMethod);
   QString resizeWord;
@@ -65,7 +66,8 @@ QStringList JoinWorkerArguments(const TFileList& List, const TfrmJoin& Options) 
                 .arg(static_cast<qlonglong>(id.ModifiedNs));
   }
   args << "--";
-  for (const TVideoFileInfo* info : List.Infos()) args << PathToQ(info->FileName);
+  for (const TVideoFileInfo* info : List.Infos())
+    args << TextToQ(WorkerNameArgument(info->FileName));
   return args;
 }
 

@@ -664,10 +664,7 @@ void TfrmMain::OpenCommandLine(const std::vector<std::string>& Names) {
       std::string path;
       if (name.rfind("file:", 0) == 0) {
         // The address's path, its escaped bytes as they are.
-        const QUrl url(QString::fromLatin1(name));
-        if (url.isLocalFile())
-          path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
-                     .toStdString();
+        path = PathFromUrl(QUrl(QString::fromLatin1(name)));
       } else if (!name.empty()) {
         std::error_code ec;
         path = std::filesystem::absolute(name, ec).lexically_normal().string();

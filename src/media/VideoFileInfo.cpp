@@ -257,6 +257,14 @@ std::string RetimedPicturesWarning(const std::string& FileName, double Claimed, 
          " frames per second";
 }
 
+std::string PartlyReadWarning(const std::string& FileName, uint64_t Read, uint64_t Declared) {
+  if (Declared <= Read) return {};
+  const uint64_t missing = Declared - Read;
+  if (missing <= 1 || missing * 100 <= Declared) return {};
+  return "Only " + std::to_string(Read) + " of the " + std::to_string(Declared) +
+         " frames of the file " + FileName + " could be read";
+}
+
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B) {
   if (!A.HasAudio || !B.HasAudio) return A.HasAudio == B.HasAudio;
   return A.AudioChannels == B.AudioChannels && A.AudioSampleRate == B.AudioSampleRate &&

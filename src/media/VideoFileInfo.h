@@ -104,6 +104,10 @@ std::string RateText(double Rate);
 // joined at R frames per second".
 std::string RetimedPicturesWarning(const std::string& FileName, double Claimed, uint64_t Pictures,
                                    double Rate);
+// The warning of a join that read only Read of the Declared frames of a file: "Only 65 of the
+// 120 frames of the file NAME could be read". Empty when no frame or a single one is missing,
+// or no more than 1 % of them: a file more than one frame and 1 % short has lost data.
+std::string PartlyReadWarning(const std::string& FileName, uint64_t Read, uint64_t Declared);
 // True when A's sound is stored as B's: same format tag, channels, sample rate, bits, block
 // align, timing, sub-format and codec set-up.
 bool SameAudioFormat(const TVideoFileInfo& A, const TVideoFileInfo& B);

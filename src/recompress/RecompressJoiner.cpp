@@ -68,6 +68,7 @@ std::optional<THeldPictures> HeldPictures(const std::string& FileName) {
   if (h.Rate == 0 || h.Scale == 0 || h.SampleSize != 0) return std::nullopt;
   THeldPictures held;
   held.Count = video->ChunkCount();
+  held.Declared = h.Length;
   held.Rate = static_cast<double>(h.Rate) / h.Scale;
   held.Width = std::abs(static_cast<int64_t>(video->Width));
   held.Height = std::abs(static_cast<int64_t>(video->Height));
@@ -119,6 +120,7 @@ TMediaInfo GetMediaInfo(const std::string& FileName) {
   // is what the render decodes.
   if (video && held) {
     info.Pictures = held->Count;
+    info.DeclaredPictures = held->Declared;
     info.PictureRate = held->Rate;
     info.Length = held->Count / held->Rate;
   }
@@ -164,6 +166,11 @@ TRenderPlan TDSVideoJoiner::BuildPlan(std::vector<std::string>* Warnings) const 
     if (std::llround(source.Length * FFrameRate) < 1)
       throw Exception("The file " + name + " gives no picture at " + RateText(FFrameRate) +
                       " frames per second");
+    if (Warnings) {
+      // The render joins what the file holds; the user hears of what it lacks.
+      std::string partly = PartlyReadWarning(name, info.Pictures, info.DeclaredPictures);
+      if (!partly.empty()) Warnings->push_back(std::move(partly));
+    }
     plan.Sources.push_back(source);
   }
   plan.Width = FWidth;

@@ -34,6 +34,8 @@ struct TMediaInfo {
   // The pictures an AVI file holds and its header's rate of them; 0 when not known.
   uint32_t Pictures = 0;
   double PictureRate = 0;
+  // The pictures its header declares; 0 when not known.
+  uint32_t DeclaredPictures = 0;
 };
 TMediaInfo GetMediaInfo(const std::string& FileName);
 
@@ -45,6 +47,7 @@ TMediaInfo GetMediaInfo(const std::string& FileName);
 // rate and the seconds its longest chunk lasts at that rate.
 struct THeldPictures {
   uint32_t Count = 0;
+  uint32_t Declared = 0;
   double Rate = 0;
   int64_t Width = 0;
   int64_t Height = 0;

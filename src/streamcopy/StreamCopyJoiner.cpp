@@ -574,14 +574,11 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
                                          : MessageNamingFile(name, IndexProblem));
   if (!IndexProblem.empty())
     FWarnings.push_back("The file " + name + " was read without its index: " + IndexProblem);
-  // Frames are one chunk each; a source more than one frame and 1 % short has lost data.
+  // Frames are one chunk each.
   const TAVIStreamHeader& video = FReader.VideoStream()->Header;
-  if (video.SampleSize == 0 && video.Length > Frames) {
-    const uint64_t missing = video.Length - Frames;
-    if (missing > 1 && missing * 100 > video.Length)
-      FWarnings.push_back("Only " + std::to_string(Frames) + " of the " +
-                          std::to_string(video.Length) + " frames of the file " + name +
-                          " could be read");
+  if (video.SampleSize == 0) {
+    std::string partly = PartlyReadWarning(name, Frames, video.Length);
+    if (!partly.empty()) FWarnings.push_back(std::move(partly));
   }
   if (FSoundSync && FSoundSync->SourceGapLeft() && Index + 1 < FFiles.size())
     FWarnings.push_back("The sound after the file " + name +

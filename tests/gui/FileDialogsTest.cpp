@@ -11,7 +11,7 @@ class FileDialogs : public ::testing::Test {
 protected:
   void SetUp() override {
     FSaved = FileDialogRunner();
-    FileDialogRunner() = [this](QFileDialog& Dialog) -> std::optional<QStringList> {
+    FileDialogRunner() = [this](QFileDialog& Dialog) -> std::optional<QList<QUrl>> {
       Filters = Dialog.nameFilters();
       Mode = Dialog.fileMode();
       Accept = Dialog.acceptMode();
@@ -19,11 +19,16 @@ protected:
       Folder = Dialog.directory().absolutePath();
       Suffix = Dialog.defaultSuffix();
       ConfirmOverwrite = !Dialog.testOption(QFileDialog::DontConfirmOverwrite);
-      return Answer;
+      if (!Answer) return std::nullopt;
+      QList<QUrl> urls;
+      for (const QString& name : *Answer)
+        urls << (name.startsWith("file:") ? QUrl(name) : QUrl::fromLocalFile(name));
+      return urls;
     };
   }
   void TearDown() override { FileDialogRunner() = FSaved; }
 
+  // Full names, or addresses as the desktop's own dialog gives them.
   std::optional<QStringList> Answer;
   QStringList Filters;
   QFileDialog::FileMode Mode{};
@@ -60,10 +65,11 @@ TEST_F(FileDialogs, OpenWithMultipleSelection) {
   EXPECT_EQ(dialog.BufferSize, 30720u);
   EXPECT_TRUE(dialog.Options & ofnAllowMultiSelect);
 
-  // One file chosen: it is the only element of Files. Then a single-selection run.
-  Answer = QStringList{"/tmp/c.avi"};
+  // One file chosen, whose name is not valid UTF-8: it is the only element of Files, its bytes
+  // as they are. Then a single-selection run.
+  Answer = QStringList{"file:///tmp/caf%E9.avi"};
   ASSERT_TRUE(dialog.Execute());
-  EXPECT_EQ(dialog.Files, std::vector<std::string>{"/tmp/c.avi"});
+  EXPECT_EQ(dialog.Files, std::vector<std::string>{"/tmp/caf\xE9.avi"});
   dialog.MultiSelect = false;
   Answer = QStringList{"/tmp/d.avi"};
   ASSERT_TRUE(dialog.Execute());

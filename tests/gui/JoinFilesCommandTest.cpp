@@ -117,7 +117,8 @@ TClipSpec Clip(const std::string& Codec, int Width, int Height, int Frames) {
 }
 
 TEST_F(JoinFilesTest, MatchingFilesAreCopiedAndTheListStaysAsItWas) {
-  const std::string a = Dir.File("a.avi"), b = Dir.File("b.avi");
+  // A name that is not valid UTF-8 reaches the worker as its bytes.
+  const std::string a = Dir.File("a.avi"), b = Dir.File("b\xE9.avi");
   std::filesystem::copy_file(MakeClip(Clip("mpeg4", 64, 48, 25)), a);
   std::filesystem::copy_file(MakeClip(Clip("mpeg4", 64, 48, 15)), b);
   Prepare({a, b, a});

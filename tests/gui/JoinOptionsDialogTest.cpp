@@ -343,14 +343,14 @@ TEST_F(JoinOptionsDialogTest, OutputChooserFillsTheNameAndRemembersItsFolder) {
   LastSaveFolder = videos.Path().string();
   const TFileDialogRunner saved = FileDialogRunner();
   QString folderOffered;
-  FileDialogRunner() = [&](QFileDialog& Dialog) -> std::optional<QStringList> {
+  FileDialogRunner() = [&](QFileDialog& Dialog) -> std::optional<QList<QUrl>> {
     folderOffered = Dialog.directory().absolutePath();
-    return QStringList{"/exports/new/holiday.avi"};
+    return QList<QUrl>{QUrl::fromLocalFile("/exports/new/holiday.avi")};
   };
   Show(*form, {true, false, false}, [&] {
     form->sbnSelectOutFile->click();
     EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
-    FileDialogRunner() = [](QFileDialog&) -> std::optional<QStringList> { return std::nullopt; };
+    FileDialogRunner() = [](QFileDialog&) -> std::optional<QList<QUrl>> { return std::nullopt; };
     form->sbnSelectOutFile->click();  // cancelled: nothing changes
     EXPECT_EQ(form->edtOutFileName->text(), "/exports/new/holiday.avi");
   });

@@ -30,7 +30,11 @@ void MainWindow::SetUp() {
   FileDialogRunner() = [this](QFileDialog& Dialog) {
     DialogFilters = Dialog.nameFilters();
     DialogFolder = Dialog.directory().absolutePath();
-    std::optional<QStringList> answer = DialogAnswer;
+    std::optional<QList<QUrl>> answer;
+    if (DialogAnswer) {
+      answer.emplace();
+      for (const QString& name : *DialogAnswer) answer->append(QUrl::fromLocalFile(name));
+    }
     DialogAnswer.reset();
     return answer;
   };

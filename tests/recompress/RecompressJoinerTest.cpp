@@ -809,6 +809,11 @@ TEST_F(DSJoinTest, ASourceWithoutAUsableIndexIsJoinedWhole) {
   j.Join();
   EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "v:0"), decoded, 0.05);
   EXPECT_EQ(test::DecodeErrors(j.FOutFileName), "");
+  // The source cut short is named as the copy names it; one claiming fewer pictures is not.
+  const long halfPictures = std::lround(test::DecodedDuration(sources[4], "v:0") * 25);
+  EXPECT_EQ(j.Warnings(), std::vector<std::string>{"Only " + std::to_string(halfPictures) +
+                                                   " of the 100 frames of the file " + sources[4] +
+                                                   " could be read"});
 }
 
 TEST_F(DSJoinTest, PicturesOfAnImplausibleHeaderRateAreJoinedAtTheJoinsRate) {
