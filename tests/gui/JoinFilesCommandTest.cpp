@@ -371,7 +371,7 @@ TEST_F(JoinFilesTest, AJoinRunsInAWorkerWhoseDeathFailsTheJoinAndLeavesTheWindow
   beat.start(10);
   Shown.clear();
   JoinFiles([&](TfrmJoin& Options) {
-    Options.cbxConvert->setChecked(false);
+    Options.rbnRecompress->setChecked(true);
     Options.edtOutFileName->setText(PathToQ(out));
   });
   beat.stop();
