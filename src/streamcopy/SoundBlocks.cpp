@@ -212,6 +212,17 @@ bool TSilenceMaker::AdtsFrameFits(const uint8_t* Data, uint32_t Size) const {
           (config.Channels == 7 && FChannels == 8));
 }
 
+void TSilenceMaker::TrimToFrames(const uint8_t*& Data, uint32_t& Size) const {
+  if (FKind != TKind::Frames || FFrames != TFrames::Ac3) return;
+  const uint32_t junk = JunkBefore(Data, Size);
+  Data += junk;
+  uint32_t whole = 0;
+  for (uint32_t frame; (frame = Ac3FrameSize(Data + whole, Size - junk - whole)) != 0 &&
+                       whole + frame <= Size - junk;)
+    whole += frame;
+  Size = whole;
+}
+
 bool TSilenceMaker::DamagedFrame(const uint8_t* Data, uint32_t Size) const {
   return FKind == TKind::Frames && FFrames == TFrames::Aac && FAdts && !AdtsFrameFits(Data, Size);
 }

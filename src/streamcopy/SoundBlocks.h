@@ -48,6 +48,10 @@ public:
   // agrees with the format, confirmed by the frame after it where the chunk holds one): damage
   // or junk. Size when it holds none; 0 for other kinds.
   uint32_t JunkBefore(const uint8_t* Data, uint32_t Size) const;
+  // AC-3 timed a frame a chunk: what of the chunk a decoder plays, its whole frames from the
+  // first one on (Size 0 when it holds none); junk before them and a frame cut short are left
+  // out. Other kinds are left as they are.
+  void TrimToFrames(const uint8_t*& Data, uint32_t& Size) const;
   // A stream of ADTS frames, one a chunk: whether the chunk's header is damaged (no ADTS
   // header of the stream's rate and channels), so that a decoder would drop the frame.
   bool DamagedFrame(const uint8_t* Data, uint32_t Size) const;

@@ -215,8 +215,10 @@ void TSoundSync::CopyBlock(const uint8_t* Data, uint32_t Size, bool KeyFrame, co
     if (due > 0) WriteSilence(due, Write);
     if (Size == 0) return;
   }
-  // A frame a chunk whose header is damaged: a silent frame in its place, once one can be made.
-  if (FSampleSize == 0 && FSilence.DamagedFrame(Data, Size)) {
+  // A frame a chunk that is damaged, cut short or junk: a silent frame in its place, once one
+  // can be made.
+  if (FSampleSize == 0) FSilence.TrimToFrames(Data, Size);
+  if (FSampleSize == 0 && (Size == 0 || FSilence.DamagedFrame(Data, Size))) {
     if (FSkipUnits > 0)
       --FSkipUnits;
     else

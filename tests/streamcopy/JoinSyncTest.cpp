@@ -58,22 +58,26 @@ void DamageFirstSoundChunk(const std::string& FileName,
   test::WriteFileBytes(FileName, bytes);
 }
 
-// Rewrites the file with each sound chunk holding Frames of its chunks, as writers that
-// interleave by time do, so that a cut must find the frames inside a chunk.
-void RegroupSound(const std::string& FileName, int Frames) {
+// Rewrites the file with each sound chunk holding Frames of its chunks (after Edit changed
+// them), as writers that interleave by time do, so that a cut must find the frames inside a
+// chunk.
+void RegroupSound(const std::string& FileName, int Frames,
+                  const std::function<void(std::vector<std::string>&)>& Edit = {}) {
   TAVIFileReader reader;
   reader.Open(FileName, true);
   test::TAVIBuilder b;
   b.Main = reader.MainHeader();
   b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
   b.AddStream(reader.AudioStream()->Header, reader.AudioStream()->Format);
-  const auto video = test::StreamChunks(FileName, true),
-             sound = test::StreamChunks(FileName, false);
+  const auto video = test::StreamChunks(FileName, true);
+  std::vector<std::string> sound;
+  for (const test::TChunkCopy& c : test::StreamChunks(FileName, false)) sound.push_back(c.Data);
+  if (Edit) Edit(sound);
   size_t next = 0;
   auto addSound = [&](size_t Until) {
     while (next < Until) {
       std::string group;
-      for (int k = 0; k < Frames && next < sound.size(); ++k) group += sound[next++].Data;
+      for (int k = 0; k < Frames && next < sound.size(); ++k) group += sound[next++];
       b.AddChunkData(1, group);
     }
   };
@@ -382,6 +386,22 @@ TEST_P(JoinSync, ADamagedFirstFrameHeaderCostsAtMostThatFilesSound) {
     const double end = ExpectBeepsWithFlashes(out, files, 1);
     EXPECT_NEAR(test::DecodedDuration(out, "a:0"), end, 2 * c.Tolerance + 1e-3) << "damage " << d;
   }
+}
+
+TEST_P(JoinSync, JunkBeforeTheFirstFrameAndAFrameCutShortAreLeftOut) {
+  if (GetParam().Codec != "ac3") GTEST_SKIP() << "an AC-3 stream as cameras write it";
+  // Junk before the first frame and the last frame cut in half, each in a chunk of its own
+  // time: the next file's sound must follow the frames that play, not the chunks.
+  const std::string damaged = Clip("damaged", 2), plain = Clip("plain", 2);
+  RegroupSound(damaged, 1, [](std::vector<std::string>& Sound) {
+    Sound.front().insert(0, std::string(300, '\x5A'));
+    Sound.back().resize(Sound.back().size() / 2);
+  });
+  const std::vector<std::string> files = {damaged, plain, plain};
+  const std::string out = Dir.File("out.avi");
+  EXPECT_TRUE(Join(files, out).empty());
+  ExpectBeepsWithFlashes(out, files);
+  EXPECT_NEAR(test::DecodedDuration(out, "a:0"), 6.0, 2 * GetParam().Tolerance + 1e-3);
 }
 
 INSTANTIATE_TEST_SUITE_P(
