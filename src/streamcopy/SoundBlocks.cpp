@@ -32,6 +32,7 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, const TAVIStreamHeader& 
   if (tag == riff::waveFormatExtensible) tag = word(riff::waveSubFormatOffset);
   const uint16_t bits = word(riff::WaveBitsPerSampleOffset);
   FBlockAlign = std::max<uint32_t>(1, word(riff::WaveBlockAlignOffset));
+  FChannels = word(riff::WaveChannelsOffset);
   switch (tag) {
     case riff::wavePCM:
       FKind = TKind::Samples;
@@ -49,10 +50,16 @@ TSilenceMaker::TSilenceMaker(const std::string& Format, const TAVIStreamHeader& 
       FSilentByte = 0xFF;
       break;
     case riff::waveMpeg:
-    case riff::waveMpegLayer3:
+    case riff::waveMpegLayer3: {
       FKind = TKind::Frames;
       FFrames = TFrames::Mpeg;
+      TMpegAudioFormat mpeg;
+      if (MpegAudioFormat(Format, mpeg)) {
+        FLayer = mpeg.Layer;
+        FSampleRate = mpeg.SampleRate;
+      }
       break;
+    }
     case riff::waveAc3:
       FKind = TKind::Frames;
       FFrames = TFrames::Ac3;
@@ -118,7 +125,8 @@ void TSilenceMaker::SetUpAac(const std::string& Format, const TAVIStreamHeader& 
                                             Format.size());
   const size_t extra = end > at ? end - at : 0;
   if (extra == 0) {
-    FKind = TKind::Frames;  // ADTS frames, learnt from the stream's first chunk
+    FKind = TKind::Frames;  // ADTS frames, learnt from the stream's first good one
+    FAdts = true;
     return;
   }
   TAacConfig config;
@@ -161,7 +169,10 @@ int64_t TSilenceMaker::NearestFrameBoundary(const uint8_t* Data, uint32_t Size,
 void TSilenceMaker::Learn(const uint8_t* Data, uint32_t Size) {
   if (FKind != TKind::Frames) return;
   if (FFrames == TFrames::Aac) {
-    if (!FFirstChunkSeen && Size > 0) LearnAac(Data, Size);
+    // With a config, the first chunk tells whether its frames come in ADTS headers.
+    if ((!FHaveHeader || !FFirstChunkSeen) && FKind == TKind::Frames && Size > 0)
+      LearnAac(Data, Size);
+    FFirstChunkSeen = true;
     return;
   }
   if (FHaveHeader) return;
@@ -183,24 +194,71 @@ void TSilenceMaker::LearnAc3(const uint8_t* Data, uint32_t Size) {
 
 void TSilenceMaker::LearnAac(const uint8_t* Data, uint32_t Size) {
   // Chunks that begin with an ADTS header hold ADTS frames (a raw frame never begins with
-  // those bits: they would end it at once); then silence takes the header of the stream's.
-  FFirstChunkSeen = true;
-  TAacConfig config;
-  if (ParseAdtsHeader(Data, Size, config)) {
-    FSilentFrame =
-        config.SampleRate == FSampleRate ? MakeSilentAdtsFrame(Data, Size) : std::vector<uint8_t>{};
-  } else if (!FHaveHeader) {
-    FSilentFrame.clear();  // neither a config nor ADTS headers
+  // those bits: they would end it at once); then silence takes the header of the stream's
+  // first frame that agrees with its format. A damaged header costs only its frame; a stream
+  // whose first chunks hold no such header has neither a config nor ADTS frames.
+  constexpr uint32_t ChunksTried = 8;
+  if (AdtsFrameFits(Data, Size)) {
+    FSilentFrame = MakeSilentAdtsFrame(Data, Size);
+    FHaveHeader = !FSilentFrame.empty();
   }
-  FHaveHeader = !FSilentFrame.empty();
-  if (!FHaveHeader) FKind = TKind::None;
+  if (!FHaveHeader && ++FAacChunksTried >= ChunksTried) FKind = TKind::None;
+}
+
+bool TSilenceMaker::AdtsFrameFits(const uint8_t* Data, uint32_t Size) const {
+  TAacConfig config;
+  return ParseAdtsHeader(Data, Size, config) && config.SampleRate == FSampleRate &&
+         (FChannels == 0 || config.Channels == FChannels ||
+          (config.Channels == 7 && FChannels == 8));
+}
+
+void TSilenceMaker::TrimToFrames(const uint8_t*& Data, uint32_t& Size) const {
+  if (FKind != TKind::Frames || FFrames != TFrames::Ac3) return;
+  const uint32_t junk = JunkBefore(Data, Size);
+  Data += junk;
+  uint32_t whole = 0;
+  for (uint32_t frame; (frame = Ac3FrameSize(Data + whole, Size - junk - whole)) != 0 &&
+                       whole + frame <= Size - junk;)
+    whole += frame;
+  Size = whole;
+}
+
+bool TSilenceMaker::DamagedFrame(const uint8_t* Data, uint32_t Size) const {
+  return FKind == TKind::Frames && FFrames == TFrames::Aac && FAdts && !AdtsFrameFits(Data, Size);
+}
+
+bool TSilenceMaker::MpegFrameFits(const TMpegAudioHeader& H) const {
+  const bool mono = (H.Bits >> 6 & 3) == 3;
+  return (FLayer == 0 || H.Layer == FLayer) && (FSampleRate == 0 || H.SampleRate == FSampleRate) &&
+         (FChannels == 0 || mono == (FChannels == 1));
+}
+
+uint32_t TSilenceMaker::JunkBefore(const uint8_t* Data, uint32_t Size) const {
+  if (FKind != TKind::Frames || (FFrames != TFrames::Mpeg && FFrames != TFrames::Ac3)) return 0;
+  for (uint32_t at = 0; at + 4 <= Size; ++at) {
+    if (FFrames == TFrames::Ac3) {
+      if (Ac3FrameSize(Data + at, Size - at) != 0) return at;
+      continue;
+    }
+    TMpegAudioHeader h, next;
+    if (!ParseMpegAudioHeader(Data + at, Size - at, h) || !MpegFrameFits(h) ||
+        (FHaveHeader && (h.Bits & 0xFFFE0C00u) != (FHeader.Bits & 0xFFFE0C00u)))
+      continue;
+    const uint64_t following = uint64_t{at} + h.FrameSize;
+    if (following + HeaderBytes <= Size &&
+        (!ParseMpegAudioHeader(Data + following, Size - following, next) ||
+         (next.Bits & 0xFFFE0C00u) != (h.Bits & 0xFFFE0C00u)))
+      continue;
+    return at;
+  }
+  return Size;
 }
 
 void TSilenceMaker::LearnMpeg(const uint8_t* Data, uint32_t Size) {
   // The first header that the next frame's header confirms (or that ends the chunk).
   for (uint32_t at = 0; at + HeaderBytes <= Size; ++at) {
     TMpegAudioHeader h, next;
-    if (!ParseMpegAudioHeader(Data + at, Size - at, h)) continue;
+    if (!ParseMpegAudioHeader(Data + at, Size - at, h) || !MpegFrameFits(h)) continue;
     const uint64_t following = uint64_t{at} + h.FrameSize;
     if (following + HeaderBytes <= Size &&
         (!ParseMpegAudioHeader(Data + following, Size - following, next) ||

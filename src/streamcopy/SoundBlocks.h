@@ -41,6 +41,20 @@ public:
   void NextFrame(std::vector<uint8_t>& Block);
   // The size of the frame NextFrame makes next.
   uint32_t NextFrameSize() const;
+  // Whether an MPEG audio frame header agrees with the stream's format: its layer, sample rate
+  // and (mono or not) channels, where the format names them. Frames that do not are damage.
+  bool MpegFrameFits(const TMpegAudioHeader& H) const;
+  // MPEG audio and AC-3: the bytes before the chunk's first frame of this stream (one that
+  // agrees with the format, confirmed by the frame after it where the chunk holds one): damage
+  // or junk. Size when it holds none; 0 for other kinds.
+  uint32_t JunkBefore(const uint8_t* Data, uint32_t Size) const;
+  // AC-3 timed a frame a chunk: what of the chunk a decoder plays, its whole frames from the
+  // first one on (Size 0 when it holds none); junk before them and a frame cut short are left
+  // out. Other kinds are left as they are.
+  void TrimToFrames(const uint8_t*& Data, uint32_t& Size) const;
+  // A stream of ADTS frames, one a chunk: whether the chunk's header is damaged (no ADTS
+  // header of the stream's rate and channels), so that a decoder would drop the frame.
+  bool DamagedFrame(const uint8_t* Data, uint32_t Size) const;
   // The byte length of the whole frames at the start of Data that best fits Wanted bytes: the
   // frame boundary nearest to it (the chunk's end counts as one). -1 when Data does not begin
   // with a frame of this stream's kind (the caller then keeps or drops whole chunks).
@@ -53,6 +67,7 @@ private:
   void LearnMpeg(const uint8_t* Data, uint32_t Size);
   void LearnAc3(const uint8_t* Data, uint32_t Size);
   void LearnAac(const uint8_t* Data, uint32_t Size);
+  bool AdtsFrameFits(const uint8_t* Data, uint32_t Size) const;
   // AAC: the format's AudioSpecificConfig, when it gives plain AAC-LC at the format's rate
   // and Header times one frame a chunk (Kind None otherwise).
   void SetUpAac(const std::string& Format, const TAVIStreamHeader& Header);
@@ -67,8 +82,12 @@ private:
   bool FHaveHeader = false;
   std::vector<uint8_t> FSilentFrame;  // the silent AC-3, AAC or ADPCM frame, made once
   std::vector<uint8_t> FSilentBlock;  // ADPCM timed by bytes: one silent block
-  uint32_t FSampleRate = 0;           // AAC: the format's sample rate
-  bool FFirstChunkSeen = false;       // AAC: whether its frames are ADTS frames is known
+  uint32_t FSampleRate = 0;           // AAC and MPEG audio: the format's sample rate
+  uint16_t FChannels = 0;             // the format's channels
+  int FLayer = 0;                     // MPEG audio: the format's layer, 0 when it names none
+  bool FFirstChunkSeen = false;       // AAC: a chunk was learnt from
+  bool FAdts = false;                 // AAC: frames in ADTS headers, the format has no config
+  uint32_t FAacChunksTried = 0;       // AAC: chunks without an ADTS header of the stream
   TMpegAudioHeader FHeader;
   uint64_t FSlotNumerator = 0;  // frame length in slots = FSlotNumerator / FHeader.SampleRate
   uint64_t FPaddingRest = 0;

@@ -95,6 +95,8 @@ void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHead
   FStartPending = true;
   FSkipUnits = 0;
   FSourceSoundSeen = FSourceSoundKept = FSourceGapLeft = false;
+  FSourceFirstChunk = true;
+  FMissingFrames = 0;
   FFrame.clear();
 }
 
@@ -152,12 +154,25 @@ void TSoundSync::CopyFrames(const uint8_t* Data, uint32_t Size, const TWrite& Wr
   while (at + 4 <= FFrame.size()) {
     TMpegAudioHeader h;
     if (!ParseMpegAudioHeader(FFrame.data() + at, FFrame.size() - at, h) ||
+        !FSilence.MpegFrameFits(h) ||
         (FFrameBits != 0 && (h.Bits & StreamBits) != (FFrameBits & StreamBits))) {
       ++at;
       continue;
     }
     if (at + h.FrameSize > FFrame.size()) break;
-    if (FFrameBits == 0) FFrameBits = h.Bits;
+    if (FFrameBits == 0) {
+      // The stream's first frame is one that the frame after it confirms: a damaged header
+      // (or bytes that look like one) must not decide which frames the stream keeps.
+      const size_t following = at + h.FrameSize;
+      if (following + MpegAudioHeaderBytes > FFrame.size()) break;
+      TMpegAudioHeader next;
+      if (!ParseMpegAudioHeader(FFrame.data() + following, FFrame.size() - following, next) ||
+          (next.Bits & StreamBits) != (h.Bits & StreamBits)) {
+        ++at;
+        continue;
+      }
+      FFrameBits = h.Bits;
+    }
     CopyBlock(FFrame.data() + at, h.FrameSize, true, Write);
     at += h.FrameSize;
     found = true;
@@ -185,6 +200,36 @@ void TSoundSync::CopyBlock(const uint8_t* Data, uint32_t Size, bool KeyFrame, co
   }
   FSilence.Learn(Data, Size);
   if (FStartPending) PlaceSourceStart(Write);
+
+  // Damage or junk before the first frame of the source's sound is left out, its time
+  // written as silence (whole frames, the nearest to it).
+  if (FSourceFirstChunk) {
+    FSourceFirstChunk = false;
+    const uint32_t junk = FSampleSize ? std::min(FSilence.JunkBefore(Data, Size), Size) : 0;
+    Data += junk;
+    Size -= junk;
+    const int64_t skipped = std::min<int64_t>(FSkipUnits, junk);
+    FSkipUnits -= skipped;
+    const int64_t due = std::min<int64_t>(static_cast<int64_t>(junk) - skipped,
+                                          FEndUnits - static_cast<int64_t>(FUnits));
+    if (due > 0) WriteSilence(due, Write);
+    if (Size == 0) return;
+  }
+  // A frame a chunk that is damaged, cut short or junk: a silent frame in its place, once one
+  // can be made.
+  if (FSampleSize == 0) FSilence.TrimToFrames(Data, Size);
+  if (FSampleSize == 0 && (Size == 0 || FSilence.DamagedFrame(Data, Size))) {
+    if (FSkipUnits > 0)
+      --FSkipUnits;
+    else
+      ++FMissingFrames;
+    return;
+  }
+  if (FMissingFrames > 0 && FSilence.Ready()) {
+    const int64_t due = std::min<int64_t>(FMissingFrames, FEndUnits - static_cast<int64_t>(FUnits));
+    FMissingFrames = 0;
+    if (due > 0) WriteSilence(due, Write);
+  }
 
   // Sound that would play over the previous source's pictures is left out.
   if (FSkipUnits > 0) {

@@ -123,14 +123,16 @@ private:
   uint64_t FUnits = 0;  // sound: bytes with a sample size, else chunks
 
   // The source being copied.
-  uint64_t FFirstPicture = 0;     // output picture number of its first picture
-  int64_t FEndUnits = 0;          // sound units at the end of its listed pictures
-  long double FDelay = 0;         // its sound's start after its first picture, in seconds
-  bool FStartPending = false;     // its sound's start not yet placed
-  int64_t FSkipUnits = 0;         // its sound to leave out before its first picture
-  bool FSourceSoundSeen = false;  // its sound reached CopySound
-  bool FSourceSoundKept = false;  // some of it was written
-  bool FSourceGapLeft = false;    // silence it needed could not be written
+  uint64_t FFirstPicture = 0;      // output picture number of its first picture
+  int64_t FEndUnits = 0;           // sound units at the end of its listed pictures
+  long double FDelay = 0;          // its sound's start after its first picture, in seconds
+  bool FStartPending = false;      // its sound's start not yet placed
+  int64_t FSkipUnits = 0;          // its sound to leave out before its first picture
+  bool FSourceSoundSeen = false;   // its sound reached CopySound
+  bool FSourceSoundKept = false;   // some of it was written
+  bool FSourceGapLeft = false;     // silence it needed could not be written
+  bool FSourceFirstChunk = false;  // its first sound chunk has yet to come
+  int64_t FMissingFrames = 0;      // damaged frames left out, silence not yet written
   std::vector<uint8_t> FBlock;
   uint64_t FSilenceBudget = UINT64_MAX;
 };

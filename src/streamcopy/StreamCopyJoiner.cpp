@@ -68,6 +68,26 @@ std::vector<uint8_t> FirstChunk(const TAVIFileReader& Reader, const TAVIStream& 
   return {};
 }
 
+// The first frame of a sound stream that agrees with its format, from the start of the first
+// of its first chunks that holds one (damaged or junk bytes before it left out); the first
+// chunk when none does.
+std::vector<uint8_t> FirstSoundFrame(const TAVIFileReader& Reader, const TAVIStream& Sound) {
+  constexpr uint32_t ChunksTried = 16;
+  const TSilenceMaker frames(Sound.Format, Sound.Header);
+  for (uint32_t i = 0; i < Sound.ChunkCount() && i < ChunksTried; ++i) {
+    TAVIIndexEntry entry;
+    if (!Sound.GetIndexEntry(i, entry) || entry.Size == 0) continue;
+    if (entry.FilePos < 0 || entry.Size > Reader.GetFileSize() - entry.FilePos) break;
+    std::vector<uint8_t> data(entry.Size);
+    if (!Sound.ReadChunk(i, data.data())) break;
+    const uint32_t junk = frames.JunkBefore(data.data(), entry.Size);
+    if (junk >= entry.Size || frames.DamagedFrame(data.data(), entry.Size)) continue;
+    data.erase(data.begin(), data.begin() + junk);
+    return data;
+  }
+  return FirstChunk(Reader, Sound, false);
+}
+
 // Whether the last chunk of a video stream holds two packed pictures.
 bool EndsPacked(const TAVIFileReader& Reader, const TAVIStream& Video) {
   TAVIIndexEntry entry;
@@ -266,7 +286,7 @@ TOutputStreams TAVIFileJoiner::OutputStreams(const TAVIFileReader& Reader, bool 
   if (SoundByFrames) TSoundSync::TimeByFrames(sound, format);
   out.SoundHeader = TSoundSync::OutputSoundHeader(video.Header, sound, video.Header.Length, format);
   out.SoundFormat = format;
-  out.FirstSound = FirstChunk(Reader, *audio, false);
+  out.FirstSound = FirstSoundFrame(Reader, *audio);
   return out;
 }
 

@@ -24,22 +24,40 @@
 namespace rw {
 namespace {
 
-// Rewrites the file with each sound chunk holding Frames of its chunks, as writers that
-// interleave by time do, so that a cut must find the frames inside a chunk.
-void RegroupSound(const std::string& FileName, int Frames) {
+// Changes, in place, the first bytes of the file's first sound chunk.
+void DamageFirstSoundChunk(const std::string& FileName,
+                           const std::function<void(uint8_t* Data)>& Damage) {
+  std::string bytes = test::ReadFileBytes(FileName);
+  auto riffList = test::ListChunks(bytes, 0, bytes.size()).at(0);
+  auto movi = test::FindChunk(test::ListChunks(bytes, riffList), "LIST", "movi");
+  for (const auto& chunk : test::ListChunks(bytes, movi)) {
+    if (chunk.Id.substr(2) != "wb" || chunk.Size < 8) continue;
+    Damage(reinterpret_cast<uint8_t*>(bytes.data() + chunk.DataPos()));
+    break;
+  }
+  test::WriteFileBytes(FileName, bytes);
+}
+
+// Rewrites the file with each sound chunk holding Frames of its chunks (after Edit changed
+// them), as writers that interleave by time do, so that a cut must find the frames inside a
+// chunk.
+void RegroupSound(const std::string& FileName, int Frames,
+                  const std::function<void(std::vector<std::string>&)>& Edit = {}) {
   TAVIFileReader reader;
   reader.Open(FileName, true);
   test::TAVIBuilder b;
   b.Main = reader.MainHeader();
   b.AddStream(reader.VideoStream()->Header, reader.VideoStream()->Format);
   b.AddStream(reader.AudioStream()->Header, reader.AudioStream()->Format);
-  const auto video = test::StreamChunks(FileName, true),
-             sound = test::StreamChunks(FileName, false);
+  const auto video = test::StreamChunks(FileName, true);
+  std::vector<std::string> sound;
+  for (const test::TChunkCopy& c : test::StreamChunks(FileName, false)) sound.push_back(c.Data);
+  if (Edit) Edit(sound);
   size_t next = 0;
   auto addSound = [&](size_t Until) {
     while (next < Until) {
       std::string group;
-      for (int k = 0; k < Frames && next < sound.size(); ++k) group += sound[next++].Data;
+      for (int k = 0; k < Frames && next < sound.size(); ++k) group += sound[next++];
       b.AddChunkData(1, group);
     }
   };
@@ -158,9 +176,10 @@ protected:
     return file;
   }
 
-  // Joins Files into Out, which must decode cleanly (the silent frames' checksums included);
-  // returns the joiner's warnings.
-  std::vector<std::string> Join(const std::vector<std::string>& Files, const std::string& Out) {
+  // Joins Files into Out, which must decode cleanly (the silent frames' checksums included)
+  // unless a source's sound is Damaged; returns the joiner's warnings.
+  std::vector<std::string> Join(const std::vector<std::string>& Files, const std::string& Out,
+                                bool Damaged = false) {
     test::TProgressLog log;
     test::TRecordingProgress progress(log);
     TAVIFileJoiner joiner;
@@ -169,9 +188,11 @@ protected:
     joiner.FOutFileName = Out;
     joiner.Execute();
     EXPECT_NO_THROW(CheckReadBack(Out, Out, joiner.Written()));
-    EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " +
-                            test::ShellQuote(Out) + " -f null - 2>&1"),
-              "");
+    if (!Damaged) {
+      EXPECT_EQ(test::RunTool("ffmpeg -nostdin -v error -err_detect crccheck -i " +
+                              test::ShellQuote(Out) + " -f null - 2>&1"),
+                "");
+    }
     return joiner.Warnings();
   }
 
@@ -317,6 +338,50 @@ TEST_P(JoinSync, SoundThatStartsAfterTheFirstSourcesLastPictureCostsOnlyThatSour
   const double units =
       a.SampleSize ? static_cast<double>(a.Length) : reader.AudioStream()->ChunkCount();
   EXPECT_NEAR((a.Start + units) * a.Scale / a.Rate, end, GetParam().Tolerance + 1e-4);
+}
+
+TEST_P(JoinSync, ADamagedFirstFrameHeaderCostsAtMostThatFilesSound) {
+  const TSyncCase& c = GetParam();
+  const bool mp3 = c.Codec == "libmp3lame" && c.FramesPerChunk == 1;
+  if (!mp3 && !c.Adts) GTEST_SKIP() << "MPEG audio and ADTS frames are learnt from the stream";
+  std::vector<std::function<void(uint8_t*)>> damages;
+  if (mp3) {
+    damages.push_back([](uint8_t* P) { P[2] &= 0x0F; });  // free-format bit rate
+    damages.push_back([](uint8_t* P) { P[0] = 0xEF; });   // no sync word
+  } else {
+    damages.push_back([](uint8_t* P) { P[3] &= 0x3F; });  // no channels
+  }
+  const std::string plain = Clip("plain", 2), shorter = Clip("shorter", 1.4),
+                    mute = Dir.File("mute.avi");
+  test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
+  for (size_t d = 0; d < damages.size(); ++d) {
+    const std::string damaged = Clip("damaged" + std::to_string(d), 2);
+    DamageFirstSoundChunk(damaged, damages[d]);
+    const std::vector<std::string> files = {damaged, plain, mute, shorter};
+    const std::string out = Dir.File("out" + std::to_string(d) + ".avi");
+    for (const std::string& warning : Join(files, out, true))
+      EXPECT_NE(warning.find(damaged), std::string::npos) << warning;
+    // The other files' sound plays with their pictures, the file without sound over silence,
+    // and the sound ends with the pictures.
+    const double end = ExpectBeepsWithFlashes(out, files, 1);
+    EXPECT_NEAR(test::DecodedDuration(out, "a:0"), end, 2 * c.Tolerance + 1e-3) << "damage " << d;
+  }
+}
+
+TEST_P(JoinSync, JunkBeforeTheFirstFrameAndAFrameCutShortAreLeftOut) {
+  if (GetParam().Codec != "ac3") GTEST_SKIP() << "an AC-3 stream as cameras write it";
+  // Junk before the first frame and the last frame cut in half, each in a chunk of its own
+  // time: the next file's sound must follow the frames that play, not the chunks.
+  const std::string damaged = Clip("damaged", 2), plain = Clip("plain", 2);
+  RegroupSound(damaged, 1, [](std::vector<std::string>& Sound) {
+    Sound.front().insert(0, std::string(300, '\x5A'));
+    Sound.back().resize(Sound.back().size() / 2);
+  });
+  const std::vector<std::string> files = {damaged, plain, plain};
+  const std::string out = Dir.File("out.avi");
+  EXPECT_TRUE(Join(files, out).empty());
+  ExpectBeepsWithFlashes(out, files);
+  EXPECT_NEAR(test::DecodedDuration(out, "a:0"), 6.0, 2 * GetParam().Tolerance + 1e-3);
 }
 
 INSTANTIATE_TEST_SUITE_P(
