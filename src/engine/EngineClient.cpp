@@ -307,23 +307,11 @@ private:
   }
 
   bool Start() {
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
-    char verb[] = "engine-worker";
-    char* argv[] = {const_cast<char*>(FProgram.c_str()), verb, nullptr};
-    const int failed = ::posix_spawn(&FPid, FProgram.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pair[1]);
-    if (failed != 0) {
-      ::close(pair[0]);
-      FPid = -1;
-      return false;
-    }
-    FSocket = pair[0];
+    int pid = -1;
+    const int socket = SpawnSocketWorker(FProgram, "engine-worker", pid);
+    FPid = pid;
+    if (socket < 0) return false;
+    FSocket = socket;
     // The options set so far, given to the new worker as they were set.
     for (const auto& [encoder, options] : FKept)
       for (const auto& [option, value] : options) {

@@ -71,24 +71,10 @@ public:
 
 private:
   bool Start() {
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
-    const std::string program = WorkerProgram();
-    char verb[] = "picture-worker";
-    char* argv[] = {const_cast<char*>(program.c_str()), verb, nullptr};
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pair[1]);
-    if (failed != 0) {
-      ::close(pair[0]);
-      return false;
-    }
-    FSocket = pair[0];
+    int pid = -1;
+    const int socket = SpawnSocketWorker(WorkerProgram(), "picture-worker", pid);
+    if (socket < 0) return false;
+    FSocket = socket;
     std::lock_guard<std::mutex> lock(FPidLock);
     FPid = pid;
     return true;
