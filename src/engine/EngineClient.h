@@ -1,7 +1,7 @@
 #pragma once
 // The media engine of a process that must not load it (the window): each question goes to a
-// worker process that has loaded it (`reelwright-cli engine-worker`), which is started at the
-// first question and again after it died. The options set on compressors are kept here too and
+// worker process that has loaded it (`reelwright-cli engine-worker`), started when a question
+// finds none running. The options set on compressors are kept here too and
 // given again to a new worker, so that they last the run as the engine keeps them. A worker
 // that dies answers its question with a failure: "the media engine stopped unexpectedly while
 // ..." and the signal. Renders, conversions and pictures are not asked this way: their own

@@ -33,7 +33,7 @@ inline void PutLE64(void* P, uint64_t V) {
   PutLE32(b + 4, static_cast<uint32_t>(V >> 32));
 }
 
-// Appends little-endian values to a byte string (used to assemble headers and index chunks).
+// Appends little-endian values to a byte string: the fields of headers and index chunks.
 inline void AppendLE16(std::string& S, uint16_t V) {
   char b[2];
   PutLE16(b, V);

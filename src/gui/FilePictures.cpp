@@ -23,9 +23,9 @@ namespace {
 // past are asked for again when they come back into sight.
 constexpr size_t cMaxWaiting = 64;
 
-// The worker process that makes the pictures (reelwright-cli picture-worker), started at the
-// first picture and again after it died; it lives until the pictures are no longer wanted. A
-// file that ends it (a decoder fault) gives no picture.
+// The worker process that makes the pictures (reelwright-cli picture-worker): one runs while
+// pictures are wanted, started when a picture finds none running. A file that ends it (a
+// decoder fault) gives no picture.
 class TPictureWorker {
 public:
   ~TPictureWorker() { Stop(); }
