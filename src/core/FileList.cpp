@@ -49,6 +49,14 @@ std::vector<std::string> TFileList::FileNames() const {
   return names;
 }
 
+std::vector<TPictureCut> TFileList::Cuts() const {
+  std::vector<TPictureCut> cuts;
+  for (const TItem& item : FItems) cuts.push_back(item.Cut);
+  return cuts;
+}
+
+void TFileList::SetCut(int Row, const TPictureCut& Cut) { FItems.at(Row).Cut = Cut; }
+
 // Batches nest: a command that runs while AddFiles lets window messages be handled must not
 // end the batch around it.
 void TFileList::BeginListUpdate() {
@@ -89,7 +97,7 @@ void TFileList::SelectRows(std::vector<int> Rows) {
 void TFileList::AddFile(const std::string& FileName) {
   // What a killed join left beside its output is no source for another.
   if (IsJoinTempFileName(FileName)) throw Exception("The file is an unfinished join output");
-  TItem item{FDescribe(FileName), {}};
+  TItem item{FDescribe(FileName), {}, {}};
   if (!item.Info) throw Exception("The file has unknown format");
   item.Texts = RowTexts(*item.Info);
   FItems.push_back(std::move(item));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "media/PictureCut.h"
 #include "media/VideoFileInfo.h"
 
 namespace rw {
@@ -147,6 +148,11 @@ public:
   std::vector<std::string> FileNames() const;
   // The rows' descriptions in list order.
   std::vector<const TVideoFileInfo*> Infos() const;
+  // The part of Row's file a join keeps (whole unless the user cut it), and each row's in list
+  // order. A cut moves with its row.
+  const TPictureCut& Cut(int Row) const { return FItems.at(Row).Cut; }
+  std::vector<TPictureCut> Cuts() const;
+  void SetCut(int Row, const TPictureCut& Cut);
 
   // Index of the first selected row, or -1.
   int Selected() const { return FSelected.empty() ? -1 : FSelected.front(); }
@@ -220,6 +226,7 @@ private:
   struct TItem {
     std::unique_ptr<TVideoFileInfo> Info;
     TRowTexts Texts;
+    TPictureCut Cut;
   };
 
   // A row was added, removed or (de)selected: outside a batch the window updates its

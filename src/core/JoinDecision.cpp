@@ -285,6 +285,7 @@ TJoinDecision DecideJoin(const TFileList& List, const TJoinChoices& Choices) {
   TJoinRequest& request = decision.Request;
   request.Files = List.FileNames();
   for (const TVideoFileInfo* info : infos) request.Identities.push_back(info->Identity);
+  request.Cuts = List.Cuts();
   request.OutFileName = Choices.OutFileName;
   request.JoinWORecomp = copy || convert;
   if (convert) {

@@ -14,6 +14,7 @@
 #include "engine/MediaEngine.h"
 #include "join/JoinProgress.h"
 #include "media/AVIReadBack.h"
+#include "media/PictureCut.h"
 #include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
 #include "streamcopy/StreamCopyJoiner.h"
@@ -38,6 +39,8 @@ struct TJoinRequest {
   // Each file as the list described it, in Files' order: the join fails naming a file whose
   // identity differs from this. Missing entries are taken when the join starts.
   std::vector<TFileIdentity> Identities;
+  // The part of each file the join keeps, in Files' order; a missing entry keeps it whole.
+  std::vector<TPictureCut> Cuts;
   std::string OutFileName;
   bool JoinWORecomp = true;  // stream copy; else recompression with Recompression
   bool DropAudio = false;    // stream copy without the sound
