@@ -4,13 +4,6 @@
 # within a second, with 143 (128 + SIGTERM), leaving no worker behind.
 set -euo pipefail
 exe=$1
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 source "$(dirname "$0")/../support/window-program.sh"
 
 export HOME="$work" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen

@@ -5,13 +5,6 @@
 # failure goes to standard error, as no one is there to answer a message box.
 set -euo pipefail
 exe=$1
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 source "$(dirname "$0")/../support/window-program.sh"
 
 echo "not a folder" >"$work/file"

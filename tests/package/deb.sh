@@ -15,13 +15,6 @@ src=$1 build=$2 version=$3
 for tool in dpkg-deb dpkg-shlibdeps readelf ffmpeg ffprobe; do
   command -v "$tool" >/dev/null || { echo "$tool is not installed: skipped"; exit 77; }
 done
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo "$*"; exit 1; }
 source "$(dirname "$0")/../support/window-program.sh"
 

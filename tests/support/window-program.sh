@@ -1,5 +1,14 @@
-# Sourced by the shell tests that run the window program in the background: waits until it is
-# up and stops it as the session would.
+# Sourced by the shell tests that run the window program in the background: gives them a work
+# folder ($work) that goes when the test ends, together with the program started as $app_pid
+# if it still runs; waits until the program is up and stops it as the session would.
+
+work=$(mktemp -d)
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 # The program is up once it catches SIGTERM (bit 15 of its caught-signal mask).
 program_up() {
