@@ -27,8 +27,20 @@ std::string FileNameText(const std::string& FileName);
 // The folder of a path, without its last delimiter unless that is the root or follows
 // another delimiter: "/clips/a.avi" gives "/clips", "/a.avi" gives "/".
 std::string FolderText(const std::string& FileName);
-// The seven texts of a row for a description.
-TRowTexts RowTexts(const TVideoFileInfo& Info);
+// The rate the list times a file's pictures at: its header's, or StandInFrameRate when that is
+// not plausible (as its duration is counted).
+double ListPictureRate(const TVideoFileInfo& Info);
+// The pictures of the file, as its duration counts them.
+uint32_t ListPictureCount(const TVideoFileInfo& Info);
+// The seconds of the file that Cut keeps: its whole exact duration when it is not cut.
+double KeptSeconds(const TVideoFileInfo& Info, const TPictureCut& Cut);
+// The time of a picture as the Cut column shows it: mm:ss.mmm, or hh:mm:ss.mmm from one hour on.
+std::string PictureTimeText(double Seconds);
+// The Cut column: empty for the whole file, else the times of its In and Out pictures
+// ("00:01.200-00:09.880"; "00:01.200-end" when it keeps the file to its end).
+std::string CutText(const TVideoFileInfo& Info, const TPictureCut& Cut);
+// The texts of a row for a description and the part of it a join keeps.
+TRowTexts RowTexts(const TVideoFileInfo& Info, const TPictureCut& Cut = {});
 
 // A rate as a short number with DecimalSeparator: up to three decimals, no trailing zeros
 // (25, 12.5, 29.97, 23.976).

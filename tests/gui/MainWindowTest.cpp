@@ -297,14 +297,14 @@ TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
                    : '.';
     return cells;
   };
-  EXPECT_EQ(red(1), ".......");
+  EXPECT_EQ(red(1), "........");
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "");
   w.miHighlightDifferents->trigger();
   EXPECT_TRUE(w.miHighlightDifferents->isChecked());
-  EXPECT_EQ(red(0), ".......");
-  EXPECT_EQ(red(1), "...R...");
-  EXPECT_EQ(red(2), ".....R.");
-  EXPECT_EQ(red(3), "..R....");
+  EXPECT_EQ(red(0), "........");
+  EXPECT_EQ(red(1), "...R....");
+  EXPECT_EQ(red(2), ".....R..");
+  EXPECT_EQ(red(3), "..R.....");
   // Each red cell says what differs; the others say nothing but the names.
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "80x48; the first file has 64x48");
   EXPECT_EQ(w.CellToolTip(2, colAudio), "No sound; the first file has PCM sound, 44.1 kHz, 16-bit");
@@ -320,7 +320,7 @@ TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
   EXPECT_EQ(QToolTip::text(), "80x48; the first file has 64x48");
   QToolTip::hideText();
   w.miHighlightDifferents->trigger();
-  EXPECT_EQ(red(1), ".......");
+  EXPECT_EQ(red(1), "........");
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "");
 }
 
