@@ -29,7 +29,7 @@ std::string ExpandProjectArgs(TArgs& Args, const std::set<std::string>& ValueOpt
       expanded.push_back(arg);
       continue;
     }
-    for (const std::string& name : ReadProjectFile(project)) {
+    for (const std::string& name : ReadProjectFile(project).Files) {
       // A name that looks like an option still names a file.
       expanded.push_back(!name.empty() && name[0] == '-' ? "./" + name : name);
     }

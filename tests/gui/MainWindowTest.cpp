@@ -698,13 +698,17 @@ TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
   w.WMDropFiles({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)});
   ASSERT_EQ(w.List().Count(), 3);
   const std::vector<std::string> listed = RowNames();
+  // Each row's cut is saved with it.
+  w.List().SetCut(2, {1, 3});
+  const std::vector<TPictureCut> cuts = w.List().Cuts();
 
   // The dialog adds the extension; here the answer carries it.
   DialogAnswer = QStringList{PathToQ(Dir.File("list.rwp"))};
   w.miSaveProject->trigger();
   const std::string prefix = "    '" + Dir.File("Bob") + "'#39's clip.avi'";
   const std::string saved = ReadFileBytes(Dir.File("list.rwp"));
-  EXPECT_EQ(saved, WriteProjectText(w.List().FileNames()));
+  EXPECT_EQ(saved, WriteProjectText(w.List().FileNames(), cuts));
+  EXPECT_NE(saved.find("Cuts.Strings"), std::string::npos);
   EXPECT_NE(saved.find(prefix), std::string::npos);
   EXPECT_EQ(LastProjectFolder, Dir.Path().string());
 
@@ -713,6 +717,7 @@ TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
   DialogAnswer = QStringList{PathToQ(Dir.File("list.rwp"))};
   w.miLoadProject->trigger();
   EXPECT_EQ(RowNames(), listed);
+  EXPECT_EQ(w.List().Cuts(), cuts);
   EXPECT_EQ(listed[1], Dir.File("Bob's clip.avi"));
   EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
   EXPECT_TRUE(w.acnClear->isEnabled());
@@ -726,13 +731,15 @@ TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
   EXPECT_EQ(Shown[0].Text, "The project file is corrupted.");
   EXPECT_EQ(w.List().Count(), 3);
 
-  WriteProjectFile(Dir.File("moved.rwp"), {Dir.File("gone.avi"), Dir.File("b.avi")});
+  WriteProjectFile(Dir.File("moved.rwp"), {Dir.File("gone.avi"), Dir.File("b.avi")},
+                   {{1, 2}, {0, 5}});
   DialogAnswer = QStringList{PathToQ(Dir.File("moved.rwp"))};
   w.miLoadProject->trigger();
   ASSERT_EQ(Shown.size(), 2u);
   EXPECT_EQ(Shown[1].Buttons, TMessageButtons::mbYesNo);
   EXPECT_NE(Shown[1].Text.find("Do you want to continue add other files?"), std::string::npos);
   EXPECT_EQ(RowNames(), std::vector<std::string>{Dir.File("b.avi")});
+  EXPECT_EQ(w.List().Cuts(), std::vector<TPictureCut>({{0, 5}}));
 
   // The empty list saves as the two object lines and loads back empty.
   w.List().RemoveAll();
