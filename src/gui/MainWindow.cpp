@@ -789,8 +789,7 @@ void TfrmMain::acnTrimExecute() {
   const int row = FList->Selected();
   const TVideoFileInfo& info = FList->Info(row);
   TTrimDialog dialog(this, info, ReadPictureMap(info.FileName), FList->Cut(row));
-  // The row may go while the dialog is open (a project loaded meanwhile is refused: the dialog
-  // is modal), so the cut goes to the same file only.
+  // The cut goes to the row only while it still holds the file the dialog was opened for.
   if (dialog.exec() != QDialog::Accepted) return;
   if (row < FList->Count() && &FList->Info(row) == &info) FList->SetCut(row, dialog.Cut());
 }
