@@ -139,7 +139,8 @@ double KeptSeconds(const TVideoFileInfo& Info, const TPictureCut& Cut) {
 }
 
 std::string PictureTimeText(double Seconds) {
-  double ms = std::nearbyint(Seconds * 1000);
+  // Up, so that the time falls within the picture that starts at Seconds, not before it.
+  double ms = std::ceil(Seconds * 1000 - 1e-3);
   if (!(ms > 0)) ms = 0;
   if (ms > 9.0e15) ms = 9.0e15;
   const auto whole = static_cast<int64_t>(ms);
@@ -152,7 +153,8 @@ std::string CutText(const TVideoFileInfo& Info, const TPictureCut& Cut) {
   if (Cut.Whole()) return "";
   const double rate = ListPictureRate(Info);
   return PictureTimeText(Cut.In / rate) + "-" +
-         (Cut.Out == TPictureCut::ToEnd ? std::string("end") : PictureTimeText(Cut.Out / rate));
+         (Cut.Out == TPictureCut::ToEnd ? std::string("end")
+                                        : PictureTimeText((Cut.Out + 1.0) / rate));
 }
 
 TRowTexts RowTexts(const TVideoFileInfo& Info, const TPictureCut& Cut) {

@@ -34,10 +34,13 @@ double ListPictureRate(const TVideoFileInfo& Info);
 uint32_t ListPictureCount(const TVideoFileInfo& Info);
 // The seconds of the file that Cut keeps: its whole exact duration when it is not cut.
 double KeptSeconds(const TVideoFileInfo& Info, const TPictureCut& Cut);
-// The time of a picture as the Cut column shows it: mm:ss.mmm, or hh:mm:ss.mmm from one hour on.
+// A time as the Cut column shows it: mm:ss.mmm, or hh:mm:ss.mmm from one hour on; rounded up to
+// the millisecond (a time a millionth of a second above a whole millisecond is that one).
 std::string PictureTimeText(double Seconds);
-// The Cut column: empty for the whole file, else the times of its In and Out pictures
-// ("00:01.200-00:09.880"; "00:01.200-end" when it keeps the file to its end).
+// The Cut column: empty for the whole file, else when the kept part starts (the In picture's
+// time) and when it ends (the time of the picture after Out), "00:01.200-00:09.880", or
+// "00:01.200-end" when it keeps the file to its end. Given as START-END to join --cut, the times
+// name the same pictures: START keeps the picture shown then, the one shown at END is not kept.
 std::string CutText(const TVideoFileInfo& Info, const TPictureCut& Cut);
 // The texts of a row for a description and the part of it a join keeps.
 TRowTexts RowTexts(const TVideoFileInfo& Info, const TPictureCut& Cut = {});

@@ -389,9 +389,9 @@ TEST_F(FileListTest, ACutShowsWhatItKeepsCountsInTheTotalAndMovesWithItsRow) {
   const int sizings = View.ColumnSizings;
 
   // Pictures 30 to 239 of the NTSC clip: 210 pictures, 7.007 s, shown from the In picture's
-  // time to the Out picture's.
+  // time to the end of the Out picture.
   List.SetCut(0, {30, 239});
-  EXPECT_EQ(List.Text(0, colCut), "00:01.001-00:07.975");
+  EXPECT_EQ(List.Text(0, colCut), "00:01.001-00:08.008");
   EXPECT_EQ(List.Text(0, colDuration), "00:07");
   EXPECT_EQ(View.Changed, std::vector<int>{0});
   EXPECT_EQ(View.ColumnSizings, sizings + 1);
@@ -400,13 +400,17 @@ TEST_F(FileListTest, ACutShowsWhatItKeepsCountsInTheTotalAndMovesWithItsRow) {
   List.SetCut(1, {50, TPictureCut::ToEnd});
   List.SetCut(2, {0, 11});
   EXPECT_EQ(List.Text(1, colCut), "00:02.000-end");
-  EXPECT_EQ(List.Text(2, colCut), "00:00.000-00:00.458");
+  EXPECT_EQ(List.Text(2, colCut), "00:00.000-00:00.500");
   EXPECT_NEAR(List.GetTotalDuration(), 7.007 + 8 + 0.5, 1e-9);
 
   // The cut goes where its row goes.
   List.MoveItem(0, 2);
   EXPECT_EQ(List.Cuts(), (std::vector<TPictureCut>{{50, TPictureCut::ToEnd}, {0, 11}, {30, 239}}));
-  EXPECT_EQ(List.Text(2, colCut), "00:01.001-00:07.975");
+  EXPECT_EQ(List.Text(2, colCut), "00:01.001-00:08.008");
+  // A time between whole milliseconds is rounded up, into the picture it names: picture 1 at
+  // 30000/1001 starts at 33.37 ms.
+  List.SetCut(2, {1, 2});
+  EXPECT_EQ(List.Text(2, colCut), "00:00.034-00:00.101");
   EXPECT_EQ(List.Caption(2), "ntsc.avi");
   // A cut past the end keeps nothing; the whole file again shows no cut.
   List.SetCut(2, {400, TPictureCut::ToEnd});

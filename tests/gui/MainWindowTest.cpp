@@ -828,7 +828,7 @@ TEST_F(MainWindow, TrimDialogShowsThePictureAtItsPlaceAndSetsTheRowsCut) {
       << explanation;
   EXPECT_EQ(w.List().Cut(0), (TPictureCut{17, 32}));
   TFileListWidget& view = w.FilesView();
-  EXPECT_EQ(view.topLevelItem(0)->text(colCut), "00:00.680-00:01.280");
+  EXPECT_EQ(view.topLevelItem(0)->text(colCut), "00:00.680-00:01.320");
   EXPECT_EQ(view.topLevelItem(0)->text(colDuration), "00:01");  // 16 pictures, 0.64 s
   // The cut stands beside the duration.
   EXPECT_EQ(view.header()->visualIndex(colCut), view.header()->visualIndex(colDuration) + 1);
