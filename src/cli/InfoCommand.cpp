@@ -86,8 +86,10 @@ int RunInfo(const TArgs& Args) {
   TFileList list(view);
   list.AddFiles(names);
 
+  // The list's columns up to the folder: the names given carry no cut, so the Cut column would
+  // be empty on every line.
   std::vector<std::string> fields;
-  for (const TFileListColumn& column : FileListColumns) fields.push_back(column.Caption);
+  for (int col = 0; col < colCut; ++col) fields.push_back(FileListColumns[col].Caption);
   fields.push_back("Video mismatch");
   fields.push_back("Audio mismatch");
   fields.push_back("Joined");
@@ -95,7 +97,7 @@ int RunInfo(const TArgs& Args) {
   const std::vector<std::string> ways = JoinWayTexts(list.Infos());
   for (int row = 0; row < list.Count(); ++row) {
     fields.clear();
-    for (int col = 0; col < colCount; ++col) fields.push_back(list.Text(row, col));
+    for (int col = 0; col < colCut; ++col) fields.push_back(list.Text(row, col));
     fields.push_back(list.Info(row).VideoMismatch ? "1" : "0");
     fields.push_back(list.Info(row).AudioMismatch ? "1" : "0");
     fields.push_back(ways[static_cast<size_t>(row)]);

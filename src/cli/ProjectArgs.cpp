@@ -6,7 +6,9 @@ namespace rw::cli {
 
 std::string ExpandProjectArgs(TArgs& Args, const std::set<std::string>& ValueOptions) {
   static const std::string option = "--project";
+  static const std::string cutOption = "--cut";
   TArgs expanded;
+  size_t files = 0;  // the file names before the argument at hand
   for (size_t i = 0; i < Args.size(); ++i) {
     const std::string& arg = Args[i];
     if (arg == "--") {
@@ -26,13 +28,26 @@ std::string ExpandProjectArgs(TArgs& Args, const std::set<std::string>& ValueOpt
       project = arg.substr(option.size() + 1);
       if (project.empty()) return "option --project needs a project file name";
     } else {
+      if (arg.empty() || arg[0] != '-') ++files;
       expanded.push_back(arg);
       continue;
     }
-    for (const std::string& name : ReadProjectFile(project)) {
+    const TProjectContents contents = ReadProjectFile(project);
+    for (const std::string& name : contents.Files) {
       // A name that looks like an option still names a file.
       expanded.push_back(!name.empty() && name[0] == '-' ? "./" + name : name);
     }
+    // The cuts go with their files where the verb takes them (a listing shows whole files).
+    if (ValueOptions.count(cutOption)) {
+      for (size_t j = 0; j < contents.Cuts.size() && j < contents.Files.size(); ++j) {
+        const TPictureCut& cut = contents.Cuts[j];
+        if (cut.Whole()) continue;
+        expanded.push_back(cutOption);
+        expanded.push_back(std::to_string(files + j + 1) + "=#" + std::to_string(cut.In) + "-" +
+                           (cut.Out == TPictureCut::ToEnd ? "" : "#" + std::to_string(cut.Out)));
+      }
+    }
+    files += contents.Files.size();
   }
   Args = std::move(expanded);
   return "";

@@ -1,6 +1,7 @@
 #pragma once
 // "--project FILE.rwp" for the verbs that take a file list: the option is replaced, in place,
-// by the project's file names in the project's order.
+// by the project's file names in the project's order and, for a verb that takes "--cut", each cut
+// file's cut as "--cut N=#IN-#OUT" (N its place among the files, from 1).
 #include <set>
 #include <string>
 

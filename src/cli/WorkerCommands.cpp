@@ -23,14 +23,21 @@ void Emit(const std::string& Word, const std::string& Text = {}) {
 }  // namespace
 
 int RunPictureWorker(const TArgs&) {
-  // One request a line, "picture WIDTH HEIGHT FILE"; each is answered with "picture W H" and
-  // its rows, W * H * 3 bytes of RGB, or with "none".
+  // One request a line, "picture WIDTH HEIGHT FILE" (the file's first key frame) or
+  // "pictureat NUMBER WIDTH HEIGHT FILE" (its picture NUMBER); each is answered with
+  // "picture W H" and its rows, W * H * 3 bytes of RGB, or with "none".
   std::string line, word, text;
   while (std::getline(std::cin, line)) {
     ReadWorkerLine(line, word, text);
     int width = 0, height = 0, used = 0;
-    if (word != "picture" || std::sscanf(text.c_str(), "%d %d %n", &width, &height, &used) < 2 ||
-        used <= 0) {
+    unsigned long number = 0;
+    const bool at = word == "pictureat";
+    const bool valid =
+        at ? std::sscanf(text.c_str(), "%lu %d %d %n", &number, &width, &height, &used) >= 3 &&
+                 number < 0xFFFFFFFFul
+           : word == "picture" &&
+                 std::sscanf(text.c_str(), "%d %d %n", &width, &height, &used) >= 2;
+    if (!valid || used <= 0) {
       Emit("none");
       std::fflush(stdout);
       continue;
@@ -39,7 +46,8 @@ int RunPictureWorker(const TArgs&) {
     if (WorkerCrashAsked("picture")) std::abort();
     TEngineResult<TThumbnail> made;
     try {
-      made = MediaEngine().Thumbnail(file, width, height);
+      made = at ? MediaEngine().PictureAt(file, static_cast<uint32_t>(number), width, height)
+                : MediaEngine().Thumbnail(file, width, height);
     } catch (const std::exception&) {
       made.Error.Code = 1;
     }

@@ -55,7 +55,16 @@ std::vector<TPictureCut> TFileList::Cuts() const {
   return cuts;
 }
 
-void TFileList::SetCut(int Row, const TPictureCut& Cut) { FItems.at(Row).Cut = Cut; }
+void TFileList::SetCut(int Row, const TPictureCut& Cut) {
+  TItem& item = FItems.at(Row);
+  if (item.Cut == Cut) return;
+  item.Cut = Cut;
+  item.Texts = RowTexts(*item.Info, Cut);
+  FView.RowChanged(Row);
+  if (Updating()) return;
+  FView.AutoSizeColumns();
+  UpdateStatusBar();
+}
 
 // Batches nest: a command that runs while AddFiles lets window messages be handled must not
 // end the batch around it.
@@ -94,18 +103,19 @@ void TFileList::SelectRows(std::vector<int> Rows) {
   ListChanged();
 }
 
-void TFileList::AddFile(const std::string& FileName) {
+void TFileList::AddFile(const std::string& FileName, const TPictureCut& Cut) {
   // What a killed join left beside its output is no source for another.
   if (IsJoinTempFileName(FileName)) throw Exception("The file is an unfinished join output");
-  TItem item{FDescribe(FileName), {}, {}};
+  TItem item{FDescribe(FileName), {}, Cut};
   if (!item.Info) throw Exception("The file has unknown format");
-  item.Texts = RowTexts(*item.Info);
+  item.Texts = RowTexts(*item.Info, Cut);
   FItems.push_back(std::move(item));
   FView.RowInserted(Count() - 1);
   ListChanged();
 }
 
-void TFileList::AddFiles(const std::vector<std::string>& Names) {
+void TFileList::AddFiles(const std::vector<std::string>& Names,
+                         const std::vector<TPictureCut>& Cuts) {
   auto finish = [this] {
     UpdateAllDiffs();
     FView.SetBusyCursor(false);
@@ -138,7 +148,7 @@ void TFileList::AddFiles(const std::vector<std::string>& Names) {
         if (FView.BatchStopped()) break;
       }
       try {
-        AddFile(Names[i]);
+        AddFile(Names[i], i < Cuts.size() ? Cuts[i] : TPictureCut{});
       } catch (const std::exception& E) {
         const std::string text = UnableToAddText(Names[i], E.what());
         // While the question is open the list shows the rows added so far, and their count.
@@ -299,7 +309,7 @@ double TFileList::GetTotalDuration() const {
   double total = 0;
   // The files' exact lengths, rounded once when shown: a thousand 59.9 s clips last 59,900 s,
   // not 60,000.
-  for (const TItem& item : FItems) total += item.Info->ExactDuration;
+  for (const TItem& item : FItems) total += KeptSeconds(*item.Info, item.Cut);
   return total;
 }
 

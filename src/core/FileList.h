@@ -56,6 +56,8 @@ public:
   virtual void RowRemoved(int Row) = 0;
   // Every row was removed.
   virtual void RowsCleared() = 0;
+  // The texts of the row at Row changed (its cut was set).
+  virtual void RowChanged(int /*Row*/) {}
   // The row at From now stands at To; the rows between shifted by one.
   virtual void RowMoved(int From, int To) = 0;
   // The model selected Rows (ascending; empty: none); the view selects them, focuses the first
@@ -86,7 +88,8 @@ public:
   void RowsSelected(const std::vector<int>&) override {}
 };
 
-// The columns of the list, in order.
+// The columns of the list. The Cut column comes last so that the others keep their numbers (the
+// info command's fields, the window's columns); the window shows it beside the duration.
 enum TFileListColumnIndex {
   colFileName,
   colDuration,
@@ -95,6 +98,7 @@ enum TFileListColumnIndex {
   colFrameRate,
   colAudio,
   colFolder,
+  colCut,
   colCount
 };
 enum class TColumnAlignment { caLeft, caRight };
@@ -115,9 +119,10 @@ inline constexpr std::array<TFileListColumn, colCount> FileListColumns{{
     {"Frame rate", 70, TColumnAlignment::caLeft},
     {"Audio", cToolkitDefaultWidth, TColumnAlignment::caLeft},
     {"Folder", 100, TColumnAlignment::caLeft},
+    {"Cut", cToolkitDefaultWidth, TColumnAlignment::caLeft},
 }};
 
-// The seven texts of a row: its caption (the file name) and six column texts.
+// The texts of a row: its caption (the file name) and the other columns' texts.
 using TRowTexts = std::array<std::string, colCount>;
 
 // Describes one file for a new row; raises when the file cannot be described.
@@ -152,6 +157,7 @@ public:
   // order. A cut moves with its row.
   const TPictureCut& Cut(int Row) const { return FItems.at(Row).Cut; }
   std::vector<TPictureCut> Cuts() const;
+  // Sets Row's cut: its Cut and Duration texts, the column widths and the total follow.
   void SetCut(int Row, const TPictureCut& Cut);
 
   // Index of the first selected row, or -1.
@@ -162,14 +168,14 @@ public:
   void SetSelected(int Row);
   void SetSelectedRows(std::vector<int> Rows);
 
-  // Describes one file and appends its row; raises the description's error unchanged (and
-  // then adds no row).
-  void AddFile(const std::string& FileName);
+  // Describes one file and appends its row, keeping Cut of it; raises the description's error
+  // unchanged (and then adds no row).
+  void AddFile(const std::string& FileName, const TPictureCut& Cut = {});
   // Appends the files in the given order, with progress in status panel 0 (at the first file,
   // then every ProgressInterval) and, for a file that fails, a message that asks whether to go on
   // with the rest. Ends with the mismatch flags and column widths updated; the caller then calls
-  // UpdateActions and UpdateStatusBar.
-  void AddFiles(const std::vector<std::string>& Names);
+  // UpdateActions and UpdateStatusBar. Cuts, when given, holds each name's cut (a project's).
+  void AddFiles(const std::vector<std::string>& Names, const std::vector<TPictureCut>& Cuts = {});
   // Moves Row to position Target (last when Target is past the end) and selects it; the
   // caller then calls UpdateActions and UpdateStatusBar.
   void MoveItem(int Row, int Target);
@@ -194,7 +200,7 @@ public:
   void UpdateItemDiffs(int Row);
   void UpdateAllDiffs();
 
-  // The sum of every row's Duration in seconds.
+  // The seconds every row keeps (its whole Duration unless it is cut), summed.
   double GetTotalDuration() const;
   // The two status texts for the current rows and selection.
   TStatusTexts StatusTexts() const;

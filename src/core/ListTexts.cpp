@@ -122,15 +122,51 @@ std::string FolderText(const std::string& FileName) {
   return FileName.substr(0, keep ? last + 1 : last);
 }
 
-TRowTexts RowTexts(const TVideoFileInfo& Info) {
+double ListPictureRate(const TVideoFileInfo& Info) {
+  return PlausibleFrameRate(Info.FrameRate) ? Info.FrameRate : StandInFrameRate;
+}
+
+uint32_t ListPictureCount(const TVideoFileInfo& Info) {
+  // The exact duration is the count over this rate: the product gives the count back.
+  const double count = std::nearbyint(Info.ExactDuration * ListPictureRate(Info));
+  if (!(count > 0)) return 0;
+  return count >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(count);
+}
+
+double KeptSeconds(const TVideoFileInfo& Info, const TPictureCut& Cut) {
+  if (Cut.Whole()) return Info.ExactDuration;
+  return Cut.KeptOf(ListPictureCount(Info)) / ListPictureRate(Info);
+}
+
+std::string PictureTimeText(double Seconds) {
+  // Up, so that the time falls within the picture that starts at Seconds, not before it.
+  double ms = std::ceil(Seconds * 1000 - 1e-3);
+  if (!(ms > 0)) ms = 0;
+  if (ms > 9.0e15) ms = 9.0e15;
+  const auto whole = static_cast<int64_t>(ms);
+  std::string milli = std::to_string(whole % 1000);
+  milli.insert(0, 3 - milli.size(), '0');
+  return FormatDuration(static_cast<double>(whole / 1000)) + "." + milli;
+}
+
+std::string CutText(const TVideoFileInfo& Info, const TPictureCut& Cut) {
+  if (Cut.Whole()) return "";
+  const double rate = ListPictureRate(Info);
+  return PictureTimeText(Cut.In / rate) + "-" +
+         (Cut.Out == TPictureCut::ToEnd ? std::string("end")
+                                        : PictureTimeText((Cut.Out + 1.0) / rate));
+}
+
+TRowTexts RowTexts(const TVideoFileInfo& Info, const TPictureCut& Cut) {
   return {
       FileNameText(Info.FileName),
-      FormatDuration(Info.Duration),
+      Cut.Whole() ? FormatDuration(Info.Duration) : FormatDuration(KeptSeconds(Info, Cut)),
       TypeText(Info),
       std::to_string(Info.Width) + "x" + std::to_string(Info.Height),
       FrameRateText(Info.FrameRate),
       AudioText(Info),
       FolderText(Info.FileName),
+      CutText(Info, Cut),
   };
 }
 

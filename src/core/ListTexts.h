@@ -27,8 +27,23 @@ std::string FileNameText(const std::string& FileName);
 // The folder of a path, without its last delimiter unless that is the root or follows
 // another delimiter: "/clips/a.avi" gives "/clips", "/a.avi" gives "/".
 std::string FolderText(const std::string& FileName);
-// The seven texts of a row for a description.
-TRowTexts RowTexts(const TVideoFileInfo& Info);
+// The rate the list times a file's pictures at: its header's, or StandInFrameRate when that is
+// not plausible (as its duration is counted).
+double ListPictureRate(const TVideoFileInfo& Info);
+// The pictures of the file, as its duration counts them.
+uint32_t ListPictureCount(const TVideoFileInfo& Info);
+// The seconds of the file that Cut keeps: its whole exact duration when it is not cut.
+double KeptSeconds(const TVideoFileInfo& Info, const TPictureCut& Cut);
+// A time as the Cut column shows it: mm:ss.mmm, or hh:mm:ss.mmm from one hour on; rounded up to
+// the millisecond (a time a millionth of a second above a whole millisecond is that one).
+std::string PictureTimeText(double Seconds);
+// The Cut column: empty for the whole file, else when the kept part starts (the In picture's
+// time) and when it ends (the time of the picture after Out), "00:01.200-00:09.880", or
+// "00:01.200-end" when it keeps the file to its end. Given as START-END to join --cut, the times
+// name the same pictures: START keeps the picture shown then, the one shown at END is not kept.
+std::string CutText(const TVideoFileInfo& Info, const TPictureCut& Cut);
+// The texts of a row for a description and the part of it a join keeps.
+TRowTexts RowTexts(const TVideoFileInfo& Info, const TPictureCut& Cut = {});
 
 // A rate as a short number with DecimalSeparator: up to three decimals, no trailing zeros
 // (25, 12.5, 29.97, 23.976).

@@ -5,22 +5,27 @@
 
 namespace rw {
 
-void TProjectSettings::CollectFiles() { Files = FList.FileNames(); }
+void TProjectSettings::CollectFiles() {
+  Files = FList.FileNames();
+  Cuts = FList.Cuts();
+}
 
 void TProjectSettings::ApplyFiles() {
   FList.RemoveAll();
-  FList.AddFiles(Files);
+  FList.AddFiles(Files, Cuts);
   FView.UpdateActions();
   FList.UpdateStatusBar();
 }
 
 void TProjectSettings::SaveToFile(const std::string& FileName) {
   CollectFiles();
-  WriteProjectFile(FileName, Files);
+  WriteProjectFile(FileName, Files, Cuts);
 }
 
 void TProjectSettings::LoadFromFile(const std::string& FileName) {
-  Files = ReadProjectFile(FileName);
+  TProjectContents contents = ReadProjectFile(FileName);
+  Files = std::move(contents.Files);
+  Cuts = std::move(contents.Cuts);
   ApplyFiles();
 }
 

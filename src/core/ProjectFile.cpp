@@ -10,7 +10,7 @@ constexpr int64_t MaxProjectSize = 64 << 20;
 
 }  // namespace
 
-std::vector<std::string> ReadProjectFile(const std::string& FileName) {
+TProjectContents ReadProjectFile(const std::string& FileName) {
   TFile file;
   try {
     file = TFile::OpenRead(FileName);
@@ -22,14 +22,15 @@ std::vector<std::string> ReadProjectFile(const std::string& FileName) {
     if (size < 0 || size > MaxProjectSize) throw Exception(SProjectCorrupted);
     std::string text(static_cast<size_t>(size), '\0');
     text.resize(file.ReadAt(text.data(), text.size(), 0));
-    return ReadProjectText(text);
+    return ReadProjectContents(text);
   } catch (const std::exception&) {
     throw Exception(SProjectCorrupted);
   }
 }
 
-void WriteProjectFile(const std::string& FileName, const std::vector<std::string>& Files) {
-  const std::string text = WriteProjectText(Files);
+void WriteProjectFile(const std::string& FileName, const std::vector<std::string>& Files,
+                      const std::vector<TPictureCut>& Cuts) {
+  const std::string text = WriteProjectText(Files, Cuts);
   TFile file;
   try {
     file = TFile::Create(FileName);

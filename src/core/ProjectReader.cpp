@@ -192,9 +192,36 @@ std::vector<std::string> ReadStringList(TProjectLexer& L) {
   return list;
 }
 
+// A cut as the writer spells it: "" (whole), "IN-" (to the end) or "IN-OUT", decimal picture
+// numbers with IN not after OUT.
+TPictureCut ParseCut(const std::string& Text) {
+  TPictureCut cut;
+  if (Text.empty()) return cut;
+  size_t i = 0;
+  auto number = [&](uint32_t& Value) {
+    const size_t start = i;
+    uint64_t value = 0;
+    while (i < Text.size() && IsDigit(Text[i])) {
+      value = value * 10 + static_cast<uint64_t>(Text[i++] - '0');
+      if (value >= TPictureCut::ToEnd) Corrupted();
+    }
+    if (i == start) Corrupted();
+    Value = static_cast<uint32_t>(value);
+  };
+  number(cut.In);
+  if (i >= Text.size() || Text[i++] != '-') Corrupted();
+  if (i < Text.size()) number(cut.Out);
+  if (i != Text.size() || cut.In > cut.Out) Corrupted();
+  return cut;
+}
+
 }  // namespace
 
 std::vector<std::string> ReadProjectText(std::string_view Text) {
+  return ReadProjectContents(Text).Files;
+}
+
+TProjectContents ReadProjectContents(std::string_view Text) {
   TProjectLexer lexer(Text);
   if (!lexer.IsIdent("object")) Corrupted();
   lexer.Next();
@@ -205,6 +232,8 @@ std::vector<std::string> ReadProjectText(std::string_view Text) {
   }
 
   std::vector<std::string> files;
+  std::vector<std::string> cuts;
+  bool hasCuts = false;
   while (!lexer.IsIdent("end")) {
     if (lexer.IsIdent("object")) Corrupted();
     std::string property = ExpectIdentifier(lexer);
@@ -215,6 +244,9 @@ std::vector<std::string> ReadProjectText(std::string_view Text) {
     Expect(lexer, '=');
     if (SameText(property, "Files.Strings")) {
       files = ReadStringList(lexer);
+    } else if (SameText(property, "Cuts.Strings")) {
+      cuts = ReadStringList(lexer);
+      hasCuts = true;
     } else if (SameText(property, "Name")) {
       ExpectIdentifier(lexer);
     } else if (SameText(property, "Tag")) {
@@ -226,7 +258,14 @@ std::vector<std::string> ReadProjectText(std::string_view Text) {
   }
   lexer.Next();
   if (lexer.Kind() != TToken::Eof) Corrupted();
-  return files;
+  TProjectContents contents;
+  // The cuts are the files' own: one for each, or none.
+  if (hasCuts) {
+    if (cuts.size() != files.size()) Corrupted();
+    for (const std::string& cut : cuts) contents.Cuts.push_back(ParseCut(cut));
+  }
+  contents.Files = std::move(files);
+  return contents;
 }
 
 }  // namespace rw

@@ -67,20 +67,40 @@ void WriteLiteral(std::string& Out, const std::string& S, const std::string& Ind
   }
 }
 
+void WriteList(std::string& Out, const char* Property, const std::vector<std::string>& Items) {
+  if (Items.empty()) return;
+  Out += "  ";
+  Out += Property;
+  Out += " = (";
+  Out += EOL;
+  for (size_t i = 0; i < Items.size(); ++i) {
+    Out += "    ";
+    WriteLiteral(Out, Items[i], "      ");
+    if (i + 1 == Items.size()) Out += ')';
+    Out += EOL;
+  }
+}
+
+std::string CutText(const TPictureCut& Cut) {
+  if (Cut.Whole()) return "";
+  return std::to_string(Cut.In) + "-" +
+         (Cut.Out == TPictureCut::ToEnd ? std::string() : std::to_string(Cut.Out));
+}
+
 }  // namespace
 
-std::string WriteProjectText(const std::vector<std::string>& Files) {
+std::string WriteProjectText(const std::vector<std::string>& Files,
+                             const std::vector<TPictureCut>& Cuts) {
   std::string out = "object TProjectSettings";
   out += EOL;
-  if (!Files.empty()) {
-    out += "  Files.Strings = (";
-    out += EOL;
-    for (size_t i = 0; i < Files.size(); ++i) {
-      out += "    ";
-      WriteLiteral(out, Files[i], "      ");
-      if (i + 1 == Files.size()) out += ')';
-      out += EOL;
-    }
+  WriteList(out, "Files.Strings", Files);
+  // Only a project with a cut file has the second list: without, it is the names alone.
+  bool cut = false;
+  for (size_t i = 0; i < Files.size() && i < Cuts.size(); ++i) cut = cut || !Cuts[i].Whole();
+  if (cut) {
+    std::vector<std::string> cuts(Files.size());
+    for (size_t i = 0; i < Files.size() && i < Cuts.size(); ++i) cuts[i] = CutText(Cuts[i]);
+    WriteList(out, "Cuts.Strings", cuts);
   }
   out += "end";
   out += EOL;

@@ -276,6 +276,9 @@ public:
   TEngineResult<TThumbnail> Thumbnail(const std::string&, int32_t, int32_t) override {
     return {Elsewhere(), {}};
   }
+  TEngineResult<TThumbnail> PictureAt(const std::string&, uint32_t, int32_t, int32_t) override {
+    return {Elsewhere(), {}};
+  }
 
 private:
   static TEngineError Elsewhere() { return {cFailed, "this process runs no media engine work"}; }

@@ -207,6 +207,11 @@ public:
   virtual TEngineResult<std::unique_ptr<IConvertJob>> StartConvert(const TConvertPlan& Plan) = 0;
   virtual TEngineResult<TThumbnail> Thumbnail(const std::string& FileName, int32_t MaxWidth,
                                               int32_t MaxHeight) = 0;
+  // Picture number Picture of the file's video stream (counted by its place in the stream, an
+  // empty chunk repeating the picture before it), decoded from the key frame before it and
+  // fitted as Thumbnail fits its picture.
+  virtual TEngineResult<TThumbnail> PictureAt(const std::string& FileName, uint32_t Picture,
+                                              int32_t MaxWidth, int32_t MaxHeight) = 0;
 
 protected:
   ~IMediaEngine() = default;
@@ -214,7 +219,7 @@ protected:
 
 // The module's one exported function: the engine, or null when InterfaceVersion is not the
 // module's own (the module and the program come from one build).
-constexpr int32_t MediaEngineInterfaceVersion = 5;
+constexpr int32_t MediaEngineInterfaceVersion = 6;
 constexpr const char* MediaEngineEntryName = "ReelwrightMediaEngine";
 using TMediaEngineEntry = IMediaEngine* (*)(int32_t InterfaceVersion);
 constexpr const char* MediaEngineFileName = "reelwright-engine.so";

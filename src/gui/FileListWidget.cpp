@@ -240,7 +240,7 @@ void TFileListWidget::paintEvent(QPaintEvent* Event) {
 
 void TFileListWidget::mouseDoubleClickEvent(QMouseEvent* Event) {
   QTreeWidget::mouseDoubleClickEvent(Event);
-  if (OnDblClick && currentItem()) OnDblClick();
+  if (OnDblClick && currentItem()) OnDblClick(indexAt(Event->position().toPoint()).column());
 }
 
 }  // namespace rw

@@ -63,8 +63,8 @@ public:
   std::function<void()> OnEndDrag;
   // Called with the local files dropped from outside.
   std::function<void(const QList<QUrl>& Urls)> OnDropFiles;
-  // Called for a double click on a row.
-  std::function<void()> OnDblClick;
+  // Called for a double click on a row, with the column clicked.
+  std::function<void(int Column)> OnDblClick;
 
   // The row painted as the drop target (-1: none).
   void SetDropHighlight(int Row);

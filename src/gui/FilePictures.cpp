@@ -30,7 +30,9 @@ class TPictureWorker {
 public:
   ~TPictureWorker() { Stop(); }
 
-  TEngineResult<TThumbnail> Make(const std::string& FileName, int32_t MaxWidth, int32_t MaxHeight) {
+  // Request: "picture W H FILE", or "pictureat N W H FILE".
+  TEngineResult<TThumbnail> Make(const std::string& Word, const std::string& Request,
+                                 int32_t MaxWidth, int32_t MaxHeight) {
     TEngineResult<TThumbnail> made;
     made.Error.Code = 1;
     std::lock_guard<std::mutex> use(FUse);
@@ -41,8 +43,7 @@ public:
     }
     if (stopped) Reap();
     if (FSocket < 0 && !Start()) return made;
-    const std::string request = WorkerLine(
-        "picture", std::to_string(MaxWidth) + " " + std::to_string(MaxHeight) + " " + FileName);
+    const std::string request = WorkerLine(Word, Request);
     std::string header;
     char c = 0;
     bool read = Send(request);
@@ -111,10 +112,20 @@ TPictureWorker& PictureWorker() {
 
 TEngineResult<TThumbnail> EngineThumbnail(const std::string& FileName, int32_t MaxWidth,
                                           int32_t MaxHeight) {
-  return PictureWorker().Make(FileName, MaxWidth, MaxHeight);
+  return PictureWorker().Make(
+      "picture", std::to_string(MaxWidth) + " " + std::to_string(MaxHeight) + " " + FileName,
+      MaxWidth, MaxHeight);
 }
 
 }  // namespace
+
+TEngineResult<TThumbnail> WorkerPictureAt(const std::string& FileName, uint32_t Picture,
+                                          int32_t MaxWidth, int32_t MaxHeight) {
+  return PictureWorker().Make("pictureat",
+                              std::to_string(Picture) + " " + std::to_string(MaxWidth) + " " +
+                                  std::to_string(MaxHeight) + " " + FileName,
+                              MaxWidth, MaxHeight);
+}
 
 TFilePictures::TMaker& TFilePictures::Maker() {
   static TMaker maker = EngineThumbnail;

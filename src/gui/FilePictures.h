@@ -21,6 +21,11 @@
 
 namespace rw {
 
+// Picture number Picture of a file, fitted into MaxWidth x MaxHeight, made by the pictures'
+// worker process (started when none runs). Blocks until it is made; any thread.
+TEngineResult<TThumbnail> WorkerPictureAt(const std::string& FileName, uint32_t Picture,
+                                          int32_t MaxWidth, int32_t MaxHeight);
+
 class TFilePictures : public QObject {
   Q_OBJECT
 public:

@@ -39,6 +39,7 @@
 #include "gui/FileDialogs.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QtStrings.h"
+#include "gui/TrimDialog.h"
 
 // The pictures live in the static library; their registration has to be pulled in by name.
 static void InitIconResources() { Q_INIT_RESOURCE(icons); }
@@ -101,6 +102,8 @@ void TfrmMain::CreateActions() {
   acnDelete = NewAction(this, "acnDelete", "&Delete");
   acnDelete->setShortcut(QKeySequence(Qt::Key_Delete));
   acnClear = NewAction(this, "acnClear", "&Clear", "clear");
+  acnTrim = NewAction(this, "acnTrim", "&Trim...");
+  acnTrim->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   miLoadProject = NewAction(this, "miLoadProject", "&Load Project...");
   miLoadProject->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   miSaveProject = NewAction(this, "miSaveProject", "&Save Project...");
@@ -136,6 +139,7 @@ void TfrmMain::CreateActions() {
   connect(acnMoveDown, &QAction::triggered, this, guarded(&TfrmMain::acnMoveDownExecute));
   connect(acnDelete, &QAction::triggered, this, guarded(&TfrmMain::acnDeleteExecute));
   connect(acnClear, &QAction::triggered, this, guarded(&TfrmMain::acnClearExecute));
+  connect(acnTrim, &QAction::triggered, this, guarded(&TfrmMain::acnTrimExecute));
   connect(miLoadProject, &QAction::triggered, this,
           [this] { RunGuarded(this, [this] { LoadProject(this, *FList, *this); }); });
   connect(miSaveProject, &QAction::triggered, this,
@@ -175,6 +179,8 @@ void TfrmMain::CreateMenus() {
           [this, remove] { remove->setEnabled(acnDelete->isEnabled()); });
   remove->setEnabled(acnDelete->isEnabled());
   edit->addAction(acnClear);
+  edit->addSeparator();
+  edit->addAction(acnTrim);
 
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction(miHighlightDifferents);
@@ -194,6 +200,7 @@ void TfrmMain::CreateMenus() {
   PopupMenu->addAction(acnMoveDown);
   PopupMenu->addSeparator();
   PopupMenu->addAction(acnDelete);
+  PopupMenu->addAction(acnTrim);
   lvwFiles->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(lvwFiles, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
     if (!FBusy) PopupMenu->popup(lvwFiles->viewport()->mapToGlobal(Pos));
@@ -242,6 +249,9 @@ void TfrmMain::CreateList() {
     if (column.Alignment == TColumnAlignment::caRight)
       lvwFiles->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
+  // The cut is read beside the duration it shortens.
+  lvwFiles->header()->moveSection(lvwFiles->header()->visualIndex(colCut),
+                                  lvwFiles->header()->visualIndex(colDuration) + 1);
   lvwFiles->AddPictureColumn([this](int Row) {
     return Row >= 0 && Row < FList->Count() ? FList->Info(Row).FileName : std::string();
   });
@@ -259,7 +269,8 @@ void TfrmMain::CreateList() {
   };
   lvwFiles->OnEndDrag = [this] { RunGuarded(this, [this] { lvwFilesEndDrag(); }); };
   lvwFiles->OnDropFiles = [this](const QList<QUrl>& Urls) { WMDropFiles(Urls); };
-  lvwFiles->OnDblClick = [this] { acnPlay->trigger(); };
+  // The cut cell opens the Trim dialog; any other cell plays the file.
+  lvwFiles->OnDblClick = [this](int Column) { (Column == colCut ? acnTrim : acnPlay)->trigger(); };
   lvwFiles->SetEmptyText(
       "To add AVI files, choose File, Add Files (Ctrl+O), or drop them here from a file "
       "manager.");
@@ -377,6 +388,7 @@ void TfrmMain::UpdateActions() {
   acnMoveDown->setEnabled(!selected.empty() && selected.back() < count - 1);
   acnDelete->setEnabled(!selected.empty());
   acnClear->setEnabled(count > 0);
+  acnTrim->setEnabled(selected.size() == 1);
 }
 
 void TfrmMain::AutoSizeColumns() {
@@ -497,6 +509,14 @@ void TfrmMain::RowInserted(int Row) {
   FlushPendingRows();
   const QSignalBlocker blocker(lvwFiles);
   lvwFiles->insertTopLevelItem(Row, item);
+}
+
+void TfrmMain::RowChanged(int Row) {
+  FlushPendingRows();
+  if (QTreeWidgetItem* item = lvwFiles->topLevelItem(Row)) {
+    item->setText(colDuration, TextToQ(FList->Text(Row, colDuration)));
+    item->setText(colCut, TextToQ(FList->Text(Row, colCut)));
+  }
 }
 
 void TfrmMain::RowRemoved(int Row) {
@@ -763,6 +783,16 @@ void TfrmMain::acnMoveDownExecute() {
 void TfrmMain::acnDeleteExecute() { FList->DeleteSelected(); }
 
 void TfrmMain::acnClearExecute() { FList->Clear(); }
+
+void TfrmMain::acnTrimExecute() {
+  if (FBusy || FList->SelectedRows().size() != 1) return;
+  const int row = FList->Selected();
+  const TVideoFileInfo& info = FList->Info(row);
+  TTrimDialog dialog(this, info, ReadPictureMap(info.FileName), FList->Cut(row));
+  // The cut goes to the row only while it still holds the file the dialog was opened for.
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (row < FList->Count() && &FList->Info(row) == &info) FList->SetCut(row, dialog.Cut());
+}
 
 void TfrmMain::miHighlightDifferentsClick() { lvwFiles->viewport()->update(); }
 

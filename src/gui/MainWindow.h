@@ -56,6 +56,7 @@ public:
   void RowInserted(int Row) override;
   void RowRemoved(int Row) override;
   void RowsCleared() override;
+  void RowChanged(int Row) override;
   void RowMoved(int From, int To) override;
   void RowsSelected(const std::vector<int>& Rows) override;
 
@@ -87,6 +88,7 @@ public:
   QAction* acnMoveDown;
   QAction* acnDelete;
   QAction* acnClear;
+  QAction* acnTrim;
   QAction* miLoadProject;
   QAction* miSaveProject;
   QAction* miExit;
@@ -126,6 +128,8 @@ private:
   void acnMoveDownExecute();
   void acnDeleteExecute();
   void acnClearExecute();
+  // Edit, Trim: the Trim dialog for the selected row, whose cut it sets.
+  void acnTrimExecute();
   void miHighlightDifferentsClick();
   void miHelpTopicsClick();
   void lvwFilesSelectionChanged();

@@ -26,6 +26,18 @@ TEST(ProjectArgs, TheOptionIsReplacedByTheProjectsFilesInPlace) {
   TArgs equals{"--project=" + project};
   EXPECT_EQ(ExpandProjectArgs(equals), "");
   EXPECT_EQ(equals.size(), 3u);
+
+  // A verb that takes cuts gets the project's, each at its file's place among the files; one
+  // that does not (a listing) gets the names alone.
+  WriteProjectFile(project, {"/b.avi", "/c.avi", "/d.avi"},
+                   {{30, 239}, {}, {5, TPictureCut::ToEnd}});
+  TArgs cut{"-o", "/out.avi", "/a.avi", "--yes", "--project", project, "/z.avi"};
+  EXPECT_EQ(ExpandProjectArgs(cut, {"-o", "--cut"}), "");
+  EXPECT_EQ(cut, (TArgs{"-o", "/out.avi", "/a.avi", "--yes", "/b.avi", "/c.avi", "/d.avi", "--cut",
+                        "2=#30-#239", "--cut", "4=#5-", "/z.avi"}));
+  TArgs listed{"--project", project};
+  EXPECT_EQ(ExpandProjectArgs(listed, {}), "");
+  EXPECT_EQ(listed, (TArgs{"/b.avi", "/c.avi", "/d.avi"}));
 }
 
 TEST(ProjectArgs, MissingNamesAndBadProjects) {

@@ -71,6 +71,8 @@ public:
   void RowInserted(int Row) override { Rows.insert(Rows.begin() + Row, List->Caption(Row)); }
   void RowRemoved(int Row) override { Rows.erase(Rows.begin() + Row); }
   void RowsCleared() override { Rows.clear(); }
+  void RowChanged(int Row) override { Changed.push_back(Row); }
+  std::vector<int> Changed;
   void RowMoved(int From, int To) override {
     std::string caption = Rows[From];
     Rows.erase(Rows.begin() + From);
@@ -375,6 +377,55 @@ TEST_F(FileListTest, StatusTextsCountSelectAndTotalEveryRow) {
   EXPECT_EQ(List.Text(0, colDuration), "01:00");
   List.UpdateStatusBar();
   EXPECT_EQ(View.Panels[1], "Total duration: 16:38:20");
+}
+
+TEST_F(FileListTest, ACutShowsWhatItKeepsCountsInTheTotalAndMovesWithItsRow) {
+  // 300 pictures at 30000/1001, 250 at 25, and 100 at a rate no file is made at (timed at 24).
+  Files["/a/ntsc.avi"] = Video(cDIVX, 640, 30000.0 / 1001, 44100, 300 * 1001 / 30000.0);
+  Files["/a/odd.avi"] = Video(cDIVX, 640, 1e9, 44100, 100 / 24.0);
+  List.AddFiles({"/a/ntsc.avi", "/a/one.avi", "/a/odd.avi"});
+  EXPECT_EQ(List.Text(0, colCut), "");
+  EXPECT_EQ(List.Text(0, colDuration), "00:10");
+  const int sizings = View.ColumnSizings;
+
+  // Pictures 30 to 239 of the NTSC clip: 210 pictures, 7.007 s, shown from the In picture's
+  // time to the end of the Out picture.
+  List.SetCut(0, {30, 239});
+  EXPECT_EQ(List.Text(0, colCut), "00:01.001-00:08.008");
+  EXPECT_EQ(List.Text(0, colDuration), "00:07");
+  EXPECT_EQ(View.Changed, std::vector<int>{0});
+  EXPECT_EQ(View.ColumnSizings, sizings + 1);
+  EXPECT_EQ(View.Panels[1], "Total duration: 00:21");  // 7.007 + 10 + 4.17
+  // To the end of the file; the stand-in rate times the odd file's pictures.
+  List.SetCut(1, {50, TPictureCut::ToEnd});
+  List.SetCut(2, {0, 11});
+  EXPECT_EQ(List.Text(1, colCut), "00:02.000-end");
+  EXPECT_EQ(List.Text(2, colCut), "00:00.000-00:00.500");
+  EXPECT_NEAR(List.GetTotalDuration(), 7.007 + 8 + 0.5, 1e-9);
+
+  // The cut goes where its row goes.
+  List.MoveItem(0, 2);
+  EXPECT_EQ(List.Cuts(), (std::vector<TPictureCut>{{50, TPictureCut::ToEnd}, {0, 11}, {30, 239}}));
+  EXPECT_EQ(List.Text(2, colCut), "00:01.001-00:08.008");
+  // A time between whole milliseconds is rounded up, into the picture it names: picture 1 at
+  // 30000/1001 starts at 33.37 ms.
+  List.SetCut(2, {1, 2});
+  EXPECT_EQ(List.Text(2, colCut), "00:00.034-00:00.101");
+  EXPECT_EQ(List.Caption(2), "ntsc.avi");
+  // A cut past the end keeps nothing; the whole file again shows no cut.
+  List.SetCut(2, {400, TPictureCut::ToEnd});
+  EXPECT_EQ(List.Text(2, colDuration), "00:00");
+  List.SetCut(0, {});
+  EXPECT_EQ(List.Text(0, colCut), "");
+  EXPECT_EQ(List.Text(0, colDuration), "00:10");
+  EXPECT_NEAR(List.GetTotalDuration(), 10 + 0.5, 1e-9);
+
+  // Files added with their cuts (a project's) keep each its own, also past a file that fails.
+  List.RemoveAll();
+  View.Answers = {TMessageResult::mrYes};
+  List.AddFiles({"/a/bad.avi", "/a/ntsc.avi", "/a/one.avi"}, {{1, 2}, {30, 239}, {}});
+  EXPECT_EQ(List.Cuts(), (std::vector<TPictureCut>{{30, 239}, {}}));
+  EXPECT_EQ(List.Text(0, colDuration), "00:07");
 }
 
 }  // namespace

@@ -97,6 +97,42 @@ TEST(ProjectText, ACutNeverSplitsAUtf8Sequence) {
   EXPECT_EQ(ReadProjectText(expected), (Names{a, b, c}));
 }
 
+TEST(ProjectText, CutsAreWrittenOnlyWhenAFileIsCutAndReadBackTheSame) {
+  const Names files{"/clips/a.avi", "/clips/b.avi", "/clips/a.avi"};
+  // Whole cuts write the names alone, byte for byte as a project without cuts.
+  const std::string plain = Head +
+                            "    '/clips/a.avi'\r\n"
+                            "    '/clips/b.avi'\r\n"
+                            "    '/clips/a.avi')\r\n" +
+                            Tail;
+  EXPECT_EQ(WriteProjectText(files, std::vector<TPictureCut>(3)), plain);
+  EXPECT_EQ(WriteProjectText(files), plain);
+  EXPECT_TRUE(ReadProjectContents(plain).Cuts.empty());
+
+  const std::vector<TPictureCut> cuts{{30, 239}, {}, {4294967294u, TPictureCut::ToEnd}};
+  const std::string text = WriteProjectText(files, cuts);
+  EXPECT_EQ(text, Head +
+                      "    '/clips/a.avi'\r\n"
+                      "    '/clips/b.avi'\r\n"
+                      "    '/clips/a.avi')\r\n"
+                      "  Cuts.Strings = (\r\n"
+                      "    '30-239'\r\n"
+                      "    ''\r\n"
+                      "    '4294967294-')\r\n" +
+                      Tail);
+  const TProjectContents read = ReadProjectContents(text);
+  EXPECT_EQ(read.Files, files);
+  EXPECT_EQ(read.Cuts, cuts);
+
+  // A cut list that is not one valid cut per file is damage.
+  const std::string names = "object TProjectSettings Files.Strings = ('a' 'b') ";
+  EXPECT_EQ(ReadProjectContents(names + "Cuts.Strings = ('' '0-0') end").Cuts,
+            (std::vector<TPictureCut>{{}, {0, 0}}));
+  for (const char* bad : {"('1-2')", "('1-2' '' '')", "('9-8' '')", "('-5' '')", "('5' '')",
+                          "('1-2x' '')", "('4294967295-' '')", "('1--2' '')", "(1 2)"})
+    ExpectCorrupted(names + "Cuts.Strings = " + bad + " end");
+}
+
 TEST(ProjectText, ReaderToleratesTheFreerForms) {
   // Case, a named header, general properties, other white space and line ends, doubled
   // apostrophes, hexadecimal codes and strings joined by "+" anywhere.

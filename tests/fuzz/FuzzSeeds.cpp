@@ -88,6 +88,8 @@ void ProjectSeeds(const fs::path& Folder) {
   Put(Folder, "names.rwp",
       WriteProjectText({"/clips/Bob's.avi", "/a\tb.avi", "", "/v/" + std::string(70, 'x'),
                         std::string(63, 'a') + "\xC3\xA9" + std::string(80, 'b')}));
+  Put(Folder, "cuts.rwp",
+      WriteProjectText({"/a.avi", "/b.avi", "/c.avi"}, {{30, 239}, {}, {12, TPictureCut::ToEnd}}));
   Put(Folder, "free.rwp",
       "object P: TProjectSettings Name = P Tag = -1\n"
       "  Files.Strings = ('a''b'#$41 + 'c' #9'd')\nend\n");

@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -30,6 +32,8 @@
 #include "support/Fixtures.h"
 #include "support/RiffBuilder.h"
 #include "gui/QtStrings.h"
+#include "gui/TrimDialog.h"
+#include "support/TempDir.h"
 
 namespace rw::test {
 namespace {
@@ -297,14 +301,14 @@ TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
                    : '.';
     return cells;
   };
-  EXPECT_EQ(red(1), ".......");
+  EXPECT_EQ(red(1), "........");
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "");
   w.miHighlightDifferents->trigger();
   EXPECT_TRUE(w.miHighlightDifferents->isChecked());
-  EXPECT_EQ(red(0), ".......");
-  EXPECT_EQ(red(1), "...R...");
-  EXPECT_EQ(red(2), ".....R.");
-  EXPECT_EQ(red(3), "..R....");
+  EXPECT_EQ(red(0), "........");
+  EXPECT_EQ(red(1), "...R....");
+  EXPECT_EQ(red(2), ".....R..");
+  EXPECT_EQ(red(3), "..R.....");
   // Each red cell says what differs; the others say nothing but the names.
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "80x48; the first file has 64x48");
   EXPECT_EQ(w.CellToolTip(2, colAudio), "No sound; the first file has PCM sound, 44.1 kHz, 16-bit");
@@ -320,7 +324,7 @@ TEST_F(MainWindow, HighlightColoursExactlyTheCellsThatDiffer) {
   EXPECT_EQ(QToolTip::text(), "80x48; the first file has 64x48");
   QToolTip::hideText();
   w.miHighlightDifferents->trigger();
-  EXPECT_EQ(red(1), ".......");
+  EXPECT_EQ(red(1), "........");
   EXPECT_EQ(w.CellToolTip(1, colFrameSize), "");
 }
 
@@ -698,13 +702,17 @@ TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
   w.WMDropFiles({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)});
   ASSERT_EQ(w.List().Count(), 3);
   const std::vector<std::string> listed = RowNames();
+  // Each row's cut is saved with it.
+  w.List().SetCut(2, {1, 3});
+  const std::vector<TPictureCut> cuts = w.List().Cuts();
 
   // The dialog adds the extension; here the answer carries it.
   DialogAnswer = QStringList{PathToQ(Dir.File("list.rwp"))};
   w.miSaveProject->trigger();
   const std::string prefix = "    '" + Dir.File("Bob") + "'#39's clip.avi'";
   const std::string saved = ReadFileBytes(Dir.File("list.rwp"));
-  EXPECT_EQ(saved, WriteProjectText(w.List().FileNames()));
+  EXPECT_EQ(saved, WriteProjectText(w.List().FileNames(), cuts));
+  EXPECT_NE(saved.find("Cuts.Strings"), std::string::npos);
   EXPECT_NE(saved.find(prefix), std::string::npos);
   EXPECT_EQ(LastProjectFolder, Dir.Path().string());
 
@@ -713,6 +721,7 @@ TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
   DialogAnswer = QStringList{PathToQ(Dir.File("list.rwp"))};
   w.miLoadProject->trigger();
   EXPECT_EQ(RowNames(), listed);
+  EXPECT_EQ(w.List().Cuts(), cuts);
   EXPECT_EQ(listed[1], Dir.File("Bob's clip.avi"));
   EXPECT_TRUE(w.List().Info(1).FrameSizeDiffers);
   EXPECT_TRUE(w.acnClear->isEnabled());
@@ -726,19 +735,124 @@ TEST_F(MainWindow, ProjectsSaveAndLoadTheList) {
   EXPECT_EQ(Shown[0].Text, "The project file is corrupted.");
   EXPECT_EQ(w.List().Count(), 3);
 
-  WriteProjectFile(Dir.File("moved.rwp"), {Dir.File("gone.avi"), Dir.File("b.avi")});
+  WriteProjectFile(Dir.File("moved.rwp"), {Dir.File("gone.avi"), Dir.File("b.avi")},
+                   {{1, 2}, {0, 5}});
   DialogAnswer = QStringList{PathToQ(Dir.File("moved.rwp"))};
   w.miLoadProject->trigger();
   ASSERT_EQ(Shown.size(), 2u);
   EXPECT_EQ(Shown[1].Buttons, TMessageButtons::mbYesNo);
   EXPECT_NE(Shown[1].Text.find("Do you want to continue add other files?"), std::string::npos);
   EXPECT_EQ(RowNames(), std::vector<std::string>{Dir.File("b.avi")});
+  EXPECT_EQ(w.List().Cuts(), std::vector<TPictureCut>({{0, 5}}));
 
   // The empty list saves as the two object lines and loads back empty.
   w.List().RemoveAll();
   DialogAnswer = QStringList{PathToQ(Dir.File("empty.rwp"))};
   w.miSaveProject->trigger();
   EXPECT_EQ(ReadFileBytes(Dir.File("empty.rwp")), "object TProjectSettings\r\nend\r\n");
+}
+
+// Ctrl+T opens the Trim dialog of the selected row. Its picture is the file's picture N,
+// decoded by the pictures' worker from the key frame before it; the keys step and set the cut,
+// OK gives it to the row, and a double click on the Cut cell opens the dialog at the cut.
+TEST_F(MainWindow, TrimDialogShowsThePictureAtItsPlaceAndSetsTheRowsCut) {
+  TClipSpec spec;  // 40 pictures at 25 fps, a key frame every 10, each picture its own ramp
+  spec.Frames = 40;
+  spec.Extra = "-g 10 -bf 0 -vf \"geq=lum='mod(X*4+N*16,256)':cb=128:cr=128\"";
+  const std::string clip = Dir.File("trim.avi");
+  std::filesystem::copy_file(MakeClip(spec), clip);
+  AddThroughDialog({PathToQ(clip)});
+  TfrmMain& w = Window();
+  ShowActive();
+  EXPECT_FALSE(w.acnTrim->isEnabled());
+  Click(0);
+  ASSERT_TRUE(w.acnTrim->isEnabled());
+
+  // The file's picture N as a decoder makes it, as RGB rows.
+  auto decoded = [&](int N) {
+    std::string out;
+    RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(clip) + " -vf 'select=eq(n\\," +
+                   std::to_string(N) + ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 -",
+               &out);
+    return out;
+  };
+  auto difference = [](const QImage& Image, const std::string& Rgb) {
+    if (Image.format() != QImage::Format_RGB888 || Image.size() != QSize(64, 48) ||
+        Rgb.size() != 64 * 48 * 3)
+      return 255.0;
+    double sum = 0;
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 64 * 3; ++x)
+        sum += std::abs(Image.constScanLine(y)[x] - static_cast<uint8_t>(Rgb[y * 64 * 3 + x]));
+    return sum / Rgb.size();
+  };
+
+  std::string explanation;
+  double atSeventeen = -1, beside = -1;
+  bool opened = false;
+  QTimer::singleShot(0, &w, [&] {
+    auto* d = qobject_cast<TTrimDialog*>(QApplication::activeModalWidget());
+    if (!d) return;
+    opened = true;
+    // Its keys work once it is the active window.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == d->windowHandle(); }, 5000));
+    auto key = [&](Qt::Key Key, int Times = 1) {
+      for (int i = 0; i < Times; ++i) QTest::keyClick(d, Key);
+    };
+    auto shown = [&](uint32_t N) {
+      return QTest::qWaitFor([&] { return d->ShownPicture() == N; }, 20000);
+    };
+    key(Qt::Key_PageDown, 2);  // the key frames 10 and 20
+    key(Qt::Key_Left, 3);
+    EXPECT_EQ(d->Position(), 17u);
+    if (shown(17)) {
+      atSeventeen = difference(d->ShownImage(), decoded(17));
+      beside = std::min(difference(d->ShownImage(), decoded(16)),
+                        difference(d->ShownImage(), decoded(18)));
+    }
+    key(Qt::Key_I);
+    key(Qt::Key_PageDown, 2);
+    key(Qt::Key_Right, 2);
+    key(Qt::Key_O);
+    explanation = d->CutExplanation().toStdString();
+    d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+  ASSERT_TRUE(opened);
+  EXPECT_LT(atSeventeen, 1.0) << atSeventeen;
+  EXPECT_GT(beside, 4 * std::max(atSeventeen, 1.0)) << beside;
+  EXPECT_NE(explanation.find("Pictures 17 to 19 are converted; from the key frame 20 on they are "
+                             "copied."),
+            std::string::npos)
+      << explanation;
+  EXPECT_EQ(w.List().Cut(0), (TPictureCut{17, 32}));
+  TFileListWidget& view = w.FilesView();
+  EXPECT_EQ(view.topLevelItem(0)->text(colCut), "00:00.680-00:01.320");
+  EXPECT_EQ(view.topLevelItem(0)->text(colDuration), "00:01");  // 16 pictures, 0.64 s
+  // The cut stands beside the duration.
+  EXPECT_EQ(view.header()->visualIndex(colCut), view.header()->visualIndex(colDuration) + 1);
+
+  // A double click on the Cut cell opens the dialog at In; Reset and Cancel change nothing,
+  // Reset and OK keep the whole file.
+  for (const bool keep : {false, true}) {
+    uint32_t at = 0;
+    QTimer::singleShot(0, &w, [&] {
+      auto* d = qobject_cast<TTrimDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      at = d->Position();
+      QTest::keyClick(d, Qt::Key_End);
+      d->findChild<QPushButton*>("btnReset")->click();
+      d->findChild<QDialogButtonBox*>()
+          ->button(keep ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
+          ->click();
+    });
+    const QRect cell = view.visualRect(view.model()->index(0, colCut));
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(at, 17u);
+    EXPECT_EQ(w.List().Cut(0), (keep ? TPictureCut{} : TPictureCut{17, 32}));
+  }
+  EXPECT_EQ(view.topLevelItem(0)->text(colCut), "");
 }
 
 }  // namespace

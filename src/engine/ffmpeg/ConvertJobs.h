@@ -18,5 +18,7 @@ void CheckPictureTarget(const TStreamTarget& Target);
 std::unique_ptr<IConvertJob> StartPictureConvert(const TConvertPlan& Plan);
 
 TThumbnail MakeThumbnail(const std::string& FileName, int32_t MaxWidth, int32_t MaxHeight);
+TThumbnail MakePictureAt(const std::string& FileName, uint32_t Picture, int32_t MaxWidth,
+                         int32_t MaxHeight);
 
 }  // namespace rw

@@ -121,6 +121,11 @@ public:
                                       int32_t MaxHeight) override {
     return Guard([&] { return MakeThumbnail(FileName, MaxWidth, MaxHeight); });
   }
+
+  TEngineResult<TThumbnail> PictureAt(const std::string& FileName, uint32_t Picture,
+                                      int32_t MaxWidth, int32_t MaxHeight) override {
+    return Guard([&] { return MakePictureAt(FileName, Picture, MaxWidth, MaxHeight); });
+  }
 };
 
 }  // namespace
