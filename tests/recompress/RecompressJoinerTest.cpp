@@ -375,6 +375,72 @@ INSTANTIATE_TEST_SUITE_P(EncoderPairs, DSJoinSyncTest,
                                            TSyncCase{"libx264", "aac", 29.97, 3}),
                          SyncCaseName);
 
+// The mean grey of each picture of the file, in decoded order.
+std::vector<int> PictureGreys(const std::string& File) {
+  std::string grey;
+  test::RunCommand("ffmpeg -nostdin -v error -i " + test::ShellQuote(File) +
+                       " -map 0:v:0 -fps_mode passthrough -vf scale=1:1:flags=area -f rawvideo "
+                       "-pix_fmt gray -",
+                   &grey);
+  return std::vector<int>(grey.begin(), grey.end());
+}
+
+TEST_F(DSJoinTest, ACutSourceGivesItsPicturesInToOutAndTheSoundWithThem) {
+  // The middle source: 60 pictures at 30 a second, each of its own grey level, with B-frames
+  // and a key frame every 12; picture 38 turns bright as its sound beeps (at 38/30 s). It is
+  // cut to pictures 7 to 44, neither of them a key frame.
+  const std::string middle = Dir.File("middle.avi");
+  test::RunTool(
+      "ffmpeg -nostdin -v error -y -f lavfi -i "
+      "\"color=c=black:size=64x48:rate=30,geq=lum='if(lt(N,38),20+2*N,200+N)':cb=128:cr=128\" "
+      "-f lavfi -i \"aevalsrc='0.5*between(t,38/30,38/30+0.1)*sin(2*PI*1000*t)':s=44100\" -t 2 "
+      "-c:v mpeg4 -q:v 2 -g 12 -bf 2 -c:a pcm_s16le " +
+      test::ShellQuote(middle) + " 2>&1");
+  TClip a;
+  a.Flash = 0.4;
+  TDSVideoJoiner j = SmallJoiner({Clip("a.avi", a), middle, Clip("c.avi", a)});
+  j.FFrameRate = 30;
+  j.FCuts = {{}, {7, 44}};
+  j.Join();
+
+  // Output pictures 30 to 67 are source pictures 7 to 44, one for one.
+  const std::vector<int> source = PictureGreys(middle), out = PictureGreys(j.FOutFileName);
+  ASSERT_EQ(source.size(), 60u);
+  ASSERT_EQ(out.size(), 98u);
+  for (int k = 0; k < 38; ++k) EXPECT_NEAR(out[30 + k], source[7 + k], 1) << "picture " << 30 + k;
+  EXPECT_LT(out[29], 20);  // the first source's last picture
+  EXPECT_LT(out[68], 20);  // the last source's first picture
+  // Each flash with its beep, where its source's piece puts it.
+  const double middleStart = 1, lastStart = 1 + 38 / 30.0;
+  const std::vector<double> expected = {0.4, middleStart + (38 - 7) / 30.0, lastStart + 0.4};
+  const std::vector<double> flashes = test::FlashSlots(j.FOutFileName),
+                            beeps = test::BeepOnsets(j.FOutFileName);
+  ASSERT_EQ(flashes.size(), 3u);
+  ASSERT_EQ(beeps.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NEAR(flashes[i], expected[i], 0.017) << i;
+    EXPECT_NEAR(beeps[i], expected[i], 0.027) << i;
+  }
+  const double seconds = lastStart + 1;
+  EXPECT_NEAR(test::DecodedDuration(j.FOutFileName, "a:0"), seconds, 0.017);
+  test::TPeerExpectation expect;
+  expect.Pictures = 98;
+  expect.Seconds = expect.SoundEnd = seconds;
+  expect.Tolerance = 0.034;
+  expect.Flashes = expected;
+  EXPECT_EQ(test::PeerComplaints(j.FOutFileName, expect), std::vector<std::string>{});
+
+  // A cut that keeps nothing of its source fails the join, naming the file.
+  j.FCuts = {{}, {60, TPictureCut::ToEnd}};
+  try {
+    j.BuildPlan();
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& E) {
+    EXPECT_EQ(std::string(E.what()),
+              "The cut of the file " + middle + " keeps none of its 60 pictures");
+  }
+}
+
 TEST_F(DSJoinTest, SoundWhoseDecoderSwallowsItsFirstPacketsStaysWithItsPictures) {
   // WMA's decoder gives nothing for its first packets and stamps what it gives with the time
   // of the packet it came from; players play it from that time on.
