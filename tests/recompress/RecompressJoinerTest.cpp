@@ -382,7 +382,9 @@ std::vector<int> PictureGreys(const std::string& File) {
                        " -map 0:v:0 -fps_mode passthrough -vf scale=1:1:flags=area -f rawvideo "
                        "-pix_fmt gray -",
                    &grey);
-  return std::vector<int>(grey.begin(), grey.end());
+  std::vector<int> greys;
+  for (char g : grey) greys.push_back(static_cast<unsigned char>(g));
+  return greys;
 }
 
 TEST_F(DSJoinTest, ACutSourceGivesItsPicturesInToOutAndTheSoundWithThem) {
@@ -429,6 +431,25 @@ TEST_F(DSJoinTest, ACutSourceGivesItsPicturesInToOutAndTheSoundWithThem) {
   expect.Tolerance = 0.034;
   expect.Flashes = expected;
   EXPECT_EQ(test::PeerComplaints(j.FOutFileName, expect), std::vector<std::string>{});
+
+  // A cut whose first slot is an empty chunk starts with the picture that chunk repeats: of a
+  // source whose pictures 6 to 8 are empty chunks, slots 7 to 12 show pictures 5, 5, 9 to 12.
+  const std::string gaps = Dir.File("gaps.avi");
+  test::RunTool(
+      "ffmpeg -nostdin -v error -y -f lavfi -i "
+      "\"color=c=black:size=64x48:rate=30,geq=lum='20+3*N':cb=128:cr=128,"
+      "select='not(between(n\\,6\\,8))'\" -t 2 -c:v mpeg4 -q:v 2 -fps_mode passthrough "
+      "-an " +
+      test::ShellQuote(gaps) + " 2>&1");
+  TDSVideoJoiner g = SmallJoiner({gaps});
+  g.FFrameRate = 30;
+  g.FCuts = {{7, 12}};
+  g.Join();
+  const std::vector<int> held = PictureGreys(gaps), kept = PictureGreys(g.FOutFileName);
+  ASSERT_EQ(held.size(), 57u);  // decoded: pictures 0 to 5, then 9 on
+  ASSERT_EQ(kept.size(), 6u);
+  const size_t shown[] = {5, 5, 6, 7, 8, 9};
+  for (size_t k = 0; k < 6; ++k) EXPECT_NEAR(kept[k], held[shown[k]], 1) << "slot " << 7 + k;
 
   // A cut that keeps nothing of its source fails the join, naming the file.
   j.FCuts = {{}, {60, TPictureCut::ToEnd}};
