@@ -205,6 +205,7 @@ bool TJoinWrapper::JoinWithRecompression(const std::string& OutFileName, IProgre
   TDSVideoJoiner joiner;
   joiner.FFiles = FRequest.Files;
   joiner.FIdentities = FRequest.Identities;
+  joiner.FCuts = FRequest.Cuts;
   joiner.FOutFileName = OutFileName;
   joiner.FWidth = r.Width;
   joiner.FHeight = r.Height;

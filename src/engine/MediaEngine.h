@@ -74,9 +74,9 @@ constexpr int32_t RESIZEF_CROP = 1;                             // no scaling, c
 constexpr int32_t RESIZEF_PRESERVEASPECTRATIO = 2;              // fit, black bars
 constexpr int32_t RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX = 3;  // cover, cut the excess
 
-// A render: the sources placed back to back, each whole, into one AVI file of Width x Height
-// pictures at Rate and 44100 Hz 16-bit stereo sound, through the encoders named with their
-// options (an empty name: uncompressed RGB24 pictures or PCM sound).
+// A render: the sources placed back to back, each from From for Length seconds, into one AVI
+// file of Width x Height pictures at Rate and 44100 Hz 16-bit stereo sound, through the encoders
+// named with their options (an empty name: uncompressed RGB24 pictures or PCM sound).
 struct TRenderSource {
   std::string FileName;
   double Length = 0;  // seconds
@@ -84,6 +84,9 @@ struct TRenderSource {
   // 0: the pictures keep the times the file gives them; else they follow one another at this
   // many per second from the source's start (a file whose header rate is no rate of pictures).
   double PictureRate = 0;
+  // Seconds of the source before its piece: its pictures and sound from this time on, the
+  // picture in that slot first (a picture n is shown at n / its rate).
+  double From = 0;
 };
 struct TRenderEncoder {
   std::string Name;

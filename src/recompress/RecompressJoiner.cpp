@@ -163,6 +163,19 @@ TRenderPlan TDSVideoJoiner::BuildPlan(std::vector<std::string>* Warnings) const 
         Warnings->push_back(
             RetimedPicturesWarning(name, info.PictureRate, info.Pictures, FFrameRate));
     }
+    const TPictureCut cut = i < FCuts.size() ? FCuts[i] : TPictureCut{};
+    if (!cut.Whole()) {
+      // Picture n is shown at n / the rate the source is joined at.
+      const double rate = source.PictureRate > 0 ? source.PictureRate : info.PictureRate;
+      if (info.Pictures == 0 || !(rate > 0))
+        throw Exception("The file " + name + " cannot be cut: its pictures cannot be counted");
+      const uint32_t kept = cut.KeptOf(info.Pictures);
+      if (kept == 0)
+        throw Exception("The cut of the file " + name + " keeps none of its " +
+                        std::to_string(info.Pictures) + " pictures");
+      source.From = cut.In / rate;
+      source.Length = kept / rate;
+    }
     if (std::llround(source.Length * FFrameRate) < 1)
       throw Exception("The file " + name + " gives no picture at " + RateText(FFrameRate) +
                       " frames per second");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/MediaEngine.h"
+#include "media/PictureCut.h"
 #include "platform/Files.h"
 #include "recompress/ResizeMethods.h"
 
@@ -94,6 +95,11 @@ public:
 
   // Settings, filled by the dispatcher before Join.
   std::vector<std::string> FFiles;
+  // The part of each source the join keeps, in FFiles' order (a missing entry keeps it whole):
+  // its pictures In to Out by their slots, and the sound that plays with them. A cut that keeps
+  // none of a source's pictures, or of a source whose pictures cannot be counted, fails the
+  // join, naming the file.
+  std::vector<TPictureCut> FCuts;
   // Each source as it was described, in FFiles' order: a source whose identity differs from
   // this when the join starts fails it, naming it (entries of inode 0, or missing, are not
   // checked).

@@ -117,6 +117,15 @@ TEST_F(Join, TheDecisionProposesWhatIsNotChosenAndChecksWhatIs) {
   EXPECT_FALSE(r.VideoCompressor);
   EXPECT_FALSE(r.AudioCompressor);
   EXPECT_TRUE(d.Notes.empty());
+  // The list's cut reaches the render: the wide file's 0.2 s make 5 pictures, then the small
+  // file's pictures 2 to 4.
+  FList.SetCut(1, {2, 4});
+  TJoinChoices cut = choices;
+  cut.Overwrite = true;
+  test::TRecordingProgress progress(Log);
+  JoinFiles(DecideJoin(FList, cut).Request, progress);
+  EXPECT_EQ(test::DecodedPictures(Out), 5 + 3);
+  std::filesystem::remove(Out);
 
   // The window's values, with its decimal separator, and the command line's texts.
   TRecompressChoices& c = choices.Recompression;

@@ -114,6 +114,7 @@ TEST_F(RenderJobTest, BadPlansAndUnwritableOutputsFailAtTheStart) {
            [](TRenderPlan& P) { P.Width = 0; }, [](TRenderPlan& P) { P.Height = 16385; },
            [](TRenderPlan& P) { P.Rate = 0; }, [](TRenderPlan& P) { P.StretchMode = 4; },
            [](TRenderPlan& P) { P.Sources[0].Length = -1; },
+           [](TRenderPlan& P) { P.Sources[0].From = -0.04; },
            [](TRenderPlan& P) { P.Sources[0].FileName.clear(); }}) {
     TRenderPlan plan = Plan;
     bad(plan);

@@ -88,8 +88,11 @@ constexpr int BurstStart = 4410;  // samples
 constexpr int BurstLength = 2205;
 
 struct TDecoded {
-  int64_t Count = 0;         // frames or samples decoded
-  std::vector<int64_t> Pts;  // per picture
+  int64_t Count = 0;  // frames or samples decoded
+  // The slots of the chunks that hold a picture, in stream order: AVI shows the Nth decoded
+  // picture in the Nth of them, whatever time the decoder guesses for it (a guess that carries
+  // the decoder's reorder delay where the encoder made B-frames).
+  std::vector<int64_t> Slots;
   std::vector<int> Level;    // per picture: the grey level in its middle
   std::vector<float> Sound;  // mixed to one channel
   // Samples before the first decoded sound by its time stamp: where the decoder swallows the
@@ -252,6 +255,10 @@ private:
         flushed = true;
         err = avcodec_send_packet(dec.get(), nullptr);
       } else {
+        if (FFormat.Video && pkt->size > 0)
+          d.Slots.push_back(pkt->dts != AV_NOPTS_VALUE ? pkt->dts
+                            : d.Slots.empty()          ? 0
+                                                       : d.Slots.back() + 1);
         err = avcodec_send_packet(dec.get(), pkt.get());
         av_packet_unref(pkt.get());
       }
@@ -268,7 +275,6 @@ private:
   void Take(const AVFrame& Frame, TDecoded& D) {
     if (FFormat.Video) {
       ++D.Count;
-      D.Pts.push_back(Frame.best_effort_timestamp);
       D.Level.push_back(MiddleGrey(Frame));
       if (Frame.width != FFormat.Width || Frame.height != FFormat.Height) ++D.Errors;
       return;
@@ -332,13 +338,20 @@ private:
                                                    std::to_string(ProbeFrames) + " decode)");
     TEncoderBehaviour b;
     b.Growth = D.Count - ProbeFrames;
-    // The pictures recognised by their grey levels tell how late they come out; the first one
-    // may be on time where the later ones are not (MPEG-1), and those are what a viewer sees.
+    // The pictures recognised by their grey levels tell how late they are shown, each in its
+    // slot; the first one may be on time where the later ones are not, and those are what a
+    // viewer sees.
+    std::vector<int64_t> slots = D.Slots;
+    std::sort(slots.begin(), slots.end());
     std::vector<int64_t> late;
-    for (size_t j = 0; j < D.Level.size(); ++j)
+    for (size_t j = 0; j < D.Level.size(); ++j) {
+      const int64_t slot = j < slots.size() ? slots[j]
+                           : slots.empty()
+                               ? static_cast<int64_t>(j)
+                               : slots.back() + static_cast<int64_t>(j + 1 - slots.size());
       for (int i = 0; i < ProbeFrames; ++i)
-        if (std::abs(D.Level[j] - LevelOf(i)) <= 8 && D.Pts[j] != AV_NOPTS_VALUE)
-          late.push_back(D.Pts[j] - i);
+        if (std::abs(D.Level[j] - LevelOf(i)) <= 8) late.push_back(slot - i);
+    }
     if (!late.empty()) {
       std::nth_element(late.begin(), late.begin() + static_cast<ptrdiff_t>(late.size() / 2),
                        late.end());

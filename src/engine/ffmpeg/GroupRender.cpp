@@ -1,6 +1,7 @@
 #include "engine/ffmpeg/GroupRender.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "engine/ffmpeg/FilterChain.h"
@@ -128,7 +129,11 @@ std::string TVideoGroupRender::SourceChain(const TPlacedSource& Source) const {
       Source.PictureRate > 0
           ? "settb=AVTB,setpts=N/(" + Rational(FrameRateOf(Source.PictureRate)) + ")/TB,"
           : "";
-  return retime + "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
+  // A piece from From on: the picture in From's slot comes to time 0, and the frame-rate filter
+  // keeps none before it but the one that holds that slot (an empty chunk repeats it).
+  const std::string from =
+      Source.From > 0 ? "setpts=PTS-round(" + Rational(av_d2q(Source.From, 1 << 30)) + "/TB)," : "";
+  return retime + from + "fps=fps=" + Rational(FRate) + ":start_time=0:round=near," +
          FitFilters(FStretchMode, c->width, c->height) +
          ",format=pix_fmts=" + av_get_pix_fmt_name(c->pix_fmt) + ",setsar=1";
 }
@@ -205,19 +210,24 @@ bool TAudioGroupRender::EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Seg
   // AVI sound is a sequence of samples: it is placed as it comes. Only its start is taken from
   // its time: sound that starts after its pictures begins with silence, sound before them is
   // cut. A damaged time stamp can thus never make more than the source's stretch of silence,
-  // and that is made a frame at a time.
-  int offset = 0;
+  // and that is made a frame at a time. A piece from From on drops the samples before it,
+  // counted from that start.
   if (!FStarted) {
     FStarted = true;
-    if (Frame->pts != AV_NOPTS_VALUE && Frame->pts > 0)
-      for (int64_t left = std::min(Frame->pts, Segment.End - FNext); left > 0;) {
+    const int64_t from =
+        Segment.Source ? std::llround(Segment.Source->From * FRate.num / FRate.den) : 0;
+    const int64_t at = (Frame->pts != AV_NOPTS_VALUE ? Frame->pts : 0) - from;
+    if (at > 0)
+      for (int64_t left = std::min(at, Segment.End - FNext); left > 0;) {
         const int64_t before = FNext;
         EmitFill(left);
         left -= FNext - before;
       }
-    else if (Frame->pts != AV_NOPTS_VALUE && Frame->pts < 0)
-      offset = static_cast<int>(std::min<int64_t>(-Frame->pts, Frame->nb_samples));
+    else
+      FDrop = -at;
   }
+  const int offset = static_cast<int>(std::min<int64_t>(FDrop, Frame->nb_samples));
+  FDrop -= offset;
   const int take = static_cast<int>(
       std::max<int64_t>(0, std::min<int64_t>(Frame->nb_samples - offset, Segment.End - FNext)));
   const AVSampleFormat format = static_cast<AVSampleFormat>(Frame->format);

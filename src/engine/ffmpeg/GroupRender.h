@@ -20,6 +20,7 @@ struct TPlacedSource {
   int64_t Start = 0;
   int64_t Stop = 0;
   double PictureRate = 0;  // as TRenderSource::PictureRate
+  double From = 0;         // as TRenderSource::From
 };
 
 // A stretch of the group's output, in output units (frames or samples): a source, or a gap
@@ -104,11 +105,15 @@ protected:
   void EmitFill(int64_t Count) override;
   std::string SourceChain(const TPlacedSource& Source) const override;
   bool EmitSourceFrame(AVFrame* Frame, const TGroupSegment& Segment) override;
-  void SourceClosed() override { FStarted = false; }
+  void SourceClosed() override {
+    FStarted = false;
+    FDrop = 0;
+  }
 
 private:
   void Drain(bool All);
   bool FStarted = false;  // the current source's first sound was placed
+  int64_t FDrop = 0;      // of the current source, the samples before its piece not yet dropped
   void WriteSilence(int Count);
   int64_t FToSkip = 0;  // of the lead, the samples not yet skipped
   TAudioFifoPtr FFifo;

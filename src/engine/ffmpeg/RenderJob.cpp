@@ -33,6 +33,8 @@ void CheckPlan(const TRenderPlan& Plan) {
     // About 29 years at most.
     if (s.FileName.empty() || !std::isfinite(s.Length) || s.Length < 0 || total > 1e9)
       refuse("Cannot render " + std::to_string(s.Length) + " s of \"" + s.FileName + "\"");
+    if (!std::isfinite(s.From) || s.From < 0 || s.From > 1e9)
+      refuse("Cannot render \"" + s.FileName + "\" from " + std::to_string(s.From) + " s");
     if (!std::isfinite(s.PictureRate) || s.PictureRate < 0 || s.PictureRate > MaxFrameRate)
       refuse("Cannot render the pictures of \"" + s.FileName + "\" at " +
              std::to_string(s.PictureRate) + " frames per second");
@@ -47,7 +49,7 @@ public:
     double at = 0;
     for (const TRenderSource& s : Plan.Sources) {
       const TPlacedSource placed{s.FileName, std::llround(at * UNITS),
-                                 std::llround((at + s.Length) * UNITS), s.PictureRate};
+                                 std::llround((at + s.Length) * UNITS), s.PictureRate, s.From};
       pictures.push_back(placed);
       if (s.HasSound) sound.push_back(placed);
       at += s.Length;
