@@ -475,6 +475,15 @@ TEST_F(Join, WhereNoSilenceCanBeCopiedTheSoundIsConvertedInPlace) {
   EXPECT_NE(d.Notes[0].find("nor can its sound be converted: The sound format cannot be written"),
             std::string::npos)
       << d.Notes[0];
+  // WMA whose set-up names a bit reservoir, which ffmpeg's encoder does not use, is not made.
+  const std::string reservoir = Dir.File("reservoir.avi");
+  bytes = test::ReadFileBytes(wma);
+  bytes[bytes.find("strf", bytes.find("strf") + 4) + 8 + riff::WaveExtraOffset + 4] |= 0x02;
+  test::WriteFileBytes(reservoir, bytes);
+  d = DecideJoin(List({reservoir, mute, reservoir}), choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  ASSERT_FALSE(d.Notes.empty());
+  EXPECT_NE(d.Notes[0].find("WMA coded with other tools"), std::string::npos) << d.Notes[0];
 }
 
 // Mixed pictures: a larger 30 fps clip first in the list and an MJPEG clip among three matching
