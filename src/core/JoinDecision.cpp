@@ -4,6 +4,7 @@
 
 #include "core/FileList.h"
 #include "core/JoinFacts.h"
+#include "core/ListTexts.h"
 #include "engine/EngineLoader.h"
 #include "formats/Limits.h"
 #include "media/AVIRead.h"
@@ -106,9 +107,42 @@ static std::string CopySoundGap(const TFileInfoList& Infos, size_t HeaderFile) {
   }
 }
 
+// Where no silence of the kept sound format can be made (WMA, HE-AAC and others), each file
+// that a copy would leave with a gap in the sound (no sound, sound that starts late or ends
+// early) has its sound converted: the engine makes its sound, or silence, in that format from
+// where the output's sound stands. Returns the gaps planned so; a file that cannot be read now
+// is the join's own failure to report.
+static std::vector<TAVIFileJoiner::TSoundGap> PlanSoundGaps(const TFileInfoList& Infos,
+                                                            TConversionFacts& Facts) {
+  std::vector<std::string> names;
+  for (const TVideoFileInfo* info : Infos) names.push_back(info->FileName);
+  std::vector<TAVIFileJoiner::TSoundGap> gaps;
+  try {
+    gaps = TAVIFileJoiner::SoundGaps(names, Facts.HeaderFile);
+  } catch (const Exception&) {
+    return {};
+  }
+  for (const TAVIFileJoiner::TSoundGap& gap : gaps) {
+    TSourcePlan& plan = Facts.Plans.at(gap.File);
+    if (plan.ConvertSound) continue;
+    plan.ConvertSound = Facts.ConvertsSound = Facts.KeepsSound = true;
+    // A file without sound is among the rows already.
+    if (gap.NoSound) continue;
+    const std::string row = std::to_string(gap.File + 1) + ". " +
+                            FileNameText(Infos[gap.File]->FileName) + ": its sound " + gap.Lies;
+    auto at = Facts.Rows.begin();
+    while (at != Facts.Rows.end() && at->rfind("... ", 0) != 0 &&
+           std::atol(at->c_str()) < static_cast<long>(gap.File + 1))
+      ++at;
+    Facts.Rows.insert(at, row);
+  }
+  return gaps;
+}
+
 TConversionFacts DecideConversion(const TFileInfoList& Infos) {
   TConversionFacts facts = GetConversionFacts(Infos);
   if (Infos.empty()) return facts;
+  const bool gaps = !PlanSoundGaps(Infos, facts).empty();
   // Nothing converted: only the silence a file without sound gets needs the kept format.
   if (!(facts.ConvertsPictures || facts.ConvertsSound)) {
     if (facts.KeepsSound) facts.Impossible = CopySoundGap(Infos, facts.HeaderFile);
@@ -136,9 +170,11 @@ TConversionFacts DecideConversion(const TFileInfoList& Infos) {
                              ? EngineRefuses(StreamTargetOf(false, out.SoundHeader, out.SoundFormat,
                                                             out.FirstSound))
                              : "no sound";
+    // Which file needed its sound converted, and why, when none can be.
+    if (gaps && !facts.Impossible.empty())
+      facts.Impossible = CopySoundGap(Infos, facts.HeaderFile) + "; nor can its sound be " +
+                         "converted: " + facts.Impossible;
     reader.Close();
-    if (facts.Impossible.empty() && out.HasSound)
-      facts.Impossible = CopySoundGap(Infos, facts.HeaderFile);
   } catch (const Exception& E) {
     facts.Impossible = E.what();
   }

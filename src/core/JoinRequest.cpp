@@ -135,6 +135,7 @@ std::unique_ptr<IConvertedChunks> StartEngineConvert(const TConvertRequest& Requ
   plan.Target =
       StreamTargetOf(Request.Pictures, Request.Header, Request.Format, Request.FirstKeyFrame);
   plan.Seconds = Request.Seconds;
+  plan.Lead = Request.SoundLead;
   plan.Pictures = Request.PictureCount;
   plan.PictureRate = Request.PictureRate;
   plan.StretchMode = StretchModeOf(Resize);

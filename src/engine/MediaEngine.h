@@ -143,11 +143,14 @@ struct TStreamTarget {
 // Converts the pictures or the sound of one source into chunks of the target's format.
 // Pictures: Pictures frames, fitted into the target's frame size by StretchMode, at the
 // target's rate, the first one a key frame. Sound: the source's sound from its first picture
-// to its last (Seconds long), cut or padded with silence to that length.
+// to its last (Seconds long), cut or padded with silence to that length, after Lead seconds of
+// silence (a negative Lead: that much of its start left out), so that it starts where the
+// stream it continues ends.
 struct TConvertPlan {
   std::string FileName;
   TStreamTarget Target;
   double Seconds = 0;      // the source's length
+  double Lead = 0;         // sound: silence before the source's first picture, in seconds
   int64_t Pictures = 0;    // pictures to make
   double PictureRate = 0;  // as TRenderSource::PictureRate
   int32_t StretchMode = RESIZEF_PRESERVEASPECTRATIO;

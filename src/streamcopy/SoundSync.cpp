@@ -87,6 +87,14 @@ long double TSoundSync::PictureTime(uint64_t N) const {
   return FVideoStart + static_cast<long double>(N) * FVideoScale / FVideoRate;
 }
 
+long double TSoundSync::SoundLag() const {
+  if (!FEnabled) return 0;
+  const long double sound = FSoundStart + static_cast<long double>(FUnits) /
+                                              std::max<uint32_t>(FSampleSize, 1) * FSoundScale /
+                                              FSoundRate;
+  return PictureTime(FPictures) - sound;
+}
+
 void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound,
                              uint32_t Pictures) {
   FFirstPicture = FPictures;

@@ -54,6 +54,14 @@ public:
   // A source begins: its video header, its sound header (nullptr when it has no sound) and
   // the pictures its index lists.
   void BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound, uint32_t Pictures);
+  // Seconds by which the sound written so far ends before the pictures written so far
+  // (negative: after them); 0 without usable clocks. Converted sound is made to start where
+  // the sound ends, this much before its source's first picture: to the sample, where silence
+  // (a block at a time, or none in formats that have none) would leave up to a block.
+  long double SoundLag() const;
+  // After BeginSource: the source's sound starts Seconds after its first picture (converted
+  // sound made with a lead starts SoundLag before it).
+  void SetSourceSoundStart(long double Seconds) { FDelay = Seconds; }
   // The source's pictures were counted anew (its index was rebuilt from its data).
   void SetSourcePictures(uint32_t Pictures) {
     FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures));

@@ -154,28 +154,50 @@ void TAVIFileJoiner::Execute() {
 
 std::string TAVIFileJoiner::SoundGapProblem(const std::vector<std::string>& Files,
                                             size_t HeaderFile) {
-  if (HeaderFile >= Files.size()) return "";
+  const std::vector<TSoundGap> gaps = SoundGaps(Files, HeaderFile);
+  if (gaps.empty()) return "";
+  const TSoundGap& gap = gaps.front();
+  const std::string& file = Files[gap.File];
+  return (gap.NoSound ? "The file " + file + " has no sound"
+                      : "The sound of the file " + file + " " + gap.Lies) +
+         ": a copy cannot fill that gap with silence in the sound format of " + Files[HeaderFile] +
+         ", so the sound of the files after it would play early";
+}
+
+std::vector<TAVIFileJoiner::TSoundGap> TAVIFileJoiner::SoundGaps(
+    const std::vector<std::string>& Files, size_t HeaderFile) {
+  std::vector<TSoundGap> gaps;
+  if (HeaderFile >= Files.size()) return gaps;
   TAVIFileReader reader;
   TAVIStreamHeader kept;
   std::string format;
   {
     TReaderPass pass(reader, Files[HeaderFile], true);
     const TAVIStream* audio = reader.AudioStream();
-    if (!audio) return "";
+    if (!audio) return gaps;
     kept = audio->Header;
     format = audio->Format;
   }
-  if (TSilenceMaker(format, kept).Kind() != TSilenceMaker::TKind::None) return "";
-  const std::string cannot = ": a copy cannot fill that gap with silence in the sound format of " +
-                             Files[HeaderFile] +
-                             ", so the sound of the files after it would play early";
+  if (TSilenceMaker(format, kept).Kind() != TSilenceMaker::TKind::None) return gaps;
+  // Sound the output lacks where a file begins (what the files before it lacked, less what
+  // their cuts at their last pictures took back): its sound plays that much early.
+  double lacking = 0;
+  auto seconds = [](double S) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", S);
+    return std::string(text);
+  };
   for (size_t i = 0; i < Files.size(); ++i) {
-    const std::string& file = Files[i];
-    TReaderPass pass(reader, file, true);
+    TReaderPass pass(reader, Files[i], true);
     const TAVIStreamHeader& video = reader.VideoStream()->Header;
     const TAVIStream* audio = reader.AudioStream();
-    if (!audio && i + 1 < Files.size()) return "The file " + file + " has no sound" + cannot;
-    if (!audio) continue;
+    const bool last = i + 1 == Files.size();
+    if (!audio) {
+      // Converted, it gets silence from where the sound before it ends.
+      if (!last) gaps.push_back({i, true, ""});
+      lacking = 0;
+      continue;
+    }
     const TAVIStreamHeader& sound = audio->Header;
     if (video.Scale == 0 || video.Rate == 0 || sound.Scale == 0 || sound.Rate == 0) continue;
     // A block: a chunk timed by chunks, else the format's block align in samples.
@@ -190,20 +212,23 @@ std::string TAVIFileJoiner::SoundGapProblem(const std::vector<std::string>& File
     const double end = (sound.Start + static_cast<double>(sound.Length)) * tick;
     const double pictures =
         (video.Start + static_cast<double>(video.Length)) * video.Scale / video.Rate;
-    auto seconds = [](double S) {
-      char text[32];
-      std::snprintf(text, sizeof text, "%.2f s", S);
-      return std::string(text);
-    };
-    // The first file's delay stays the output's; after the last file's sound nothing comes.
-    if (i > 0 && start > block)
-      return "The sound of the file " + file + " starts " + seconds(start) + " after its pictures" +
-             cannot;
-    if (i + 1 < Files.size() && pictures - end > block)
-      return "The sound of the file " + file + " ends " + seconds(pictures - end) +
-             " before its pictures" + cannot;
+    const std::string before =
+        lacking > 0 ? ", after sound " + seconds(lacking) + " short before it" : "";
+    // The first file's delay stays the output's (a Start); after the last file's sound nothing
+    // comes.
+    const double late = i > 0 ? std::max(start, 0.0) : 0;
+    if (lacking + late > block) {
+      gaps.push_back({i, false, "starts " + seconds(start) + " after its pictures" + before});
+      lacking = 0;
+    } else if (!last && lacking + late + pictures - end > block) {
+      gaps.push_back(
+          {i, false, "ends " + seconds(pictures - end) + " before its pictures" + before});
+      lacking = 0;
+    } else {
+      lacking = std::max(0.0, lacking + late + pictures - end);
+    }
   }
-  return "";
+  return gaps;
 }
 
 uint64_t TAVIFileJoiner::SilenceBudget(int64_t SourcesSize) {
@@ -434,8 +459,10 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
       request.PictureCount = pictureCount;
       pictures = StartConverting(request);
     }
-    if (audio && plan.ConvertSound) {
+    // A source without sound converted gives silence of the output's format.
+    if (FHasAudioOut && plan.ConvertSound) {
       request.Pictures = false;
+      request.SoundLead = FSoundSync ? static_cast<double>(FSoundSync->SoundLag()) : 0;
       request.Header = FOut.SoundHeader;
       request.Format = FOut.SoundFormat;
       request.FirstKeyFrame = FOut.FirstSound;
@@ -454,6 +481,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   bool keySeen = false;  // a key frame of this source's pictures is written
   const uint32_t syncPictures = pictureCount + (unpack && EndsPacked(FReader, *video) ? 1 : 0);
   if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, syncPictures);
+  if (FSoundSync && sound) FSoundSync->SetSourceSoundStart(-FSoundSync->SoundLag());
   const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
     FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
   };

@@ -36,6 +36,9 @@ struct TConvertRequest {
   std::string Format;
   std::vector<uint8_t> FirstKeyFrame;
   double Seconds = 0;
+  // Sound: how long before the source's first picture the converted sound starts (silence
+  // there), where the output's sound stands; negative: that much after it.
+  double SoundLead = 0;
   uint32_t PictureCount = 0;  // pictures to make, at the output's rate
   // 0: the pictures keep the times the source gives them; else they follow one another at
   // this many per second from its start (a source whose header rate is no rate of pictures).
@@ -92,6 +95,14 @@ public:
   // pictures by more than a block of it, by its headers. Names that file and says why; empty
   // when no such gap is found or silence can fill it.
   static std::string SoundGapProblem(const std::vector<std::string>& Files, size_t HeaderFile);
+  // Every such file, in list order: its index, and whether it has no sound, else how its sound
+  // lies ("starts 0.50 s after its pictures", "ends 1.20 s before its pictures").
+  struct TSoundGap {
+    size_t File = 0;
+    bool NoSound = false;
+    std::string Lies;
+  };
+  static std::vector<TSoundGap> SoundGaps(const std::vector<std::string>& Files, size_t HeaderFile);
 
   // An output that may reach this many bytes gets OpenDML indexes beside 'idx1', so that the
   // 'AVIX' parts past 1 GiB, which 'idx1' does not reach, are indexed too.

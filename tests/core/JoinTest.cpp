@@ -230,9 +230,9 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   EXPECT_TRUE(d.Request.DropAudio);
   EXPECT_EQ(d.Notes, std::vector<std::string>{cNoteWithoutSound});
 
-  // WMA has no silence a copy can make: no copy or conversion is proposed that would play the
-  // sound after a file without sound, or after sound that ends early, too early; the notes name
-  // that file. A copy asked for leaves the sound out.
+  // WMA has no silence a copy can make: a file without sound, or whose sound ends early, has
+  // its sound (or silence) converted into the output's WMA, and the notes name it. A copy asked
+  // for leaves the sound out.
   const std::string wma = Dir.File("wma.avi"), shortWma = Dir.File("short-wma.avi"),
                     mute = Dir.File("mute.avi");
   test::MakeFlashBeepClip(wma, 2, 2, "wmav2");
@@ -240,24 +240,19 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
   choices.Mode = TJoinMode::Default;
   d = DecideJoin(List({wma, mute, wma}), choices);
-  EXPECT_FALSE(d.Request.JoinWORecomp);
-  ASSERT_FALSE(d.Notes.empty());
-  EXPECT_NE(d.Notes[0].find("The file " + mute + " has no sound: a copy cannot fill that gap"),
-            std::string::npos)
-      << d.Notes[0];
-  d = DecideJoin(List({shortWma, wma}), choices);
-  EXPECT_FALSE(d.Request.JoinWORecomp);
+  EXPECT_TRUE(d.Request.JoinWORecomp);
+  ASSERT_EQ(d.Request.Plans.size(), 3u);
+  EXPECT_TRUE(d.Request.Plans[1].ConvertSound);
+  EXPECT_TRUE(d.Request.Plans[0].Copied() && d.Request.Plans[2].Copied());
   ASSERT_EQ(d.Notes.size(), 1u);
-  const std::string gap = "The sound of the file " + shortWma + " ends 0.";
-  const std::string note = RecompressedForSoundText(gap);  // the gap's text, then "."
-  EXPECT_EQ(d.Notes[0].rfind(note.substr(0, note.size() - 1), 0), 0u) << d.Notes[0];
-  EXPECT_NE(d.Notes[0].find(" s before its pictures: a copy cannot fill that gap with silence in "
-                            "the sound format of " +
-                            shortWma),
-            std::string::npos);
-  EXPECT_EQ(JoinWayTexts(FList.Infos()),
-            (std::vector<std::string>{"recompressed", "recompressed"}));
-  EXPECT_TRUE(DecideJoin(List({wma, shortWma}), choices).Request.JoinWORecomp);
+  EXPECT_EQ(d.Notes[0].rfind("2. mute.avi: No sound", 0), 0u) << d.Notes[0];
+  d = DecideJoin(List({shortWma, wma}), choices);
+  EXPECT_TRUE(d.Request.JoinWORecomp);
+  ASSERT_EQ(d.Notes.size(), 1u);
+  EXPECT_EQ(d.Notes[0].rfind("1. short-wma.avi: its sound ends 0.", 0), 0u) << d.Notes[0];
+  EXPECT_NE(d.Notes[0].find(" s before its pictures"), std::string::npos) << d.Notes[0];
+  EXPECT_EQ(JoinWayTexts(FList.Infos()), (std::vector<std::string>{"sound converted", "copied"}));
+  EXPECT_TRUE(DecideJoin(List({wma, shortWma}), choices).Request.Plans.empty());
   choices.Mode = TJoinMode::Copy;
   d = DecideJoin(List({shortWma, wma}), choices);
   EXPECT_TRUE(d.Request.JoinWORecomp);
@@ -409,6 +404,95 @@ TEST_F(Join, OnlyTheSoundThatDiffersIsConvertedIntoTheKeptFormat) {
   expect.Seconds = expect.SoundEnd = static_cast<double>(own.size()) / 25;
   expect.Tolerance = 2 * 1152.0 / 44100;
   EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+}
+
+// WMA, whose silence a copy cannot make, around a file without sound and one whose sound ends
+// early: the engine makes their sound (and silence) in the output's WMA from where the sound
+// before stands. Every beep stays with its flash: the converted piece's within 5 ms, a copied
+// file's after it within half a WMA block (where the block boundary nearest its place lies);
+// every player reads the output whole.
+TEST_F(Join, WhereNoSilenceCanBeCopiedTheSoundIsConvertedInPlace) {
+  const std::string wma = Dir.File("wma.avi"), shortWma = Dir.File("short-wma.avi"),
+                    mute = Dir.File("mute.avi");
+  test::MakeFlashBeepClip(wma, 2, 2, "wmav2");
+  test::MakeFlashBeepClip(shortWma, 2, 1.4, "wmav2");
+  test::MakeFlashBeepClip(mute, 2, 2, "pcm_s16le", "-an");
+  const std::vector<std::string> files = {wma, mute, wma, shortWma, wma};
+  TJoinChoices choices;
+  choices.OutFileName = Out;
+  TJoinDecision d = DecideJoin(List(files), choices);
+  ASSERT_TRUE(d.Request.JoinWORecomp);
+  ASSERT_EQ(d.Request.Plans.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i)
+    EXPECT_EQ(d.Request.Plans[i].ConvertSound, files[i] != wma) << i;
+  test::TRecordingProgress progress(Log);
+  const TJoinResult result = JoinFiles(std::move(d.Request), progress);
+  EXPECT_TRUE(result.Warnings.empty()) << result.Warnings.front();
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  TAVIFileReader out, first;
+  out.Open(Out, true);
+  first.Open(wma, true);
+  ASSERT_NE(out.AudioStream(), nullptr);
+  EXPECT_EQ(out.AudioStream()->Format, first.AudioStream()->Format);
+
+  const test::TFlashesAndBeeps all = test::FlashesAndBeeps(Out);
+  const double block = 2048.0 / 44100;
+  double joinPoint = 0, soundEnd = 0;
+  for (const std::string& f : files) {
+    TAVIFileReader source;
+    source.Open(f, true);
+    const double length = source.VideoStream()->Header.Length / 25.0;
+    // The last file's sound ends where its own does, a little before its pictures.
+    if (const TAVIStream* sound = source.AudioStream())
+      soundEnd = joinPoint + static_cast<double>(sound->Header.Length) * sound->Header.Scale /
+                                 sound->Header.Rate;
+    const double flash = FirstFrom(all.Flashes, joinPoint);
+    const double beep = FirstFrom(all.Beeps, joinPoint);
+    if (f == mute) {
+      EXPECT_TRUE(beep < 0 || beep >= joinPoint + length - 1e-6) << "a beep in the silence";
+    } else {
+      const test::TFlashesAndBeeps own = test::FlashesAndBeeps(f);
+      ASSERT_FALSE(own.Flashes.empty() || own.Beeps.empty()) << f;
+      ASSERT_GE(beep, 0) << f << " at " << joinPoint;
+      EXPECT_NEAR(beep - flash, own.Beeps[0] - own.Flashes[0], f == wma ? block / 2 + 1e-3 : 0.005)
+          << f << " at " << joinPoint;
+    }
+    joinPoint += length;
+  }
+  test::TPeerExpectation expect;
+  for (const std::string& f : files) expect.Pictures += test::DecodedPictures(f);
+  expect.Seconds = joinPoint;
+  expect.SoundEnd = soundEnd;
+  expect.Tolerance = 2 * block;
+  EXPECT_EQ(test::PeerComplaints(Out, expect), std::vector<std::string>{});
+
+  // HE-AAC has no silence either, and no encoder: no copy or conversion is proposed that would
+  // play the sound after a file without sound too early; the note names that file and why.
+  const std::string he = Dir.File("he-aac.avi");
+  test::MakeFlashBeepClip(he, 2, 2, "aac");
+  std::string bytes = test::ReadFileBytes(he);
+  const size_t config = bytes.find("strf", bytes.find("strf") + 4) + 8 + riff::WaveExtraOffset;
+  bytes[config] = static_cast<char>((bytes[config] & 0x07) | (5 << 3));  // SBR
+  test::WriteFileBytes(he, bytes);
+  choices.Overwrite = true;
+  d = DecideJoin(List({he, mute, he}), choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  ASSERT_FALSE(d.Notes.empty());
+  EXPECT_NE(d.Notes[0].find("The file " + mute + " has no sound: a copy cannot fill that gap"),
+            std::string::npos)
+      << d.Notes[0];
+  EXPECT_NE(d.Notes[0].find("nor can its sound be converted: The sound format cannot be written"),
+            std::string::npos)
+      << d.Notes[0];
+  // WMA whose set-up names a bit reservoir, which ffmpeg's encoder does not use, is not made.
+  const std::string reservoir = Dir.File("reservoir.avi");
+  bytes = test::ReadFileBytes(wma);
+  bytes[bytes.find("strf", bytes.find("strf") + 4) + 8 + riff::WaveExtraOffset + 4] |= 0x02;
+  test::WriteFileBytes(reservoir, bytes);
+  d = DecideJoin(List({reservoir, mute, reservoir}), choices);
+  EXPECT_FALSE(d.Request.JoinWORecomp);
+  ASSERT_FALSE(d.Notes.empty());
+  EXPECT_NE(d.Notes[0].find("WMA coded with other tools"), std::string::npos) << d.Notes[0];
 }
 
 // Mixed pictures: a larger 30 fps clip first in the list and an MJPEG clip among three matching

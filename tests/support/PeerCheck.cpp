@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <unistd.h>
 
 #include "media/AVIRead.h"
@@ -121,17 +122,21 @@ TComplaints FFmpegPeer(const std::string& File, const TPeerExpectation& Expect) 
   return c;
 }
 
+// Runs tests/support/gst-count.py on File with Options; its exit status.
+int RunGstCount(const std::string& File, const std::string& Options, std::string* Output) {
+  const std::string python =
+      ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+  return RunPeer(python + " " + ShellQuote(RW_TEST_SUPPORT_DIR "/gst-count.py") + " " +
+                     ShellQuote(File) + Options + " 2>&1",
+                 Output);
+}
+
 // GStreamer's own demuxer and its decoders, through tests/support/gst-count.py.
 TComplaints GStreamerPeer(const std::string& File, const TPeerExpectation& Expect) {
   TComplaints c;
-  const std::string python =
-      ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
   if (!Usable("gst-launch-1.0", "GStreamer", c)) return c;
   std::string out;
-  const int rc =
-      RunPeer(python + " " + ShellQuote(RW_TEST_SUPPORT_DIR "/gst-count.py") + " " +
-                  ShellQuote(File) + (Expect.Flashes.empty() ? "" : " --flashes") + " 2>&1",
-              &out);
+  const int rc = RunGstCount(File, Expect.Flashes.empty() ? "" : " --flashes", &out);
   if (rc == 2 && !PeersRequired()) {
     std::cerr << "Note: GStreamer: " << Trimmed(out) << "; its check is skipped\n";
     return c;
@@ -275,6 +280,28 @@ int DecodedPictures(const std::string& FileName) {
           ShellQuote(FileName),
       &out);
   return std::atoi(out.c_str());
+}
+
+std::vector<double> GStreamerBeeps(const std::string& FileName) {
+  TComplaints c;
+  std::string out;
+  const bool usable = Usable("gst-launch-1.0", "GStreamer", c);
+  if (!c.empty()) throw std::runtime_error(c.front());
+  if (!usable) return {};
+  if (RunGstCount(FileName, " --beeps", &out) == 2) {
+    if (PeersRequired()) throw std::runtime_error("GStreamer: " + Trimmed(out));
+    std::cerr << "Note: GStreamer: " << Trimmed(out) << "; its beeps are not checked\n";
+    return {};
+  }
+  std::vector<double> beeps;
+  std::istringstream lines(out);
+  std::string kind;
+  double at = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    if ((words >> kind >> at) && kind == "beep") beeps.push_back(at);
+  }
+  return beeps;
 }
 
 std::vector<std::string> PeerComplaints(const std::string& FileName,

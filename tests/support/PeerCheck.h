@@ -21,6 +21,11 @@ struct TPeerExpectation {
 // The pictures ffmpeg decodes from the file's first video stream.
 int DecodedPictures(const std::string& FileName);
 
+// Where GStreamer (its own AVI demuxer and decoders) hears the sound turn loud: the time of the
+// first sample above half of full scale after at least 0.1 s below it. Empty, with a note on
+// standard error, when GStreamer is not usable and the test run does not require it.
+std::vector<double> GStreamerBeeps(const std::string& FileName);
+
 // What the peers found wrong with the file, one text each, naming the peer; empty when every
 // peer read it whole. A peer that is not installed is one complaint when the test run requires
 // every peer (RW_REQUIRE_PEERS or CI set, as ./test does), else a note on standard error.

@@ -8,7 +8,11 @@
 # With --flashes after the file's name, also where the pictures turn bright:
 #   flash TIME             the time GStreamer gives each picture brighter than mid-grey whose
 #                          picture before was not
+# With --beeps, also where the sound turns loud:
+#   beep TIME              the time of the first sample above half of full scale (in any
+#                          channel) after at least 0.1 s below it
 # Exits 0 when the pipeline reached its end, 1 otherwise, 2 when GStreamer is not usable.
+import array
 import sys
 
 try:
@@ -29,12 +33,14 @@ if source is None or decode is None:
     sys.exit(2)
 source.set_property("location", sys.argv[1])
 flashes = "--flashes" in sys.argv[2:]
+beeps = "--beeps" in sys.argv[2:]
 pipeline.add(source)
 pipeline.add(decode)
 source.link(decode)
 
 counts = {}  # "video" or "audio" -> [buffers, end in ns]
 bright = [False]
+last_loud = [None]  # when the sound was last loud, in seconds
 
 
 def on_buffer(pad, info, kind):
@@ -53,6 +59,21 @@ def on_buffer(pad, info, kind):
             if now and not bright[0]:
                 print("flash %.6f" % (buf.pts / Gst.SECOND))
             bright[0] = now
+    if beeps and kind == "audio":
+        caps = pad.get_current_caps()
+        s = caps.get_structure(0) if caps else None
+        ok, mapped = buf.map(Gst.MapFlags.READ)
+        if ok and s is not None:
+            channels = s.get_value("channels")
+            rate = s.get_value("rate")
+            samples = array.array("h", bytes(mapped.data[: len(mapped.data) // 2 * 2]))
+            buf.unmap(mapped)
+            for i, v in enumerate(samples):
+                if abs(v) > 16384:
+                    t = buf.pts / Gst.SECOND + (i // channels) / rate
+                    if last_loud[0] is None or t - last_loud[0] > 0.1:
+                        print("beep %.6f" % t)
+                    last_loud[0] = t
     return Gst.PadProbeReturn.OK
 
 
@@ -79,6 +100,18 @@ def on_pad(element, pad):
             element.sync_state_with_parent()
         convert.link(grey)
         grey.link(sink)
+        pad.link(convert.get_static_pad("sink"))
+        return
+    if beeps and kind == "audio":
+        # Interleaved 16-bit samples, whose values are their loudness.
+        convert = Gst.ElementFactory.make("audioconvert")
+        s16 = Gst.ElementFactory.make("capsfilter")
+        s16.set_property("caps", Gst.Caps.from_string("audio/x-raw,format=S16LE,layout=interleaved"))
+        for element in (convert, s16):
+            pipeline.add(element)
+            element.sync_state_with_parent()
+        convert.link(s16)
+        s16.link(sink)
         pad.link(convert.get_static_pad("sink"))
         return
     pad.link(sink_pad)

@@ -31,6 +31,8 @@ constexpr uint16_t TagMP2 = riff::waveMpeg;
 constexpr uint16_t TagMP3 = riff::waveMpegLayer3;
 constexpr uint16_t TagAC3 = riff::waveAc3;
 constexpr uint16_t TagExtensible = riff::waveFormatExtensible;
+constexpr uint16_t TagWma1 = riff::waveWma1;
+constexpr uint16_t TagWma2 = riff::waveWma2;
 
 uint16_t Word(const std::vector<uint8_t>& F, size_t At) {
   return At + 2 <= F.size() ? static_cast<uint16_t>(F[At] | F[At + 1] << 8) : 0;
@@ -55,6 +57,9 @@ struct TSoundFormat {
   bool Aac = false;
   TAacConfig AacConfig;
   std::vector<uint8_t> Adts;
+  // WMA 1 or 2: the bytes after the wave format, its set-up.
+  bool Wma = false;
+  std::vector<uint8_t> Setup;
 };
 
 [[noreturn]] void Unsupported(const std::string& Why) {
@@ -157,6 +162,16 @@ TSoundFormat ReadFormat(const TStreamTarget& Target) {
     case TagAC3:
       s.Encoder = "ac3";
       break;
+    case TagWma1:
+    case TagWma2:
+      s.Encoder = s.Tag == TagWma1 ? "wmav1" : "wmav2";
+      s.Wma = true;
+      if (f.size() > riff::WaveExtraOffset)
+        s.Setup.assign(f.begin() + riff::WaveExtraOffset,
+                       f.begin() + riff::WaveExtraOffset +
+                           std::min<size_t>(Word(f, riff::WaveExtraSizeOffset),
+                                            f.size() - riff::WaveExtraOffset));
+      break;
     default:
       break;
   }
@@ -200,7 +215,7 @@ TCodecContextPtr OpenSoundEncoder(const TStreamTarget& Target, const TSoundForma
   if (!S.Pcm) {
     const uint32_t kbps = S.AvgBytes * 8 / 1000;
     const bool exact = S.AvgBytes * 8 % 1000 == 0;
-    const bool known = S.Aac ? true
+    const bool known = S.Aac || S.Wma ? true
                        : S.Tag == TagAC3
                            ? exact && kbps >= 32 && kbps <= 640
                            : exact && MpegBitRate(S.Tag == TagMP3, S.SampleRate, kbps);
@@ -235,6 +250,20 @@ TCodecContextPtr OpenSoundEncoder(const TStreamTarget& Target, const TSoundForma
       Unsupported("AAC of " + std::to_string(S.Channels) + " channels at " +
                   std::to_string(S.SampleRate) + " Hz cannot be made as the stream has it");
   }
+  if (S.Wma) {
+    // Every packet is one block of the stream's size, coded with the tools the stream's set-up
+    // names (exponents by VLC, a bit reservoir, blocks of varying length): the decoder reads
+    // them from the first file's format and decodes our packets with them too.
+    if (c->block_align != S.BlockAlign)
+      Unsupported("WMA in blocks of " + std::to_string(S.BlockAlign) + " bytes at " +
+                  std::to_string(S.AvgBytes * 8) + " bit/s");
+    const size_t at = S.Tag == TagWma1 ? 2 : 4;
+    const std::vector<uint8_t> made(c->extradata, c->extradata + std::max(c->extradata_size, 0));
+    if ((Word(S.Setup, at) & 0x7) != (Word(made, at) & 0x7))
+      Unsupported(
+          "WMA coded with other tools than the encoder's (a bit reservoir or blocks of "
+          "varying length)");
+  }
   // A stream timed by its blocks takes one coded frame a chunk: their lengths must agree.
   if (!S.Pcm && Target.SampleSize == 0 &&
       static_cast<uint64_t>(Target.Scale) * S.SampleRate !=
@@ -265,7 +294,7 @@ public:
         FSeconds(Plan.Seconds),
         FFrame(NewFrame()),
         FPacket(NewPacket()) {
-    FTotal = std::max<int64_t>(1, std::llround(Plan.Seconds * FFormat.SampleRate));
+    FTotal = std::max<int64_t>(1, std::llround(Length(Plan) * FFormat.SampleRate));
   }
 
   bool Next(TConvertedChunk& Chunk) override {
@@ -283,19 +312,31 @@ public:
   TEngineError Error() override { return FError; }
 
 private:
-  // Placed from the source's start (where its first picture is), resampled, remixed, then
-  // cut or padded to the source's length, in frames the encoder takes.
+  // The lead, no more than a minute of silence and no more left out than the source lasts.
+  static double Lead(const TConvertPlan& Plan) {
+    if (!std::isfinite(Plan.Lead)) return 0;
+    return std::min(std::max(Plan.Lead, -std::max(Plan.Seconds, 0.0)), 60.0);
+  }
+  // Seconds of the converted sound: the source's length after the lead.
+  static double Length(const TConvertPlan& Plan) {
+    return std::max(Plan.Seconds + Lead(Plan), 0.0);
+  }
+
+  // Placed from the source's start (where its first picture is) after the lead, resampled,
+  // remixed, then cut or padded to that length, in frames the encoder takes.
   std::string Chain(const TConvertPlan& Plan) const {
     const AVCodecContext* c = FEncoder.get();
     char layout[128] = {};
     av_channel_layout_describe(&c->ch_layout, layout, sizeof layout);
     const std::string rate = std::to_string(c->sample_rate);
-    const int64_t total = std::max<int64_t>(1, std::llround(Plan.Seconds * c->sample_rate));
+    const int64_t total = std::max<int64_t>(1, std::llround(Length(Plan) * c->sample_rate));
     const int frame = c->frame_size > 0 ? c->frame_size : std::max(1, c->sample_rate / 25);
     // A decoder gives the encoder's priming samples first: the sound is taken that much
-    // later, so that it plays where it played in the source.
-    const std::string lead =
-        c->initial_padding > 0 ? ",atrim=start_sample=" + std::to_string(c->initial_padding) : "";
+    // later, so that it plays where it played in the source; the lead comes before it.
+    const int64_t skip = c->initial_padding - std::llround(Lead(Plan) * c->sample_rate);
+    const std::string lead = skip > 0   ? ",atrim=start_sample=" + std::to_string(skip)
+                             : skip < 0 ? ",adelay=delays=" + std::to_string(-skip) + "S:all=1"
+                                        : "";
     return "aresample=" + rate +
            ":async=1:first_pts=0,aformat=sample_fmts=" + av_get_sample_fmt_name(c->sample_fmt) +
            ":sample_rates=" + rate + ":channel_layouts=" + layout + lead +
