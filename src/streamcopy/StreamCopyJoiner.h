@@ -13,6 +13,7 @@
 
 #include "join/JoinProgress.h"
 #include "media/AVIRead.h"
+#include "media/PictureCut.h"
 #include "streamcopy/AVIWrite.h"
 #include "streamcopy/SoundSync.h"
 
@@ -35,8 +36,12 @@ struct TConvertRequest {
   TAVIStreamHeader Header;
   std::string Format;
   std::vector<uint8_t> FirstKeyFrame;
-  double Seconds = 0;
+  double Seconds = 0;         // the length to convert
   uint32_t PictureCount = 0;  // pictures to make, at the output's rate
+  // Pictures: the source's picture (by its place in the video stream) the first one made
+  // shows. Sound: the seconds after the source's first picture where the sound made starts.
+  uint32_t FirstPicture = 0;
+  double StartSeconds = 0;
   // 0: the pictures keep the times the source gives them; else they follow one another at
   // this many per second from its start (a source whose header rate is no rate of pictures).
   double PictureRate = 0;
@@ -125,6 +130,14 @@ public:
   std::string FSoftware;
   // One per source, or none: every source is copied.
   std::vector<TSourcePlan> FPlans;
+  // The part of each source the output keeps, in FFiles' order; missing entries keep the
+  // source whole. A source whose pictures are copied is cut to the picture: from In the
+  // pictures up to the next key frame are converted (FConvert), from there on its chunks are
+  // copied up to Out; where the pictures after Out are shown before some that precede them (B
+  // pictures), the copy ends earlier, where no picture is missing, and the rest is converted.
+  // Its sound is cut with its pictures. A source whose plan converts its pictures has its cut
+  // converted.
+  std::vector<TPictureCut> FCuts;
   // The source whose headers the output takes (one of the format that is copied).
   size_t FHeaderSource = 0;
   // Makes the converted chunks of the sources whose plans say so.
@@ -161,6 +174,13 @@ private:
   TSourcePlan PlanOf(size_t Index) const {
     return Index < FPlans.size() ? FPlans[Index] : TSourcePlan{};
   }
+  TPictureCut CutOf(size_t Index) const {
+    return Index < FCuts.size() ? FCuts[Index] : TPictureCut{};
+  }
+  // Of the open source's pictures First to Last (by chunk), the ones copied: from the first key
+  // frame at or after First that is shown first of the pictures after it, to the last chunk
+  // up to Last after which no picture shown before it comes. CopyFrom > CopyLast: none.
+  void CopiedPictures(uint32_t First, uint32_t Last, uint32_t& CopyFrom, uint32_t& CopyLast);
   // Reports the percentage done; true when the user asks to stop.
   bool ReportCancelled(size_t Source);
   double Percent(size_t Source) const;
@@ -173,7 +193,8 @@ private:
                      const TAVIIndexEntry& Entry);
   // What a source gave against what its headers declare, and why its own index was not used
   // (empty when it was): a failure or warnings.
-  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
+  // Declared: the pictures the source should have given (its header's, or the cut's).
+  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Declared, uint32_t Sounds,
                          const std::string& IndexProblem);
 
   TAVIFileReader FReader;
