@@ -94,9 +94,8 @@ TPictureCut PictureCutOf(const TCutText& Cut, const std::string& FileName, uint3
                         "number (#N)");
     // Picture N is shown from N / Rate to (N + 1) / Rate; a time given to the millisecond
     // that falls within a millionth of a picture of a boundary is on it.
-    const double at = seconds * Rate;
-    return Start ? static_cast<int64_t>(std::floor(at + 1e-6))
-                 : static_cast<int64_t>(std::ceil(at - 1e-6)) - 1;
+    const int64_t shown = static_cast<int64_t>(std::floor(seconds * Rate + 1e-6));
+    return Start ? shown : shown - 1;
   };
   TPictureCut cut;
   const int64_t in = Cut.Start.empty() ? 0 : side(Cut.Start, true);

@@ -417,14 +417,17 @@ void TAVIFileJoiner::CopiedPictures(uint32_t First, uint32_t Last, uint32_t& Cop
     }
     return data;
   };
-  // A chunk that holds a picture shown before an earlier chunk's (a B picture), or two
-  // pictures, one held back for the chunk after it.
+  // Whether a chunk holds a picture shown before an earlier chunk's (a B picture), and whether
+  // it holds two pictures, one held back for the chunk after it.
   auto reordered = [&](uint32_t Chunk) {
     if (!reorders || Chunk >= count) return false;
     const std::vector<uint8_t>& d = read(Chunk);
-    const uint32_t size = static_cast<uint32_t>(d.size());
-    return ReorderedPicture(compression, d.data(), size) ||
-           (codec == TVideoCodec::Mpeg4Visual && TPictureUnpacker::IsPacked(d.data(), size));
+    return ReorderedPicture(compression, d.data(), static_cast<uint32_t>(d.size()));
+  };
+  auto packed = [&](uint32_t Chunk) {
+    if (codec != TVideoCodec::Mpeg4Visual || Chunk >= count) return false;
+    const std::vector<uint8_t>& d = read(Chunk);
+    return TPictureUnpacker::IsPacked(d.data(), static_cast<uint32_t>(d.size()));
   };
   CopyFrom = 1;
   CopyLast = 0;
@@ -432,14 +435,15 @@ void TAVIFileJoiner::CopiedPictures(uint32_t First, uint32_t Last, uint32_t& Cop
     TAVIIndexEntry entry;
     if (!video.GetIndexEntry(i, entry) || !entry.KeyFrame || entry.Size == 0) continue;
     // A B picture after the key frame is shown before it and needs the picture before it.
-    if (reordered(i) || reordered(i + 1)) continue;
+    if (packed(i) || reordered(i + 1)) continue;
     CopyFrom = i;
     break;
   }
   if (CopyFrom > Last) return;
-  // The copy ends on a chunk after which no picture shown earlier comes.
+  // The copy ends on a chunk after which no picture shown earlier comes, and that holds no
+  // picture held back for the next chunk.
   for (uint32_t end = Last; end >= CopyFrom; --end) {
-    if (end + 1 >= count || (!reordered(end + 1) && !reordered(end))) {
+    if (end + 1 >= count || (!reordered(end + 1) && !packed(end))) {
       CopyLast = end;
       return;
     }
