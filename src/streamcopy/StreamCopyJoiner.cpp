@@ -399,9 +399,25 @@ int TAVIFileJoiner::StreamIndexOf(const TAVIStream& Stream) const {
   return -1;
 }
 
-void TAVIFileJoiner::CopiedPictures(uint32_t First, uint32_t Last, uint32_t& CopyFrom,
-                                    uint32_t& CopyLast) {
-  const TAVIStream& video = *FReader.VideoStream();
+uint32_t TAVIFileJoiner::PicturesConvertedByCut(const std::string& FileName,
+                                                const TPictureCut& Cut) {
+  if (Cut.Whole()) return 0;
+  try {
+    TAVIFileReader reader;
+    TReaderPass pass(reader, FileName, false);
+    const uint32_t kept = Cut.KeptOf(reader.VideoStream()->ChunkCount());
+    if (kept == 0) return 0;
+    uint32_t from = 0, last = 0;
+    CopiedPictures(reader, Cut.In, Cut.In + kept - 1, from, last);
+    return from > last ? kept : kept - (last - from + 1);
+  } catch (const Exception&) {
+    return 0;
+  }
+}
+
+void TAVIFileJoiner::CopiedPictures(const TAVIFileReader& Reader, uint32_t First, uint32_t Last,
+                                    uint32_t& CopyFrom, uint32_t& CopyLast) {
+  const TAVIStream& video = *Reader.VideoStream();
   const uint32_t compression = video.FormatDWord(riff::BmpCompressionOffset);
   const TVideoCodec codec = VideoCodecOf(compression);
   const bool reorders = codec == TVideoCodec::Mpeg4Visual || codec == TVideoCodec::H264;
@@ -411,7 +427,7 @@ void TAVIFileJoiner::CopiedPictures(uint32_t First, uint32_t Last, uint32_t& Cop
     TAVIIndexEntry entry;
     data.clear();
     if (Chunk < count && video.GetIndexEntry(Chunk, entry) && entry.FilePos >= 0 &&
-        entry.Size <= FReader.GetFileSize() - entry.FilePos) {
+        entry.Size <= Reader.GetFileSize() - entry.FilePos) {
       data.resize(entry.Size);
       if (!video.ReadChunk(Chunk, data.data())) data.clear();
     }
@@ -516,7 +532,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   } else if (cutting) {
     pictureCount = kept;
     uint32_t copyLast = 0;
-    CopiedPictures(first, last, copyFrom, copyLast);
+    CopiedPictures(FReader, first, last, copyFrom, copyLast);
     if (copyFrom > copyLast) {
       head = convertPictures(first, kept);
       copyEnd = 0;

@@ -84,6 +84,11 @@ struct TOutputStreams {
 
 class TAVIFileJoiner {
 public:
+  // The pictures a copy converts of the file FileName cut by Cut (those from In to the next key
+  // frame, and where B pictures would lose their references those before Out); 0 for a whole
+  // file or one whose index cannot be read.
+  static uint32_t PicturesConvertedByCut(const std::string& FileName, const TPictureCut& Cut);
+
   // The output's streams of a join that takes its headers from the source Reader has open
   // (it has a video stream), its sound timed by frames where SoundByFrames and left out where
   // DropAudio. The first chunks are read through the index, so a header-only open gives none.
@@ -177,10 +182,12 @@ private:
   TPictureCut CutOf(size_t Index) const {
     return Index < FCuts.size() ? FCuts[Index] : TPictureCut{};
   }
-  // Of the open source's pictures First to Last (by chunk), the ones copied: from the first key
-  // frame at or after First that is shown first of the pictures after it, to the last chunk
-  // up to Last after which no picture shown before it comes. CopyFrom > CopyLast: none.
-  void CopiedPictures(uint32_t First, uint32_t Last, uint32_t& CopyFrom, uint32_t& CopyLast);
+  // Of the pictures First to Last (by chunk) of the source Reader has open, the ones copied:
+  // from the first key frame at or after First that is shown first of the pictures after it,
+  // to the last chunk up to Last after which no picture shown before it comes. CopyFrom >
+  // CopyLast: none.
+  static void CopiedPictures(const TAVIFileReader& Reader, uint32_t First, uint32_t Last,
+                             uint32_t& CopyFrom, uint32_t& CopyLast);
   // Reports the percentage done; true when the user asks to stop.
   bool ReportCancelled(size_t Source);
   double Percent(size_t Source) const;

@@ -248,6 +248,19 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
             std::string::npos);
   EXPECT_EQ(JoinWayTexts(FList.Infos()),
             (std::vector<std::string>{"recompressed", "recompressed"}));
+  // A cut file that is copied says how many of its pictures, from In to the next key frame,
+  // are converted; one cut on a key frame is copied.
+  const std::string mp3 = Dir.File("cut.avi");
+  test::MakeFlashBeepClip(mp3, 2, 2, "libmp3lame");
+  const std::vector<test::TChunkCopy> chunks = test::StreamChunks(mp3, true);
+  uint32_t key = 2;
+  while (key < chunks.size() && !chunks[key].KeyFrame) ++key;
+  ASSERT_GT(key, 3u);
+  ASSERT_LT(key, 40u);
+  List({mp3, mp3, mp3});
+  EXPECT_EQ(JoinWayTexts(FList.Infos(), {TPictureCut{}, TPictureCut{2, 40}, TPictureCut{key, 45}}),
+            (std::vector<std::string>{
+                "copied", "copied, " + std::to_string(key - 2) + " pictures converted", "copied"}));
   EXPECT_TRUE(DecideJoin(List({wma, shortWma}), choices).Request.JoinWORecomp);
   choices.Mode = TJoinMode::Copy;
   d = DecideJoin(List({shortWma, wma}), choices);
