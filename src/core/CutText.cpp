@@ -133,8 +133,15 @@ void ApplyCuts(TFileList& List, const std::vector<TCutText>& Cuts) {
 }
 
 std::string CutArgument(size_t Position, const TPictureCut& Cut) {
-  return std::to_string(Position) + "=#" + std::to_string(Cut.In) + "-" +
-         (Cut.Out == TPictureCut::ToEnd ? std::string() : "#" + std::to_string(Cut.Out));
+  std::string text = std::to_string(Position);
+  text += "=#";
+  text += std::to_string(Cut.In);
+  text += '-';
+  if (Cut.Out != TPictureCut::ToEnd) {
+    text += '#';
+    text += std::to_string(Cut.Out);
+  }
+  return text;
 }
 
 }  // namespace rw

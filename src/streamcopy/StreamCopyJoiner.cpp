@@ -124,6 +124,7 @@ void TAVIFileJoiner::Execute() {
       std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); }) ||
       std::any_of(FCuts.begin(), FCuts.end(), [](const TPictureCut& C) { return !C.Whole(); });
   ScanSources();
+  FNextHead = TCutHead{};
   {
     if (FHeaderSource >= FFiles.size()) throw Exception("There are no files to join");
     // Converted streams continue the output's first chunks, which only the index finds.
@@ -469,6 +470,40 @@ void TAVIFileJoiner::CopiedPictures(const TAVIFileReader& Reader, uint32_t First
   CopyLast = 0;
 }
 
+TAVIFileJoiner::TCutHead TAVIFileJoiner::CutHead(const TAVIFileReader& Reader, size_t Index,
+                                                 uint32_t First, uint32_t Last) {
+  TCutHead head;
+  head.Index = Index;
+  CopiedPictures(Reader, First, Last, head.CopyFrom, head.CopyLast);
+  const uint32_t converted =
+      head.CopyFrom > head.CopyLast ? Last - First + 1 : head.CopyFrom - First;
+  if (converted == 0) return head;
+  TConvertRequest request;
+  request.FileName = FFiles[Index];
+  request.Pictures = true;
+  request.Header = FOut.VideoHeader;
+  request.Format = FOut.VideoFormat;
+  request.FirstKeyFrame = FOut.FirstKeyFrame;
+  request.FirstPicture = First;
+  request.PictureCount = converted;
+  head.Pictures = StartConverting(request);
+  return head;
+}
+
+void TAVIFileJoiner::PrepareCutHead(size_t Index) {
+  const TPictureCut cut = CutOf(Index);
+  if (cut.Whole() || PlanOf(Index).ConvertPictures) return;
+  try {
+    TAVIFileReader reader;
+    TReaderPass pass(reader, FFiles[Index], false);
+    const uint32_t kept = cut.KeptOf(reader.VideoStream()->ChunkCount());
+    if (kept == 0) return;
+    FNextHead = CutHead(reader, Index, cut.In, cut.In + kept - 1);
+  } catch (const Exception&) {
+    FNextHead = TCutHead{};
+  }
+}
+
 bool TAVIFileJoiner::JoinSource(size_t Index) {
   const TSourcePlan plan = PlanOf(Index);
   const TPictureCut cut = CutOf(Index);
@@ -531,17 +566,21 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     copyEnd = 0;
   } else if (cutting) {
     pictureCount = kept;
-    uint32_t copyLast = 0;
-    CopiedPictures(FReader, first, last, copyFrom, copyLast);
-    if (copyFrom > copyLast) {
-      head = convertPictures(first, kept);
+    TCutHead cutHead =
+        FNextHead.Index == Index ? std::move(FNextHead) : CutHead(FReader, Index, first, last);
+    FNextHead = TCutHead{};
+    copyFrom = cutHead.CopyFrom;
+    head = std::move(cutHead.Pictures);
+    if (copyFrom > cutHead.CopyLast) {
       copyEnd = 0;
     } else {
-      if (copyFrom > first) head = convertPictures(first, copyFrom - first);
-      copyEnd = copyLast + 1;
-      if (copyLast < last) tail = convertPictures(copyLast + 1, last - copyLast);
+      copyEnd = cutHead.CopyLast + 1;
+      if (cutHead.CopyLast < last)
+        tail = convertPictures(cutHead.CopyLast + 1, last - cutHead.CopyLast);
     }
   }
+  // The next source's head is converted while this one is copied.
+  if (Index + 1 < FFiles.size()) PrepareCutHead(Index + 1);
   if (audio && plan.ConvertSound) {
     request.Pictures = false;
     request.Header = FOut.SoundHeader;

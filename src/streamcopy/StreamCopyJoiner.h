@@ -204,8 +204,23 @@ private:
   void CheckContribution(size_t Index, uint32_t Frames, uint32_t Declared, uint32_t Sounds,
                          const std::string& IndexProblem);
 
+  // The converted first pictures of a cut source whose pictures are copied, started while the
+  // source before it is copied, so that converting and copying go on together.
+  struct TCutHead {
+    size_t Index = SIZE_MAX;
+    uint32_t CopyFrom = 1, CopyLast = 0;  // the chunks copied (none when CopyFrom > CopyLast)
+    std::unique_ptr<IConvertedChunks> Pictures;
+  };
+  // Starts source Index's converted head when its cut needs one; nothing otherwise, and
+  // nothing when it cannot be read (its own pass then says why).
+  void PrepareCutHead(size_t Index);
+  // The chunks of the cut source Reader has open (First to Last kept) that are copied, and the
+  // converter of those before the first of them (none when the cut starts on one).
+  TCutHead CutHead(const TAVIFileReader& Reader, size_t Index, uint32_t First, uint32_t Last);
+
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;
+  TCutHead FNextHead;
   uint32_t FFramesCopied = 0;
   uint32_t FPicturesWritten = 0;
   uint32_t FTotalFrames = 0;

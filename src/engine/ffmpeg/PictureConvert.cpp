@@ -590,8 +590,9 @@ public:
   }
 
 private:
-  // Chunks made ahead: a few, and of large uncompressed pictures no more than fit in 32 MiB.
-  static constexpr size_t Ahead = 8;
+  // Chunks made ahead: enough for the head of a cut file to be made while the file before it
+  // is copied, and of large uncompressed pictures no more than fit in 32 MiB.
+  static constexpr size_t Ahead = 64;
   static constexpr size_t AheadBytes = 32 << 20;
 
   void Run(const TConvertPlan& Plan, const TPictureFormat& Format) {
