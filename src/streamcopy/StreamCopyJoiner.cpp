@@ -124,7 +124,8 @@ void TAVIFileJoiner::Execute() {
       std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); }) ||
       std::any_of(FCuts.begin(), FCuts.end(), [](const TPictureCut& C) { return !C.Whole(); });
   ScanSources();
-  FNextHead = TCutHead{};
+  FHeads.clear();
+  FHeadsFrom = 0;
   {
     if (FHeaderSource >= FFiles.size()) throw Exception("There are no files to join");
     // Converted streams continue the output's first chunks, which only the index finds.
@@ -490,17 +491,17 @@ TAVIFileJoiner::TCutHead TAVIFileJoiner::CutHead(const TAVIFileReader& Reader, s
   return head;
 }
 
-void TAVIFileJoiner::PrepareCutHead(size_t Index) {
-  const TPictureCut cut = CutOf(Index);
-  if (cut.Whole() || PlanOf(Index).ConvertPictures) return;
-  try {
-    TAVIFileReader reader;
-    TReaderPass pass(reader, FFiles[Index], false);
-    const uint32_t kept = cut.KeptOf(reader.VideoStream()->ChunkCount());
-    if (kept == 0) return;
-    FNextHead = CutHead(reader, Index, cut.In, cut.In + kept - 1);
-  } catch (const Exception&) {
-    FNextHead = TCutHead{};
+void TAVIFileJoiner::PrepareCutHeads(size_t Index) {
+  FHeadsFrom = std::max(FHeadsFrom, Index + 1);
+  for (; FHeadsFrom < FFiles.size() && FHeadsFrom <= Index + HeadsAhead; ++FHeadsFrom) {
+    const TPictureCut cut = CutOf(FHeadsFrom);
+    if (cut.Whole() || PlanOf(FHeadsFrom).ConvertPictures) continue;
+    try {
+      TAVIFileReader reader;
+      TReaderPass pass(reader, FFiles[FHeadsFrom], false);
+      const uint32_t kept = cut.KeptOf(reader.VideoStream()->ChunkCount());
+      if (kept > 0) FHeads.push_back(CutHead(reader, FHeadsFrom, cut.In, cut.In + kept - 1));
+    } catch (const Exception&) {}
   }
 }
 
@@ -566,9 +567,14 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     copyEnd = 0;
   } else if (cutting) {
     pictureCount = kept;
-    TCutHead cutHead =
-        FNextHead.Index == Index ? std::move(FNextHead) : CutHead(FReader, Index, first, last);
-    FNextHead = TCutHead{};
+    while (!FHeads.empty() && FHeads.front().Index < Index) FHeads.pop_front();
+    TCutHead cutHead;
+    if (!FHeads.empty() && FHeads.front().Index == Index) {
+      cutHead = std::move(FHeads.front());
+      FHeads.pop_front();
+    } else {
+      cutHead = CutHead(FReader, Index, first, last);
+    }
     copyFrom = cutHead.CopyFrom;
     head = std::move(cutHead.Pictures);
     if (copyFrom > cutHead.CopyLast) {
@@ -579,8 +585,8 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
         tail = convertPictures(cutHead.CopyLast + 1, last - cutHead.CopyLast);
     }
   }
-  // The next source's head is converted while this one is copied.
-  if (Index + 1 < FFiles.size()) PrepareCutHead(Index + 1);
+  // The next sources' heads are converted while this one is copied.
+  PrepareCutHeads(Index);
   if (audio && plan.ConvertSound) {
     request.Pictures = false;
     request.Header = FOut.SoundHeader;

@@ -6,6 +6,7 @@
 // A source whose pictures or sound differ from the output's can be given as converted chunks
 // instead (its plan); they are placed by the same rules as copied ones.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -205,22 +206,25 @@ private:
                          const std::string& IndexProblem);
 
   // The converted first pictures of a cut source whose pictures are copied, started while the
-  // source before it is copied, so that converting and copying go on together.
+  // source before it is copied (HeadsAhead sources ahead), so that converting and
+  // copying go on together.
+  static constexpr size_t HeadsAhead = 1;
   struct TCutHead {
     size_t Index = SIZE_MAX;
     uint32_t CopyFrom = 1, CopyLast = 0;  // the chunks copied (none when CopyFrom > CopyLast)
     std::unique_ptr<IConvertedChunks> Pictures;
   };
-  // Starts source Index's converted head when its cut needs one; nothing otherwise, and
-  // nothing when it cannot be read (its own pass then says why).
-  void PrepareCutHead(size_t Index);
+  // Starts the converted heads of the sources after Index up to HeadsAhead ahead whose cuts
+  // need one; nothing for a source that cannot be read (its own pass then says why).
+  void PrepareCutHeads(size_t Index);
   // The chunks of the cut source Reader has open (First to Last kept) that are copied, and the
   // converter of those before the first of them (none when the cut starts on one).
   TCutHead CutHead(const TAVIFileReader& Reader, size_t Index, uint32_t First, uint32_t Last);
 
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;
-  TCutHead FNextHead;
+  std::deque<TCutHead> FHeads;  // in the sources' order
+  size_t FHeadsFrom = 0;        // the first source not yet looked at for its head
   uint32_t FFramesCopied = 0;
   uint32_t FPicturesWritten = 0;
   uint32_t FTotalFrames = 0;
