@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "core/FileList.h"
+#include "core/CutText.h"
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinRequest.h"
@@ -261,6 +262,12 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   EXPECT_EQ(JoinWayTexts(FList.Infos(), {TPictureCut{}, TPictureCut{2, 40}, TPictureCut{key, 45}}),
             (std::vector<std::string>{
                 "copied", "copied, " + std::to_string(key - 2) + " pictures converted", "copied"}));
+  // The window passes each row's cut to the join as the command line reads it back.
+  for (const TPictureCut& cut : {TPictureCut{30, 87}, TPictureCut{5, TPictureCut::ToEnd}}) {
+    const TCutText text = ParseCutText(CutArgument(2, cut));
+    EXPECT_EQ(text.Position, 2u);
+    EXPECT_EQ(PictureCutOf(text, mp3, 100, 25), cut) << CutArgument(2, cut);
+  }
   EXPECT_TRUE(DecideJoin(List({wma, shortWma}), choices).Request.JoinWORecomp);
   choices.Mode = TJoinMode::Copy;
   d = DecideJoin(List({shortWma, wma}), choices);
