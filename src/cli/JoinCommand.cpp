@@ -211,6 +211,7 @@ int RunJoin(const TArgs& Args) {
 
   TJoinDecision decision;
   try {
+    ApplyCuts(list, options.Cuts);
     decision = DecideJoin(list, options.Choices);
   } catch (const EJoinRefused& E) {
     Report(E.what(), false);

@@ -21,7 +21,8 @@ enum class TJoinOptionId {
   VideoOption,
   AudioOption,
   Worker,
-  Identity
+  Identity,
+  Cut
 };
 using O = TJoinOptionId;
 
@@ -49,6 +50,16 @@ constexpr TJoinOption Options[] = {
      "copy the files that match and convert only the files\n"
      "that differ into the others' format (fails, saying why,\n"
      "when that is not possible)",
+     false},
+    {O::Cut, nullptr, "--cut", "N=START-END",
+     "keep only a part of file N (counted from 1; repeatable):\n"
+     "START and END are times (seconds 2.5, MM:SS.mmm or\n"
+     "HH:MM:SS.mmm) or picture numbers (#75, counted from 0);\n"
+     "an empty side keeps the file's start or end. A time\n"
+     "START keeps the picture shown then, a time END ends\n"
+     "what is kept (2-5 keeps 3 s); #IN-#OUT keeps both.\n"
+     "A copy converts only the pictures from START to the\n"
+     "next key frame and copies the rest",
      false},
     {O::Help, "-h", "--help", nullptr, nullptr, false},
     {O::Size, nullptr, "--size", "WxH", "output frame size", true},
@@ -122,6 +133,7 @@ std::set<std::string> JoinValueOptions() {
 void JoinUsage(FILE* Out) {
   std::fprintf(Out,
                "Usage: reelwright-cli join -o OUT [--yes] [--copy | --recompress | --convert]\n"
+               "       [--cut N=START-END]...\n"
                "       [--] FILE...\n"
                "\n"
                "Joins the AVI files, in the given order, into OUT.\n"
@@ -186,6 +198,14 @@ std::string TJoinOptions::Parse(const TArgs& Args) {
         Identities.push_back(id);
         break;
       }
+      case O::Cut:
+        if (!hasValue) return "option " + arg + " needs N=START-END";
+        try {
+          Cuts.push_back(ParseCutText(Args[++i]));
+        } catch (const EJoinChoice& E) {
+          return E.what();
+        }
+        break;
       case O::Output:
         if (!hasValue) return "option " + arg + " needs a file name";
         Choices.OutFileName = Args[++i];

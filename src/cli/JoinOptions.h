@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "core/CutText.h"
 #include "core/JoinDecision.h"
 #include "platform/Files.h"
 
@@ -23,6 +24,8 @@ struct TJoinOptions {
   // The files as the window's list described them (--identity), in the files' order.
   std::vector<TFileIdentity> Identities;
   std::vector<std::string> Files;
+  // The files' cuts (--cut), in the order given.
+  std::vector<TCutText> Cuts;
   // The output, --yes, --copy or --recompress, and the recompression settings.
   TJoinChoices Choices;
 

@@ -203,19 +203,32 @@ std::string ConversionNoteText(const TConversionFacts& Facts) {
   return text;
 }
 
-std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos) {
+std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos,
+                                      const std::vector<TPictureCut>& Cuts) {
   const TJoinFacts facts = GetJoinFacts(Infos);
-  std::vector<std::string> ways(Infos.size(), "copied");
-  if (DefaultJoinWORecomp(facts) && CopySoundGap(Infos, 0).empty()) return ways;
-  const TConversionFacts conversion = DecideConversion(Infos);
+  std::vector<TSourcePlan> plans(Infos.size());
+  bool recompressed = false;
+  if (!DefaultJoinWORecomp(facts) || !CopySoundGap(Infos, 0).empty()) {
+    const TConversionFacts conversion = DecideConversion(Infos);
+    recompressed = !conversion.Proposed();
+    plans = conversion.Plans;
+  }
+  std::vector<std::string> ways(Infos.size());
   for (size_t i = 0; i < Infos.size(); ++i) {
-    const TSourcePlan& plan = conversion.Plans[i];
-    if (!conversion.Proposed())
+    const TSourcePlan plan = i < plans.size() ? plans[i] : TSourcePlan{};
+    // A cut file whose pictures are copied has those before its first key frame converted.
+    const uint32_t head = recompressed || plan.ConvertPictures || i >= Cuts.size()
+                              ? 0
+                              : TAVIFileJoiner::PicturesConvertedByCut(Infos[i]->FileName, Cuts[i]);
+    const std::string pictures = std::to_string(head) + (head == 1 ? " picture" : " pictures");
+    if (recompressed)
       ways[i] = "recompressed";
     else if (plan.ConvertPictures)
       ways[i] = plan.ConvertSound ? "pictures and sound converted" : "pictures converted";
     else if (plan.ConvertSound)
-      ways[i] = "sound converted";
+      ways[i] = head > 0 ? "sound and " + pictures + " converted" : "sound converted";
+    else
+      ways[i] = head > 0 ? "copied, " + pictures + " converted" : "copied";
   }
   return ways;
 }

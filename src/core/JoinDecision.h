@@ -121,7 +121,11 @@ bool RecompressionResizes(const TFileInfoList& Infos, int Width, int Height);
 
 // How the join proposed for the files takes each of them, one word each: "copied",
 // "sound converted", "pictures converted", "pictures and sound converted" or "recompressed".
-std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos);
+// A file cut (Cuts, in the files' order; none: every file whole) whose pictures a copy converts
+// from In to the next key frame says how many: "copied, 12 pictures converted", "sound and 12
+// pictures converted".
+std::vector<std::string> JoinWayTexts(const TFileInfoList& Infos,
+                                      const std::vector<TPictureCut>& Cuts = {});
 
 // Decides the join of the list's files (in list order, their mismatch flags current). Raises,
 // in this order of checks, EJoinRefused, EOutputExists, EJoinChoice; a compressor that cannot

@@ -138,6 +138,8 @@ std::unique_ptr<IConvertedChunks> StartEngineConvert(const TConvertRequest& Requ
   plan.Lead = Request.SoundLead;
   plan.Pictures = Request.PictureCount;
   plan.PictureRate = Request.PictureRate;
+  plan.FirstPicture = Request.FirstPicture;
+  plan.StartSeconds = Request.StartSeconds;
   plan.StretchMode = StretchModeOf(Resize);
   TEngineResult<std::unique_ptr<IConvertJob>> job = MediaEngine().StartConvert(plan);
   if (job.Error.Failed() || !job.Value)
@@ -189,6 +191,7 @@ bool TJoinWrapper::JoinAVIFiles(const std::string& OutFileName, IProgress& Progr
   joiner.FDropAudio = FRequest.DropAudio;
   joiner.FSoftware = SoftwareName();
   joiner.FPlans = FRequest.Plans;
+  joiner.FCuts = FRequest.Cuts;
   joiner.FHeaderSource = FRequest.HeaderFile;
   const TResizeMethod resize = FRequest.ConvertResize;
   joiner.FConvert = [resize](const TConvertRequest& Request) {

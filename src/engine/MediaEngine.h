@@ -142,17 +142,21 @@ struct TStreamTarget {
 
 // Converts the pictures or the sound of one source into chunks of the target's format.
 // Pictures: Pictures frames, fitted into the target's frame size by StretchMode, at the
-// target's rate, the first one a key frame. Sound: the source's sound from its first picture
-// to its last (Seconds long), cut or padded with silence to that length, after Lead seconds of
+// target's rate, the first one a key frame, starting with the source's picture in slot
+// FirstPicture (the FirstPicture-th chunk of its video stream, counted from 0; decoding starts
+// at the key frame before it). Sound: the source's sound from StartSeconds after its first
+// picture on, Seconds long, cut or padded with silence to that length, after Lead seconds of
 // silence (a negative Lead: that much of its start left out), so that it starts where the
 // stream it continues ends.
 struct TConvertPlan {
   std::string FileName;
   TStreamTarget Target;
-  double Seconds = 0;      // the source's length
-  double Lead = 0;         // sound: silence before the source's first picture, in seconds
-  int64_t Pictures = 0;    // pictures to make
-  double PictureRate = 0;  // as TRenderSource::PictureRate
+  double Seconds = 0;        // the length converted
+  double Lead = 0;           // sound: silence before the source's first picture, in seconds
+  int64_t Pictures = 0;      // pictures to make
+  double PictureRate = 0;    // as TRenderSource::PictureRate
+  int64_t FirstPicture = 0;  // pictures: the source's slot the conversion starts with
+  double StartSeconds = 0;   // sound: where in the source the conversion starts
   int32_t StretchMode = RESIZEF_PRESERVEASPECTRATIO;
 };
 

@@ -14,4 +14,10 @@ namespace rw {
 // without a picture header) is no key frame.
 std::optional<bool> KeyFrameOfPicture(uint32_t Compression, const uint8_t* Data, uint32_t Size);
 
+// Whether a chunk holds a picture shown before one that precedes it in the stream (a B
+// picture: of MPEG-4 Visual any video object plane of that type, of H.264 the first slice), so
+// that the pictures up to the chunk before it are not all the pictures shown up to there.
+// False for codecs whose pictures are shown in stream order or do not say.
+bool ReorderedPicture(uint32_t Compression, const uint8_t* Data, uint32_t Size);
+
 }  // namespace rw

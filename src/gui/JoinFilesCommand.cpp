@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "core/CutText.h"
 #include "core/EngineWorker.h"
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
@@ -65,6 +66,10 @@ QStringList JoinWorkerArguments(const TFileList& List, const TfrmJoin& Options) 
                 .arg(static_cast<qlonglong>(id.Size))
                 .arg(static_cast<qlonglong>(id.ModifiedNs));
   }
+  // Each row's cut, by its pictures.
+  for (int row = 0; row < List.Count(); ++row)
+    if (!List.Cut(row).Whole())
+      args << "--cut" << TextToQ(CutArgument(static_cast<size_t>(row) + 1, List.Cut(row)));
   args << "--";
   for (const TVideoFileInfo* info : List.Infos())
     args << TextToQ(WorkerNameArgument(info->FileName));

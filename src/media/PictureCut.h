@@ -4,6 +4,7 @@
 // sound kept is the sound that plays with those pictures.
 #include <cstdint>
 #include <limits>
+#include <string>
 
 namespace rw {
 
@@ -26,5 +27,11 @@ struct TPictureCut {
   }
   friend bool operator!=(const TPictureCut& A, const TPictureCut& B) { return !(A == B); }
 };
+
+// Why a cut keeps nothing of the file FileName of Pictures pictures.
+inline std::string CutPastEndText(const std::string& FileName, uint32_t Pictures) {
+  return "The cut of the file " + FileName + " starts past its last picture (it has " +
+         std::to_string(Pictures) + " pictures, numbered from 0)";
+}
 
 }  // namespace rw

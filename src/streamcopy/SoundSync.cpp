@@ -96,10 +96,10 @@ long double TSoundSync::SoundLag() const {
 }
 
 void TSoundSync::BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound,
-                             uint32_t Pictures) {
+                             uint32_t Pictures, long double Skipped) {
   FFirstPicture = FPictures;
   FEndUnits = UnitsAt(PictureTime(FFirstPicture + Pictures));
-  FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video);
+  FDelay = (Sound ? StartSeconds(*Sound) : 0) - StartSeconds(Video) - Skipped;
   FStartPending = true;
   FSkipUnits = 0;
   FSourceSoundSeen = FSourceSoundKept = FSourceGapLeft = false;

@@ -51,9 +51,11 @@ public:
   TSoundSync(const TAVIStreamHeader& Video, const TAVIStreamHeader& Sound,
              const std::string& SoundFormat);
 
-  // A source begins: its video header, its sound header (nullptr when it has no sound) and
-  // the pictures its index lists.
-  void BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound, uint32_t Pictures);
+  // A source begins: its video header, its sound header (nullptr when it has no sound), the
+  // pictures of it that are written and the seconds of its pictures left out before the first
+  // of them (its sound before that time is left out too).
+  void BeginSource(const TAVIStreamHeader& Video, const TAVIStreamHeader* Sound, uint32_t Pictures,
+                   long double Skipped = 0);
   // Seconds by which the sound written so far ends before the pictures written so far
   // (negative: after them); 0 without usable clocks. Converted sound is made to start where
   // the sound ends, this much before its source's first picture: to the sample, where silence

@@ -119,9 +119,13 @@ void TAVIFileJoiner::Execute() {
   FFramesCopied = 0;
   FPicturesWritten = 0;
   FWarnings.clear();
+  // A cut source has its first pictures converted unless it starts on a key frame.
   FConverting =
-      std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); });
+      std::any_of(FPlans.begin(), FPlans.end(), [](const TSourcePlan& P) { return !P.Copied(); }) ||
+      std::any_of(FCuts.begin(), FCuts.end(), [](const TPictureCut& C) { return !C.Whole(); });
   ScanSources();
+  FHeads.clear();
+  FHeadsFrom = 0;
   {
     if (FHeaderSource >= FFiles.size()) throw Exception("There are no files to join");
     // Converted streams continue the output's first chunks, which only the index finds.
@@ -265,7 +269,9 @@ void TAVIFileJoiner::ScanSources() {
     FScanned.push_back(FReader.File().Identity());
     if (i < FIdentities.size()) CheckSourceIdentity(FFiles[i], FIdentities[i], FScanned[i]);
     const TAVIStreamHeader& video = FReader.VideoStream()->Header;
-    const uint32_t frames = video.Length;
+    // Only what is kept counts.
+    const TPictureCut cut = CutOf(i);
+    const uint32_t frames = cut.Whole() ? video.Length : cut.KeptOf(video.Length);
     FSeconds.push_back(
         video.Scale && video.Rate ? static_cast<double>(frames) * video.Scale / video.Rate : 0);
     claimed.emplace_back(RateOf(video), frames);
@@ -330,6 +336,8 @@ int64_t TAVIFileJoiner::ConvertedSizeBound() const {
     const TSourcePlan plan = PlanOf(i);
     if (plan.ConvertSound) bound += FSeconds[i] * soundRate * 1.1 + 65536;
     if (plan.ConvertPictures) bound += FSeconds[i] * pictureRate * 2 + 65536;
+    // A cut's converted pictures: at most the pictures it keeps.
+    if (!plan.ConvertPictures && !CutOf(i).Whole()) bound += FSeconds[i] * pictureRate * 2 + 65536;
   }
   return static_cast<int64_t>(std::min(bound, 1e18));
 }
@@ -418,8 +426,113 @@ int TAVIFileJoiner::StreamIndexOf(const TAVIStream& Stream) const {
   return -1;
 }
 
+uint32_t TAVIFileJoiner::PicturesConvertedByCut(const std::string& FileName,
+                                                const TPictureCut& Cut) {
+  if (Cut.Whole()) return 0;
+  try {
+    TAVIFileReader reader;
+    TReaderPass pass(reader, FileName, false);
+    const uint32_t kept = Cut.KeptOf(reader.VideoStream()->ChunkCount());
+    if (kept == 0) return 0;
+    uint32_t from = 0, last = 0;
+    CopiedPictures(reader, Cut.In, Cut.In + kept - 1, from, last);
+    return from > last ? kept : kept - (last - from + 1);
+  } catch (const Exception&) {
+    return 0;
+  }
+}
+
+void TAVIFileJoiner::CopiedPictures(const TAVIFileReader& Reader, uint32_t First, uint32_t Last,
+                                    uint32_t& CopyFrom, uint32_t& CopyLast) {
+  const TAVIStream& video = *Reader.VideoStream();
+  const uint32_t compression = video.FormatDWord(riff::BmpCompressionOffset);
+  const TVideoCodec codec = VideoCodecOf(compression);
+  const bool reorders = codec == TVideoCodec::Mpeg4Visual || codec == TVideoCodec::H264;
+  const uint32_t count = video.ChunkCount();
+  std::vector<uint8_t> data;
+  auto read = [&](uint32_t Chunk) -> const std::vector<uint8_t>& {
+    TAVIIndexEntry entry;
+    data.clear();
+    if (Chunk < count && video.GetIndexEntry(Chunk, entry) && entry.FilePos >= 0 &&
+        entry.Size <= Reader.GetFileSize() - entry.FilePos) {
+      data.resize(entry.Size);
+      if (!video.ReadChunk(Chunk, data.data())) data.clear();
+    }
+    return data;
+  };
+  // Whether a chunk holds a picture shown before an earlier chunk's (a B picture), and whether
+  // it holds two pictures, one held back for the chunk after it.
+  auto reordered = [&](uint32_t Chunk) {
+    if (!reorders || Chunk >= count) return false;
+    const std::vector<uint8_t>& d = read(Chunk);
+    return ReorderedPicture(compression, d.data(), static_cast<uint32_t>(d.size()));
+  };
+  auto packed = [&](uint32_t Chunk) {
+    if (codec != TVideoCodec::Mpeg4Visual || Chunk >= count) return false;
+    const std::vector<uint8_t>& d = read(Chunk);
+    return TPictureUnpacker::IsPacked(d.data(), static_cast<uint32_t>(d.size()));
+  };
+  CopyFrom = 1;
+  CopyLast = 0;
+  for (uint32_t i = First; i <= Last; ++i) {
+    TAVIIndexEntry entry;
+    if (!video.GetIndexEntry(i, entry) || !entry.KeyFrame || entry.Size == 0) continue;
+    // A B picture after the key frame is shown before it and needs the picture before it.
+    if (packed(i) || reordered(i + 1)) continue;
+    CopyFrom = i;
+    break;
+  }
+  if (CopyFrom > Last) return;
+  // The copy ends on a chunk after which no picture shown earlier comes, and that holds no
+  // picture held back for the next chunk.
+  for (uint32_t end = Last; end >= CopyFrom; --end) {
+    if (end + 1 >= count || (!reordered(end + 1) && !packed(end))) {
+      CopyLast = end;
+      return;
+    }
+    if (end == CopyFrom) break;
+  }
+  CopyFrom = 1;
+  CopyLast = 0;
+}
+
+TAVIFileJoiner::TCutHead TAVIFileJoiner::CutHead(const TAVIFileReader& Reader, size_t Index,
+                                                 uint32_t First, uint32_t Last) {
+  TCutHead head;
+  head.Index = Index;
+  CopiedPictures(Reader, First, Last, head.CopyFrom, head.CopyLast);
+  const uint32_t converted =
+      head.CopyFrom > head.CopyLast ? Last - First + 1 : head.CopyFrom - First;
+  if (converted == 0) return head;
+  TConvertRequest request;
+  request.FileName = FFiles[Index];
+  request.Pictures = true;
+  request.Header = FOut.VideoHeader;
+  request.Format = FOut.VideoFormat;
+  request.FirstKeyFrame = FOut.FirstKeyFrame;
+  request.FirstPicture = First;
+  request.PictureCount = converted;
+  head.Pictures = StartConverting(request);
+  return head;
+}
+
+void TAVIFileJoiner::PrepareCutHeads(size_t Index) {
+  FHeadsFrom = std::max(FHeadsFrom, Index + 1);
+  for (; FHeadsFrom < FFiles.size() && FHeadsFrom <= Index + HeadsAhead; ++FHeadsFrom) {
+    const TPictureCut cut = CutOf(FHeadsFrom);
+    if (cut.Whole() || PlanOf(FHeadsFrom).ConvertPictures) continue;
+    try {
+      TAVIFileReader reader;
+      TReaderPass pass(reader, FFiles[FHeadsFrom], false);
+      const uint32_t kept = cut.KeptOf(reader.VideoStream()->ChunkCount());
+      if (kept > 0) FHeads.push_back(CutHead(reader, FHeadsFrom, cut.In, cut.In + kept - 1));
+    } catch (const Exception&) {}
+  }
+}
+
 bool TAVIFileJoiner::JoinSource(size_t Index) {
   const TSourcePlan plan = PlanOf(Index);
+  const TPictureCut cut = CutOf(Index);
   TReaderPass pass(FReader, FFiles[Index], false);
   CheckSourceIdentity(FFiles[Index], FScanned.at(Index), FReader.File().Identity());
   // Why the source's own index could not be used, for the warning or the failure that names it.
@@ -430,57 +543,99 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   const uint32_t compression = video->FormatDWord(riff::BmpCompressionOffset);
   const TAVIStreamHeader& vh = video->Header;
 
-  // The streams the plan converts come from the converter, the others from the source.
-  std::unique_ptr<IConvertedChunks> pictures, sound;
-  uint32_t pictureCount = video->ChunkCount();
-  if (!plan.Copied()) {
-    TConvertRequest request;
-    request.FileName = FFiles[Index];
-    // The source's length is that of the pictures it holds, at its header's rate or, where
-    // that is no rate of pictures, at the output's.
-    const TAVIStreamHeader& out = FOut.VideoHeader;
-    const uint32_t held = video->ChunkCount();
-    request.Seconds = vh.Scale && vh.Rate ? static_cast<double>(held) * vh.Scale / vh.Rate : 0;
-    if (Retimed(plan, RateOf(vh), RateOf(out))) {
-      request.PictureRate = RateOf(out);
-      request.Seconds = held / request.PictureRate;
-      FWarnings.push_back(
-          RetimedPicturesWarning(FFiles[Index], RateOf(vh), held, request.PictureRate));
+  // The pictures kept, by chunk: First to Last.
+  const uint32_t held = video->ChunkCount();
+  const bool cutting = !cut.Whole();
+  const uint32_t kept = cut.KeptOf(held);
+  if (cutting && kept == 0) throw Exception(CutPastEndText(FFiles[Index], held));
+  const uint32_t first = cutting ? cut.In : 0;
+  const uint32_t last = cutting ? first + kept - 1 : held;
+  const long double pictureSeconds =
+      vh.Scale && vh.Rate ? static_cast<long double>(vh.Scale) / vh.Rate : 0;
+  const double skipped = static_cast<double>(first * pictureSeconds);
+
+  // Where the pictures come from: converted (head), then the chunks copyFrom to copyEnd - 1,
+  // then converted (tail). A source copied whole has no end but that of its chunks.
+  std::unique_ptr<IConvertedChunks> head, tail, sound;
+  uint32_t copyFrom = 0, copyEnd = UINT32_MAX;
+  uint32_t pictureCount = held;
+  TConvertRequest request;
+  request.FileName = FFiles[Index];
+  const TAVIStreamHeader& out = FOut.VideoHeader;
+  // The source's length is that of the pictures it keeps, at its header's rate or, where that
+  // is no rate of pictures, at the output's.
+  request.Seconds = static_cast<double>(cutting ? kept : held) * pictureSeconds;
+  request.StartSeconds = skipped;
+  if (Retimed(plan, RateOf(vh), RateOf(out))) {
+    request.PictureRate = RateOf(out);
+    request.Seconds = (cutting ? kept : held) / request.PictureRate;
+    request.StartSeconds = first / request.PictureRate;
+    FWarnings.push_back(
+        RetimedPicturesWarning(FFiles[Index], RateOf(vh), held, request.PictureRate));
+  }
+  auto convertPictures = [&](uint32_t From, uint32_t Count) {
+    TConvertRequest r = request;
+    r.Pictures = true;
+    r.Header = out;
+    r.Format = FOut.VideoFormat;
+    r.FirstKeyFrame = FOut.FirstKeyFrame;
+    r.FirstPicture = From;
+    r.PictureCount = Count;
+    return StartConverting(r);
+  };
+  if (plan.ConvertPictures) {
+    const long double made =
+        out.Scale ? std::round(static_cast<long double>(request.Seconds) * out.Rate / out.Scale)
+                  : 0;
+    pictureCount = static_cast<uint32_t>(std::clamp<long double>(made, 1, UINT32_MAX));
+    head = convertPictures(first, pictureCount);
+    copyEnd = 0;
+  } else if (cutting) {
+    pictureCount = kept;
+    while (!FHeads.empty() && FHeads.front().Index < Index) FHeads.pop_front();
+    TCutHead cutHead;
+    if (!FHeads.empty() && FHeads.front().Index == Index) {
+      cutHead = std::move(FHeads.front());
+      FHeads.pop_front();
+    } else {
+      cutHead = CutHead(FReader, Index, first, last);
     }
-    if (plan.ConvertPictures) {
-      const long double made =
-          out.Scale ? std::round(static_cast<long double>(request.Seconds) * out.Rate / out.Scale)
-                    : 0;
-      pictureCount = static_cast<uint32_t>(std::clamp<long double>(made, 1, UINT32_MAX));
-      request.Pictures = true;
-      request.Header = out;
-      request.Format = FOut.VideoFormat;
-      request.FirstKeyFrame = FOut.FirstKeyFrame;
-      request.PictureCount = pictureCount;
-      pictures = StartConverting(request);
-    }
-    // A source without sound converted gives silence of the output's format.
-    if (FHasAudioOut && plan.ConvertSound) {
-      request.Pictures = false;
-      request.SoundLead = FSoundSync ? static_cast<double>(FSoundSync->SoundLag()) : 0;
-      request.Header = FOut.SoundHeader;
-      request.Format = FOut.SoundFormat;
-      request.FirstKeyFrame = FOut.FirstSound;
-      request.PictureCount = pictureCount;
-      sound = StartConverting(request);
+    copyFrom = cutHead.CopyFrom;
+    head = std::move(cutHead.Pictures);
+    if (copyFrom > cutHead.CopyLast) {
+      copyEnd = 0;
+    } else {
+      copyEnd = cutHead.CopyLast + 1;
+      if (cutHead.CopyLast < last)
+        tail = convertPictures(cutHead.CopyLast + 1, last - cutHead.CopyLast);
     }
   }
+  // The next sources' heads are converted while this one is copied.
+  PrepareCutHeads(Index);
+  // A source without sound converted gives silence of the output's format.
+  if (FHasAudioOut && plan.ConvertSound) {
+    request.Pictures = false;
+    request.SoundLead = FSoundSync ? static_cast<double>(FSoundSync->SoundLag()) : 0;
+    request.Header = FOut.SoundHeader;
+    request.Format = FOut.SoundFormat;
+    request.FirstKeyFrame = FOut.FirstSound;
+    request.PictureCount = pictureCount;
+    sound = StartConverting(request);
+  }
   const bool copySound = audio && !sound;
-  // Converted sound starts with the source's first picture: no delay against it.
-  const TAVIStreamHeader& syncVideo = pictures ? FOut.VideoHeader : vh;
+  // Converted sound starts with the source's first picture kept: no delay against it.
+  const TAVIStreamHeader& syncVideo = plan.ConvertPictures ? FOut.VideoHeader : vh;
   const TAVIStreamHeader* syncSound = copySound ? &audio->Header : sound ? &syncVideo : nullptr;
   // Copied packed pictures are unpacked; a last chunk that holds two pictures gives the source
   // one picture more than it has chunks, and its sound is kept to the end of that one too.
-  const bool unpack = !pictures && VideoCodecOf(compression) == TVideoCodec::Mpeg4Visual;
+  const bool unpack =
+      !plan.ConvertPictures && VideoCodecOf(compression) == TVideoCodec::Mpeg4Visual;
   TPictureUnpacker unpacker(unpack);
   bool keySeen = false;  // a key frame of this source's pictures is written
-  const uint32_t syncPictures = pictureCount + (unpack && EndsPacked(FReader, *video) ? 1 : 0);
-  if (FSoundSync) FSoundSync->BeginSource(syncVideo, syncSound, syncPictures);
+  const uint32_t syncPictures =
+      pictureCount + (unpack && !cutting && EndsPacked(FReader, *video) ? 1 : 0);
+  if (FSoundSync)
+    FSoundSync->BeginSource(syncVideo, syncSound, syncPictures, copySound ? skipped : 0);
   if (FSoundSync && sound) FSoundSync->SetSourceSoundStart(-FSoundSync->SoundLag());
   const TSoundSync::TWrite writeSound = [this](const uint8_t* Data, uint32_t Size, bool KeyFrame) {
     FWriter.WriteChunk(AudioOut, Data, KeyFrame, Size);
@@ -490,11 +645,11 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   // reads on by walking the data where the index proves wrong, each chunk reported. Otherwise
   // each picture is followed by the sound due up to it, so that the two stay interleaved, and
   // reported; after the last picture comes the rest of the sound.
-  const bool ownOrder = plan.Copied();
+  const bool ownOrder = plan.Copied() && !cutting;
   enum class TNext { Picture, DueSound, RestOfSound } next = TNext::Picture;
   bool soundLeft = copySound || sound;
-  uint32_t nextPicture = 0, nextSound = 0;  // what is copied of each stream, by its index
-  uint32_t soundGiven = 0;                  // sound chunks up to the last one copied
+  uint32_t nextPicture = copyFrom, nextSound = 0;  // what is copied of each stream, by its index
+  uint32_t soundGiven = 0;                         // sound chunks up to the last one copied
   TFileReadBuffer readAhead(FReader.File(), ReadAheadSize);
   std::vector<uint8_t> converted;
   uint32_t frames = 0, sounds = 0;
@@ -523,20 +678,32 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
         break;
       }
     }
-    // Which stream's chunk comes next (and its number where it is copied).
+    // Which stream's chunk comes next (and its number where it is copied), and the converter
+    // that gives it where it is converted.
     int streamIndex = -1;
     uint32_t chunk = 0;
     const TAVIStream* stream = nullptr;
+    IConvertedChunks* from = nullptr;
     if (ownOrder) {
       FReader.NextChunk(streamIndex, chunk);
       if (streamIndex < 0) break;
       stream = &FReader.Streams(streamIndex);
     } else if (next == TNext::Picture) {
       stream = video;
-      chunk = nextPicture++;
+      if (head) {
+        from = head.get();
+      } else if (nextPicture < copyEnd) {
+        chunk = nextPicture++;
+      } else if (tail) {
+        from = tail.get();
+      } else {
+        next = TNext::RestOfSound;
+        continue;
+      }
     } else if (soundLeft && (next == TNext::RestOfSound || FSoundSync->UnitsDue() > 0)) {
       stream = audio;
       chunk = nextSound++;
+      from = sound.get();
     } else if (next == TNext::DueSound) {
       if (FSoundSync && !soundLeft) FSoundSync->WriteDueSilence(true, writeSound);
       next = TNext::Picture;
@@ -554,10 +721,15 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     const uint8_t* data = converted.data();
     uint32_t size = 0;
     bool key = true, got = false;
-    if (IConvertedChunks* from = stream == video ? pictures.get() : sound.get()) {
+    if (from) {
       got = from->Next(converted, key);
       data = converted.data();
       size = static_cast<uint32_t>(converted.size());
+      // The converted head ends: the copy goes on.
+      if (!got && from == head.get()) {
+        head.reset();
+        continue;
+      }
       // An empty converted sound chunk holds nothing to place.
       if (got && size == 0 && stream == audio) continue;
     } else {
@@ -577,10 +749,12 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
       // the data, and the source is read on by walking its data, from where each stream
       // stands (this chunk again). Where that walk is what failed, the stream ends here (the
       // source was damaged or cut short).
-      const bool listed = !(stream == video ? pictures : sound) && chunk < stream->ChunkCount();
+      const bool listed = !from && chunk < stream->ChunkCount();
       if (!ownOrder && listed) streamIndex = StreamIndexOf(*stream);
       if (listed && FReader.RestartWalkFromData(streamIndex, chunk)) {
-        if (FSoundSync && !pictures) FSoundSync->SetSourcePictures(video->ChunkCount());
+        if (FSoundSync && !plan.ConvertPictures)
+          FSoundSync->SetSourcePictures(cutting ? cut.KeptOf(video->ChunkCount())
+                                                : video->ChunkCount());
         (stream == video ? nextPicture : nextSound) = chunk;
         continue;
       }
@@ -609,13 +783,14 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   if (FSoundSync) FSoundSync->EndSource(writeSound);
   if (cancelled) return false;
   // Converted pictures are as many as the output's rate makes of the source's length.
-  CheckContribution(Index, pictures && frames > 0 ? std::max(frames, vh.Length) : frames, sounds,
-                    indexProblem);
+  const uint32_t declared = cutting ? kept : vh.Length;
+  CheckContribution(Index, plan.ConvertPictures && frames > 0 ? std::max(frames, declared) : frames,
+                    declared, sounds, indexProblem);
   return true;
 }
 
-void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
-                                       const std::string& IndexProblem) {
+void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t Declared,
+                                       uint32_t Sounds, const std::string& IndexProblem) {
   const std::string& name = FFiles[Index];
   if (Frames == 0)
     throw Exception(IndexProblem.empty() ? "No video frame could be read from the file " + name
@@ -625,7 +800,7 @@ void TAVIFileJoiner::CheckContribution(size_t Index, uint32_t Frames, uint32_t S
   // Frames are one chunk each.
   const TAVIStreamHeader& video = FReader.VideoStream()->Header;
   if (video.SampleSize == 0) {
-    std::string partly = PartlyReadWarning(name, Frames, video.Length);
+    std::string partly = PartlyReadWarning(name, Frames, Declared);
     if (!partly.empty()) FWarnings.push_back(std::move(partly));
   }
   if (FSoundSync && FSoundSync->SourceGapLeft() && Index + 1 < FFiles.size())

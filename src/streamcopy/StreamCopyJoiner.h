@@ -6,6 +6,7 @@
 // A source whose pictures or sound differ from the output's can be given as converted chunks
 // instead (its plan); they are placed by the same rules as copied ones.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "join/JoinProgress.h"
 #include "media/AVIRead.h"
+#include "media/PictureCut.h"
 #include "streamcopy/AVIWrite.h"
 #include "streamcopy/SoundSync.h"
 
@@ -35,11 +37,15 @@ struct TConvertRequest {
   TAVIStreamHeader Header;
   std::string Format;
   std::vector<uint8_t> FirstKeyFrame;
-  double Seconds = 0;
+  double Seconds = 0;  // the length to convert
   // Sound: how long before the source's first picture the converted sound starts (silence
   // there), where the output's sound stands; negative: that much after it.
   double SoundLead = 0;
   uint32_t PictureCount = 0;  // pictures to make, at the output's rate
+  // Pictures: the source's picture (by its place in the video stream) the first one made
+  // shows. Sound: the seconds after the source's first picture where the sound made starts.
+  uint32_t FirstPicture = 0;
+  double StartSeconds = 0;
   // 0: the pictures keep the times the source gives them; else they follow one another at
   // this many per second from its start (a source whose header rate is no rate of pictures).
   double PictureRate = 0;
@@ -82,6 +88,11 @@ struct TOutputStreams {
 
 class TAVIFileJoiner {
 public:
+  // The pictures a copy converts of the file FileName cut by Cut (those from In to the next key
+  // frame, and where B pictures would lose their references those before Out); 0 for a whole
+  // file or one whose index cannot be read.
+  static uint32_t PicturesConvertedByCut(const std::string& FileName, const TPictureCut& Cut);
+
   // The output's streams of a join that takes its headers from the source Reader has open
   // (it has a video stream), its sound timed by frames where SoundByFrames and left out where
   // DropAudio. The first chunks are read through the index, so a header-only open gives none.
@@ -136,6 +147,14 @@ public:
   std::string FSoftware;
   // One per source, or none: every source is copied.
   std::vector<TSourcePlan> FPlans;
+  // The part of each source the output keeps, in FFiles' order; missing entries keep the
+  // source whole. A source whose pictures are copied is cut to the picture: from In the
+  // pictures up to the next key frame are converted (FConvert), from there on its chunks are
+  // copied up to Out; where the pictures after Out are shown before some that precede them (B
+  // pictures), the copy ends earlier, where no picture is missing, and the rest is converted.
+  // Its sound is cut with its pictures. A source whose plan converts its pictures has its cut
+  // converted.
+  std::vector<TPictureCut> FCuts;
   // The source whose headers the output takes (one of the format that is copied).
   size_t FHeaderSource = 0;
   // Makes the converted chunks of the sources whose plans say so.
@@ -172,6 +191,15 @@ private:
   TSourcePlan PlanOf(size_t Index) const {
     return Index < FPlans.size() ? FPlans[Index] : TSourcePlan{};
   }
+  TPictureCut CutOf(size_t Index) const {
+    return Index < FCuts.size() ? FCuts[Index] : TPictureCut{};
+  }
+  // Of the pictures First to Last (by chunk) of the source Reader has open, the ones copied:
+  // from the first key frame at or after First that is shown first of the pictures after it,
+  // to the last chunk up to Last after which no picture shown before it comes. CopyFrom >
+  // CopyLast: none.
+  static void CopiedPictures(const TAVIFileReader& Reader, uint32_t First, uint32_t Last,
+                             uint32_t& CopyFrom, uint32_t& CopyLast);
   // Reports the percentage done; true when the user asks to stop.
   bool ReportCancelled(size_t Source);
   double Percent(size_t Source) const;
@@ -184,11 +212,30 @@ private:
                      const TAVIIndexEntry& Entry);
   // What a source gave against what its headers declare, and why its own index was not used
   // (empty when it was): a failure or warnings.
-  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Sounds,
+  // Declared: the pictures the source should have given (its header's, or the cut's).
+  void CheckContribution(size_t Index, uint32_t Frames, uint32_t Declared, uint32_t Sounds,
                          const std::string& IndexProblem);
+
+  // The converted first pictures of a cut source whose pictures are copied, started while the
+  // source before it is copied (HeadsAhead sources ahead), so that converting and
+  // copying go on together.
+  static constexpr size_t HeadsAhead = 1;
+  struct TCutHead {
+    size_t Index = SIZE_MAX;
+    uint32_t CopyFrom = 1, CopyLast = 0;  // the chunks copied (none when CopyFrom > CopyLast)
+    std::unique_ptr<IConvertedChunks> Pictures;
+  };
+  // Starts the converted heads of the sources after Index up to HeadsAhead ahead whose cuts
+  // need one; nothing for a source that cannot be read (its own pass then says why).
+  void PrepareCutHeads(size_t Index);
+  // The chunks of the cut source Reader has open (First to Last kept) that are copied, and the
+  // converter of those before the first of them (none when the cut starts on one).
+  TCutHead CutHead(const TAVIFileReader& Reader, size_t Index, uint32_t First, uint32_t Last);
 
   TAVIFileReader FReader;
   TAVIFileWriter FWriter;
+  std::deque<TCutHead> FHeads;  // in the sources' order
+  size_t FHeadsFrom = 0;        // the first source not yet looked at for its head
   uint32_t FFramesCopied = 0;
   uint32_t FPicturesWritten = 0;
   uint32_t FTotalFrames = 0;

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "core/FileList.h"
+#include "core/CutText.h"
 #include "core/JoinDecision.h"
 #include "core/JoinFacts.h"
 #include "core/JoinRequest.h"
@@ -253,6 +254,25 @@ TEST_F(Join, CopyIsDecidedAsTheJoinOptionsProposeAndAnExistingOutputIsAsked) {
   EXPECT_NE(d.Notes[0].find(" s before its pictures"), std::string::npos) << d.Notes[0];
   EXPECT_EQ(JoinWayTexts(FList.Infos()), (std::vector<std::string>{"sound converted", "copied"}));
   EXPECT_TRUE(DecideJoin(List({wma, shortWma}), choices).Request.Plans.empty());
+  // A cut file that is copied says how many of its pictures, from In to the next key frame,
+  // are converted; one cut on a key frame is copied.
+  const std::string mp3 = Dir.File("cut.avi");
+  test::MakeFlashBeepClip(mp3, 2, 2, "libmp3lame");
+  const std::vector<test::TChunkCopy> chunks = test::StreamChunks(mp3, true);
+  uint32_t key = 2;
+  while (key < chunks.size() && !chunks[key].KeyFrame) ++key;
+  ASSERT_GT(key, 3u);
+  ASSERT_LT(key, 40u);
+  List({mp3, mp3, mp3});
+  EXPECT_EQ(JoinWayTexts(FList.Infos(), {TPictureCut{}, TPictureCut{2, 40}, TPictureCut{key, 45}}),
+            (std::vector<std::string>{
+                "copied", "copied, " + std::to_string(key - 2) + " pictures converted", "copied"}));
+  // The window passes each row's cut to the join as the command line reads it back.
+  for (const TPictureCut& cut : {TPictureCut{30, 87}, TPictureCut{5, TPictureCut::ToEnd}}) {
+    const TCutText text = ParseCutText(CutArgument(2, cut));
+    EXPECT_EQ(text.Position, 2u);
+    EXPECT_EQ(PictureCutOf(text, mp3, 100, 25), cut) << CutArgument(2, cut);
+  }
   choices.Mode = TJoinMode::Copy;
   d = DecideJoin(List({shortWma, wma}), choices);
   EXPECT_TRUE(d.Request.JoinWORecomp);

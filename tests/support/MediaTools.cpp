@@ -27,6 +27,10 @@ void MakeClipFile(const std::string& FileName, const TClip& Clip) {
     cmd << "\"color=c=black:size=" << size << ":rate=" << Clip.Rate
         << ",drawbox=c=white:t=fill:enable='between(t," << at << "," << at << "+0.0999)" << last
         << "'";
+    if (Clip.Moving)
+      cmd << "[bg];color=c=gray:size=8x8:rate=" << Clip.Rate
+          << "[box];[bg][box]overlay=x='mod(n*4\\," << Clip.Width - 8 << ")':y=" << Clip.Height / 4
+          << ":shortest=1";
     if (Clip.DropCount > 0)
       cmd << ",select='not(between(n\\," << Clip.DropFrom << "\\,"
           << Clip.DropFrom + Clip.DropCount - 1 << "))'";

@@ -26,7 +26,10 @@ struct TClip {
   // but for 0.1 s of a 1 kHz tone from Flash + BeepDelay on. No flash when Flash < 0.
   double Flash = -1;
   double BeepDelay = 0;
-  bool FlashLast = false;    // with Flash: the last picture is white too
+  bool FlashLast = false;  // with Flash: the last picture is white too
+  // With Flash: a small grey square moves 4 pixels a picture, so that each picture differs
+  // from its neighbours.
+  bool Moving = false;
   std::string VideoOptions;  // further ffmpeg options of the pictures' encoder ("-bf 3")
   // With Flash: pictures left out from DropFrom on, whose slots the muxer keeps as empty chunks.
   int DropFrom = -1;

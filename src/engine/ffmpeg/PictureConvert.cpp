@@ -402,7 +402,7 @@ public:
       : FFormat(Format),
         FFileName(Plan.FileName),
         FPictures(Plan.Pictures),
-        FDecoder(Plan.FileName, TMediaKind::mkVideo),
+        FDecoder(Plan.FileName, TMediaKind::mkVideo, static_cast<double>(Plan.FirstPicture)),
         FChain(ChainOf(Plan), FDecoder.HasStream() ? FDecoder.TimeBase() : AVRational{1, 1}),
         FPipeline(FDecoder, FChain) {
     if (!FDecoder.HasStream())
@@ -590,8 +590,9 @@ public:
   }
 
 private:
-  // Chunks made ahead: a few, and of large uncompressed pictures no more than fit in 32 MiB.
-  static constexpr size_t Ahead = 8;
+  // Chunks made ahead: enough for the head of a cut file to be made while the file before it
+  // is copied, and of large uncompressed pictures no more than fit in 32 MiB.
+  static constexpr size_t Ahead = 64;
   static constexpr size_t AheadBytes = 32 << 20;
 
   void Run(const TConvertPlan& Plan, const TPictureFormat& Format) {
@@ -666,7 +667,8 @@ void CheckPictureTarget(const TStreamTarget& Target) {
 }
 
 std::unique_ptr<IConvertJob> StartPictureConvert(const TConvertPlan& Plan) {
-  if (Plan.Pictures < 0 || Plan.FileName.empty() || Plan.StretchMode < RESIZEF_STRETCH ||
+  if (Plan.Pictures < 0 || Plan.FirstPicture < 0 || Plan.FileName.empty() ||
+      Plan.StretchMode < RESIZEF_STRETCH ||
       Plan.StretchMode > RESIZEF_PRESERVEASPECTRATIO_NOLETTERBOX || Plan.PictureRate < 0 ||
       !std::isfinite(Plan.PictureRate))
     throw EMediaEngineError(ME_INVALIDARG, "The conversion's plan is not valid");

@@ -289,7 +289,7 @@ public:
   explicit TSoundConvertJob(const TConvertPlan& Plan)
       : FFormat(ReadFormat(Plan.Target)),
         FEncoder(OpenSoundEncoder(Plan.Target, FFormat)),
-        FDecoder(Plan.FileName, TMediaKind::mkAudio),
+        FDecoder(Plan.FileName, TMediaKind::mkAudio, Plan.StartSeconds),
         FChain(Chain(Plan), FDecoder.HasStream() ? FDecoder.TimeBase() : AVRational{1, 1}),
         FSeconds(Plan.Seconds),
         FFrame(NewFrame()),
@@ -479,6 +479,8 @@ private:
 void CheckSoundTarget(const TStreamTarget& Target) { OpenSoundEncoder(Target, ReadFormat(Target)); }
 
 std::unique_ptr<IConvertJob> StartSoundConvert(const TConvertPlan& Plan) {
+  if (!std::isfinite(Plan.StartSeconds) || Plan.StartSeconds < 0)
+    throw EMediaEngineError(ME_INVALIDARG, "The conversion's plan is not valid");
   return std::make_unique<TSoundConvertJob>(Plan);
 }
 

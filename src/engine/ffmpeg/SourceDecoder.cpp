@@ -8,7 +8,7 @@ std::string SoundRateText(int Rate) {
   return "has a sample rate of " + std::to_string(Rate) + " Hz, which no sound is made at";
 }
 
-TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
+TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind, double From)
     : FPacket(NewPacket()) {
   CheckAV(OpenMediaInput(FileName, FInput), "Cannot open " + FileName);
   const int index = FindSourceStream(FInput.get(), Kind);
@@ -41,6 +41,24 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind)
                         "): " + (messages.Text().empty() ? AVErrorText(err) : messages.Text()));
   const int64_t start = FInput->start_time != AV_NOPTS_VALUE ? FInput->start_time : 0;
   FOrigin = av_rescale_q(start, AV_TIME_BASE_Q, FStream->time_base);
+  if (!(From > 0)) return;
+  if (Kind == TMediaKind::mkAudio) {
+    FShift = std::llround(From * FStream->time_base.den / FStream->time_base.num);
+    return;
+  }
+  // A chunk's slot is its time in the stream, which starts at the stream's own start.
+  const int64_t first = FStream->start_time != AV_NOPTS_VALUE ? FStream->start_time : 0;
+  FFirstSlot = first + std::llround(From);
+  FShift = FFirstSlot - FOrigin;
+  SeekPicture(FFirstSlot);
+}
+
+void TSourceDecoder::SeekPicture(int64_t Slot) {
+  // Where the file cannot be searched, it is read from its start: the pictures before the
+  // slot are dropped all the same.
+  if (av_seek_frame(FInput.get(), FStream->index, Slot, AVSEEK_FLAG_BACKWARD) < 0)
+    av_seek_frame(FInput.get(), -1, 0, AVSEEK_FLAG_BACKWARD);
+  FNextSlot = 0;
 }
 
 bool TSourceDecoder::Receive(AVFrame* Frame) {
@@ -71,14 +89,18 @@ bool TSourceDecoder::Receive(AVFrame* Frame) {
     if (pts == AV_NOPTS_VALUE) pts = FNextPts;
     FNextPts = pts + duration;
   }
-  Frame->pts = pts - FOrigin;
+  Frame->pts = pts - FOrigin - FShift;
   return true;
 }
 
 bool TSourceDecoder::Next(AVFrame* Frame) {
   if (!FStream) return false;
   while (true) {
-    if (Receive(Frame)) return true;
+    if (Receive(Frame)) {
+      if (Frame->pts >= 0 || FFirstSlot == 0) return true;
+      av_frame_unref(Frame);  // a picture before the first one wanted
+      continue;
+    }
     if (FFlushed) return false;
     int err = av_read_frame(FInput.get(), FPacket.get());
     if (err < 0) {

@@ -20,7 +20,11 @@ std::string SoundRateText(int Rate);
 
 class TSourceDecoder {
 public:
-  TSourceDecoder(const std::string& FileName, TMediaKind Kind);
+  // From: where the frames start. Pictures: the source's slot From is the first picture given,
+  // at time 0 (decoding starts at the key frame before it; the pictures before it are dropped).
+  // Sound: From is in seconds, and the sound's times count from there (what comes before has
+  // times below 0).
+  TSourceDecoder(const std::string& FileName, TMediaKind Kind, double From = 0);
   bool HasStream() const { return FStream != nullptr; }
   AVRational TimeBase() const { return FStream->time_base; }
   // The next decoded frame; false once the stream is exhausted.
@@ -28,12 +32,17 @@ public:
 
 private:
   bool Receive(AVFrame* Frame);
+  // Starts reading at the key frame at or before slot Slot.
+  void SeekPicture(int64_t Slot);
 
   TInputContextPtr FInput;
   AVStream* FStream = nullptr;
   TCodecContextPtr FCodec;
   TPacketPtr FPacket;
-  int64_t FOrigin = 0;   // the file's start in stream time
+  int64_t FOrigin = 0;  // the file's start in stream time
+  // Pictures: the first slot given (those before it are dropped); 0 gives every picture.
+  int64_t FFirstSlot = 0;
+  int64_t FShift = 0;    // stream time taken off every frame's time, beyond FOrigin
   int64_t FNextPts = 0;  // estimate for frames without a timestamp
   // Pictures: the slots of the chunks given to the decoder whose pictures have not come out.
   std::deque<int64_t> FSlots;
