@@ -1,5 +1,6 @@
 #include "cli/ProjectArgs.h"
 
+#include "core/CutText.h"
 #include "core/ProjectText.h"
 
 namespace rw::cli {
@@ -43,8 +44,7 @@ std::string ExpandProjectArgs(TArgs& Args, const std::set<std::string>& ValueOpt
         const TPictureCut& cut = contents.Cuts[j];
         if (cut.Whole()) continue;
         expanded.push_back(cutOption);
-        expanded.push_back(std::to_string(files + j + 1) + "=#" + std::to_string(cut.In) + "-" +
-                           (cut.Out == TPictureCut::ToEnd ? "" : "#" + std::to_string(cut.Out)));
+        expanded.push_back(CutArgument(files + j + 1, cut));
       }
     }
     files += contents.Files.size();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/FileList.h"
+#include "core/ListTexts.h"
 #include "media/VideoFileInfo.h"
 
 namespace rw {
@@ -112,15 +113,6 @@ TPictureCut PictureCutOf(const TCutText& Cut, const std::string& FileName, uint3
   return cut;
 }
 
-double CutPictureRate(const TVideoFileInfo& Info) {
-  return PlausibleFrameRate(Info.FrameRate) ? Info.FrameRate : StandInFrameRate;
-}
-
-uint32_t CutPictureCount(const TVideoFileInfo& Info) {
-  const double count = std::round(Info.ExactDuration * CutPictureRate(Info));
-  return count > 0 && count < 4e9 ? static_cast<uint32_t>(count) : 0;
-}
-
 void ApplyCuts(TFileList& List, const std::vector<TCutText>& Cuts) {
   for (const TCutText& cut : Cuts) {
     if (cut.Position > static_cast<size_t>(List.Count()))
@@ -128,7 +120,8 @@ void ApplyCuts(TFileList& List, const std::vector<TCutText>& Cuts) {
                         " names no file: " + std::to_string(List.Count()) + " file(s) are joined");
     const int row = static_cast<int>(cut.Position - 1);
     const TVideoFileInfo& info = List.Info(row);
-    List.SetCut(row, PictureCutOf(cut, info.FileName, CutPictureCount(info), CutPictureRate(info)));
+    List.SetCut(row,
+                PictureCutOf(cut, info.FileName, ListPictureCount(info), ListPictureRate(info)));
   }
 }
 

@@ -29,10 +29,6 @@ TCutText ParseCutText(const std::string& Text);
 // reaches past the file's end.
 TPictureCut PictureCutOf(const TCutText& Cut, const std::string& FileName, uint32_t Pictures,
                          double Rate);
-// The pictures a file described by Info holds, by its header, and the rate a cut reads its
-// times at.
-uint32_t CutPictureCount(const TVideoFileInfo& Info);
-double CutPictureRate(const TVideoFileInfo& Info);
 // Sets the cuts on the list's rows; raises EJoinChoice for a position the list does not have
 // and as PictureCutOf does.
 void ApplyCuts(TFileList& List, const std::vector<TCutText>& Cuts);
