@@ -354,6 +354,31 @@ TEST_F(JoinCommand, ALyingSoundFieldInAConvertedFileCostsNoMoreMemoryThanTheFile
       << r.Output;
 }
 
+// A stream start field hours into the file (the first file's pictures, a later file's sound) is
+// a damaged field, as players read it, not a delay: copied to the output it made ffmpeg give up
+// on the field ("crazy start time") and a player that honours it show the pictures hours late.
+TEST_F(JoinCommand, AStreamStartHoursIntoItsFileIsADamagedFieldAndNoDelay) {
+  const std::string mp3 = test::MakeClip(Clip(64, "mp3"));
+  const std::string clean = test::ReadFileBytes(mp3);
+  const size_t video = clean.find("strh") + 8, sound = clean.find("strh", video) + 8;
+  auto lying = [&](const std::string& Name, size_t Pos) {
+    std::string bytes = clean;
+    PutLE32(reinterpret_cast<uint8_t*>(bytes.data()) + Pos + 28, 3385617319u);
+    test::WriteFileBytes(Dir.File(Name), bytes);
+    return Q(Dir.File(Name));
+  };
+  const std::string files =
+      lying("late-pictures.avi", video) + " " + lying("late-sound.avi", sound) + " " + Q(mp3);
+  const TRun r = Cli("--copy -o " + Q(Out) + " " + files);
+  ASSERT_EQ(r.Status, 0) << r.Output;
+  EXPECT_EQ(test::DecodeErrors(Out), "");
+  const std::string out = test::ReadFileBytes(Out);
+  EXPECT_EQ(test::U32At(out, out.find("strh") + 8 + 28), 0u);
+  EXPECT_EQ(test::ProbePacketCounts(Out)["video"], 3 * test::ProbePacketCounts(mp3)["video"]);
+  EXPECT_NEAR(test::DecodedDuration(Out, "a:0"), test::DecodedDuration(Out, "v:0"),
+              1152.0 / 44100 / 2 + 1e-3);
+}
+
 TEST_F(JoinCommand, CtrlCSigtermAndSighupStopTheJoinAndKeepAFinishedOutput) {
   std::string a = Dir.File("a.avi"), b = Dir.File("b.avi");
   test::MakeSparseRawAVI(a, 400);
