@@ -47,6 +47,31 @@ bool ParseAacConfig(const uint8_t* P, size_t Size, TAacConfig& Config) {
   return true;
 }
 
+std::string AacConfigText(const uint8_t* P, size_t Size) {
+  TAacConfig config;
+  if (ParseAacConfig(P, Size, config)) return "";
+  TBitReader r(P, Size);
+  const int type = ObjectType(r);
+  const auto index = static_cast<int>(r.Get(4));
+  if (index == ExplicitRate) r.Get(24);
+  const auto channels = static_cast<int>(r.Get(4));
+  if (r.Overrun())
+    return "AAC whose set-up of " + std::to_string(Size) + " bytes is too short to name its format";
+  if (type != ObjectLc)
+    return "AAC of object type " + std::to_string(type) +
+           ", not AAC-LC (SBR, PS or another object type)";
+  if (index == 13 || index == 14)
+    return "AAC whose set-up names sample rate number " + std::to_string(index) +
+           ", which stands for no rate";
+  if (channels == 0)
+    return "AAC whose set-up names channel configuration 0 (its channels to be listed in the "
+           "set-up itself)";
+  if (channels > 7)
+    return "AAC whose set-up names channel configuration " + std::to_string(channels) +
+           ", which has no defined channels";
+  return "AAC-LC with 960-sample frames, a core coder or an extension in its set-up";
+}
+
 bool ParseAdtsHeader(const uint8_t* P, size_t Avail, TAacConfig& Config) {
   if (Avail < AdtsHeaderBytes || P[0] != 0xFF || (P[1] & 0xF6) != 0xF0) return false;
   TAacConfig c;

@@ -4,6 +4,7 @@
 // of the channel configuration with no scale factor bands, hence no spectral data).
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace rw {
@@ -20,6 +21,10 @@ struct TAacConfig {
 // can hold (a 960-sample frame, a core coder, a program config element, explicit SBR or PS and
 // any unknown extension all refuse it).
 bool ParseAacConfig(const uint8_t* P, size_t Size, TAacConfig& Config);
+
+// What an AudioSpecificConfig that ParseAacConfig refuses says, in words a user can act on
+// ("AAC whose set-up names channel configuration 0, ..."); empty when it is accepted.
+std::string AacConfigText(const uint8_t* P, size_t Size);
 
 // Bytes of an ADTS header without CRC.
 inline constexpr uint32_t AdtsHeaderBytes = 7;

@@ -9,6 +9,7 @@ namespace rw {
 namespace {
 // Audio above this many units per second is sample-based: its chunk times follow from bytes.
 constexpr double SampleBasedAudioRate = 500.0;
+constexpr double MaxStartSeconds = 3600;
 // Video properties: nine fixed fields, then 32 bytes per field description (one or two).
 constexpr uint32_t VideoPropsMinSize = 36;
 constexpr uint32_t VideoPropsMaxSize = 1024;
@@ -38,6 +39,12 @@ void TAVIStream::ReadHeaders(unsigned StreamIndex) {
   uint8_t head[riff::StreamHeaderSize] = {};
   FReader.ReadAt(head, sizeof head, strh->DataPos);
   Header = LoadRecord<TAVIStreamHeader>(head);
+  // A stream that starts more than an hour into the file by its own clock is a damaged field,
+  // not a delay a file is made with: it starts at once, as players read it. Kept, it would be
+  // copied to an output whose pictures a player then shows an hour or more late.
+  if (Header.Scale != 0 && Header.Rate != 0 &&
+      static_cast<double>(Header.Start) * Header.Scale / Header.Rate > MaxStartSeconds)
+    Header.Start = 0;
 
   const TChunkInfo* strf = TAVIFileReader::FindChunk(strl, riff::ckStrf, 0);
   if (!strf) throw EAVIReadError("The stream format is not found");

@@ -307,6 +307,9 @@ TOutputStreams TAVIFileJoiner::OutputStreams(const TAVIFileReader& Reader, bool 
   TOutputStreams out;
   const TAVIStream& video = *Reader.VideoStream();
   out.VideoHeader = video.Header;
+  // The output holds one picture a chunk: a sample size taken from a source (a damaged field,
+  // or a frame's bytes) would have players time its pictures by bytes.
+  out.VideoHeader.SampleSize = 0;
   out.VideoFormat = video.Format;
   out.FirstKeyFrame = FirstChunk(Reader, video, true);
   const TAVIStream* audio = Reader.AudioStream();

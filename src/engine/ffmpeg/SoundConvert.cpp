@@ -91,7 +91,7 @@ void ReadAacFormat(const TStreamTarget& Target, TSoundFormat& S) {
   const std::vector<uint8_t>& first = Target.FirstKeyFrame;
   if (extra > 0) {
     if (!ParseAacConfig(f.data() + riff::WaveExtraOffset, extra, S.AacConfig))
-      Unsupported("AAC other than AAC-LC (SBR, PS or another object type)");
+      Unsupported(AacConfigText(f.data() + riff::WaveExtraOffset, extra));
   } else if (first.size() >= AdtsHeaderBytes &&
              ParseAdtsHeader(first.data(), first.size(), S.AacConfig)) {
     S.Adts.assign(first.begin(), first.begin() + AdtsHeaderBytes);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "formats/AacFrames.h"
+
 namespace rw {
 
 std::string SoundRateText(int Rate) {
@@ -33,12 +35,21 @@ TSourceDecoder::TSourceDecoder(const std::string& FileName, TMediaKind Kind, dou
   // error code alone ("Operation not permitted") tells a user nothing.
   TLibraryMessages messages;
   const int err = avcodec_open2(FCodec.get(), codec, nullptr);
-  if (err < 0)
-    throw EMediaEngineError(
-        ME_NOCODEC, "Cannot decode the " +
-                        std::string(Kind == TMediaKind::mkAudio ? "sound" : "pictures") + " of " +
-                        FileName + " (" + codec->name +
-                        "): " + (messages.Text().empty() ? AVErrorText(err) : messages.Text()));
+  if (err < 0) {
+    std::string why = messages.Text().empty() ? AVErrorText(err) : messages.Text();
+    while (!why.empty() && (why.back() == ' ' || why.back() == '.')) why.pop_back();
+    const std::string what = std::string(Kind == TMediaKind::mkAudio ? "sound" : "pictures");
+    // An AAC set-up says what in it no decoder takes (a channel configuration of 0 that lists
+    // no channels, a rate number that stands for no rate): the value comes first, in words.
+    const std::string aac = par->codec_id == AV_CODEC_ID_AAC && par->extradata_size > 0
+                                ? AacConfigText(par->extradata, par->extradata_size)
+                                : "";
+    if (!aac.empty())
+      throw EMediaEngineError(ME_NOCODEC, "Cannot decode the sound of " + FileName + ": it is " +
+                                              aac + " (" + codec->name + ": " + why + ")");
+    throw EMediaEngineError(ME_NOCODEC, "Cannot decode the " + what + " of " + FileName + " (" +
+                                            codec->name + "): " + why);
+  }
   const int64_t start = FInput->start_time != AV_NOPTS_VALUE ? FInput->start_time : 0;
   FOrigin = av_rescale_q(start, AV_TIME_BASE_Q, FStream->time_base);
   if (!(From > 0)) return;
