@@ -20,13 +20,11 @@
 
 #include "core/FileList.h"
 #include "core/JoinDecision.h"
-#include "core/JoinDefaults.h"
 #include "core/JoinFacts.h"
 #include "core/JoinOutput.h"
 #include "core/ListTexts.h"
 #include "core/ProductInfo.h"
 #include "core/SavedFolders.h"
-#include "formats/Limits.h"
 #include "gui/MessageBoxes.h"
 #include "join/OutputCheck.h"
 #include "platform/Files.h"
@@ -504,28 +502,6 @@ void TfrmJoin::btnJoinClick() {
                    TMessageButtons::mbOK);
     edtOutFileName->setFocus();
     return;
-  }
-  // The video compressor is tried at the size the join makes, in the engine's worker (where
-  // an encoder that crashes there ends only its try): one that cannot make such pictures is
-  // refused here, before anything is written, and the dialog stays open.
-  if (const std::shared_ptr<TCompressorFilter> video =
-          !JoinWORecomp() && !ConvertDiffering() ? VideoCompressor() : nullptr) {
-    TFittedFrame fit{FrameWidth(), FrameHeight(), ""};
-    try {
-      fit = FitFrameSize(video.get(), FrameWidth(), FrameHeight());
-      double rate = 0;
-      try {
-        rate = ParseFrameRate(FrameRateText(), RateDecimalSeparator());
-      } catch (const Exception&) {}
-      // A rate the join cannot take is the join's to report.
-      if (rate > 0 && rate <= MaxFrameRate)
-        video->CheckFormat({TMediaKind::mkVideo, fit.Width, fit.Height, rate});
-    } catch (const std::exception& E) {
-      ShowErrorBox(this, "The " + video->EncoderName() + " compressor cannot make " +
-                             SizeText(fit.Width, fit.Height) + " pictures: " + E.what());
-      cbxVideoCompression->setFocus();
-      return;
-    }
   }
   // A relative name is taken beside the first source (not in the program's working folder),
   // and the full name is shown before anything is asked about it.

@@ -291,31 +291,6 @@ TEST_F(JoinFilesTest, AFrameRateOutOfRangeIsRefusedBeforeAnythingIsWritten) {
   EXPECT_TRUE(Window().isEnabled());
 }
 
-TEST_F(JoinFilesTest, ACompressorThatCrashesInItsTryAtTheSizeIsRefusedInTheDialog) {
-  const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
-  const std::string b = MakeClip(Clip("mjpeg", 80, 64, 10));
-  Prepare({a, b});
-  const std::string out = Dir.File("never.avi");
-  std::string encoder;
-  JoinFiles([&](TfrmJoin& Options) {
-    Options.rbnRecompress->setChecked(true);
-    Options.edtOutFileName->setText(PathToQ(out));
-    ASSERT_TRUE(Options.VideoCompressor());
-    encoder = Options.VideoCompressor()->EncoderName();
-    // Listed already: from now on every try of an encoder crashes.
-    ::setenv("REELWRIGHT_WORKER_CRASH", "try", 1);
-  });
-  ::unsetenv("REELWRIGHT_WORKER_CRASH");
-  ASSERT_EQ(Shown.size(), 1u);
-  const std::string refusal = "The " + encoder + " compressor cannot make 64x48 pictures: ";
-  EXPECT_EQ(Shown[0].Text.substr(0, refusal.size()), refusal);
-  EXPECT_NE(Shown[0].Text.find("crashed in its try at 64x48 (signal 6)"), std::string::npos)
-      << Shown[0].Text;
-  EXPECT_TRUE(DoneTexts.empty());
-  EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_TRUE(Window().isEnabled());
-}
-
 TEST_F(JoinFilesTest, AnOutputThatCannotBeCreatedIsReportedAndTheWindowComesBack) {
   const std::string a = MakeClip(Clip("mpeg4", 64, 48, 10));
   const std::string b = MakeClip(Clip("mjpeg", 80, 64, 10));
