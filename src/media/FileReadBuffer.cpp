@@ -68,4 +68,11 @@ const uint8_t* TFileReadBuffer::Peek(int64_t Position, uint32_t Count) {
   return FBuffer.get() + (Position - FWindowStart);
 }
 
+const uint8_t* TFileReadBuffer::Held(int64_t Position, uint32_t Count) const {
+  if (FWindowStart < 0 || Position < FWindowStart ||
+      Position + Count > FWindowStart + FBufferSize || Position + Count > FFileSize)
+    return nullptr;
+  return FBuffer.get() + (Position - FWindowStart);
+}
+
 }  // namespace rw

@@ -25,6 +25,10 @@ public:
   // the window. Raises as ReadAt does.
   const uint8_t* Peek(int64_t Position, uint32_t Count);
 
+  // The Count bytes at Position where the loaded window holds them all; nullptr otherwise (no
+  // read is made).
+  const uint8_t* Held(int64_t Position, uint32_t Count) const;
+
   int64_t FileSize() const { return FFileSize; }
   uint32_t BufferSize() const { return FBufferSize; }
   // File position of the loaded window, -1 while none is loaded.

@@ -102,7 +102,7 @@ size_t TFile::Read(void* Dest, size_t Count) {
                  [this](char* To, size_t Left, size_t) { return ::read(FHandle, To, Left); });
 }
 
-size_t TFile::ReadAt(void* Dest, size_t Count, int64_t Position) {
+size_t TFile::ReadAt(void* Dest, size_t Count, int64_t Position) const {
   if (Position < 0) return 0;
   return ReadAll(Dest, Count, [this, Position](char* To, size_t Left, size_t Done) {
     return ::pread(FHandle, To, Left, static_cast<off_t>(Position + static_cast<int64_t>(Done)));
@@ -121,6 +121,27 @@ void TFile::Write(const void* Data, size_t Count) {
     if (n == 0) RaiseOSError(ENOSPC);
     done += static_cast<size_t>(n);
   }
+}
+
+size_t TFile::CopyFrom(const TFile& Source, int64_t Position, size_t Count, bool& Supported) {
+  Supported = true;
+  size_t done = 0;
+  while (done < Count) {
+    auto from = static_cast<off_t>(Position + static_cast<int64_t>(done));
+    ssize_t n = ::copy_file_range(Source.FHandle, &from, FHandle, nullptr, Count - done, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+          errno == ENOTSUP) {
+        Supported = false;
+        break;
+      }
+      RaiseLastOSError();
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
 }
 
 int64_t TFile::Seek(int64_t Position) {

@@ -44,9 +44,15 @@ public:
   // (fewer only at the end of the file). Raises EOSError on a failed read.
   size_t Read(void* Dest, size_t Count);
   // Reads up to Count bytes at Position without moving the file position.
-  size_t ReadAt(void* Dest, size_t Count, int64_t Position);
+  size_t ReadAt(void* Dest, size_t Count, int64_t Position) const;
   // Writes all Count bytes or raises EOSError.
   void Write(const void* Data, size_t Count);
+  // Copies up to Count bytes of Source at Position to this file's position inside the kernel,
+  // without passing them through the process's memory, and moves this file's position past
+  // them. Returns the count copied: fewer when the source ends first, or when the kernel cannot
+  // copy between these two files (different file systems, an old kernel); then Supported is
+  // false and the caller copies the rest itself. Raises EOSError on any other failure.
+  size_t CopyFrom(const TFile& Source, int64_t Position, size_t Count, bool& Supported);
   // Absolute seek from the start; returns the new position. Raises EOSError on failure.
   int64_t Seek(int64_t Position);
   // Seeks to the end of the file; returns the new position. Raises EOSError on failure.

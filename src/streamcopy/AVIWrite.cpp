@@ -166,29 +166,52 @@ void TAVIFileWriter::StartNewPart() {
   FFirstPart = false;
 }
 
-void TAVIFileWriter::WriteChunk(int StreamId, const void* Data, bool KeyFrame, uint32_t Size) {
+TAVIFileWriter::TStreamSlot& TAVIFileWriter::BeginChunk(int StreamId, uint32_t Size) {
   if (StreamId < 0 || StreamId >= MaxStreams || FStreams[StreamId].ChunkId == 0)
     throw Exception("Not initialized stream id");
-  TStreamSlot& slot = FStreams[StreamId];
   if (FHeadersOpen) CloseHeaders();
   if (NeedsNewPart(Size)) StartNewPart();
+  return FStreams[StreamId];
+}
 
+void TAVIFileWriter::WriteChunk(int StreamId, const void* Data, bool KeyFrame, uint32_t Size) {
+  TStreamSlot& slot = BeginChunk(StreamId, Size);
   int64_t p = FOut.Position();
   FOut.WriteChunk(slot.ChunkId, Data, Size);
+  EndChunk(slot, p, KeyFrame, Size);
+}
+
+bool TAVIFileWriter::CopyChunk(int StreamId, const TFile& Source, int64_t Position, bool KeyFrame,
+                               uint32_t Size) {
+  TStreamSlot& slot = BeginChunk(StreamId, Size);
+  int64_t p = FOut.Position();
+  FOut.WriteChunkHeader(slot.ChunkId, Size);
+  if (FOut.CopyFrom(Source, Position, Size) != Size) {
+    // The part copied is taken back: the file ends where the chunk would have started.
+    FOut.Seek(p);
+    FOut.TruncateHere();
+    return false;
+  }
+  if (Size & 1u) FOut.WriteZeros(1);
+  EndChunk(slot, p, KeyFrame, Size);
+  return true;
+}
+
+void TAVIFileWriter::EndChunk(TStreamSlot& Slot, int64_t ChunkPos, bool KeyFrame, uint32_t Size) {
   // Legacy index offsets count from the 'movi' list type field, as players expect them. Absolute
   // positions would be read wrongly wherever the relative reading of the first entry happens to
   // land on a chunk of the same stream (chunks of one size repeat at such distances).
   if (FFirstPart && LegacyOn())
-    FLegacyIndex.Add(slot.ChunkId, KeyFrame,
-                     static_cast<uint32_t>(p - (FMoviPos + riff::ChunkHeaderSize)), Size);
+    FLegacyIndex.Add(Slot.ChunkId, KeyFrame,
+                     static_cast<uint32_t>(ChunkPos - (FMoviPos + riff::ChunkHeaderSize)), Size);
   if (OpenDMLOn()) {
-    auto offset = static_cast<uint32_t>(p + riff::ChunkHeaderSize - FIndexBase);
-    if (slot.Index->Add(offset, Size, KeyFrame)) slot.Index->FlushStandardIndex(FOut, FIndexBase);
+    auto offset = static_cast<uint32_t>(ChunkPos + riff::ChunkHeaderSize - FIndexBase);
+    if (Slot.Index->Add(offset, Size, KeyFrame)) Slot.Index->FlushStandardIndex(FOut, FIndexBase);
   }
-  ++slot.ChunkCount;
-  slot.Entries = IndexFingerprint(slot.Entries, p + riff::ChunkHeaderSize, Size, KeyFrame);
-  slot.TotalBytes += Size;
-  slot.LargestChunk = std::max(slot.LargestChunk, Size);
+  ++Slot.ChunkCount;
+  Slot.Entries = IndexFingerprint(Slot.Entries, ChunkPos + riff::ChunkHeaderSize, Size, KeyFrame);
+  Slot.TotalBytes += Size;
+  Slot.LargestChunk = std::max(Slot.LargestChunk, Size);
 }
 
 void TAVIFileWriter::PatchStreamHeader(TStreamSlot& Slot) {

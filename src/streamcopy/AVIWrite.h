@@ -47,6 +47,9 @@ public:
   void AddStream(int StreamId, const TAVIStreamHeader& Header, const void* Format,
                  uint32_t FormatSize, const std::string& VideoProps = {});
   void WriteChunk(int StreamId, const void* Data, bool KeyFrame, uint32_t Size);
+  // Writes a chunk whose Size bytes lie in Source at Position, copied from file to file (inside
+  // the kernel where it can). False, with nothing written, when the source ends before them.
+  bool CopyChunk(int StreamId, const TFile& Source, int64_t Position, bool KeyFrame, uint32_t Size);
   // Finishes the file and closes it; does nothing when no file is open.
   void CloseFile();
   // Releases the file as it is, unfinished; never raises.
@@ -73,6 +76,11 @@ private:
   bool OpenDMLOn() const { return FFileMode == imOpenDML || FFileMode == imBoth; }
   void CloseHeaders();
   bool NeedsNewPart(uint32_t Size) const;
+  // Before a chunk of Size bytes of StreamId: its slot, the headers closed and a new part
+  // started where the chunk needs one.
+  TStreamSlot& BeginChunk(int StreamId, uint32_t Size);
+  // After the chunk of Slot written at ChunkPos: its index entries and counts.
+  void EndChunk(TStreamSlot& Slot, int64_t ChunkPos, bool KeyFrame, uint32_t Size);
   void StartNewPart();
   void FlushStandardIndexes();
   void EndMovieAndPart();

@@ -62,6 +62,28 @@ void TBufferedWriter::WriteZeros(size_t Count) {
   }
 }
 
+size_t TBufferedWriter::CopyFrom(const TFile& Source, int64_t Position, size_t Count) {
+  Flush();
+  bool kernelCopies = true;
+  size_t done = FFile.CopyFrom(Source, Position, Count, kernelCopies);
+  if (!kernelCopies) {
+    while (done < Count) {
+      const size_t want = std::min(Count - done, FBlockSize);
+      const size_t got = Source.ReadAt(FBlock.get(), want, Position + static_cast<int64_t>(done));
+      FFile.Write(FBlock.get(), got);
+      done += got;
+      if (got < want) break;
+    }
+  }
+  FPosition += static_cast<int64_t>(done);
+  return done;
+}
+
+void TBufferedWriter::TruncateHere() {
+  Flush();
+  FFile.Truncate(FPosition);
+}
+
 size_t TBufferedWriter::Read(void* Dest, size_t Count) {
   Flush();
   size_t n = FFile.Read(Dest, Count);

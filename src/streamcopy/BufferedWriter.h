@@ -27,6 +27,12 @@ public:
 
   void Write(const void* Data, size_t Count);
   void WriteZeros(size_t Count);
+  // Copies Count bytes of Source at Position after the bytes held: inside the kernel where it
+  // can, else read into the block and written from there. Returns the count copied, fewer only
+  // when the source ends first. Raises EOSError when a read or a write fails.
+  size_t CopyFrom(const TFile& Source, int64_t Position, size_t Count);
+  // Ends the file at the current position (after flushing).
+  void TruncateHere();
   // Reads at the current position after flushing; returns the count delivered.
   size_t Read(void* Dest, size_t Count);
   // Logical position: the file position plus the bytes still held.

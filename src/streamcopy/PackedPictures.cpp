@@ -14,9 +14,17 @@ constexpr uint8_t UserDataStart = 0xB2;
 constexpr uint32_t MaxPlaceholderBytes = 19;
 
 // Position of the next start code 00 00 01 Code at or after From; Size when there is none.
+// Every picture of a copy is searched, so the search looks for the code's 01 byte with memchr,
+// which passes over the long runs without one many bytes at a time, and checks the bytes around
+// each 01 it finds.
 uint32_t FindStart(const uint8_t* Data, uint32_t Size, uint32_t From, uint8_t Code) {
-  for (uint32_t i = From; i + 4 <= Size; ++i)
-    if (Data[i] == 0 && Data[i + 1] == 0 && Data[i + 2] == 1 && Data[i + 3] == Code) return i;
+  for (uint64_t i = uint64_t{From} + 2; i + 1 < Size; ++i) {
+    const void* one = std::memchr(Data + i, 1, Size - 1 - i);
+    if (!one) break;
+    i = static_cast<uint64_t>(static_cast<const uint8_t*>(one) - Data);
+    if (Data[i - 2] == 0 && Data[i - 1] == 0 && Data[i + 1] == Code)
+      return static_cast<uint32_t>(i - 2);
+  }
   return Size;
 }
 

@@ -408,6 +408,19 @@ bool TAVIFileJoiner::ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream&
   return whole && Stream.IsChunkHeader(chunk, Entry);
 }
 
+bool TAVIFileJoiner::CopyPictureByRange(TFileReadBuffer& ReadAhead, const TAVIStream& Video,
+                                        const TAVIIndexEntry& Entry) {
+  const int64_t start = Entry.FilePos - static_cast<int64_t>(ChunkDataAt);
+  if (start < 0 || Entry.FilePos > ReadAhead.FileSize() - Entry.Size) return false;
+  // The header is taken from the window where it lies there (the chunk starts in it), else
+  // read alone: the window is not loaded with data that is copied from file to file.
+  uint8_t header[ChunkDataAt];
+  const uint8_t* held = ReadAhead.Held(start, ChunkDataAt);
+  if (!held && FReader.File().ReadAt(header, ChunkDataAt, start) != ChunkDataAt) return false;
+  if (!Video.IsChunkHeader(held ? held : header, Entry)) return false;
+  return FWriter.CopyChunk(VideoOut, FReader.File(), Entry.FilePos, Entry.KeyFrame, Entry.Size);
+}
+
 bool TAVIFileJoiner::ReportCancelled(size_t Source) {
   if (!FProgress) return false;
   // With sources converted, each weighs by its work; a copy alone counts pictures.
@@ -659,8 +672,8 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
   FSourceDone = 0;
   FSourceCount = ownOrder ? vh.Length : pictureCount;
   bool reportDue = false, cancelled = false;
-  const TPictureUnpacker::TEmit writePicture = [&](const uint8_t* Data, uint32_t Size, bool Key) {
-    FWriter.WriteChunk(VideoOut, Data, Key, Size);
+  // After each picture written: the sound due up to it, and the counts.
+  const auto pictureWritten = [&] {
     if (FSoundSync) {
       FSoundSync->PictureWritten();
       // The sound of a source copied whole is over once its last chunk came by.
@@ -671,6 +684,10 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     ++FPicturesWritten;
     ++FFramesCopied;
     ++FSourceDone;
+  };
+  const TPictureUnpacker::TEmit writePicture = [&](const uint8_t* Data, uint32_t Size, bool Key) {
+    FWriter.WriteChunk(VideoOut, Data, Key, Size);
+    pictureWritten();
   };
   if (ownOrder) FReader.ResetChunkCursors();
   for (;;) {
@@ -723,7 +740,7 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
     // The chunk: converted, or read from the source.
     const uint8_t* data = converted.data();
     uint32_t size = 0;
-    bool key = true, got = false;
+    bool key = true, got = false, copiedByRange = false;
     if (from) {
       got = from->Next(converted, key);
       data = converted.data();
@@ -737,7 +754,17 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
       if (got && size == 0 && stream == audio) continue;
     } else {
       TAVIIndexEntry entry;
-      got = stream->GetIndexEntry(chunk, entry) && ReadChunkData(readAhead, *stream, entry);
+      got = stream->GetIndexEntry(chunk, entry);
+      // A large picture the window does not hold is written here, from file to file; one whose
+      // bytes are inspected (packed or walked pictures) is read.
+      copiedByRange = got && stream == video && !unpack && !FReader.IndexIsWalked() &&
+                      entry.Size >= CopyByRangeSize &&
+                      !readAhead.Held(entry.FilePos - static_cast<int64_t>(ChunkDataAt),
+                                      entry.Size + static_cast<uint32_t>(ChunkDataAt));
+      if (copiedByRange)
+        got = CopyPictureByRange(readAhead, *stream, entry);
+      else
+        got = got && ReadChunkData(readAhead, *stream, entry);
       data = FChunkData;
       size = entry.Size;
       key = entry.KeyFrame;
@@ -772,7 +799,10 @@ bool TAVIFileJoiner::JoinSource(size_t Index) {
 
     if (stream == video) {
       keySeen = keySeen || (key && size > 0);
-      unpacker.Put(data, size, key, writePicture);
+      if (copiedByRange)
+        pictureWritten();
+      else
+        unpacker.Put(data, size, key, writePicture);
       if (!ownOrder) next = TNext::DueSound;
     } else {
       soundGiven = std::max(soundGiven, chunk + 1);

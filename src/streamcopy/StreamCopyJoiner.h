@@ -121,6 +121,9 @@ public:
   // The copy reads the sources through a window of this size: chunks lie mostly in file
   // order, so many small chunks become few large reads.
   static constexpr uint32_t ReadAheadSize = 1 << 20;
+  // A copied picture of at least this many bytes that the window does not hold goes from the
+  // source to the output inside the kernel, not through the program's memory.
+  static constexpr uint32_t CopyByRangeSize = 64 * 1024;
   // Silence made to keep sound with pictures never exceeds this many bytes plus
   // SilencePerSourceByte times the sources' sizes: a bound against absurd stream clocks.
   static constexpr uint64_t SilenceAllowance = 1 << 20;
@@ -210,6 +213,11 @@ private:
   // header there is not the one of Stream's chunk of that size.
   bool ReadChunkData(TFileReadBuffer& ReadAhead, const TAVIStream& Stream,
                      const TAVIIndexEntry& Entry);
+  // Writes the picture of Entry to the output straight from the source (file to file), once
+  // the chunk's header there is checked as ReadChunkData checks it; false, with nothing
+  // written, when the source does not hold it whole.
+  bool CopyPictureByRange(TFileReadBuffer& ReadAhead, const TAVIStream& Video,
+                          const TAVIIndexEntry& Entry);
   // What a source gave against what its headers declare, and why its own index was not used
   // (empty when it was): a failure or warnings.
   // Declared: the pictures the source should have given (its header's, or the cut's).

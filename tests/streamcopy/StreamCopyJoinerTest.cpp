@@ -831,6 +831,57 @@ TEST_F(AVIJoin, IndexModeFollowsTheSourcesTotalSize) {
   }
 }
 
+// Large pictures go from file to file: inside the kernel where the sources and the output share
+// a file system, through the program where they do not (sources in /dev/shm). Either way the
+// output holds the sources' chunks byte for byte: pictures of odd sizes, pictures wholly in the
+// read-ahead window that the sound chunks loaded, and pictures that start in it and end past it.
+TEST_F(AVIJoin, LargePicturesAreCopiedByteForByteWhereverTheSourcesLie) {
+  constexpr uint32_t Window = TAVIFileJoiner::ReadAheadSize;
+  test::TAVIBuilder b;
+  b.AddStream(test::VideoHeader(25, 1, FourCC("MJPG")), test::BitmapInfo(320, 240, FourCC("MJPG")));
+  b.AddStream(test::AudioHeader(44100, 1, 4), test::WaveFormat(1, 2, 44100, 16, 4));
+  const std::vector<uint32_t> sizes = {70001,          1000,  300000,
+                                       Window + 1,     65536, 600000,
+                                       2 * Window + 3, 65535, TAVIFileJoiner::CopyByRangeSize};
+  uint32_t seed = 1;
+  const auto bytes = [&seed](uint32_t Size) {
+    std::string data(Size, '\0');
+    for (char& c : data) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    return data;
+  };
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    b.AddChunkData(0, bytes(sizes[i]), i % 3 == 0);
+    b.AddChunkData(1, bytes(7056));  // a picture's length of sound
+  }
+  b.StreamList[0].Header.Length = static_cast<uint32_t>(sizes.size());
+  b.StreamList[1].Header.Length = static_cast<uint32_t>(sizes.size() * 7056 / 4);
+  const std::string a = Dir.File("a.avi"), c = Dir.File("c.avi");
+  b.Write(a);
+  b.Index = test::TIndexKind::OpenDML;
+  b.Write(c);
+  Join({a, c, a});
+  ExpectChunksOf({a, c, a}, true);
+  ExpectSoundOf({a, c, a});
+  const std::string sameFileSystem = test::ReadFileBytes(Out);
+
+  const std::filesystem::path shm = "/dev/shm";
+  if (!std::filesystem::is_directory(shm)) GTEST_SKIP() << "no /dev/shm";
+  const std::string tag = "rw-copy-" + std::to_string(::getpid());
+  struct TRemove {
+    std::vector<std::string> Files;
+    ~TRemove() {
+      for (const auto& f : Files) std::filesystem::remove(f);
+    }
+  } elsewhere{{(shm / (tag + "-a.avi")).string(), (shm / (tag + "-c.avi")).string()}};
+  std::filesystem::copy_file(a, elsewhere.Files[0]);
+  std::filesystem::copy_file(c, elsewhere.Files[1]);
+  Join({elsewhere.Files[0], elsewhere.Files[1], elsewhere.Files[0]});
+  EXPECT_TRUE(test::ReadFileBytes(Out) == sameFileSystem);
+  ExpectChunksOf({a, c, a}, true);
+  for (const auto& f : elsewhere.Files) EXPECT_EQ(test::Checksum(f), Sums[f]) << f;
+  for (const auto& f : elsewhere.Files) Sums.erase(f);
+}
+
 TEST_F(AVIJoin, OutputPast1GiBGetsASecondRiffPartWithOpenDMLIndexes) {
   std::string a = Dir.File("raw1.avi"), b = Dir.File("raw2.avi");
   test::MakeSparseRawAVI(a, 560);
