@@ -1,11 +1,14 @@
 #include "engine/ffmpeg/EncoderProbe.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -400,6 +403,8 @@ struct TProbeAnswer {
 // (some do at common frame sizes) ends the child, not the program: the probe then fails with
 // the signal, and the encoder is not offered for the format. The child answers on a pipe and
 // leaves without running the program's exit handlers.
+constexpr std::chrono::seconds TryTimeout{120};
+
 TProbeAnswer ProbeApart(const AVCodec* Codec, const TEncoderFormat& Format,
                         const TOptionList& Kept) {
   int pipe[2];
@@ -442,9 +447,23 @@ TProbeAnswer ProbeApart(const AVCodec* Codec, const TEncoderFormat& Format,
     ::_exit(0);
   }
   ::close(pipe[1]);
+  // A child that neither answers nor ends (an encoder stuck in its try, or a lock another
+  // thread held at the fork) is ended when TryTimeout has passed.
   std::string in;
   char buffer[4096];
+  bool timedOut = false;
+  const auto deadline = std::chrono::steady_clock::now() + TryTimeout;
   for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{pipe[0], POLLIN, 0};
+    const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled == 0) {
+      timedOut = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
     const ssize_t n = ::read(pipe[0], buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
@@ -466,6 +485,11 @@ TProbeAnswer ProbeApart(const AVCodec* Codec, const TEncoderFormat& Format,
   const std::string size = Format.Video
                                ? std::to_string(Format.Width) + "x" + std::to_string(Format.Height)
                                : std::to_string(Format.SampleRate) + " Hz";
+  if (timedOut) {
+    answer.Reason = std::string("The ") + Codec->name + " encoder did not end its try at " + size +
+                    " within " + std::to_string(TryTimeout.count()) + " s";
+    return answer;
+  }
   answer.Reason =
       std::string("The ") + Codec->name + " encoder crashed in its try at " + size +
       (WIFSIGNALED(status)
