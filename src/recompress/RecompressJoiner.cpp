@@ -22,6 +22,10 @@ namespace {
 
 constexpr int32_t WaitInterval = 300;  // milliseconds between progress reports
 
+std::string SizeText(int32_t Width, int32_t Height) {
+  return std::to_string(Width) + "x" + std::to_string(Height);
+}
+
 TRenderEncoder EncoderOf(const std::shared_ptr<TCompressorFilter>& Compressor) {
   if (!Compressor) return {};
   return {Compressor->EncoderName(), Compressor->Options()};
@@ -121,10 +125,6 @@ TMediaInfo GetMediaInfo(const std::string& FileName) {
     info.Length = held->Count / held->Rate;
   }
   return info;
-}
-
-std::string SizeText(int32_t Width, int32_t Height) {
-  return std::to_string(Width) + "x" + std::to_string(Height);
 }
 
 TFittedFrame FitFrameSize(const TCompressorFilter* Video, int32_t Width, int32_t Height) {

@@ -70,9 +70,6 @@ inline constexpr uint64_t DecodedBytesPerFileByte = 256;
 // or "The file X claims sound of R samples per second, which its N bytes cannot hold".
 void CheckHeldBounds(const std::string& FileName, const THeldPictures& Held);
 
-// A frame size as the messages write it: "352x288".
-std::string SizeText(int32_t Width, int32_t Height);
-
 // A frame size fitted to what the video compressor takes (whole chroma samples: even sizes for
 // 4:2:0), with the note that tells the user how and why it changed; no note when the compressor
 // takes the size (or is none). Raises when the media engine cannot be loaded.

@@ -158,30 +158,6 @@ TEST(RecompressJoinCommand, OptionsChooseSizeRateAndCompressors) {
   EXPECT_EQ(size, "96,32\n");
 }
 
-// An encoder that crashes in its try (here asked to) ends only the process the try runs in:
-// the join is refused, naming the encoder and the size it was tried at, before anything is
-// written; the previous output stays as it was and no temporary file is left.
-TEST(RecompressJoinCommand, AnEncoderThatCrashesInItsTryIsRefusedBeforeAnythingIsWritten) {
-  test::TTempDir dir;
-  const std::string out = dir.File("out.avi");
-  test::WriteFileBytes(out, "the previous output");
-  std::string output;
-  const int status = test::RunCommand(
-      "REELWRIGHT_WORKER_CRASH=try " + test::ShellQuote(std::getenv("RW_CLI")) +
-          " join --yes --recompress --size 96x64 --vcodec mjpeg --acodec none -o " +
-          test::ShellQuote(out) + " " + Sources() + " 2>&1",
-      &output);
-  EXPECT_EQ(status, 2) << output;
-  EXPECT_NE(
-      output.find("--vcodec mjpeg: The mjpeg encoder crashed in its try at 320x240 (signal 6)"),
-      std::string::npos)
-      << output;
-  EXPECT_EQ(test::ReadFileBytes(out), "the previous output");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                          std::filesystem::directory_iterator()),
-            1);
-}
-
 TEST(RecompressJoinCommand, PicturesAreFittedByTheirDisplayAspect) {
   // A 16:9 picture of 720x576 (its pixels 64:45 wide, as the H.264 header says) holding a
   // white box of 180x144 pixels, shown 256x144: converted into a list of 1280x720 pictures or

@@ -1,16 +1,7 @@
 #include "engine/ffmpeg/EncoderProbe.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -399,105 +390,6 @@ struct TProbeAnswer {
   std::string Reason;
 };
 
-// Runs the probe in a child process, so that an encoder that crashes or aborts at this format
-// (some do at common frame sizes) ends the child, not the program: the probe then fails with
-// the signal, and the encoder is not offered for the format. The child answers on a pipe and
-// leaves without running the program's exit handlers.
-constexpr std::chrono::seconds TryTimeout{120};
-
-TProbeAnswer ProbeApart(const AVCodec* Codec, const TEncoderFormat& Format,
-                        const TOptionList& Kept) {
-  int pipe[2];
-  if (::pipe2(pipe, O_CLOEXEC) != 0) throw EMediaEngineError(ME_FAIL, "Cannot start the try");
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(pipe[0]);
-    ::close(pipe[1]);
-    throw EMediaEngineError(ME_FAIL, "Cannot start the try");
-  }
-  if (pid == 0) {
-    ::close(pipe[0]);
-    TProbeAnswer answer;
-    {
-      // The probe's own failures say why; the libraries' messages on the way stay quiet.
-      TLibraryMessages quiet;
-      try {
-        const char* crash = std::getenv("REELWRIGHT_WORKER_CRASH");
-        if (crash && std::string(crash) == "try") std::abort();  // for tests
-        answer.Behaviour = TProbe(Codec, Format, Kept).Run();
-      } catch (const EMediaEngineError& E) {
-        answer.Code = E.Code();
-        answer.Reason = E.what();
-      } catch (const std::exception& E) {
-        answer.Code = ME_FAIL;
-        answer.Reason = E.what();
-      }
-    }
-    std::string out(sizeof(int64_t) * 2 + sizeof(int32_t), '\0');
-    std::memcpy(out.data(), &answer.Behaviour.Delay, sizeof(int64_t));
-    std::memcpy(out.data() + sizeof(int64_t), &answer.Behaviour.Growth, sizeof(int64_t));
-    std::memcpy(out.data() + 2 * sizeof(int64_t), &answer.Code, sizeof(int32_t));
-    out += answer.Reason;
-    for (size_t done = 0; done < out.size();) {
-      const ssize_t n = ::write(pipe[1], out.data() + done, out.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ::_exit(1);
-      done += static_cast<size_t>(n);
-    }
-    ::_exit(0);
-  }
-  ::close(pipe[1]);
-  // A child that neither answers nor ends (an encoder stuck in its try, or a lock another
-  // thread held at the fork) is ended when TryTimeout has passed.
-  std::string in;
-  char buffer[4096];
-  bool timedOut = false;
-  const auto deadline = std::chrono::steady_clock::now() + TryTimeout;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd ready{pipe[0], POLLIN, 0};
-    const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
-    if (polled < 0 && errno == EINTR) continue;
-    if (polled == 0) {
-      timedOut = true;
-      ::kill(pid, SIGKILL);
-      break;
-    }
-    const ssize_t n = ::read(pipe[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    in.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(pipe[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-  TProbeAnswer answer;
-  const size_t head = sizeof(int64_t) * 2 + sizeof(int32_t);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && in.size() >= head) {
-    std::memcpy(&answer.Behaviour.Delay, in.data(), sizeof(int64_t));
-    std::memcpy(&answer.Behaviour.Growth, in.data() + sizeof(int64_t), sizeof(int64_t));
-    std::memcpy(&answer.Code, in.data() + 2 * sizeof(int64_t), sizeof(int32_t));
-    answer.Reason = in.substr(head);
-    return answer;
-  }
-  answer.Code = ME_FAIL;
-  const std::string size = Format.Video
-                               ? std::to_string(Format.Width) + "x" + std::to_string(Format.Height)
-                               : std::to_string(Format.SampleRate) + " Hz";
-  if (timedOut) {
-    answer.Reason = std::string("The ") + Codec->name + " encoder did not end its try at " + size +
-                    " within " + std::to_string(TryTimeout.count()) + " s";
-    return answer;
-  }
-  answer.Reason =
-      std::string("The ") + Codec->name + " encoder crashed in its try at " + size +
-      (WIFSIGNALED(status)
-           ? " (signal " + std::to_string(WTERMSIG(status)) + ")"
-           : " (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 0) + ")");
-  return answer;
-}
-
 // Only the fields of the encoder's own kind: the listing's try and a join's are then one try.
 std::string ProbeKey(const AVCodec* Codec, const TEncoderFormat& F, const TOptionList& Kept) {
   std::string key =
@@ -525,7 +417,17 @@ TEncoderBehaviour ProbeEncoder(const AVCodec* Codec, const TEncoderFormat& Forma
       return at->second.Behaviour;
     }
   }
-  const TProbeAnswer answer = ProbeApart(Codec, Format, Kept);
+  TProbeAnswer answer;
+  {
+    // The probe's own failures say why; the libraries' messages on the way stay quiet.
+    TLibraryMessages quiet;
+    try {
+      answer.Behaviour = TProbe(Codec, Format, Kept).Run();
+    } catch (const EMediaEngineError& E) {
+      answer.Code = E.Code();
+      answer.Reason = E.what();
+    }
+  }
   std::lock_guard guard(lock);
   answers[key] = answer;
   if (answer.Code != 0) throw EMediaEngineError(answer.Code, answer.Reason);
