@@ -44,6 +44,14 @@ protected:
     FList.AddFiles(Files);
     return FList;
   }
+  // The choices of a join into Out in the way Mode, replacing what Out holds.
+  TJoinChoices ReplacingOut(TJoinMode Mode = TJoinMode::Default) const {
+    TJoinChoices choices;
+    choices.OutFileName = Out;
+    choices.Mode = Mode;
+    choices.Overwrite = true;
+    return choices;
+  }
   // Decides Choices for Files and runs the join with a fresh recording view.
   TJoinResult Run(const std::vector<std::string>& Files, const TJoinChoices& Choices) {
     TJoinRequest request = DecideJoin(List(Files), Choices).Request;
@@ -716,10 +724,7 @@ TEST_F(Join, AFileWithTwoVideoStreamsIsJoinedByItsFirstInEveryWay) {
   ASSERT_EQ(test::ProbeStreamCount(two), 3);
   const std::vector<std::string> files = {mp4, two, mp4};
   for (TJoinMode mode : {TJoinMode::Default, TJoinMode::Recompress}) {
-    TJoinChoices choices;
-    choices.OutFileName = Out;
-    choices.Mode = mode;
-    choices.Overwrite = true;
+    TJoinChoices choices = ReplacingOut(mode);
     TJoinDecision d = DecideJoin(List(files), choices);
     EXPECT_EQ(FList.Info(1).Width, 64);
     ASSERT_EQ(d.Request.JoinWORecomp, mode == TJoinMode::Default);
@@ -945,9 +950,7 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
   const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
   const std::string gone = Dir.File("gone.avi");
   std::filesystem::copy_file(clip, gone);
-  TJoinChoices choices;
-  choices.OutFileName = Out;
-  choices.Overwrite = true;
+  TJoinChoices choices = ReplacingOut();
   ExpectFailureNaming({clip, gone}, choices, gone);
 
   std::filesystem::copy_file(clip, gone);
@@ -973,9 +976,7 @@ TEST_F(Join, AFailingJoinHidesItsViewOnceAndLeavesTheOutputAsItWas) {
 // the join before the output is replaced, and says what differs.
 TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
   const std::string clip = test::MakeClip(Clip(64, "25", 10, "pcm"));
-  TJoinChoices choices;
-  choices.OutFileName = Out;
-  choices.Overwrite = true;
+  TJoinChoices choices = ReplacingOut();
   // Edit changes the temporary output's bytes, given the first RIFF part's chunks.
   auto expectFailure = [&](const std::function<void(std::string&, const test::TRiffChunk&)>& Edit,
                            const std::string& Difference) {
@@ -1064,9 +1065,7 @@ TEST_F(Join, AnOutputThatDoesNotReadBackAsWrittenFailsAndTheOldOneStays) {
 
 TEST_F(Join, AnOutputThatCannotBeReplacedIsNamedAsTheUserChoseIt) {
   const std::string clip = test::MakeClip(Clip(64, "25", 10, "none"));
-  TJoinChoices choices;
-  choices.OutFileName = Out;
-  choices.Overwrite = true;
+  TJoinChoices choices = ReplacingOut();
   test::WriteFileBytes(Out, "the output to replace");
   TJoinRequest request = DecideJoin(List({clip}), choices).Request;
   // The output the user agreed to replace becomes a folder while the join runs: the rename at

@@ -77,6 +77,19 @@ def on_buffer(pad, info, kind):
     return Gst.PadProbeReturn.OK
 
 
+def decode_into(pipeline, pad, sink, converter, caps):
+    """Links pad to sink through the converter and a filter of caps."""
+    convert = Gst.ElementFactory.make(converter)
+    wanted = Gst.ElementFactory.make("capsfilter")
+    wanted.set_property("caps", Gst.Caps.from_string(caps))
+    for element in (convert, wanted):
+        pipeline.add(element)
+        element.sync_state_with_parent()
+    convert.link(wanted)
+    wanted.link(sink)
+    pad.link(convert.get_static_pad("sink"))
+
+
 def on_pad(element, pad):
     caps = pad.get_current_caps() or pad.query_caps(None)
     name = caps.get_structure(0).get_name() if caps and caps.get_size() else ""
@@ -90,29 +103,13 @@ def on_pad(element, pad):
     sink.sync_state_with_parent()
     sink_pad = sink.get_static_pad("sink")
     sink_pad.add_probe(Gst.PadProbeType.BUFFER, on_buffer, kind)
+    # Grey pictures, whose bytes are their brightness; interleaved 16-bit samples, whose values
+    # are their loudness.
     if flashes and kind == "video":
-        # Grey pictures, whose bytes are their brightness.
-        convert = Gst.ElementFactory.make("videoconvert")
-        grey = Gst.ElementFactory.make("capsfilter")
-        grey.set_property("caps", Gst.Caps.from_string("video/x-raw,format=GRAY8"))
-        for element in (convert, grey):
-            pipeline.add(element)
-            element.sync_state_with_parent()
-        convert.link(grey)
-        grey.link(sink)
-        pad.link(convert.get_static_pad("sink"))
+        decode_into(pipeline, pad, sink, "videoconvert", "video/x-raw,format=GRAY8")
         return
     if beeps and kind == "audio":
-        # Interleaved 16-bit samples, whose values are their loudness.
-        convert = Gst.ElementFactory.make("audioconvert")
-        s16 = Gst.ElementFactory.make("capsfilter")
-        s16.set_property("caps", Gst.Caps.from_string("audio/x-raw,format=S16LE,layout=interleaved"))
-        for element in (convert, s16):
-            pipeline.add(element)
-            element.sync_state_with_parent()
-        convert.link(s16)
-        s16.link(sink)
-        pad.link(convert.get_static_pad("sink"))
+        decode_into(pipeline, pad, sink, "audioconvert", "audio/x-raw,format=S16LE,layout=interleaved")
         return
     pad.link(sink_pad)
 
